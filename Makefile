@@ -1,0 +1,32 @@
+# Front door: `make run` starts the server on the demo vault, `make test`
+# builds and runs every test. Both install missing dependencies first.
+PRESET ?= release
+BUILD  := build/$(PRESET)
+VAULT  ?= examples/demo-vault
+JOBS   ?= $(shell nproc)
+
+.PHONY: deps configure build test run asan bench fuzz clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake --preset $(PRESET) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+run: build
+	@$(BUILD)/quillstack-mcp --vault $(VAULT)
+
+asan:
+	@$(MAKE) test PRESET=asan
+
+bench: build
+	@$(BUILD)/bench/quillstack-bench $(BENCH_ARGS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the benchmark need, skipping what is
+# already present. Debian/Ubuntu: apt-get (as root, or through sudo). macOS:
+# names the Homebrew packages. Also installs the interop test's npm packages.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [[ "$(uname -s)" == "Darwin" ]]; then
+  echo "On macOS install the dependencies with Homebrew:"
+  echo "  brew install cmake icu4c nlohmann-json simdjson googletest google-benchmark node"
+  echo "and configure with: cmake --preset release -DCMAKE_PREFIX_PATH=\"\$(brew --prefix icu4c)\""
+  exit 0
+fi
+
+packages=(cmake g++ make pkg-config nlohmann-json3-dev libsimdjson-dev libicu-dev
+          googletest libgtest-dev libbenchmark-dev nodejs npm)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+# A Node.js installed outside apt (nvm, a tarball) serves as well as Debian's.
+if command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1; then
+  filtered=()
+  for p in "${missing[@]}"; do [[ "$p" == nodejs || "$p" == npm ]] || filtered+=("$p"); done
+  missing=("${filtered[@]+"${filtered[@]}"}")
+fi
+
+if ((${#missing[@]})); then
+  echo "install-deps: installing ${missing[*]}"
+  sudo=""
+  [[ $(id -u) -eq 0 ]] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The SDK interoperability test's pinned client.
+if [[ -f tests/interop/package-lock.json ]]; then
+  if [[ ! -d tests/interop/node_modules ]] || [[ tests/interop/package-lock.json -nt tests/interop/node_modules ]]; then
+    echo "install-deps: npm ci in tests/interop"
+    (cd tests/interop && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+fi

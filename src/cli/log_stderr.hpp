@@ -1,0 +1,12 @@
+// The single diagnostic channel: one record per call on standard error.
+#pragma once
+
+#include <string_view>  // std::string_view
+
+namespace qs {
+
+// Writes "[quillstack-mcp] " + message + "\n" to standard error in one write.
+// A multi-line message is written unchanged (only its first line is prefixed).
+void logStderr(std::string_view message);
+
+}  // namespace qs

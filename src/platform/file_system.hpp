@@ -1,0 +1,74 @@
+// The thin seam over the operating system's file services. Everything above
+// this layer names files by plain absolute paths.
+#pragma once
+
+#include <functional>   // std::function
+#include <optional>     // std::optional
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+#include <vector>       // std::vector
+
+namespace qs::platform {
+
+// True when any entry (file, folder, dangling links excluded) exists at `path`.
+bool exists(const std::string& path);
+
+// True when `path` is a folder (a link to a folder counts).
+bool isDirectory(const std::string& path);
+
+struct DirEntry {
+    std::string name;
+    // Filled only when the listing was asked to fetch it; nothing when the
+    // entry's attributes could not be read.
+    std::optional<bool> isDirectory;
+};
+
+// The names directly inside `folder` ("." and ".." never included). With
+// `skipHidden`, names beginning with "." are left out. Nothing when the folder
+// cannot be listed.
+std::optional<std::vector<DirEntry>> listDirectory(const std::string& folder, bool skipHidden,
+                                                   bool fetchIsDirectory);
+
+// The whole file. Nothing when it cannot be opened or read.
+std::optional<std::string> readFile(const std::string& path);
+
+// The whole file into `buffer`, reusing its capacity. False on failure.
+bool readFileInto(const std::string& path, std::string& buffer);
+
+// Creates `folder` and all missing parents; succeeds when it already exists.
+// Returns the system's error text on failure.
+std::optional<std::string> createDirectories(const std::string& folder);
+
+// Replaces the whole file atomically: a temporary file in the same folder is
+// written, flushed, renamed over `path`, and the folder is flushed. On failure
+// the old content is untouched, no temporary file is left, and the system's
+// error text is returned.
+std::optional<std::string> writeFileAtomic(const std::string& path, std::string_view data);
+
+// Creates a new file holding `data`, failing (false, errno EEXIST) when the
+// name is taken; never replaces anything. The content is flushed before the
+// call returns. `error` receives the system's text on failure.
+bool createFileExclusive(const std::string& path, std::string_view data, std::string* error,
+                         bool* alreadyExists);
+
+// The current user's home folder: $HOME, else the password database.
+std::string homeDirectory();
+
+// The current working folder.
+std::string currentDirectory();
+
+// Asks the cloud provider to bring the file down. A no-op where there is no
+// cloud provider.
+void requestCloudDownload(const std::string& path);
+
+// Runs `block` with the path to read, excluding coordinated writers of the
+// same file. Returns false (without running the block) when coordination
+// cannot be obtained. Where the system has no coordination the block simply runs.
+bool coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block);
+
+// As above, for replacing the file; excludes coordinated readers and writers.
+// `error` receives the reason when coordination fails.
+bool coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block,
+                       std::string* error);
+
+}  // namespace qs::platform

@@ -1,0 +1,17 @@
+// The two envelopes of a tool call's result.
+#pragma once
+
+#include <string_view>  // std::string_view
+
+#include "json/json.hpp"
+
+namespace qs::ToolResult {
+
+// "content" = one text item with the payload pretty-printed (sorted keys,
+// "/" unescaped), "isError" = false.
+Json json(const Json& payload);
+
+// "content" = one text item "❌ " + message, "isError" = true.
+Json failure(std::string_view message);
+
+}  // namespace qs::ToolResult

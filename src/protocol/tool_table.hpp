@@ -1,0 +1,17 @@
+// Tool names to the operations that serve them.
+#pragma once
+
+#include <string_view>  // std::string_view
+
+#include "json/json.hpp"
+#include "protocol/rpc_request.hpp"
+#include "vault/vault.hpp"
+
+namespace qs {
+
+using ToolOperation = Json (*)(const RPCRequest& request, const Vault& vault);
+
+// Exact, case-sensitive lookup; nullptr for an unknown name.
+ToolOperation findTool(std::string_view name);
+
+}  // namespace qs

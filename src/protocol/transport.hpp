@@ -1,0 +1,48 @@
+// JSON-RPC over a pair of file descriptors, one JSON object per line.
+#pragma once
+
+#include <optional>     // std::optional
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+
+#include "json/json.hpp"
+#include "protocol/rpc_error.hpp"
+
+namespace qs {
+
+// Reads lines of any length from a file descriptor.
+class LineReader {
+public:
+    explicit LineReader(int fd) : fd_(fd) {}
+    // The next line without its "\n" (and a "\r" right before it); a final
+    // unterminated line counts. Nothing at end of input.
+    std::optional<std::string> next();
+
+private:
+    int fd_;
+    std::string buffer_;
+    size_t start_ = 0;
+    bool eof_ = false;
+};
+
+namespace RPCTransport {
+
+struct Incoming {
+    enum class Kind { message, invalid, eof };
+    Kind kind;
+    Json object;  // the message when kind == message
+};
+
+// Turns one line into a message (or invalid).
+Incoming parseLine(std::string_view line);
+
+Incoming read(LineReader& in);
+
+// Each writes one whole line; false when the write failed (closed output).
+bool respond(int outFd, const std::optional<Json>& id, const RPCError& error);
+bool respond(int outFd, const Json& id, const Json& result);
+bool send(int outFd, const Json& message);
+
+}  // namespace RPCTransport
+
+}  // namespace qs

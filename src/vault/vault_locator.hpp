@@ -1,0 +1,36 @@
+// Finds the one vault folder at start-up.
+#pragma once
+
+#include <exception>  // std::exception
+#include <optional>   // std::optional
+#include <string>     // std::string
+#include <vector>     // std::vector
+
+#include "vault/vault.hpp"
+
+namespace qs {
+
+class LocateError : public std::exception {
+public:
+    explicit LocateError(std::vector<std::string> tried);
+    const std::vector<std::string>& tried() const { return tried_; }
+    // The header line, one "  · " line per tried path, an empty line, the hint.
+    const std::string& description() const { return description_; }
+    const char* what() const noexcept override { return description_.c_str(); }
+
+private:
+    std::vector<std::string> tried_;
+    std::string description_;
+};
+
+namespace VaultLocator {
+
+// The first candidate that holds a timeline index; throws LocateError.
+Vault locate(const std::optional<std::string>& explicitPath);
+
+// The ordered, de-duplicated candidate folders (absolute paths).
+std::vector<std::string> candidates(const std::optional<std::string>& explicitPath);
+
+}  // namespace VaultLocator
+
+}  // namespace qs

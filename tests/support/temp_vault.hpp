@@ -1,0 +1,63 @@
+// Fixture folders and vaults built in temporary directories.
+#pragma once
+
+#include <optional>  // std::optional
+#include <string>    // std::string
+#include <vector>    // std::vector
+
+#include "json/json.hpp"
+
+namespace qs::test {
+
+// A fresh folder under $TMPDIR, removed (with anything made read-only inside
+// it made writable again) when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string at(const std::string& rel) const;
+
+    // Writes a file (creating folders) relative to the folder.
+    void write(const std::string& rel, const std::string& content) const;
+    void writeJson(const std::string& rel, const Json& value) const;
+    void mkdir(const std::string& rel) const;
+    std::optional<std::string> read(const std::string& rel) const;
+    bool exists(const std::string& rel) const;
+    // Names inside a folder, sorted; empty when it is missing.
+    std::vector<std::string> list(const std::string& rel) const;
+    // Every regular file below a folder, as sorted relative paths.
+    std::vector<std::string> listRecursive(const std::string& rel = "") const;
+
+private:
+    std::string path_;
+};
+
+enum class Layout { english, legacy };
+
+// A vault folder of either layout: the top-level folders exist, and an index
+// is written by `dashboard`.
+class TempVault : public TempDir {
+public:
+    explicit TempVault(Layout layout = Layout::english);
+
+    Layout layout() const { return layout_; }
+    // Relative folders of this layout.
+    std::string coreDir() const;      // core | 00-记忆核心
+    std::string timelineDir() const;  // memories/timeline | 01-情景记忆/00-时间流
+    std::string insightsDir() const { return timelineDir() + "/insights"; }
+    std::string outputsDir() const { return timelineDir() + "/outputs"; }
+    std::string inputsDir() const { return timelineDir() + "/inputs"; }
+
+    // Writes Dashboard.json with {"feedItems": items, "updatedAt": ...}.
+    void dashboard(const Json& items) const;
+    void dashboardRaw(const std::string& bytes) const;
+
+private:
+    Layout layout_;
+};
+
+}  // namespace qs::test

@@ -1,0 +1,9 @@
+// minutes_read: not built yet; answers as an unknown tool until it is.
+#include "protocol/rpc_error.hpp"
+#include "tools/read_tools.hpp"
+
+namespace qs::ReadTools {
+
+Json minutes(const RPCRequest&, const Vault&) { throw RPCError(-32601, "没有名为 minutes_read 的工具"); }
+
+}  // namespace qs::ReadTools

@@ -1,0 +1,9 @@
+// vocab_list: not built yet; answers as an unknown tool until it is.
+#include "protocol/rpc_error.hpp"
+#include "tools/read_tools.hpp"
+
+namespace qs::ReadTools {
+
+Json vocabList(const RPCRequest&, const Vault&) { throw RPCError(-32601, "没有名为 vocab_list 的工具"); }
+
+}  // namespace qs::ReadTools

@@ -43,6 +43,12 @@ bool readInto(const std::string& path, std::string& buffer);
 // Replaces the file's whole content atomically, creating missing folders.
 void write(std::string_view data, const std::string& path);
 
+// Writes a file that must not exist yet, creating missing folders; the name
+// is claimed atomically (exclusive create), so two writers never replace each
+// other. False when the name is already taken; throws WriteError otherwise.
+// The content is flushed to disk before it returns.
+bool writeNew(std::string_view data, const std::string& path);
+
 // How long a placeholder download is waited for. Tests shorten it; nothing
 // else changes it.
 struct DownloadWait {

@@ -54,6 +54,10 @@ bool createFileExclusive(const std::string& path, std::string_view data, std::st
 // The current user's home folder: $HOME, else the password database.
 std::string homeDirectory();
 
+// The home folder of the named user from the password database; nothing
+// when there is no such user.
+std::optional<std::string> homeDirectoryOf(const std::string& user);
+
 // The current working folder.
 std::string currentDirectory();
 

@@ -1,11 +1,16 @@
 // The MCP server proper: reads messages, dispatches methods, answers.
 #pragma once
 
+#include <string_view>  // std::string_view
+
 #include "json/json.hpp"
 #include "protocol/rpc_request.hpp"
 #include "vault/vault.hpp"
 
 namespace qs {
+
+// Reported by "initialize" and by --version.
+inline constexpr std::string_view serverVersion = "0.1.0";
 
 class MCPServer {
 public:
@@ -18,6 +23,7 @@ public:
     const Vault& vault() const { return vault_; }
 
     // Exposed for unit tests; the loop is the only production caller.
+    // False once the reply could not be written (the client closed output).
     bool handle(const RPCRequest& request);
     Json dispatch(const RPCRequest& request);
     Json initializeResult(const RPCRequest& request) const;

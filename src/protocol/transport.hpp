@@ -19,9 +19,12 @@ public:
     std::optional<std::string> next();
 
 private:
+    bool fill();
+
     int fd_;
     std::string buffer_;
-    size_t start_ = 0;
+    size_t start_ = 0;    // first byte of the line being assembled
+    size_t scanned_ = 0;  // bytes before this hold no line feed
     bool eof_ = false;
 };
 

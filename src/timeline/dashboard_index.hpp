@@ -1,6 +1,8 @@
 // The read-only view of Dashboard.json, loaded afresh by every call.
 #pragma once
 
+#include <cstdint>      // int64_t
+#include <memory>       // std::unique_ptr
 #include <optional>     // std::optional
 #include <string>       // std::string
 #include <string_view>  // std::string_view
@@ -11,7 +13,15 @@
 
 namespace qs {
 
-struct DashboardIndex {
+struct IndexArena;
+struct IndexArenaRelease {
+    void operator()(IndexArena* arena) const;
+};
+
+// Owns the bytes its items' texts point into: the items (and pointers to
+// them) are valid while the index lives. Movable, not copyable.
+class DashboardIndex {
+public:
     std::vector<FeedItem> items;
     std::optional<std::string> updatedAt;
 
@@ -33,6 +43,17 @@ struct DashboardIndex {
                                         const std::optional<std::string>& dateFrom,
                                         const std::optional<std::string>& dateTo,
                                         int64_t limit) const;
+
+    DashboardIndex(DashboardIndex&&) noexcept;
+    DashboardIndex& operator=(DashboardIndex&&) noexcept;
+    ~DashboardIndex();
+
+private:
+    explicit DashboardIndex(std::unique_ptr<IndexArena, IndexArenaRelease> arena);
+    // Parses the arena's file bytes into items; false when they are no index.
+    bool fill();
+
+    std::unique_ptr<IndexArena, IndexArenaRelease> arena_;
 };
 
 }  // namespace qs

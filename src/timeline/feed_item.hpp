@@ -1,40 +1,51 @@
-// One timeline entry of Dashboard.json.
+// One timeline entry of Dashboard.json, as views into the index that holds it.
 #pragma once
 
+#include <cstddef>      // size_t
 #include <cstdint>      // int64_t
 #include <optional>     // std::optional
-#include <string>       // std::string
+#include <span>         // std::span
 #include <string_view>  // std::string_view
-#include <vector>       // std::vector
 
 #include "json/json.hpp"
 
 namespace qs {
 
+class LowercaseNeedle;
+
+// The texts are views into the DashboardIndex that produced the item (its
+// file buffer), so an item is only valid while that index lives. Copying an
+// item is cheap; copy a text into a std::string to keep it longer.
 struct FeedItem {
-    std::string id;
-    std::string type = "text";
-    std::string dateISO;
-    std::string day;
-    std::optional<std::string> title;
-    std::string content;
-    std::optional<std::string> source;
-    std::vector<std::string> tags;
-    std::vector<std::string> people;
-    std::vector<std::string> projects;
-    std::optional<std::string> outputRelPath;
-    std::optional<std::string> processingState;
-    std::vector<std::string> extractedTasks;
+    using TextList = std::span<const std::string_view>;
+
+    std::string_view id;
+    std::string_view type = "text";
+    std::string_view dateISO;
+    std::string_view day;  // derived by deriveDay()
+    std::optional<std::string_view> title;  // already trimmed
+    std::string_view content;
+    std::optional<std::string_view> source;
+    TextList tags;
+    TextList people;
+    TextList projects;
+    std::optional<std::string_view> outputRelPath;
+    std::optional<std::string_view> processingState;
+    TextList extractedTasks;
     int64_t importance = 3;
 
-    // Tolerant construction from one entry object; nothing when "id" is not
-    // a non-empty text.
-    static std::optional<FeedItem> fromJson(const Json& raw);
+    // The day folder named by outputRelPath when it has the day shape, else
+    // the first 10 characters of dateISO.
+    static std::string_view deriveDay(std::optional<std::string_view> outputRelPath, std::string_view dateISO);
 
-    std::string displayTitle() const;
+    // The title, else the first 60 characters of the first non-empty line of
+    // the content, else "(无标题)".
+    std::string_view displayTitle() const;
     Json summaryDict(size_t snippetLimit) const;
     // `lowerQuery` is already lower-cased and not empty.
     bool matches(std::string_view lowerQuery) const;
+    // The same with the query prepared once for a whole search.
+    bool matches(const LowercaseNeedle& needle) const;
 };
 
 }  // namespace qs

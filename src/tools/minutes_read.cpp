@@ -1,9 +1,67 @@
-// minutes_read: not built yet; answers as an unknown tool until it is.
-#include "protocol/rpc_error.hpp"
+// minutes_read: an entry's minutes, card summary and metadata.
+#include "protocol/tool_failure.hpp"
+#include "protocol/tool_result.hpp"
+#include "text/unicode.hpp"
+#include "timeline/dashboard_index.hpp"
+#include "tools/entry_id.hpp"
 #include "tools/read_tools.hpp"
+#include "vault/entry_files.hpp"
+#include "vault/vault_io.hpp"
 
 namespace qs::ReadTools {
+namespace {
 
-Json minutes(const RPCRequest&, const Vault&) { throw RPCError(-32601, "没有名为 minutes_read 的工具"); }
+constexpr const char* noMinutesWarning = "还没有纪要正文(.min.md)。可能这条还没被 AI 处理完。";
+
+// The file's text; nothing when it is missing or not UTF-8. An empty file is
+// an empty text, which counts as present.
+std::optional<std::string> readText(const std::string& path) {
+    auto bytes = VaultIO::readData(path);
+    if (!bytes || !text::isValidUtf8(*bytes)) return std::nullopt;
+    return bytes;
+}
+
+Json textArray(FeedItem::TextList list) {
+    Json array = Json::array();
+    for (std::string_view text : list) array.push_back(std::string(text));
+    return array;
+}
+
+}  // namespace
+
+Json minutes(const RPCRequest& request, const Vault& vault) {
+    std::string id = requireEntryId(request);
+    DashboardIndex index = DashboardIndex::load(vault);
+    const FeedItem* item = index.item(id);
+    VaultFiles files = VaultFiles::locate(vault, id, item ? std::string(item->day) : std::string());
+
+    std::string minutesPath = files.insightsFile(".min.md");
+    std::string summaryPath = files.insightsFile(".sum.txt");
+    std::optional<std::string> minutesText = readText(minutesPath);
+    std::optional<std::string> summaryText = readText(summaryPath);
+    if (!minutesText && !summaryText && !item) {
+        throw ToolFailure("找不到条目 " + id + "。先用 vault_search 确认 id。");
+    }
+
+    Json payload = Json::object();
+    payload["id"] = id;
+    payload["date"] = files.day;
+    payload["minutes_markdown"] = minutesText.value_or("");
+    payload["card_summary"] = summaryText.value_or("");
+    payload["minutes_path"] = minutesPath;
+    payload["summary_path"] = summaryPath;
+    if (item) {
+        payload["type"] = std::string(item->type);
+        payload["title"] = std::string(item->displayTitle());
+        payload["tags"] = textArray(item->tags);
+        payload["people"] = textArray(item->people);
+        payload["projects"] = textArray(item->projects);
+        payload["importance"] = item->importance;
+        payload["extracted_tasks"] = textArray(item->extractedTasks);
+        payload["processing_state"] = std::string(item->processingState.value_or("unknown"));
+    }
+    if (!minutesText) payload["warning"] = noMinutesWarning;
+    return ToolResult::json(payload);
+}
 
 }  // namespace qs::ReadTools

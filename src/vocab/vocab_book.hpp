@@ -43,6 +43,13 @@ namespace VocabBookCore {
 // returns an empty map. Never fails.
 std::map<std::string, VocabEntry> decode(std::string_view data);
 
+// As decode, but nothing (and no warning) when none of the four readings
+// succeeds, so a caller can tell an unreadable book from an empty one.
+std::optional<std::map<std::string, VocabEntry>> tryDecode(std::string_view data);
+
+// The unreadable-book warning line, written as is on standard error.
+void warnUnreadable();
+
 }  // namespace VocabBookCore
 
 }  // namespace qs

@@ -233,6 +233,11 @@ Json ServerSession::callTool(const std::string& name, const Json& arguments) {
     return reply["result"];
 }
 
+void ServerSession::closeOutput() {
+    if (out_ >= 0) ::close(out_);
+    out_ = -1;
+}
+
 int ServerSession::finish() {
     if (finished_) return status_;
     if (in_ >= 0) ::close(in_);

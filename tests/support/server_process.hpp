@@ -59,6 +59,8 @@ public:
     Json request(const std::string& method, const Json& params = Json::object());
     // tools/call and the tool result object ("content", "isError").
     Json callTool(const std::string& name, const Json& arguments = Json::object());
+    // Closes our end of the child's stdout, as a client that stops reading.
+    void closeOutput();
     // Closes stdin and waits; returns the exit status. Collects stderr.
     int finish();
     const std::string& stderrText() const { return err_; }

@@ -1,0 +1,114 @@
+// Formats measured sizes as the Markdown table users read in issues and pull requests.
+#include "bench_table.hpp"
+
+#include <cstdio>  // std::snprintf
+
+namespace qs::Bench {
+namespace {
+
+std::string fixed(double value, const char* format) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, format, value);
+    return buf;
+}
+
+std::string withThousands(std::size_t n) {
+    std::string digits = std::to_string(n), out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+std::string escapeCell(std::string text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '|') out += '\\';
+        out += c == '\n' ? ' ' : c;
+    }
+    return out;
+}
+
+std::string callCell(const CallSpec& spec, const CallResult& call, const SizeReport& row) {
+    if (!call.error.empty()) return "error";
+    std::string cell = formatMs(call.latency.median) + " / " + formatMs(call.latency.p95);
+    std::optional<double> floor = spec.floor == FloorKind::dashboard    ? row.floorMs
+                                  : spec.floor == FloorKind::vocabulary ? row.vocabFloorMs
+                                                                        : std::nullopt;
+    if (floor && *floor > 0) cell += " (" + fixed(call.latency.median / *floor, "%.2f") + "×)";
+    if (!call.warning.empty()) cell += " ⚠";
+    return cell;
+}
+
+std::string optionalMs(const std::optional<double>& ms) { return ms ? formatMs(*ms) : "error"; }
+
+}  // namespace
+
+std::string markdownTable(const std::vector<CallSpec>& specs, const std::vector<SizeReport>& rows) {
+    std::string header = "| entries | index MiB | floor ms |";
+    std::string rule = "|---:|---:|---:|";
+    for (const auto& spec : specs) {
+        if (spec.floor == FloorKind::vocabulary) {
+            // The vocabulary floor sits right before the call it scales.
+            header += " vocab floor ms |";
+            rule += "---:|";
+        }
+        header += " " + spec.label + " |";
+        rule += "---:|";
+    }
+    header += " peak RSS MiB | RSS/index | spawn→init ms |";
+    rule += "---:|---:|---:|";
+
+    std::string out = header + "\n" + rule + "\n";
+    for (const auto& row : rows) {
+        std::string line = "| " + withThousands(row.entries) + " | " + fixed(row.indexMB, "%.1f") + " | " +
+                           optionalMs(row.floorMs) + " |";
+        for (std::size_t i = 0; i < specs.size(); ++i) {
+            if (specs[i].floor == FloorKind::vocabulary) line += " " + optionalMs(row.vocabFloorMs) + " |";
+            line += " " + (i < row.calls.size() ? callCell(specs[i], row.calls[i], row) : std::string("error")) + " |";
+        }
+        line += " " + (row.peakRssMB ? fixed(*row.peakRssMB, "%.1f") : std::string("error")) + " |";
+        line += " " + (row.peakRssMB && row.indexMB > 0 ? fixed(*row.peakRssMB / row.indexMB, "%.2f") : std::string("–")) + " |";
+        line += " " + optionalMs(row.spawnMs) + " |";
+        out += line + "\n";
+    }
+    return out;
+}
+
+std::string reportNotes(const std::vector<CallSpec>& specs, const std::vector<SizeReport>& rows) {
+    std::string out;
+    for (const auto& row : rows) {
+        for (std::size_t i = 0; i < specs.size() && i < row.calls.size(); ++i) {
+            if (!row.calls[i].error.empty()) {
+                out += "- " + withThousands(row.entries) + " entries, " + specs[i].label + ": " +
+                       escapeCell(row.calls[i].error) + "\n";
+            } else if (!row.calls[i].warning.empty()) {
+                out += "- " + withThousands(row.entries) + " entries, " + specs[i].label + " ⚠ unexpected reply: " +
+                       escapeCell(row.calls[i].warning) + "\n";
+            }
+        }
+        for (const auto& problem : row.problems) {
+            out += "- " + withThousands(row.entries) + " entries: " + escapeCell(problem) + "\n";
+        }
+    }
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        const SizeReport& a = rows[r - 1];
+        const SizeReport& b = rows[r];
+        if (a.entries == 0) continue;
+        std::string line = "- " + withThousands(a.entries) + " → " + withThousands(b.entries) + " entries (×" +
+                           fixed(static_cast<double>(b.entries) / static_cast<double>(a.entries), "%.0f") +
+                           "), median grows:";
+        bool any = false;
+        for (std::size_t i = 0; i < specs.size() && i < a.calls.size() && i < b.calls.size(); ++i) {
+            if (!a.calls[i].error.empty() || !b.calls[i].error.empty() || a.calls[i].latency.median <= 0) continue;
+            line += std::string(any ? "," : "") + " " + specs[i].label + " ×" +
+                    fixed(b.calls[i].latency.median / a.calls[i].latency.median, "%.1f");
+            any = true;
+        }
+        if (any) out += line + "\n";
+    }
+    return out;
+}
+
+}  // namespace qs::Bench

@@ -1,0 +1,299 @@
+// POSIX implementation of the file-system seam. Cloud downloads and file
+// coordination are macOS services; here they reduce to no-ops.
+#include "platform/file_system.hpp"
+
+#include <algorithm>  // std::min, std::max
+#include <cerrno>     // errno
+#include <cstdlib>    // getenv, mkostemp
+#include <cstring>    // strerror
+#include <dirent.h>   // opendir, readdir
+#include <fcntl.h>    // open, O_* flags, AT_* flags
+#include <mutex>      // std::once_flag
+#include <pwd.h>      // getpwuid_r, getpwnam_r
+#include <stdio.h>    // renameat2, RENAME_NOREPLACE
+#include <sys/stat.h> // stat, fstatat, fchmod, mkdir, umask
+#include <unistd.h>   // read, write, fsync, close, unlink, link, getcwd
+
+namespace qs::platform {
+namespace {
+
+std::string errorText(int err) { return std::strerror(err); }
+
+std::string parentOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string lastComponent(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool writeAll(int fd, std::string_view data) {
+    const char* p = data.data();
+    size_t left = data.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, std::min<size_t>(left, 1 << 30));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The process umask, read once; reading it means setting it, so never again.
+mode_t processUmask() {
+    static std::once_flag once;
+    static mode_t mask = 022;
+    std::call_once(once, [] {
+        mask = ::umask(022);
+        ::umask(mask);
+    });
+    return mask;
+}
+
+// A folder's entries reach the disk only when the folder itself is flushed.
+// Best effort: the data is already in place when this runs.
+void syncFolder(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// A hidden temporary name next to the target, short enough for any file
+// system even when the target's own name is near the limit.
+std::string tempPattern(const std::string& path) {
+    std::string name = lastComponent(path);
+    if (name.size() > 64) {
+        size_t cut = 64;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);
+    }
+    return parentOf(path) + "/." + name + ".tmp-XXXXXX";
+}
+
+// Writes `data` into a fresh temporary file next to `path`, flushed and with
+// `mode`. On success `tempPath` names it; on failure nothing is left.
+std::optional<std::string> writeTemp(const std::string& path, std::string_view data, mode_t mode,
+                                     std::string& tempPath) {
+    tempPath = tempPattern(path);
+    int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
+    if (fd < 0) return errorText(errno);
+    int err = 0;
+    if (::fchmod(fd, mode) != 0 || !writeAll(fd, data) || ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) {
+        ::unlink(tempPath.c_str());
+        return errorText(err);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<std::vector<DirEntry>> listDirectory(const std::string& folder, bool skipHidden,
+                                                   bool fetchIsDirectory) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return std::nullopt;
+    std::vector<DirEntry> entries;
+    int dfd = ::dirfd(dir);
+    for (;;) {
+        errno = 0;
+        dirent* e = ::readdir(dir);
+        if (!e) break;
+        std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        if (skipHidden && name[0] == '.') continue;
+        DirEntry entry{std::move(name), std::nullopt};
+        if (fetchIsDirectory) {
+            // The entry's own attribute, as a directory listing reports it:
+            // a link is a link, not the folder it points to.
+            struct stat st;
+            if (::fstatat(dfd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                entry.isDirectory = S_ISDIR(st.st_mode);
+            }
+        }
+        entries.push_back(std::move(entry));
+    }
+    bool failed = errno != 0;
+    ::closedir(dir);
+    if (failed) return std::nullopt;
+    return entries;
+}
+
+bool readFileInto(const std::string& path, std::string& buffer) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    // Growing only past the old size keeps a reused buffer from being
+    // cleared byte by byte on every call.
+    size_t expected = S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0;
+    size_t used = 0;
+    buffer.resize(std::max<size_t>(expected + 1, 4096));
+    for (;;) {
+        if (used == buffer.size()) buffer.resize(buffer.size() * 2);
+        ssize_t n = ::read(fd, buffer.data() + used, buffer.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            buffer.clear();
+            return false;
+        }
+        if (n == 0) break;
+        used += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    buffer.resize(used);
+    return true;
+}
+
+std::optional<std::string> readFile(const std::string& path) {
+    std::string content;
+    if (!readFileInto(path, content)) return std::nullopt;
+    return content;
+}
+
+std::optional<std::string> createDirectories(const std::string& folder) {
+    if (folder.empty()) return errorText(ENOENT);
+    if (isDirectory(folder)) return std::nullopt;
+    // Create each missing prefix in turn, from the top down.
+    size_t pos = 0;
+    for (;;) {
+        pos = folder.find('/', pos + 1);
+        std::string prefix = folder.substr(0, pos);
+        if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0) {
+            int err = errno;
+            if (err != EEXIST) return errorText(err);
+            if (!isDirectory(prefix)) return errorText(pos == std::string::npos ? EEXIST : ENOTDIR);
+        }
+        if (pos == std::string::npos || pos + 1 >= folder.size()) break;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> writeFileAtomic(const std::string& path, std::string_view data) {
+    // A replaced file keeps its permissions; a new one gets the usual ones.
+    mode_t mode = 0666 & ~processUmask();
+    struct stat old;
+    if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) mode = old.st_mode & 0777;
+    std::string temp;
+    if (auto err = writeTemp(path, data, mode, temp)) return err;
+    // rename replaces the name itself, so a link planted at the target is
+    // replaced rather than followed.
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        return errorText(err);
+    }
+    syncFolder(parentOf(path));
+    return std::nullopt;
+}
+
+bool createFileExclusive(const std::string& path, std::string_view data, std::string* error,
+                         bool* alreadyExists) {
+    if (alreadyExists) *alreadyExists = false;
+    auto fail = [&](int err) {
+        if (error) *error = errorText(err);
+        if (alreadyExists) *alreadyExists = err == EEXIST;
+        errno = err;
+        return false;
+    };
+    // The content is complete before the name appears, so a reader (the
+    // companion app scanning the folder) never sees a partial file.
+    std::string temp;
+    if (auto err = writeTemp(path, data, 0666 & ~processUmask(), temp)) {
+        if (error) *error = *err;
+        return false;
+    }
+    int rc = ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE);
+    int err = rc == 0 ? 0 : errno;
+    if (rc != 0 && (err == EINVAL || err == ENOSYS || err == ENOTSUP)) {
+        // File systems without no-replace renames: a hard link claims the
+        // name just as exclusively.
+        rc = ::link(temp.c_str(), path.c_str());
+        err = rc == 0 ? 0 : errno;
+        ::unlink(temp.c_str());
+        if (rc != 0 && err != EEXIST) {
+            // Neither is supported: fall back to an exclusive create in place.
+            int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0) return fail(errno);
+            int werr = (!writeAll(fd, data) || ::fsync(fd) != 0) ? errno : 0;
+            if (::close(fd) != 0 && werr == 0) werr = errno;
+            if (werr != 0) {
+                ::unlink(path.c_str());
+                return fail(werr);
+            }
+            err = 0;
+        }
+    } else if (rc != 0) {
+        ::unlink(temp.c_str());
+    }
+    if (err != 0) return fail(err);
+    syncFolder(parentOf(path));
+    return true;
+}
+
+std::string homeDirectory() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    struct passwd pw;
+    struct passwd* result = nullptr;
+    std::string buf(16384, '\0');
+    if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &result) == 0 && result && result->pw_dir) {
+        return result->pw_dir;
+    }
+    return "/";
+}
+
+std::optional<std::string> homeDirectoryOf(const std::string& user) {
+    struct passwd pw;
+    struct passwd* found = nullptr;
+    std::string buf(16384, '\0');
+    if (::getpwnam_r(user.c_str(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir) {
+        return std::string(found->pw_dir);
+    }
+    return std::nullopt;
+}
+
+std::string currentDirectory() {
+    std::string buf(4096, '\0');
+    for (;;) {
+        if (::getcwd(buf.data(), buf.size())) return buf.c_str();
+        if (errno != ERANGE) return ".";
+        buf.resize(buf.size() * 2);
+    }
+}
+
+void requestCloudDownload(const std::string&) {}
+
+bool coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) {
+    block(path);
+    return true;
+}
+
+bool coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block,
+                       std::string*) {
+    block(path);
+    return true;
+}
+
+}  // namespace qs::platform

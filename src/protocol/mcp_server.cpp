@@ -1,0 +1,118 @@
+// The server loop: one message in, exactly one reply out, method by method.
+#include "protocol/mcp_server.hpp"
+
+#include <array>   // std::array
+#include <string>  // std::string
+
+#include "cli/log_stderr.hpp"
+#include "protocol/tool_catalog.hpp"
+#include "protocol/tool_result.hpp"
+#include "protocol/tool_table.hpp"
+#include "protocol/transport.hpp"
+
+namespace qs {
+namespace {
+
+constexpr std::array<std::string_view, 4> supportedProtocolVersions{"2024-11-05", "2025-03-26", "2025-06-18",
+                                                                    "2025-11-25"};
+// Answered for a missing or unknown request; deliberately not the newest one.
+constexpr std::string_view fallbackProtocolVersion = "2025-06-18";
+
+constexpr std::string_view instructions =
+    "quillstack 是用户的个人记录库:录音转译、随手记、截图 OCR、剪贴板、健康数据、日报、英语词库。\n"
+    "\n"
+    "典型流程:\n"
+    "  · 找东西 → vault_search 拿 id,再用 recording_transcript / minutes_read 展开\n"
+    "  · 改写会议纪要 → recording_transcript 读转译稿 → 自己重新组织 → minutes_write 写回(带上 summary)\n"
+    "  · 记长日记 → diary_write\n"
+    "\n"
+    "写入只落产物文件,由 quillstack Mac App 在约 30 秒内扫描并更新时间流。";
+
+}  // namespace
+
+void MCPServer::run() {
+    logStderr("started (quillstack " + std::string(serverVersion) + ")");
+    LineReader in(inFd_);
+    for (;;) {
+        auto incoming = RPCTransport::read(in);
+        bool written = true;
+        switch (incoming.kind) {
+        case RPCTransport::Incoming::Kind::eof:
+            logStderr("stdin 关闭,退出");
+            return;
+        case RPCTransport::Incoming::Kind::invalid:
+            written = RPCTransport::respond(outFd_, std::nullopt, RPCError(-32700, "消息不是合法 JSON"));
+            break;
+        case RPCTransport::Incoming::Kind::message:
+            if (auto request = RPCRequest::fromRaw(incoming.object)) {
+                written = handle(*request);
+            } else {
+                const Json& raw = incoming.object;
+                std::optional<Json> id;
+                if (auto it = raw.find("id"); it != raw.end()) id = *it;
+                written = RPCTransport::respond(outFd_, id, RPCError(-32600, "缺少 method"));
+            }
+            break;
+        }
+        // Nobody reads our replies any more: stop rather than work for no one.
+        if (!written) return;
+    }
+}
+
+bool MCPServer::handle(const RPCRequest& request) {
+    if (!request.id) {
+        logStderr("notification: " + request.method);
+        return true;
+    }
+    Json result;
+    try {
+        result = dispatch(request);
+    } catch (const RPCError& error) {
+        return RPCTransport::respond(outFd_, request.id, error);
+    } catch (const std::exception& error) {
+        result = ToolResult::failure(error.what());
+    } catch (...) {
+        result = ToolResult::failure("unknown error");
+    }
+    return RPCTransport::respond(outFd_, *request.id, result);
+}
+
+Json MCPServer::dispatch(const RPCRequest& request) {
+    const std::string& method = request.method;
+    if (method == "initialize") return initializeResult(request);
+    // An explicit object: a default Json would go out as null.
+    if (method == "ping") return Json::object();
+    if (method == "tools/list") return Json{{"tools", ToolCatalog::all()}};
+    if (method == "tools/call") return callTool(request);
+    if (method == "resources/list") return Json{{"resources", Json::array()}};
+    if (method == "prompts/list") return Json{{"prompts", Json::array()}};
+    throw RPCError(-32601, "不支持的方法: " + method);
+}
+
+Json MCPServer::initializeResult(const RPCRequest& request) const {
+    std::string_view version = fallbackProtocolVersion;
+    if (auto it = request.params.find("protocolVersion"); it != request.params.end() && it->is_string()) {
+        for (auto supported : supportedProtocolVersions) {
+            if (it->get_ref<const std::string&>() == supported) version = supported;
+        }
+    }
+    return Json{{"protocolVersion", std::string(version)},
+                {"capabilities", Json{{"tools", Json{{"listChanged", false}}}}},
+                {"serverInfo", Json{{"name", "quillstack"}, {"version", std::string(serverVersion)}}},
+                {"instructions", std::string(instructions)}};
+}
+
+Json MCPServer::callTool(const RPCRequest& request) {
+    auto name = request.params.find("name");
+    if (name == request.params.end() || !name->is_string()) throw RPCError(-32602, "tools/call 缺少 name");
+    auto arguments = request.params.find("arguments");
+    Json toolParams = arguments != request.params.end() && arguments->is_object() ? *arguments : Json::object();
+    const std::string& toolName = name->get_ref<const std::string&>();
+    auto toolRequest = RPCRequest::fromRaw(Json{{"method", toolName}, {"params", std::move(toolParams)}, {"id", 0}});
+
+    ToolOperation operation = findTool(toolName);
+    if (!operation) throw RPCError(-32601, "没有名为 " + toolName + " 的工具");
+    return invokeTool(operation, *toolRequest, vault_);
+}
+
+}  // namespace qs

@@ -1,0 +1,33 @@
+// The success and failure envelopes every tool call answers with.
+#include "protocol/tool_result.hpp"
+
+#include <string>  // std::string
+
+#include "text/unicode.hpp"
+
+namespace qs::ToolResult {
+namespace {
+
+Json envelope(std::string text, bool isError) {
+    return Json{{"content", Json::array({Json{{"type", "text"}, {"text", std::move(text)}}})},
+                {"isError", isError}};
+}
+
+}  // namespace
+
+Json json(const Json& payload) {
+    // A payload the strict writer refuses (a non-finite number, broken UTF-8)
+    // is still shown, in its lenient form, rather than lost.
+    auto text = JsonWriter::payload(payload);
+    return envelope(text ? std::move(*text) : JsonWriter::lenient(payload), false);
+}
+
+Json failure(std::string_view message) {
+    // Messages may quote file names from disk; broken UTF-8 in them must not
+    // turn the whole reply into an internal error.
+    std::string text = "❌ ";
+    text += text::isValidUtf8(message) ? std::string(message) : text::decodeLossy(message);
+    return envelope(std::move(text), true);
+}
+
+}  // namespace qs::ToolResult

@@ -1,0 +1,116 @@
+// Loading Dashboard.json, finding an entry, and the ordered filtered listing.
+#include "timeline/dashboard_index.hpp"
+
+#include <algorithm>   // std::sort, std::partial_sort
+#include <functional>  // std::less
+
+#include "protocol/tool_failure.hpp"
+#include "text/unicode.hpp"
+#include "timeline/dashboard_reader.hpp"
+#include "timeline/index_arena.hpp"
+#include "timeline/json_encoding.hpp"
+#include "timeline/lowercase_search.hpp"
+#include "vault/vault_io.hpp"
+
+namespace qs {
+
+void IndexArenaRelease::operator()(IndexArena* arena) const { releaseIndexArena(std::unique_ptr<IndexArena>(arena)); }
+
+DashboardIndex::DashboardIndex(std::unique_ptr<IndexArena, IndexArenaRelease> arena) : arena_(std::move(arena)) {}
+
+DashboardIndex::DashboardIndex(DashboardIndex&&) noexcept = default;
+
+DashboardIndex& DashboardIndex::operator=(DashboardIndex&& other) noexcept {
+    if (this != &other) {
+        if (arena_) arena_->items = std::move(items);
+        arena_ = std::move(other.arena_);
+        items = std::move(other.items);
+        updatedAt = std::move(other.updatedAt);
+    }
+    return *this;
+}
+
+DashboardIndex::~DashboardIndex() {
+    // The item vector goes back with the arena, so the next load reuses its memory.
+    if (arena_) arena_->items = std::move(items);
+}
+
+bool DashboardIndex::fill() {
+    IndexArena& arena = *arena_;
+    items = std::move(arena.items);
+    std::string* text = &arena.fileBytes;
+    DetectedEncoding detected = detectJsonEncoding(arena.fileBytes);
+    size_t start = detected.bomLength;
+    if (detected.encoding != JsonEncoding::utf8) {
+        std::string_view raw = std::string_view(arena.fileBytes).substr(detected.bomLength);
+        if (!convertToUtf8(raw, detected.encoding, arena.converted, simdjson::SIMDJSON_PADDING)) return false;
+        text = &arena.converted;
+        start = 0;
+    }
+    size_t length = text->size() - start;
+    // simdjson reads a little past the end; zeroed padding keeps that defined.
+    if (text->capacity() < text->size() + simdjson::SIMDJSON_PADDING) text->reserve(text->size() + text->size() / 8 + simdjson::SIMDJSON_PADDING);
+    text->append(simdjson::SIMDJSON_PADDING, '\0');
+    return readDashboard(arena, text->data() + start, length, text->size() - start, items, updatedAt);
+}
+
+DashboardIndex DashboardIndex::load(const Vault& vault) {
+    std::string path = VaultPathResolver::resolveForReading(VaultPath::dashboard, vault.root);
+    DashboardIndex index(std::unique_ptr<IndexArena, IndexArenaRelease>(acquireIndexArena().release()));
+    if (!VaultIO::readInto(path, index.arena_->fileBytes) || !index.fill()) {
+        throw ToolFailure("读不到 Dashboard.json(" + path + ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?");
+    }
+    return index;
+}
+
+std::optional<DashboardIndex> DashboardIndex::parse(std::string_view bytes) {
+    DashboardIndex index(std::unique_ptr<IndexArena, IndexArenaRelease>(acquireIndexArena().release()));
+    index.arena_->fileBytes.assign(bytes);
+    if (!index.fill()) return std::nullopt;
+    return index;
+}
+
+const FeedItem* DashboardIndex::item(std::string_view id) const {
+    for (const FeedItem& candidate : items) {
+        if (candidate.id == id) return &candidate;
+    }
+    return nullptr;
+}
+
+std::vector<const FeedItem*> DashboardIndex::search(const std::optional<std::string>& query,
+                                                    const std::optional<std::string>& type,
+                                                    const std::optional<std::string>& dateFrom,
+                                                    const std::optional<std::string>& dateTo, int64_t limit) const {
+    auto given = [](const std::optional<std::string>& text) { return text && !text->empty(); };
+    std::string lowerQuery = given(query) ? text::toLowerFull(*query) : std::string();
+    std::optional<LowercaseNeedle> needle;
+    if (!lowerQuery.empty()) needle.emplace(lowerQuery);
+
+    std::vector<const FeedItem*> kept;
+    for (const FeedItem& candidate : items) {
+        if (given(type) && candidate.type != *type) continue;
+        if (given(dateFrom) && candidate.day < *dateFrom) continue;
+        if (given(dateTo) && candidate.day > *dateTo) continue;
+        if (needle && !candidate.matches(*needle)) continue;
+        kept.push_back(&candidate);
+    }
+
+    // Latest day first, then greatest id; ties keep index order, which is
+    // the items' address order. With that last key the order is total, so
+    // a partial sort of the first `limit` equals a stable sort cut short.
+    auto before = [](const FeedItem* a, const FeedItem* b) {
+        if (a->day != b->day) return a->day > b->day;
+        if (a->id != b->id) return a->id > b->id;
+        return std::less<const FeedItem*>()(a, b);
+    };
+    auto wanted = static_cast<size_t>(std::max<int64_t>(limit, 1));
+    if (wanted < kept.size()) {
+        std::partial_sort(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(wanted), kept.end(), before);
+        kept.resize(wanted);
+    } else {
+        std::sort(kept.begin(), kept.end(), before);
+    }
+    return kept;
+}
+
+}  // namespace qs

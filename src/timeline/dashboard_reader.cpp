@@ -1,0 +1,387 @@
+// One pass of simdjson on-demand over Dashboard.json, straight into feed items.
+//
+// On-demand only checks what it is asked for, and a truncated or garbled file
+// must fail the load rather than yield fewer items. So every value is visited:
+// the ones an item needs are read, all others (unknown keys, mistyped values,
+// elements that are no objects) are checked down to their last token, and the
+// document must end right after the top-level object.
+#include "timeline/dashboard_reader.hpp"
+
+#include <cstring>  // std::memchr, std::memcpy, memmem
+#include <utility>  // std::move
+
+#include "text/unicode.hpp"
+
+namespace qs {
+namespace {
+
+namespace od = simdjson::ondemand;
+using simdjson::SUCCESS;
+
+// Deeper nesting is refused rather than recursed into; it stays well inside
+// the depth simdjson's parser is sized for.
+constexpr int maxDepth = 512;
+
+enum class ItemKey {
+    id, type, date, title, content, source, tags, people, projects,
+    outputRelPath, processingState, extractedTasks, importance, other
+};
+
+ItemKey itemKey(std::string_view key) {
+    switch (key.size()) {
+    case 2: return key == "id" ? ItemKey::id : ItemKey::other;
+    case 4:
+        if (key == "type") return ItemKey::type;
+        if (key == "date") return ItemKey::date;
+        if (key == "tags") return ItemKey::tags;
+        return ItemKey::other;
+    case 5: return key == "title" ? ItemKey::title : ItemKey::other;
+    case 6:
+        if (key == "source") return ItemKey::source;
+        if (key == "people") return ItemKey::people;
+        return ItemKey::other;
+    case 7: return key == "content" ? ItemKey::content : ItemKey::other;
+    case 8: return key == "projects" ? ItemKey::projects : ItemKey::other;
+    case 10: return key == "importance" ? ItemKey::importance : ItemKey::other;
+    case 13: return key == "outputRelPath" ? ItemKey::outputRelPath : ItemKey::other;
+    case 14: return key == "extractedTasks" ? ItemKey::extractedTasks : ItemKey::other;
+    case 15: return key == "processingState" ? ItemKey::processingState : ItemKey::other;
+    default: return ItemKey::other;
+    }
+}
+
+bool isJsonSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A number token as JSON writes it: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
+bool isJsonNumber(std::string_view s) {
+    size_t i = 0, n = s.size();
+    auto digits = [&] {
+        size_t start = i;
+        while (i < n && isDigit(s[i])) ++i;
+        return i > start;
+    };
+    if (i < n && s[i] == '-') ++i;
+    if (i < n && s[i] == '0') {
+        ++i;
+    } else if (!digits()) {
+        return false;
+    }
+    if (i < n && s[i] == '.') {
+        ++i;
+        if (!digits()) return false;
+    }
+    if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < n && (s[i] == '+' || s[i] == '-')) ++i;
+        if (!digits()) return false;
+    }
+    return i == n;
+}
+
+std::string_view trimTrailingSpace(std::string_view token) {
+    while (!token.empty() && isJsonSpace(token.back())) token.remove_suffix(1);
+    return token;
+}
+
+class Reader {
+public:
+    Reader(IndexArena& arena, char* base, size_t length)
+        : arena_(arena), base_(base), end_(base + length) {}
+
+    bool document(size_t capacity, std::vector<FeedItem>& items, std::optional<std::string>& updatedAt) {
+        od::document doc;
+        simdjson::padded_string_view view(base_, static_cast<size_t>(end_ - base_), capacity);
+        if (arena_.parser.iterate(view).get(doc) != SUCCESS) return false;
+        od::object root;
+        if (doc.get_object().get(root) != SUCCESS) return false;
+        for (auto result : root) {
+            od::field field;
+            std::string_view key;
+            if (std::move(result).get(field) != SUCCESS || !readKey(field, key)) return false;
+            od::value& value = field.value();
+            if (key == "feedItems") {
+                // A repeated key counts with its last value, as JSON readers do.
+                items.clear();
+                if (!feedItems(value, items)) return false;
+            } else if (key == "updatedAt") {
+                std::optional<std::string_view> text;
+                if (!optionalText(value, text, 2)) return false;
+                updatedAt = text ? std::optional<std::string>(*text) : std::nullopt;
+            } else if (!validate(value, 2)) {
+                return false;
+            }
+        }
+        // Anything after the top-level object makes the file no JSON document.
+        const char* location = nullptr;
+        return doc.current_location().get(location) == simdjson::OUT_OF_BOUNDS;
+    }
+
+private:
+    bool feedItems(od::value& value, std::vector<FeedItem>& items) {
+        od::json_type type;
+        if (value.type().get(type) != SUCCESS) return false;
+        if (type != od::json_type::array) return validate(value, 2);
+        od::array array;
+        if (value.get_array().get(array) != SUCCESS) return false;
+        for (auto result : array) {
+            od::value element;
+            if (result.get(element) != SUCCESS) return false;
+            od::json_type elementType;
+            if (element.type().get(elementType) != SUCCESS) return false;
+            if (elementType != od::json_type::object) {
+                if (!validate(element, 3)) return false;
+                continue;
+            }
+            od::object object;
+            if (element.get_object().get(object) != SUCCESS || !item(object, items)) return false;
+        }
+        return true;
+    }
+
+    bool item(od::object& object, std::vector<FeedItem>& items) {
+        constexpr int depth = 4;  // of the item's values
+        FeedItem item;
+        std::optional<std::string_view> id;
+        std::optional<std::string_view> text;
+        for (auto result : object) {
+            od::field field;
+            std::string_view key;
+            if (std::move(result).get(field) != SUCCESS || !readKey(field, key)) return false;
+            od::value& value = field.value();
+            bool ok = true;
+            switch (itemKey(key)) {
+            case ItemKey::id:
+                ok = optionalText(value, id, depth);
+                if (id && id->empty()) id.reset();
+                break;
+            case ItemKey::type:
+                ok = optionalText(value, text, depth);
+                item.type = text.value_or("text");
+                break;
+            case ItemKey::date:
+                ok = optionalText(value, text, depth);
+                item.dateISO = text.value_or("");
+                break;
+            case ItemKey::title:
+                ok = optionalText(value, text, depth);
+                item.title = text ? std::optional(text::trimWhitespace(*text)) : std::nullopt;
+                break;
+            case ItemKey::content:
+                ok = optionalText(value, text, depth);
+                item.content = text.value_or("");
+                break;
+            case ItemKey::source: ok = optionalText(value, item.source, depth); break;
+            case ItemKey::outputRelPath: ok = optionalText(value, item.outputRelPath, depth); break;
+            case ItemKey::processingState: ok = optionalText(value, item.processingState, depth); break;
+            case ItemKey::tags: ok = textList(value, item.tags, depth); break;
+            case ItemKey::people: ok = textList(value, item.people, depth); break;
+            case ItemKey::projects: ok = textList(value, item.projects, depth); break;
+            case ItemKey::extractedTasks: ok = textList(value, item.extractedTasks, depth); break;
+            case ItemKey::importance: ok = integer(value, item.importance, depth); break;
+            case ItemKey::other: ok = validate(value, depth); break;
+            }
+            if (!ok) return false;
+        }
+        if (!id) return true;  // no usable id: the entry is dropped, the file is fine
+        item.id = *id;
+        item.day = FeedItem::deriveDay(item.outputRelPath, item.dateISO);
+        items.push_back(item);
+        return true;
+    }
+
+    // The text of a string value; nothing for any other kind of value.
+    bool optionalText(od::value& value, std::optional<std::string_view>& out, int depth) {
+        od::json_type type;
+        if (value.type().get(type) != SUCCESS) return false;
+        if (type != od::json_type::string) {
+            out.reset();
+            return validate(value, depth);
+        }
+        std::string_view text;
+        if (!readString(value, text, true)) return false;
+        out = text;
+        return true;
+    }
+
+    // The string elements of an array, in order; empty for anything else.
+    bool textList(od::value& value, FeedItem::TextList& out, int depth) {
+        od::json_type type;
+        if (value.type().get(type) != SUCCESS) return false;
+        out = {};
+        if (type != od::json_type::array) return validate(value, depth);
+        od::array array;
+        if (value.get_array().get(array) != SUCCESS) return false;
+        arena_.lists.begin();
+        for (auto result : array) {
+            od::value element;
+            od::json_type elementType;
+            if (result.get(element) != SUCCESS || element.type().get(elementType) != SUCCESS) return false;
+            if (elementType == od::json_type::string) {
+                std::string_view text;
+                if (!readString(element, text, true)) return false;
+                arena_.lists.push(text);
+            } else if (!validate(element, depth + 1)) {
+                return false;
+            }
+        }
+        out = arena_.lists.finish();
+        return true;
+    }
+
+    // A number truncated toward zero (clamped to the 64-bit range), a boolean
+    // as 1 or 0; anything else leaves `out` at its default.
+    bool integer(od::value& value, int64_t& out, int depth) {
+        od::json_type type;
+        if (value.type().get(type) != SUCCESS) return false;
+        out = 3;
+        if (type == od::json_type::boolean) {
+            bool flag = false;
+            if (value.get_bool().get(flag) != SUCCESS) return false;
+            out = flag ? 1 : 0;
+            return true;
+        }
+        if (type != od::json_type::number) return validate(value, depth);
+        std::string_view token = trimTrailingSpace(value.raw_json_token());
+        if (!isJsonNumber(token)) return false;
+        int64_t whole = 0;
+        double real = 0;
+        if (value.get_int64().get(whole) == SUCCESS) {
+            out = whole;
+        } else if (value.get_double().get(real) == SUCCESS && real > -9.2233720368547758e18 &&
+                   real < 9.2233720368547758e18) {
+            out = static_cast<int64_t>(real);
+        } else {
+            // Beyond what a double or 64 bits hold: the nearest end of the range.
+            out = token.front() == '-' ? INT64_MIN : INT64_MAX;
+        }
+        return true;
+    }
+
+    // Visits a value to its last token and says whether it is valid JSON.
+    bool validate(od::value& value, int depth) {
+        od::json_type type;
+        if (value.type().get(type) != SUCCESS) return false;
+        switch (type) {
+        case od::json_type::object: {
+            od::object object;
+            if (depth > maxDepth || value.get_object().get(object) != SUCCESS) return false;
+            for (auto result : object) {
+                od::field field;
+                std::string_view key;
+                if (std::move(result).get(field) != SUCCESS || !readKey(field, key)) return false;
+                if (!validate(field.value(), depth + 1)) return false;
+            }
+            return true;
+        }
+        case od::json_type::array: {
+            od::array array;
+            if (depth > maxDepth || value.get_array().get(array) != SUCCESS) return false;
+            for (auto result : array) {
+                od::value element;
+                if (result.get(element) != SUCCESS || !validate(element, depth + 1)) return false;
+            }
+            return true;
+        }
+        case od::json_type::string: {
+            std::string_view ignored;
+            return readString(value, ignored, false);
+        }
+        case od::json_type::number:
+            return isJsonNumber(trimTrailingSpace(value.raw_json_token()));
+        case od::json_type::boolean: {
+            bool flag = false;
+            return value.get_bool().get(flag) == SUCCESS;
+        }
+        case od::json_type::null: {
+            bool isNull = false;
+            return value.is_null().get(isNull) == SUCCESS && isNull;
+        }
+        }
+        return false;
+    }
+
+    // A string value without copying: its raw bytes when it has no escape,
+    // else its unescaped form written back over its own raw bytes (never
+    // longer), which on-demand does not read again once the value is taken.
+    bool readString(od::value& value, std::string_view& out, bool keep) {
+        std::string_view token = trimTrailingSpace(value.raw_json_token());
+        if (token.size() < 2 || token.front() != '"' || token.back() != '"') return false;
+        // Consumed here: left for on-demand to skip, a string followed by ":"
+        // would pass for an object key, and an array holding `"a": 1` could slip by.
+        od::raw_json_string consumed;
+        if (value.get_raw_json_string().get(consumed) != SUCCESS) return false;
+        const char* begin = token.data() + 1;
+        size_t rawLength = token.size() - 2;
+        if (!std::memchr(begin, '\\', rawLength)) {
+            out = {begin, rawLength};
+            return true;
+        }
+        std::string_view unescaped;
+        if (!unescape(begin, rawLength, unescaped)) return false;
+        if (!keep) return true;
+        char* target = base_ + (begin - base_);
+        std::memcpy(target, unescaped.data(), unescaped.size());
+        out = {target, unescaped.size()};
+        return true;
+    }
+
+    // The key of a field, unescaped into the scratch buffer when it must be.
+    bool readKey(od::field& field, std::string_view& out) {
+        const char* begin = field.key().raw();
+        const char* quote = begin;
+        // The closing quote is the first one not escaped by an odd run of backslashes.
+        for (;;) {
+            quote = static_cast<const char*>(std::memchr(quote, '"', static_cast<size_t>(end_ - quote)));
+            if (!quote) return false;
+            const char* p = quote;
+            while (p > begin && p[-1] == '\\') --p;
+            if ((quote - p) % 2 == 0) break;
+            ++quote;
+        }
+        auto rawLength = static_cast<size_t>(quote - begin);
+        if (!std::memchr(begin, '\\', rawLength)) {
+            out = {begin, rawLength};
+            return true;
+        }
+        return unescape(begin, rawLength, out);
+    }
+
+    bool unescape(const char* begin, size_t rawLength, std::string_view& out) {
+        std::string& scratch = arena_.scratch;
+        if (scratch.size() < rawLength + simdjson::SIMDJSON_PADDING) scratch.resize(rawLength + rawLength / 2 + simdjson::SIMDJSON_PADDING);
+        auto* dst = reinterpret_cast<uint8_t*>(scratch.data());
+        const uint8_t* stop = arena_.unescaper->parse_string(reinterpret_cast<const uint8_t*>(begin), dst);
+        if (!stop) return false;
+        out = {scratch.data(), static_cast<size_t>(stop - dst)};
+        // A \u escape can name a lone surrogate, which is no character at all.
+        if (memmem(begin, rawLength, "\\u", 2) && !text::isValidUtf8(out)) return false;
+        return true;
+    }
+
+    IndexArena& arena_;
+    char* base_;
+    const char* end_;
+};
+
+}  // namespace
+
+bool readDashboard(IndexArena& arena, char* json, size_t length, size_t capacity, std::vector<FeedItem>& items,
+                   std::optional<std::string>& updatedAt) {
+    items.clear();
+    updatedAt.reset();
+    arena.lists.clear();
+    if (!arena.unescaper) {
+        // Only its string unescaper is used, so the smallest capacity will do.
+        if (simdjson::get_active_implementation()->create_dom_parser_implementation(64, 4, arena.unescaper) != SUCCESS) {
+            return false;
+        }
+    }
+    Reader reader(arena, json, length);
+    if (reader.document(capacity, items, updatedAt)) return true;
+    items.clear();
+    updatedAt.reset();
+    return false;
+}
+
+}  // namespace qs

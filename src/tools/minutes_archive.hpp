@@ -1,0 +1,22 @@
+// Archive copies of replaced minutes and summaries, each under a name of its own.
+#pragma once
+
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+
+namespace qs::WriteTools {
+
+struct ArchiveCopy {
+    std::string path;
+    unsigned counter = 1;  // 1: the plain stamped name; n > 1: "-n" before the suffix
+};
+
+// Writes `data` by exclusive create to the first free name among
+// `stampedPath` (which ends in `suffix`) and its variants with "-2", "-3", ...
+// before the suffix, starting at counter `from`. A copy made in the same UTC
+// second as an earlier one, by this or another process, therefore never
+// replaces it. Throws VaultIO::WriteError.
+ArchiveCopy writeArchiveCopy(std::string_view data, const std::string& stampedPath, std::string_view suffix,
+                             unsigned from = 1);
+
+}  // namespace qs::WriteTools

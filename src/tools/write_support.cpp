@@ -1,0 +1,66 @@
+// The day rule, UUIDs and never-overwrite writes of the write tools.
+#include "tools/write_support.hpp"
+
+#include <array>    // std::array
+#include <cstdint>  // uint8_t, uint32_t
+#include <random>   // std::random_device
+
+#include "protocol/tool_failure.hpp"
+#include "text/dates.hpp"
+#include "text/unicode.hpp"
+#include "vault/vault_io.hpp"
+
+namespace qs::WriteTools {
+
+namespace {
+
+// More draws than a sound random source will ever need; bounds the loop if
+// the names are taken for some other reason (a folder of that name, say).
+constexpr int kMaxDraws = 16;
+
+}  // namespace
+
+std::string resolveDay(const std::optional<std::string>& date) {
+    if (!date) return text::localDay(text::Clock::now());
+    if (text::isDayShape(*date)) return *date;
+    throw ToolFailure("date 要写成 yyyy-MM-dd,收到的是「" + *date + "」。");
+}
+
+std::string newUuid() {
+    // std::random_device reads the kernel's random source (getrandom) here.
+    static std::random_device device;
+    std::array<uint8_t, 16> bytes{};
+    for (size_t i = 0; i < bytes.size(); i += 4) {
+        uint32_t word = device();
+        for (size_t k = 0; k < 4; ++k) bytes[i + k] = static_cast<uint8_t>(word >> (8 * k));
+    }
+    bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
+    bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(36);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) out += '-';
+        out += kHex[bytes[i] >> 4];
+        out += kHex[bytes[i] & 0x0F];
+    }
+    return out;
+}
+
+void requireUtf8(std::string_view text) {
+    if (!text::isValidUtf8(text)) throw VaultIO::WriteError::writeFailed("内容不是合法 UTF-8");
+}
+
+std::string writeUnderFreshId(std::string_view data, const std::function<std::string(const std::string&)>& pathFor,
+                              const std::function<std::string()>& drawId) {
+    std::string path;
+    for (int draw = 0; draw < kMaxDraws; ++draw) {
+        std::string id = drawId();
+        path = pathFor(id);
+        if (VaultIO::writeNew(data, path)) return id;
+    }
+    throw VaultIO::WriteError::writeFailed("找不到空闲的文件名,最后一个试过的是 " + path);
+}
+
+}  // namespace qs::WriteTools

@@ -1,0 +1,97 @@
+// Which layout a vault uses: its library marker, else its top-level folders,
+// remembered per root for the life of the process.
+#include <cmath>          // std::trunc, std::isfinite
+#include <mutex>          // std::mutex, std::lock_guard
+#include <unordered_map>  // std::unordered_map
+#include <utility>        // std::pair
+
+#include "json/json.hpp"
+#include "platform/file_system.hpp"
+#include "vault/path_schema.hpp"
+
+namespace qs {
+namespace {
+
+std::mutex& cacheLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::unordered_map<std::string, PathSchema>& cache() {
+    static std::unordered_map<std::string, PathSchema> map;
+    return map;
+}
+
+// "schemaVersion" must be an integer. A whole number written with a decimal
+// point (2.0) is accepted as the integer it denotes, as the companion
+// applications' own decoder does; 2.5 is not.
+bool isIntegerValue(const Json& value) {
+    if (value.is_number_integer()) return true;
+    if (!value.is_number_float()) return false;
+    double d = value.get<double>();
+    return std::isfinite(d) && std::trunc(d) == d && d >= -9.2e18 && d <= 9.2e18;
+}
+
+// The schema the library marker names, when the marker is a complete one.
+std::optional<PathSchema> schemaFromMarker(const std::string& root) {
+    auto bytes = platform::readFile(joinPath(root, "preferences/quillstack-library.json"));
+    if (!bytes) return std::nullopt;
+    auto marker = parseJsonDocument(*bytes);
+    if (!marker || !marker->is_object()) return std::nullopt;
+    const Json& m = *marker;
+    auto field = [&](const char* key) -> const Json* {
+        auto it = m.find(key);
+        return it == m.end() ? nullptr : &*it;
+    };
+    const Json* version = field("schemaVersion");
+    const Json* schema = field("pathSchema");
+    const Json* createdAt = field("createdAt");
+    const Json* app = field("app");
+    if (!version || !isIntegerValue(*version) || !schema || !schema->is_string() || !createdAt ||
+        !createdAt->is_string() || !app || !app->is_string()) {
+        return std::nullopt;
+    }
+    return pathSchemaFromRaw(schema->get_ref<const std::string&>());
+}
+
+std::optional<PathSchema> schemaFromFolders(const std::string& root) {
+    static constexpr std::pair<std::string_view, PathSchema> kProbes[] = {
+        {"core", PathSchema::englishV2},
+        {"memories", PathSchema::englishV2},
+        {"00-记忆核心", PathSchema::legacyChineseV1},
+        {"01-情景记忆", PathSchema::legacyChineseV1},
+    };
+    for (const auto& [folder, schema] : kProbes) {
+        if (platform::exists(joinPath(root, folder))) return schema;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+namespace VaultInitializer {
+
+std::optional<PathSchema> detectSchema(const std::string& vaultRoot) {
+    {
+        std::lock_guard<std::mutex> guard(cacheLock());
+        auto it = cache().find(vaultRoot);
+        if (it != cache().end()) return it->second;
+    }
+    // The disk is read without the lock; two callers may both probe, and
+    // the later store wins with the same answer.
+    auto schema = schemaFromMarker(vaultRoot);
+    if (!schema) schema = schemaFromFolders(vaultRoot);
+    if (!schema) return std::nullopt;
+    std::lock_guard<std::mutex> guard(cacheLock());
+    cache()[vaultRoot] = *schema;
+    return schema;
+}
+
+void invalidateSchemaCache() {
+    std::lock_guard<std::mutex> guard(cacheLock());
+    cache().clear();
+}
+
+}  // namespace VaultInitializer
+
+}  // namespace qs

@@ -1,0 +1,110 @@
+// Vault file contents in and out: placeholders brought down before reading,
+// coordinated access, atomic and exclusive writes.
+#include "vault/vault_io.hpp"
+
+#include <thread>  // std::this_thread::sleep_for
+
+#include "cli/log_stderr.hpp"
+#include "platform/file_system.hpp"
+
+namespace qs::VaultIO {
+namespace {
+
+std::string folderOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void createFolderOf(const std::string& path) {
+    if (auto err = platform::createDirectories(folderOf(path))) throw WriteError::createDirectoryFailed(*err);
+}
+
+}  // namespace
+
+WriteError::WriteError(Kind kind, std::string message)
+    : kind_(kind),
+      message_(std::move(message)),
+      description_((kind == Kind::createDirectoryFailed ? "建目录失败: " : "写文件失败: ") + message_) {}
+
+WriteError WriteError::createDirectoryFailed(std::string message) {
+    return WriteError(Kind::createDirectoryFailed, std::move(message));
+}
+
+WriteError WriteError::writeFailed(std::string message) { return WriteError(Kind::writeFailed, std::move(message)); }
+
+DownloadWait& downloadWait() {
+    static DownloadWait wait;
+    return wait;
+}
+
+bool ensureDownloaded(const std::string& path) {
+    if (platform::exists(path)) return true;
+    const std::string name = nameOf(path);
+    if (name.empty() || !platform::exists(folderOf(path) + "/." + name + ".icloud")) return false;
+    logStderr("iCloud 占位符,触发下载: " + name);
+    platform::requestCloudDownload(path);
+    const DownloadWait wait = downloadWait();
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait.timeout);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (platform::exists(path)) return true;
+        std::this_thread::sleep_for(wait.poll);
+    }
+    logStderr("⏱ 下载超时: " + name);
+    return false;
+}
+
+bool readInto(const std::string& path, std::string& buffer) {
+    if (!ensureDownloaded(path)) return false;
+    bool ok = false;
+    bool coordinated =
+        platform::coordinateReading(path, [&](const std::string& at) { ok = platform::readFileInto(at, buffer); });
+    if (!coordinated) ok = platform::readFileInto(path, buffer);
+    return ok;
+}
+
+std::optional<std::string> readData(const std::string& path) {
+    std::string content;
+    if (!readInto(path, content)) return std::nullopt;
+    return content;
+}
+
+void write(std::string_view data, const std::string& path) {
+    createFolderOf(path);
+    std::optional<std::string> failure;
+    std::string coordinationError;
+    bool coordinated = platform::coordinateWriting(
+        path, [&](const std::string& at) { failure = platform::writeFileAtomic(at, data); }, &coordinationError);
+    if (!coordinated) {
+        logStderr("⚠️ 协调写失败,退回裸写: " + coordinationError);
+        failure = platform::writeFileAtomic(path, data);
+    }
+    if (failure) throw WriteError::writeFailed(*failure);
+}
+
+bool writeNew(std::string_view data, const std::string& path) {
+    createFolderOf(path);
+    bool created = false;
+    bool taken = false;
+    std::string failure;
+    auto attempt = [&](const std::string& at) {
+        created = platform::createFileExclusive(at, data, &failure, &taken);
+    };
+    std::string coordinationError;
+    if (!platform::coordinateWriting(path, attempt, &coordinationError)) {
+        logStderr("⚠️ 协调写失败,退回裸写: " + coordinationError);
+        attempt(path);
+    }
+    if (created) return true;
+    if (taken) return false;
+    throw WriteError::writeFailed(failure);
+}
+
+}  // namespace qs::VaultIO

@@ -1,0 +1,122 @@
+// Builds the candidate vault folders in order and takes the first that holds
+// a timeline index.
+#include "vault/vault_locator.hpp"
+
+#include <algorithm>      // std::stable_sort
+#include <cstdlib>        // getenv
+#include <unordered_set>  // std::unordered_set
+#include <utility>        // std::pair
+
+#include "cli/log_stderr.hpp"
+#include "platform/file_system.hpp"
+#include "text/unicode.hpp"
+#include "vault/vault_io.hpp"
+
+namespace qs {
+namespace {
+
+std::string describe(const std::vector<std::string>& tried) {
+    std::string text = "找不到 quillstack Vault。已尝试:\n";
+    for (size_t i = 0; i < tried.size(); ++i) {
+        if (i > 0) text += "\n";
+        text += "  · " + tried[i];
+    }
+    text += "\n\n用 --vault <路径> 或环境变量 QUILLSTACK_VAULT 指定。";
+    return text;
+}
+
+// "~" and "~/..." name the current user's home folder; "~name/..." that
+// user's, as shells do. Anything else is left as given.
+std::string expandTilde(const std::string& path) {
+    if (path.empty() || path[0] != '~') return path;
+    size_t slash = path.find('/');
+    std::string user = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+    std::string rest = slash == std::string::npos ? std::string() : path.substr(slash);
+    if (user.empty()) return joinPath(platform::homeDirectory(), rest);
+    if (auto home = platform::homeDirectoryOf(user)) return joinPath(*home, rest);
+    return path;
+}
+
+std::string absolutePath(const std::string& path) {
+    std::string expanded = expandTilde(path);
+    if (!expanded.empty() && expanded[0] == '/') return expanded;
+    if (expanded.empty()) return platform::currentDirectory();
+    return joinPath(platform::currentDirectory(), expanded);
+}
+
+// The path with "." and ".." segments and a trailing "/" removed, used only
+// to recognise two spellings of one folder.
+std::string standardised(const std::string& path) {
+    std::vector<std::string_view> parts;
+    std::string_view rest(path);
+    while (!rest.empty()) {
+        size_t slash = rest.find('/');
+        std::string_view part = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string out;
+    for (auto part : parts) out.append("/").append(part);
+    return out.empty() ? "/" : out;
+}
+
+std::optional<Vault> validate(const std::string& folder) {
+    if (!platform::isDirectory(folder)) return std::nullopt;
+    std::string index = VaultPathResolver::resolveForReading(VaultPath::dashboard, folder);
+    if (!VaultIO::ensureDownloaded(index)) return std::nullopt;
+    PathSchema schema = VaultInitializer::detectSchema(folder).value_or(PathSchema::englishV2);
+    logStderr("Vault: " + folder + " (schema=" + std::string(rawValue(schema)) + ")");
+    return Vault{folder, schema};
+}
+
+}  // namespace
+
+LocateError::LocateError(std::vector<std::string> tried) : tried_(std::move(tried)), description_(describe(tried_)) {}
+
+namespace VaultLocator {
+
+std::vector<std::string> candidates(const std::optional<std::string>& explicitPath) {
+    std::vector<std::string> list;
+    if (explicitPath) list.push_back(absolutePath(*explicitPath));
+    if (const char* env = std::getenv("QUILLSTACK_VAULT"); env && *env) list.push_back(absolutePath(env));
+
+    const std::string iCloudDrive = joinPath(platform::homeDirectory(), "Library/Mobile Documents/com~apple~CloudDocs");
+    list.push_back(joinPath(iCloudDrive, "quillstack"));
+    if (auto entries = platform::listDirectory(iCloudDrive, /*skipHidden=*/true, /*fetchIsDirectory=*/true)) {
+        // Names compare by their canonical form, code point by code point,
+        // which is the byte order of NFC UTF-8.
+        std::vector<std::pair<std::string, platform::DirEntry>> keyed;
+        keyed.reserve(entries->size());
+        for (auto& entry : *entries) keyed.emplace_back(text::nfc(entry.name), std::move(entry));
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [key, entry] : keyed) {
+            if (entry.isDirectory.value_or(false)) list.push_back(joinPath(iCloudDrive, entry.name));
+        }
+    }
+
+    std::vector<std::string> kept;
+    std::unordered_set<std::string> seen;
+    for (auto& candidate : list) {
+        if (seen.insert(standardised(candidate)).second) kept.push_back(std::move(candidate));
+    }
+    return kept;
+}
+
+Vault locate(const std::optional<std::string>& explicitPath) {
+    std::vector<std::string> tried;
+    for (const std::string& candidate : candidates(explicitPath)) {
+        tried.push_back(candidate);
+        if (auto vault = validate(candidate)) return *vault;
+    }
+    throw LocateError(std::move(tried));
+}
+
+}  // namespace VaultLocator
+
+}  // namespace qs

@@ -129,7 +129,7 @@ CallOutcome RpcDriver::call(const std::string& method, const Json& params) {
         auto reply = child_.readLine(timeoutMs_);
         out.ms = msSince(start);
         if (!reply) {
-            out.error = out.ms >= timeoutMs_ ? "no reply in time" : "server exited";
+            out.error = child_.outputClosed() ? "server exited" : "no reply in time";
             return out;
         }
         auto parsed = parseJsonDocument(*reply);

@@ -24,6 +24,8 @@ public:
     // The next output line without its line feed; nothing at end of output
     // or when `timeoutMs` passes first.
     std::optional<std::string> readLine(int timeoutMs);
+    // True once the child closed its output (it exited or will not answer).
+    bool outputClosed() const { return out_ < 0; }
     // VmHWM of /proc/<pid>/status in KiB, while the child runs.
     std::optional<long> peakRssKb() const;
     // Closes the child's input and waits up to `timeoutMs`, then kills this

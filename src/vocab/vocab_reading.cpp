@@ -99,6 +99,8 @@ bool readSource(element value, std::optional<VocabReviewSource>& out) {
         out = VocabReviewSource::lookup;
     } else if (text == "imported") {
         out = VocabReviewSource::imported;
+    } else {
+        return false;
     }
     return true;
 }

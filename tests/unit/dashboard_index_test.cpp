@@ -148,7 +148,7 @@ TEST(DashboardIndex, EveryTruncationOfAValidFileFails) {
 TEST(DashboardIndex, GarbledFilesAreJudgedLikeAStrictParser) {
     std::mt19937 random(20250302);
     const std::string alphabet = "{}[]\",:\\ 0-e.tfnu\x01\xC3\xA9\xFF";
-    for (int round = 0; round < 200000; ++round) {
+    for (int round = 0; round < 3000; ++round) {
         std::string doc = sample;
         for (int edits = 1 + round % 3; edits > 0; --edits) {
             size_t at = random() % doc.size();

@@ -1,0 +1,59 @@
+// Arbitrary input lines through the whole server (transport, requests,
+// dispatch, every tool, writes included) on a scratch copy of the demo vault.
+#include <sys/mman.h>  // memfd_create
+#include <unistd.h>    // write, lseek, close
+
+#include <cstddef>     // size_t
+#include <cstdint>     // uint8_t
+#include <cstdlib>     // mkdtemp
+#include <fcntl.h>     // open
+#include <filesystem>  // std::filesystem
+#include <string>      // std::string
+
+#include "protocol/mcp_server.hpp"
+#include "vault/vault_io.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string scratchRoot;
+int devNull = -1;
+size_t runs = 0;
+
+// Writes pile up in the scratch vault; start from a clean copy now and then
+// so a long run does not fill the disk.
+void freshVault() {
+    std::error_code ec;
+    fs::remove_all(scratchRoot, ec);
+    fs::copy(std::string(QS_SOURCE_DIR) + "/examples/demo-vault", scratchRoot, fs::copy_options::recursive);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    char pattern[] = "/tmp/qs-fuzz-XXXXXX";
+    scratchRoot = std::string(::mkdtemp(pattern)) + "/vault";
+    freshVault();
+    devNull = ::open("/dev/null", O_WRONLY);
+    // No placeholder ever downloads here; do not let one stall a run.
+    qs::VaultIO::downloadWait().timeout = std::chrono::milliseconds(0);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (++runs % 2000 == 0) freshVault();
+    int in = ::memfd_create("qs-fuzz-input", 0);
+    if (in < 0) return 0;
+    size_t off = 0;
+    while (off < size) {
+        ssize_t n = ::write(in, data + off, size - off);
+        if (n <= 0) break;
+        off += static_cast<size_t>(n);
+    }
+    ::lseek(in, 0, SEEK_SET);
+    qs::MCPServer server(qs::Vault{scratchRoot, qs::PathSchema::englishV2}, in, devNull);
+    server.run();
+    ::close(in);
+    return 0;
+}

@@ -1,0 +1,11 @@
+// Arbitrary bytes as the vocabulary book: the reader must never fail.
+#include <cstddef>      // size_t
+#include <cstdint>      // uint8_t
+#include <string_view>  // std::string_view
+
+#include "vocab/vocab_book.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    (void)qs::VocabBookCore::decode(std::string_view(reinterpret_cast<const char*>(data), size));
+    return 0;
+}

@@ -3,7 +3,7 @@
 
 #include <cerrno>      // errno, EINTR
 #include <chrono>      // std::chrono::steady_clock
-#include <csignal>     // SIGKILL
+#include <csignal>     // SIGKILL, SIGPIPE, std::signal
 #include <cstring>     // std::strerror
 #include <fcntl.h>     // O_WRONLY, O_CREAT
 #include <fstream>     // std::ifstream
@@ -68,6 +68,12 @@ int decodeStatus(int status) {
 }  // namespace
 
 ServerChild::ServerChild(const std::string& binary, const std::vector<std::string>& args, const std::string& stderrPath) {
+    // A server that died must surface as a failed write, not kill the benchmark.
+    static const bool sigpipeIgnored = [] {
+        std::signal(SIGPIPE, SIG_IGN);
+        return true;
+    }();
+    (void)sigpipeIgnored;
     pid_ = spawnWithPipes(binary, args, stderrPath, &in_, &out_);
 }
 

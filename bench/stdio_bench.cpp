@@ -1,7 +1,6 @@
 // quillstack-bench: per-call latency, peak memory and start-up time of the real server over stdio.
 #include <algorithm>   // std::max
 #include <chrono>      // std::chrono::steady_clock
-#include <csignal>     // std::signal, SIGPIPE
 #include <cstdio>      // std::fprintf
 #include <cstdlib>     // std::exit
 #include <optional>    // std::optional
@@ -213,7 +212,6 @@ SizeReport measureSize(const Options& o, std::size_t entries, const std::vector<
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::signal(SIGPIPE, SIG_IGN);  // a dead server must surface as a failed write
     Options options;
     try {
         options = parseOptions(argc, argv);

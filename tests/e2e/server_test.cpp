@@ -118,6 +118,17 @@ TEST_F(Server, AnswersAVeryLongLine) {
     EXPECT_EQ(replies[1]["id"], 2);
 }
 
+TEST_F(Server, MissingToolArgumentsAreAFailedResultNotAProtocolError) {
+    ServerSession session(vault.path());
+    for (const Json& arguments : {Json::array(), Json(nullptr), Json::object()}) {
+        Json result = session.callTool("minutes_read", arguments);
+        EXPECT_EQ(result, (Json{{"content", Json::array({Json{{"type", "text"}, {"text", "❌ 缺少必填参数 `id`(非空字符串)"}}})},
+                                {"isError", true}}))
+            << arguments.dump();
+    }
+    EXPECT_EQ(session.finish(), 0);
+}
+
 TEST_F(Server, ExitsQuietlyWhenTheClientClosesItsOutput) {
     ServerSession session(vault.path());
     EXPECT_EQ(session.request("ping")["result"], Json::object());

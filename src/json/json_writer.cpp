@@ -31,6 +31,32 @@ std::optional<std::string> dumpStrict(const Json& value, int indent) {
     }
 }
 
+// The JSON library copies, compares and writes values recursively, so a
+// document nested a few hundred thousand levels deep would overflow the stack
+// long after it was parsed. No message or vault file comes close to this.
+constexpr size_t maximumNesting = 512;
+
+// True when no array or object in the text nests deeper than `limit`. Only
+// brackets outside strings count; the text need not be valid JSON.
+bool nestingWithin(std::string_view text, size_t limit) {
+    size_t depth = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (inString) {
+            if (c == '\\') ++i;
+            else if (c == '"') inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit) return false;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 namespace JsonWriter {
@@ -58,6 +84,7 @@ std::string lenient(const Json& value) {
 }  // namespace JsonWriter
 
 std::optional<Json> parseJsonDocument(std::string_view text) {
+    if (!nestingWithin(text, maximumNesting)) return std::nullopt;
     Json parsed = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false,
                               /*ignore_comments=*/false);
     if (parsed.is_discarded()) return std::nullopt;

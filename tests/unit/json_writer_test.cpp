@@ -35,3 +35,12 @@ TEST(JsonParse, StrictDocumentsOnly) {
         EXPECT_FALSE(qs::parseJsonDocument(bad)) << bad;
     }
 }
+
+TEST(JsonParse, RefusesNestingDeepEnoughToExhaustTheStack) {
+    std::string deep(100000, '[');
+    EXPECT_FALSE(qs::parseJsonDocument(deep + std::string(100000, ']')));
+    std::string ok = std::string(100, '[') + std::string(100, ']');
+    EXPECT_TRUE(qs::parseJsonDocument(ok));
+    // Brackets inside strings are text, not nesting.
+    EXPECT_TRUE(qs::parseJsonDocument("{\"a\":\"" + deep + "\"}"));
+}

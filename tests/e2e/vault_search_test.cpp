@@ -1,0 +1,159 @@
+// vault_search through the binary: filters, order, limits, payload shape, index failures.
+#include <gtest/gtest.h>
+
+#include "e2e/read_fixture.hpp"
+
+namespace qs::test {
+namespace {
+
+using Ids = std::vector<std::string>;
+
+Ids idsOf(const Json& payload) {
+    Ids ids;
+    for (const auto& item : payload.at("items")) ids.push_back(item.at("id"));
+    return ids;
+}
+
+class VaultSearch : public ::testing::TestWithParam<ReadLayout> {
+protected:
+    ReadVault vault{GetParam()};
+};
+
+// 25 entries on 25 days of March, ids e01..e25; every fifth is a recording.
+Json monthOfEntries() {
+    Json items = Json::array();
+    for (int i = 1; i <= 25; ++i) {
+        char id[8], day[16];
+        std::snprintf(id, sizeof id, "e%02d", i);
+        std::snprintf(day, sizeof day, "2025-03-%02d", i);
+        items.push_back(feedEntry(id, day, i % 5 == 0 ? "voice" : "text"));
+    }
+    return items;
+}
+
+TEST_P(VaultSearch, WithoutArgumentsListsTheTwentyLatest) {
+    vault.dashboard(monthOfEntries());
+    ServerSession server(vault.path());
+    Json payload = toolPayload(server.callTool("vault_search"));
+    EXPECT_EQ(keysOf(payload), (std::set<std::string>{"items", "returned", "total_in_vault"}));
+    EXPECT_EQ(payload["total_in_vault"], 25);
+    EXPECT_EQ(payload["returned"], 20);
+    Ids ids = idsOf(payload);
+    ASSERT_EQ(ids.size(), 20u);
+    EXPECT_EQ(ids.front(), "e25");
+    EXPECT_EQ(ids.back(), "e06");
+    EXPECT_EQ(payload["items"][0], (Json{{"id", "e25"}, {"type", "voice"}, {"date", "2025-03-25"},
+                                         {"title", "content of e25"}, {"snippet", "content of e25"}}));
+}
+
+TEST_P(VaultSearch, LimitsAndFiltersFollowTheArguments) {
+    vault.dashboard(monthOfEntries());
+    ServerSession server(vault.path());
+    auto ids = [&](const Json& arguments) { return idsOf(toolPayload(server.callTool("vault_search", arguments))); };
+    EXPECT_EQ(ids({{"limit", 0}}), (Ids{"e25"}));
+    EXPECT_EQ(ids({{"limit", -3}}), (Ids{"e25"}));
+    EXPECT_EQ(ids({{"limit", 500}}).size(), 25u);
+    EXPECT_EQ(ids({{"limit", "3"}}), (Ids{"e25", "e24", "e23"}));
+    EXPECT_EQ(ids({{"limit", 2.9}}), (Ids{"e25", "e24"}));
+    EXPECT_EQ(ids({{"limit", "many"}}).size(), 20u);
+    EXPECT_EQ(ids({{"type", "voice"}}), (Ids{"e25", "e20", "e15", "e10", "e05"}));
+    EXPECT_EQ(ids({{"type", "  "}, {"limit", 30}}).size(), 25u);
+    EXPECT_EQ(ids({{"type", "Voice"}}), Ids{});
+    EXPECT_EQ(ids({{"date_from", "2025-03-07"}, {"date_to", "2025-03-07"}}), (Ids{"e07"}));
+    EXPECT_EQ(ids({{"date_from", "2025-03-20"}, {"date_to", "2025-03-22"}}), (Ids{"e22", "e21", "e20"}));
+    EXPECT_EQ(ids({{"date_from", 20250301}, {"limit", 1}}), (Ids{"e25"}));  // not a text: no bound
+    Json none = toolPayload(server.callTool("vault_search", {{"date_from", "2025-03-10"}, {"date_to", "2025-03-01"}}));
+    EXPECT_EQ(none["returned"], 0);
+    EXPECT_EQ(none["items"], Json::array());
+    EXPECT_EQ(none["total_in_vault"], 25);
+}
+
+TEST_P(VaultSearch, QueryIgnoresCaseButNotSpacesAndSkipsSourceAndType) {
+    vault.dashboard(Json::array({
+        feedEntry("upper", "2025-03-01", "text", {{"title", "Quarterly PLANNING review"}}),
+        feedEntry("lower", "2025-03-02", "text", {{"content", "we did some planning today"}}),
+        feedEntry("tagged", "2025-03-03", "text", {{"tags", {"Planning-2025"}}}),
+        feedEntry("source-only", "2025-03-04", "planning", {{"source", "planning app"}}),
+        feedEntry("cn", "2025-03-05", "voice", {{"content", "今天开了周会，讨论 ÉTÉ 计划"}}),
+        feedEntry("split", "2025-03-06", "text", {{"content", "plan ning"}}),
+    }));
+    ServerSession server(vault.path());
+    auto ids = [&](const Json& arguments) { return idsOf(toolPayload(server.callTool("vault_search", arguments))); };
+    EXPECT_EQ(ids({{"query", "PLANNING"}}), (Ids{"tagged", "lower", "upper"}));
+    EXPECT_EQ(ids({{"query", "planning"}}), (Ids{"tagged", "lower", "upper"}));
+    EXPECT_EQ(ids({{"query", "周会"}}), (Ids{"cn"}));
+    EXPECT_EQ(ids({{"query", "été"}}), (Ids{"cn"}));
+    EXPECT_EQ(ids({{"query", "plan ning"}}), (Ids{"split"}));
+    EXPECT_EQ(ids({{"query", " planning"}}), (Ids{"lower", "upper"}));  // searched with its space
+    EXPECT_EQ(ids({{"query", "   "}, {"limit", 1}}), (Ids{"split"}));  // blank: no query
+    EXPECT_EQ(ids({{"query", "app"}}), Ids{});
+}
+
+TEST_P(VaultSearch, SummariesCutSnippetsAndKeepIdsAsTheyAre) {
+    std::string longContent = repeated("🇨🇳", 100) + "\n" + repeated("字", 100);
+    vault.dashboard(Json::array({
+        feedEntry("long", "2025-03-01", "text", {{"content", longContent}, {"source", ""}, {"people", {"王五"}}}),
+        // An id no tool could open is still listed as the index has it.
+        feedEntry("../../escape", "2025-03-02", "text"),
+    }));
+    ServerSession server(vault.path());
+    Json payload = toolPayload(server.callTool("vault_search"));
+    ASSERT_EQ(payload["returned"], 2);
+    EXPECT_EQ(payload["items"][0]["id"], "../../escape");
+    Json item = payload["items"][1];
+    EXPECT_EQ(keysOf(item), (std::set<std::string>{"date", "id", "people", "snippet", "source", "title", "type"}));
+    EXPECT_EQ(item["snippet"], repeated("🇨🇳", 100) + " " + repeated("字", 79));
+    EXPECT_EQ(item["title"], repeated("🇨🇳", 60));
+    EXPECT_EQ(item["source"], "");
+}
+
+TEST_P(VaultSearch, AnUnreadableIndexFailsWithItsPath) {
+    ServerSession server(vault.path());
+    // No index at all: the path of the vault's own layout is named.
+    EXPECT_EQ(failureOf(server.callTool("vault_search", {{"query", "x"}})), indexFailure(vault.dashboardPath()));
+    for (const char* bytes : {"[1,2]", "null", "{\"feedItems\":[{\"id\":\"a\"}", "{} trailing", "{\"x\":[tru]}"}) {
+        vault.dashboardRaw(bytes);
+        EXPECT_EQ(failureOf(server.callTool("vault_search")), indexFailure(vault.dashboardPath())) << bytes;
+    }
+    // Each call reads the file afresh.
+    vault.dashboard(Json::array({feedEntry("now", "2025-03-01")}));
+    EXPECT_EQ(idsOf(toolPayload(server.callTool("vault_search"))), (Ids{"now"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, VaultSearch, allReadLayouts, layoutName);
+
+// UTF-8 to UTF-16 big-endian, by the encoding rules alone.
+std::string utf16BE(const std::string& utf8) {
+    std::string out;
+    auto unit = [&](uint32_t u) {
+        out += char(u >> 8);
+        out += char(u & 0xFF);
+    };
+    for (size_t i = 0; i < utf8.size();) {
+        auto b = static_cast<unsigned char>(utf8[i]);
+        int length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        uint32_t c = length == 1 ? b : b & (0x7F >> length);
+        for (int k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += static_cast<size_t>(length);
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    return out;
+}
+
+TEST(VaultSearchEncoding, ReadsAUtf16IndexWithByteOrderMark) {
+    ReadVault vault(ReadLayout::english);
+    Json index{{"feedItems", {feedEntry("u16", "2025-03-01", "text", {{"title", "標題 😀"}})}}};
+    vault.dashboardRaw(utf16BE("\uFEFF" + index.dump()));
+    ServerSession server(vault.path());
+    Json payload = toolPayload(server.callTool("vault_search"));
+    ASSERT_EQ(payload["returned"], 1);
+    EXPECT_EQ(payload["items"][0]["title"], "標題 😀");
+}
+
+}  // namespace
+}  // namespace qs::test

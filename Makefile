@@ -1,11 +1,13 @@
 # Front door: `make run` starts the server on the demo vault, `make test`
 # builds and runs every test. Both install missing dependencies first.
+# `make fuzz` runs each libFuzzer target for FUZZ_SECONDS (needs clang).
 PRESET ?= release
 BUILD  := build/$(PRESET)
 VAULT  ?= examples/demo-vault
 JOBS   ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build test run asan bench fuzz clean
+.PHONY: deps configure build test run asan bench fuzz package clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -32,6 +34,15 @@ bench: deps
 	@cmake --preset release >/dev/null
 	@cmake --build build/release -j $(JOBS) --target quillstack-bench
 	@build/release/bench/quillstack-bench $(BENCH_ARGS)
+
+fuzz: deps
+	@command -v clang++ >/dev/null || { echo "fuzz: needs clang++ and libclang-rt-dev" >&2; exit 1; }
+	@cmake --preset fuzz >/dev/null
+	@cmake --build build/fuzz -j $(JOBS)
+	@fuzz/run_fuzzers.sh build/fuzz $(FUZZ_SECONDS)
+
+package: build
+	@cd $(BUILD) && cpack
 
 clean:
 	rm -rf build

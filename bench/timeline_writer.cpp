@@ -42,7 +42,9 @@ private:
 std::string withMarker(std::string text, std::string_view marker, BenchRandom& rng) {
     std::size_t pos = rng.below(text.size() + 1);
     while (pos < text.size() && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) ++pos;
-    text.insert(pos, " " + std::string(marker) + " ");
+    std::string padded(1, ' ');
+    padded.append(marker).push_back(' ');
+    text.insert(pos, padded);
     return text;
 }
 

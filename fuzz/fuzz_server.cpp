@@ -5,7 +5,8 @@
 
 #include <cstddef>     // size_t
 #include <cstdint>     // uint8_t
-#include <cstdlib>     // mkdtemp
+#include <cstdio>      // std::fprintf
+#include <cstdlib>     // mkdtemp, getenv, atexit, abort
 #include <fcntl.h>     // open
 #include <filesystem>  // std::filesystem
 #include <string>      // std::string
@@ -17,6 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+std::string scratchDir;
 std::string scratchRoot;
 int devNull = -1;
 size_t runs = 0;
@@ -32,8 +34,16 @@ void freshVault() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char pattern[] = "/tmp/qs-fuzz-XXXXXX";
-    scratchRoot = std::string(::mkdtemp(pattern)) + "/vault";
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/qs-fuzz-XXXXXX";
+    if (!::mkdtemp(pattern.data())) std::abort();
+    scratchDir = pattern;
+    scratchRoot = scratchDir + "/vault";
+    // libFuzzer and the replay runner both leave through exit().
+    std::atexit([] {
+        std::error_code ec;
+        fs::remove_all(scratchDir, ec);
+    });
     freshVault();
     devNull = ::open("/dev/null", O_WRONLY);
     // No placeholder ever downloads here; do not let one stall a run.
@@ -55,5 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qs::MCPServer server(qs::Vault{scratchRoot, qs::PathSchema::englishV2}, in, devNull);
     server.run();
     ::close(in);
+    // A write that climbed out of the vault is a fault as real as a crash.
+    for (const auto& entry : fs::directory_iterator(scratchDir)) {
+        if (entry.path().filename() != "vault") {
+            std::fprintf(stderr, "written outside the vault: %s\n", entry.path().c_str());
+            std::abort();
+        }
+    }
     return 0;
 }

@@ -117,6 +117,8 @@ TEST_P(MinutesRead, UnsafeIdsAreRefusedBeforeAnythingIsRead) {
 }
 
 TEST_P(MinutesRead, AnUnreadableIndexFailsWithItsPath) {
+    vault.dashboardRaw("null");
+    vault.insight(kDay, "m1.min.md", "minutes that stay unread");
     EXPECT_EQ(failureOf(call({{"id", "m1"}})), indexFailure(vault.dashboardPath()));
 }
 

@@ -111,6 +111,7 @@ TEST_P(RecordingList, UnsafeIdsAndDaysInTheIndexReachNoFilesOutside) {
 }
 
 TEST_P(RecordingList, AnUnreadableIndexFailsWithItsPath) {
+    vault.dashboardRaw("{\"feedItems\": [{\"id\": \"a\", \"type\": \"voice\"}");
     ServerSession server(vault.path());
     EXPECT_EQ(failureOf(server.callTool("recording_list", {{"limit", 5}})), indexFailure(vault.dashboardPath()));
 }

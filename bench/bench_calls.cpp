@@ -78,7 +78,7 @@ std::string expectPresent(const Json& payload, const char* key) {
 
 }  // namespace
 
-std::vector<CallSpec> benchCalls(const BenchTargets& t) {
+std::vector<ToolCall> benchCalls(const BenchTargets& t) {
     auto upTo = [](std::size_t n, std::int64_t cap) { return std::min<std::int64_t>(static_cast<std::int64_t>(n), cap); };
     const std::int64_t entries = static_cast<std::int64_t>(t.entries);
     const std::int64_t chars = static_cast<std::int64_t>(t.transcriptChars);
@@ -145,8 +145,8 @@ CallOutcome RpcDriver::call(const std::string& method, const Json& params) {
     }
 }
 
-CallResult measureCall(RpcDriver& driver, const CallSpec& spec, int warmup, int repeat) {
-    Json params = {{"name", spec.tool}, {"arguments", spec.arguments}};
+CallResult measureCall(RpcDriver& driver, const ToolCall& toolCall, int warmup, int repeat) {
+    Json params = {{"name", toolCall.tool}, {"arguments", toolCall.arguments}};
     CallResult result;
     std::vector<double> samples;
     for (int i = 0; i < warmup + repeat; ++i) {
@@ -155,9 +155,9 @@ CallResult measureCall(RpcDriver& driver, const CallSpec& spec, int warmup, int 
             result.error = one.error;
             return result;
         }
-        if (i == 0 && spec.check) {
+        if (i == 0 && toolCall.check) {
             auto payload = toolPayload(one.result);
-            result.warning = payload ? spec.check(*payload) : "the result holds no JSON payload";
+            result.warning = payload ? toolCall.check(*payload) : "the result holds no JSON payload";
         }
         if (i >= warmup) samples.push_back(one.ms);
     }

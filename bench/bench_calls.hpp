@@ -14,7 +14,7 @@ namespace qs::Bench {
 
 enum class FloorKind { dashboard, vocabulary, none };
 
-struct CallSpec {
+struct ToolCall {
     std::string label;  // column heading
     std::string tool;
     Json arguments;
@@ -25,7 +25,7 @@ struct CallSpec {
 };
 
 // The benchmark's calls, aimed at what the generator put in the vault.
-std::vector<CallSpec> benchCalls(const BenchTargets& targets);
+std::vector<ToolCall> benchCalls(const BenchTargets& targets);
 
 struct CallOutcome {
     double ms = 0;
@@ -69,7 +69,7 @@ struct CallResult {
 };
 
 // Warm-up calls, then `repeat` timed ones; stops at the first failure.
-CallResult measureCall(RpcDriver& driver, const CallSpec& spec, int warmup, int repeat);
+CallResult measureCall(RpcDriver& driver, const ToolCall& toolCall, int warmup, int repeat);
 
 // Milliseconds from spawning the server to reading its "initialize" reply.
 CallOutcome timeSpawnToInitialize(const std::string& binary, const std::string& vault, int timeoutMs);

@@ -30,14 +30,14 @@ std::string escapeCell(std::string text) {
     return out;
 }
 
-std::string callCell(const CallSpec& spec, const CallResult& call, const SizeReport& row) {
-    if (!call.error.empty()) return "error";
-    std::string cell = formatMs(call.latency.median) + " / " + formatMs(call.latency.p95);
-    std::optional<double> floor = spec.floor == FloorKind::dashboard    ? row.floorMs
-                                  : spec.floor == FloorKind::vocabulary ? row.vocabFloorMs
-                                                                        : std::nullopt;
-    if (floor && *floor > 0) cell += " (" + fixed(call.latency.median / *floor, "%.2f") + "×)";
-    if (!call.warning.empty()) cell += " ⚠";
+std::string callCell(const ToolCall& toolCall, const CallResult& result, const SizeReport& row) {
+    if (!result.error.empty()) return "error";
+    std::string cell = formatMs(result.latency.median) + " / " + formatMs(result.latency.p95);
+    std::optional<double> floor = toolCall.floor == FloorKind::dashboard    ? row.floorMs
+                                  : toolCall.floor == FloorKind::vocabulary ? row.vocabFloorMs
+                                                                            : std::nullopt;
+    if (floor && *floor > 0) cell += " (" + fixed(result.latency.median / *floor, "%.2f") + "×)";
+    if (!result.warning.empty()) cell += " ⚠";
     return cell;
 }
 
@@ -45,7 +45,7 @@ std::string optionalMs(const std::optional<double>& ms) { return ms ? formatMs(*
 
 }  // namespace
 
-std::string markdownTable(const std::vector<CallSpec>& specs, const std::vector<SizeReport>& rows) {
+std::string markdownTable(const std::vector<ToolCall>& toolCalls, const std::vector<SizeReport>& rows) {
     // Cells are appended piece by piece: GCC 12 at -O2 reports a bogus
     // -Wstringop-overflow for chains of string temporaries here.
     auto cell = [](std::string& line, const std::string& text) {
@@ -55,13 +55,13 @@ std::string markdownTable(const std::vector<CallSpec>& specs, const std::vector<
     };
     std::string header = "| entries | index MiB | floor ms |";
     std::string rule = "|---:|---:|---:|";
-    for (const auto& spec : specs) {
-        if (spec.floor == FloorKind::vocabulary) {
+    for (const auto& toolCall : toolCalls) {
+        if (toolCall.floor == FloorKind::vocabulary) {
             // The vocabulary floor sits right before the call it scales.
             cell(header, "vocab floor ms");
             rule += "---:|";
         }
-        cell(header, spec.label);
+        cell(header, toolCall.label);
         rule += "---:|";
     }
     header += " peak RSS MiB | RSS/index | spawn→init ms |";
@@ -73,9 +73,9 @@ std::string markdownTable(const std::vector<CallSpec>& specs, const std::vector<
         cell(line, withThousands(row.entries));
         cell(line, fixed(row.indexMB, "%.1f"));
         cell(line, optionalMs(row.floorMs));
-        for (std::size_t i = 0; i < specs.size(); ++i) {
-            if (specs[i].floor == FloorKind::vocabulary) cell(line, optionalMs(row.vocabFloorMs));
-            cell(line, i < row.calls.size() ? callCell(specs[i], row.calls[i], row) : std::string("error"));
+        for (std::size_t i = 0; i < toolCalls.size(); ++i) {
+            if (toolCalls[i].floor == FloorKind::vocabulary) cell(line, optionalMs(row.vocabFloorMs));
+            cell(line, i < row.results.size() ? callCell(toolCalls[i], row.results[i], row) : std::string("error"));
         }
         cell(line, row.peakRssMB ? fixed(*row.peakRssMB, "%.1f") : std::string("error"));
         cell(line, row.peakRssMB && row.indexMB > 0 ? fixed(*row.peakRssMB / row.indexMB, "%.2f") : std::string("–"));
@@ -86,16 +86,16 @@ std::string markdownTable(const std::vector<CallSpec>& specs, const std::vector<
     return out;
 }
 
-std::string reportNotes(const std::vector<CallSpec>& specs, const std::vector<SizeReport>& rows) {
+std::string reportNotes(const std::vector<ToolCall>& toolCalls, const std::vector<SizeReport>& rows) {
     std::string out;
     for (const auto& row : rows) {
-        for (std::size_t i = 0; i < specs.size() && i < row.calls.size(); ++i) {
-            if (!row.calls[i].error.empty()) {
-                out += "- " + withThousands(row.entries) + " entries, " + specs[i].label + ": " +
-                       escapeCell(row.calls[i].error) + "\n";
-            } else if (!row.calls[i].warning.empty()) {
-                out += "- " + withThousands(row.entries) + " entries, " + specs[i].label + " ⚠ unexpected reply: " +
-                       escapeCell(row.calls[i].warning) + "\n";
+        for (std::size_t i = 0; i < toolCalls.size() && i < row.results.size(); ++i) {
+            if (!row.results[i].error.empty()) {
+                out += "- " + withThousands(row.entries) + " entries, " + toolCalls[i].label + ": " +
+                       escapeCell(row.results[i].error) + "\n";
+            } else if (!row.results[i].warning.empty()) {
+                out += "- " + withThousands(row.entries) + " entries, " + toolCalls[i].label + " ⚠ unexpected reply: " +
+                       escapeCell(row.results[i].warning) + "\n";
             }
         }
         for (const auto& problem : row.problems) {
@@ -110,10 +110,10 @@ std::string reportNotes(const std::vector<CallSpec>& specs, const std::vector<Si
                            fixed(static_cast<double>(b.entries) / static_cast<double>(a.entries), "%.0f") +
                            "), median grows:";
         bool any = false;
-        for (std::size_t i = 0; i < specs.size() && i < a.calls.size() && i < b.calls.size(); ++i) {
-            if (!a.calls[i].error.empty() || !b.calls[i].error.empty() || a.calls[i].latency.median <= 0) continue;
-            line += std::string(any ? "," : "") + " " + specs[i].label + " ×" +
-                    fixed(b.calls[i].latency.median / a.calls[i].latency.median, "%.1f");
+        for (std::size_t i = 0; i < toolCalls.size() && i < a.results.size() && i < b.results.size(); ++i) {
+            if (!a.results[i].error.empty() || !b.results[i].error.empty() || a.results[i].latency.median <= 0) continue;
+            line += std::string(any ? "," : "") + " " + toolCalls[i].label + " ×" +
+                    fixed(b.results[i].latency.median / a.results[i].latency.median, "%.1f");
             any = true;
         }
         if (any) out += line + "\n";

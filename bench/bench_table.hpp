@@ -15,7 +15,7 @@ struct SizeReport {
     double indexMB = 0;
     std::optional<double> floorMs;       // Dashboard.json read + walk, median
     std::optional<double> vocabFloorMs;  // vocabulary.json read + walk, median
-    std::vector<CallResult> calls;       // one per CallSpec, same order
+    std::vector<CallResult> results;     // one per ToolCall, same order
     std::optional<double> peakRssMB;
     std::optional<double> spawnMs;  // spawn to "initialize" reply, median
     std::vector<std::string> problems;  // failures outside the calls
@@ -23,9 +23,9 @@ struct SizeReport {
 
 // One row per size: entries, index MB, floors, each call's
 // "median / p95 (ratio×)", peak RSS and RSS/index, spawn→initialize.
-std::string markdownTable(const std::vector<CallSpec>& specs, const std::vector<SizeReport>& rows);
+std::string markdownTable(const std::vector<ToolCall>& toolCalls, const std::vector<SizeReport>& rows);
 
 // Lines under the table: failures in full, and how medians grow between sizes.
-std::string reportNotes(const std::vector<CallSpec>& specs, const std::vector<SizeReport>& rows);
+std::string reportNotes(const std::vector<ToolCall>& toolCalls, const std::vector<SizeReport>& rows);
 
 }  // namespace qs::Bench

@@ -89,12 +89,15 @@ double msSince(Clock::time_point start) {
 }
 
 // The vault of `entries`, generated when missing or incomplete.
-std::optional<BenchTargets> ensureVault(const Options& o, std::size_t entries, fs::path& vault) {
+std::optional<BenchTargets> ensureVault(const Options& o, std::size_t entries, fs::path& vault, std::string& problem) {
     vault = fs::path(o.cache) / ("vault-" + std::to_string(entries) + "-" + std::to_string(o.seed));
     if (fs::exists(vault)) {
         if (auto t = readTargets(targetsPath(vault)); t && t->entries == entries && t->seed == o.seed) return t;
-        progress("removing incomplete " + vault.string());
-        fs::remove_all(vault);  // our own cache folder; the description is written last
+        // Not ours to delete: the generator publishes a vault and its
+        // description together, so this folder came from somewhere else.
+        problem = vault.string() + " exists without a matching " + targetsPath(vault).filename().string() +
+                  "; remove it to regenerate";
+        return std::nullopt;
     }
     fs::create_directories(o.cache);
     progress("generating " + std::to_string(entries) + " entries into " + vault.string());
@@ -102,11 +105,13 @@ std::optional<BenchTargets> ensureVault(const Options& o, std::size_t entries, f
     int rc = runToCompletion(o.genvault, {vault.string(), std::to_string(entries), std::to_string(o.seed)},
                              (fs::path(o.cache) / "genvault.log").string());
     if (rc != 0) {
-        progress("generator failed (status " + std::to_string(rc) + "), see " + o.cache + "/genvault.log");
+        problem = "generator failed (status " + std::to_string(rc) + "), see " + o.cache + "/genvault.log";
         return std::nullopt;
     }
     progress("generated in " + formatMs(msSince(start) / 1000) + " s");
-    return readTargets(targetsPath(vault));
+    auto targets = readTargets(targetsPath(vault));
+    if (!targets) problem = "the generator wrote no readable " + targetsPath(vault).string();
+    return targets;
 }
 
 template <typename Run>
@@ -131,17 +136,19 @@ bool serverBroken(const std::string& error) {
            error == "unparsable reply line";
 }
 
-SizeReport measureSize(const Options& o, std::size_t entries, const std::vector<CallSpec>& specsFor0) {
+SizeReport measureSize(const Options& o, std::size_t entries, const std::vector<ToolCall>& columns) {
     SizeReport row;
     row.entries = entries;
     fs::path vault;
-    auto targets = ensureVault(o, entries, vault);
+    std::string problem;
+    auto targets = ensureVault(o, entries, vault, problem);
     if (!targets) {
-        row.problems.push_back("no vault: generation failed");
-        row.calls.resize(specsFor0.size(), CallResult::failed("no vault"));
+        progress(problem);
+        row.problems.push_back("no vault: " + problem);
+        row.results.resize(columns.size(), CallResult::failed("no vault"));
         return row;
     }
-    const std::vector<CallSpec> specs = benchCalls(*targets);
+    const std::vector<ToolCall> toolCalls = benchCalls(*targets);
     const int repeat = o.repeat ? o.repeat : (entries > 200000 ? 5 : 15);
     const std::string index = (vault / "core/Dashboard.json").string();
     const std::string vocab = (vault / "core/vocabulary.json").string();
@@ -162,7 +169,7 @@ SizeReport measureSize(const Options& o, std::size_t entries, const std::vector<
     auto notePeak = [&] {
         if (child) peakKb = std::max(peakKb, child->peakRssKb().value_or(0));
     };
-    for (const auto& spec : specs) {
+    for (const auto& toolCall : toolCalls) {
         if (!child) {
             std::string failure;
             try {
@@ -174,22 +181,22 @@ SizeReport measureSize(const Options& o, std::size_t entries, const std::vector<
             }
             if (!failure.empty()) {
                 // A server that cannot start answers no call; the next call tries a fresh one.
-                row.calls.push_back(CallResult::failed(failure + " (log " + log + ")"));
+                row.results.push_back(CallResult::failed(failure + " (log " + log + ")"));
                 driver.reset();
                 child.reset();
                 continue;
             }
         }
-        CallResult result = measureCall(*driver, spec, o.warmup, repeat);
+        CallResult result = measureCall(*driver, toolCall, o.warmup, repeat);
         notePeak();
-        progress(std::to_string(entries) + " entries: " + spec.label + " " +
+        progress(std::to_string(entries) + " entries: " + toolCall.label + " " +
                  (result.error.empty() ? formatMs(result.latency.median) + " ms" : result.error));
         if (serverBroken(result.error)) {
             result.error += " (log " + log + "; the next call starts a new server)";
             driver.reset();
             child.reset();  // finish() kills it if it still runs
         }
-        row.calls.push_back(std::move(result));
+        row.results.push_back(std::move(result));
     }
     notePeak();
     driver.reset();
@@ -223,7 +230,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillstack-bench: no server at %s (build it, or pass --binary)\n", options.binary.c_str());
         return 1;
     }
-    const std::vector<CallSpec> labels = benchCalls(BenchTargets{});
+    const std::vector<ToolCall> labels = benchCalls(BenchTargets{});
     std::vector<SizeReport> rows;
     for (std::size_t entries : options.sizes) rows.push_back(measureSize(options, entries, labels));
 

@@ -21,7 +21,7 @@ void writeFile(const fs::path& path, const std::string& bytes) {
 
 namespace {
 
-// A item's text through the house wire writer, so the index carries "\/"
+// An item's text through the house wire writer, so the index carries "\/"
 // escapes and raw UTF-8 as the companion app's encoder writes them.
 std::string wire(const Json& value) {
     auto text = JsonWriter::wire(value);

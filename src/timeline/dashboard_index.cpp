@@ -2,6 +2,7 @@
 #include "timeline/dashboard_index.hpp"
 
 #include <algorithm>   // std::sort, std::partial_sort
+#include <filesystem>  // std::filesystem::file_size
 #include <functional>  // std::less
 
 #include "protocol/tool_failure.hpp"
@@ -57,7 +58,17 @@ bool DashboardIndex::fill() {
 DashboardIndex DashboardIndex::load(const Vault& vault) {
     std::string path = VaultPathResolver::resolveForReading(VaultPath::dashboard, vault.root);
     DashboardIndex index(std::unique_ptr<IndexArena, IndexArenaRelease>(acquireIndexArena().release()));
-    if (!VaultIO::readInto(path, index.arena_->fileBytes) || !index.fill()) {
+    std::string& bytes = index.arena_->fileBytes;
+    // Sized before reading, with room for simdjson's padding, the buffer is
+    // never grown (and copied, two copies alive at once) after it. The size
+    // is only a hint: the read itself copes with any change.
+    std::error_code ignored;
+    uintmax_t hint = std::filesystem::file_size(path, ignored);
+    if (!ignored && bytes.capacity() < hint + simdjson::SIMDJSON_PADDING + 1) {
+        std::string().swap(bytes);
+        bytes.reserve(static_cast<size_t>(hint + hint / 16 + simdjson::SIMDJSON_PADDING + 1));
+    }
+    if (!VaultIO::readInto(path, bytes) || !index.fill()) {
         throw ToolFailure("读不到 Dashboard.json(" + path + ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?");
     }
     return index;

@@ -1,58 +1,98 @@
 // Case-insensitive search that lower-cases with ICU only the rare texts whose
 // non-ASCII letters could change the answer.
+//
+// The full lower-case form of a text and its ASCII-only lower-case form differ
+// only where the text holds a non-ASCII character that lower-casing changes.
+// A hit in the ASCII-lowered text is a hit in the fully lowered one (the
+// query's own characters are lower-case already and stay as they are); a hit
+// only the full form has must overlap the lower-case form of such a
+// character, which then shares a character with the query. So most texts
+// are settled without ICU, and a query without ASCII letters needs no copy.
 #include "timeline/lowercase_search.hpp"
 
 #include <unicode/uniset.h>   // icu::UnicodeSet
 #include <unicode/ustring.h>  // u_strToLower
-#include <unicode/utf16.h>    // U16_APPEND_UNSAFE
+#include <unicode/utf16.h>    // U16_APPEND_UNSAFE, U16_NEXT
+#include <unicode/utf8.h>     // U8_NEXT, U8_APPEND_UNSAFE
 
-#include <climits>  // INT32_MAX
-#include <string>   // std::string
+#include <algorithm>  // std::any_of, std::find
+#include <climits>    // INT32_MAX
 
 #include "text/unicode.hpp"
 
 namespace qs {
 namespace {
 
-// The full lower-case form of a text differs from its ASCII-only lower-case
-// form only at code points from these sets (derived from ICU's data once).
-struct CaseSets {
-    // Non-ASCII code points that lower-casing changes.
-    icu::UnicodeSet changing;
-    // Those among them whose lower-case form holds an ASCII character (such
-    // as U+0130 and the Kelvin sign): the only ones an ASCII query can meet.
-    icu::UnicodeSet reachingAscii;
+struct Mapping {
+    UChar32 character;
+    std::vector<UChar32> lower;  // its full lower-case form
+};
 
-    CaseSets() {
+// Every non-ASCII character that lower-casing changes, with what it becomes;
+// derived from ICU's data once.
+struct CaseData {
+    std::vector<Mapping> changing;
+    icu::UnicodeSet changingSet;
+
+    CaseData() {
         UErrorCode status = U_ZERO_ERROR;
-        changing.applyPattern(icu::UnicodeString(u"[[:Changes_When_Lowercased:]-[\\u0000-\\u007F]]"), status);
-        for (int32_t r = 0; r < changing.getRangeCount(); ++r) {
-            for (UChar32 c = changing.getRangeStart(r); c <= changing.getRangeEnd(r); ++c) {
-                if (lowersToAscii(c)) reachingAscii.add(c);
+        changingSet.applyPattern(icu::UnicodeString(u"[[:Changes_When_Lowercased:]-[\\u0000-\\u007F]]"), status);
+        changingSet.freeze();
+        for (int32_t r = 0; r < changingSet.getRangeCount(); ++r) {
+            for (UChar32 c = changingSet.getRangeStart(r); c <= changingSet.getRangeEnd(r); ++c) {
+                changing.push_back({c, lowerOf(c)});
             }
         }
-        changing.freeze();
-        reachingAscii.freeze();
     }
 
-    static bool lowersToAscii(UChar32 c) {
-        UChar source[2];
-        int32_t length = 0;
-        U16_APPEND_UNSAFE(source, length, c);
-        UChar lowered[16];
-        UErrorCode status = U_ZERO_ERROR;
-        int32_t n = u_strToLower(lowered, 16, source, length, "", &status);
-        if (U_FAILURE(status)) return false;
-        for (int32_t i = 0; i < n; ++i) {
-            if (lowered[i] < 0x80) return true;
+    // Everything the character can become: lower-casing looks at its
+    // neighbours (a capital sigma ending a word becomes a final sigma), so it
+    // is lowered alone and between cased letters, and the letters cut off.
+    static std::vector<UChar32> lowerOf(UChar32 c) {
+        std::vector<UChar32> out;
+        for (bool before : {false, true}) {
+            for (bool after : {false, true}) {
+                UChar source[6];
+                int32_t length = 0;
+                if (before) source[length++] = u'A';
+                U16_APPEND_UNSAFE(source, length, c);
+                if (after) source[length++] = u'A';
+                UChar lowered[24];
+                UErrorCode status = U_ZERO_ERROR;
+                int32_t n = u_strToLower(lowered, 24, source, length, "", &status);
+                if (U_FAILURE(status)) continue;
+                for (int32_t i = before ? 1 : 0; i < n - (after ? 1 : 0);) {
+                    UChar32 d;
+                    U16_NEXT(lowered, i, n, d);
+                    out.push_back(d);
+                }
+            }
         }
-        return false;
+        return out;
     }
 };
 
-const CaseSets& caseSets() {
-    static const CaseSets sets;
-    return sets;
+const CaseData& caseData() {
+    static const CaseData data;
+    return data;
+}
+
+std::vector<UChar32> codePoints(std::string_view utf8) {
+    std::vector<UChar32> out;
+    auto length = static_cast<int32_t>(std::min<size_t>(utf8.size(), INT32_MAX));
+    for (int32_t i = 0; i < length;) {
+        UChar32 c;
+        U8_NEXT(utf8.data(), i, length, c);
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::string utf8Of(UChar32 c) {
+    char bytes[4];
+    int32_t length = 0;
+    U8_APPEND_UNSAFE(bytes, length, c);
+    return std::string(bytes, static_cast<size_t>(length));
 }
 
 // ASCII letters lower-cased into `out` (reused between calls, so no
@@ -73,24 +113,41 @@ bool asciiLowerInto(std::string_view text, std::string& out) {
 
 }  // namespace
 
-LowercaseNeedle::LowercaseNeedle(std::string_view lowerQuery) : query_(lowerQuery), asciiQuery_(true) {
-    for (char c : lowerQuery) {
-        if (static_cast<unsigned char>(c) >= 0x80) asciiQuery_ = false;
+LowercaseNeedle::LowercaseNeedle(std::string_view lowerQuery) : query_(lowerQuery) {
+    asciiLetters_ = std::any_of(lowerQuery.begin(), lowerQuery.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    std::vector<UChar32> queryCharacters = codePoints(lowerQuery);
+    auto inQuery = [&](UChar32 c) {
+        return std::find(queryCharacters.begin(), queryCharacters.end(), c) != queryCharacters.end();
+    };
+    for (const Mapping& mapping : caseData().changing) {
+        if (std::any_of(mapping.lower.begin(), mapping.lower.end(), inQuery)) {
+            relevant_.push_back(utf8Of(mapping.character));
+        }
     }
+    manyRelevant_ = relevant_.size() > 8;
+}
+
+bool LowercaseNeedle::mayGainAHitByLowerCasing(std::string_view text) const {
+    if (relevant_.empty()) return false;
+    if (manyRelevant_ && text.size() <= INT32_MAX) {
+        auto length = static_cast<int32_t>(text.size());
+        return caseData().changingSet.spanUTF8(text.data(), length, USET_SPAN_NOT_CONTAINED) < length;
+    }
+    return std::any_of(relevant_.begin(), relevant_.end(),
+                       [&](const std::string& form) { return text.find(form) != std::string_view::npos; });
 }
 
 bool LowercaseNeedle::foundIn(std::string_view text) const {
-    thread_local std::string scratch;
-    bool nonAscii = asciiLowerInto(text, scratch);
-    // A hit in the ASCII-lowered text is a hit in the fully lowered one: the
-    // query's own characters are already lower-case and stay as they are.
-    if (std::string_view(scratch.data(), text.size()).find(query_) != std::string_view::npos) return true;
-    if (!nonAscii) return false;
-    if (text.size() <= INT32_MAX) {
-        const icu::UnicodeSet& relevant = asciiQuery_ ? caseSets().reachingAscii : caseSets().changing;
-        auto length = static_cast<int32_t>(text.size());
-        if (relevant.spanUTF8(text.data(), length, USET_SPAN_NOT_CONTAINED) == length) return false;
+    if (!asciiLetters_) {
+        // Lower-casing ASCII only turns A-Z into a-z, which the query does not hold.
+        if (text.find(query_) != std::string_view::npos) return true;
+    } else {
+        thread_local std::string scratch;
+        bool nonAscii = asciiLowerInto(text, scratch);
+        if (std::string_view(scratch.data(), text.size()).find(query_) != std::string_view::npos) return true;
+        if (!nonAscii) return false;
     }
+    if (!mayGainAHitByLowerCasing(text)) return false;
     return text::toLowerFull(text).find(query_) != std::string::npos;
 }
 

@@ -2,10 +2,13 @@
 // Unicode lower-case form of a text, without lower-casing most texts at all.
 #pragma once
 
+#include <string>       // std::string
 #include <string_view>  // std::string_view
+#include <vector>       // std::vector
 
 namespace qs {
 
+// Prepared once per search, then asked about many texts.
 class LowercaseNeedle {
 public:
     // `lowerQuery` is already lower-cased (full mapping) and not empty; the
@@ -16,8 +19,15 @@ public:
     bool foundIn(std::string_view text) const;
 
 private:
+    bool mayGainAHitByLowerCasing(std::string_view text) const;
+
     std::string_view query_;
-    bool asciiQuery_;
+    bool asciiLetters_ = false;  // does the query hold a-z at all
+    // The UTF-8 forms of the non-ASCII characters whose lower-case form
+    // shares a character with the query: only they can make the fully
+    // lower-cased text hold the query where the ASCII-lower-cased one does not.
+    std::vector<std::string> relevant_;
+    bool manyRelevant_ = false;  // then a set lookup beats one find per form
 };
 
 }  // namespace qs

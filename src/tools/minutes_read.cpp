@@ -1,4 +1,7 @@
 // minutes_read: an entry's minutes, card summary and metadata.
+#include <optional>  // std::optional
+#include <string>    // std::string
+
 #include "protocol/tool_failure.hpp"
 #include "protocol/tool_result.hpp"
 #include "text/unicode.hpp"

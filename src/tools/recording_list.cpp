@@ -1,4 +1,6 @@
 // recording_list: the voice entries, and whether their transcripts and minutes exist.
+#include <string>  // std::string
+
 #include "platform/file_system.hpp"
 #include "protocol/tool_result.hpp"
 #include "timeline/dashboard_index.hpp"
@@ -28,6 +30,8 @@ Json recordingList(const RPCRequest& request, const Vault& vault) {
         // outside the entry folders: such an entry is listed without files.
         if (isSinglePathComponent(item->id)) {
             VaultFiles files = VaultFiles::locate(vault, std::string(item->id), std::string(item->day));
+            // Plain existence tests: a flag reports what is on disk now and
+            // starts no cloud download.
             hasTranscript = platform::exists(files.transcriptJSON()) || platform::exists(files.outputsFile(".tr.txt"));
             hasMinutes = platform::exists(files.insightsFile(".min.md"));
         }

@@ -1,4 +1,9 @@
 // recording_transcript: one window of a recording's transcript, counted in characters.
+#include <algorithm>  // std::max
+#include <optional>   // std::optional
+#include <string>     // std::string, std::to_string
+#include <vector>     // std::vector
+
 #include "protocol/tool_failure.hpp"
 #include "protocol/tool_result.hpp"
 #include "text/unicode.hpp"

@@ -1,4 +1,6 @@
 // vault_search: the timeline index searched by text, type and day range.
+#include <vector>  // std::vector
+
 #include "protocol/tool_result.hpp"
 #include "timeline/dashboard_index.hpp"
 #include "tools/read_tools.hpp"

@@ -1,4 +1,4 @@
-// minutes_write never loses a version: unsafe input, same-second rewrites, foreign bytes, failed writes, racing servers.
+// minutes_write loses no version: unsafe input, same-second rewrites, odd bytes, failed writes, racing servers.
 #include <gtest/gtest.h>
 
 #include <ctime>   // time
@@ -192,7 +192,9 @@ TEST(MinutesWriteConcurrency, TwoServersLoseNoVersion) {
     vault.write(dir + "HOT.sum.txt", "s-initial");
     constexpr int kCalls = 50;
     // Bulky texts, so a torn or interleaved write would show.
-    auto minutesText = [](int p, int i) { return "m-" + std::to_string(p) + "-" + std::to_string(i) + std::string(8192, 'x'); };
+    auto minutesText = [](int p, int i) {
+        return "m-" + std::to_string(p) + "-" + std::to_string(i) + std::string(8192, 'x');
+    };
     auto summaryText = [](int p, int i) { return "s-" + std::to_string(p) + "-" + std::to_string(i); };
 
     std::vector<std::thread> writers;

@@ -241,3 +241,91 @@ describe('the write tools through the MCP SDK client', () => {
     assert.equal(malformed.text, '❌ date 要写成 yyyy-MM-dd,收到的是「2025/03/10」。');
   });
 });
+
+// vault_search, recording_list, recording_transcript and minutes_read on the
+// demo vault (a separate block: its own server and its own copy).
+describe('the timeline read tools through the MCP SDK client', () => {
+  const entry = 'CA35DAB8-DCA0-418A-A388-369CBF54A473';
+  let workspace;
+  let server;
+
+  before(async () => {
+    workspace = makeWorkspace();
+    server = await startServer(workspace);
+  });
+
+  after(async () => {
+    await server?.client.close();
+    fs.rmSync(workspace.root, { recursive: true, force: true });
+  });
+
+  test('vault_search lists the latest entries and finds text whatever its case', async () => {
+    const all = await callTool(server.client, 'vault_search');
+    assert.equal(all.isError, false, all.text);
+    assert.ok(all.payload.total_in_vault > 0);
+    assert.equal(all.payload.returned, all.payload.items.length);
+    assert.ok(all.payload.returned <= 20);
+    const days = all.payload.items.map((item) => item.date);
+    assert.deepEqual(days, [...days].sort().reverse());
+
+    const found = await callTool(server.client, 'vault_search', { query: 'ATLAS', limit: 50 });
+    assert.ok(found.payload.returned > 0);
+    for (const item of found.payload.items) {
+      const text = [item.id, item.title, item.snippet ?? '', ...(item.tags ?? []), ...(item.people ?? []),
+        ...(item.projects ?? [])].join('\n').toLowerCase();
+      // The snippet is cut, so a hit may lie in the part it leaves out.
+      assert.ok(text.includes('atlas') || (item.snippet ?? '').length >= 180, item.id);
+    }
+
+    const voice = await callTool(server.client, 'vault_search', { type: 'voice', date_from: '2025-03-01' });
+    assert.ok(voice.payload.items.every((item) => item.type === 'voice' && item.date >= '2025-03-01'));
+  });
+
+  test('recording_list tells which recordings have transcripts and minutes', async () => {
+    const result = await callTool(server.client, 'recording_list');
+    assert.equal(result.isError, false, result.text);
+    assert.equal(result.payload.note, '转译稿没有说话人标注和时间戳,是一整段连续文本。');
+    assert.ok(result.payload.recordings.every((r) => r.type === 'voice'
+      && typeof r.has_transcript === 'boolean' && typeof r.has_minutes === 'boolean'));
+    const recording = result.payload.recordings.find((r) => r.id === entry);
+    assert.ok(recording);
+    assert.equal(recording.date, '2025-03-05');
+    assert.equal(recording.has_transcript, true);
+    assert.equal(recording.has_minutes, true);
+  });
+
+  test('recording_transcript pages through a transcript in characters', async () => {
+    const first = await callTool(server.client, 'recording_transcript', { id: entry, max_chars: 50 });
+    assert.equal(first.isError, false, first.text);
+    assert.equal(first.payload.returned_chars, 50);
+    assert.equal(first.payload.truncated, true);
+    assert.equal(first.payload.next_offset, 50);
+    const rest = await callTool(server.client, 'recording_transcript', { id: entry, offset: 50 });
+    assert.equal(rest.payload.returned_chars, first.payload.total_chars - 50);
+    assert.ok(!('truncated' in rest.payload));
+    const whole = await callTool(server.client, 'recording_transcript', { id: entry });
+    assert.equal(whole.payload.text, first.payload.text + rest.payload.text);
+
+    const past = await callTool(server.client, 'recording_transcript', { id: entry, offset: whole.payload.total_chars });
+    assert.equal(past.text, `❌ offset ${whole.payload.total_chars} 超出全文长度 ${whole.payload.total_chars}。`);
+    const escape = await callTool(server.client, 'recording_transcript', { id: '../../core/Dashboard' });
+    assert.equal(escape.isError, true);
+    assert.match(escape.text, /^❌ id 不合法:「\.\.\/\.\.\/core\/Dashboard」。/);
+  });
+
+  test('minutes_read returns minutes, summary and the entry metadata', async () => {
+    const result = await callTool(server.client, 'minutes_read', { id: entry });
+    assert.equal(result.isError, false, result.text);
+    assert.equal(result.payload.date, '2025-03-05');
+    assert.equal(result.payload.type, 'voice');
+    const folder = path.join(workspace.vault, 'memories', 'timeline', 'insights', '2025-03-05');
+    assert.equal(result.payload.minutes_path, path.join(folder, `${entry}.min.md`));
+    assert.equal(result.payload.minutes_markdown, fs.readFileSync(result.payload.minutes_path, 'utf8'));
+    assert.equal(result.payload.card_summary, fs.readFileSync(result.payload.summary_path, 'utf8'));
+    assert.ok(Array.isArray(result.payload.tags) && Array.isArray(result.payload.extracted_tasks));
+    assert.ok(!('warning' in result.payload));
+
+    const missing = await callTool(server.client, 'minutes_read', { id: 'NO-SUCH-ENTRY' });
+    assert.equal(missing.text, '❌ 找不到条目 NO-SUCH-ENTRY。先用 vault_search 确认 id。');
+  });
+});

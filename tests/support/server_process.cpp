@@ -6,12 +6,13 @@
 #include <cerrno>      // errno
 #include <csignal>     // kill, signal
 #include <cstring>     // strerror
+#include <fcntl.h>     // O_CLOEXEC
 #include <poll.h>      // poll
 #include <spawn.h>     // posix_spawn
 #include <stdexcept>   // std::runtime_error
 #include <sys/wait.h>  // waitpid
 #include <thread>      // std::thread
-#include <unistd.h>    // pipe, close, read, write
+#include <unistd.h>    // pipe2, close, read, write
 
 namespace qs::test {
 namespace {
@@ -38,7 +39,12 @@ int spawnChild(const ProcessOptions& options, int* inFd, int* outFd, int* errFd)
     }();
     (void)sigpipeIgnored;
     int inPipe[2], outPipe[2], errPipe[2];
-    if (::pipe(inPipe) || ::pipe(outPipe) || ::pipe(errPipe)) throw std::runtime_error("pipe failed");
+    // Close-on-exec, so a child spawned meanwhile from another thread (or a
+    // later session) never inherits these ends: a stray copy of a stdin write
+    // end would keep that server from ever seeing the end of its input.
+    if (::pipe2(inPipe, O_CLOEXEC) || ::pipe2(outPipe, O_CLOEXEC) || ::pipe2(errPipe, O_CLOEXEC)) {
+        throw std::runtime_error("pipe failed");
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);

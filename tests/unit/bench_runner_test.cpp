@@ -81,7 +81,7 @@ TEST(FloorReader, UnreadableOrMalformedFilesThrow) {
     EXPECT_THROW(reader.walkEverything(dir.at("bad.json")), std::runtime_error);
 }
 
-std::vector<CallSpec> threeSpecs() {
+std::vector<ToolCall> threeCalls() {
     return {{"search", "vault_search", Json::object(), FloorKind::dashboard, nullptr},
             {"vocab", "vocab_list", Json::object(), FloorKind::vocabulary, nullptr},
             {"report", "report_daily", Json::object(), FloorKind::none, nullptr}};
@@ -97,14 +97,14 @@ SizeReport row(std::size_t entries, double median) {
     search.latency = {median, median + 5, 15};
     vocab.latency = {6, 8, 15};
     vocab.warning = "no words found";
-    r.calls = {search, vocab, CallResult::failed("rpc -32601 没有名为 report_daily 的工具")};
+    r.results = {search, vocab, CallResult::failed("rpc -32601 没有名为 report_daily 的工具")};
     r.peakRssMB = 75;
     r.spawnMs = 3.25;
     return r;
 }
 
 TEST(BenchReport, OneRowPerSizeWithRatiosAndErrorCells) {
-    std::string table = markdownTable(threeSpecs(), {row(1000, 15), row(100000, 150)});
+    std::string table = markdownTable(threeCalls(), {row(1000, 15), row(100000, 150)});
     EXPECT_NE(table.find("| entries | index MiB | floor ms | search | vocab floor ms | vocab | report | peak RSS MiB | "
                          "RSS/index | spawn→init ms |"),
               std::string::npos)
@@ -116,7 +116,7 @@ TEST(BenchReport, OneRowPerSizeWithRatiosAndErrorCells) {
     EXPECT_NE(table.find("| 100,000 |"), std::string::npos);
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 4);
 
-    std::string notes = reportNotes(threeSpecs(), {row(1000, 15), row(100000, 150)});
+    std::string notes = reportNotes(threeCalls(), {row(1000, 15), row(100000, 150)});
     EXPECT_NE(notes.find("report: rpc -32601 没有名为 report_daily 的工具"), std::string::npos) << notes;
     EXPECT_NE(notes.find("vocab ⚠ unexpected reply: no words found"), std::string::npos) << notes;
     EXPECT_NE(notes.find("1,000 → 100,000 entries (×100), median grows: search ×10.0, vocab ×1.0"), std::string::npos)
@@ -164,9 +164,9 @@ TEST(RpcDriver, ClassifiesRepliesAndSkipsNotifications) {
 TEST(RpcDriver, MeasureCallChecksTheFirstPayloadAndCountsOnlyTimedCalls) {
     auto child = fakeServer(kToolReply + R"({"content":[{"type":"text","text":"{\"returned\":0}"}]}})");
     RpcDriver driver(*child, 20000);
-    CallSpec spec{"search", "vault_search", Json::object(), FloorKind::dashboard,
+    ToolCall toolCall{"search", "vault_search", Json::object(), FloorKind::dashboard,
                   [](const Json& p) { return p["returned"] == 0 ? std::string("nothing found") : std::string(); }};
-    CallResult result = measureCall(driver, spec, 2, 3);
+    CallResult result = measureCall(driver, toolCall, 2, 3);
     EXPECT_EQ(result.error, "");
     EXPECT_EQ(result.warning, "nothing found");
     EXPECT_EQ(result.latency.samples, 3u);

@@ -84,8 +84,14 @@ TEST_F(GeneratedVault, IndexHoldsEveryEntryWithWellFormedIdsAndDates) {
 TEST_F(GeneratedVault, MarkerWordsAreInAboutOnePercentOfTheSearchedFields) {
     std::size_t ascii = 0, chinese = 0;
     for (const auto& i : items()) {
-        std::string searched = i.value("title", "") + "\n" + i["content"].get<std::string>();
-        for (const auto& tag : i.value("tags", Json::array())) searched += "\n" + tag.get<std::string>();
+        // The fields a search looks at, one per line.
+        std::string searched = i.value("title", "");
+        searched += '\n';
+        searched += i["content"].get<std::string>();
+        for (const auto& tag : i.value("tags", Json::array())) {
+            searched += '\n';
+            searched += tag.get<std::string>();
+        }
         ascii += lower(searched).find(TextPool::asciiMarker) != std::string::npos;
         chinese += searched.find(TextPool::chineseMarker) != std::string::npos;
     }

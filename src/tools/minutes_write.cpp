@@ -35,6 +35,12 @@ IndexEntry lookUp(const Vault& vault, const std::string& id) {
     return {true, std::string(item->day)};
 }
 
+void refuseUnreadable(const std::optional<std::string>& content, const std::string& path) {
+    if (!content && VaultIO::existsInAnyForm(path)) {
+        throw ToolFailure("读不到现有文件 " + path + ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。");
+    }
+}
+
 }  // namespace
 
 Json minutes(const RPCRequest& request, const Vault& vault) {
@@ -59,6 +65,10 @@ Json minutes(const RPCRequest& request, const Vault& vault) {
     // Raw bytes: a file that is not UTF-8 is still someone's text, archived as it is.
     const std::optional<std::string> oldMinutes = VaultIO::readData(files.insightsFile(kMinutesSuffix));
     const std::optional<std::string> oldSummary = VaultIO::readData(files.insightsFile(kSummarySuffix));
+    // An old file that is there but unreadable (still in iCloud, no permission)
+    // would be replaced without its archive copy: refuse rather than lose it.
+    refuseUnreadable(oldMinutes, files.insightsFile(kMinutesSuffix));
+    if (summary) refuseUnreadable(oldSummary, files.insightsFile(kSummarySuffix));
     if (!entry.known && !oldMinutes && !oldSummary) {
         throw ToolFailure("找不到条目 " + id + " —— Dashboard 里没有,磁盘上也没有它的产物文件。");
     }

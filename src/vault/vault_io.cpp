@@ -22,6 +22,9 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Where iCloud keeps a file it has not downloaded.
+std::string placeholderOf(const std::string& path) { return folderOf(path) + "/." + nameOf(path) + ".icloud"; }
+
 void createFolderOf(const std::string& path) {
     if (auto err = platform::createDirectories(folderOf(path))) throw WriteError::createDirectoryFailed(*err);
 }
@@ -44,10 +47,14 @@ DownloadWait& downloadWait() {
     return wait;
 }
 
+bool existsInAnyForm(const std::string& path) {
+    return platform::exists(path) || (!nameOf(path).empty() && platform::exists(placeholderOf(path)));
+}
+
 bool ensureDownloaded(const std::string& path) {
     if (platform::exists(path)) return true;
     const std::string name = nameOf(path);
-    if (name.empty() || !platform::exists(folderOf(path) + "/." + name + ".icloud")) return false;
+    if (name.empty() || !platform::exists(placeholderOf(path))) return false;
     logStderr("iCloud 占位符,触发下载: " + name);
     platform::requestCloudDownload(path);
     const DownloadWait wait = downloadWait();

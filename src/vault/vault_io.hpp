@@ -37,6 +37,11 @@ bool ensureDownloaded(const std::string& path);
 // The whole file, or nothing when absent, not downloaded in time or unreadable.
 std::optional<std::string> readData(const std::string& path);
 
+// True when the file is there in any form: present locally, or only as its
+// iCloud placeholder. Lets a writer tell "no old file" from "an old file it
+// could not read", which it must not replace unseen.
+bool existsInAnyForm(const std::string& path);
+
 // As readData, into the caller's buffer so a large file reuses its memory.
 bool readInto(const std::string& path, std::string& buffer);
 

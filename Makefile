@@ -22,7 +22,7 @@ test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 run: build
-	@$(BUILD)/quillstack-mcp --vault $(VAULT)
+	@$(BUILD)/src/quillstack-mcp --vault $(VAULT)
 
 asan:
 	@$(MAKE) test PRESET=asan

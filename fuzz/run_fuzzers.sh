@@ -26,10 +26,12 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus" "$out/$t"
   cp fuzz/corpus/"$t"/* "$corpus"/
   log="$out/$t.log"
+  dict=()
+  [[ -f "fuzz/dict/$t.dict" ]] && dict=(-dict="fuzz/dict/$t.dict")
   echo "fuzz: $t for ${seconds}s (log: $log)"
   # The server target writes a scratch vault under TMPDIR; keep it in ours.
   if TMPDIR="$scratch" "$bin" -max_total_time="$seconds" -timeout=60 -print_final_stats=1 \
-        -artifact_prefix="$out/$t/" "$corpus" "fuzz/regressions/$t" >"$log" 2>&1; then
+        -artifact_prefix="$out/$t/" ${dict[@]+"${dict[@]}"} "$corpus" "fuzz/regressions/$t" >"$log" 2>&1; then
     grep '^Done' "$log" | sed "s/^/fuzz: $t: /" || true
   else
     failed+=("$t")

@@ -192,37 +192,31 @@ private:
 
     // The text of a string value; nothing for any other kind of value.
     bool optionalText(od::value& value, std::optional<std::string_view>& out, int depth) {
-        od::json_type type;
-        if (value.type().get(type) != SUCCESS) return false;
-        if (type != od::json_type::string) {
-            out.reset();
-            return validate(value, depth);
-        }
         std::string_view text;
-        if (!readString(value, text, true)) return false;
-        out = text;
-        return true;
+        switch (takeString(value, text, true)) {
+        case Taken::string: out = text; return true;
+        case Taken::otherKind: out.reset(); return validate(value, depth);
+        case Taken::invalid: break;
+        }
+        return false;
     }
 
     // The string elements of an array, in order; empty for anything else.
     bool textList(od::value& value, FeedItem::TextList& out, int depth) {
-        od::json_type type;
-        if (value.type().get(type) != SUCCESS) return false;
         out = {};
-        if (type != od::json_type::array) return validate(value, depth);
         od::array array;
-        if (value.get_array().get(array) != SUCCESS) return false;
+        simdjson::error_code error = value.get_array().get(array);
+        if (error == simdjson::INCORRECT_TYPE) return validate(value, depth);
+        if (error != SUCCESS) return false;
         arena_.lists.begin();
         for (auto result : array) {
             od::value element;
-            od::json_type elementType;
-            if (result.get(element) != SUCCESS || element.type().get(elementType) != SUCCESS) return false;
-            if (elementType == od::json_type::string) {
-                std::string_view text;
-                if (!readString(element, text, true)) return false;
-                arena_.lists.push(text);
-            } else if (!validate(element, depth + 1)) {
-                return false;
+            std::string_view text;
+            if (result.get(element) != SUCCESS) return false;
+            switch (takeString(element, text, true)) {
+            case Taken::string: arena_.lists.push(text); break;
+            case Taken::otherKind: if (!validate(element, depth + 1)) return false; break;
+            case Taken::invalid: return false;
             }
         }
         out = arena_.lists.finish();
@@ -285,7 +279,7 @@ private:
         }
         case od::json_type::string: {
             std::string_view ignored;
-            return readString(value, ignored, false);
+            return takeString(value, ignored, false) == Taken::string;
         }
         case od::json_type::number:
             return isJsonNumber(trimTrailingSpace(value.raw_json_token()));
@@ -301,29 +295,36 @@ private:
         return false;
     }
 
+    enum class Taken { string, otherKind, invalid };
+
     // A string value without copying: its raw bytes when it has no escape,
     // else its unescaped form written back over its own raw bytes (never
     // longer), which on-demand does not read again once the value is taken.
-    bool readString(od::value& value, std::string_view& out, bool keep) {
+    // Any other kind of value is left untouched for the caller.
+    Taken takeString(od::value& value, std::string_view& out, bool keep) {
+        // Taking the string consumes it: left for on-demand to skip, a string
+        // followed by ":" would pass for an object key, and an array holding
+        // `"a": 1` could slip through.
+        od::raw_json_string raw;
+        simdjson::error_code error = value.get_raw_json_string().get(raw);
+        if (error == simdjson::INCORRECT_TYPE) return Taken::otherKind;
+        if (error != SUCCESS) return Taken::invalid;
         std::string_view token = trimTrailingSpace(value.raw_json_token());
-        if (token.size() < 2 || token.front() != '"' || token.back() != '"') return false;
-        // Consumed here: left for on-demand to skip, a string followed by ":"
-        // would pass for an object key, and an array holding `"a": 1` could slip by.
-        od::raw_json_string consumed;
-        if (value.get_raw_json_string().get(consumed) != SUCCESS) return false;
+        if (token.size() < 2 || token.front() != '"' || token.back() != '"') return Taken::invalid;
         const char* begin = token.data() + 1;
         size_t rawLength = token.size() - 2;
         if (!std::memchr(begin, '\\', rawLength)) {
             out = {begin, rawLength};
-            return true;
+            return Taken::string;
         }
         std::string_view unescaped;
-        if (!unescape(begin, rawLength, unescaped)) return false;
-        if (!keep) return true;
-        char* target = base_ + (begin - base_);
-        std::memcpy(target, unescaped.data(), unescaped.size());
-        out = {target, unescaped.size()};
-        return true;
+        if (!unescape(begin, rawLength, unescaped)) return Taken::invalid;
+        if (keep) {
+            char* target = base_ + (begin - base_);
+            std::memcpy(target, unescaped.data(), unescaped.size());
+            out = {target, unescaped.size()};
+        }
+        return Taken::string;
     }
 
     // The key of a field, unescaped into the scratch buffer when it must be.

@@ -13,7 +13,7 @@ if [[ "$(uname -s)" == "Darwin" ]]; then
 fi
 
 packages=(cmake g++ make pkg-config nlohmann-json3-dev libsimdjson-dev libicu-dev
-          googletest libgtest-dev libbenchmark-dev nodejs npm)
+          googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev nodejs npm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

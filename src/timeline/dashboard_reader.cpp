@@ -141,7 +141,9 @@ private:
 
     bool item(od::object& object, std::vector<FeedItem>& items) {
         constexpr int depth = 4;  // of the item's values
-        FeedItem item;
+        // Built in place: the item vector is too big for the caches, so a
+        // second copy of each item would cost a trip to memory.
+        FeedItem& item = items.emplace_back();
         std::optional<std::string_view> id;
         std::optional<std::string_view> text;
         for (auto result : object) {
@@ -183,10 +185,12 @@ private:
             }
             if (!ok) return false;
         }
-        if (!id) return true;  // no usable id: the entry is dropped, the file is fine
+        if (!id) {
+            items.pop_back();  // no usable id: the entry is dropped, the file is fine
+            return true;
+        }
         item.id = *id;
         item.day = FeedItem::deriveDay(item.outputRelPath, item.dateISO);
-        items.push_back(item);
         return true;
     }
 

@@ -7,7 +7,7 @@
 // query's own characters are lower-case already and stay as they are); a hit
 // only the full form has must overlap the lower-case form of such a
 // character, which then shares a character with the query. So most texts
-// are settled without ICU, and a query without ASCII letters needs no copy.
+// are settled by one pass without ICU and without a lowered copy.
 #include "timeline/lowercase_search.hpp"
 
 #include <unicode/uniset.h>   // icu::UnicodeSet
@@ -95,26 +95,10 @@ std::string utf8Of(UChar32 c) {
     return std::string(bytes, static_cast<size_t>(length));
 }
 
-// ASCII letters lower-cased into `out` (reused between calls, so no
-// allocation once warm); tells whether any byte was outside ASCII. The loop
-// is branch-free so the compiler vectorises it.
-bool asciiLowerInto(std::string_view text, std::string& out) {
-    if (out.size() < text.size()) out.resize(text.size());
-    const auto* src = reinterpret_cast<const unsigned char*>(text.data());
-    auto* dst = reinterpret_cast<unsigned char*>(out.data());
-    unsigned char seen = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = src[i];
-        seen |= c;
-        dst[i] = static_cast<unsigned char>(c + (static_cast<unsigned char>(c - 'A') < 26 ? 32 : 0));
-    }
-    return (seen & 0x80) != 0;
-}
-
 }  // namespace
 
-LowercaseNeedle::LowercaseNeedle(std::string_view lowerQuery) : query_(lowerQuery) {
-    asciiLetters_ = std::any_of(lowerQuery.begin(), lowerQuery.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+LowercaseNeedle::LowercaseNeedle(std::string_view lowerQuery) : query_(lowerQuery), ascii_(lowerQuery) {
+    upperAscii_ = std::any_of(lowerQuery.begin(), lowerQuery.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
     std::vector<UChar32> queryCharacters = codePoints(lowerQuery);
     auto inQuery = [&](UChar32 c) {
         return std::find(queryCharacters.begin(), queryCharacters.end(), c) != queryCharacters.end();
@@ -138,16 +122,12 @@ bool LowercaseNeedle::mayGainAHitByLowerCasing(std::string_view text) const {
 }
 
 bool LowercaseNeedle::foundIn(std::string_view text) const {
-    if (!asciiLetters_) {
-        // Lower-casing ASCII only turns A-Z into a-z, which the query does not hold.
-        if (text.find(query_) != std::string_view::npos) return true;
-    } else {
-        thread_local std::string scratch;
-        bool nonAscii = asciiLowerInto(text, scratch);
-        if (std::string_view(scratch.data(), text.size()).find(query_) != std::string_view::npos) return true;
-        if (!nonAscii) return false;
-    }
-    if (!mayGainAHitByLowerCasing(text)) return false;
+    // No lower-cased text holds A-Z.
+    if (upperAscii_) return false;
+    bool nonAscii = false;
+    if (ascii_.foundIn(text, nonAscii)) return true;
+    // Pure ASCII text lower-cases exactly as the finder folded it.
+    if (!nonAscii || !mayGainAHitByLowerCasing(text)) return false;
     return text::toLowerFull(text).find(query_) != std::string::npos;
 }
 

@@ -6,6 +6,8 @@
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
+#include "timeline/ascii_folded_find.hpp"
+
 namespace qs {
 
 // Prepared once per search, then asked about many texts.
@@ -22,7 +24,8 @@ private:
     bool mayGainAHitByLowerCasing(std::string_view text) const;
 
     std::string_view query_;
-    bool asciiLetters_ = false;  // does the query hold a-z at all
+    AsciiFoldedFinder ascii_;  // the query in the ASCII-lowered text
+    bool upperAscii_ = false;  // a query holding A-Z is in no lower-cased text
     // The UTF-8 forms of the non-ASCII characters whose lower-case form
     // shares a character with the query: only they can make the fully
     // lower-cased text hold the query where the ASCII-lower-cased one does not.

@@ -1,11 +1,11 @@
 // recording_list: the voice entries, and whether their transcripts and minutes exist.
 #include <string>  // std::string
 
-#include "platform/file_system.hpp"
 #include "protocol/tool_result.hpp"
 #include "timeline/dashboard_index.hpp"
 #include "tools/read_tools.hpp"
 #include "vault/entry_files.hpp"
+#include "vault/vault_io.hpp"
 #include "vault/path_component.hpp"
 
 namespace qs::ReadTools {
@@ -32,8 +32,8 @@ Json recordingList(const RPCRequest& request, const Vault& vault) {
             VaultFiles files = VaultFiles::locate(vault, std::string(item->id), std::string(item->day));
             // Plain existence tests: a flag reports what is on disk now and
             // starts no cloud download.
-            hasTranscript = platform::exists(files.transcriptJSON()) || platform::exists(files.outputsFile(".tr.txt"));
-            hasMinutes = platform::exists(files.insightsFile(".min.md"));
+            hasTranscript = VaultIO::exists(files.transcriptJSON()) || VaultIO::exists(files.outputsFile(".tr.txt"));
+            hasMinutes = VaultIO::exists(files.insightsFile(".min.md"));
         }
         entry["has_transcript"] = hasTranscript;
         entry["has_minutes"] = hasMinutes;

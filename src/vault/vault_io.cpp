@@ -47,8 +47,10 @@ DownloadWait& downloadWait() {
     return wait;
 }
 
+bool exists(const std::string& path) { return platform::exists(path); }
+
 bool existsInAnyForm(const std::string& path) {
-    return platform::exists(path) || (!nameOf(path).empty() && platform::exists(placeholderOf(path)));
+    return exists(path) || (!nameOf(path).empty() && platform::exists(placeholderOf(path)));
 }
 
 bool ensureDownloaded(const std::string& path) {

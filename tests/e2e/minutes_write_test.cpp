@@ -1,11 +1,13 @@
-// minutes_write through the binary: locations, bytes, archives, payloads and refusals on both layouts.
+// minutes_write through the binary: locations, exact bytes, archives, refusals,
+// and no version lost to unsafe input, same-second rewrites, odd bytes,
+// failed writes or racing servers.
 #include <gtest/gtest.h>
 
 #include <ctime>   // time
-#include <regex>   // std::regex_match
-#include <string>  // std::string
+#include <set>     // std::multiset
+#include <thread>  // std::thread
 
-#include "e2e/write_fixture.hpp"
+#include "e2e/tool_fixture.hpp"
 
 namespace qs::test {
 namespace {
@@ -13,174 +15,258 @@ namespace {
 const char* const kNext = "Mac App 下一轮扫描(约 30 秒)后时间流会更新。Dashboard.json 未被修改。";
 const char* const kKeptSummary = "只改了纪要正文,时间流卡片上显示的摘要还是旧的。要一起更新就传 summary。";
 const char* const kNoSummary = "这条还没有卡片摘要(.sum.txt),Mac 可能仍把它当未处理。建议补一个 summary 参数。";
+const std::string kLegacyDay = "01-情景记忆/00-时间流/insights/2024-12-30/";
+
+// The bytes of every archived copy of an entry.
+std::multiset<std::string> archivedBytes(const TempVault& v, const std::string& id) {
+    std::multiset<std::string> bytes;
+    const std::string dir = v.coreDir() + "/meta/minutes-history/" + id;
+    for (const auto& name : v.list(dir)) {
+        EXPECT_TRUE(std::regex_match(name, archiveName)) << name;
+        bytes.insert(*v.read(dir + "/" + name));
+    }
+    return bytes;
+}
+
+std::string fileName(const Json& path) { return path.get<std::string>().substr(path.get<std::string>().rfind('/') + 1); }
 
 class MinutesWrite : public ::testing::TestWithParam<Layout> {
 protected:
-    void SetUp() override {
-        vault.dashboard(Json::array({indexEntry("REC1", "2025-03-02"), indexEntry("REC2", "2025-03-04")}));
-    }
+    void SetUp() override { vault.dashboard(Json::array({entry("REC1", "2025-03-02"), entry("REC2", "2025-03-04")})); }
     std::string insights(const std::string& rel) const { return vault.insightsDir() + "/" + rel; }
     std::string history(const std::string& id) const { return vault.coreDir() + "/meta/minutes-history/" + id; }
     Json call(const Json& args) {
         ServerSession session(vault.path());
-        Json result = session.callTool("minutes_write", args);
-        session.finish();
-        return result;
+        return session.callTool("minutes_write", args);
     }
-
     TempVault vault{GetParam()};
 };
 
 TEST_P(MinutesWrite, FirstMinutesGoIntoTheIndexedDayFolder) {
     auto before = snapshot(vault);
     Json payload = toolPayload(call({{"id", "REC1"}, {"markdown", "# 纪要\n\n- 第一点"}}));
-
     const std::string rel = insights("2025-03-02/REC1.min.md");
-    EXPECT_EQ(payload, (Json{{"ok", true},
-                             {"id", "REC1"},
-                             {"date", "2025-03-02"},
-                             {"wrote", {vault.at(rel)}},
-                             {"archived", Json::array()},
-                             {"next", kNext},
-                             {"warning", kNoSummary}}));
-    EXPECT_EQ(added(before, snapshot(vault)), (std::map<std::string, std::string>{{rel, "# 纪要\n\n- 第一点"}}));
+    EXPECT_EQ(payload, (Json{{"ok", true}, {"id", "REC1"}, {"date", "2025-03-02"}, {"wrote", {vault.at(rel)}},
+                             {"archived", Json::array()}, {"next", kNext}, {"warning", kNoSummary}}));
+    EXPECT_EQ(added(before, snapshot(vault)), (Snapshot{{rel, "# 纪要\n\n- 第一点"}}));
 }
 
 TEST_P(MinutesWrite, ReplacingBothArchivesBothUnderOneStamp) {
     vault.write(insights("2025-03-02/REC1.min.md"), "old minutes");
     vault.write(insights("2025-03-02/REC1.sum.txt"), "old summary");
     // Exact bytes: CRLF and no final line end in the minutes, a final line break in the summary.
-    const std::string markdown = "# 新纪要\r\n\r\n内容 😀 no newline";
-    const std::string summary = "一句话摘要\n";
-
+    const std::string markdown = "# 新纪要\r\n\r\n内容 😀 no newline", summary = "一句话摘要\n";
     std::time_t t0 = std::time(nullptr);
     Json payload = toolPayload(call({{"id", "REC1"}, {"markdown", markdown}, {"summary", summary}}));
     std::time_t t1 = std::time(nullptr);
 
     EXPECT_FALSE(payload.contains("warning"));
-    EXPECT_EQ(payload["wrote"], (Json{vault.at(insights("2025-03-02/REC1.min.md")),
-                                      vault.at(insights("2025-03-02/REC1.sum.txt"))}));
+    EXPECT_EQ(payload["wrote"], (Json{vault.at(insights("2025-03-02/REC1.min.md")), vault.at(insights("2025-03-02/REC1.sum.txt"))}));
     EXPECT_EQ(vault.read(insights("2025-03-02/REC1.min.md")), markdown);
     EXPECT_EQ(vault.read(insights("2025-03-02/REC1.sum.txt")), summary);
-
-    ASSERT_EQ(payload["archived"].size(), 2u);
-    auto names = vault.list(history("REC1"));
+    auto names = vault.list(history("REC1"));  // sorted: ".min.md" before ".sum.txt" for one stamp
     ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(payload["archived"], (Json{vault.at(history("REC1") + "/" + names[0]), vault.at(history("REC1") + "/" + names[1])}));
     std::smatch minutesName, summaryName;
-    // Sorted listing: ".min.md" before ".sum.txt" for one stamp.
-    ASSERT_TRUE(std::regex_match(names[0], minutesName, archiveNamePattern()));
-    ASSERT_TRUE(std::regex_match(names[1], summaryName, archiveNamePattern()));
+    ASSERT_TRUE(std::regex_match(names[0], minutesName, archiveName));
+    ASSERT_TRUE(std::regex_match(names[1], summaryName, archiveName));
     EXPECT_EQ(minutesName[1], summaryName[1]) << "one moment per call";
     EXPECT_FALSE(minutesName[2].matched);
     EXPECT_GE(minutesName[1].str(), utcStamp(t0));
     EXPECT_LE(minutesName[1].str(), utcStamp(t1));
-    EXPECT_EQ(payload["archived"], (Json{vault.at(history("REC1") + "/" + names[0]),
-                                         vault.at(history("REC1") + "/" + names[1])}));
     EXPECT_EQ(vault.read(history("REC1") + "/" + names[0]), "old minutes");
     EXPECT_EQ(vault.read(history("REC1") + "/" + names[1]), "old summary");
 }
 
 // Every way of not giving a summary leaves the old one alone, unarchived.
 TEST_P(MinutesWrite, WithoutSummaryTheOldOneStaysAndIsNotArchived) {
-    const Json absentSummaries[] = {Json(), Json("   \n\t "), Json(""), Json(5), Json::array({"x"})};
-    for (const Json& absent : absentSummaries) {
-        SCOPED_TRACE(absent.dump());
-        TempVault v(GetParam());
-        v.dashboard(Json::array({indexEntry("REC1", "2025-03-02")}));
-        v.write(v.insightsDir() + "/2025-03-02/REC1.min.md", "old");
-        v.write(v.insightsDir() + "/2025-03-02/REC1.sum.txt", "kept summary");
+    vault.write(insights("2025-03-02/REC1.sum.txt"), "kept summary");
+    ServerSession session(vault.path());
+    for (const Json& absent : {Json(), Json("   \n\t "), Json(5)}) {
+        vault.write(insights("2025-03-02/REC1.min.md"), "old");
         Json args = {{"id", "REC1"}, {"markdown", "new"}};
         if (!absent.is_null()) args["summary"] = absent;
-        ServerSession session(v.path());
         Json payload = toolPayload(session.callTool("minutes_write", args));
-        session.finish();
-
         EXPECT_EQ(payload["warning"], kKeptSummary);
         EXPECT_EQ(payload["wrote"].size(), 1u);
         ASSERT_EQ(payload["archived"].size(), 1u);
-        EXPECT_NE(payload["archived"][0].get<std::string>().find(".min.md"), std::string::npos);
-        EXPECT_EQ(v.read(v.insightsDir() + "/2025-03-02/REC1.sum.txt"), "kept summary");
-        EXPECT_EQ(v.read(v.insightsDir() + "/2025-03-02/REC1.min.md"), "new");
+        EXPECT_TRUE(fileName(payload["archived"][0]).ends_with(".min.md"));
     }
+    EXPECT_EQ(vault.read(insights("2025-03-02/REC1.sum.txt")), "kept summary");
+    EXPECT_EQ(archivedBytes(vault, "REC1"), (std::multiset<std::string>{"old", "old", "old"}));
 }
 
 TEST_P(MinutesWrite, FollowsTheEntrysFilesToTheDayThatHoldsThem) {
-    // REC2's index day (2025-03-04) is empty; its summary lies under 2025-03-01.
-    vault.write(insights("2025-03-01/REC2.sum.txt"), "s");
-    // ORPHAN is unknown to the index but has a summary on disk.
-    vault.write(insights("2025-02-20/ORPHAN.sum.txt"), "orphan summary");
-
-    Json moved = toolPayload(call({{"id", "REC2"}, {"markdown", "m2"}}));
-    EXPECT_EQ(moved["date"], "2025-03-01");
+    vault.write(insights("2025-03-01/REC2.sum.txt"), "s");  // not under its index day 2025-03-04
+    vault.write(insights("2025-02-20/ORPHAN.sum.txt"), "orphan summary");  // unknown to the index
+    vault.write(insights("2025-02-21/GHOST.min.md"), "");  // an empty file is still old minutes
+    EXPECT_EQ(toolPayload(call({{"id", "REC2"}, {"markdown", "m2"}}))["date"], "2025-03-01");
     EXPECT_EQ(vault.read(insights("2025-03-01/REC2.min.md")), "m2");
     EXPECT_FALSE(vault.exists(insights("2025-03-04")));
-
     Json orphan = toolPayload(call({{"id", "ORPHAN"}, {"markdown", "mo"}, {"summary", "so"}}));
     EXPECT_EQ(orphan["date"], "2025-02-20");
-    EXPECT_EQ(vault.read(insights("2025-02-20/ORPHAN.min.md")), "mo");
     EXPECT_EQ(vault.read(insights("2025-02-20/ORPHAN.sum.txt")), "so");
-    EXPECT_EQ(orphan["archived"].size(), 1u);
-}
-
-TEST_P(MinutesWrite, AnEmptyMinutesFileIsStillOldMinutes) {
-    vault.write(insights("2025-02-21/GHOST.min.md"), "");
-    Json payload = toolPayload(call({{"id", "GHOST"}, {"markdown", "now filled"}}));
-    ASSERT_EQ(payload["archived"].size(), 1u);
-    auto names = vault.list(history("GHOST"));
-    ASSERT_EQ(names.size(), 1u);
-    EXPECT_EQ(vault.read(history("GHOST") + "/" + names[0]), "");
-    EXPECT_EQ(payload["warning"], kNoSummary);
+    EXPECT_EQ(archivedBytes(vault, "ORPHAN"), std::multiset<std::string>{"orphan summary"});
+    EXPECT_EQ(toolPayload(call({{"id", "GHOST"}, {"markdown", "filled"}}))["warning"], kNoSummary);
+    EXPECT_EQ(archivedBytes(vault, "GHOST"), std::multiset<std::string>{""});
 }
 
 TEST_P(MinutesWrite, RefusalsNameTheProblemAndWriteNothing) {
     vault.write(vault.outputsDir() + "/2025-02-28/TRONLY.tr.txt", "only a transcript");
-    struct Case {
-        Json args;
-        std::string text;
-    };
-    const Case cases[] = {
-        {Json::object(), "❌ 缺少必填参数 `id`(非空字符串)"},
-        {{{"markdown", "m"}}, "❌ 缺少必填参数 `id`(非空字符串)"},
-        {{{"id", ""}, {"markdown", "m"}}, "❌ 缺少必填参数 `id`(非空字符串)"},
-        {{{"id", "REC1"}}, "❌ 缺少必填参数 `markdown`(非空字符串)"},
-        {{{"id", "REC1"}, {"markdown", ""}}, "❌ 缺少必填参数 `markdown`(非空字符串)"},
-        {{{"id", "TRONLY"}, {"markdown", "m"}},
-         "❌ 找不到条目 TRONLY —— Dashboard 里没有,磁盘上也没有它的产物文件。"},
-        {{{"id", "NOWHERE"}, {"markdown", "m"}},
-         "❌ 定位不到条目 NOWHERE 的日期目录。先用 vault_search 确认 id 是对的。"},
+    // Even listed in the index, ids that would leave their folder never become file names.
+    vault.dashboard(Json::array({entry("REC1", "2025-03-02"), entry("../escape", "2025-03-02"), entry("a/b", "2025-03-02"),
+                                 entry("SLY", "", "voice", {{"date", "../../../tmp"}})}));
+    vault.write(vault.insightsDir() + "/escape.min.md", "bait");
+    const std::string noId = missingId, noMarkdown = "❌ 缺少必填参数 `markdown`(非空字符串)";
+    const std::pair<Json, std::string> cases[] = {
+        {Json::object(), noId},
+        {{{"id", ""}, {"markdown", "m"}}, noId},
+        {{{"id", "REC1"}}, noMarkdown},
+        {{{"id", "REC1"}, {"markdown", ""}}, noMarkdown},
+        {{{"id", "TRONLY"}, {"markdown", "m"}}, "❌ 找不到条目 TRONLY —— Dashboard 里没有,磁盘上也没有它的产物文件。"},
+        {{{"id", "NOWHERE"}, {"markdown", "m"}}, "❌ 定位不到条目 NOWHERE 的日期目录。先用 vault_search 确认 id 是对的。"},
+        {{{"id", "SLY"}, {"markdown", "m"}}, "❌ 定位不到条目 SLY 的日期目录。先用 vault_search 确认 id 是对的。"},
+        {{{"id", "../escape"}, {"markdown", "m"}}, unsafeIdMessage("../escape")},
     };
     auto before = snapshot(vault);
     ServerSession session(vault.path());
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.args.dump());
-        EXPECT_EQ(failureText(session.callTool("minutes_write", c.args)), c.text);
+    for (const auto& [args, text] : cases) EXPECT_EQ(failureOf(session.callTool("minutes_write", args)), text) << args.dump();
+    for (const auto& id : unsafeIds) {
+        EXPECT_EQ(failureOf(session.callTool("minutes_write", {{"id", id}, {"markdown", "pwned"}})), unsafeIdMessage(id));
     }
     session.finish();
     EXPECT_EQ(snapshot(vault), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothLayouts, MinutesWrite, ::testing::Values(Layout::english, Layout::legacy),
-                         [](const auto& info) { return info.param == Layout::english ? "english" : "legacy"; });
+// Archive names carry the second only; a later copy in the same second gets
+// "-2" (both copies of the call sharing it) instead of replacing the first.
+TEST_P(MinutesWrite, ASameSecondArchiveGetsANameOfItsOwn) {
+    vault.write(insights("2025-03-02/REC1.min.md"), "version 1");
+    vault.write(insights("2025-03-02/REC1.sum.txt"), "summary 1");
+    // Occupy the plain minutes names of the coming minute, as an earlier call would have.
+    std::time_t now = std::time(nullptr);
+    for (std::time_t t = now - 1; t < now + 60; ++t) vault.write(history("REC1") + "/" + utcStamp(t) + ".min.md", "earlier");
+    auto before = snapshot(vault);
+    Json payload = toolPayload(call({{"id", "REC1"}, {"markdown", "version 2"}, {"summary", "summary 2"}}));
+    ASSERT_EQ(payload["archived"].size(), 2u);
+    std::string minutesName = fileName(payload["archived"][0]), summaryName = fileName(payload["archived"][1]);
+    std::smatch m, s;
+    ASSERT_TRUE(std::regex_match(minutesName, m, archiveName)) << minutesName;
+    ASSERT_TRUE(std::regex_match(summaryName, s, archiveName)) << summaryName;
+    EXPECT_EQ(m[2], "-2");
+    EXPECT_EQ(m[1].str() + m[2].str(), s[1].str() + s[2].str()) << "the summary copy shares the minutes copy's name";
+    EXPECT_EQ(added(before, snapshot(vault)), (Snapshot{{history("REC1") + "/" + minutesName, "version 1"},
+                                                        {history("REC1") + "/" + summaryName, "summary 1"},
+                                                        {insights("2025-03-02/REC1.min.md"), "version 2"},
+                                                        {insights("2025-03-02/REC1.sum.txt"), "summary 2"}}));
+}
+
+// Quick rewrites keep every version; bytes that are not UTF-8 are still the
+// user's text: archived as they are, and counted as existing files.
+TEST_P(MinutesWrite, EveryReplacedVersionIsArchivedRaw) {
+    const std::string oddMinutes = "GBK \xc4\xe3\xba\xc3 \xff\xfe", oddSummary = "\xc3(";
+    vault.write(insights("2025-03-02/REC1.min.md"), oddMinutes);
+    vault.write(insights("2025-03-02/REC1.sum.txt"), oddSummary);
+    ServerSession session(vault.path());
+    EXPECT_EQ(toolPayload(session.callTool("minutes_write", {{"id", "REC1"}, {"markdown", "v1"}}))["warning"], kKeptSummary);
+    for (int i = 2; i <= 5; ++i) toolPayload(session.callTool("minutes_write", {{"id", "REC1"}, {"markdown", "v" + std::to_string(i)}}));
+    toolPayload(session.callTool("minutes_write", {{"id", "REC1"}, {"markdown", "v6"}, {"summary", "s"}}));
+    session.finish();
+    EXPECT_EQ(archivedBytes(vault, "REC1"), (std::multiset<std::string>{oddMinutes, "v1", "v2", "v3", "v4", "v5", oddSummary}));
+    EXPECT_EQ(vault.read(insights("2025-03-02/REC1.min.md")), "v6");
+}
+
+// Failures, provoked with a plain file or folder where the other must go (so
+// they also happen for root), leave everything as it was. An old file that is
+// there but cannot be read (here a folder; in life a file still in iCloud)
+// would otherwise be replaced without its archive copy.
+TEST_P(MinutesWrite, AFailedStepBeforeTheWritesChangesNothing) {
+    vault.write(insights("2025-03-02/REC1.min.md"), "old");
+    vault.mkdir(insights("2025-03-02/REC1.sum.txt"));
+    vault.write(insights("2025-03-04/REC2.min.md"), "old");
+    ServerSession session(vault.path());
+    auto before = snapshot(vault);
+    std::string unreadable = failureOf(session.callTool("minutes_write", {{"id", "REC1"}, {"markdown", "new"}, {"summary", "s"}}));
+    EXPECT_TRUE(unreadable.starts_with("❌ 读不到现有文件 " + vault.at(insights("2025-03-02/REC1.sum.txt")))) << unreadable;
+    EXPECT_EQ(snapshot(vault), before);
+    vault.write(vault.coreDir() + "/meta/minutes-history", "a file, not a folder");
+    before = snapshot(vault);
+    std::string blocked = failureOf(session.callTool("minutes_write", {{"id", "REC2"}, {"markdown", "new"}}));
+    EXPECT_TRUE(blocked.starts_with("❌ 建目录失败: ")) << blocked;
+    EXPECT_EQ(snapshot(vault), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, MinutesWrite, bothLayouts, layoutName);
 
 // An English vault whose entry still lives under the legacy names: the old
 // files are read there, the new ones follow the English layout.
 TEST(MinutesWriteMixedLayout, ReadsLegacyFilesAndWritesTheEnglishLayout) {
     TempVault vault(Layout::english);
-    vault.dashboard(Json::array({indexEntry("OLD1", "2024-12-30")}));
-    vault.write("01-情景记忆/00-时间流/insights/2024-12-30/OLD1.min.md", "legacy minutes");
-    vault.write("01-情景记忆/00-时间流/insights/2024-12-30/OLD1.sum.txt", "legacy summary");
-
+    vault.dashboard(Json::array({entry("OLD1", "2024-12-30")}));
+    vault.write(kLegacyDay + "OLD1.min.md", "legacy minutes");
+    vault.write(kLegacyDay + "OLD1.sum.txt", "legacy summary");
     ServerSession session(vault.path());
     Json payload = toolPayload(session.callTool("minutes_write", {{"id", "OLD1"}, {"markdown", "m"}}));
-    session.finish();
-
     EXPECT_EQ(payload["wrote"], Json{vault.at("memories/timeline/insights/2024-12-30/OLD1.min.md")});
     EXPECT_EQ(payload["warning"], kKeptSummary);
-    ASSERT_EQ(payload["archived"].size(), 1u);
-    auto names = vault.list("core/meta/minutes-history/OLD1");
-    ASSERT_EQ(names.size(), 1u);
-    EXPECT_EQ(vault.read("core/meta/minutes-history/OLD1/" + names[0]), "legacy minutes");
-    EXPECT_EQ(vault.read("01-情景记忆/00-时间流/insights/2024-12-30/OLD1.min.md"), "legacy minutes");
+    EXPECT_EQ(archivedBytes(vault, "OLD1"), std::multiset<std::string>{"legacy minutes"});
+    EXPECT_EQ(vault.read(kLegacyDay + "OLD1.min.md"), "legacy minutes");
+}
+
+// The same with the English insights folder blocked: the archives stay, the
+// old minutes are untouched.
+TEST(MinutesWriteMixedLayout, AFailedMinutesWriteKeepsTheArchivesAndTheOldMinutes) {
+    TempVault vault(Layout::english);
+    vault.dashboard(Json::array({entry("OLD1", "2024-12-30")}));
+    vault.write(kLegacyDay + "OLD1.min.md", "legacy minutes");
+    vault.write(kLegacyDay + "OLD1.sum.txt", "legacy summary");
+    vault.write("memories/timeline/insights", "a file, not a folder");
+    auto before = snapshot(vault);
+    ServerSession session(vault.path());
+    std::string text = failureOf(session.callTool("minutes_write", {{"id", "OLD1"}, {"markdown", "new"}, {"summary", "s"}}));
+    session.finish();
+    EXPECT_TRUE(text.starts_with("❌ 建目录失败: ")) << text;
+    EXPECT_EQ(added(before, snapshot(vault)).size(), 2u);  // the two archive copies, nothing else
+    EXPECT_EQ(archivedBytes(vault, "OLD1"), (std::multiset<std::string>{"legacy minutes", "legacy summary"}));
+}
+
+// Two servers rewriting one entry as fast as they can: every replaced version
+// reaches the history, the current files are each one written text, whole.
+TEST(MinutesWriteConcurrency, TwoServersLoseNoVersion) {
+    TempVault vault(Layout::english);
+    vault.dashboard(Json::array({entry("HOT", "2025-03-02")}));
+    const std::string dir = "memories/timeline/insights/2025-03-02/";
+    vault.write(dir + "HOT.min.md", "m-initial");
+    vault.write(dir + "HOT.sum.txt", "s-initial");
+    constexpr int kCalls = 50;
+    // Bulky minutes, so a torn or interleaved write would show.
+    auto text = [](char kind, int p, int i) {
+        return std::string(1, kind) + "-" + std::to_string(p) + "-" + std::to_string(i) + std::string(kind == 'm' ? 8192 : 0, 'x');
+    };
+    std::vector<std::thread> writers;
+    for (int p = 0; p < 2; ++p) {
+        writers.emplace_back([&, p] {
+            ServerSession session(vault.path());
+            for (int i = 0; i < kCalls; ++i) {
+                Json args{{"id", "HOT"}, {"markdown", text('m', p, i)}, {"summary", text('s', p, i)}};
+                EXPECT_EQ(session.callTool("minutes_write", args).value("isError", true), false);
+            }
+        });
+    }
+    for (auto& w : writers) w.join();
+
+    std::multiset<std::string> written{"m-initial", "s-initial"};
+    for (int p = 0; p < 2; ++p) {
+        for (int i = 0; i < kCalls; ++i) written.insert({text('m', p, i), text('s', p, i)});
+    }
+    for (const char* current : {"HOT.min.md", "HOT.sum.txt"}) {
+        auto it = written.find(*vault.read(dir + current));
+        ASSERT_NE(it, written.end()) << current << " is not one written text";
+        written.erase(it);
+    }
+    EXPECT_EQ(archivedBytes(vault, "HOT"), written);
+    // Nothing else anywhere: no temporary or lock files.
+    EXPECT_EQ(vault.listRecursive().size(), 3u + 4u * kCalls);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // the day folder the entry's files really lie in.
 #include <gtest/gtest.h>
 
-#include "e2e/read_fixture.hpp"
+#include <tuple>  // std::tuple
+
+#include "e2e/tool_fixture.hpp"
 
 namespace qs::test {
 namespace {
@@ -18,18 +20,11 @@ protected:
     ReadVault vault{GetParam()};
 };
 
-TEST_P(RecordingList, AnIndexWithoutRecordingsGivesAnEmptyList) {
-    vault.dashboard(Json::array({feedEntry("t", "2025-03-01", "text")}));
-    EXPECT_EQ(list(), (Json{{"returned", 0}, {"recordings", Json::array()}, {"note", kNote}}));
-}
-
-TEST_P(RecordingList, FlagsTellWhichFilesExist) {
+TEST_P(RecordingList, FlagsTellWhichFilesExistInTheDayTheyLieIn) {
     vault.dashboard(Json::array({
-        feedEntry("both", "2025-03-01", "voice", {{"title", "Both files"}}),
-        feedEntry("json-only", "2025-03-02"),
-        feedEntry("txt-only", "2025-03-03"),
-        feedEntry("none", "2025-03-04"),
-        feedEntry("text-note", "2025-03-05", "text"),
+        entry("both", "2025-03-01", "voice", {{"title", "Both files"}}), entry("json-only", "2025-03-02"),
+        entry("txt-only", "2025-03-03"), entry("none", "2025-03-04"), entry("moved", "2025-03-05"),
+        entry("text-note", "2025-03-06", "text"),
     }));
     vault.output("2025-03-01", "both.transcript.json", R"({"plainText":"hello"})");
     vault.insight("2025-03-01", "both.min.md", "# minutes");
@@ -37,77 +32,60 @@ TEST_P(RecordingList, FlagsTellWhichFilesExist) {
     vault.output("2025-03-02", "json-only.transcript.json", R"({"plainText":""})");
     vault.output("2025-03-03", "txt-only.tr.txt", "spoken words");
     vault.insight("2025-03-04", "none.sum.txt", "a summary is no minutes");
+    vault.insight("2025-03-07", "moved.min.md", "minutes");
+    vault.output("2025-03-07", "moved.tr.txt", "transcript");
 
     Json payload = list();
     EXPECT_EQ(keysOf(payload), (std::set<std::string>{"note", "recordings", "returned"}));
     EXPECT_EQ(payload["note"], kNote);
-    ASSERT_EQ(payload["returned"], 4);
-    const Json& recordings = payload["recordings"];
-    EXPECT_EQ(recordings[0], (Json{{"id", "none"}, {"type", "voice"}, {"date", "2025-03-04"},
-                                   {"title", "content of none"}, {"snippet", "content of none"},
-                                   {"has_transcript", false}, {"has_minutes", false}}));
-    EXPECT_EQ(recordings[1]["id"], "txt-only");
-    EXPECT_EQ(recordings[1]["has_transcript"], true);
-    EXPECT_EQ(recordings[1]["has_minutes"], false);
-    EXPECT_EQ(recordings[2]["id"], "json-only");
-    EXPECT_EQ(recordings[2]["has_transcript"], true);
-    EXPECT_EQ(recordings[3]["id"], "both");
-    EXPECT_EQ(recordings[3]["title"], "Both files");
-    EXPECT_EQ(recordings[3]["has_transcript"], true);
-    EXPECT_EQ(recordings[3]["has_minutes"], true);
-}
-
-TEST_P(RecordingList, FlagsComeFromTheDayTheFilesLieIn) {
-    vault.dashboard(Json::array({feedEntry("moved", "2025-03-02")}));
-    vault.insight("2025-03-03", "moved.min.md", "minutes");
-    vault.output("2025-03-03", "moved.tr.txt", "transcript");
-    Json recording = list()["recordings"][0];
-    EXPECT_EQ(recording["date"], "2025-03-02");
-    EXPECT_EQ(recording["has_transcript"], true);
-    EXPECT_EQ(recording["has_minutes"], true);
+    ASSERT_EQ(payload["returned"], 5);
+    EXPECT_EQ(payload["recordings"][4], (Json{{"id", "both"}, {"type", "voice"}, {"date", "2025-03-01"},
+                                              {"title", "Both files"}, {"snippet", "content of both"},
+                                              {"has_transcript", true}, {"has_minutes", true}}));
+    const std::vector<std::tuple<std::string, bool, bool>> flags = {
+        {"moved", true, true}, {"none", false, false}, {"txt-only", true, false}, {"json-only", true, false}};
+    EXPECT_EQ(payload["recordings"][0]["date"], "2025-03-05");  // the index's day, not the files'
+    for (size_t i = 0; i < flags.size(); ++i) {
+        const auto& [id, transcript, minutes] = flags[i];
+        EXPECT_EQ(payload["recordings"][i]["id"], id);
+        EXPECT_EQ(payload["recordings"][i]["has_transcript"], transcript) << id;
+        EXPECT_EQ(payload["recordings"][i]["has_minutes"], minutes) << id;
+    }
 }
 
 TEST_P(RecordingList, DaysAndLimitBoundTheList) {
     Json items = Json::array();
-    for (int i = 0; i < 55; ++i) {
-        items.push_back(feedEntry("r" + std::to_string(100 + i), i < 50 ? "2025-03-01" : "2025-03-09"));
-    }
-    items.push_back(feedEntry("long", "2025-02-01", "voice", {{"content", repeated("话", 150)}}));
+    for (int i = 0; i < 55; ++i) items.push_back(entry("r" + std::to_string(100 + i), "2025-03-01"));
+    items.push_back(entry("long", "2025-02-01", "voice", {{"content", repeated("话", 150)}}));
     vault.dashboard(items);
     EXPECT_EQ(list()["returned"], 50);
-    EXPECT_EQ(list({{"limit", -1}})["recordings"][0]["id"], "r154");
-    EXPECT_EQ(list({{"limit", -1}})["returned"], 1);
     EXPECT_EQ(list({{"limit", 100}})["returned"], 56);
-    Json march9 = list({{"date_from", "2025-03-09"}, {"date_to", "2025-03-09"}});
-    ASSERT_EQ(march9["returned"], 5);
-    EXPECT_EQ(march9["recordings"][0]["id"], "r154");
-    EXPECT_EQ(march9["recordings"][4]["id"], "r150");
     Json february = list({{"date_to", "2025-02-28"}});
     ASSERT_EQ(february["returned"], 1);
     EXPECT_EQ(february["recordings"][0]["snippet"], repeated("话", 120));
+    EXPECT_EQ(list({{"date_from", "2025-04-01"}}), (Json{{"returned", 0}, {"recordings", Json::array()}, {"note", kNote}}));
 }
 
 // Ids and days in the index are another application's text: one that names
 // a path outside the entry folders must not lead the server there.
 TEST_P(RecordingList, UnsafeIdsAndDaysInTheIndexReachNoFilesOutside) {
     vault.dashboard(Json::array({
-        feedEntry("../../../planted", "2025-03-02"),
-        feedEntry("safe", "", "voice", {{"date", "../../../x"}}),
+        entry("../../../planted", "2025-03-02"),
+        entry("safe", "", "voice", {{"date", "../../../x"}}),
     }));
     // What the unsafe id would name if it were joined as is.
     vault.mkdir(vault.insightFile("2025-03-02", ""));
-    vault.mkdir(vault.outputFile("2025-03-02", ""));
-    vault.write(vault.filesTimeline() + "/../planted.min.md", "outside");
-    vault.write(vault.filesTimeline() + "/../planted.tr.txt", "outside");
+    vault.mkdir(vault.filesTimeline() + "/outputs/2025-03-02");
+    for (const char* planted : {"/../planted.min.md", "/../planted.tr.txt"}) vault.write(vault.filesTimeline() + planted, "x");
     vault.write("x/safe.min.md", "outside");
     vault.write("x/safe.tr.txt", "outside");
     Json payload = list();
     ASSERT_EQ(payload["returned"], 2);
+    EXPECT_EQ(payload["recordings"][0]["id"], "../../../planted");  // listed as the index has it
     for (const auto& recording : payload["recordings"]) {
         EXPECT_EQ(recording["has_minutes"], false) << recording.dump();
         EXPECT_EQ(recording["has_transcript"], false) << recording.dump();
     }
-    EXPECT_EQ(payload["recordings"][0]["id"], "../../../planted");
 }
 
 TEST_P(RecordingList, AnUnreadableIndexFailsWithItsPath) {
@@ -116,7 +94,7 @@ TEST_P(RecordingList, AnUnreadableIndexFailsWithItsPath) {
     EXPECT_EQ(failureOf(server.callTool("recording_list", {{"limit", 5}})), indexFailure(vault.dashboardPath()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, RecordingList, allReadLayouts, layoutName);
+INSTANTIATE_TEST_SUITE_P(Layouts, RecordingList, allReadLayouts, readLayoutName);
 
 }  // namespace
 }  // namespace qs::test

@@ -2,17 +2,14 @@
 // book, the filters in order, the sort, the limit and the word descriptions.
 #include <gtest/gtest.h>
 
-#include <algorithm>  // std::find
-#include <string>     // std::string
-#include <vector>     // std::vector
+#include <algorithm>  // std::count
 
-#include "support/server_process.hpp"
-#include "support/temp_vault.hpp"
+#include "e2e/tool_fixture.hpp"
 
 namespace qs::test {
 namespace {
 
-const char* const kWarning = "⚠️ [VocabBook] 词库文件解不开,按空处理(合并取并集,不会因此删词)";
+using Words = std::vector<std::string>;
 
 Json envelope(const Json& words) {
     return Json{{"version", 1}, {"writer", "ios"}, {"updatedAt", "2025-03-01T08:30:00Z"}, {"words", words}};
@@ -26,21 +23,8 @@ Json word(const std::string& text, const Json& dueAt, const Json& extra = Json::
     return entry;
 }
 
-// Six live words in a known due order, and one deleted word that matches "run".
-Json sampleBook() {
-    return envelope({
-        {"k1", word("Running", "2020-01-01T00:00:00Z", {{"source", "lookup"}, {"translation", "跑步"}})},
-        {"k2", word("sprint", "2020-01-02T00:00:00Z", {{"source", "imported"}, {"translation", "to RUN fast; 冲刺"}})},
-        {"k3", word("walk", "2099-01-01T00:00:00Z", {{"translation", "散步"}})},
-        {"k4", word("ephemeral", nullptr, {{"source", "lookup"}, {"graduated", true}})},
-        {"k5", word("Ölkanne", "2099-03-01T00:00:00Z", {{"source", "imported"}})},
-        {"k6", word("graduate", "2099-02-01T00:00:00Z", {{"source", "lookup"}, {"graduated", true}})},
-        {"k7", word("rerun", "2019-01-01T00:00:00Z", {{"deletedAt", "2024-06-01T00:00:00Z"}})},
-    });
-}
-
-std::vector<std::string> listedWords(const Json& payload) {
-    std::vector<std::string> names;
+Words listed(const Json& payload) {
+    Words names;
     for (const auto& w : payload.at("words")) names.push_back(w.at("word"));
     return names;
 }
@@ -54,50 +38,49 @@ protected:
 
 TEST_P(VocabList, AMissingBookNamesTheResolvedPath) {
     ServerSession server(vault.path());
-    // The arguments are not looked at when there is no book.
-    Json payload = toolPayload(server.callTool("vocab_list", {{"limit", "x"}, {"due_only", true}}));
-    EXPECT_EQ(payload, (Json{{"available", false},
-                             {"words", Json::array()},
-                             {"note", "词库文件还没同步到 Vault(" + vault.at(bookPath()) +
-                                          ")。在 iOS 端打开一次 设置 → 词典 → 我的词库 会触发写盘。"}}));
+    EXPECT_EQ(toolPayload(server.callTool("vocab_list", {{"due_only", true}})),
+              (Json{{"available", false}, {"words", Json::array()},
+                    {"note", "词库文件还没同步到 Vault(" + vault.at(bookPath()) +
+                                 ")。在 iOS 端打开一次 设置 → 词典 → 我的词库 会触发写盘。"}}));
 }
 
 TEST_P(VocabList, FiltersInOrderThenSortsByDueMoment) {
-    vault.writeJson(bookPath(), sampleBook());
-    ServerSession server(vault.path());
+    // Six live words in a known due order, and one deleted word that matches "run".
+    vault.writeJson(bookPath(), envelope({
+        {"k1", word("Running", "2020-01-01T00:00:00Z", {{"source", "lookup"}, {"translation", "跑步"}})},
+        {"k2", word("sprint", "2020-01-02T00:00:00Z", {{"source", "imported"}, {"translation", "to RUN fast"}})},
+        {"k3", word("walk", "2099-01-01T00:00:00Z", {{"translation", "散步"}})},
+        {"k4", word("ephemeral", nullptr, {{"source", "lookup"}, {"graduated", true}})},
+        {"k5", word("Ölkanne", "2099-03-01T00:00:00Z", {{"source", "imported"}})},
+        {"k6", word("graduate", "2099-02-01T00:00:00Z", {{"source", "lookup"}, {"graduated", true}})},
+        {"k7", word("rerun", "2019-01-01T00:00:00Z", {{"deletedAt", "2024-06-01T00:00:00Z"}})},
+    }));
+    const Words all = {"Running", "sprint", "ephemeral", "walk", "graduate", "Ölkanne"};
     const struct {
-        const char* name;
         Json args;
-        std::vector<std::string> words;
+        Words words;
         size_t total;
     } cases[] = {
-        {"no arguments", Json::object(), {"Running", "sprint", "ephemeral", "walk", "graduate", "Ölkanne"}, 6},
-        {"due only (no dueAt is due, graduated plays no part)", {{"due_only", true}},
-         {"Running", "sprint", "ephemeral"}, 3},
-        {"lookup includes words without source", {{"source", "lookup"}},
-         {"Running", "ephemeral", "walk", "graduate"}, 4},
-        {"imported", {{"source", "imported"}}, {"sprint", "Ölkanne"}, 2},
-        {"source compared exactly", {{"source", "Lookup"}}, {}, 0},
-        {"query in word or translation, case-insensitive", {{"query", "RUN"}}, {"Running", "sprint"}, 2},
-        {"query with non-ASCII case", {{"query", "ÖL"}}, {"Ölkanne"}, 1},
-        {"query in Chinese translation", {{"query", "跑"}}, {"Running"}, 1},
-        {"blank query counts as absent", {{"query", "   "}}, {"Running", "sprint", "ephemeral", "walk", "graduate", "Ölkanne"}, 6},
-        {"filters combine", {{"due_only", true}, {"source", "imported"}}, {"sprint"}, 1},
-        {"limit cuts after counting", {{"limit", 2}}, {"Running", "sprint"}, 6},
-        {"limit as numeric text", {{"limit", "3"}}, {"Running", "sprint", "ephemeral"}, 6},
-        {"limit zero gives one", {{"limit", 0}}, {"Running"}, 6},
-        {"negative limit gives one", {{"limit", -5}}, {"Running"}, 6},
-        {"wrongly typed arguments fall back", {{"due_only", "true"}, {"limit", Json::array()}},
-         {"Running", "sprint", "ephemeral", "walk", "graduate", "Ölkanne"}, 6},
+        {Json::object(), all, 6},
+        {{{"due_only", true}}, {"Running", "sprint", "ephemeral"}, 3},  // no dueAt is due; graduated plays no part
+        {{{"source", "lookup"}}, {"Running", "ephemeral", "walk", "graduate"}, 4},  // words without a source too
+        {{{"source", "imported"}}, {"sprint", "Ölkanne"}, 2},
+        {{{"source", "Lookup"}}, {}, 0},
+        {{{"query", "RUN"}}, {"Running", "sprint"}, 2},  // word or translation, any case
+        {{{"query", "ÖL"}}, {"Ölkanne"}, 1},
+        {{{"query", "跑"}}, {"Running"}, 1},
+        {{{"query", "   "}}, all, 6},
+        {{{"due_only", true}, {"source", "imported"}}, {"sprint"}, 1},
+        {{{"limit", 2}}, {"Running", "sprint"}, 6},  // total counts before the limit
+        {{{"limit", 0}}, {"Running"}, 6},
     };
+    ServerSession server(vault.path());
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         Json payload = toolPayload(server.callTool("vocab_list", c.args));
-        EXPECT_EQ(payload.at("available"), true);
-        EXPECT_EQ(listedWords(payload), c.words);
-        EXPECT_EQ(payload.at("total"), c.total);
-        EXPECT_EQ(payload.at("returned"), c.words.size());
-        EXPECT_FALSE(payload.contains("note"));
+        EXPECT_EQ(keysOf(payload), (std::set<std::string>{"available", "returned", "total", "words"})) << c.args.dump();
+        EXPECT_EQ(listed(payload), c.words) << c.args.dump();
+        EXPECT_EQ(payload.at("total"), c.total) << c.args.dump();
+        EXPECT_EQ(payload.at("returned"), c.words.size()) << c.args.dump();
     }
 }
 
@@ -109,54 +92,36 @@ TEST_P(VocabList, DescribesWordsWithOptionalKeysOnlyWhenPresent) {
                       {"examples", {"An example."}}, {"note", "my note / with slash"}});
     Json sparse = word("sparse", "2025-03-02T00:00:00Z",
                        {{"phonetic", ""}, {"translation", ""}, {"note", ""}, {"provenance", {{"excerpt", ""}}}});
-    Json noProvenance = word("bare", "2025-03-03T00:00:00Z", {{"provenance", Json::object()}});
-    vault.writeJson(bookPath(), envelope({{"a", full}, {"b", sparse}, {"c", noProvenance}}));
-
+    Json bare = word("bare", "2025-03-03T00:00:00Z", {{"provenance", Json::object()}});
+    vault.writeJson(bookPath(), envelope({{"a", full}, {"b", sparse}, {"c", bare}}));
     ServerSession server(vault.path());
-    Json payload = toolPayload(server.callTool("vocab_list"));
-    ASSERT_EQ(payload.at("words").size(), 3u);
-    EXPECT_EQ(payload.at("words")[0],
-              (Json{{"word", "serendipity"}, {"stage", 4}, {"due_at", "2025-03-01T08:30:00Z"}, {"graduated", true},
-                    {"lapses", 2}, {"source", "imported"}, {"phonetic", "/ˌserənˈdɪpəti/"},
-                    {"translation", "意外发现珍宝的运气"}, {"exam_tags", {"GRE", "IELTS"}},
-                    {"note", "my note / with slash"},
-                    {"encountered_in", {{"item_id", "A1B2-C3"}, {"date", "2025-02-28"}, {"excerpt", "pure luck"}}}}));
-    EXPECT_EQ(payload.at("words")[1],
-              (Json{{"word", "sparse"}, {"stage", 1}, {"due_at", "2025-03-02T00:00:00Z"}, {"graduated", false},
-                    {"lapses", 0}, {"source", "lookup"}, {"encountered_in", {{"excerpt", ""}}}}));
-    EXPECT_FALSE(payload.at("words")[2].contains("encountered_in"));
-}
-
-TEST_P(VocabList, ReadsNumericDatesAndABareMap) {
-    // Seconds since 2001: 762510600.9 is 2025-03-01T08:30:00.9Z, shown in whole seconds.
-    Json bare{{"x", {{"word", "numeric"}, {"dueAt", 762510600.9}, {"addedAt", 700000000}}}};
-    vault.writeJson(bookPath(), bare);
-    ServerSession server(vault.path());
-    Json payload = toolPayload(server.callTool("vocab_list"));
-    ASSERT_EQ(payload.at("words").size(), 1u);
-    EXPECT_EQ(payload.at("words")[0].at("due_at"), "2025-03-01T08:30:00Z");
+    Json words = toolPayload(server.callTool("vocab_list"))["words"];
+    ASSERT_EQ(words.size(), 3u);
+    EXPECT_EQ(words[0], (Json{{"word", "serendipity"}, {"stage", 4}, {"due_at", "2025-03-01T08:30:00Z"},
+                              {"graduated", true}, {"lapses", 2}, {"source", "imported"},
+                              {"phonetic", "/ˌserənˈdɪpəti/"}, {"translation", "意外发现珍宝的运气"},
+                              {"exam_tags", {"GRE", "IELTS"}}, {"note", "my note / with slash"},
+                              {"encountered_in", {{"item_id", "A1B2-C3"}, {"date", "2025-02-28"}, {"excerpt", "pure luck"}}}}));
+    EXPECT_EQ(words[1], (Json{{"word", "sparse"}, {"stage", 1}, {"due_at", "2025-03-02T00:00:00Z"}, {"graduated", false},
+                              {"lapses", 0}, {"source", "lookup"}, {"encountered_in", {{"excerpt", ""}}}}));
+    EXPECT_FALSE(words[2].contains("encountered_in"));
 }
 
 TEST_P(VocabList, TotalCountsEveryMatchBeyondTheDefaultLimit) {
-    Json words = Json::object();
-    for (int i = 0; i < 250; ++i) {
-        words["k" + std::to_string(i)] = {{"word", "w" + std::to_string(i)}, {"dueAt", 700000000 - i}};
-    }
-    words["gone"] = {{"word", "gone"}, {"dueAt", 1}, {"deletedAt", 2}};
-    Json book = envelope(words);
-    book["updatedAt"] = 762510600;
-    vault.writeJson(bookPath(), book);
+    // A bare map with numeric dates (seconds since 2001).
+    Json words{{"gone", {{"word", "gone"}, {"dueAt", 1}, {"deletedAt", 2}}}};
+    for (int i = 0; i < 250; ++i) words["k" + std::to_string(i)] = {{"word", "w" + std::to_string(i)}, {"dueAt", 7e8 - i}};
+    vault.writeJson(bookPath(), words);
     ServerSession server(vault.path());
     Json payload = toolPayload(server.callTool("vocab_list"));
     EXPECT_EQ(payload.at("total"), 250);
     EXPECT_EQ(payload.at("returned"), 100);
-    EXPECT_EQ(payload.at("words")[0].at("word"), "w249");  // earliest due first
+    EXPECT_EQ(payload.at("words")[0].at("word"), "w249");
+    EXPECT_EQ(payload.at("words")[0].at("due_at"), "2023-03-08T20:22:31Z");
 }
 
-TEST_P(VocabList, AnUnreadableBookListsNothingButSaysSoAndWarns) {
-    Json bad = sampleBook();
-    bad["words"]["k1"]["source"] = "LOOKUP";
-    vault.writeJson(bookPath(), bad);
+TEST_P(VocabList, AnUnreadableBookListsNothingButSaysSoAndWarnsOnce) {
+    vault.writeJson(bookPath(), envelope({{"k1", word("w", nullptr, {{"source", "LOOKUP"}})}}));
     RunResult run = runSession(vault.path(), {Json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"},
                                                    {"params", {{"name", "vocab_list"}}}}});
     auto replies = run.replies();  // standard output holds protocol lines only
@@ -164,27 +129,23 @@ TEST_P(VocabList, AnUnreadableBookListsNothingButSaysSoAndWarns) {
     Json payload = toolPayload(replies[0].at("result"));
     EXPECT_EQ(payload.at("available"), true);
     EXPECT_EQ(payload.at("total"), 0);
-    EXPECT_EQ(payload.at("returned"), 0);
     EXPECT_EQ(payload.at("words"), Json::array());
     EXPECT_NE(payload.value("note", "").find(vault.at(bookPath())), std::string::npos) << payload.dump();
-    // The reader's own line, without the diagnostic prefix, exactly once.
+    // The reader's own line, without the diagnostic prefix.
     auto lines = run.errLines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), kWarning), 1) << run.err;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "⚠️ [VocabBook] 词库文件解不开,按空处理(合并取并集,不会因此删词)"), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothLayouts, VocabList, ::testing::Values(Layout::english, Layout::legacy),
-                         [](const auto& info) { return info.param == Layout::english ? "English" : "Legacy"; });
+INSTANTIATE_TEST_SUITE_P(Layouts, VocabList, bothLayouts, layoutName);
 
-TEST(VocabListFallback, AnEnglishVaultReadsTheLegacyBookWhenOnlyThatExists) {
+TEST(VocabListFallback, AnEnglishVaultReadsTheLegacyBookUntilAnEnglishOneExists) {
     TempVault vault(Layout::english);
     vault.dashboard(Json::array());
     vault.writeJson("00-记忆核心/vocabulary.json", envelope({{"a", word("legacy", "2020-01-01T00:00:00Z")}}));
     ServerSession server(vault.path());
-    EXPECT_EQ(listedWords(toolPayload(server.callTool("vocab_list"))), std::vector<std::string>{"legacy"});
-
-    // Once the English book exists it wins.
+    EXPECT_EQ(listed(toolPayload(server.callTool("vocab_list"))), Words{"legacy"});
     vault.writeJson("core/vocabulary.json", envelope({{"a", word("english", "2020-01-01T00:00:00Z")}}));
-    EXPECT_EQ(listedWords(toolPayload(server.callTool("vocab_list"))), std::vector<std::string>{"english"});
+    EXPECT_EQ(listed(toolPayload(server.callTool("vocab_list"))), Words{"english"});
 }
 
 }  // namespace

@@ -2,64 +2,42 @@
 // stderr) by pointing the descriptor at a temporary file for a while.
 #pragma once
 
-#include <cstdio>    // std::tmpfile, std::fflush
+#include <cstdio>    // std::tmpfile, std::fflush, std::fread
 #include <string>    // std::string
-#include <unistd.h>  // dup, dup2, lseek, read, close
+#include <unistd.h>  // dup, dup2, close
 
 namespace qs::test {
 
 class FdCapture {
 public:
-    explicit FdCapture(int fd) : fd_(fd) {
+    explicit FdCapture(int fd) : fd_(fd), file_(std::tmpfile()) {
         std::fflush(nullptr);
         saved_ = ::dup(fd_);
-        file_ = std::tmpfile();
-        if (file_) ::dup2(::fileno(file_), fd_);
+        ::dup2(::fileno(file_), fd_);
     }
-    ~FdCapture() { restore(); }
+    ~FdCapture() { finish(); }
     FdCapture(const FdCapture&) = delete;
     FdCapture& operator=(const FdCapture&) = delete;
 
-    // Everything written so far; the descriptor keeps being captured.
-    std::string text() const {
-        std::string out;
-        if (!file_) return out;
-        int f = ::fileno(file_);
-        off_t end = ::lseek(f, 0, SEEK_CUR);
-        char buf[4096];
-        for (off_t pos = 0; pos < end;) {
-            ssize_t n = ::pread(f, buf, sizeof buf, pos);
-            if (n <= 0) break;
-            out.append(buf, static_cast<size_t>(n));
-            pos += n;
-        }
-        return out;
-    }
-
     // Points the descriptor back where it was and returns what was captured.
     std::string finish() {
-        std::string out = text();
-        restore();
+        std::string out;
+        if (saved_ < 0) return out;
+        std::fflush(nullptr);
+        ::dup2(saved_, fd_);
+        ::close(saved_);
+        saved_ = -1;
+        std::rewind(file_);
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, file_)) > 0;) out.append(buf, n);
+        std::fclose(file_);
         return out;
     }
 
 private:
-    void restore() {
-        if (saved_ >= 0) {
-            std::fflush(nullptr);
-            ::dup2(saved_, fd_);
-            ::close(saved_);
-            saved_ = -1;
-        }
-        if (file_) {
-            std::fclose(file_);
-            file_ = nullptr;
-        }
-    }
-
     int fd_;
+    std::FILE* file_;
     int saved_ = -1;
-    std::FILE* file_ = nullptr;
 };
 
 }  // namespace qs::test

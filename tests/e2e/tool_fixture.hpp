@@ -1,0 +1,130 @@
+// Helpers shared by the tool suites: vaults of every layout, index entries,
+// failure texts, and file snapshots for the write tools.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <ctime>   // gmtime_r, strftime
+#include <map>     // std::map
+#include <regex>   // std::regex
+#include <set>     // std::set
+#include <string>  // std::string
+#include <vector>  // std::vector
+
+#include "support/server_process.hpp"
+#include "support/temp_vault.hpp"
+
+namespace qs::test {
+
+// The read tools run on both layouts and on an English vault whose entry
+// files still lie under the legacy folder names.
+enum class ReadLayout { english, legacy, englishWithLegacyFiles };
+
+inline const auto allReadLayouts =
+    ::testing::Values(ReadLayout::english, ReadLayout::legacy, ReadLayout::englishWithLegacyFiles);
+inline const auto bothLayouts = ::testing::Values(Layout::english, Layout::legacy);
+
+inline std::string readLayoutName(const ::testing::TestParamInfo<ReadLayout>& info) {
+    const char* names[] = {"English", "Legacy", "EnglishWithLegacyFiles"};
+    return names[static_cast<int>(info.param)];
+}
+inline std::string layoutName(const ::testing::TestParamInfo<Layout>& info) {
+    return info.param == Layout::english ? "English" : "Legacy";
+}
+
+class ReadVault : public TempVault {
+public:
+    explicit ReadVault(ReadLayout layout)
+        : TempVault(layout == ReadLayout::legacy ? Layout::legacy : Layout::english), readLayout_(layout) {}
+
+    // Where this vault keeps its entry files (relative to the vault).
+    std::string filesTimeline() const {
+        return readLayout_ == ReadLayout::englishWithLegacyFiles ? "01-情景记忆/00-时间流" : timelineDir();
+    }
+    std::string insightFile(const std::string& day, const std::string& name) const {
+        return filesTimeline() + "/insights/" + (day.empty() ? "" : day + "/") + name;
+    }
+    void insight(const std::string& day, const std::string& name, const std::string& bytes) const {
+        write(insightFile(day, name), bytes);
+    }
+    void output(const std::string& day, const std::string& name, const std::string& bytes) const {
+        write(filesTimeline() + "/outputs/" + day + "/" + name, bytes);
+    }
+    std::string dashboardPath() const { return at(coreDir() + "/Dashboard.json"); }
+
+private:
+    ReadLayout readLayout_;
+};
+
+// One index entry whose day comes from its date.
+inline Json entry(const std::string& id, const std::string& day, const std::string& type = "voice",
+                  const Json& extra = Json::object()) {
+    Json e{{"id", id}, {"type", type}, {"date", day + "T08:15:00+08:00"}, {"content", "content of " + id}};
+    e.update(extra);
+    return e;
+}
+
+inline std::set<std::string> keysOf(const Json& object) {
+    std::set<std::string> keys;
+    for (const auto& [key, value] : object.items()) keys.insert(key);
+    return keys;
+}
+
+// The text of a failed tool result.
+inline std::string failureOf(const Json& result) {
+    EXPECT_EQ(result.value("isError", false), true) << result.dump();
+    return toolText(result);
+}
+
+inline std::string repeated(const std::string& unit, size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; ++i) out += unit;
+    return out;
+}
+
+// Ids that would reach outside the entry folders, and the sentence that refuses each.
+inline const std::vector<std::string> unsafeIds = {
+    "../../x", "a/b", "a\\b", ".", "..", std::string("x\0y", 3), "../../../../etc/passwd", "/abs",
+};
+inline std::string unsafeIdMessage(const std::string& id) {
+    return "❌ id 不合法:「" + id +
+           "」。id 是单个文件名(不能含 / 或 \\,不能是 . 或 ..),请用 vault_search 或 recording_list 拿到的 id。";
+}
+inline const std::string missingId = "❌ 缺少必填参数 `id`(非空字符串)";
+
+inline std::string indexFailure(const std::string& path) {
+    return "❌ 读不到 Dashboard.json(" + path + ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?";
+}
+
+// Every regular file under the vault with its bytes: comparing two snapshots
+// shows exactly what a call added, changed or left behind (temporary files too).
+using Snapshot = std::map<std::string, std::string>;
+inline Snapshot snapshot(const TempDir& dir) {
+    Snapshot files;
+    for (const auto& rel : dir.listRecursive()) files[rel] = dir.read(rel).value_or("<unreadable>");
+    return files;
+}
+
+// The files of `after` that are not in `before` (or whose bytes differ).
+inline Snapshot added(const Snapshot& before, const Snapshot& after) {
+    Snapshot diff;
+    for (const auto& [rel, bytes] : after) {
+        auto it = before.find(rel);
+        if (it == before.end() || it->second != bytes) diff[rel] = bytes;
+    }
+    return diff;
+}
+
+// The archive stamp of a moment, computed independently of the server.
+inline std::string utcStamp(std::time_t t) {
+    std::tm tm{};
+    ::gmtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H%M%SZ", &tm);
+    return buf;
+}
+
+// An archive file name: the stamp, an optional "-n" counter, the suffix.
+inline const std::regex archiveName(R"((\d{4}-\d{2}-\d{2}T\d{6}Z)(-\d+)?(\.min\.md|\.sum\.txt))");
+
+}  // namespace qs::test

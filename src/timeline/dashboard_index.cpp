@@ -4,16 +4,39 @@
 #include <algorithm>   // std::sort, std::partial_sort
 #include <filesystem>  // std::filesystem::file_size
 #include <functional>  // std::less
+#include <utility>     // std::move
 
 #include "protocol/tool_failure.hpp"
-#include "text/unicode.hpp"
 #include "timeline/dashboard_reader.hpp"
 #include "timeline/index_arena.hpp"
+#include "timeline/item_filter.hpp"
 #include "timeline/json_encoding.hpp"
-#include "timeline/lowercase_search.hpp"
 #include "vault/vault_io.hpp"
 
 namespace qs {
+namespace {
+
+// Latest day first, then greatest id, the first max(limit, 1) of them.
+std::vector<const FeedItem*> ordered(std::vector<const FeedItem*> kept, int64_t limit) {
+    // Ties keep index order, which is the items' address order. With that
+    // last key the order is total, so a partial sort of the first `limit`
+    // equals a stable sort cut short.
+    auto before = [](const FeedItem* a, const FeedItem* b) {
+        if (a->day != b->day) return a->day > b->day;
+        if (a->id != b->id) return a->id > b->id;
+        return std::less<const FeedItem*>()(a, b);
+    };
+    auto wanted = static_cast<size_t>(std::max<int64_t>(limit, 1));
+    if (wanted < kept.size()) {
+        std::partial_sort(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(wanted), kept.end(), before);
+        kept.resize(wanted);
+    } else {
+        std::sort(kept.begin(), kept.end(), before);
+    }
+    return kept;
+}
+
+}  // namespace
 
 void IndexArenaRelease::operator()(IndexArena* arena) const { releaseIndexArena(std::unique_ptr<IndexArena>(arena)); }
 
@@ -27,6 +50,7 @@ DashboardIndex& DashboardIndex::operator=(DashboardIndex&& other) noexcept {
         arena_ = std::move(other.arena_);
         items = std::move(other.items);
         updatedAt = std::move(other.updatedAt);
+        picked_ = std::move(other.picked_);
     }
     return *this;
 }
@@ -36,7 +60,7 @@ DashboardIndex::~DashboardIndex() {
     if (arena_) arena_->items = std::move(items);
 }
 
-bool DashboardIndex::fill() {
+bool DashboardIndex::fill(const SearchFilter* filter) {
     IndexArena& arena = *arena_;
     items = std::move(arena.items);
     std::string* text = &arena.fileBytes;
@@ -52,10 +76,19 @@ bool DashboardIndex::fill() {
     // simdjson reads a little past the end; zeroed padding keeps that defined.
     if (text->capacity() < text->size() + simdjson::SIMDJSON_PADDING) text->reserve(text->size() + text->size() / 8 + simdjson::SIMDJSON_PADDING);
     text->append(simdjson::SIMDJSON_PADDING, '\0');
-    return readDashboard(arena, text->data() + start, length, text->size() - start, items, updatedAt);
+    std::optional<ItemFilter> itemFilter;
+    if (filter) itemFilter.emplace(*filter);
+    return readDashboard(arena, text->data() + start, length, text->size() - start, items, updatedAt,
+                         itemFilter ? &*itemFilter : nullptr, picked_);
 }
 
-DashboardIndex DashboardIndex::load(const Vault& vault) {
+DashboardIndex DashboardIndex::load(const Vault& vault) { return loadFiltered(vault, nullptr); }
+
+DashboardIndex DashboardIndex::load(const Vault& vault, const SearchFilter& filter) {
+    return loadFiltered(vault, &filter);
+}
+
+DashboardIndex DashboardIndex::loadFiltered(const Vault& vault, const SearchFilter* filter) {
     std::string path = VaultPathResolver::resolveForReading(VaultPath::dashboard, vault.root);
     DashboardIndex index(std::unique_ptr<IndexArena, IndexArenaRelease>(acquireIndexArena().release()));
     std::string& bytes = index.arena_->fileBytes;
@@ -68,16 +101,22 @@ DashboardIndex DashboardIndex::load(const Vault& vault) {
         std::string().swap(bytes);
         bytes.reserve(static_cast<size_t>(hint + hint / 16 + simdjson::SIMDJSON_PADDING + 1));
     }
-    if (!VaultIO::readInto(path, bytes) || !index.fill()) {
+    if (!VaultIO::readInto(path, bytes) || !index.fill(filter)) {
         throw ToolFailure("读不到 Dashboard.json(" + path + ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?");
     }
     return index;
 }
 
-std::optional<DashboardIndex> DashboardIndex::parse(std::string_view bytes) {
+std::optional<DashboardIndex> DashboardIndex::parse(std::string_view bytes) { return parseFiltered(bytes, nullptr); }
+
+std::optional<DashboardIndex> DashboardIndex::parse(std::string_view bytes, const SearchFilter& filter) {
+    return parseFiltered(bytes, &filter);
+}
+
+std::optional<DashboardIndex> DashboardIndex::parseFiltered(std::string_view bytes, const SearchFilter* filter) {
     DashboardIndex index(std::unique_ptr<IndexArena, IndexArenaRelease>(acquireIndexArena().release()));
     index.arena_->fileBytes.assign(bytes);
-    if (!index.fill()) return std::nullopt;
+    if (!index.fill(filter)) return std::nullopt;
     return index;
 }
 
@@ -92,36 +131,19 @@ std::vector<const FeedItem*> DashboardIndex::search(const std::optional<std::str
                                                     const std::optional<std::string>& type,
                                                     const std::optional<std::string>& dateFrom,
                                                     const std::optional<std::string>& dateTo, int64_t limit) const {
-    auto given = [](const std::optional<std::string>& text) { return text && !text->empty(); };
-    std::string lowerQuery = given(query) ? text::toLowerFull(*query) : std::string();
-    std::optional<LowercaseNeedle> needle;
-    if (!lowerQuery.empty()) needle.emplace(lowerQuery);
-
+    ItemFilter filter(SearchFilter{query, type, dateFrom, dateTo});
     std::vector<const FeedItem*> kept;
     for (const FeedItem& candidate : items) {
-        if (given(type) && candidate.type != *type) continue;
-        if (given(dateFrom) && candidate.day < *dateFrom) continue;
-        if (given(dateTo) && candidate.day > *dateTo) continue;
-        if (needle && !candidate.matches(*needle)) continue;
-        kept.push_back(&candidate);
+        if (filter.keeps(candidate)) kept.push_back(&candidate);
     }
+    return ordered(std::move(kept), limit);
+}
 
-    // Latest day first, then greatest id; ties keep index order, which is
-    // the items' address order. With that last key the order is total, so
-    // a partial sort of the first `limit` equals a stable sort cut short.
-    auto before = [](const FeedItem* a, const FeedItem* b) {
-        if (a->day != b->day) return a->day > b->day;
-        if (a->id != b->id) return a->id > b->id;
-        return std::less<const FeedItem*>()(a, b);
-    };
-    auto wanted = static_cast<size_t>(std::max<int64_t>(limit, 1));
-    if (wanted < kept.size()) {
-        std::partial_sort(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(wanted), kept.end(), before);
-        kept.resize(wanted);
-    } else {
-        std::sort(kept.begin(), kept.end(), before);
-    }
-    return kept;
+std::vector<const FeedItem*> DashboardIndex::found(int64_t limit) const {
+    std::vector<const FeedItem*> kept;
+    kept.reserve(picked_.size());
+    for (size_t position : picked_) kept.push_back(&items[position]);
+    return ordered(std::move(kept), limit);
 }
 
 }  // namespace qs

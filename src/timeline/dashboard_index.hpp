@@ -1,6 +1,7 @@
 // The read-only view of Dashboard.json, loaded afresh by every call.
 #pragma once
 
+#include <cstddef>      // size_t
 #include <cstdint>      // int64_t
 #include <memory>       // std::unique_ptr
 #include <optional>     // std::optional
@@ -22,6 +23,14 @@ struct IndexArenaRelease {
 // them) are valid while the index lives. Movable, not copyable.
 class DashboardIndex {
 public:
+    // What a search keeps: each text counts as absent when absent or empty.
+    struct SearchFilter {
+        std::optional<std::string> query;  // as given; lower-cased by the search
+        std::optional<std::string> type;
+        std::optional<std::string> dateFrom;
+        std::optional<std::string> dateTo;
+    };
+
     std::vector<FeedItem> items;
     std::optional<std::string> updatedAt;
 
@@ -29,9 +38,16 @@ public:
     // "读不到 Dashboard.json(...)" message.
     static DashboardIndex load(const Vault& vault);
 
+    // As load, also testing each item against `filter` as soon as it is read,
+    // while its texts are still in the cache (a text search over the whole
+    // index, run afterwards, would fetch them all from memory again).
+    // `found` then gives what `search` gives with the same filter.
+    static DashboardIndex load(const Vault& vault, const SearchFilter& filter);
+
     // Parses index bytes (any Unicode encoding a JSON reader detects);
     // nothing when not JSON or not an object at the top level.
     static std::optional<DashboardIndex> parse(std::string_view bytes);
+    static std::optional<DashboardIndex> parse(std::string_view bytes, const SearchFilter& filter);
 
     // The first item with exactly this id.
     const FeedItem* item(std::string_view id) const;
@@ -44,16 +60,24 @@ public:
                                         const std::optional<std::string>& dateTo,
                                         int64_t limit) const;
 
+    // The items that passed the filter given to load or parse, ordered and
+    // capped as `search` does; empty when no filter was given.
+    std::vector<const FeedItem*> found(int64_t limit) const;
+
     DashboardIndex(DashboardIndex&&) noexcept;
     DashboardIndex& operator=(DashboardIndex&&) noexcept;
     ~DashboardIndex();
 
 private:
     explicit DashboardIndex(std::unique_ptr<IndexArena, IndexArenaRelease> arena);
-    // Parses the arena's file bytes into items; false when they are no index.
-    bool fill();
+    static DashboardIndex loadFiltered(const Vault& vault, const SearchFilter* filter);
+    static std::optional<DashboardIndex> parseFiltered(std::string_view bytes, const SearchFilter* filter);
+    // Parses the arena's file bytes into items, picking those `filter` keeps;
+    // false when the bytes are no index.
+    bool fill(const SearchFilter* filter);
 
     std::unique_ptr<IndexArena, IndexArenaRelease> arena_;
+    std::vector<size_t> picked_;  // positions in `items` of the items the filter kept
 };
 
 }  // namespace qs

@@ -86,8 +86,8 @@ std::string_view trimTrailingSpace(std::string_view token) {
 
 class Reader {
 public:
-    Reader(IndexArena& arena, char* base, size_t length)
-        : arena_(arena), base_(base), end_(base + length) {}
+    Reader(IndexArena& arena, char* base, size_t length, const ItemFilter* filter, std::vector<size_t>& picked)
+        : arena_(arena), base_(base), end_(base + length), filter_(filter), picked_(picked) {}
 
     bool document(size_t capacity, std::vector<FeedItem>& items, std::optional<std::string>& updatedAt) {
         od::document doc;
@@ -103,6 +103,7 @@ public:
             if (key == "feedItems") {
                 // A repeated key counts with its last value, as JSON readers do.
                 items.clear();
+                picked_.clear();
                 if (!feedItems(value, items)) return false;
             } else if (key == "updatedAt") {
                 std::optional<std::string_view> text;
@@ -191,6 +192,7 @@ private:
         }
         item.id = *id;
         item.day = FeedItem::deriveDay(item.outputRelPath, item.dateISO);
+        if (filter_ && filter_->keeps(item)) picked_.push_back(items.size() - 1);
         return true;
     }
 
@@ -368,14 +370,17 @@ private:
     IndexArena& arena_;
     char* base_;
     const char* end_;
+    const ItemFilter* filter_;
+    std::vector<size_t>& picked_;
 };
 
 }  // namespace
 
 bool readDashboard(IndexArena& arena, char* json, size_t length, size_t capacity, std::vector<FeedItem>& items,
-                   std::optional<std::string>& updatedAt) {
+                   std::optional<std::string>& updatedAt, const ItemFilter* filter, std::vector<size_t>& picked) {
     items.clear();
     updatedAt.reset();
+    picked.clear();
     arena.lists.clear();
     if (!arena.unescaper) {
         // Only its string unescaper is used, so the smallest capacity will do.
@@ -383,10 +388,11 @@ bool readDashboard(IndexArena& arena, char* json, size_t length, size_t capacity
             return false;
         }
     }
-    Reader reader(arena, json, length);
+    Reader reader(arena, json, length, filter, picked);
     if (reader.document(capacity, items, updatedAt)) return true;
     items.clear();
     updatedAt.reset();
+    picked.clear();
     return false;
 }
 

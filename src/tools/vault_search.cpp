@@ -8,15 +8,14 @@
 namespace qs::ReadTools {
 
 Json search(const RPCRequest& request, const Vault& vault) {
-    // The index comes first: an unreadable index fails whatever the arguments.
-    DashboardIndex index = DashboardIndex::load(vault);
-    auto query = request.optionalString("query");
-    auto type = request.optionalString("type");
-    auto dateFrom = request.optionalString("date_from");
-    auto dateTo = request.optionalString("date_to");
+    // Reading the arguments cannot fail, so an unreadable index still fails
+    // whatever they are; the filter is applied while the index is read.
+    DashboardIndex::SearchFilter filter{request.optionalString("query"), request.optionalString("type"),
+                                        request.optionalString("date_from"), request.optionalString("date_to")};
     int64_t limit = request.optionalInt("limit", 20);
+    DashboardIndex index = DashboardIndex::load(vault, filter);
 
-    std::vector<const FeedItem*> found = index.search(query, type, dateFrom, dateTo, limit);
+    std::vector<const FeedItem*> found = index.found(limit);
     Json items = Json::array();
     for (const FeedItem* item : found) items.push_back(item->summaryDict(180));
     Json payload = Json::object();

@@ -20,39 +20,26 @@ RPCRequest with(const Json& value) {
 
 }  // namespace
 
-TEST(RPCRequest, MethodMustBeText) {
+TEST(RPCRequest, MethodMustBeTextParamsAnObjectAndIdKeepsItsKind) {
     EXPECT_FALSE(RPCRequest::fromRaw(Json{{"id", 1}}));
     EXPECT_FALSE(RPCRequest::fromRaw(Json{{"id", 1}, {"method", 5}}));
-    EXPECT_FALSE(RPCRequest::fromRaw(Json{{"id", 1}, {"result", Json::object()}}));
-    auto empty = RPCRequest::fromRaw(Json{{"method", ""}});
-    ASSERT_TRUE(empty);
-    EXPECT_EQ(empty->method, "");
-}
-
-TEST(RPCRequest, IdKeepsItsKindAndNullMeansNotification) {
-    for (const Json& id : {Json(0), Json(""), Json(false), Json("abc"), Json(1.5), Json{{"a", 1}}, Json::array()}) {
+    EXPECT_EQ(RPCRequest::fromRaw(Json{{"method", ""}})->method, "");
+    for (const Json& id : {Json(0), Json(""), Json(false), Json(1.5), Json{{"a", 1}}, Json::array()}) {
         auto request = RPCRequest::fromRaw(Json{{"method", "m"}, {"id", id}});
         ASSERT_TRUE(request && request->id) << id.dump();
-        EXPECT_EQ(*request->id, id);
         EXPECT_EQ(request->id->type(), id.type());
+        EXPECT_EQ(*request->id, id);
     }
-    EXPECT_FALSE(RPCRequest::fromRaw(Json{{"method", "m"}, {"id", nullptr}})->id);
-    EXPECT_FALSE(RPCRequest::fromRaw(Json{{"method", "m"}})->id);
-}
-
-TEST(RPCRequest, ParamsOnlyWhenAnObject) {
-    for (const Json& params : {Json::array({1}), Json("x"), Json(3), Json(nullptr)}) {
-        auto request = RPCRequest::fromRaw(Json{{"method", "m"}, {"params", params}});
-        EXPECT_EQ(request->params, Json::object()) << params.dump();
+    EXPECT_FALSE(RPCRequest::fromRaw(Json{{"method", "m"}, {"id", nullptr}})->id);  // a notification
+    for (const Json& params : {Json::array({1}), Json("x"), Json(nullptr)}) {
+        EXPECT_EQ(RPCRequest::fromRaw(Json{{"method", "m"}, {"params", params}})->params, Json::object()) << params.dump();
     }
-    EXPECT_EQ(RPCRequest::fromRaw(Json{{"method", "m"}})->params, Json::object());
     Json params{{"a", Json::array({1, 2})}};
     EXPECT_EQ(RPCRequest::fromRaw(Json{{"method", "m"}, {"params", params}})->params, params);
 }
 
 TEST(RPCRequest, RequiredStringTakesAnyNonEmptyText) {
     EXPECT_EQ(with(" ").requiredString("k"), " ");
-    EXPECT_EQ(with("中文").requiredString("k"), "中文");
     for (const Json& bad : {Json(""), Json(5), Json(nullptr), Json::array({"a"})}) {
         try {
             with(bad).requiredString("k");
@@ -62,12 +49,10 @@ TEST(RPCRequest, RequiredStringTakesAnyNonEmptyText) {
             EXPECT_EQ(e.message, "缺少必填参数 `k`(非空字符串)");
         }
     }
-    EXPECT_THROW(RPCRequest().requiredString("K"), RPCError);
 }
 
 TEST(RPCRequest, OptionalStringNeedsSomethingBesidesBlanks) {
     EXPECT_EQ(with(" a ").optionalString("k"), " a ");
-    EXPECT_EQ(with("x").optionalString("k"), "x");
     for (const Json& absent : {Json(""), Json("  \t\n"), Json("\u3000\u00a0"), Json(1), Json(nullptr)}) {
         EXPECT_FALSE(with(absent).optionalString("k")) << absent.dump();
     }
@@ -75,49 +60,32 @@ TEST(RPCRequest, OptionalStringNeedsSomethingBesidesBlanks) {
 }
 
 TEST(RPCRequest, OptionalIntConversions) {
-    struct Case {
-        Json value;
-        int64_t expected;
+    const std::pair<Json, int64_t> cases[] = {
+        {12, 12},       {"12", 12},       {"+12", 12},    {"-12", -12},  {12.9, 12},   {-7.9, -7},
+        {true, 1},      {false, 0},       {" 12", 99},    {"12abc", 99}, {"1e3", 99},  {"12.0", 99},
+        {"", 99},       {"+", 99},        {"--1", 99},    {nullptr, 99}, {Json::array({1}), 99},
+        {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
+        {"9223372036854775808", 99},        // past the 64-bit range
+        {1e300, INT64_MAX}, {-1e300, INT64_MIN}, {Json(18446744073709551615ULL), INT64_MAX},  // saturating
     };
-    const Case cases[] = {
-        {12, 12},          {12.0, 12},        {"12", 12},         {"+12", 12},   {"-12", -12},
-        {12.9, 12},        {-7.9, -7},        {true, 1},          {false, 0},    {" 12", 99},
-        {"12abc", 99},     {"1e3", 99},       {"12.0", 99},       {"", 99},      {"+", 99},
-        {"-", 99},         {"+-1", 99},       {"--1", 99},        {nullptr, 99}, {Json::array({1}), 99},
-        {Json::object(), 99},
-        {"9223372036854775807", INT64_MAX},   {"-9223372036854775808", INT64_MIN},
-        {"9223372036854775808", 99},          // past the 64-bit range
-        {1e300, INT64_MAX},                   // saturates rather than overflowing
-        {-1e300, INT64_MIN},
-        {Json(18446744073709551615ULL), INT64_MAX},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(with(c.value).optionalInt("k", 99), c.expected) << c.value.dump();
-    }
+    for (const auto& [value, expected] : cases) EXPECT_EQ(with(value).optionalInt("k", 99), expected) << value.dump();
     EXPECT_EQ(RPCRequest().optionalInt("k", -4), -4);
 }
 
 TEST(RPCRequest, OptionalBoolConversions) {
     struct Case {
         Json value;
-        bool defaultValue;
-        bool expected;
+        bool defaultValue, expected;
+    } cases[] = {
+        {true, false, true}, {false, true, false}, {0, true, false},   {-1, false, true},
+        {2.0, false, true},  {0.5, false, false},  {0.5, true, true},  {"true", false, false}, {nullptr, true, true},
     };
-    const Case cases[] = {
-        {true, false, true},  {false, true, false}, {0, true, false},     {3, false, true},
-        {-1, false, true},    {0.0, true, false},   {2.0, false, true},   {0.5, false, false},
-        {0.5, true, true},    {"true", false, false}, {"false", true, true}, {nullptr, true, true},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(with(c.value).optionalBool("k", c.defaultValue), c.expected)
-            << c.value.dump() << " default " << c.defaultValue;
-    }
+    for (const auto& c : cases) EXPECT_EQ(with(c.value).optionalBool("k", c.defaultValue), c.expected) << c.value.dump();
 }
 
 TEST(RPCRequest, OptionalStringArrayKeepsTextElementsInOrder) {
-    using List = std::vector<std::string>;
-    EXPECT_EQ(with(Json::array({"a", 1, "", nullptr, "b"})).optionalStringArray("k"), (List{"a", "", "b"}));
-    EXPECT_EQ(with(Json::array({" x "})).optionalStringArray("k"), (List{" x "}));
+    EXPECT_EQ(with(Json::array({"a", 1, "", nullptr, " b "})).optionalStringArray("k"),
+              (std::vector<std::string>{"a", "", " b "}));
     EXPECT_TRUE(with("a").optionalStringArray("k").empty());
     EXPECT_TRUE(RPCRequest().optionalStringArray("k").empty());
 }

@@ -1,0 +1,32 @@
+// Whether a feed item passes a search's filters: type, day range, text.
+#pragma once
+
+#include <optional>     // std::optional
+#include <string>       // std::string
+
+#include "timeline/dashboard_index.hpp"
+#include "timeline/feed_item.hpp"
+#include "timeline/lowercase_search.hpp"
+
+namespace qs {
+
+// Prepared once per search (the query lower-cased, its needle built), then
+// asked about every item. Not copyable: the needle views the lowered query.
+class ItemFilter {
+public:
+    explicit ItemFilter(const DashboardIndex::SearchFilter& filter);
+    ItemFilter(const ItemFilter&) = delete;
+    ItemFilter& operator=(const ItemFilter&) = delete;
+
+    // Tested in this order: type, from, to, text.
+    bool keeps(const FeedItem& item) const;
+
+private:
+    std::optional<std::string> type_;
+    std::optional<std::string> dateFrom_;
+    std::optional<std::string> dateTo_;
+    std::string lowerQuery_;
+    std::optional<LowercaseNeedle> needle_;
+};
+
+}  // namespace qs

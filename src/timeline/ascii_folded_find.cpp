@@ -53,36 +53,64 @@ bool AsciiFoldedFinder::matchesAt(const char* start) const {
     return true;
 }
 
-bool AsciiFoldedFinder::foundIn(std::string_view text, bool& nonAscii) const {
+bool AsciiFoldedFinder::foundIn(std::string_view text, bool* nonAscii) const {
     const size_t n = query_.size();
     const char* t = text.data();
     if (text.size() < n) {
-        nonAscii = highBitIn(t, t + text.size());
+        if (nonAscii) *nonAscii = highBitIn(t, t + text.size());
         return false;
     }
     const size_t starts = text.size() - n + 1;
     const auto q0 = static_cast<unsigned char>(query_.front());
-    const auto qn = static_cast<unsigned char>(query_.back());
-    const Block first = splat(q0), firstFold = splat(foldBit(q0));
-    const Block last = splat(qn), lastFold = splat(foldBit(qn));
-    Block seen = {};
-    size_t i = 0;
-    for (; i + kBlock <= starts; i += kBlock) {
-        Block a = load(t + i);
-        Block b = load(t + i + n - 1);
-        seen |= a;
-        Block hit = reinterpret_cast<Block>(((a | firstFold) == first) & ((b | lastFold) == last));
-        if (!anySet(hit, 0xFF)) continue;
-        for (size_t j = 0; j < kBlock; ++j) {
-            if (hit[j] && matchesAt(t + i + j)) return true;
+    if (starts >= kBlock) {
+        const auto qn = static_cast<unsigned char>(query_.back());
+        const Block first = splat(q0), firstFold = splat(foldBit(q0));
+        const Block last = splat(qn), lastFold = splat(foldBit(qn));
+        Block seen = {};
+        size_t i = 0;
+        // Marks the starts in the block at `at` whose first and last bytes match.
+        auto candidates = [&](size_t at) {
+            Block a = load(t + at);
+            Block b = load(t + at + n - 1);
+            seen |= a | b;
+            return reinterpret_cast<Block>(((a | firstFold) == first) & ((b | lastFold) == last));
+        };
+        auto confirm = [&](size_t at, Block hit) {
+            for (size_t j = 0; j < kBlock; ++j) {
+                if (hit[j] && matchesAt(t + at + j)) return true;
+            }
+            return false;
+        };
+        // Four blocks per test: candidates are rare, the branch is not.
+        for (; i + 4 * kBlock <= starts; i += 4 * kBlock) {
+            Block h0 = candidates(i), h1 = candidates(i + kBlock);
+            Block h2 = candidates(i + 2 * kBlock), h3 = candidates(i + 3 * kBlock);
+            if (!anySet(h0 | h1 | h2 | h3, 0xFF)) continue;
+            if (confirm(i, h0) || confirm(i + kBlock, h1) || confirm(i + 2 * kBlock, h2) ||
+                confirm(i + 3 * kBlock, h3)) {
+                return true;
+            }
         }
+        for (; i + kBlock <= starts; i += kBlock) {
+            Block hit = candidates(i);
+            if (anySet(hit, 0xFF) && confirm(i, hit)) return true;
+        }
+        if (i < starts) {
+            // The last starts in one block that overlaps the previous one;
+            // its second load reaches the text's last byte.
+            i = starts - kBlock;
+            Block hit = candidates(i);
+            if (anySet(hit, 0xFF) && confirm(i, hit)) return true;
+        }
+        // The loads covered the text but for the bytes between the last start
+        // and the query's length, which only a long query leaves.
+        if (nonAscii) *nonAscii = anySet(seen, 0x80) || (n - 1 > starts && highBitIn(t + starts, t + n - 1));
+        return false;
     }
-    // The blocks' first loads saw every byte before this point.
-    const size_t blockEnd = i;
-    for (; i < starts; ++i) {
-        if (matchesAt(t + i)) return true;
+    for (size_t i = 0; i < starts; ++i) {
+        if (lowerAscii(static_cast<unsigned char>(t[i])) == q0 && matchesAt(t + i)) return true;
     }
-    nonAscii = anySet(seen, 0x80) || highBitIn(t + blockEnd, t + text.size());
+    if (nonAscii) *nonAscii = highBitIn(t, t + text.size());
     return false;
 }
 

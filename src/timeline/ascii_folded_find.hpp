@@ -16,8 +16,9 @@ public:
     explicit AsciiFoldedFinder(std::string_view query);
 
     // True when the text, A-Z lowered, contains the query. When it returns
-    // false, `nonAscii` tells whether the text holds any byte above 0x7F.
-    bool foundIn(std::string_view text, bool& nonAscii) const;
+    // false and `nonAscii` is given, that tells whether the text holds any
+    // byte above 0x7F.
+    bool foundIn(std::string_view text, bool* nonAscii = nullptr) const;
 
 private:
     bool matchesAt(const char* start) const;

@@ -124,8 +124,11 @@ bool LowercaseNeedle::mayGainAHitByLowerCasing(std::string_view text) const {
 bool LowercaseNeedle::foundIn(std::string_view text) const {
     // No lower-cased text holds A-Z.
     if (upperAscii_) return false;
+    // Without characters that could lower-case into the query's, lowering
+    // the ASCII letters is all lowering can change.
+    if (relevant_.empty()) return ascii_.foundIn(text);
     bool nonAscii = false;
-    if (ascii_.foundIn(text, nonAscii)) return true;
+    if (ascii_.foundIn(text, &nonAscii)) return true;
     // Pure ASCII text lower-cases exactly as the finder folded it.
     if (!nonAscii || !mayGainAHitByLowerCasing(text)) return false;
     return text::toLowerFull(text).find(query_) != std::string::npos;

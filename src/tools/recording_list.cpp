@@ -5,7 +5,6 @@
 #include "timeline/dashboard_index.hpp"
 #include "tools/read_tools.hpp"
 #include "vault/entry_files.hpp"
-#include "vault/vault_io.hpp"
 #include "vault/path_component.hpp"
 
 namespace qs::ReadTools {
@@ -22,6 +21,8 @@ Json recordingList(const RPCRequest& request, const Vault& vault) {
     int64_t limit = request.optionalInt("limit", 50);
 
     Json recordings = Json::array();
+    // Each base folder is listed at most once for the whole list.
+    EntryFolderMemo folders;
     for (const FeedItem* item : index.search(std::nullopt, std::string("voice"), dateFrom, dateTo, limit)) {
         Json entry = item->summaryDict(120);
         bool hasTranscript = false;
@@ -29,11 +30,11 @@ Json recordingList(const RPCRequest& request, const Vault& vault) {
         // An id from the index that is no plain file name would name files
         // outside the entry folders: such an entry is listed without files.
         if (isSinglePathComponent(item->id)) {
-            VaultFiles files = VaultFiles::locate(vault, std::string(item->id), std::string(item->day));
+            VaultFiles files = VaultFiles::locate(vault, std::string(item->id), std::string(item->day), folders);
             // Plain existence tests: a flag reports what is on disk now and
             // starts no cloud download.
-            hasTranscript = VaultIO::exists(files.transcriptJSON()) || VaultIO::exists(files.outputsFile(".tr.txt"));
-            hasMinutes = VaultIO::exists(files.insightsFile(".min.md"));
+            hasTranscript = files.hasOutputsFile(".transcript.json") || files.hasOutputsFile(".tr.txt");
+            hasMinutes = files.hasInsightsFile(".min.md");
         }
         entry["has_transcript"] = hasTranscript;
         entry["has_minutes"] = hasMinutes;

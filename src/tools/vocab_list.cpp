@@ -2,8 +2,8 @@
 // capped at a limit.
 #include <algorithm>    // std::stable_sort, std::max, std::min
 #include <cstdint>      // int64_t
-#include <map>          // std::map
 #include <optional>     // std::optional
+#include <span>         // std::span
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 #include <utility>      // std::move
@@ -12,6 +12,7 @@
 #include "protocol/tool_result.hpp"
 #include "text/dates.hpp"
 #include "text/unicode.hpp"
+#include "timeline/lowercase_search.hpp"
 #include "tools/read_tools.hpp"
 #include "vault/path_schema.hpp"
 #include "vault/vault_io.hpp"
@@ -64,19 +65,18 @@ Json describe(const VocabEntry& entry) {
 }
 
 struct Filters {
-    std::optional<std::string> query;  // lower-cased
+    std::optional<LowercaseNeedle> query;  // views the lower-cased query
     bool dueOnly = false;
     std::optional<std::string> source;
     double now = 0;
 
-    bool keeps(const VocabEntry& entry) const {
-        if (entry.deletedAt) return false;
-        if (dueOnly && entry.dueAt > now) return false;
-        if (source && *source != sourceText(entry.source)) return false;
+    bool keeps(const VocabBookReader::Word& word) const {
+        if (word.deleted) return false;
+        if (dueOnly && word.dueAt > now) return false;
+        if (source && *source != sourceText(word.source)) return false;
         if (query) {
-            if (text::toLowerFull(entry.word).find(*query) != std::string::npos) return true;
-            if (!entry.translation) return false;
-            return text::toLowerFull(*entry.translation).find(*query) != std::string::npos;
+            if (query->foundIn(word.word)) return true;
+            return word.translation && query->foundIn(*word.translation);
         }
         return true;
     }
@@ -87,32 +87,39 @@ struct Filters {
 Json vocabList(const RPCRequest& request, const Vault& vault) {
     const std::string path = VaultPathResolver::resolveForReading(VaultPath::vocabulary, vault.root);
     // Reused across calls so a large book does not fault in fresh memory each time.
-    static std::string bytes;
-    if (!VaultIO::readInto(path, bytes)) return ToolResult::json(missingBookPayload(path));
+    static VocabBookReader reader;
+    if (!VaultIO::readInto(path, reader.input())) return ToolResult::json(missingBookPayload(path));
 
-    std::optional<std::map<std::string, VocabEntry>> book = VocabBookCore::tryDecode(bytes);
+    std::optional<std::span<const VocabBookReader::Word>> book = reader.readInput();
     if (!book) VocabBookCore::warnUnreadable();
 
+    // The needle views this text, so it is declared first and outlives it.
+    std::string lowerQuery;
     Filters filters;
-    if (auto query = request.optionalString("query")) filters.query = text::toLowerFull(*query);
+    if (auto query = request.optionalString("query")) {
+        lowerQuery = text::toLowerFull(*query);
+        filters.query.emplace(lowerQuery);
+    }
     filters.dueOnly = request.optionalBool("due_only", false);
     filters.source = request.optionalString("source");
-    // After decoding, so a word read without a due moment is already due.
+    // After reading, so a word read without a due moment is already due.
     filters.now = text::nowUnixSeconds();
 
-    std::vector<const VocabEntry*> kept;
+    // In key order, as the book's map holds them; equal due moments keep it.
+    std::vector<const VocabBookReader::Word*> kept;
     if (book) {
-        for (const auto& [key, entry] : *book) {
-            if (filters.keeps(entry)) kept.push_back(&entry);
+        for (const VocabBookReader::Word& word : *book) {
+            if (filters.keeps(word)) kept.push_back(&word);
         }
     }
-    std::stable_sort(kept.begin(), kept.end(),
-                     [](const VocabEntry* a, const VocabEntry* b) { return a->dueAt < b->dueAt; });
+    std::stable_sort(kept.begin(), kept.end(), [](const VocabBookReader::Word* a, const VocabBookReader::Word* b) {
+        return a->dueAt < b->dueAt;
+    });
 
     const int64_t limit = std::max<int64_t>(request.optionalInt("limit", kDefaultLimit), 1);
     const size_t returned = std::min(kept.size(), static_cast<size_t>(limit));
     Json words = Json::array();
-    for (size_t i = 0; i < returned; ++i) words.push_back(describe(*kept[i]));
+    for (size_t i = 0; i < returned; ++i) words.push_back(describe(reader.entry(*kept[i])));
 
     Json payload{
         {"available", true},

@@ -17,31 +17,35 @@ namespace {
 constexpr std::array<std::string_view, 3> kInsightsSuffixes{".sum.txt", ".min.md", ".meta.json"};
 constexpr std::array<std::string_view, 2> kOutputsSuffixes{".tr.txt", ".transcript.json"};
 
+// Whether the reading location of `subpath` under `base` exists: it is the
+// layout's own file when that exists, else (English layout only) the legacy
+// one when that exists. Two look-ups at most, where resolving the location
+// and then testing it would take three.
+bool existsForReading(const Vault& vault, VaultPath base, const std::string& subpath) {
+    PathSchema detected = VaultInitializer::detectSchema(vault.root).value_or(PathSchema::englishV2);
+    if (platform::exists(joinPath(joinPath(vault.root, VaultPathResolver::resolve(base, detected)), subpath))) return true;
+    if (detected == PathSchema::legacyChineseV1) return false;
+    return platform::exists(
+        joinPath(joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), subpath));
+}
+
 template <size_t N>
 bool hasFileUnder(const Vault& vault, VaultPath base, const std::string& day, const std::string& id,
                   const std::array<std::string_view, N>& suffixes) {
     for (std::string_view suffix : suffixes) {
-        if (platform::exists(vault.url(base, day + "/" + id + std::string(suffix)))) return true;
+        if (existsForReading(vault, base, day + "/" + id + std::string(suffix))) return true;
     }
     return false;
 }
 
 // The newest day folder (by name) under `base` that holds one of the files.
 template <size_t N>
-std::optional<std::string> scanForDay(const Vault& vault, VaultPath base, const std::string& id,
+std::optional<std::string> scanForDay(const EntryFolderMemo::Listing& listing, const std::string& id,
                                       const std::array<std::string_view, N>& suffixes) {
-    std::string folder = VaultPathResolver::resolveForReading(base, vault.root);
-    auto entries = platform::listDirectory(folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false);
-    if (!entries) return std::nullopt;
-    std::vector<std::string> names;
-    names.reserve(entries->size());
-    for (auto& entry : *entries) {
-        if (text::isDayShape(entry.name)) names.push_back(std::move(entry.name));
-    }
-    std::sort(names.begin(), names.end(), std::greater<>());
-    for (const std::string& name : names) {
+    if (!listing.days) return std::nullopt;
+    for (const std::string& name : *listing.days) {
         for (std::string_view suffix : suffixes) {
-            if (platform::exists(joinPath(folder, name + "/" + id + std::string(suffix)))) return name;
+            if (platform::exists(joinPath(listing.folder, name + "/" + id + std::string(suffix)))) return name;
         }
     }
     return std::nullopt;
@@ -54,7 +58,28 @@ PathSchema writingSchema(const Vault& vault) {
 
 }  // namespace
 
+const EntryFolderMemo::Listing& EntryFolderMemo::listing(const Vault& vault, VaultPath base) {
+    std::optional<Listing>& slot = listings_[base == VaultPath::insightsDir ? 0 : 1];
+    if (slot) return *slot;
+    Listing& made = slot.emplace();
+    made.folder = VaultPathResolver::resolveForReading(base, vault.root);
+    if (auto entries = platform::listDirectory(made.folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false)) {
+        std::vector<std::string>& days = made.days.emplace();
+        for (auto& entry : *entries) {
+            if (text::isDayShape(entry.name)) days.push_back(std::move(entry.name));
+        }
+        std::sort(days.begin(), days.end(), std::greater<>());
+    }
+    return made;
+}
+
 VaultFiles VaultFiles::locate(const Vault& vault, const std::string& id, const std::string& hintDay) {
+    EntryFolderMemo memo;
+    return locate(vault, id, hintDay, memo);
+}
+
+VaultFiles VaultFiles::locate(const Vault& vault, const std::string& id, const std::string& hintDay,
+                              EntryFolderMemo& memo) {
     // The hint comes from index text that another application wrote, so it
     // must never steer a path outside its base folder.
     const std::string hint = isSinglePathComponent(hintDay) ? hintDay : std::string();
@@ -63,10 +88,10 @@ VaultFiles VaultFiles::locate(const Vault& vault, const std::string& id, const s
                           hasFileUnder(vault, VaultPath::outputsDir, hint, id, kOutputsSuffixes))) {
         return VaultFiles{&vault, id, hint};
     }
-    if (auto day = scanForDay(vault, VaultPath::insightsDir, id, kInsightsSuffixes)) {
+    if (auto day = scanForDay(memo.listing(vault, VaultPath::insightsDir), id, kInsightsSuffixes)) {
         return VaultFiles{&vault, id, *day};
     }
-    if (auto day = scanForDay(vault, VaultPath::outputsDir, id, kOutputsSuffixes)) {
+    if (auto day = scanForDay(memo.listing(vault, VaultPath::outputsDir), id, kOutputsSuffixes)) {
         return VaultFiles{&vault, id, *day};
     }
     return VaultFiles{&vault, id, hint};
@@ -80,6 +105,14 @@ std::string VaultFiles::insightsFile(std::string_view suffix) const {
 
 std::string VaultFiles::outputsFile(std::string_view suffix) const {
     return vault->url(VaultPath::outputsDir, day + "/" + id + std::string(suffix));
+}
+
+bool VaultFiles::hasInsightsFile(std::string_view suffix) const {
+    return existsForReading(*vault, VaultPath::insightsDir, day + "/" + id + std::string(suffix));
+}
+
+bool VaultFiles::hasOutputsFile(std::string_view suffix) const {
+    return existsForReading(*vault, VaultPath::outputsDir, day + "/" + id + std::string(suffix));
 }
 
 std::string VaultFiles::minutesForWriting() const {

@@ -1,14 +1,33 @@
 // The files that belong to one timeline entry, and the day folder they lie in.
 #pragma once
 
+#include <array>        // std::array
 #include <chrono>       // std::chrono::system_clock
 #include <optional>     // std::optional
 #include <string>       // std::string
 #include <string_view>  // std::string_view
+#include <vector>       // std::vector
 
 #include "vault/vault.hpp"
 
 namespace qs {
+
+// What one tool call has learnt of the two base folders, so that locating many
+// entries lists each of them once. It must not outlive the call: the folders
+// change between calls.
+class EntryFolderMemo {
+public:
+    struct Listing {
+        std::string folder;  // the base folder, resolved for reading
+        // Its day-shaped names, newest first; nothing when it cannot be listed.
+        std::optional<std::vector<std::string>> days;
+    };
+    // The insights or outputs folder, listed on first use.
+    const Listing& listing(const Vault& vault, VaultPath base);
+
+private:
+    std::array<std::optional<Listing>, 2> listings_;
+};
 
 struct VaultFiles {
     const Vault* vault = nullptr;
@@ -20,6 +39,9 @@ struct VaultFiles {
     // not a single path component counts as no hint. The id must already
     // have passed isSinglePathComponent.
     static VaultFiles locate(const Vault& vault, const std::string& id, const std::string& hintDay);
+    // The same, for one of many entries located in one call.
+    static VaultFiles locate(const Vault& vault, const std::string& id, const std::string& hintDay,
+                             EntryFolderMemo& memo);
 
     // outputs/<day>/<id>.transcript.json (read location, with fallback).
     std::string transcriptJSON() const;
@@ -27,6 +49,10 @@ struct VaultFiles {
     std::string insightsFile(std::string_view suffix) const;
     // outputs/<day>/<id><suffix> for reading (with the legacy fallback).
     std::string outputsFile(std::string_view suffix) const;
+    // Whether those files are present locally (no cloud download is started):
+    // the same answer as testing the reading location, in fewer look-ups.
+    bool hasInsightsFile(std::string_view suffix) const;
+    bool hasOutputsFile(std::string_view suffix) const;
     // Where new minutes / summaries go: the layout detected now, no fallback.
     std::string minutesForWriting() const;
     std::string summaryForWriting() const;

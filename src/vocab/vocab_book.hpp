@@ -1,9 +1,12 @@
 // The vocabulary book file and its tolerant reader.
 #pragma once
 
+#include <simdjson.h>  // simdjson::dom::parser, simdjson::dom::element
+
 #include <cstdint>      // int64_t
 #include <map>          // std::map
 #include <optional>     // std::optional
+#include <span>         // std::span
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
@@ -34,6 +37,48 @@ struct VocabEntry {
     std::optional<std::vector<std::string>> examples;
     std::optional<std::string> note;
     std::optional<double> deletedAt;
+};
+
+// The tolerant reader, keeping its memory from one read to the next: a book of
+// thousands of words needs megabytes of parser buffers, and fresh mappings on
+// every call would cost more in page faults than the parse. Nothing is cached.
+//
+// A read checks every entry as decode does but copies nothing out of the
+// parsed file: a caller that lists a few of thousands of words filters them
+// by the fields below and builds the whole entry only for the words it keeps.
+class VocabBookReader {
+public:
+    struct Word {
+        std::string_view key;
+        std::string_view word;
+        std::optional<std::string_view> translation;
+        std::optional<VocabReviewSource> source;
+        double dueAt = 0;      // the moment of reading when the file has none
+        bool deleted = false;  // the entry has a deletedAt
+        simdjson::dom::element value;  // the entry in the parsed file
+        std::optional<double> moment;  // the moment of reading, once a default took it
+    };
+
+    // The words of the first of decode's four readings that succeeds, in key
+    // order with one word per key (a later duplicate replacing an earlier
+    // one), as decode's map holds them. Nothing when no reading succeeds;
+    // nothing is written to standard error. Valid until the next read.
+    std::optional<std::span<const Word>> read(std::string_view data);
+
+    // The same for the bytes a caller has put into `input()`, which saves
+    // copying a large file once more.
+    std::string& input() { return input_; }
+    std::optional<std::span<const Word>> readInput();
+
+    // The whole entry of a word of the last read, its defaults taken at the
+    // same moment as when it was read.
+    VocabEntry entry(const Word& word) const;
+
+private:
+    simdjson::dom::parser parser_;
+    std::string input_;
+    std::vector<Word> words_;
+    bool numericDates_ = false;
 };
 
 namespace VocabBookCore {

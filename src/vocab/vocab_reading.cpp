@@ -1,13 +1,16 @@
 // Reads vocabulary entries out of the parsed file under one shape and one date
 // encoding, failing the whole reading at the first value that does not fit.
+//
+// A reading checks every entry but copies nothing: a listing shows a few of
+// thousands of words, so the whole entry is built again, by the same code,
+// only for a word that is asked for.
 #include "vocab/vocab_reading.hpp"
 
 #include <array>        // std::array
 #include <cmath>        // std::trunc
-#include <cstdint>      // int64_t, uint64_t
+#include <cstdint>      // int64_t
+#include <string>       // std::string
 #include <string_view>  // std::string_view
-#include <utility>      // std::move
-#include <vector>       // std::vector
 
 #include "text/dates.hpp"
 
@@ -16,6 +19,7 @@ namespace {
 
 using simdjson::dom::element;
 using simdjson::dom::element_type;
+using Word = VocabBookReader::Word;
 
 // The members the format names; any other member is ignored.
 enum Field : size_t {
@@ -29,21 +33,55 @@ constexpr std::array<std::string_view, kFieldCount> kEntryFields = {
 constexpr std::array<std::string_view, 3> kProvenanceFields = {"itemID", "date", "excerpt"};
 constexpr std::array<std::string_view, 4> kEnvelopeFields = {"version", "writer", "updatedAt", "words"};
 
+// For each name length, the positions of the names of that length (-1 ends
+// the list): a key is compared with at most the few names as long as it.
+template <size_t N>
+struct NamesByLength {
+    static constexpr size_t kLongest = 16;
+    static constexpr size_t kMaxSameLength = 4;
+    std::array<std::array<int, kMaxSameLength + 1>, kLongest> positions{};
+
+    constexpr explicit NamesByLength(const std::array<std::string_view, N>& names) {
+        for (auto& list : positions) list.fill(-1);
+        for (size_t i = 0; i < N; ++i) {
+            auto& list = positions[names[i].size()];
+            size_t k = 0;
+            while (list[k] != -1) ++k;
+            list[k] = static_cast<int>(i);
+        }
+    }
+};
+
+constexpr NamesByLength<kFieldCount> kEntryLookup(kEntryFields);
+constexpr NamesByLength<3> kProvenanceLookup(kProvenanceFields);
+constexpr NamesByLength<4> kEnvelopeLookup(kEnvelopeFields);
+
+// Member names are a few letters long: a plain loop beats a call to memcmp.
+bool sameLetters(std::string_view a, std::string_view b) {
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) return false;
+    }
+    return true;
+}
+
 // The named members of an object, a later duplicate replacing an earlier one;
 // null counts as missing, so a slot is set only for a non-null value.
 template <size_t N>
-bool collect(element value, const std::array<std::string_view, N>& names, std::array<std::optional<element>, N>& slots) {
+bool collect(element value, const std::array<std::string_view, N>& names, const NamesByLength<N>& lookup,
+             std::array<std::optional<element>, N>& slots) {
     simdjson::dom::object object;
     if (value.get_object().get(object)) return false;
     for (auto field : object) {
         const std::string_view key = field.key;
-        for (size_t i = 0; i < N; ++i) {
-            // Size and first letter first: most keys are told apart without a memcmp.
-            if (key.size() != names[i].size() || key.empty() || key[0] != names[i][0] || key != names[i]) continue;
+        if (key.size() >= NamesByLength<N>::kLongest) continue;
+        for (int i : lookup.positions[key.size()]) {
+            if (i < 0) break;
+            if (!sameLetters(key, names[static_cast<size_t>(i)])) continue;
+            auto& slot = slots[static_cast<size_t>(i)];
             if (field.value.is_null()) {
-                slots[i].reset();
+                slot.reset();
             } else {
-                slots[i] = field.value;
+                slot = field.value;
             }
             break;
         }
@@ -51,16 +89,16 @@ bool collect(element value, const std::array<std::string_view, N>& names, std::a
     return true;
 }
 
-bool readText(element value, std::string& out) {
-    std::string_view view;
-    if (value.get_string().get(view)) return false;
-    out.assign(view);
-    return true;
-}
-
-bool readOptionalText(const std::optional<element>& slot, std::optional<std::string>& out) {
+// An optional text member: checked, and copied into `out` when one is given.
+bool readOptionalText(const std::optional<element>& slot, std::optional<std::string_view>& view,
+                      std::optional<std::string>* out) {
+    view.reset();
     if (!slot) return true;
-    return readText(*slot, out.emplace());
+    std::string_view text;
+    if (slot->get_string().get(text)) return false;
+    view = text;
+    if (out) out->emplace(text);
+    return true;
 }
 
 // Integral values only: 3 and 3.0 are the integer 3, 3.5 fails the reading
@@ -81,13 +119,18 @@ bool readInteger(element value, int64_t& out) {
     }
 }
 
-bool readTextList(element value, std::vector<std::string>& out) {
+// An array of texts: checked, and copied into `out` when one is given.
+bool readTextList(element value, std::vector<std::string>* out) {
     simdjson::dom::array array;
     if (value.get_array().get(array)) return false;
-    out.clear();
-    out.reserve(array.size());
+    if (out) {
+        out->clear();
+        out->reserve(array.size());
+    }
     for (element item : array) {
-        if (!readText(item, out.emplace_back())) return false;
+        std::string_view text;
+        if (item.get_string().get(text)) return false;
+        if (out) out->emplace_back(text);
     }
     return true;
 }
@@ -105,12 +148,14 @@ bool readSource(element value, std::optional<VocabReviewSource>& out) {
     return true;
 }
 
-bool readProvenance(element value, std::optional<VocabEntry::Provenance>& out) {
+bool readProvenance(element value, std::optional<VocabEntry::Provenance>* out) {
     std::array<std::optional<element>, kProvenanceFields.size()> slots;
-    if (!collect(value, kProvenanceFields, slots)) return false;
-    VocabEntry::Provenance& provenance = out.emplace();
-    return readOptionalText(slots[0], provenance.itemID) && readOptionalText(slots[1], provenance.date) &&
-           readOptionalText(slots[2], provenance.excerpt);
+    if (!collect(value, kProvenanceFields, kProvenanceLookup, slots)) return false;
+    VocabEntry::Provenance* provenance = out ? &out->emplace() : nullptr;
+    std::optional<std::string_view> view;
+    return readOptionalText(slots[0], view, provenance ? &provenance->itemID : nullptr) &&
+           readOptionalText(slots[1], view, provenance ? &provenance->date : nullptr) &&
+           readOptionalText(slots[2], view, provenance ? &provenance->excerpt : nullptr);
 }
 
 class Reader {
@@ -144,58 +189,65 @@ public:
         return true;
     }
 
-    bool entry(element value, VocabEntry& out) const {
+    // Checks one entry into `word` (whose `value` is the entry); with `full`,
+    // also builds the whole entry. The moment of reading is taken once per
+    // entry, and only when a default needs it; a word that already holds one
+    // (built again after its reading) keeps it.
+    bool entry(Word& word, VocabEntry* full) const {
         std::array<std::optional<element>, kFieldCount> f;
-        if (!collect(value, kEntryFields, f)) return false;
-        if (!f[kWord] || !readText(*f[kWord], out.word)) return false;
+        if (!collect(word.value, kEntryFields, kEntryLookup, f)) return false;
+        if (!f[kWord] || f[kWord]->get_string().get(word.word)) return false;
 
-        // The moment of reading is taken per entry, and only when a default needs it.
-        std::optional<double> moment;
-        auto now = [&moment] {
-            if (!moment) moment = text::nowUnixSeconds();
-            return *moment;
-        };
         auto dateOrNow = [&](Field field, double& target) {
             if (f[field]) return date(*f[field], target);
-            target = now();
+            if (!word.moment) word.moment = text::nowUnixSeconds();
+            target = *word.moment;
             return true;
         };
+        VocabEntry scratch;
+        VocabEntry& e = full ? *full : scratch;
+        if (!dateOrNow(kAddedAt, e.addedAt)) return false;
+        if (f[kStage] && !readInteger(*f[kStage], e.stage)) return false;
+        if (!dateOrNow(kDueAt, e.dueAt)) return false;
+        if (f[kLapses] && !readInteger(*f[kLapses], e.lapses)) return false;
+        if (f[kGraduated] && f[kGraduated]->get_bool().get(e.graduated)) return false;
+        e.updatedAt = e.addedAt;
+        if (f[kUpdatedAt] && !date(*f[kUpdatedAt], e.updatedAt)) return false;
 
-        if (!dateOrNow(kAddedAt, out.addedAt)) return false;
-        if (f[kStage] && !readInteger(*f[kStage], out.stage)) return false;
-        if (!dateOrNow(kDueAt, out.dueAt)) return false;
-        if (f[kLapses] && !readInteger(*f[kLapses], out.lapses)) return false;
-        if (f[kGraduated] && f[kGraduated]->get_bool().get(out.graduated)) return false;
-        out.updatedAt = out.addedAt;
-        if (f[kUpdatedAt] && !date(*f[kUpdatedAt], out.updatedAt)) return false;
+        std::optional<std::string_view> unused;
+        if (!readOptionalText(f[kPhonetic], unused, full ? &e.phonetic : nullptr)) return false;
+        if (!readOptionalText(f[kTranslation], word.translation, full ? &e.translation : nullptr)) return false;
+        if (f[kExamTags] && !readTextList(*f[kExamTags], full ? &e.examTags : nullptr)) return false;
+        if (f[kSource] && !readSource(*f[kSource], e.source)) return false;
+        if (f[kProvenance] && !readProvenance(*f[kProvenance], full ? &e.provenance : nullptr)) return false;
+        if (f[kExamples] && !readTextList(*f[kExamples], full ? &e.examples.emplace() : nullptr)) return false;
+        if (!readOptionalText(f[kNote], unused, full ? &e.note : nullptr)) return false;
+        if (f[kDeletedAt] && !date(*f[kDeletedAt], e.deletedAt.emplace())) return false;
 
-        if (!readOptionalText(f[kPhonetic], out.phonetic)) return false;
-        if (!readOptionalText(f[kTranslation], out.translation)) return false;
-        if (f[kExamTags] && !readTextList(*f[kExamTags], out.examTags)) return false;
-        if (f[kSource] && !readSource(*f[kSource], out.source)) return false;
-        if (f[kProvenance] && !readProvenance(*f[kProvenance], out.provenance)) return false;
-        if (f[kExamples] && !readTextList(*f[kExamples], out.examples.emplace())) return false;
-        if (!readOptionalText(f[kNote], out.note)) return false;
-        if (f[kDeletedAt] && !date(*f[kDeletedAt], out.deletedAt.emplace())) return false;
+        if (full) e.word = word.word;
+        word.dueAt = e.dueAt;
+        word.source = e.source;
+        word.deleted = e.deletedAt.has_value();
         return true;
     }
 
-    // Every member of `value` as an entry under its key.
-    bool entries(element value, std::map<std::string, VocabEntry>& out) const {
+    // Every member of `value` as a word under its key.
+    bool entries(element value, std::vector<Word>& out) const {
         simdjson::dom::object object;
         if (value.get_object().get(object)) return false;
+        out.reserve(object.size());
         for (auto field : object) {
-            VocabEntry parsed;
-            if (!entry(field.value, parsed)) return false;
-            // Writers usually keep their keys sorted, so the end is the likely place.
-            out.insert_or_assign(out.end(), std::string(field.key), std::move(parsed));
+            Word& word = out.emplace_back();
+            word.key = field.key;
+            word.value = field.value;
+            if (!entry(word, nullptr)) return false;
         }
         return true;
     }
 
-    bool envelope(element value, std::map<std::string, VocabEntry>& out) const {
+    bool envelope(element value, std::vector<Word>& out) const {
         std::array<std::optional<element>, kEnvelopeFields.size()> f;
-        if (!collect(value, kEnvelopeFields, f)) return false;
+        if (!collect(value, kEnvelopeFields, kEnvelopeLookup, f)) return false;
         for (const auto& slot : f) {
             if (!slot) return false;
         }
@@ -212,12 +264,20 @@ private:
 
 }  // namespace
 
-std::optional<std::map<std::string, VocabEntry>> read(element root, Shape shape, DateEncoding dates) {
+bool read(element root, Shape shape, DateEncoding dates, std::vector<Word>& words) {
+    words.clear();
     Reader reader(dates);
-    std::map<std::string, VocabEntry> book;
-    bool ok = shape == Shape::envelope ? reader.envelope(root, book) : reader.entries(root, book);
-    if (!ok) return std::nullopt;
-    return book;
+    if (shape == Shape::envelope ? reader.envelope(root, words) : reader.entries(root, words)) return true;
+    words.clear();
+    return false;
+}
+
+VocabEntry entry(const Word& word, DateEncoding dates) {
+    VocabEntry full;
+    Word again = word;
+    // The word passed this very reading, so building it cannot fail.
+    Reader(dates).entry(again, &full);
+    return full;
 }
 
 }  // namespace qs::VocabReading

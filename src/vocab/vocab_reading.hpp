@@ -2,10 +2,9 @@
 // top level and one encoding of its dates.
 #pragma once
 
-#include <map>          // std::map
-#include <optional>     // std::optional
-#include <simdjson.h>   // simdjson::dom::element
-#include <string>       // std::string
+#include <simdjson.h>  // simdjson::dom::element
+
+#include <vector>  // std::vector
 
 #include "vocab/vocab_book.hpp"
 
@@ -18,9 +17,12 @@ enum class DateEncoding {
     referenceSeconds,  // a JSON number of seconds since 2001-01-01T00:00:00Z
 };
 
-// The book under that shape and date encoding, or nothing when anything in it
-// does not fit: one bad entry fails the whole reading.
-std::optional<std::map<std::string, VocabEntry>> read(simdjson::dom::element root, Shape shape,
-                                                      DateEncoding dates);
+// Every entry checked under that shape and date encoding, each as a word in
+// file order; false when anything does not fit: one bad entry fails the
+// whole reading. Nothing is copied out of the document.
+bool read(simdjson::dom::element root, Shape shape, DateEncoding dates, std::vector<VocabBookReader::Word>& words);
+
+// The whole entry of a word that a reading with `dates` accepted.
+VocabEntry entry(const VocabBookReader::Word& word, DateEncoding dates);
 
 }  // namespace qs::VocabReading

@@ -28,29 +28,23 @@ std::string localDayInZone(std::time_t t) {
     return buf;
 }
 
-class DiaryWrite : public ::testing::TestWithParam<Layout> {
+class DiaryWrite : public LayoutSuite {
 protected:
     void SetUp() override { vault.dashboard(Json::array()); }
-    // One call in a fresh server whose local time zone is kZone.
-    Json call(const Json& args) {
-        Json message{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"}, {"params", {{"name", "diary_write"}, {"arguments", args}}}};
-        auto replies = runSession(vault.path(), {message}, {{"TZ", kZone}}).replies();
-        return replies.size() == 1 ? replies[0].value("result", Json()) : Json();
+    Json write(const Json& args) { return payload("diary_write", args); }
+    std::string entryFile(const Json& result, const std::string& suffix) const {
+        return vault.inputsDir() + "/" + result.value("date", "") + "/" + result.value("id", "") + suffix;
     }
-    std::string entryFile(const Json& payload, const std::string& suffix) const {
-        return vault.inputsDir() + "/" + payload.value("date", "") + "/" + payload.value("id", "") + suffix;
-    }
-    TempVault vault{GetParam()};
 };
 
 TEST_P(DiaryWrite, WritesTheTextAndItsMetadataUnderOneNewId) {
     const std::string text = "今天 去了海边。\r\n  second line with trailing break\n";
     auto before = snapshot(vault);
-    Json payload = toolPayload(call({{"text", text}, {"date", "2025-03-01"}, {"tags", {"旅行", 7, "", nullptr, "beach"}}}));
-    const std::string id = payload.value("id", "");
+    Json result = write({{"text", text}, {"date", "2025-03-01"}, {"tags", {"旅行", 7, "", nullptr, "beach"}}});
+    const std::string id = result.value("id", "");
     ASSERT_TRUE(std::regex_match(id, kUuid)) << id;
-    const std::string memo = entryFile(payload, ".memo.txt"), meta = entryFile(payload, ".meta.json");
-    EXPECT_EQ(payload, (Json{{"ok", true}, {"id", id}, {"date", "2025-03-01"}, {"chars", 43},
+    const std::string memo = entryFile(result, ".memo.txt"), meta = entryFile(result, ".meta.json");
+    EXPECT_EQ(result, (Json{{"ok", true}, {"id", id}, {"date", "2025-03-01"}, {"chars", 43},
                              {"wrote", {vault.at(memo), vault.at(meta)}},
                              {"next", "Mac App 会自动生成摘要、抽标签和待办,约 30 秒后出现在时间流。全文原样保留在详情页。"
                                       "Dashboard.json 未被修改。"}}));
@@ -60,14 +54,15 @@ TEST_P(DiaryWrite, WritesTheTextAndItsMetadataUnderOneNewId) {
 }
 
 TEST_P(DiaryWrite, WithoutAUsableDateTheEntryGoesUnderTodaysLocalDay) {
+    ServerSession zoned({{"--vault", vault.path()}, {{"HOME", vault.at(".no-home")}, {"LANG", "C.UTF-8"}, {"TZ", kZone}}, ""});
     for (const Json& absent : {Json(), Json("   "), Json(20250301)}) {
         Json args = {{"text", "note"}};
         if (!absent.is_null()) args["date"] = absent;
         std::string dayBefore = localDayInZone(std::time(nullptr));
-        Json payload = toolPayload(call(args));
-        std::string day = payload.value("date", "");
+        Json result = toolPayload(zoned.callTool("diary_write", args));
+        std::string day = result.value("date", "");
         EXPECT_TRUE(day == dayBefore || day == localDayInZone(std::time(nullptr))) << day << " vs " << dayBefore;
-        EXPECT_TRUE(vault.exists(entryFile(payload, ".memo.txt"))) << absent.dump();
+        EXPECT_TRUE(vault.exists(entryFile(result, ".memo.txt"))) << absent.dump();
     }
 }
 
@@ -75,8 +70,7 @@ TEST_P(DiaryWrite, MetadataCarriesTagsOnlyWhenThereAreSome) {
     for (const Json& tags : {Json(), Json::array(), Json("旅行"), Json::array({1, nullptr, true})}) {
         Json args = {{"text", "t"}, {"date", "2025-03-01"}};
         if (!tags.is_null()) args["tags"] = tags;
-        Json payload = toolPayload(call(args));
-        EXPECT_EQ(vault.read(entryFile(payload, ".meta.json")), "{\n  \"createdBy\": \"mcp\"\n}") << tags.dump();
+        EXPECT_EQ(vault.read(entryFile(write(args), ".meta.json")), "{\n  \"createdBy\": \"mcp\"\n}") << tags.dump();
     }
 }
 
@@ -92,22 +86,17 @@ TEST_P(DiaryWrite, RefusalsWriteNothing) {
         {{{"text", "t"}, {"date", "../../x"}}, badDate("../../x")},
     };
     auto before = snapshot(vault);
-    ServerSession session(vault.path());
-    for (const auto& [args, text] : cases) EXPECT_EQ(failureOf(session.callTool("diary_write", args)), text) << args.dump();
+    for (const auto& [args, text] : cases) EXPECT_EQ(failure("diary_write", args), text) << args.dump();
     // A folder blocked by a plain file fails without leaving anything behind.
     vault.write(vault.inputsDir(), "a file, not a folder");
-    std::string blocked = failureOf(session.callTool("diary_write", {{"text", "t"}, {"date", "2025-03-01"}}));
+    std::string blocked = failure("diary_write", {{"text", "t"}, {"date", "2025-03-01"}});
     EXPECT_TRUE(blocked.starts_with("❌ 建目录失败: ")) << blocked;
-    session.finish();
     before[vault.inputsDir()] = "a file, not a folder";
     EXPECT_EQ(snapshot(vault), before);
 }
 
 TEST_P(DiaryWrite, ShapeOnlyDatesAndRepeatedTextsMakeNewEntries) {
-    ServerSession session(vault.path());
-    Json a = toolPayload(session.callTool("diary_write", {{"text", "same"}, {"date", "2025-13-45"}}));
-    Json b = toolPayload(session.callTool("diary_write", {{"text", "same"}, {"date", "2025-13-45"}}));
-    EXPECT_NE(a["id"], b["id"]);
+    EXPECT_NE(write({{"text", "same"}, {"date", "2025-13-45"}})["id"], write({{"text", "same"}, {"date", "2025-13-45"}})["id"]);
     EXPECT_EQ(vault.list(vault.inputsDir() + "/2025-13-45").size(), 4u);
 }
 

@@ -10,13 +10,9 @@ namespace {
 const char* const kWarning = "还没有纪要正文(.min.md)。可能这条还没被 AI 处理完。";
 const std::string kDay = "2025-03-02";
 
-class MinutesRead : public ::testing::TestWithParam<ReadLayout> {
+class MinutesRead : public ReadSuite {
 protected:
-    Json call(const Json& arguments) {
-        ServerSession server(vault.path());
-        return server.callTool("minutes_read", arguments);
-    }
-    ReadVault vault{GetParam()};
+    Json read(const std::string& id) { return payload("minutes_read", {{"id", id}}); }
 };
 
 TEST_P(MinutesRead, AnIndexedEntryWithBothFiles) {
@@ -26,7 +22,7 @@ TEST_P(MinutesRead, AnIndexedEntryWithBothFiles) {
                                         {"extractedTasks", {"send notes"}}, {"processingState", "done"}})}));
     vault.insight(kDay, "m1.min.md", "# 纪要\n\n- point / detail\n");
     vault.insight(kDay, "m1.sum.txt", "一句话总结\n");
-    EXPECT_EQ(toolPayload(call({{"id", "m1"}})),
+    EXPECT_EQ(read("m1"),
               (Json{{"id", "m1"}, {"date", kDay}, {"minutes_markdown", "# 纪要\n\n- point / detail\n"},
                     {"card_summary", "一句话总结\n"}, {"minutes_path", vault.at(vault.insightFile(kDay, "m1.min.md"))},
                     {"summary_path", vault.at(vault.insightFile(kDay, "m1.sum.txt"))}, {"type", "voice"},
@@ -41,17 +37,16 @@ TEST_P(MinutesRead, MissingMinutesBringTheWarning) {
     vault.insight(kDay, "s1.sum.txt", "summary only");
     vault.insight(kDay, "empty.min.md", "");
     vault.insight(kDay, "broken.min.md", "\xC3\x28 not UTF-8");
-    ServerSession server(vault.path());
-    Json s1 = toolPayload(server.callTool("minutes_read", {{"id", "s1"}}));
+    Json s1 = read("s1");
     EXPECT_EQ(s1["minutes_markdown"], "");
     EXPECT_EQ(s1["card_summary"], "summary only");
     EXPECT_EQ(s1["warning"], kWarning);
     EXPECT_EQ(s1["title"], "first line");
     EXPECT_EQ(s1["processing_state"], "unknown");
-    EXPECT_FALSE(toolPayload(server.callTool("minutes_read", {{"id", "empty"}})).contains("warning"));
-    EXPECT_EQ(toolPayload(server.callTool("minutes_read", {{"id", "broken"}}))["warning"], kWarning);
+    EXPECT_FALSE(read("empty").contains("warning"));
+    EXPECT_EQ(read("broken")["warning"], kWarning);
     // In the index without any file: paths into the index's day folder of the vault's own layout.
-    Json bare = toolPayload(server.callTool("minutes_read", {{"id", "bare"}}));
+    Json bare = read("bare");
     EXPECT_EQ(bare["card_summary"], "");
     EXPECT_EQ(bare["warning"], kWarning);
     EXPECT_EQ(bare["minutes_path"], vault.at(vault.timelineDir() + "/insights/2025-03-05/bare.min.md"));
@@ -60,24 +55,20 @@ TEST_P(MinutesRead, MissingMinutesBringTheWarning) {
 TEST_P(MinutesRead, EntriesOnlyOnDiskHaveNoMetadata) {
     vault.dashboard(Json::array({entry("other", kDay)}));
     vault.insight("2025-01-15", "loose.min.md", "minutes without index");
-    Json payload = toolPayload(call({{"id", "loose"}}));
-    EXPECT_EQ(payload, (Json{{"id", "loose"}, {"date", "2025-01-15"}, {"minutes_markdown", "minutes without index"},
+    EXPECT_EQ(read("loose"), (Json{{"id", "loose"}, {"date", "2025-01-15"}, {"minutes_markdown", "minutes without index"},
                              {"card_summary", ""}, {"minutes_path", vault.at(vault.insightFile("2025-01-15", "loose.min.md"))},
                              {"summary_path", vault.at(vault.timelineDir() + "/insights/2025-01-15/loose.sum.txt")}}));
-    EXPECT_EQ(failureOf(call({{"id", "ghost"}})), "❌ 找不到条目 ghost。先用 vault_search 确认 id。");
+    EXPECT_EQ(failure("minutes_read", {{"id", "ghost"}}), "❌ 找不到条目 ghost。先用 vault_search 确认 id。");
     vault.dashboardRaw("null");
-    EXPECT_EQ(failureOf(call({{"id", "loose"}})), indexFailure(vault.dashboardPath()));
+    EXPECT_EQ(failure("minutes_read", {{"id", "loose"}}), indexFailure(vault.dashboardPath()));
 }
 
 TEST_P(MinutesRead, UnsafeIdsAreRefusedBeforeAnythingIsRead) {
     vault.dashboard(Json::array({entry("..", kDay), entry("a/b", kDay)}));
     // Minutes planted where "../../x" would lead from the day folder.
     vault.write(vault.filesTimeline() + "/x.min.md", "outside");
-    ServerSession server(vault.path());
-    for (const std::string& id : unsafeIds) {
-        EXPECT_EQ(failureOf(server.callTool("minutes_read", {{"id", id}})), unsafeIdMessage(id));
-    }
-    EXPECT_EQ(failureOf(server.callTool("minutes_read")), missingId);
+    for (const std::string& id : unsafeIds) EXPECT_EQ(failure("minutes_read", {{"id", id}}), unsafeIdMessage(id));
+    EXPECT_EQ(failure("minutes_read"), missingId);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, MinutesRead, allReadLayouts, readLayoutName);

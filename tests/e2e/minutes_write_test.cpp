@@ -3,6 +3,7 @@
 // failed writes or racing servers.
 #include <gtest/gtest.h>
 
+#include <cstdio>  // std::remove
 #include <ctime>   // time
 #include <set>     // std::multiset
 #include <thread>  // std::thread
@@ -30,23 +31,19 @@ std::multiset<std::string> archivedBytes(const TempVault& v, const std::string& 
 
 std::string fileName(const Json& path) { return path.get<std::string>().substr(path.get<std::string>().rfind('/') + 1); }
 
-class MinutesWrite : public ::testing::TestWithParam<Layout> {
+class MinutesWrite : public LayoutSuite {
 protected:
     void SetUp() override { vault.dashboard(Json::array({entry("REC1", "2025-03-02"), entry("REC2", "2025-03-04")})); }
     std::string insights(const std::string& rel) const { return vault.insightsDir() + "/" + rel; }
     std::string history(const std::string& id) const { return vault.coreDir() + "/meta/minutes-history/" + id; }
-    Json call(const Json& args) {
-        ServerSession session(vault.path());
-        return session.callTool("minutes_write", args);
-    }
-    TempVault vault{GetParam()};
+    Json write(const Json& args) { return payload("minutes_write", args); }
 };
 
 TEST_P(MinutesWrite, FirstMinutesGoIntoTheIndexedDayFolder) {
     auto before = snapshot(vault);
-    Json payload = toolPayload(call({{"id", "REC1"}, {"markdown", "# 纪要\n\n- 第一点"}}));
+    Json result = write({{"id", "REC1"}, {"markdown", "# 纪要\n\n- 第一点"}});
     const std::string rel = insights("2025-03-02/REC1.min.md");
-    EXPECT_EQ(payload, (Json{{"ok", true}, {"id", "REC1"}, {"date", "2025-03-02"}, {"wrote", {vault.at(rel)}},
+    EXPECT_EQ(result, (Json{{"ok", true}, {"id", "REC1"}, {"date", "2025-03-02"}, {"wrote", {vault.at(rel)}},
                              {"archived", Json::array()}, {"next", kNext}, {"warning", kNoSummary}}));
     EXPECT_EQ(added(before, snapshot(vault)), (Snapshot{{rel, "# 纪要\n\n- 第一点"}}));
 }
@@ -56,58 +53,38 @@ TEST_P(MinutesWrite, ReplacingBothArchivesBothUnderOneStamp) {
     vault.write(insights("2025-03-02/REC1.sum.txt"), "old summary");
     // Exact bytes: CRLF and no final line end in the minutes, a final line break in the summary.
     const std::string markdown = "# 新纪要\r\n\r\n内容 😀 no newline", summary = "一句话摘要\n";
+    auto before = snapshot(vault);
     std::time_t t0 = std::time(nullptr);
-    Json payload = toolPayload(call({{"id", "REC1"}, {"markdown", markdown}, {"summary", summary}}));
+    Json result = write({{"id", "REC1"}, {"markdown", markdown}, {"summary", summary}});
     std::time_t t1 = std::time(nullptr);
 
-    EXPECT_FALSE(payload.contains("warning"));
-    EXPECT_EQ(payload["wrote"], (Json{vault.at(insights("2025-03-02/REC1.min.md")), vault.at(insights("2025-03-02/REC1.sum.txt"))}));
-    EXPECT_EQ(vault.read(insights("2025-03-02/REC1.min.md")), markdown);
-    EXPECT_EQ(vault.read(insights("2025-03-02/REC1.sum.txt")), summary);
-    auto names = vault.list(history("REC1"));  // sorted: ".min.md" before ".sum.txt" for one stamp
-    ASSERT_EQ(names.size(), 2u);
-    EXPECT_EQ(payload["archived"], (Json{vault.at(history("REC1") + "/" + names[0]), vault.at(history("REC1") + "/" + names[1])}));
-    std::smatch minutesName, summaryName;
-    ASSERT_TRUE(std::regex_match(names[0], minutesName, archiveName));
-    ASSERT_TRUE(std::regex_match(names[1], summaryName, archiveName));
-    EXPECT_EQ(minutesName[1], summaryName[1]) << "one moment per call";
-    EXPECT_FALSE(minutesName[2].matched);
-    EXPECT_GE(minutesName[1].str(), utcStamp(t0));
-    EXPECT_LE(minutesName[1].str(), utcStamp(t1));
-    EXPECT_EQ(vault.read(history("REC1") + "/" + names[0]), "old minutes");
-    EXPECT_EQ(vault.read(history("REC1") + "/" + names[1]), "old summary");
-}
-
-// Every way of not giving a summary leaves the old one alone, unarchived.
-TEST_P(MinutesWrite, WithoutSummaryTheOldOneStaysAndIsNotArchived) {
-    vault.write(insights("2025-03-02/REC1.sum.txt"), "kept summary");
-    ServerSession session(vault.path());
-    for (const Json& absent : {Json(), Json("   \n\t "), Json(5)}) {
-        vault.write(insights("2025-03-02/REC1.min.md"), "old");
-        Json args = {{"id", "REC1"}, {"markdown", "new"}};
-        if (!absent.is_null()) args["summary"] = absent;
-        Json payload = toolPayload(session.callTool("minutes_write", args));
-        EXPECT_EQ(payload["warning"], kKeptSummary);
-        EXPECT_EQ(payload["wrote"].size(), 1u);
-        ASSERT_EQ(payload["archived"].size(), 1u);
-        EXPECT_TRUE(fileName(payload["archived"][0]).ends_with(".min.md"));
-    }
-    EXPECT_EQ(vault.read(insights("2025-03-02/REC1.sum.txt")), "kept summary");
-    EXPECT_EQ(archivedBytes(vault, "REC1"), (std::multiset<std::string>{"old", "old", "old"}));
+    EXPECT_FALSE(result.contains("warning"));
+    EXPECT_EQ(result["wrote"], (Json{vault.at(insights("2025-03-02/REC1.min.md")), vault.at(insights("2025-03-02/REC1.sum.txt"))}));
+    // One plain stamp of the moment of the call for both copies.
+    ASSERT_EQ(result["archived"].size(), 2u);
+    std::string stamp = fileName(result["archived"][0]);
+    stamp = stamp.substr(0, stamp.find('.'));
+    EXPECT_TRUE(stamp >= utcStamp(t0) && stamp <= utcStamp(t1) && stamp.size() == 18) << stamp;
+    EXPECT_EQ(added(before, snapshot(vault)), (Snapshot{{insights("2025-03-02/REC1.min.md"), markdown},
+                                                        {insights("2025-03-02/REC1.sum.txt"), summary},
+                                                        {history("REC1") + "/" + stamp + ".min.md", "old minutes"},
+                                                        {history("REC1") + "/" + stamp + ".sum.txt", "old summary"}}));
+    EXPECT_EQ(result["archived"], (Json{vault.at(history("REC1") + "/" + stamp + ".min.md"),
+                                        vault.at(history("REC1") + "/" + stamp + ".sum.txt")}));
 }
 
 TEST_P(MinutesWrite, FollowsTheEntrysFilesToTheDayThatHoldsThem) {
     vault.write(insights("2025-03-01/REC2.sum.txt"), "s");  // not under its index day 2025-03-04
     vault.write(insights("2025-02-20/ORPHAN.sum.txt"), "orphan summary");  // unknown to the index
     vault.write(insights("2025-02-21/GHOST.min.md"), "");  // an empty file is still old minutes
-    EXPECT_EQ(toolPayload(call({{"id", "REC2"}, {"markdown", "m2"}}))["date"], "2025-03-01");
+    EXPECT_EQ(write({{"id", "REC2"}, {"markdown", "m2"}})["date"], "2025-03-01");
     EXPECT_EQ(vault.read(insights("2025-03-01/REC2.min.md")), "m2");
     EXPECT_FALSE(vault.exists(insights("2025-03-04")));
-    Json orphan = toolPayload(call({{"id", "ORPHAN"}, {"markdown", "mo"}, {"summary", "so"}}));
+    Json orphan = write({{"id", "ORPHAN"}, {"markdown", "mo"}, {"summary", "so"}});
     EXPECT_EQ(orphan["date"], "2025-02-20");
     EXPECT_EQ(vault.read(insights("2025-02-20/ORPHAN.sum.txt")), "so");
     EXPECT_EQ(archivedBytes(vault, "ORPHAN"), std::multiset<std::string>{"orphan summary"});
-    EXPECT_EQ(toolPayload(call({{"id", "GHOST"}, {"markdown", "filled"}}))["warning"], kNoSummary);
+    EXPECT_EQ(write({{"id", "GHOST"}, {"markdown", "filled"}})["warning"], kNoSummary);
     EXPECT_EQ(archivedBytes(vault, "GHOST"), std::multiset<std::string>{""});
 }
 
@@ -129,12 +106,8 @@ TEST_P(MinutesWrite, RefusalsNameTheProblemAndWriteNothing) {
         {{{"id", "../escape"}, {"markdown", "m"}}, unsafeIdMessage("../escape")},
     };
     auto before = snapshot(vault);
-    ServerSession session(vault.path());
-    for (const auto& [args, text] : cases) EXPECT_EQ(failureOf(session.callTool("minutes_write", args)), text) << args.dump();
-    for (const auto& id : unsafeIds) {
-        EXPECT_EQ(failureOf(session.callTool("minutes_write", {{"id", id}, {"markdown", "pwned"}})), unsafeIdMessage(id));
-    }
-    session.finish();
+    for (const auto& [args, text] : cases) EXPECT_EQ(failure("minutes_write", args), text) << args.dump();
+    for (const auto& id : unsafeIds) EXPECT_EQ(failure("minutes_write", {{"id", id}, {"markdown", "pwned"}}), unsafeIdMessage(id));
     EXPECT_EQ(snapshot(vault), before);
 }
 
@@ -147,9 +120,9 @@ TEST_P(MinutesWrite, ASameSecondArchiveGetsANameOfItsOwn) {
     std::time_t now = std::time(nullptr);
     for (std::time_t t = now - 1; t < now + 60; ++t) vault.write(history("REC1") + "/" + utcStamp(t) + ".min.md", "earlier");
     auto before = snapshot(vault);
-    Json payload = toolPayload(call({{"id", "REC1"}, {"markdown", "version 2"}, {"summary", "summary 2"}}));
-    ASSERT_EQ(payload["archived"].size(), 2u);
-    std::string minutesName = fileName(payload["archived"][0]), summaryName = fileName(payload["archived"][1]);
+    Json result = write({{"id", "REC1"}, {"markdown", "version 2"}, {"summary", "summary 2"}});
+    ASSERT_EQ(result["archived"].size(), 2u);
+    std::string minutesName = fileName(result["archived"][0]), summaryName = fileName(result["archived"][1]);
     std::smatch m, s;
     ASSERT_TRUE(std::regex_match(minutesName, m, archiveName)) << minutesName;
     ASSERT_TRUE(std::regex_match(summaryName, s, archiveName)) << summaryName;
@@ -167,11 +140,9 @@ TEST_P(MinutesWrite, EveryReplacedVersionIsArchivedRaw) {
     const std::string oddMinutes = "GBK \xc4\xe3\xba\xc3 \xff\xfe", oddSummary = "\xc3(";
     vault.write(insights("2025-03-02/REC1.min.md"), oddMinutes);
     vault.write(insights("2025-03-02/REC1.sum.txt"), oddSummary);
-    ServerSession session(vault.path());
-    EXPECT_EQ(toolPayload(session.callTool("minutes_write", {{"id", "REC1"}, {"markdown", "v1"}}))["warning"], kKeptSummary);
-    for (int i = 2; i <= 5; ++i) toolPayload(session.callTool("minutes_write", {{"id", "REC1"}, {"markdown", "v" + std::to_string(i)}}));
-    toolPayload(session.callTool("minutes_write", {{"id", "REC1"}, {"markdown", "v6"}, {"summary", "s"}}));
-    session.finish();
+    EXPECT_EQ(write({{"id", "REC1"}, {"markdown", "v1"}})["warning"], kKeptSummary);
+    for (int i = 2; i <= 5; ++i) write({{"id", "REC1"}, {"markdown", "v" + std::to_string(i)}});
+    write({{"id", "REC1"}, {"markdown", "v6"}, {"summary", "s"}});
     EXPECT_EQ(archivedBytes(vault, "REC1"), (std::multiset<std::string>{oddMinutes, "v1", "v2", "v3", "v4", "v5", oddSummary}));
     EXPECT_EQ(vault.read(insights("2025-03-02/REC1.min.md")), "v6");
 }
@@ -184,14 +155,13 @@ TEST_P(MinutesWrite, AFailedStepBeforeTheWritesChangesNothing) {
     vault.write(insights("2025-03-02/REC1.min.md"), "old");
     vault.mkdir(insights("2025-03-02/REC1.sum.txt"));
     vault.write(insights("2025-03-04/REC2.min.md"), "old");
-    ServerSession session(vault.path());
     auto before = snapshot(vault);
-    std::string unreadable = failureOf(session.callTool("minutes_write", {{"id", "REC1"}, {"markdown", "new"}, {"summary", "s"}}));
+    std::string unreadable = failure("minutes_write", {{"id", "REC1"}, {"markdown", "new"}, {"summary", "s"}});
     EXPECT_TRUE(unreadable.starts_with("❌ 读不到现有文件 " + vault.at(insights("2025-03-02/REC1.sum.txt")))) << unreadable;
     EXPECT_EQ(snapshot(vault), before);
     vault.write(vault.coreDir() + "/meta/minutes-history", "a file, not a folder");
     before = snapshot(vault);
-    std::string blocked = failureOf(session.callTool("minutes_write", {{"id", "REC2"}, {"markdown", "new"}}));
+    std::string blocked = failure("minutes_write", {{"id", "REC2"}, {"markdown", "new"}});
     EXPECT_TRUE(blocked.starts_with("❌ 建目录失败: ")) << blocked;
     EXPECT_EQ(snapshot(vault), before);
 }
@@ -199,23 +169,10 @@ TEST_P(MinutesWrite, AFailedStepBeforeTheWritesChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(Layouts, MinutesWrite, bothLayouts, layoutName);
 
 // An English vault whose entry still lives under the legacy names: the old
-// files are read there, the new ones follow the English layout.
+// files are read there, the new ones follow the English layout. While that
+// layout's insights folder is blocked, the archives made stay and the old
+// minutes are untouched.
 TEST(MinutesWriteMixedLayout, ReadsLegacyFilesAndWritesTheEnglishLayout) {
-    TempVault vault(Layout::english);
-    vault.dashboard(Json::array({entry("OLD1", "2024-12-30")}));
-    vault.write(kLegacyDay + "OLD1.min.md", "legacy minutes");
-    vault.write(kLegacyDay + "OLD1.sum.txt", "legacy summary");
-    ServerSession session(vault.path());
-    Json payload = toolPayload(session.callTool("minutes_write", {{"id", "OLD1"}, {"markdown", "m"}}));
-    EXPECT_EQ(payload["wrote"], Json{vault.at("memories/timeline/insights/2024-12-30/OLD1.min.md")});
-    EXPECT_EQ(payload["warning"], kKeptSummary);
-    EXPECT_EQ(archivedBytes(vault, "OLD1"), std::multiset<std::string>{"legacy minutes"});
-    EXPECT_EQ(vault.read(kLegacyDay + "OLD1.min.md"), "legacy minutes");
-}
-
-// The same with the English insights folder blocked: the archives stay, the
-// old minutes are untouched.
-TEST(MinutesWriteMixedLayout, AFailedMinutesWriteKeepsTheArchivesAndTheOldMinutes) {
     TempVault vault(Layout::english);
     vault.dashboard(Json::array({entry("OLD1", "2024-12-30")}));
     vault.write(kLegacyDay + "OLD1.min.md", "legacy minutes");
@@ -223,11 +180,18 @@ TEST(MinutesWriteMixedLayout, AFailedMinutesWriteKeepsTheArchivesAndTheOldMinute
     vault.write("memories/timeline/insights", "a file, not a folder");
     auto before = snapshot(vault);
     ServerSession session(vault.path());
-    std::string text = failureOf(session.callTool("minutes_write", {{"id", "OLD1"}, {"markdown", "new"}, {"summary", "s"}}));
-    session.finish();
-    EXPECT_TRUE(text.starts_with("❌ 建目录失败: ")) << text;
+    Json blocked = session.callTool("minutes_write", {{"id", "OLD1"}, {"markdown", "new"}, {"summary", "s"}});
+    EXPECT_TRUE(toolText(blocked).starts_with("❌ 建目录失败: ")) << blocked.dump();
     EXPECT_EQ(added(before, snapshot(vault)).size(), 2u);  // the two archive copies, nothing else
     EXPECT_EQ(archivedBytes(vault, "OLD1"), (std::multiset<std::string>{"legacy minutes", "legacy summary"}));
+
+    std::remove(vault.at("memories/timeline/insights").c_str());
+    Json result = toolPayload(session.callTool("minutes_write", {{"id", "OLD1"}, {"markdown", "m"}}));
+    EXPECT_EQ(result["wrote"], Json{vault.at("memories/timeline/insights/2024-12-30/OLD1.min.md")});
+    EXPECT_EQ(result["warning"], kKeptSummary);  // without a summary the old one stays, unarchived
+    EXPECT_EQ(archivedBytes(vault, "OLD1"), (std::multiset<std::string>{"legacy minutes", "legacy minutes", "legacy summary"}));
+    EXPECT_EQ(vault.read(kLegacyDay + "OLD1.min.md"), "legacy minutes");
+    EXPECT_EQ(vault.read(kLegacyDay + "OLD1.sum.txt"), "legacy summary");
 }
 
 // Two servers rewriting one entry as fast as they can: every replaced version

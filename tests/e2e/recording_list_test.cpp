@@ -11,13 +11,9 @@ namespace {
 
 const char* const kNote = "转译稿没有说话人标注和时间戳,是一整段连续文本。";
 
-class RecordingList : public ::testing::TestWithParam<ReadLayout> {
+class RecordingList : public ReadSuite {
 protected:
-    Json list(const Json& arguments = Json::object()) {
-        ServerSession server(vault.path());
-        return toolPayload(server.callTool("recording_list", arguments));
-    }
-    ReadVault vault{GetParam()};
+    Json list(const Json& arguments = Json::object()) { return payload("recording_list", arguments); }
 };
 
 TEST_P(RecordingList, FlagsTellWhichFilesExistInTheDayTheyLieIn) {
@@ -35,21 +31,21 @@ TEST_P(RecordingList, FlagsTellWhichFilesExistInTheDayTheyLieIn) {
     vault.insight("2025-03-07", "moved.min.md", "minutes");
     vault.output("2025-03-07", "moved.tr.txt", "transcript");
 
-    Json payload = list();
-    EXPECT_EQ(keysOf(payload), (std::set<std::string>{"note", "recordings", "returned"}));
-    EXPECT_EQ(payload["note"], kNote);
-    ASSERT_EQ(payload["returned"], 5);
-    EXPECT_EQ(payload["recordings"][4], (Json{{"id", "both"}, {"type", "voice"}, {"date", "2025-03-01"},
+    Json result = list();
+    EXPECT_EQ(keysOf(result), (std::set<std::string>{"note", "recordings", "returned"}));
+    EXPECT_EQ(result["note"], kNote);
+    ASSERT_EQ(result["returned"], 5);
+    EXPECT_EQ(result["recordings"][4], (Json{{"id", "both"}, {"type", "voice"}, {"date", "2025-03-01"},
                                               {"title", "Both files"}, {"snippet", "content of both"},
                                               {"has_transcript", true}, {"has_minutes", true}}));
     const std::vector<std::tuple<std::string, bool, bool>> flags = {
         {"moved", true, true}, {"none", false, false}, {"txt-only", true, false}, {"json-only", true, false}};
-    EXPECT_EQ(payload["recordings"][0]["date"], "2025-03-05");  // the index's day, not the files'
+    EXPECT_EQ(result["recordings"][0]["date"], "2025-03-05");  // the index's day, not the files'
     for (size_t i = 0; i < flags.size(); ++i) {
         const auto& [id, transcript, minutes] = flags[i];
-        EXPECT_EQ(payload["recordings"][i]["id"], id);
-        EXPECT_EQ(payload["recordings"][i]["has_transcript"], transcript) << id;
-        EXPECT_EQ(payload["recordings"][i]["has_minutes"], minutes) << id;
+        EXPECT_EQ(result["recordings"][i]["id"], id);
+        EXPECT_EQ(result["recordings"][i]["has_transcript"], transcript) << id;
+        EXPECT_EQ(result["recordings"][i]["has_minutes"], minutes) << id;
     }
 }
 
@@ -79,10 +75,10 @@ TEST_P(RecordingList, UnsafeIdsAndDaysInTheIndexReachNoFilesOutside) {
     for (const char* planted : {"/../planted.min.md", "/../planted.tr.txt"}) vault.write(vault.filesTimeline() + planted, "x");
     vault.write("x/safe.min.md", "outside");
     vault.write("x/safe.tr.txt", "outside");
-    Json payload = list();
-    ASSERT_EQ(payload["returned"], 2);
-    EXPECT_EQ(payload["recordings"][0]["id"], "../../../planted");  // listed as the index has it
-    for (const auto& recording : payload["recordings"]) {
+    Json result = list();
+    ASSERT_EQ(result["returned"], 2);
+    EXPECT_EQ(result["recordings"][0]["id"], "../../../planted");  // listed as the index has it
+    for (const auto& recording : result["recordings"]) {
         EXPECT_EQ(recording["has_minutes"], false) << recording.dump();
         EXPECT_EQ(recording["has_transcript"], false) << recording.dump();
     }
@@ -90,8 +86,7 @@ TEST_P(RecordingList, UnsafeIdsAndDaysInTheIndexReachNoFilesOutside) {
 
 TEST_P(RecordingList, AnUnreadableIndexFailsWithItsPath) {
     vault.dashboardRaw("{\"feedItems\": [{\"id\": \"a\", \"type\": \"voice\"}");
-    ServerSession server(vault.path());
-    EXPECT_EQ(failureOf(server.callTool("recording_list", {{"limit", 5}})), indexFailure(vault.dashboardPath()));
+    EXPECT_EQ(failure("recording_list", {{"limit", 5}}), indexFailure(vault.dashboardPath()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, RecordingList, allReadLayouts, readLayoutName);

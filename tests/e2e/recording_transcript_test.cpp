@@ -21,21 +21,18 @@ std::string noTranscript(const std::string& id) {
 const std::string kUnit = "🇨🇳字a👍🏽";
 const std::string kTranscript = repeated(kUnit, 6250);
 
-class RecordingTranscript : public ::testing::TestWithParam<ReadLayout> {
+class RecordingTranscript : public ReadSuite {
 protected:
     void SetUp() override {
         vault.dashboard(Json::array({entry("rec", kDay), entry("note", "2025-03-03", "text")}));
         vault.output(kDay, "rec.transcript.json", Json{{"plainText", kTranscript}}.dump());
     }
-    Json call(const Json& arguments) {
-        ServerSession server(vault.path());
-        return server.callTool("recording_transcript", arguments);
-    }
-    ReadVault vault{GetParam()};
+    Json read(const Json& arguments) { return payload("recording_transcript", arguments); }
+    std::string refusal(const Json& arguments) { return failure("recording_transcript", arguments); }
 };
 
 TEST_P(RecordingTranscript, DefaultsReturnTheWholeText) {
-    EXPECT_EQ(toolPayload(call({{"id", "rec"}})),
+    EXPECT_EQ(read({{"id", "rec"}}),
               (Json{{"id", "rec"}, {"date", kDay}, {"source_file", "transcript.json"}, {"total_chars", 25000},
                     {"offset", 0}, {"returned_chars", 25000}, {"text", kTranscript}}));
 }
@@ -54,21 +51,17 @@ TEST_P(RecordingTranscript, PagesAreWindowsOfWholeCharacters) {
         {-7, 1, 0, 1, "🇨🇳", 1},
         {24998, INT64_MAX, 24998, 2, "a👍🏽", std::nullopt},
     };
-    ServerSession server(vault.path());
     for (const Page& page : pages) {
         SCOPED_TRACE(page.offset);
-        Json payload = toolPayload(
-            server.callTool("recording_transcript", {{"id", "rec"}, {"offset", page.offset}, {"max_chars", page.maxChars}}));
-        EXPECT_EQ(payload["text"], page.text);
-        EXPECT_EQ(payload["offset"], page.shownOffset);
-        EXPECT_EQ(payload["returned_chars"], page.returned);
-        EXPECT_EQ(payload.contains("truncated"), page.next.has_value());
-        EXPECT_EQ(payload.value("next_offset", Json()), page.next ? Json(*page.next) : Json());
+        Json window = read({{"id", "rec"}, {"offset", page.offset}, {"max_chars", page.maxChars}});
+        EXPECT_EQ(window["text"], page.text);
+        EXPECT_EQ(window["offset"], page.shownOffset);
+        EXPECT_EQ(window["returned_chars"], page.returned);
+        EXPECT_EQ(window.contains("truncated"), page.next.has_value());
+        EXPECT_EQ(window.value("next_offset", Json()), page.next ? Json(*page.next) : Json());
     }
-    EXPECT_EQ(failureOf(server.callTool("recording_transcript", {{"id", "rec"}, {"offset", 25000}})),
-              "❌ offset 25000 超出全文长度 25000。");
-    EXPECT_EQ(failureOf(server.callTool("recording_transcript", {{"id", "rec"}, {"offset", "30000"}})),
-              "❌ offset 30000 超出全文长度 25000。");
+    EXPECT_EQ(refusal({{"id", "rec"}, {"offset", 25000}}), "❌ offset 25000 超出全文长度 25000。");
+    EXPECT_EQ(refusal({{"id", "rec"}, {"offset", "30000"}}), "❌ offset 30000 超出全文长度 25000。");
 }
 
 // A transcript JSON without a usable text yields to the text file; files
@@ -78,34 +71,31 @@ TEST_P(RecordingTranscript, FallsBackToTheTextFile) {
     for (const char* json : unusable) {
         vault.output("2025-02-27", "ghost.transcript.json", json);
         vault.output("2025-02-27", "ghost.tr.txt", "第一句。Second.");
-        Json payload = toolPayload(call({{"id", "ghost"}}));
-        EXPECT_EQ(payload["source_file"], "tr.txt") << json;
-        EXPECT_EQ(payload["date"], "2025-02-27");
-        EXPECT_EQ(payload["text"], "第一句。Second.") << json;
-        EXPECT_EQ(payload["total_chars"], 11) << json;
+        Json result = read({{"id", "ghost"}});
+        EXPECT_EQ(result["source_file"], "tr.txt") << json;
+        EXPECT_EQ(result["date"], "2025-02-27");
+        EXPECT_EQ(result["text"], "第一句。Second.") << json;
+        EXPECT_EQ(result["total_chars"], 11) << json;
     }
 }
 
 TEST_P(RecordingTranscript, EntriesWithoutAUsableTranscriptFail) {
-    EXPECT_EQ(failureOf(call({{"id", "note"}})), noTranscript("note"));
-    EXPECT_EQ(failureOf(call({{"id", "nowhere"}})), noTranscript("nowhere"));
+    EXPECT_EQ(refusal({{"id", "note"}}), noTranscript("note"));
+    EXPECT_EQ(refusal({{"id", "nowhere"}}), noTranscript("nowhere"));
     for (const char* bytes : {"\xFF\xFE not UTF-8", ""}) {
         vault.output("2025-03-03", "note.tr.txt", bytes);
-        EXPECT_EQ(failureOf(call({{"id", "note"}})), noTranscript("note"));
+        EXPECT_EQ(refusal({{"id", "note"}}), noTranscript("note"));
     }
     vault.dashboardRaw("{\"feedItems\": [");
-    EXPECT_EQ(failureOf(call({{"id", "rec"}})), indexFailure(vault.dashboardPath()));
+    EXPECT_EQ(refusal({{"id", "rec"}}), indexFailure(vault.dashboardPath()));
 }
 
 TEST_P(RecordingTranscript, UnsafeIdsAreRefusedBeforeAnythingIsRead) {
     // A transcript planted where "../../x" would lead from the day folder.
     vault.write(vault.filesTimeline() + "/x.tr.txt", "outside");
     vault.write(vault.filesTimeline() + "/x.transcript.json", R"({"plainText":"outside"})");
-    ServerSession server(vault.path());
-    for (const std::string& id : unsafeIds) {
-        EXPECT_EQ(failureOf(server.callTool("recording_transcript", {{"id", id}})), unsafeIdMessage(id));
-    }
-    EXPECT_EQ(failureOf(server.callTool("recording_transcript", {{"offset", 1}})), missingId);
+    for (const std::string& id : unsafeIds) EXPECT_EQ(refusal({{"id", id}}), unsafeIdMessage(id));
+    EXPECT_EQ(refusal({{"offset", 1}}), missingId);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, RecordingTranscript, allReadLayouts, readLayoutName);

@@ -20,27 +20,25 @@ const Json kThirteen = {
     {"mode", "full"}, {"schemaVersion", 3}, {"generatedBy", false},
 };
 
-class ReportDaily : public ::testing::TestWithParam<Layout> {
+class ReportDaily : public LayoutSuite {
 protected:
     void SetUp() override { vault.dashboard(Json::array()); }
     std::string reportPath(const std::string& date) const { return vault.insightsDir() + "/daily_reports/" + date + ".json"; }
-    TempVault vault{GetParam()};
+    Json report(const std::string& date) { return payload("report_daily", {{"date", date}}); }
 };
 
 TEST_P(ReportDaily, PassesTheThirteenMembersThroughAndDropsNullsAndOthers) {
-    Json report = kThirteen;
-    report["date"] = "1999-12-31";  // not among the thirteen: the argument wins
-    report["extraMember"] = "left behind";
-    vault.writeJson(reportPath(kDay), report);
+    Json stored = kThirteen;
+    stored["date"] = "1999-12-31";  // not among the thirteen: the argument wins
+    stored["extraMember"] = "left behind";
+    vault.writeJson(reportPath(kDay), stored);
     vault.writeJson(reportPath("2025-03-02"), {{"headline", nullptr}, {"mode", "lite"}, {"stats", nullptr}});
     vault.write(reportPath("2025-03-03"), "{}");
-    ServerSession server(vault.path());
     Json expected = kThirteen;
     expected["date"] = kDay;
-    EXPECT_EQ(toolPayload(server.callTool("report_daily", {{"date", kDay}})), expected);
-    EXPECT_EQ(toolPayload(server.callTool("report_daily", {{"date", "2025-03-02"}})),
-              (Json{{"date", "2025-03-02"}, {"mode", "lite"}}));
-    EXPECT_EQ(toolPayload(server.callTool("report_daily", {{"date", "2025-03-03"}})), (Json{{"date", "2025-03-03"}}));
+    EXPECT_EQ(report(kDay), expected);
+    EXPECT_EQ(report("2025-03-02"), (Json{{"date", "2025-03-02"}, {"mode", "lite"}}));
+    EXPECT_EQ(report("2025-03-03"), (Json{{"date", "2025-03-03"}}));
 }
 
 TEST_P(ReportDaily, RefusalsNameTheDate) {
@@ -52,16 +50,12 @@ TEST_P(ReportDaily, RefusalsNameTheDate) {
     for (const auto& [date, bytes] : unusable) {
         if (bytes) vault.write(reportPath(date), bytes);
     }
-    ServerSession server(vault.path());
-    for (const auto& [date, bytes] : unusable) {
-        EXPECT_EQ(failureOf(server.callTool("report_daily", {{"date", date}})), noReport(date));
-    }
+    for (const auto& [date, bytes] : unusable) EXPECT_EQ(failure("report_daily", {{"date", date}}), noReport(date));
     for (const std::string date : {"2025-3-1", "2025-03-01\n", "../../../../x"}) {
-        EXPECT_EQ(failureOf(server.callTool("report_daily", {{"date", date}})),
-                  "❌ date 要写成 yyyy-MM-dd,收到的是「" + date + "」。");
+        EXPECT_EQ(failure("report_daily", {{"date", date}}), "❌ date 要写成 yyyy-MM-dd,收到的是「" + date + "」。");
     }
     for (const Json& args : {Json::object(), Json{{"date", 20250301}}}) {
-        EXPECT_EQ(failureOf(server.callTool("report_daily", args)), "❌ 缺少必填参数 `date`(非空字符串)");
+        EXPECT_EQ(failure("report_daily", args), "❌ 缺少必填参数 `date`(非空字符串)");
     }
 }
 

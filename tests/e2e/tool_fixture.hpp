@@ -4,12 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>   // gmtime_r, strftime
-#include <map>     // std::map
-#include <regex>   // std::regex
-#include <set>     // std::set
-#include <string>  // std::string
-#include <vector>  // std::vector
+#include <ctime>     // gmtime_r, strftime
+#include <map>       // std::map
+#include <optional>  // std::optional
+#include <regex>     // std::regex
+#include <set>       // std::set
+#include <string>    // std::string
+#include <vector>    // std::vector
 
 #include "support/server_process.hpp"
 #include "support/temp_vault.hpp"
@@ -56,6 +57,29 @@ private:
     ReadLayout readLayout_;
 };
 
+// A suite over vault layouts, talking to one server started on first use
+// (after the test has written the index the server needs to start).
+template <typename VaultType, typename Param>
+class ToolSuite : public ::testing::TestWithParam<Param> {
+protected:
+    ServerSession& server() {
+        if (!server_) server_.emplace(vault.path());
+        return *server_;
+    }
+    Json payload(const std::string& tool, const Json& args = Json::object()) {
+        return toolPayload(server().callTool(tool, args));
+    }
+    std::string failure(const std::string& tool, const Json& args = Json::object()) {
+        Json result = server().callTool(tool, args);
+        EXPECT_EQ(result.value("isError", false), true) << result.dump();
+        return toolText(result);
+    }
+    VaultType vault{this->GetParam()};
+    std::optional<ServerSession> server_;
+};
+using ReadSuite = ToolSuite<ReadVault, ReadLayout>;
+using LayoutSuite = ToolSuite<TempVault, Layout>;
+
 // One index entry whose day comes from its date.
 inline Json entry(const std::string& id, const std::string& day, const std::string& type = "voice",
                   const Json& extra = Json::object()) {
@@ -68,12 +92,6 @@ inline std::set<std::string> keysOf(const Json& object) {
     std::set<std::string> keys;
     for (const auto& [key, value] : object.items()) keys.insert(key);
     return keys;
-}
-
-// The text of a failed tool result.
-inline std::string failureOf(const Json& result) {
-    EXPECT_EQ(result.value("isError", false), true) << result.dump();
-    return toolText(result);
 }
 
 inline std::string repeated(const std::string& unit, size_t n) {

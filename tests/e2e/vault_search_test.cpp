@@ -17,7 +17,7 @@ Ids idsOf(const Json& payload) {
     return ids;
 }
 
-class VaultSearch : public ::testing::TestWithParam<ReadLayout> {
+class VaultSearch : public ReadSuite {
 protected:
     // 25 entries on 25 days of March, ids e01..e25; every fifth is a recording.
     void SetUp() override {
@@ -32,20 +32,17 @@ protected:
         items[11]["content"] = "周会: planning";
         vault.dashboard(items);
     }
-    ReadVault vault{GetParam()};
 };
 
 TEST_P(VaultSearch, WithoutArgumentsListsTheTwentyLatest) {
-    ServerSession server(vault.path());
-    Json payload = toolPayload(server.callTool("vault_search"));
-    EXPECT_EQ(keysOf(payload), (std::set<std::string>{"items", "returned", "total_in_vault"}));
-    EXPECT_EQ(payload["total_in_vault"], 25);
-    EXPECT_EQ(payload["returned"], 20);
-    Ids ids = idsOf(payload);
-    ASSERT_EQ(ids.size(), 20u);
-    EXPECT_EQ(ids.back(), "e06");
-    EXPECT_EQ(payload["items"][0], (Json{{"id", "e25"}, {"type", "voice"}, {"date", "2025-03-25"},
-                                         {"title", "content of e25"}, {"snippet", "content of e25"}}));
+    Json result = payload("vault_search");
+    EXPECT_EQ(keysOf(result), (std::set<std::string>{"items", "returned", "total_in_vault"}));
+    EXPECT_EQ(result["total_in_vault"], 25);
+    EXPECT_EQ(result["returned"], 20);
+    ASSERT_EQ(idsOf(result).size(), 20u);
+    EXPECT_EQ(idsOf(result).back(), "e06");
+    EXPECT_EQ(result["items"][0], (Json{{"id", "e25"}, {"type", "voice"}, {"date", "2025-03-25"},
+                                        {"title", "content of e25"}, {"snippet", "content of e25"}}));
 }
 
 TEST_P(VaultSearch, ArgumentsFilterAndLimit) {
@@ -57,24 +54,22 @@ TEST_P(VaultSearch, ArgumentsFilterAndLimit) {
         {{{"query", "planning"}}, {"e12", "e07"}},
         {{{"query", "周会"}, {"type", "text"}}, {"e12"}},
     };
-    ServerSession server(vault.path());
     for (const auto& [arguments, ids] : cases) {
-        Json payload = toolPayload(server.callTool("vault_search", arguments));
-        EXPECT_EQ(idsOf(payload), ids) << arguments.dump();
-        EXPECT_EQ(payload["returned"], ids.size());
-        EXPECT_EQ(payload["total_in_vault"], 25);
+        Json result = payload("vault_search", arguments);
+        EXPECT_EQ(idsOf(result), ids) << arguments.dump();
+        EXPECT_EQ(result["returned"], ids.size());
+        EXPECT_EQ(result["total_in_vault"], 25);
     }
 }
 
 TEST_P(VaultSearch, AnUnreadableIndexFailsWithItsPathAndIsReadAfreshEachCall) {
-    ServerSession server(vault.path());
-    server.request("ping");  // started, so the index was found once
+    server().request("ping");  // started, so the index was found once
     ASSERT_EQ(std::remove(vault.dashboardPath().c_str()), 0);
-    EXPECT_EQ(failureOf(server.callTool("vault_search", {{"query", "x"}})), indexFailure(vault.dashboardPath()));
+    EXPECT_EQ(failure("vault_search", {{"query", "x"}}), indexFailure(vault.dashboardPath()));
     vault.dashboardRaw("{\"feedItems\":[{\"id\":\"a\"}");
-    EXPECT_EQ(failureOf(server.callTool("vault_search")), indexFailure(vault.dashboardPath()));
+    EXPECT_EQ(failure("vault_search"), indexFailure(vault.dashboardPath()));
     vault.dashboard(Json::array({entry("now", "2025-03-01")}));
-    EXPECT_EQ(idsOf(toolPayload(server.callTool("vault_search"))), (Ids{"now"}));
+    EXPECT_EQ(idsOf(payload("vault_search")), (Ids{"now"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, VaultSearch, allReadLayouts, readLayoutName);

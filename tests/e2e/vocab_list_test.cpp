@@ -29,16 +29,14 @@ Words listed(const Json& payload) {
     return names;
 }
 
-class VocabList : public ::testing::TestWithParam<Layout> {
+class VocabList : public LayoutSuite {
 protected:
     void SetUp() override { vault.dashboard(Json::array()); }
     std::string bookPath() const { return vault.coreDir() + "/vocabulary.json"; }
-    TempVault vault{GetParam()};
 };
 
 TEST_P(VocabList, AMissingBookNamesTheResolvedPath) {
-    ServerSession server(vault.path());
-    EXPECT_EQ(toolPayload(server.callTool("vocab_list", {{"due_only", true}})),
+    EXPECT_EQ(payload("vocab_list", {{"due_only", true}}),
               (Json{{"available", false}, {"words", Json::array()},
                     {"note", "词库文件还没同步到 Vault(" + vault.at(bookPath()) +
                                  ")。在 iOS 端打开一次 设置 → 词典 → 我的词库 会触发写盘。"}}));
@@ -74,13 +72,12 @@ TEST_P(VocabList, FiltersInOrderThenSortsByDueMoment) {
         {{{"limit", 2}}, {"Running", "sprint"}, 6},  // total counts before the limit
         {{{"limit", 0}}, {"Running"}, 6},
     };
-    ServerSession server(vault.path());
     for (const auto& c : cases) {
-        Json payload = toolPayload(server.callTool("vocab_list", c.args));
-        EXPECT_EQ(keysOf(payload), (std::set<std::string>{"available", "returned", "total", "words"})) << c.args.dump();
-        EXPECT_EQ(listed(payload), c.words) << c.args.dump();
-        EXPECT_EQ(payload.at("total"), c.total) << c.args.dump();
-        EXPECT_EQ(payload.at("returned"), c.words.size()) << c.args.dump();
+        Json result = payload("vocab_list", c.args);
+        EXPECT_EQ(keysOf(result), (std::set<std::string>{"available", "returned", "total", "words"})) << c.args.dump();
+        EXPECT_EQ(listed(result), c.words) << c.args.dump();
+        EXPECT_EQ(result.at("total"), c.total) << c.args.dump();
+        EXPECT_EQ(result.at("returned"), c.words.size()) << c.args.dump();
     }
 }
 
@@ -94,8 +91,7 @@ TEST_P(VocabList, DescribesWordsWithOptionalKeysOnlyWhenPresent) {
                        {{"phonetic", ""}, {"translation", ""}, {"note", ""}, {"provenance", {{"excerpt", ""}}}});
     Json bare = word("bare", "2025-03-03T00:00:00Z", {{"provenance", Json::object()}});
     vault.writeJson(bookPath(), envelope({{"a", full}, {"b", sparse}, {"c", bare}}));
-    ServerSession server(vault.path());
-    Json words = toolPayload(server.callTool("vocab_list"))["words"];
+    Json words = payload("vocab_list")["words"];
     ASSERT_EQ(words.size(), 3u);
     EXPECT_EQ(words[0], (Json{{"word", "serendipity"}, {"stage", 4}, {"due_at", "2025-03-01T08:30:00Z"},
                               {"graduated", true}, {"lapses", 2}, {"source", "imported"},
@@ -112,12 +108,11 @@ TEST_P(VocabList, TotalCountsEveryMatchBeyondTheDefaultLimit) {
     Json words{{"gone", {{"word", "gone"}, {"dueAt", 1}, {"deletedAt", 2}}}};
     for (int i = 0; i < 250; ++i) words["k" + std::to_string(i)] = {{"word", "w" + std::to_string(i)}, {"dueAt", 7e8 - i}};
     vault.writeJson(bookPath(), words);
-    ServerSession server(vault.path());
-    Json payload = toolPayload(server.callTool("vocab_list"));
-    EXPECT_EQ(payload.at("total"), 250);
-    EXPECT_EQ(payload.at("returned"), 100);
-    EXPECT_EQ(payload.at("words")[0].at("word"), "w249");
-    EXPECT_EQ(payload.at("words")[0].at("due_at"), "2023-03-08T20:22:31Z");
+    Json result = payload("vocab_list");
+    EXPECT_EQ(result.at("total"), 250);
+    EXPECT_EQ(result.at("returned"), 100);
+    EXPECT_EQ(result.at("words")[0].at("word"), "w249");
+    EXPECT_EQ(result.at("words")[0].at("due_at"), "2023-03-08T20:22:31Z");
 }
 
 TEST_P(VocabList, AnUnreadableBookListsNothingButSaysSoAndWarnsOnce) {
@@ -126,11 +121,11 @@ TEST_P(VocabList, AnUnreadableBookListsNothingButSaysSoAndWarnsOnce) {
                                                    {"params", {{"name", "vocab_list"}}}}});
     auto replies = run.replies();  // standard output holds protocol lines only
     ASSERT_EQ(replies.size(), 1u) << run.out;
-    Json payload = toolPayload(replies[0].at("result"));
-    EXPECT_EQ(payload.at("available"), true);
-    EXPECT_EQ(payload.at("total"), 0);
-    EXPECT_EQ(payload.at("words"), Json::array());
-    EXPECT_NE(payload.value("note", "").find(vault.at(bookPath())), std::string::npos) << payload.dump();
+    Json result = toolPayload(replies[0].at("result"));
+    EXPECT_EQ(result.at("available"), true);
+    EXPECT_EQ(result.at("total"), 0);
+    EXPECT_EQ(result.at("words"), Json::array());
+    EXPECT_NE(result.value("note", "").find(vault.at(bookPath())), std::string::npos) << result.dump();
     // The reader's own line, without the diagnostic prefix.
     auto lines = run.errLines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "⚠️ [VocabBook] 词库文件解不开,按空处理(合并取并集,不会因此删词)"), 1);

@@ -11,6 +11,7 @@ namespace qs::test {
 class FdCapture {
 public:
     explicit FdCapture(int fd) : fd_(fd), file_(std::tmpfile()) {
+        if (!file_) return;  // nothing captured: finish() returns ""
         std::fflush(nullptr);
         saved_ = ::dup(fd_);
         ::dup2(::fileno(file_), fd_);

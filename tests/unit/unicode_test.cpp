@@ -3,9 +3,9 @@
 #include "text/unicode.hpp"
 
 #include <gtest/gtest.h>
-#include <unicode/uchar.h>   // u_isUWhiteSpace
-#include <unicode/unistr.h>  // icu::UnicodeString
-#include <unicode/ustring.h> // u_strToLower
+#include <unicode/uchar.h>    // u_isUWhiteSpace
+#include <unicode/unistr.h>   // icu::UnicodeString
+#include <unicode/ustring.h>  // u_strToLower
 
 #include <string>  // std::string
 
@@ -32,25 +32,15 @@ std::string utf8(UChar32 c) {
     return s;
 }
 
-TEST(ToLowerFull, MatchesWholeTextIcuOnTrickyTexts) {
-    const char* cases[] = {
-        "", "HELLO World 123", "ΟΔΟΣ", "ΟΔΟΣ ΚΑΙ", "Σ", "ΣΑ", "AΣ.", "ΑΣ'Β", "A\u0301Σ", "ΣΣΣ", "ὈΔΥΣΣΕΎΣ",
-        "İstanbul", "DİYARBAKIR", "ÀÉÎÕÜ", "ǅǈ", "ẞ", "Ω K Å", "中文ABC混合Ü", "👍🏽 EMOJI 🇨🇳", "Abc ΑΣ def",
-        "x\u0345Σ\u0345y", "İİI", "\u1E9E\u00DF",
-    };
-    for (const char* c : cases) EXPECT_EQ(toLowerFull(c), icuWholeLower(c)) << c;
-    // Ill-formed bytes pass through unchanged around lower-cased text.
-    EXPECT_EQ(toLowerFull("A\xCC"), "a\xCC");
-    EXPECT_EQ(toLowerFull("\xF0\x9F\u00C0\xFF" "B"), "\xF0\x9F\u00E0\xFF" "b");
-    EXPECT_EQ(toLowerFull("\xFFΣ"), "\xFFσ");
-}
-
-TEST(ToLowerFull, MatchesWholeTextIcuForEveryCodePoint) {
-    // Runs of code points, each run lower-cased as one text; a Σ anywhere in
-    // a run exercises the whole-text path with real neighbours.
+// Final sigma and other context-dependent mappings need the whole text.
+TEST(ToLowerFull, MatchesWholeTextIcu) {
+    for (const char* c : {"", "HELLO World 123", "ΟΔΟΣ ΚΑΙ", "Σ", "ΣΑ", "AΣ.", "ΑΣ'Β", "A\u0301Σ", "ὈΔΥΣΣΕΎΣ",
+                          "İstanbul", "ǅǈ", "ẞ", "中文ABC混合Ü", "👍🏽 EMOJI 🇨🇳", "x\u0345Σ\u0345y"}) {
+        EXPECT_EQ(toLowerFull(c), icuWholeLower(c)) << c;
+    }
+    // Runs of every code point, each run lower-cased as one text.
     std::string run;
-    size_t checked = 0;
-    for (UChar32 c = 0x20; c <= 0x10FFFF; ++c) {
+    for (UChar32 c = 0x20, checked = 0; c <= 0x10FFFF; ++c) {
         if (c >= 0xD800 && c <= 0xDFFF) continue;
         run += utf8(c);
         if (++checked % 500 == 0 || c == 0x10FFFF) {
@@ -58,93 +48,69 @@ TEST(ToLowerFull, MatchesWholeTextIcuForEveryCodePoint) {
             run.clear();
         }
     }
+    // Ill-formed bytes pass through unchanged around lower-cased text.
+    EXPECT_EQ(toLowerFull("\xF0\x9F\u00C0\xFF" "B"), "\xF0\x9F\u00E0\xFF" "b");
+    EXPECT_EQ(toLowerFull("\xFFΣ"), "\xFFσ");
 }
 
-TEST(Graphemes, CountsUserPerceivedCharacters) {
-    struct Case {
-        std::string text;
-        size_t count;
-    } cases[] = {
-        {"", 0},          {"abc", 3},         {"a\r\nb", 3},      {"\r\n\r\n", 2}, {"\n\r", 2},
-        {"中文", 2},      {"e\u0301", 1},     {"🇨🇳🇺🇸", 2},       {"👍🏽", 1},       {"👨‍👩‍👧", 1},
-        {"a\u0308\u0301b", 2}, {"한국어", 3},
+TEST(Graphemes, CountsBoundsAndPrefixesUserPerceivedCharacters) {
+    const std::pair<std::string, size_t> cases[] = {
+        {"", 0},     {"abc", 3},     {"a\r\nb", 3},     {"\n\r", 2},    {"中文", 2},
+        {"e\u0301", 1}, {"🇨🇳🇺🇸", 2}, {"👍🏽", 1}, {"👨‍👩‍👧", 1}, {"한국어", 3},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(graphemeCount(c.text), c.count) << c.text;
-        auto bounds = graphemeBoundaries(c.text);
-        ASSERT_EQ(bounds.size(), c.count + 1) << c.text;
-        EXPECT_EQ(bounds.front(), 0u);
-        EXPECT_EQ(bounds.back(), c.text.size());
+    for (const auto& [text, count] : cases) {
+        EXPECT_EQ(graphemeCount(text), count) << text;
+        auto bounds = graphemeBoundaries(text);
+        ASSERT_EQ(bounds.size(), count + 1) << text;
+        EXPECT_EQ(bounds.back(), text.size());
     }
     EXPECT_EQ(graphemeBoundaries("a👍🏽b"), (std::vector<size_t>{0, 1, 9, 10}));
-    EXPECT_EQ(graphemeBoundaries("a\r\nb"), (std::vector<size_t>{0, 1, 3, 4}));
-}
-
-TEST(Graphemes, PrefixNeverSplitsACharacter) {
-    EXPECT_EQ(graphemePrefix("👍🏽ab", 1), "👍🏽");
     EXPECT_EQ(graphemePrefix("🇨🇳🇺🇸x", 1), "🇨🇳");
     EXPECT_EQ(graphemePrefix("ab\r\ncd", 3), "ab\r\n");
     EXPECT_EQ(graphemePrefix("abc", 5), "abc");
     EXPECT_EQ(graphemePrefix("中文", 0), "");
-    EXPECT_EQ(graphemePrefix("e\u0301f", 1), "e\u0301");
 }
 
 TEST(Utf8, ValidityAndMaximalSubpartRepair) {
     const std::string r = "\xEF\xBF\xBD";
-    struct Case {
-        std::string bytes;
-        std::string repaired;
-    } cases[] = {
-        {"plain", "plain"},
+    const std::pair<std::string, std::string> cases[] = {
         {"中文 ✓ 👍", "中文 ✓ 👍"},
         {"a\xFF" "b", "a" + r + "b"},
-        {"\xC0\xAF", r + r},                       // overlong "/"
-        {"\xED\xA0\x80", r + r + r},               // a surrogate
-        {"\xF0\x9F\x98", r},                       // truncated emoji: one subpart
-        {"\xF4\x90\x80\x80", r + r + r + r},       // past U+10FFFF
-        {"\xE4\xB8" "x", r + "x"},
+        {"\xC0\xAF", r + r},                  // overlong "/"
+        {"\xED\xA0\x80", r + r + r},          // a surrogate
+        {"\xF0\x9F\x98", r},                  // truncated emoji: one subpart
+        {"\xF4\x90\x80\x80", r + r + r + r},  // past U+10FFFF
         {std::string("nul\0ok", 6), std::string("nul\0ok", 6)},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(isValidUtf8(c.bytes), c.bytes == c.repaired) << c.repaired;
-        EXPECT_EQ(decodeLossy(c.bytes), c.repaired);
-        EXPECT_TRUE(isValidUtf8(decodeLossy(c.bytes)));
+    for (const auto& [bytes, repaired] : cases) {
+        EXPECT_EQ(isValidUtf8(bytes), bytes == repaired) << repaired;
+        EXPECT_EQ(decodeLossy(bytes), repaired);
     }
 }
 
 TEST(Nfc, ComposesCanonically) {
     EXPECT_EQ(nfc("e\u0301"), "\u00E9");
-    EXPECT_EQ(nfc("A\u030A"), "\u00C5");
     EXPECT_EQ(nfc("\u212B"), "\u00C5");  // Ångström sign is a singleton
-    EXPECT_EQ(nfc("plain ascii"), "plain ascii");
     EXPECT_EQ(nfc("한"), "한");
 }
 
-TEST(Trim, RemovesUnicodeWhiteSpaceAndLineBreaksOnly) {
-    EXPECT_EQ(trimWhitespace(" \t\r\n\u3000abc def\u00A0\u2028\u0085 "), "abc def");
+TEST(Trim, RemovesUnicodeWhiteSpaceOnly) {
     EXPECT_EQ(trimWhitespace("\u200Bx\u200B"), "\u200Bx\u200B");  // zero-width space is not white space
     EXPECT_EQ(trimWhitespace(" \n "), "");
-    EXPECT_EQ(trimWhitespace(""), "");
-    EXPECT_EQ(trimWhitespace("中文"), "中文");
     EXPECT_EQ(trimWhitespace("\xFF "), "\xFF");
-    EXPECT_EQ(trimWhitespace(" \x80"), "\x80");
-    // Every White_Space code point is trimmed from both ends.
     for (UChar32 c = 0; c <= 0x3000; ++c) {
         if (!u_isUWhiteSpace(c)) continue;
-        EXPECT_EQ(trimWhitespace(utf8(c) + "x" + utf8(c)), "x") << std::hex << c;
+        EXPECT_EQ(trimWhitespace(utf8(c) + "x y" + utf8(c)), "x y") << std::hex << c;
     }
 }
 
 TEST(DayShape, AsciiDigitsInTheExactPattern) {
-    struct Case {
-        std::string text;
-        bool day;
-    } cases[] = {
-        {"2025-03-02", true},   {"0000-99-99", true},   {"2025-3-02", false},  {"2025-03-2", false},
-        {"2025-03-02\n", false}, {" 2025-03-02", false}, {"2025/03/02", false}, {"２０２５-03-02", false},
-        {"2025-03-0a", false},  {"", false},            {"drafts", false},     {"2025-03-021", false},
+    const std::pair<std::string, bool> cases[] = {
+        {"2025-03-02", true},    {"0000-99-99", true},    {"2025-3-02", false},  {"2025-03-2", false},
+        {"2025-03-02\n", false}, {" 2025-03-02", false},  {"2025/03/02", false}, {"２０２５-03-02", false},
+        {"2025-03-0a", false},   {"", false},             {"2025-03-021", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(isDayShape(c.text), c.day) << c.text;
+    for (const auto& [text, day] : cases) EXPECT_EQ(isDayShape(text), day) << text;
 }
 
 }  // namespace

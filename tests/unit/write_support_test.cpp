@@ -29,29 +29,19 @@ TEST(WriteUnderFreshId, DrawsAgainRatherThanReplaceAnExistingFile) {
     EXPECT_EQ(dir.read("day/A.memo.txt"), "someone else's entry");
 }
 
+// The counter says where to start looking: a summary copy follows its minutes copy's name.
 TEST(WriteArchiveCopy, TakesTheFirstFreeNameFromTheGivenCounter) {
     test::TempDir dir;
     const std::string stamped = dir.at("h/X/2025-03-02T081500Z.min.md");
-    struct Step {
-        unsigned from;
-        std::string name;
-        unsigned counter;
-    };
-    const Step steps[] = {
-        {1, "2025-03-02T081500Z.min.md", 1},
-        {1, "2025-03-02T081500Z-2.min.md", 2},  // plain name taken
-        {5, "2025-03-02T081500Z-5.min.md", 5},  // a summary copy following its minutes copy
-        {3, "2025-03-02T081500Z-3.min.md", 3},
-        {3, "2025-03-02T081500Z-4.min.md", 4},
-        {4, "2025-03-02T081500Z-6.min.md", 6},
-    };
+    const std::pair<unsigned, unsigned> steps[] = {{1, 1}, {1, 2}, {5, 5}, {3, 3}, {3, 4}, {4, 6}};  // from, taken
     int n = 0;
-    for (const auto& step : steps) {
+    for (const auto& [from, taken] : steps) {
         std::string data = "copy " + std::to_string(++n) + " \xff raw";
-        ArchiveCopy copy = writeArchiveCopy(data, stamped, ".min.md", step.from);
-        EXPECT_EQ(copy.path, dir.at("h/X/" + step.name));
-        EXPECT_EQ(copy.counter, step.counter);
-        EXPECT_EQ(dir.read("h/X/" + step.name), data);
+        std::string name = "2025-03-02T081500Z" + (taken == 1 ? std::string() : "-" + std::to_string(taken)) + ".min.md";
+        ArchiveCopy copy = writeArchiveCopy(data, stamped, ".min.md", from);
+        EXPECT_EQ(copy.path, dir.at("h/X/" + name));
+        EXPECT_EQ(copy.counter, taken);
+        EXPECT_EQ(dir.read("h/X/" + name), data);
     }
     EXPECT_EQ(dir.list("h/X").size(), 6u);
 }

@@ -19,18 +19,6 @@ namespace {
 
 std::string errorText(int err) { return std::strerror(err); }
 
-std::string parentOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string lastComponent(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 bool writeAll(int fd, std::string_view data) {
     const char* p = data.data();
     size_t left = data.size();
@@ -96,6 +84,18 @@ std::optional<std::string> writeTemp(const std::string& path, std::string_view d
 }
 
 }  // namespace
+
+std::string parentOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string lastComponent(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 bool exists(const std::string& path) {
     struct stat st;

@@ -10,6 +10,11 @@
 
 namespace qs::platform {
 
+// The folder holding `path` ("." for a bare name, "/" at the root) and its
+// last component.
+std::string parentOf(const std::string& path);
+std::string lastComponent(const std::string& path);
+
 // True when any entry (file, folder, dangling links excluded) exists at `path`.
 bool exists(const std::string& path);
 

@@ -10,23 +10,13 @@
 namespace qs::VaultIO {
 namespace {
 
-std::string folderOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Where iCloud keeps a file it has not downloaded.
-std::string placeholderOf(const std::string& path) { return folderOf(path) + "/." + nameOf(path) + ".icloud"; }
+std::string placeholderOf(const std::string& path) {
+    return platform::parentOf(path) + "/." + platform::lastComponent(path) + ".icloud";
+}
 
 void createFolderOf(const std::string& path) {
-    if (auto err = platform::createDirectories(folderOf(path))) throw WriteError::createDirectoryFailed(*err);
+    if (auto err = platform::createDirectories(platform::parentOf(path))) throw WriteError::createDirectoryFailed(*err);
 }
 
 }  // namespace
@@ -50,12 +40,12 @@ DownloadWait& downloadWait() {
 bool exists(const std::string& path) { return platform::exists(path); }
 
 bool existsInAnyForm(const std::string& path) {
-    return exists(path) || (!nameOf(path).empty() && platform::exists(placeholderOf(path)));
+    return exists(path) || (!platform::lastComponent(path).empty() && platform::exists(placeholderOf(path)));
 }
 
 bool ensureDownloaded(const std::string& path) {
     if (platform::exists(path)) return true;
-    const std::string name = nameOf(path);
+    const std::string name = platform::lastComponent(path);
     if (name.empty() || !platform::exists(placeholderOf(path))) return false;
     logStderr("iCloud 占位符,触发下载: " + name);
     platform::requestCloudDownload(path);

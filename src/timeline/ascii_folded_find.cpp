@@ -3,6 +3,7 @@
 #include "timeline/ascii_folded_find.hpp"
 
 #include <algorithm>  // std::any_of
+#include <bit>        // std::bit_cast
 #include <cstring>    // std::memcpy
 
 namespace qs {
@@ -19,8 +20,9 @@ Block load(const char* p) {
 }
 
 Block splat(unsigned char c) {
-    Block b = {};
-    return b + c;
+    Block b;
+    for (size_t i = 0; i < kBlock; ++i) b[i] = c;
+    return b;
 }
 
 bool anySet(Block b, unsigned char bits) {
@@ -73,7 +75,8 @@ bool AsciiFoldedFinder::foundIn(std::string_view text, bool* nonAscii) const {
             Block a = load(t + at);
             Block b = load(t + at + n - 1);
             seen |= a | b;
-            return reinterpret_cast<Block>(((a | firstFold) == first) & ((b | lastFold) == last));
+            // A comparison gives a vector of signed lanes, all bits set where equal.
+            return std::bit_cast<Block>(((a | firstFold) == first) & ((b | lastFold) == last));
         };
         auto confirm = [&](size_t at, Block hit) {
             for (size_t j = 0; j < kBlock; ++j) {

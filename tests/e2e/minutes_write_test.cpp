@@ -202,7 +202,7 @@ TEST(MinutesWriteConcurrency, TwoServersLoseNoVersion) {
     const std::string dir = "memories/timeline/insights/2025-03-02/";
     vault.write(dir + "HOT.min.md", "m-initial");
     vault.write(dir + "HOT.sum.txt", "s-initial");
-    constexpr int kCalls = 50;
+    constexpr int kCalls = 100;  // per server, as fast as each can go
     // Bulky minutes, so a torn or interleaved write would show.
     auto text = [](char kind, int p, int i) {
         return std::string(1, kind) + "-" + std::to_string(p) + "-" + std::to_string(i) + std::string(kind == 'm' ? 8192 : 0, 'x');

@@ -40,8 +40,11 @@ unsigned char foldBit(unsigned char queryByte) { return isLowerLetter(queryByte)
 
 unsigned char lowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
 
-bool highBitIn(const char* begin, const char* end) {
-    return std::any_of(begin, end, [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+bool anyIn(const char* begin, const char* end, AsciiFoldedFinder::ByteRange range) {
+    return std::any_of(begin, end, [range](char c) {
+        auto byte = static_cast<unsigned char>(c);
+        return byte >= range.low && byte <= range.high;
+    });
 }
 
 }  // namespace
@@ -55,11 +58,11 @@ bool AsciiFoldedFinder::matchesAt(const char* start) const {
     return true;
 }
 
-bool AsciiFoldedFinder::foundIn(std::string_view text, bool* nonAscii) const {
+bool AsciiFoldedFinder::foundIn(std::string_view text, const ByteRange* watched, bool* watchedSeen) const {
     const size_t n = query_.size();
     const char* t = text.data();
     if (text.size() < n) {
-        if (nonAscii) *nonAscii = highBitIn(t, t + text.size());
+        if (watched) *watchedSeen = anyIn(t, t + text.size(), *watched);
         return false;
     }
     const size_t starts = text.size() - n + 1;
@@ -68,13 +71,17 @@ bool AsciiFoldedFinder::foundIn(std::string_view text, bool* nonAscii) const {
         const auto qn = static_cast<unsigned char>(query_.back());
         const Block first = splat(q0), firstFold = splat(foldBit(q0));
         const Block last = splat(qn), lastFold = splat(foldBit(qn));
+        // A byte is in the watched range when its distance above `low`, as
+        // an unsigned byte, is at most the range's width.
+        const Block low = splat(watched ? watched->low : 0);
+        const Block width = splat(watched ? static_cast<unsigned char>(watched->high - watched->low) : 0);
         Block seen = {};
         size_t i = 0;
         // Marks the starts in the block at `at` whose first and last bytes match.
         auto candidates = [&](size_t at) {
             Block a = load(t + at);
             Block b = load(t + at + n - 1);
-            seen |= a | b;
+            if (watched) seen |= std::bit_cast<Block>(((a - low) <= width) | ((b - low) <= width));
             // A comparison gives a vector of signed lanes, all bits set where equal.
             return std::bit_cast<Block>(((a | firstFold) == first) & ((b | lastFold) == last));
         };
@@ -107,13 +114,13 @@ bool AsciiFoldedFinder::foundIn(std::string_view text, bool* nonAscii) const {
         }
         // The loads covered the text but for the bytes between the last start
         // and the query's length, which only a long query leaves.
-        if (nonAscii) *nonAscii = anySet(seen, 0x80) || (n - 1 > starts && highBitIn(t + starts, t + n - 1));
+        if (watched) *watchedSeen = anySet(seen, 0xFF) || (n - 1 > starts && anyIn(t + starts, t + n - 1, *watched));
         return false;
     }
     for (size_t i = 0; i < starts; ++i) {
         if (lowerAscii(static_cast<unsigned char>(t[i])) == q0 && matchesAt(t + i)) return true;
     }
-    if (nonAscii) *nonAscii = highBitIn(t, t + text.size());
+    if (watched) *watchedSeen = anyIn(t, t + text.size(), *watched);
     return false;
 }
 

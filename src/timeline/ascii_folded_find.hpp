@@ -15,12 +15,22 @@ public:
     // (the lowered text holds none, so such a query is found nowhere).
     explicit AsciiFoldedFinder(std::string_view query);
 
-    // True when the text, A-Z lowered, contains the query. When it returns
-    // false and `nonAscii` is given, that tells whether the text holds any
-    // byte above 0x7F.
-    bool foundIn(std::string_view text, bool* nonAscii = nullptr) const;
+    // Bytes from `low` to `high`, both included.
+    struct ByteRange {
+        unsigned char low;
+        unsigned char high;
+    };
+
+    // True when the text, A-Z lowered, contains the query.
+    bool foundIn(std::string_view text) const { return foundIn(text, nullptr, nullptr); }
+    // The same; when it returns false, `watchedSeen` tells whether the text
+    // holds any byte in `watched`, learnt in the same pass.
+    bool foundIn(std::string_view text, ByteRange watched, bool& watchedSeen) const {
+        return foundIn(text, &watched, &watchedSeen);
+    }
 
 private:
+    bool foundIn(std::string_view text, const ByteRange* watched, bool* watchedSeen) const;
     bool matchesAt(const char* start) const;
 
     std::string_view query_;

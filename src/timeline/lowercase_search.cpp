@@ -15,7 +15,7 @@
 #include <unicode/utf16.h>    // U16_APPEND_UNSAFE, U16_NEXT
 #include <unicode/utf8.h>     // U8_NEXT, U8_APPEND_UNSAFE
 
-#include <algorithm>  // std::any_of, std::find
+#include <algorithm>  // std::any_of, std::find, std::min, std::max
 #include <climits>    // INT32_MAX
 
 #include "text/unicode.hpp"
@@ -109,6 +109,14 @@ LowercaseNeedle::LowercaseNeedle(std::string_view lowerQuery) : query_(lowerQuer
         }
     }
     manyRelevant_ = relevant_.size() > 8;
+    if (!relevant_.empty()) {
+        relevantLeads_ = {0xFF, 0x00};
+        for (const std::string& form : relevant_) {
+            auto lead = static_cast<unsigned char>(form.front());
+            relevantLeads_.low = std::min(relevantLeads_.low, lead);
+            relevantLeads_.high = std::max(relevantLeads_.high, lead);
+        }
+    }
 }
 
 bool LowercaseNeedle::mayGainAHitByLowerCasing(std::string_view text) const {
@@ -127,10 +135,11 @@ bool LowercaseNeedle::foundIn(std::string_view text) const {
     // Without characters that could lower-case into the query's, lowering
     // the ASCII letters is all lowering can change.
     if (relevant_.empty()) return ascii_.foundIn(text);
-    bool nonAscii = false;
-    if (ascii_.foundIn(text, &nonAscii)) return true;
-    // Pure ASCII text lower-cases exactly as the finder folded it.
-    if (!nonAscii || !mayGainAHitByLowerCasing(text)) return false;
+    // A text without the first byte of any such character is settled by the
+    // same pass.
+    bool maybeRelevant = false;
+    if (ascii_.foundIn(text, relevantLeads_, maybeRelevant)) return true;
+    if (!maybeRelevant || !mayGainAHitByLowerCasing(text)) return false;
     return text::toLowerFull(text).find(query_) != std::string::npos;
 }
 

@@ -31,6 +31,9 @@ private:
     // lower-cased text hold the query where the ASCII-lower-cased one does not.
     std::vector<std::string> relevant_;
     bool manyRelevant_ = false;  // then a set lookup beats one find per form
+    // The range of the first bytes of those forms: a text holding none of
+    // them cannot hold any of the forms.
+    AsciiFoldedFinder::ByteRange relevantLeads_{0x80, 0xFF};
 };
 
 }  // namespace qs

@@ -114,21 +114,35 @@ std::optional<BenchTargets> ensureVault(const Options& o, std::size_t entries, f
     return targets;
 }
 
-template <typename Run>
-std::optional<double> floorMedian(const Options& o, int repeat, Run run, std::vector<std::string>& problems) {
-    try {
-        std::vector<double> samples;
-        for (int i = 0; i < o.warmup + repeat; ++i) {
-            auto start = Clock::now();
-            run();
-            if (i >= o.warmup) samples.push_back(msSince(start));
+// Floor samples taken all through a vault's run, a few before each tool is
+// measured: on a shared machine the speed drifts, and a floor measured only
+// at the start would tilt every ratio after it.
+class FloorSamples {
+public:
+    // `count` timed walks, after `warmup` untimed ones.
+    template <typename Run>
+    void take(int warmup, int count, Run run, std::vector<std::string>& problems) {
+        if (failed_) return;
+        try {
+            for (int i = 0; i < warmup + count; ++i) {
+                auto start = Clock::now();
+                run();
+                if (i >= warmup) samples_.push_back(msSince(start));
+            }
+        } catch (const std::exception& e) {
+            failed_ = true;
+            problems.push_back(std::string("floor: ") + e.what());
         }
-        return summarize(samples).median;
-    } catch (const std::exception& e) {
-        problems.push_back(std::string("floor: ") + e.what());
-        return std::nullopt;
     }
-}
+    std::optional<double> median() const {
+        if (failed_ || samples_.empty()) return std::nullopt;
+        return summarize(samples_).median;
+    }
+
+private:
+    std::vector<double> samples_;
+    bool failed_ = false;
+};
 
 // True for failures after which the server can no longer be trusted.
 bool serverBroken(const std::string& error) {
@@ -156,10 +170,13 @@ SizeReport measureSize(const Options& o, std::size_t entries, const std::vector<
 
     FloorReader reader;
     std::size_t walked = 0;
-    row.floorMs = floorMedian(o, repeat, [&] { walked = reader.walkDashboard(index); }, row.problems);
-    if (row.floorMs && walked != entries) row.problems.push_back("floor walked " + std::to_string(walked) + " items");
-    row.vocabFloorMs = floorMedian(o, repeat, [&] { reader.walkEverything(vocab); }, row.problems);
-    progress(std::to_string(entries) + " entries: floor " + (row.floorMs ? formatMs(*row.floorMs) : "error") + " ms");
+    FloorSamples indexFloor, vocabFloor;
+    auto walkIndex = [&] { walked = reader.walkDashboard(index); };
+    auto walkVocab = [&] { reader.walkEverything(vocab); };
+    // A first share of the samples before any tool runs.
+    indexFloor.take(o.warmup, (repeat + 2) / 3, walkIndex, row.problems);
+    if (indexFloor.median() && walked != entries) row.problems.push_back("floor walked " + std::to_string(walked) + " items");
+    progress(std::to_string(entries) + " entries: floor " + (indexFloor.median() ? formatMs(*indexFloor.median()) : "error") + " ms");
 
     const std::string log = (fs::path(o.cache) / ("server-" + std::to_string(entries) + ".log")).string();
     fs::remove(log);
@@ -187,6 +204,9 @@ SizeReport measureSize(const Options& o, std::size_t entries, const std::vector<
                 continue;
             }
         }
+        // The floor this tool is compared with, sampled right before it.
+        if (toolCall.floor == FloorKind::vocabulary) vocabFloor.take(o.warmup, repeat, walkVocab, row.problems);
+        if (toolCall.floor == FloorKind::dashboard) indexFloor.take(0, (repeat + 2) / 3, walkIndex, row.problems);
         CallResult result = measureCall(*driver, toolCall, o.warmup, repeat);
         notePeak();
         progress(std::to_string(entries) + " entries: " + toolCall.label + " " +
@@ -201,6 +221,8 @@ SizeReport measureSize(const Options& o, std::size_t entries, const std::vector<
     notePeak();
     driver.reset();
     child.reset();
+    row.floorMs = indexFloor.median();
+    row.vocabFloorMs = vocabFloor.median();
     if (peakKb > 0) row.peakRssMB = static_cast<double>(peakKb) / 1024;
 
     std::vector<double> spawn;
@@ -236,7 +258,8 @@ int main(int argc, char** argv) {
 
     std::printf("%s\n", markdownTable(labels, rows).c_str());
     std::printf("Cells: median / p95 ms of %s timed calls after %d warm-up calls (ratio = median ÷ floor). "
-                "Floor: Dashboard.json read into a reused buffer and walked once with simdjson on-demand; "
+                "Floor: Dashboard.json read into a reused buffer and walked once with simdjson on-demand, "
+                "its median over samples taken before each tool all through the run; "
                 "vocab_list's floor is the same for vocabulary.json. MiB throughout.\n",
                 options.repeat ? std::to_string(options.repeat).c_str() : "15 (5 above 200,000 entries)", options.warmup);
     std::string notes = reportNotes(labels, rows);

@@ -2,7 +2,7 @@
 // a-z by one OR, then a byte-by-byte check of the rare candidates.
 #include "timeline/ascii_folded_find.hpp"
 
-#include <algorithm>  // std::any_of
+#include <algorithm>  // std::any_of, std::min
 #include <bit>        // std::bit_cast
 #include <cstring>    // std::memcpy
 
@@ -49,7 +49,17 @@ bool anyIn(const char* begin, const char* end, AsciiFoldedFinder::ByteRange rang
 
 }  // namespace
 
-AsciiFoldedFinder::AsciiFoldedFinder(std::string_view query) : query_(query) {}
+AsciiFoldedFinder::AsciiFoldedFinder(std::string_view query) : query_(query) {
+    // The lead byte of a Chinese character is one of a handful shared by most
+    // of a Chinese text, so it lets nearly every block through; the last byte
+    // of the character varies like its last six bits. Filter on that instead.
+    auto lead = static_cast<unsigned char>(query.front());
+    if (lead >= 0x80 && query.size() >= 2) {
+        size_t end = 1;
+        while (end < query.size() && (static_cast<unsigned char>(query[end]) & 0xC0) == 0x80) ++end;
+        anchor_ = std::min(end - 1, query.size() - 2);
+    }
+}
 
 bool AsciiFoldedFinder::matchesAt(const char* start) const {
     for (size_t k = 0; k < query_.size(); ++k) {
@@ -68,8 +78,11 @@ bool AsciiFoldedFinder::foundIn(std::string_view text, const ByteRange* watched,
     const size_t starts = text.size() - n + 1;
     const auto q0 = static_cast<unsigned char>(query_.front());
     if (starts >= kBlock) {
+        // Watching needs the first loads to start at the text's first byte.
+        const size_t p = watched ? 0 : anchor_;
+        const auto qp = static_cast<unsigned char>(query_[p]);
         const auto qn = static_cast<unsigned char>(query_.back());
-        const Block first = splat(q0), firstFold = splat(foldBit(q0));
+        const Block first = splat(qp), firstFold = splat(foldBit(qp));
         const Block last = splat(qn), lastFold = splat(foldBit(qn));
         // A byte is in the watched range when its distance above `low`, as
         // an unsigned byte, is at most the range's width.
@@ -77,9 +90,9 @@ bool AsciiFoldedFinder::foundIn(std::string_view text, const ByteRange* watched,
         const Block width = splat(watched ? static_cast<unsigned char>(watched->high - watched->low) : 0);
         Block seen = {};
         size_t i = 0;
-        // Marks the starts in the block at `at` whose first and last bytes match.
+        // Marks the starts in the block at `at` whose anchor and last bytes match.
         auto candidates = [&](size_t at) {
-            Block a = load(t + at);
+            Block a = load(t + at + p);
             Block b = load(t + at + n - 1);
             if (watched) seen |= std::bit_cast<Block>(((a - low) <= width) | ((b - low) <= width));
             // A comparison gives a vector of signed lanes, all bits set where equal.

@@ -34,6 +34,7 @@ private:
     bool matchesAt(const char* start) const;
 
     std::string_view query_;
+    size_t anchor_ = 0;  // the query byte tested with the last one, before it
 };
 
 }  // namespace qs

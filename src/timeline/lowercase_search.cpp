@@ -6,7 +6,7 @@
 // A hit in the ASCII-lowered text is a hit in the fully lowered one (the
 // query's own characters are lower-case already and stay as they are); a hit
 // only the full form has must overlap the lower-case form of such a
-// character, which then shares a character with the query. So most texts
+// character, and agree with it where they overlap. So most texts
 // are settled by one pass without ICU and without a lowered copy.
 #include "timeline/lowercase_search.hpp"
 
@@ -17,6 +17,7 @@
 
 #include <algorithm>  // std::any_of, std::find, std::min, std::max
 #include <climits>    // INT32_MAX
+#include <cstddef>    // std::ptrdiff_t
 
 #include "text/unicode.hpp"
 
@@ -25,7 +26,9 @@ namespace {
 
 struct Mapping {
     UChar32 character;
-    std::vector<UChar32> lower;  // its full lower-case form
+    // Its full lower-case forms: lower-casing looks at the neighbours (a
+    // capital sigma ending a word becomes a final sigma), so there may be two.
+    std::vector<std::vector<UChar32>> forms;
 };
 
 // Every non-ASCII character that lower-casing changes, with what it becomes;
@@ -40,16 +43,14 @@ struct CaseData {
         changingSet.freeze();
         for (int32_t r = 0; r < changingSet.getRangeCount(); ++r) {
             for (UChar32 c = changingSet.getRangeStart(r); c <= changingSet.getRangeEnd(r); ++c) {
-                changing.push_back({c, lowerOf(c)});
+                changing.push_back({c, formsOf(c)});
             }
         }
     }
 
-    // Everything the character can become: lower-casing looks at its
-    // neighbours (a capital sigma ending a word becomes a final sigma), so it
-    // is lowered alone and between cased letters, and the letters cut off.
-    static std::vector<UChar32> lowerOf(UChar32 c) {
-        std::vector<UChar32> out;
+    // The character lowered alone and between cased letters, the letters cut off.
+    static std::vector<std::vector<UChar32>> formsOf(UChar32 c) {
+        std::vector<std::vector<UChar32>> forms;
         for (bool before : {false, true}) {
             for (bool after : {false, true}) {
                 UChar source[6];
@@ -61,16 +62,36 @@ struct CaseData {
                 UErrorCode status = U_ZERO_ERROR;
                 int32_t n = u_strToLower(lowered, 24, source, length, "", &status);
                 if (U_FAILURE(status)) continue;
+                std::vector<UChar32> form;
                 for (int32_t i = before ? 1 : 0; i < n - (after ? 1 : 0);) {
                     UChar32 d;
                     U16_NEXT(lowered, i, n, d);
-                    out.push_back(d);
+                    form.push_back(d);
                 }
+                if (std::find(forms.begin(), forms.end(), form) == forms.end()) forms.push_back(std::move(form));
             }
         }
-        return out;
+        return forms;
     }
 };
+
+// Whether a hit of `query` in a lowered text can overlap `form` there: some
+// placement of the one against the other where they share at least one
+// character and agree on every character they share. A form that only shares
+// characters with the query out of place (the "i" of "i̇" in "zephyrine",
+// followed there by "n" rather than the dot) cannot make a hit.
+bool canOverlap(const std::vector<UChar32>& form, const std::vector<UChar32>& query) {
+    const auto f = static_cast<std::ptrdiff_t>(form.size());
+    const auto q = static_cast<std::ptrdiff_t>(query.size());
+    // `shift` is where the form starts, counted in the query's characters.
+    for (std::ptrdiff_t shift = 1 - f; shift < q; ++shift) {
+        std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, shift), to = std::min(q, shift + f);
+        bool agree = true;
+        for (std::ptrdiff_t k = from; k < to && agree; ++k) agree = query[static_cast<size_t>(k)] == form[static_cast<size_t>(k - shift)];
+        if (agree) return true;
+    }
+    return false;
+}
 
 const CaseData& caseData() {
     static const CaseData data;
@@ -100,11 +121,9 @@ std::string utf8Of(UChar32 c) {
 LowercaseNeedle::LowercaseNeedle(std::string_view lowerQuery) : query_(lowerQuery), ascii_(lowerQuery) {
     upperAscii_ = std::any_of(lowerQuery.begin(), lowerQuery.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
     std::vector<UChar32> queryCharacters = codePoints(lowerQuery);
-    auto inQuery = [&](UChar32 c) {
-        return std::find(queryCharacters.begin(), queryCharacters.end(), c) != queryCharacters.end();
-    };
     for (const Mapping& mapping : caseData().changing) {
-        if (std::any_of(mapping.lower.begin(), mapping.lower.end(), inQuery)) {
+        if (std::any_of(mapping.forms.begin(), mapping.forms.end(),
+                        [&](const std::vector<UChar32>& form) { return canOverlap(form, queryCharacters); })) {
             relevant_.push_back(utf8Of(mapping.character));
         }
     }

@@ -26,8 +26,8 @@ private:
     std::string_view query_;
     AsciiFoldedFinder ascii_;  // the query in the ASCII-lowered text
     bool upperAscii_ = false;  // a query holding A-Z is in no lower-cased text
-    // The UTF-8 forms of the non-ASCII characters whose lower-case form
-    // shares a character with the query: only they can make the fully
+    // The UTF-8 forms of the non-ASCII characters whose lower-case form can
+    // overlap a hit of the query: only they can make the fully
     // lower-cased text hold the query where the ASCII-lower-cased one does not.
     std::vector<std::string> relevant_;
     bool manyRelevant_ = false;  // then a set lookup beats one find per form

@@ -43,7 +43,8 @@ std::string randomText(std::mt19937& random, size_t length) {
 TEST(AsciiFoldedFinder, AgreesWithSearchingTheLoweredText) {
     std::mt19937 random(7);
     const std::vector<std::string> queries = {"a", "ab", "aba", "zab", "b a", "abzab", "é", "会a", "@", "[ab", "ab{",
-                                              std::string(40, 'a')};
+                                              std::string(40, 'a'), "会", "会会", "é会", "会ab", "İb会",
+                                              "会会会会会会会会会会会会会会"};
     // Ranges that catch the text's bytes now and then, at any place.
     const std::vector<AsciiFoldedFinder::ByteRange> watched = {{0x80, 0xFF}, {0xC3, 0xC4}, {'@', '@'}, {'\n', ' '}};
     for (int round = 0; round < 4000; ++round) {

@@ -7,21 +7,25 @@
 
 namespace qs {
 
-void logStderr(std::string_view message) {
-    std::string record;
-    record.reserve(message.size() + 20);
-    record.append("[quillstack-mcp] ").append(message).push_back('\n');
-    const char* data = record.data();
-    size_t left = record.size();
+void writeStderr(std::string_view bytes) {
+    const char* data = bytes.data();
+    size_t left = bytes.size();
     while (left > 0) {
         ssize_t n = ::write(2, data, left);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return;  // nowhere left to report a failing log
+            return;  // nowhere left to report a failing write
         }
         data += n;
         left -= static_cast<size_t>(n);
     }
+}
+
+void logStderr(std::string_view message) {
+    std::string record;
+    record.reserve(message.size() + 20);
+    record.append("[quillstack-mcp] ").append(message).push_back('\n');
+    writeStderr(record);
 }
 
 }  // namespace qs

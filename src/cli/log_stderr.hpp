@@ -9,4 +9,8 @@ namespace qs {
 // A multi-line message is written unchanged (only its first line is prefixed).
 void logStderr(std::string_view message);
 
+// Writes the bytes to standard error as they are, without the prefix, for
+// the few lines whose exact form is fixed elsewhere.
+void writeStderr(std::string_view bytes);
+
 }  // namespace qs

@@ -33,10 +33,10 @@ Json textArray(FeedItem::TextList list) {
 }  // namespace
 
 Json minutes(const RPCRequest& request, const Vault& vault) {
-    std::string id = requireEntryId(request);
-    DashboardIndex index = DashboardIndex::load(vault);
-    const FeedItem* item = index.item(id);
-    VaultFiles files = VaultFiles::locate(vault, id, item ? std::string(item->day) : std::string());
+    NamedEntry entry = locateNamedEntry(request, vault);
+    const std::string& id = entry.id;
+    const FeedItem* item = entry.item;
+    const VaultFiles& files = entry.files;
 
     std::string minutesPath = files.insightsFile(".min.md");
     std::string summaryPath = files.insightsFile(".sum.txt");

@@ -41,10 +41,9 @@ std::optional<Transcript> readTranscript(const VaultFiles& files) {
 }  // namespace
 
 Json transcript(const RPCRequest& request, const Vault& vault) {
-    std::string id = requireEntryId(request);
-    DashboardIndex index = DashboardIndex::load(vault);
-    const FeedItem* item = index.item(id);
-    VaultFiles files = VaultFiles::locate(vault, id, item ? std::string(item->day) : std::string());
+    NamedEntry entry = locateNamedEntry(request, vault);
+    const std::string& id = entry.id;
+    const VaultFiles& files = entry.files;
 
     std::optional<Transcript> found = readTranscript(files);
     if (!found) {

@@ -3,10 +3,9 @@
 #include "vocab/vocab_book.hpp"
 
 #include <algorithm>  // std::stable_sort, std::is_sorted, std::adjacent_find
-#include <cerrno>     // errno, EINTR
-#include <unistd.h>   // write
 #include <utility>    // std::pair, std::move
 
+#include "cli/log_stderr.hpp"
 #include "vocab/vocab_reading.hpp"
 
 namespace qs {
@@ -102,19 +101,7 @@ std::map<std::string, VocabEntry> decode(std::string_view data) {
     return {};
 }
 
-void warnUnreadable() {
-    const char* bytes = kUnreadableWarning.data();
-    size_t left = kUnreadableWarning.size();
-    while (left > 0) {
-        ssize_t n = ::write(2, bytes, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;  // standard error is gone; there is nowhere else to warn
-        }
-        bytes += n;
-        left -= static_cast<size_t>(n);
-    }
-}
+void warnUnreadable() { writeStderr(kUnreadableWarning); }
 
 }  // namespace VocabBookCore
 

@@ -59,19 +59,25 @@ async function callTool(client, name, args = {}) {
   return { isError: result.isError, text, payload: result.isError ? undefined : JSON.parse(text) };
 }
 
+// Gives the enclosing block its own copy of the demo vault and its own
+// server: started before the block's tests, closed and removed after them.
+function serveThisBlock(receive) {
+  let started;
+  before(async () => {
+    const workspace = makeWorkspace();
+    started = { workspace, server: await startServer(workspace) };
+    receive(started);
+  });
+  after(async () => {
+    await started?.server.client.close();
+    if (started) fs.rmSync(started.workspace.root, { recursive: true, force: true });
+  });
+}
+
 describe('quillstack-mcp through the MCP SDK client', () => {
   let workspace;
   let server;
-
-  before(async () => {
-    workspace = makeWorkspace();
-    server = await startServer(workspace);
-  });
-
-  after(async () => {
-    await server?.client.close();
-    fs.rmSync(workspace.root, { recursive: true, force: true });
-  });
+  serveThisBlock((started) => ({ workspace, server } = started));
 
   test('the handshake reports the server, its capabilities and instructions', () => {
     assert.deepEqual(server.client.getServerVersion(), { name: 'quillstack', version: '0.1.0' });
@@ -113,16 +119,7 @@ describe('quillstack-mcp through the MCP SDK client', () => {
 describe('the vocabulary book and daily reports through the MCP SDK client', () => {
   let workspace;
   let server;
-
-  before(async () => {
-    workspace = makeWorkspace();
-    server = await startServer(workspace);
-  });
-
-  after(async () => {
-    await server?.client.close();
-    fs.rmSync(workspace.root, { recursive: true, force: true });
-  });
+  serveThisBlock((started) => ({ workspace, server } = started));
 
   test('vocab_list lists live words earliest due first, filtered and capped', async () => {
     const all = await callTool(server.client, 'vocab_list');
@@ -171,16 +168,7 @@ describe('the write tools through the MCP SDK client', () => {
   const insights = (ws) => path.join(ws.vault, 'memories', 'timeline', 'insights', '2025-03-05');
   let workspace;
   let server;
-
-  before(async () => {
-    workspace = makeWorkspace();
-    server = await startServer(workspace);
-  });
-
-  after(async () => {
-    await server?.client.close();
-    fs.rmSync(workspace.root, { recursive: true, force: true });
-  });
+  serveThisBlock((started) => ({ workspace, server } = started));
 
   test('minutes_write replaces minutes and summary and archives both', async () => {
     const oldMinutes = fs.readFileSync(path.join(insights(workspace), `${entry}.min.md`));
@@ -248,16 +236,7 @@ describe('the timeline read tools through the MCP SDK client', () => {
   const entry = 'CA35DAB8-DCA0-418A-A388-369CBF54A473';
   let workspace;
   let server;
-
-  before(async () => {
-    workspace = makeWorkspace();
-    server = await startServer(workspace);
-  });
-
-  after(async () => {
-    await server?.client.close();
-    fs.rmSync(workspace.root, { recursive: true, force: true });
-  });
+  serveThisBlock((started) => ({ workspace, server } = started));
 
   test('vault_search lists the latest entries and finds text whatever its case', async () => {
     const all = await callTool(server.client, 'vault_search');

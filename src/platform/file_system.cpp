@@ -102,6 +102,29 @@ bool exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
+FolderHandle::FolderHandle(const std::string& folder)
+    : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+FolderHandle::~FolderHandle() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool FolderHandle::has(const std::string& relative) const {
+    struct stat st;
+    return fd_ >= 0 && ::fstatat(fd_, relative.c_str(), &st, 0) == 0;
+}
+
 bool isDirectory(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

@@ -18,6 +18,26 @@ std::string lastComponent(const std::string& path);
 // True when any entry (file, folder, dangling links excluded) exists at `path`.
 bool exists(const std::string& path);
 
+// An open folder, for many existence tests below it: each test then
+// resolves only the names below the folder, not the whole path again.
+// Move-only; a folder that cannot be opened makes a handle that finds nothing.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    explicit FolderHandle(const std::string& folder);
+    FolderHandle(FolderHandle&& other) noexcept;
+    FolderHandle& operator=(FolderHandle&& other) noexcept;
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    ~FolderHandle();
+
+    // As exists(folder + "/" + relative).
+    bool has(const std::string& relative) const;
+
+private:
+    int fd_ = -1;
+};
+
 // True when `path` is a folder (a link to a folder counts).
 bool isDirectory(const std::string& path);
 

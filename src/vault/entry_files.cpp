@@ -45,7 +45,7 @@ std::optional<std::string> scanForDay(const EntryFolderMemo::Listing& listing, c
     if (!listing.days) return std::nullopt;
     for (const std::string& name : *listing.days) {
         for (std::string_view suffix : suffixes) {
-            if (platform::exists(joinPath(listing.folder, name + "/" + id + std::string(suffix)))) return name;
+            if (listing.handle.has(name + "/" + id + std::string(suffix))) return name;
         }
     }
     return std::nullopt;
@@ -69,6 +69,7 @@ const EntryFolderMemo::Listing& EntryFolderMemo::listing(const Vault& vault, Vau
             if (text::isDayShape(entry.name)) days.push_back(std::move(entry.name));
         }
         std::sort(days.begin(), days.end(), std::greater<>());
+        made.handle = platform::FolderHandle(made.folder);
     }
     return made;
 }

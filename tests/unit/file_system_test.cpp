@@ -8,6 +8,7 @@
 
 #include <algorithm>  // std::sort
 #include <tuple>      // std::tuple
+#include <utility>    // std::move
 
 #include "support/temp_vault.hpp"
 
@@ -35,7 +36,16 @@ TEST(FileSystem, ExistenceAndListing) {
                                                   {"dangling", false, false}, {"missing", false, false}}) {
         EXPECT_EQ(platform::exists(dir.at(name)), exists) << name;
         EXPECT_EQ(isDirectory(dir.at(name)), directory) << name;
+        // An open folder answers the same, for names below it too.
+        EXPECT_EQ(FolderHandle(dir.path()).has(name), exists) << name;
     }
+    FolderHandle moved(dir.path());
+    FolderHandle holder = std::move(moved);
+    EXPECT_TRUE(holder.has("d/inner.txt"));
+    EXPECT_TRUE(holder.has("link/inner.txt"));
+    EXPECT_FALSE(moved.has("f.txt"));
+    EXPECT_FALSE(FolderHandle(dir.at("missing")).has("f.txt"));
+    EXPECT_FALSE(FolderHandle(dir.at("f.txt")).has("f.txt"));
     auto all = listDirectory(dir.path(), false, false);
     ASSERT_TRUE(all);
     Names names;

@@ -58,6 +58,8 @@ void registerAll() {
         {"recording_list", call("recording_list", qs::Json::object())},
         {"minutes_read", call("minutes_read", {{"id", t.minutesId}})},
         {"vocab_list/query", call("vocab_list", {{"query", t.vocabQuery}})},
+        // The reading and one word's reply.
+        {"vocab_list/limit-1", call("vocab_list", {{"query", t.vocabQuery}, {"limit", 1}})},
         // The reading alone: no word holds this.
         {"vocab_list/no-match", call("vocab_list", {{"query", "qqqqq"}})},
         {"report_daily", call("report_daily", {{"date", t.reportDay}})},

@@ -1,5 +1,6 @@
-// A first-and-last-byte filter over blocks of the text, with A-Z folded into
-// a-z by one OR, then a byte-by-byte check of the rare candidates.
+// A two-byte filter over blocks of the text (the query's last byte and an
+// earlier one, usually its first), with A-Z folded into a-z by one OR, then a
+// byte-by-byte check of the rare candidates.
 #include "timeline/ascii_folded_find.hpp"
 
 #include <algorithm>  // std::any_of, std::min

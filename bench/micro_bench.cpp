@@ -1,16 +1,17 @@
 // In-process timings of the hot paths, without the pipes: each tool handled
-// by the server with its reply written to /dev/null, next to the floor walk of
-// the same file. Run on a generated vault:
-//   quillstack-micro --vault build/bench-vaults/vault-20000-20250302
+// by the server with its reply written to /dev/null, next to the floors of
+// the same files. Run on a generated vault:
+//   quillstack-micro --vault=build/bench-vaults/vault-20000-20250302
 #include <benchmark/benchmark.h>
 #include <fcntl.h>   // open
 #include <unistd.h>  // close
 
 #include <cstdio>     // std::fprintf
 #include <cstdlib>    // std::exit
-#include <memory>     // std::make_shared
 #include <cstring>    // std::strncmp
+#include <memory>     // std::make_shared
 #include <string>     // std::string
+#include <utility>    // std::move, std::pair
 #include <vector>     // std::vector
 
 #include "bench_targets.hpp"

@@ -18,6 +18,7 @@
 #include <algorithm>  // std::any_of, std::find, std::min, std::max
 #include <climits>    // INT32_MAX
 #include <cstddef>    // std::ptrdiff_t
+#include <utility>    // std::move
 
 #include "text/unicode.hpp"
 
@@ -87,7 +88,9 @@ bool canOverlap(const std::vector<UChar32>& form, const std::vector<UChar32>& qu
     for (std::ptrdiff_t shift = 1 - f; shift < q; ++shift) {
         std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, shift), to = std::min(q, shift + f);
         bool agree = true;
-        for (std::ptrdiff_t k = from; k < to && agree; ++k) agree = query[static_cast<size_t>(k)] == form[static_cast<size_t>(k - shift)];
+        for (std::ptrdiff_t k = from; k < to && agree; ++k) {
+            agree = query[static_cast<size_t>(k)] == form[static_cast<size_t>(k - shift)];
+        }
         if (agree) return true;
     }
     return false;

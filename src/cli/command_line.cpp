@@ -1,12 +1,10 @@
 // Start-up: the command line, locating the vault, then serving until input ends.
 #include "cli/command_line.hpp"
 
-#include <cerrno>       // errno, EINTR
 #include <csignal>      // std::signal, SIGPIPE
 #include <string_view>  // std::string_view
-#include <unistd.h>     // write
 
-#include "cli/log_stderr.hpp"
+#include "platform/log.hpp"
 #include "protocol/mcp_server.hpp"
 #include "vault/vault_locator.hpp"
 
@@ -24,16 +22,6 @@ constexpr std::string_view usageText =
     "这是一个 MCP server,正常情况下由 MCP host(Claude Desktop / Cursor / …)\n"
     "通过 stdio 拉起,不需要手工运行。";
 
-// Only the version line and the usage text ever reach standard output outside
-// the protocol; written unbuffered like everything else there.
-void writeStdout(std::string_view text) {
-    while (!text.empty()) {
-        ssize_t n = ::write(1, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        text.remove_prefix(static_cast<size_t>(n));
-    }
-}
 
 CommandLine failed(std::string message) {
     CommandLine line;
@@ -73,10 +61,10 @@ int runProgram(const std::vector<std::string>& arguments) {
     CommandLine line = parseCommandLine(arguments);
     switch (line.action) {
     case CommandLine::Action::version:
-        writeStdout("quillstack " + std::string(serverVersion) + "\n");
+        writeAll(1, "quillstack " + std::string(serverVersion) + "\n");
         return 0;
     case CommandLine::Action::help:
-        writeStdout(std::string(usageText) + "\n");
+        writeAll(1, std::string(usageText) + "\n");
         return 0;
     case CommandLine::Action::error:
         logStderr(line.errorMessage);

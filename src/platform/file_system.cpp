@@ -2,6 +2,8 @@
 // coordination are macOS services; here they reduce to no-ops.
 #include "platform/file_system.hpp"
 
+#include "platform/log.hpp"
+
 #include <algorithm>  // std::min, std::max
 #include <cerrno>     // errno
 #include <cstdlib>    // getenv, mkostemp
@@ -18,21 +20,6 @@ namespace qs::platform {
 namespace {
 
 std::string errorText(int err) { return std::strerror(err); }
-
-bool writeAll(int fd, std::string_view data) {
-    const char* p = data.data();
-    size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, std::min<size_t>(left, 1 << 30));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // The process umask, read once; reading it means setting it, so never again.
 mode_t processUmask() {

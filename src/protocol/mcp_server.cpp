@@ -4,11 +4,10 @@
 #include <array>   // std::array
 #include <string>  // std::string
 
-#include "cli/log_stderr.hpp"
-#include "protocol/tool_catalog.hpp"
-#include "protocol/tool_result.hpp"
-#include "protocol/tool_table.hpp"
+#include "platform/log.hpp"
 #include "protocol/transport.hpp"
+#include "tools/tool_catalog.hpp"
+#include "tools/tool_result.hpp"
 
 namespace qs {
 namespace {
@@ -82,7 +81,7 @@ Json MCPServer::dispatch(const RPCRequest& request) {
     if (method == "initialize") return initializeResult(request);
     // An explicit object: a default Json would go out as null.
     if (method == "ping") return Json::object();
-    if (method == "tools/list") return Json{{"tools", ToolCatalog::all()}};
+    if (method == "tools/list") return Json{{"tools", ToolCatalog::descriptors()}};
     if (method == "tools/call") return callTool(request);
     if (method == "resources/list") return Json{{"resources", Json::array()}};
     if (method == "prompts/list") return Json{{"prompts", Json::array()}};
@@ -105,14 +104,13 @@ Json MCPServer::initializeResult(const RPCRequest& request) const {
 Json MCPServer::callTool(const RPCRequest& request) {
     auto name = request.params.find("name");
     if (name == request.params.end() || !name->is_string()) throw RPCError(-32602, "tools/call 缺少 name");
-    auto arguments = request.params.find("arguments");
-    Json toolParams = arguments != request.params.end() && arguments->is_object() ? *arguments : Json::object();
     const std::string& toolName = name->get_ref<const std::string&>();
-    auto toolRequest = RPCRequest::fromRaw(Json{{"method", toolName}, {"params", std::move(toolParams)}, {"id", 0}});
-
-    ToolOperation operation = findTool(toolName);
-    if (!operation) throw RPCError(-32601, "没有名为 " + toolName + " 的工具");
-    return invokeTool(operation, *toolRequest, vault_);
+    const ToolDefinition* tool = ToolCatalog::find(toolName);
+    if (!tool) throw RPCError(-32601, "没有名为 " + toolName + " 的工具");
+    auto arguments = request.params.find("arguments");
+    // Anything but an object reads as no arguments.
+    static const Json noArguments = Json::object();
+    return ToolCatalog::invoke(*tool, arguments != request.params.end() ? *arguments : noArguments, tools_);
 }
 
 }  // namespace qs

@@ -5,7 +5,7 @@
 
 #include "json/json.hpp"
 #include "protocol/rpc_request.hpp"
-#include "vault/vault.hpp"
+#include "tools/tool.hpp"
 
 namespace qs {
 
@@ -15,12 +15,12 @@ inline constexpr std::string_view serverVersion = "0.1.0";
 class MCPServer {
 public:
     explicit MCPServer(Vault vault, int inFd = 0, int outFd = 1)
-        : vault_(std::move(vault)), inFd_(inFd), outFd_(outFd) {}
+        : tools_(std::move(vault)), inFd_(inFd), outFd_(outFd) {}
 
     // Serves until input ends (or output is gone), then returns.
     void run();
 
-    const Vault& vault() const { return vault_; }
+    const Vault& vault() const { return tools_.vault(); }
 
     // Exposed for unit tests; the loop is the only production caller.
     // False once the reply could not be written (the client closed output).
@@ -30,7 +30,7 @@ public:
     Json callTool(const RPCRequest& request);
 
 private:
-    Vault vault_;
+    ToolContext tools_;  // the vault and what the tools keep across calls
     int inFd_;
     int outFd_;
 };

@@ -1,11 +1,5 @@
-// Turning a raw message into a request, and the lenient argument accessors.
+// Turning a raw message into a request.
 #include "protocol/rpc_request.hpp"
-
-#include <charconv>  // std::from_chars
-#include <cmath>     // std::trunc, std::isfinite
-#include <limits>    // std::numeric_limits
-
-#include "text/unicode.hpp"
 
 namespace qs {
 namespace {
@@ -13,35 +7,6 @@ namespace {
 const Json* member(const Json& params, const std::string& key) {
     auto it = params.find(key);
     return it == params.end() ? nullptr : &*it;
-}
-
-// The integer part of a real number, held inside the 64-bit range so an
-// absurd value (1e300) saturates instead of overflowing; tools clamp anyway.
-int64_t truncateSaturating(double value) {
-    constexpr double lowest = -9223372036854775808.0;  // -2^63, exact
-    if (!std::isfinite(value)) return value < 0 ? std::numeric_limits<int64_t>::min()
-                                                : std::numeric_limits<int64_t>::max();
-    double whole = std::trunc(value);
-    if (whole < lowest) return std::numeric_limits<int64_t>::min();
-    if (whole >= -lowest) return std::numeric_limits<int64_t>::max();
-    return static_cast<int64_t>(whole);
-}
-
-// "+12", "-12", "12": one optional sign and decimal digits only, inside the
-// 64-bit range.
-std::optional<int64_t> parseDecimal(std::string_view text) {
-    // from_chars takes a "-" but not a "+", so a plus sign is stepped over.
-    std::string_view digits = text;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) digits.remove_prefix(1);
-    if (digits.empty()) return std::nullopt;
-    for (char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
-    }
-    if (text.front() == '+') text.remove_prefix(1);
-    int64_t value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
 }
 
 }  // namespace
@@ -55,75 +20,6 @@ std::optional<RPCRequest> RPCRequest::fromRaw(const Json& raw) {
     if (const Json* id = member(raw, "id"); id && !id->is_null()) request.id = *id;
     if (const Json* params = member(raw, "params"); params && params->is_object()) request.params = *params;
     return request;
-}
-
-std::string RPCRequest::requiredString(const std::string& key) const {
-    const Json* value = member(params, key);
-    if (value && value->is_string() && !value->get_ref<const std::string&>().empty()) {
-        return value->get<std::string>();
-    }
-    throw RPCError(-32602, "缺少必填参数 `" + key + "`(非空字符串)");
-}
-
-std::optional<std::string> RPCRequest::optionalString(const std::string& key) const {
-    const Json* value = member(params, key);
-    if (!value || !value->is_string()) return std::nullopt;
-    const auto& textValue = value->get_ref<const std::string&>();
-    if (text::trimWhitespace(textValue).empty()) return std::nullopt;
-    return textValue;
-}
-
-int64_t RPCRequest::optionalInt(const std::string& key, int64_t defaultValue) const {
-    const Json* value = member(params, key);
-    if (!value) return defaultValue;
-    switch (value->type()) {
-    case Json::value_t::boolean:
-        return value->get<bool>() ? 1 : 0;
-    case Json::value_t::number_integer:
-        return value->get<int64_t>();
-    case Json::value_t::number_unsigned: {
-        uint64_t u = value->get<uint64_t>();
-        constexpr auto max = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
-        return u > max ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(u);
-    }
-    case Json::value_t::number_float:
-        return truncateSaturating(value->get<double>());
-    case Json::value_t::string:
-        return parseDecimal(value->get_ref<const std::string&>()).value_or(defaultValue);
-    default:
-        return defaultValue;
-    }
-}
-
-bool RPCRequest::optionalBool(const std::string& key, bool defaultValue) const {
-    const Json* value = member(params, key);
-    if (!value) return defaultValue;
-    switch (value->type()) {
-    case Json::value_t::boolean:
-        return value->get<bool>();
-    case Json::value_t::number_integer:
-        return value->get<int64_t>() != 0;
-    case Json::value_t::number_unsigned:
-        return value->get<uint64_t>() != 0;
-    case Json::value_t::number_float: {
-        // Only whole numbers read as flags; 0.5 is neither yes nor no.
-        double d = value->get<double>();
-        if (d == 0) return false;
-        return std::isfinite(d) && std::trunc(d) == d ? true : defaultValue;
-    }
-    default:
-        return defaultValue;
-    }
-}
-
-std::vector<std::string> RPCRequest::optionalStringArray(const std::string& key) const {
-    std::vector<std::string> texts;
-    const Json* value = member(params, key);
-    if (!value || !value->is_array()) return texts;
-    for (const auto& element : *value) {
-        if (element.is_string()) texts.push_back(element.get<std::string>());
-    }
-    return texts;
 }
 
 }  // namespace qs

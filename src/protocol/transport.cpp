@@ -3,37 +3,15 @@
 
 #include <cerrno>    // errno, EINTR, EAGAIN
 #include <poll.h>    // poll, when a descriptor was handed to us non-blocking
-#include <unistd.h>  // read, write
+#include <unistd.h>  // read
 
-#include "cli/log_stderr.hpp"
+#include "platform/log.hpp"
 #include "text/unicode.hpp"
 
 namespace qs {
 namespace {
 
 constexpr size_t minimumRead = 64 * 1024;
-
-// A parent may share a non-blocking pipe with us; wait instead of spinning.
-void waitFor(int fd, short events) {
-    pollfd p{fd, events, 0};
-    ::poll(&p, 1, -1);
-}
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                waitFor(fd, POLLOUT);
-                continue;
-            }
-            return false;  // EPIPE and the like: the reader is gone
-        }
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -77,7 +55,9 @@ bool LineReader::fill() {
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            waitFor(fd_, POLLIN);
+            // A parent may share a non-blocking pipe with us; wait instead of spinning.
+            pollfd p{fd_, POLLIN, 0};
+            ::poll(&p, 1, -1);
             continue;
         }
         buffer_.resize(used);

@@ -6,7 +6,6 @@
 #include <functional>  // std::less
 #include <utility>     // std::move
 
-#include "protocol/tool_failure.hpp"
 #include "timeline/dashboard_reader.hpp"
 #include "timeline/index_arena.hpp"
 #include "timeline/item_filter.hpp"
@@ -82,14 +81,14 @@ bool DashboardIndex::fill(const SearchFilter* filter) {
                          itemFilter ? &*itemFilter : nullptr, picked_);
 }
 
-DashboardIndex DashboardIndex::load(const Vault& vault) { return loadFiltered(vault, nullptr); }
+IndexLoad DashboardIndex::load(const Vault& vault) { return loadFiltered(vault, nullptr); }
 
-DashboardIndex DashboardIndex::load(const Vault& vault, const SearchFilter& filter) {
+IndexLoad DashboardIndex::load(const Vault& vault, const SearchFilter& filter) {
     return loadFiltered(vault, &filter);
 }
 
-DashboardIndex DashboardIndex::loadFiltered(const Vault& vault, const SearchFilter* filter) {
-    std::string path = VaultPathResolver::resolveForReading(VaultPath::dashboard, vault.root);
+IndexLoad DashboardIndex::loadFiltered(const Vault& vault, const SearchFilter* filter) {
+    std::string path = vault.path(VaultPath::dashboard);
     DashboardIndex index(std::unique_ptr<IndexArena, IndexArenaRelease>(acquireIndexArena().release()));
     std::string& bytes = index.arena_->fileBytes;
     // Sized before reading, with room for simdjson's padding, the buffer is
@@ -101,9 +100,7 @@ DashboardIndex DashboardIndex::loadFiltered(const Vault& vault, const SearchFilt
         std::string().swap(bytes);
         bytes.reserve(static_cast<size_t>(hint + hint / 16 + simdjson::SIMDJSON_PADDING + 1));
     }
-    if (!VaultIO::readInto(path, bytes) || !index.fill(filter)) {
-        throw ToolFailure("读不到 Dashboard.json(" + path + ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?");
-    }
+    if (!VaultIO::readInto(path, bytes) || !index.fill(filter)) return IndexUnreadable{std::move(path)};
     return index;
 }
 

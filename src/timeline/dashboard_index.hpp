@@ -9,6 +9,7 @@
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
+#include "platform/expected.hpp"
 #include "timeline/feed_item.hpp"
 #include "vault/vault.hpp"
 
@@ -18,6 +19,15 @@ struct IndexArena;
 struct IndexArenaRelease {
     void operator()(IndexArena* arena) const;
 };
+
+// Why no index could be had: the file (at `path`) is absent, unreadable, or
+// not an index. The caller words the message.
+struct IndexUnreadable {
+    std::string path;
+};
+
+class DashboardIndex;
+using IndexLoad = Expected<DashboardIndex, IndexUnreadable>;
 
 // Owns the bytes its items' texts point into: the items (and pointers to
 // them) are valid while the index lives. Movable, not copyable.
@@ -34,15 +44,14 @@ public:
     std::vector<FeedItem> items;
     std::optional<std::string> updatedAt;
 
-    // Reads and parses the vault's index; throws ToolFailure with the one
-    // "读不到 Dashboard.json(...)" message.
-    static DashboardIndex load(const Vault& vault);
+    // Reads and parses the vault's index.
+    static IndexLoad load(const Vault& vault);
 
     // As load, also testing each item against `filter` as soon as it is read,
     // while its texts are still in the cache (a text search over the whole
     // index, run afterwards, would fetch them all from memory again).
     // `found` then gives what `search` gives with the same filter.
-    static DashboardIndex load(const Vault& vault, const SearchFilter& filter);
+    static IndexLoad load(const Vault& vault, const SearchFilter& filter);
 
     // Parses index bytes (any Unicode encoding a JSON reader detects);
     // nothing when not JSON or not an object at the top level.
@@ -70,7 +79,7 @@ public:
 
 private:
     explicit DashboardIndex(std::unique_ptr<IndexArena, IndexArenaRelease> arena);
-    static DashboardIndex loadFiltered(const Vault& vault, const SearchFilter* filter);
+    static IndexLoad loadFiltered(const Vault& vault, const SearchFilter* filter);
     static std::optional<DashboardIndex> parseFiltered(std::string_view bytes, const SearchFilter* filter);
     // Parses the arena's file bytes into items, picking those `filter` keeps;
     // false when the bytes are no index.

@@ -2,17 +2,22 @@
 #include <optional>  // std::optional
 #include <string>    // std::string
 
-#include "protocol/tool_failure.hpp"
-#include "protocol/tool_result.hpp"
 #include "text/unicode.hpp"
-#include "timeline/dashboard_index.hpp"
-#include "tools/entry_id.hpp"
-#include "tools/read_tools.hpp"
-#include "vault/entry_files.hpp"
+#include "tools/entry_lookup.hpp"
+#include "tools/tool_failure.hpp"
+#include "tools/tool_result.hpp"
 #include "vault/vault_io.hpp"
 
-namespace qs::ReadTools {
+namespace qs {
 namespace {
+
+constexpr std::string_view kDescription[] = {
+    "读一条条目的 AI 产物:纪要正文(详情页看到的)+ 卡片摘要(时间流卡片上那句)+",
+    "结构化元数据(标签/人物/项目/待办/重要度)。",
+    "改写纪要之前**先用它读一遍**,拿到当前内容和确切的文件落点。",
+};
+constexpr ToolParam kId{"id", "string", "条目 id。", true};
+constexpr ToolParam kParams[] = {kId};
 
 constexpr const char* noMinutesWarning = "还没有纪要正文(.min.md)。可能这条还没被 AI 处理完。";
 
@@ -30,10 +35,8 @@ Json textArray(FeedItem::TextList list) {
     return array;
 }
 
-}  // namespace
-
-Json minutes(const RPCRequest& request, const Vault& vault) {
-    NamedEntry entry = locateNamedEntry(request, vault);
+Json run(const ToolArguments& arguments, ToolContext& context) {
+    NamedEntry entry = locateNamedEntry(arguments, kId, context.vault());
     const std::string& id = entry.id;
     const FeedItem* item = entry.item;
     const VaultFiles& files = entry.files;
@@ -67,4 +70,8 @@ Json minutes(const RPCRequest& request, const Vault& vault) {
     return ToolResult::json(payload);
 }
 
-}  // namespace qs::ReadTools
+}  // namespace
+
+constexpr ToolDefinition minutesReadTool{"minutes_read", kDescription, kParams, kReadOnlyHints, run};
+
+}  // namespace qs

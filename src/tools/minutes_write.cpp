@@ -2,22 +2,35 @@
 #include <optional>  // std::optional
 #include <string>    // std::string
 
-#include "protocol/tool_failure.hpp"
-#include "protocol/tool_result.hpp"
 #include "text/dates.hpp"
 #include "timeline/dashboard_index.hpp"
-#include "tools/entry_id.hpp"
+#include "tools/entry_lookup.hpp"
 #include "tools/minutes_archive.hpp"
+#include "tools/tool_arguments.hpp"
+#include "tools/tool_failure.hpp"
+#include "tools/tool_result.hpp"
 #include "tools/write_support.hpp"
-#include "tools/write_tools.hpp"
 #include "vault/entry_files.hpp"
-#include "vault/entry_lock.hpp"
 #include "vault/path_component.hpp"
 #include "vault/vault_io.hpp"
+#include "vault/write_lock.hpp"
 
-namespace qs::WriteTools {
-
+namespace qs {
 namespace {
+
+constexpr std::string_view kDescription[] = {
+    "改写一条条目的纪要正文。典型用法:先 recording_transcript 读转译稿,",
+    "自己重新组织成结构化纪要,再用本工具写回去。",
+    "旧版本会自动归档到 core/meta/minutes-history/,可以找回。",
+    "传了 summary 就同时更新时间流卡片上显示的那句摘要(建议传,否则卡片还是旧的)。",
+    "改动会在 Mac App 下一轮扫描(约 30 秒)后出现在时间流里。",
+};
+constexpr ToolParam kId{"id", "string", "条目 id。", true};
+constexpr ToolParam kMarkdown{"markdown", "string", "新的纪要正文,Markdown。会完整覆盖旧正文。", true};
+constexpr ToolParam kSummary{"summary", "string", "新的卡片摘要,一到两句。不传则保留原摘要。"};
+constexpr ToolParam kParams[] = {kId, kMarkdown, kSummary};
+// It replaces an entry's minutes.
+constexpr ToolHints kHints{false, true, true, false};
 
 constexpr std::string_view kMinutesSuffix = ".min.md";
 constexpr std::string_view kSummarySuffix = ".sum.txt";
@@ -29,7 +42,7 @@ struct IndexEntry {
 
 // In its own function so the (possibly very large) index is freed before any file work.
 IndexEntry lookUp(const Vault& vault, const std::string& id) {
-    DashboardIndex index = DashboardIndex::load(vault);
+    DashboardIndex index = requireIndex(DashboardIndex::load(vault));
     const FeedItem* item = index.item(id);
     if (!item) return {};
     return {true, std::string(item->day)};
@@ -41,21 +54,20 @@ void refuseUnreadable(const std::optional<std::string>& content, const std::stri
     }
 }
 
-}  // namespace
-
-Json minutes(const RPCRequest& request, const Vault& vault) {
-    const std::string id = requireEntryId(request);
-    const std::string markdown = request.requiredString("markdown");
-    const std::optional<std::string> summary = request.optionalString("summary");
+Json run(const ToolArguments& arguments, ToolContext& context) {
+    const Vault& vault = context.vault();
+    const std::string id = requireEntryId(arguments, kId);
+    const std::string markdown = arguments.requiredString(kMarkdown);
+    const std::optional<std::string> summary = arguments.optionalString(kSummary);
     // Checked before anything is written, so a bad text never leaves archives behind.
-    requireUtf8(markdown);
-    if (summary) requireUtf8(*summary);
+    WriteTools::requireUtf8(markdown);
+    if (summary) WriteTools::requireUtf8(*summary);
 
     const IndexEntry entry = lookUp(vault, id);
 
     // From reading the old files to writing the new ones no other server
     // process may interleave, or a version it wrote could be replaced unarchived.
-    const EntryLock lock = EntryLock::acquire(vault);
+    const VaultWriteLock lock = VaultWriteLock::acquire(vault);
 
     const VaultFiles files = VaultFiles::locate(vault, id, entry.day);
     if (files.day.empty() || !isSinglePathComponent(files.day)) {
@@ -77,13 +89,13 @@ Json minutes(const RPCRequest& request, const Vault& vault) {
     Json archived = Json::array();
     unsigned counter = 1;  // both copies of one call share one name where they can
     if (oldMinutes) {
-        ArchiveCopy copy = writeArchiveCopy(*oldMinutes, files.archiveURL(kMinutesSuffix, now), kMinutesSuffix);
+        WriteTools::ArchiveCopy copy = WriteTools::writeArchiveCopy(*oldMinutes, files.archivePath(kMinutesSuffix, now), kMinutesSuffix);
         counter = copy.counter;
         archived.push_back(copy.path);
     }
     if (oldSummary && summary) {
-        ArchiveCopy copy =
-            writeArchiveCopy(*oldSummary, files.archiveURL(kSummarySuffix, now), kSummarySuffix, counter);
+        WriteTools::ArchiveCopy copy =
+            WriteTools::writeArchiveCopy(*oldSummary, files.archivePath(kSummarySuffix, now), kSummarySuffix, counter);
         archived.push_back(copy.path);
     }
 
@@ -113,4 +125,8 @@ Json minutes(const RPCRequest& request, const Vault& vault) {
     return ToolResult::json(payload);
 }
 
-}  // namespace qs::WriteTools
+}  // namespace
+
+constexpr ToolDefinition minutesWriteTool{"minutes_write", kDescription, kParams, kHints, run};
+
+}  // namespace qs

@@ -1,24 +1,32 @@
 // recording_list: the voice entries, and whether their transcripts and minutes exist.
 #include <string>  // std::string
 
-#include "protocol/tool_result.hpp"
-#include "timeline/dashboard_index.hpp"
-#include "tools/read_tools.hpp"
+#include "tools/entry_lookup.hpp"
+#include "tools/tool_arguments.hpp"
+#include "tools/tool_result.hpp"
 #include "vault/entry_files.hpp"
 #include "vault/path_component.hpp"
 
-namespace qs::ReadTools {
+namespace qs {
 namespace {
+
+constexpr std::string_view kDescription[] = {
+    "列出所有录音条目(会议、语音备忘),并标注转译稿是否已经落盘。",
+    "想知道「有哪些会议录音可以查」时用这个;想读具体内容用 recording_transcript。",
+};
+constexpr ToolParam kDateFrom{"date_from", "string", "起始日期,yyyy-MM-dd。"};
+constexpr ToolParam kDateTo{"date_to", "string", "结束日期,yyyy-MM-dd。"};
+constexpr ToolParam kLimit{"limit", "integer", "最多返回几条,默认 {}。", false, 50};
+constexpr ToolParam kParams[] = {kDateFrom, kDateTo, kLimit};
 
 constexpr const char* transcriptNote = "转译稿没有说话人标注和时间戳,是一整段连续文本。";
 
-}  // namespace
-
-Json recordingList(const RPCRequest& request, const Vault& vault) {
-    DashboardIndex index = DashboardIndex::load(vault);
-    auto dateFrom = request.optionalString("date_from");
-    auto dateTo = request.optionalString("date_to");
-    int64_t limit = request.optionalInt("limit", 50);
+Json run(const ToolArguments& arguments, ToolContext& context) {
+    const Vault& vault = context.vault();
+    DashboardIndex index = requireIndex(DashboardIndex::load(vault));
+    auto dateFrom = arguments.optionalString(kDateFrom);
+    auto dateTo = arguments.optionalString(kDateTo);
+    int64_t limit = arguments.integer(kLimit);
 
     Json recordings = Json::array();
     // Each base folder is listed at most once for the whole list.
@@ -47,4 +55,8 @@ Json recordingList(const RPCRequest& request, const Vault& vault) {
     return ToolResult::json(payload);
 }
 
-}  // namespace qs::ReadTools
+}  // namespace
+
+constexpr ToolDefinition recordingListTool{"recording_list", kDescription, kParams, kReadOnlyHints, run};
+
+}  // namespace qs

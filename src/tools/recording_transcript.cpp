@@ -4,17 +4,25 @@
 #include <string>     // std::string, std::to_string
 #include <vector>     // std::vector
 
-#include "protocol/tool_failure.hpp"
-#include "protocol/tool_result.hpp"
 #include "text/unicode.hpp"
-#include "timeline/dashboard_index.hpp"
-#include "tools/entry_id.hpp"
-#include "tools/read_tools.hpp"
-#include "vault/entry_files.hpp"
+#include "tools/entry_lookup.hpp"
+#include "tools/tool_failure.hpp"
+#include "tools/tool_result.hpp"
 #include "vault/vault_io.hpp"
 
-namespace qs::ReadTools {
+namespace qs {
 namespace {
+
+constexpr std::string_view kDescription[] = {
+    "读一条录音的**完整转译文本**(ASR 原文,不是 AI 摘要)。",
+    "单份通常 1–2 万字,需要分段读时用 offset。",
+    "注意:转译稿没有说话人标注和时间戳,是一整段连续文本。",
+    "要读 AI 生成的纪要/摘要用 minutes_read。",
+};
+constexpr ToolParam kId{"id", "string", "条目 id,从 vault_search 或 recording_list 拿。", true};
+constexpr ToolParam kOffset{"offset", "integer", "从第几个字符开始读,默认 {}。", false, 0};
+constexpr ToolParam kMaxChars{"max_chars", "integer", "最多读多少字符,默认 {}。", false, 40000};
+constexpr ToolParam kParams[] = {kId, kOffset, kMaxChars};
 
 struct Transcript {
     std::string text;
@@ -24,7 +32,7 @@ struct Transcript {
 // The ".transcript.json" "plainText" first, else the ".tr.txt" text; empty
 // or unreadable sources count as missing.
 std::optional<Transcript> readTranscript(const VaultFiles& files) {
-    if (auto bytes = VaultIO::readData(files.transcriptJSON())) {
+    if (auto bytes = VaultIO::readData(files.transcriptJsonPath())) {
         if (auto parsed = parseJsonDocument(*bytes); parsed && parsed->is_object()) {
             auto found = parsed->find("plainText");
             if (found != parsed->end() && found->is_string() && !found->get_ref<const std::string&>().empty()) {
@@ -38,10 +46,8 @@ std::optional<Transcript> readTranscript(const VaultFiles& files) {
     return std::nullopt;
 }
 
-}  // namespace
-
-Json transcript(const RPCRequest& request, const Vault& vault) {
-    NamedEntry entry = locateNamedEntry(request, vault);
+Json run(const ToolArguments& arguments, ToolContext& context) {
+    NamedEntry entry = locateNamedEntry(arguments, kId, context.vault());
     const std::string& id = entry.id;
     const VaultFiles& files = entry.files;
 
@@ -49,8 +55,8 @@ Json transcript(const RPCRequest& request, const Vault& vault) {
     if (!found) {
         throw ToolFailure("条目 " + id + " 没有转译稿。可能还没处理完,或者它不是录音 —— 用 recording_list 看哪些有转译稿。");
     }
-    int64_t offset = std::max<int64_t>(request.optionalInt("offset", 0), 0);
-    int64_t maxChars = std::max<int64_t>(request.optionalInt("max_chars", 40000), 1);
+    int64_t offset = std::max<int64_t>(arguments.integer(kOffset), 0);
+    int64_t maxChars = std::max<int64_t>(arguments.integer(kMaxChars), 1);
 
     std::vector<size_t> bounds = text::graphemeBoundaries(found->text);
     auto total = static_cast<int64_t>(bounds.size()) - 1;
@@ -78,4 +84,8 @@ Json transcript(const RPCRequest& request, const Vault& vault) {
     return ToolResult::json(payload);
 }
 
-}  // namespace qs::ReadTools
+}  // namespace
+
+constexpr ToolDefinition recordingTranscriptTool{"recording_transcript", kDescription, kParams, kReadOnlyHints, run};
+
+}  // namespace qs

@@ -6,15 +6,21 @@
 #include <string_view>  // std::string_view
 #include <utility>      // std::move
 
-#include "protocol/tool_failure.hpp"
-#include "protocol/tool_result.hpp"
 #include "text/unicode.hpp"
-#include "tools/read_tools.hpp"
-#include "vault/path_schema.hpp"
+#include "tools/tool_arguments.hpp"
+#include "tools/tool_failure.hpp"
+#include "tools/tool_result.hpp"
 #include "vault/vault_io.hpp"
 
-namespace qs::ReadTools {
+namespace qs {
 namespace {
+
+constexpr std::string_view kDescription[] = {
+    "读某一天的 AI 日报:标题、口语化总结、关键洞察、当天统计、明日建议。",
+    "想了解「那天整体发生了什么」用这个,比逐条翻 vault_search 高效。",
+};
+constexpr ToolParam kDate{"date", "string", "日期,yyyy-MM-dd。", true};
+constexpr ToolParam kParams[] = {kDate};
 
 // The members handed to the client; everything else in the file stays behind.
 constexpr std::array<std::string_view, 13> kReportMembers = {
@@ -23,17 +29,15 @@ constexpr std::array<std::string_view, 13> kReportMembers = {
     "mode",        "schemaVersion", "generatedBy",
 };
 
-}  // namespace
-
-Json reportDaily(const RPCRequest& request, const Vault& vault) {
-    const std::string date = request.requiredString("date");
+Json run(const ToolArguments& arguments, ToolContext& context) {
+    const std::string date = arguments.requiredString(kDate);
     // Only the plain ten-character ASCII shape: the date becomes a file name.
     if (!text::isDayShape(date)) {
         throw ToolFailure("date 要写成 yyyy-MM-dd,收到的是「" + date + "」。");
     }
     const std::string noReport = date + " 没有日报。日报由 Mac App 生成,不是每天都有。";
 
-    std::optional<std::string> bytes = VaultIO::readData(vault.url(VaultPath::dailyReportsDir, date + ".json"));
+    std::optional<std::string> bytes = VaultIO::readData(context.vault().path(VaultPath::dailyReportsDir, date + ".json"));
     if (!bytes) throw ToolFailure(noReport);
     std::optional<Json> report = parseJsonDocument(*bytes);
     if (!report || !report->is_object()) throw ToolFailure(noReport);
@@ -46,4 +50,8 @@ Json reportDaily(const RPCRequest& request, const Vault& vault) {
     return ToolResult::json(payload);
 }
 
-}  // namespace qs::ReadTools
+}  // namespace
+
+constexpr ToolDefinition reportDailyTool{"report_daily", kDescription, kParams, kReadOnlyHints, run};
+
+}  // namespace qs

@@ -1,19 +1,39 @@
 // vault_search: the timeline index searched by text, type and day range.
 #include <vector>  // std::vector
 
-#include "protocol/tool_result.hpp"
-#include "timeline/dashboard_index.hpp"
-#include "tools/read_tools.hpp"
+#include "tools/entry_lookup.hpp"
+#include "tools/tool_arguments.hpp"
+#include "tools/tool_result.hpp"
 
-namespace qs::ReadTools {
+namespace qs {
+namespace {
 
-Json search(const RPCRequest& request, const Vault& vault) {
+constexpr std::string_view kDescription[] = {
+    "全库搜索 quillstack 收集的所有条目(录音、随手记、截图 OCR、剪贴板、健康数据、短信)。",
+    "在标题、正文摘要、标签、人物、项目上做大小写不敏感的子串匹配。",
+    "这是**找东西的起点** —— 先用它拿到 id,再用 recording_transcript / minutes_read 展开细节。",
+    "不传 query 就是按类型和日期列条目。",
+};
+constexpr std::string_view kTypeValues[] = {
+    "voice", "text", "ocr", "clip", "health", "sms",
+    "serendipity", "task", "question", "idea", "reference", "clipboard",
+};
+constexpr ToolParam kQuery{"query", "string", "搜索词。留空则按 type / 日期筛选后返回全部。"};
+constexpr ToolParam kType{"type", "string",
+                          "按类型筛。voice=录音, text=随手记/日记, ocr=截图, clip=剪贴板, health=健康, sms=短信, serendipity=往年今日。",
+                          false, 0, kTypeValues};
+constexpr ToolParam kDateFrom{"date_from", "string", "起始日期,yyyy-MM-dd,含当天。"};
+constexpr ToolParam kDateTo{"date_to", "string", "结束日期,yyyy-MM-dd,含当天。"};
+constexpr ToolParam kLimit{"limit", "integer", "最多返回几条,默认 {}。", false, 20};
+constexpr ToolParam kParams[] = {kQuery, kType, kDateFrom, kDateTo, kLimit};
+
+Json run(const ToolArguments& arguments, ToolContext& context) {
     // Reading the arguments cannot fail, so an unreadable index still fails
     // whatever they are; the filter is applied while the index is read.
-    DashboardIndex::SearchFilter filter{request.optionalString("query"), request.optionalString("type"),
-                                        request.optionalString("date_from"), request.optionalString("date_to")};
-    int64_t limit = request.optionalInt("limit", 20);
-    DashboardIndex index = DashboardIndex::load(vault, filter);
+    DashboardIndex::SearchFilter filter{arguments.optionalString(kQuery), arguments.optionalString(kType),
+                                        arguments.optionalString(kDateFrom), arguments.optionalString(kDateTo)};
+    const int64_t limit = arguments.integer(kLimit);
+    DashboardIndex index = requireIndex(DashboardIndex::load(context.vault(), filter));
 
     std::vector<const FeedItem*> found = index.found(limit);
     Json items = Json::array();
@@ -25,4 +45,8 @@ Json search(const RPCRequest& request, const Vault& vault) {
     return ToolResult::json(payload);
 }
 
-}  // namespace qs::ReadTools
+}  // namespace
+
+constexpr ToolDefinition vaultSearchTool{"vault_search", kDescription, kParams, kReadOnlyHints, run};
+
+}  // namespace qs

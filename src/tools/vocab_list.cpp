@@ -9,19 +9,33 @@
 #include <utility>      // std::move
 #include <vector>       // std::vector
 
-#include "protocol/tool_result.hpp"
+#include "platform/log.hpp"
 #include "text/dates.hpp"
 #include "text/unicode.hpp"
 #include "timeline/lowercase_search.hpp"
-#include "tools/read_tools.hpp"
-#include "vault/path_schema.hpp"
+#include "tools/tool_arguments.hpp"
+#include "tools/tool_result.hpp"
 #include "vault/vault_io.hpp"
 #include "vocab/vocab_book.hpp"
 
-namespace qs::ReadTools {
+namespace qs {
 namespace {
 
-constexpr int64_t kDefaultLimit = 100;
+constexpr std::string_view kDescription[] = {
+    "查个人英语词库:词、音标、释义、考纲标签、复习进度、以及「在哪儿遇到这个词的」出处。",
+    "词库由 iOS 端维护并同步到 Vault,本工具只读。",
+};
+constexpr std::string_view kSourceValues[] = {"lookup", "imported"};
+constexpr ToolParam kQuery{"query", "string", "按词或释义过滤,子串匹配。留空返回全部。"};
+constexpr ToolParam kDueOnly{"due_only", "boolean", "只返回今天该复习的词,默认 {}。", false, 0};
+constexpr ToolParam kSource{"source", "string", "按来源筛。lookup=查词查来的, imported=从卡片导入的。", false, 0,
+                            kSourceValues};
+constexpr ToolParam kLimit{"limit", "integer", "最多返回几条,默认 {}。", false, 100};
+constexpr ToolParam kParams[] = {kQuery, kDueOnly, kSource, kLimit};
+
+// Written as is, without the log's prefix: the line is the book reader's own.
+constexpr std::string_view kUnreadableWarning =
+    "⚠️ [VocabBook] 词库文件解不开,按空处理(合并取并集,不会因此删词)\n";
 
 std::string_view sourceText(const std::optional<VocabReviewSource>& source) {
     return source == VocabReviewSource::imported ? "imported" : "lookup";
@@ -82,26 +96,23 @@ struct Filters {
     }
 };
 
-}  // namespace
-
-Json vocabList(const RPCRequest& request, const Vault& vault) {
-    const std::string path = VaultPathResolver::resolveForReading(VaultPath::vocabulary, vault.root);
-    // Reused across calls so a large book does not fault in fresh memory each time.
-    static VocabBookReader reader;
+Json run(const ToolArguments& arguments, ToolContext& context) {
+    const std::string path = context.vault().path(VaultPath::vocabulary);
+    VocabBookReader& reader = context.vocabReader();
     if (!VaultIO::readInto(path, reader.input())) return ToolResult::json(missingBookPayload(path));
 
     std::optional<std::span<const VocabBookReader::Word>> book = reader.readInput();
-    if (!book) VocabBookCore::warnUnreadable();
+    if (!book) writeStderr(kUnreadableWarning);
 
     // The needle views this text, so it is declared first and outlives it.
     std::string lowerQuery;
     Filters filters;
-    if (auto query = request.optionalString("query")) {
+    if (auto query = arguments.optionalString(kQuery)) {
         lowerQuery = text::toLowerFull(*query);
         filters.query.emplace(lowerQuery);
     }
-    filters.dueOnly = request.optionalBool("due_only", false);
-    filters.source = request.optionalString("source");
+    filters.dueOnly = arguments.flag(kDueOnly);
+    filters.source = arguments.optionalString(kSource);
     // After reading, so a word read without a due moment is already due.
     filters.now = text::nowUnixSeconds();
 
@@ -116,7 +127,7 @@ Json vocabList(const RPCRequest& request, const Vault& vault) {
         return a->dueAt < b->dueAt;
     });
 
-    const int64_t limit = std::max<int64_t>(request.optionalInt("limit", kDefaultLimit), 1);
+    const int64_t limit = std::max<int64_t>(arguments.integer(kLimit), 1);
     const size_t returned = std::min(kept.size(), static_cast<size_t>(limit));
     Json words = Json::array();
     for (size_t i = 0; i < returned; ++i) words.push_back(describe(reader.entry(*kept[i])));
@@ -131,4 +142,8 @@ Json vocabList(const RPCRequest& request, const Vault& vault) {
     return ToolResult::json(payload);
 }
 
-}  // namespace qs::ReadTools
+}  // namespace
+
+constexpr ToolDefinition vocabListTool{"vocab_list", kDescription, kParams, kReadOnlyHints, run};
+
+}  // namespace qs

@@ -5,7 +5,7 @@
 #include <cstdint>  // uint8_t, uint32_t
 #include <random>   // std::random_device
 
-#include "protocol/tool_failure.hpp"
+#include "tools/tool_failure.hpp"
 #include "text/dates.hpp"
 #include "text/unicode.hpp"
 #include "vault/vault_io.hpp"

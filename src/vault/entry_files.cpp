@@ -22,9 +22,8 @@ constexpr std::array<std::string_view, 2> kOutputsSuffixes{".tr.txt", ".transcri
 // one when that exists. Two look-ups at most, where resolving the location
 // and then testing it would take three.
 bool existsForReading(const Vault& vault, VaultPath base, const std::string& subpath) {
-    PathSchema detected = VaultInitializer::detectSchema(vault.root).value_or(PathSchema::englishV2);
-    if (platform::exists(joinPath(joinPath(vault.root, VaultPathResolver::resolve(base, detected)), subpath))) return true;
-    if (detected == PathSchema::legacyChineseV1) return false;
+    if (platform::exists(vault.writingPath(base, subpath))) return true;
+    if (vault.schema == PathSchema::legacyChineseV1) return false;
     return platform::exists(
         joinPath(joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), subpath));
 }
@@ -51,18 +50,13 @@ std::optional<std::string> scanForDay(const EntryFolderMemo::Listing& listing, c
     return std::nullopt;
 }
 
-// The layout detected now; locations for writing never fall back.
-PathSchema writingSchema(const Vault& vault) {
-    return VaultInitializer::detectSchema(vault.root).value_or(PathSchema::englishV2);
-}
-
 }  // namespace
 
 const EntryFolderMemo::Listing& EntryFolderMemo::listing(const Vault& vault, VaultPath base) {
     std::optional<Listing>& slot = listings_[base == VaultPath::insightsDir ? 0 : 1];
     if (slot) return *slot;
     Listing& made = slot.emplace();
-    made.folder = VaultPathResolver::resolveForReading(base, vault.root);
+    made.folder = vault.path(base);
     if (auto entries = platform::listDirectory(made.folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false)) {
         std::vector<std::string>& days = made.days.emplace();
         for (auto& entry : *entries) {
@@ -98,14 +92,14 @@ VaultFiles VaultFiles::locate(const Vault& vault, const std::string& id, const s
     return VaultFiles{&vault, id, hint};
 }
 
-std::string VaultFiles::transcriptJSON() const { return outputsFile(".transcript.json"); }
+std::string VaultFiles::transcriptJsonPath() const { return outputsFile(".transcript.json"); }
 
 std::string VaultFiles::insightsFile(std::string_view suffix) const {
-    return vault->url(VaultPath::insightsDir, day + "/" + id + std::string(suffix));
+    return vault->path(VaultPath::insightsDir, day + "/" + id + std::string(suffix));
 }
 
 std::string VaultFiles::outputsFile(std::string_view suffix) const {
-    return vault->url(VaultPath::outputsDir, day + "/" + id + std::string(suffix));
+    return vault->path(VaultPath::outputsDir, day + "/" + id + std::string(suffix));
 }
 
 bool VaultFiles::hasInsightsFile(std::string_view suffix) const {
@@ -117,19 +111,16 @@ bool VaultFiles::hasOutputsFile(std::string_view suffix) const {
 }
 
 std::string VaultFiles::minutesForWriting() const {
-    std::string_view folder = VaultPathResolver::resolve(VaultPath::insightsDir, writingSchema(*vault));
-    return joinPath(joinPath(vault->root, folder), day + "/" + id + ".min.md");
+    return vault->writingPath(VaultPath::insightsDir, day + "/" + id + ".min.md");
 }
 
 std::string VaultFiles::summaryForWriting() const {
-    std::string_view folder = VaultPathResolver::resolve(VaultPath::insightsDir, writingSchema(*vault));
-    return joinPath(joinPath(vault->root, folder), day + "/" + id + ".sum.txt");
+    return vault->writingPath(VaultPath::insightsDir, day + "/" + id + ".sum.txt");
 }
 
-std::string VaultFiles::archiveURL(std::string_view suffix, std::chrono::system_clock::time_point at) const {
-    std::string_view meta = VaultPathResolver::resolve(VaultPath::metaDir, writingSchema(*vault));
-    std::string name = "minutes-history/" + id + "/" + text::archiveStamp(at) + std::string(suffix);
-    return joinPath(joinPath(vault->root, meta), name);
+std::string VaultFiles::archivePath(std::string_view suffix, std::chrono::system_clock::time_point at) const {
+    return vault->writingPath(VaultPath::metaDir,
+                              "minutes-history/" + id + "/" + text::archiveStamp(at) + std::string(suffix));
 }
 
 }  // namespace qs

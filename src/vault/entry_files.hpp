@@ -46,7 +46,7 @@ struct VaultFiles {
                              EntryFolderMemo& memo);
 
     // outputs/<day>/<id>.transcript.json (read location, with fallback).
-    std::string transcriptJSON() const;
+    std::string transcriptJsonPath() const;
     // insights/<day>/<id><suffix> for reading (with the legacy fallback).
     std::string insightsFile(std::string_view suffix) const;
     // outputs/<day>/<id><suffix> for reading (with the legacy fallback).
@@ -59,7 +59,7 @@ struct VaultFiles {
     std::string minutesForWriting() const;
     std::string summaryForWriting() const;
     // meta/minutes-history/<id>/<UTC stamp><suffix>.
-    std::string archiveURL(std::string_view suffix, std::chrono::system_clock::time_point at) const;
+    std::string archivePath(std::string_view suffix, std::chrono::system_clock::time_point at) const;
 };
 
 }  // namespace qs

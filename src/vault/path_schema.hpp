@@ -1,4 +1,4 @@
-// The two vault layouts, the 23 well-known locations and schema detection.
+// The two vault layouts, the locations the server uses under each, and layout detection.
 #pragma once
 
 #include <optional>     // std::optional
@@ -14,29 +14,14 @@ std::string_view rawValue(PathSchema schema);
 // Exact, case-sensitive; nothing for any other text.
 std::optional<PathSchema> pathSchemaFromRaw(std::string_view raw);
 
+// The vault locations the server reads or writes.
 enum class VaultPath {
     dashboard,
-    contacts,
-    deletedNames,
-    linkRecords,
-    raceEvents,
-    aboutMe,
-    okr,
     metaDir,
-    timelineDir,
     inputsDir,
     outputsDir,
     insightsDir,
-    feedbackDir,
-    statusDir,
-    trashDir,
-    clipboardWorkspace,
-    wechatBridge,
     dailyReportsDir,
-    smsReportsDir,
-    primaryLease,
-    primaryConfig,
-    weatherCache,
     vocabulary,
 };
 
@@ -49,20 +34,13 @@ namespace VaultPathResolver {
 // The relative path of `path` under `schema`.
 std::string_view resolve(VaultPath path, PathSchema schema);
 
-// Where to read `path` from in the vault at `vaultRoot`: the detected
-// layout's path, falling back from English to legacy file by file.
-std::string resolveForReading(VaultPath path, const std::string& vaultRoot);
-
 }  // namespace VaultPathResolver
 
 namespace VaultInitializer {
 
-// The vault's layout from its library marker, else its top-level folders.
-// Cached per root path text for the life of the process once detected;
-// nothing (and nothing cached) when unrecognisable.
+// The vault's layout from its library marker, else its top-level folders;
+// nothing when unrecognisable. Read once, when the vault is located.
 std::optional<PathSchema> detectSchema(const std::string& vaultRoot);
-
-void invalidateSchemaCache();
 
 }  // namespace VaultInitializer
 

@@ -1,8 +1,5 @@
-// Which layout a vault uses: its library marker, else its top-level folders,
-// remembered per root for the life of the process.
+// Which layout a vault uses: its library marker, else its top-level folders.
 #include <cmath>          // std::trunc, std::isfinite
-#include <mutex>          // std::mutex, std::lock_guard
-#include <unordered_map>  // std::unordered_map
 #include <utility>        // std::pair
 
 #include "json/json.hpp"
@@ -11,16 +8,6 @@
 
 namespace qs {
 namespace {
-
-std::mutex& cacheLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-std::unordered_map<std::string, PathSchema>& cache() {
-    static std::unordered_map<std::string, PathSchema> map;
-    return map;
-}
 
 // "schemaVersion" must be an integer. A whole number written with a decimal
 // point (2.0) is accepted as the integer it denotes, as the companion
@@ -72,24 +59,8 @@ std::optional<PathSchema> schemaFromFolders(const std::string& root) {
 namespace VaultInitializer {
 
 std::optional<PathSchema> detectSchema(const std::string& vaultRoot) {
-    {
-        std::lock_guard<std::mutex> guard(cacheLock());
-        auto it = cache().find(vaultRoot);
-        if (it != cache().end()) return it->second;
-    }
-    // The disk is read without the lock; two callers may both probe, and
-    // the later store wins with the same answer.
-    auto schema = schemaFromMarker(vaultRoot);
-    if (!schema) schema = schemaFromFolders(vaultRoot);
-    if (!schema) return std::nullopt;
-    std::lock_guard<std::mutex> guard(cacheLock());
-    cache()[vaultRoot] = *schema;
-    return schema;
-}
-
-void invalidateSchemaCache() {
-    std::lock_guard<std::mutex> guard(cacheLock());
-    cache().clear();
+    if (auto schema = schemaFromMarker(vaultRoot)) return schema;
+    return schemaFromFolders(vaultRoot);
 }
 
 }  // namespace VaultInitializer

@@ -5,12 +5,15 @@
 
 namespace qs {
 
-std::string Vault::url(VaultPath path, std::string_view subpath) const {
-    PathSchema detected = VaultInitializer::detectSchema(root).value_or(PathSchema::englishV2);
-    std::string primary = joinPath(joinPath(root, VaultPathResolver::resolve(path, detected)), subpath);
-    if (detected == PathSchema::legacyChineseV1 || platform::exists(primary)) return primary;
+std::string Vault::writingPath(VaultPath location, std::string_view subpath) const {
+    return joinPath(joinPath(root, VaultPathResolver::resolve(location, schema)), subpath);
+}
+
+std::string Vault::path(VaultPath location, std::string_view subpath) const {
+    std::string primary = writingPath(location, subpath);
+    if (schema == PathSchema::legacyChineseV1 || platform::exists(primary)) return primary;
     std::string legacy =
-        joinPath(joinPath(root, VaultPathResolver::resolve(path, PathSchema::legacyChineseV1)), subpath);
+        joinPath(joinPath(root, VaultPathResolver::resolve(location, PathSchema::legacyChineseV1)), subpath);
     return platform::exists(legacy) ? legacy : primary;
 }
 

@@ -4,7 +4,7 @@
 
 #include <thread>  // std::this_thread::sleep_for
 
-#include "cli/log_stderr.hpp"
+#include "platform/log.hpp"
 #include "platform/file_system.hpp"
 
 namespace qs::VaultIO {
@@ -37,10 +37,8 @@ DownloadWait& downloadWait() {
     return wait;
 }
 
-bool exists(const std::string& path) { return platform::exists(path); }
-
 bool existsInAnyForm(const std::string& path) {
-    return exists(path) || (!platform::lastComponent(path).empty() && platform::exists(placeholderOf(path)));
+    return platform::exists(path) || (!platform::lastComponent(path).empty() && platform::exists(placeholderOf(path)));
 }
 
 bool ensureDownloaded(const std::string& path) {

@@ -37,9 +37,6 @@ bool ensureDownloaded(const std::string& path);
 // The whole file, or nothing when absent, not downloaded in time or unreadable.
 std::optional<std::string> readData(const std::string& path);
 
-// True when an entry (file or folder) is present locally at `path`.
-bool exists(const std::string& path);
-
 // True when the file is there in any form: present locally, or only as its
 // iCloud placeholder. Lets a writer tell "no old file" from "an old file it
 // could not read", which it must not replace unseen.

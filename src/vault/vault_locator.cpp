@@ -7,7 +7,7 @@
 #include <unordered_set>  // std::unordered_set
 #include <utility>        // std::pair
 
-#include "cli/log_stderr.hpp"
+#include "platform/log.hpp"
 #include "platform/file_system.hpp"
 #include "text/unicode.hpp"
 #include "vault/vault_io.hpp"
@@ -67,11 +67,10 @@ std::string standardised(const std::string& path) {
 
 std::optional<Vault> validate(const std::string& folder) {
     if (!platform::isDirectory(folder)) return std::nullopt;
-    std::string index = VaultPathResolver::resolveForReading(VaultPath::dashboard, folder);
-    if (!VaultIO::ensureDownloaded(index)) return std::nullopt;
-    PathSchema schema = VaultInitializer::detectSchema(folder).value_or(PathSchema::englishV2);
-    logStderr("Vault: " + folder + " (schema=" + std::string(rawValue(schema)) + ")");
-    return Vault{folder, schema};
+    Vault vault{folder, VaultInitializer::detectSchema(folder).value_or(PathSchema::englishV2)};
+    if (!VaultIO::ensureDownloaded(vault.path(VaultPath::dashboard))) return std::nullopt;
+    logStderr("Vault: " + folder + " (schema=" + std::string(rawValue(vault.schema)) + ")");
+    return vault;
 }
 
 }  // namespace

@@ -5,15 +5,10 @@
 #include <algorithm>  // std::stable_sort, std::is_sorted, std::adjacent_find
 #include <utility>    // std::pair, std::move
 
-#include "cli/log_stderr.hpp"
 #include "vocab/vocab_reading.hpp"
 
 namespace qs {
 namespace {
-
-// Written without the diagnostic log's prefix: the line is the book reader's own.
-constexpr std::string_view kUnreadableWarning =
-    "⚠️ [VocabBook] 词库文件解不开,按空处理(合并取并集,不会因此删词)\n";
 
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
@@ -36,11 +31,6 @@ void orderByKey(std::vector<Word>& words) {
         words[kept++] = words[i];
     }
     words.resize(kept);
-}
-
-VocabBookReader& sharedReader() {
-    static VocabBookReader reader;
-    return reader;
 }
 
 }  // namespace
@@ -84,10 +74,10 @@ VocabEntry VocabBookReader::entry(const Word& word) const {
     return VocabReading::entry(word, numericDates_ ? DateEncoding::referenceSeconds : DateEncoding::iso8601);
 }
 
-namespace VocabBookCore {
+namespace VocabBook {
 
-std::optional<std::map<std::string, VocabEntry>> tryDecode(std::string_view data) {
-    VocabBookReader& reader = sharedReader();
+std::optional<std::map<std::string, VocabEntry>> decode(std::string_view data) {
+    VocabBookReader reader;
     auto words = reader.read(data);
     if (!words) return std::nullopt;
     std::map<std::string, VocabEntry> book;
@@ -95,14 +85,6 @@ std::optional<std::map<std::string, VocabEntry>> tryDecode(std::string_view data
     return book;
 }
 
-std::map<std::string, VocabEntry> decode(std::string_view data) {
-    if (auto book = tryDecode(data)) return std::move(*book);
-    warnUnreadable();
-    return {};
-}
-
-void warnUnreadable() { writeStderr(kUnreadableWarning); }
-
-}  // namespace VocabBookCore
+}  // namespace VocabBook
 
 }  // namespace qs

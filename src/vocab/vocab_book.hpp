@@ -81,20 +81,14 @@ private:
     bool numericDates_ = false;
 };
 
-namespace VocabBookCore {
+namespace VocabBook {
 
-// The book's words by key. Tries envelope/ISO, envelope/numeric, bare
-// map/ISO, bare map/numeric; when all fail, warns on standard error and
-// returns an empty map. Never fails.
-std::map<std::string, VocabEntry> decode(std::string_view data);
+// The book's words by key: the first of the four readings (envelope/ISO,
+// envelope/numeric, bare map/ISO, bare map/numeric) that succeeds. Nothing
+// when none does, so a caller can tell an unreadable book from an empty one
+// and word the warning itself.
+std::optional<std::map<std::string, VocabEntry>> decode(std::string_view data);
 
-// As decode, but nothing (and no warning) when none of the four readings
-// succeeds, so a caller can tell an unreadable book from an empty one.
-std::optional<std::map<std::string, VocabEntry>> tryDecode(std::string_view data);
-
-// The unreadable-book warning line, written as is on standard error.
-void warnUnreadable();
-
-}  // namespace VocabBookCore
+}  // namespace VocabBook
 
 }  // namespace qs

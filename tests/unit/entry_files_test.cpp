@@ -58,12 +58,12 @@ TEST_F(LocateTest, NoFilesKeepsTheHintButNeverAnUnsafeOne) {
     // An empty day puts the files directly in the base folders.
     VaultFiles files = VaultFiles::locate(vault, "X", "..");
     EXPECT_EQ(files.minutesForWriting(), dir.at("memories/timeline/insights/X.min.md"));
-    EXPECT_EQ(files.transcriptJSON(), dir.at("memories/timeline/outputs/X.transcript.json"));
+    EXPECT_EQ(files.transcriptJsonPath(), dir.at("memories/timeline/outputs/X.transcript.json"));
     dir.write(dir.insightsDir() + "/2025-03-01/X.min.md", "");
     EXPECT_EQ(day("../../etc"), "2025-03-01");
 }
 
-TEST(EntryFilesWriting, FollowTheLayoutDetectedNowWithoutFallback) {
+TEST(EntryFilesWriting, FollowTheVaultsLayoutWithoutFallback) {
     const auto t = std::chrono::system_clock::time_point(std::chrono::seconds(1740903300));  // 2025-03-02T08:15:00Z
     for (const auto& [layout, minutes, archive] :
          {std::tuple{Layout::english, "memories/timeline/insights/2025-03-02/X.min.md",
@@ -73,11 +73,11 @@ TEST(EntryFilesWriting, FollowTheLayoutDetectedNowWithoutFallback) {
         TempVault dir(layout);
         // A legacy minutes file in an English vault is read, but never written.
         dir.write("01-情景记忆/00-时间流/insights/2025-03-02/X.min.md", "");
-        Vault vault{dir.path(), PathSchema::englishV2};
+        Vault vault{dir.path(), layout == Layout::legacy ? PathSchema::legacyChineseV1 : PathSchema::englishV2};
         VaultFiles files{&vault, "X", "2025-03-02"};
         EXPECT_EQ(files.minutesForWriting(), dir.at(minutes));
-        EXPECT_EQ(files.archiveURL(".min.md", t + std::chrono::milliseconds(999)), dir.at(archive));
-        EXPECT_NE(files.archiveURL(".sum.txt", t), dir.at(archive));
+        EXPECT_EQ(files.archivePath(".min.md", t + std::chrono::milliseconds(999)), dir.at(archive));
+        EXPECT_NE(files.archivePath(".sum.txt", t), dir.at(archive));
     }
 }
 

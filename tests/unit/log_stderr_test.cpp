@@ -1,5 +1,5 @@
 // The diagnostic record: prefix, one line feed, standard error only.
-#include "cli/log_stderr.hpp"
+#include "platform/log.hpp"
 
 #include <gtest/gtest.h>
 

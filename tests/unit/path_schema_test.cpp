@@ -1,5 +1,5 @@
-// Layout names, path joining, schema detection and its cache, and the
-// English-to-legacy fallback when resolving locations.
+// Layout names, path joining, layout detection, and the English-to-legacy
+// fallback when resolving locations.
 #include "vault/path_schema.hpp"
 
 #include <gtest/gtest.h>
@@ -57,51 +57,40 @@ TEST(DetectSchema, MarkerFirstThenFolderProbes) {
     }
 }
 
-TEST(DetectSchema, CachesPerPathTextOnlyWhatWasDetected) {
-    TempDir dir;
-    EXPECT_FALSE(VaultInitializer::detectSchema(dir.path()));
-    dir.mkdir("00-记忆核心");  // nothing was cached, so this is seen
-    EXPECT_EQ(VaultInitializer::detectSchema(dir.path()), PathSchema::legacyChineseV1);
-    dir.write("preferences/quillstack-library.json", marker("english-v2"));
-    EXPECT_EQ(VaultInitializer::detectSchema(dir.path()), PathSchema::legacyChineseV1);  // held for the process
-    EXPECT_EQ(VaultInitializer::detectSchema(dir.path() + "/"), PathSchema::englishV2);   // another path text
-    VaultInitializer::invalidateSchemaCache();
-    EXPECT_EQ(VaultInitializer::detectSchema(dir.path()), PathSchema::englishV2);
-}
-
 TEST(ResolveForReading, FallsBackFromEnglishToLegacyFileByFile) {
     TempDir english;
     english.mkdir("core");
     english.write("00-记忆核心/vocabulary.json", "{}");
     english.write("core/Dashboard.json", "{}");
     const std::string& root = english.path();
-    EXPECT_EQ(VaultPathResolver::resolveForReading(VaultPath::vocabulary, root), root + "/00-记忆核心/vocabulary.json");
-    EXPECT_EQ(VaultPathResolver::resolveForReading(VaultPath::dashboard, root), root + "/core/Dashboard.json");
-    EXPECT_EQ(VaultPathResolver::resolveForReading(VaultPath::contacts, root), root + "/core/contacts.json");
+    const Vault vault{root, *VaultInitializer::detectSchema(root)};
+    EXPECT_EQ(vault.path(VaultPath::vocabulary), root + "/00-记忆核心/vocabulary.json");
+    EXPECT_EQ(vault.path(VaultPath::dashboard), root + "/core/Dashboard.json");
+    EXPECT_EQ(vault.path(VaultPath::metaDir), root + "/core/meta");
 
     TempDir legacy;  // the marker says legacy: English files are never considered
     legacy.write("preferences/quillstack-library.json", marker("legacy-zh-v1"));
     legacy.write("core/Dashboard.json", "{}");
-    EXPECT_EQ(VaultPathResolver::resolveForReading(VaultPath::dashboard, legacy.path()),
-              legacy.path() + "/00-记忆核心/Dashboard.json");
+    const Vault legacyVault{legacy.path(), *VaultInitializer::detectSchema(legacy.path())};
+    EXPECT_EQ(legacyVault.path(VaultPath::dashboard), legacy.path() + "/00-记忆核心/Dashboard.json");
 }
 
-TEST(VaultUrl, AppendsTheSubpathToBothCandidates) {
+TEST(VaultPath, AppendsTheSubpathToBothCandidates) {
     test::TempVault vault;
     vault.write("01-情景记忆/00-时间流/insights/2025-03-02/OLD.min.md", "old");
     vault.write("memories/timeline/insights/2025-03-02/NEW.min.md", "new");
     Vault v{vault.path(), PathSchema::englishV2};
     const std::string legacyDir = vault.path() + "/01-情景记忆/00-时间流/insights/";
     const std::string englishDir = vault.path() + "/memories/timeline/insights/";
-    EXPECT_EQ(v.url(VaultPath::insightsDir, "2025-03-02/OLD.min.md"), legacyDir + "2025-03-02/OLD.min.md");
-    EXPECT_EQ(v.url(VaultPath::insightsDir, "2025-03-02/NEW.min.md"), englishDir + "2025-03-02/NEW.min.md");
-    EXPECT_EQ(v.url(VaultPath::insightsDir, "/X.min.md"), englishDir + "X.min.md");
+    EXPECT_EQ(v.path(VaultPath::insightsDir, "2025-03-02/OLD.min.md"), legacyDir + "2025-03-02/OLD.min.md");
+    EXPECT_EQ(v.path(VaultPath::insightsDir, "2025-03-02/NEW.min.md"), englishDir + "2025-03-02/NEW.min.md");
+    EXPECT_EQ(v.path(VaultPath::insightsDir, "/X.min.md"), englishDir + "X.min.md");
 
     test::TempVault legacyVault(test::Layout::legacy);
     legacyVault.write("preferences/quillstack-library.json", marker("legacy-zh-v1"));
     legacyVault.write("memories/timeline/insights/X.min.md", "english file in a legacy vault");
     Vault lv{legacyVault.path(), PathSchema::legacyChineseV1};
-    EXPECT_EQ(lv.url(VaultPath::insightsDir, "X.min.md"), legacyVault.path() + "/01-情景记忆/00-时间流/insights/X.min.md");
+    EXPECT_EQ(lv.path(VaultPath::insightsDir, "X.min.md"), legacyVault.path() + "/01-情景记忆/00-时间流/insights/X.min.md");
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 #include <cmath>  // INFINITY
 
-#include "protocol/tool_result.hpp"
+#include "tools/tool_result.hpp"
 
 using qs::Json;
 

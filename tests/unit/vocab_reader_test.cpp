@@ -31,7 +31,7 @@ TEST(VocabBookReader, WordsAreDecodesMapInKeyOrderTheLastDuplicateWinning) {
     EXPECT_EQ((*words)[2].translation, "猫");
     EXPECT_EQ((*words)[2].source, VocabReviewSource::imported);
 
-    auto book = VocabBookCore::decode(file);
+    auto book = *VocabBook::decode(file);
     ASSERT_EQ(book.size(), words->size());
     for (const auto& word : *words) {
         VocabEntry built = reader.entry(word);

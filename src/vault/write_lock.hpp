@@ -12,7 +12,7 @@ namespace qs {
 // Held for the life of the object. One lock covers every entry of a vault: the
 // vault folder always exists (no folder is made before the call knows it will
 // write), and minutes are rewritten rarely enough that finer locks buy nothing.
-class EntryLock {
+class VaultWriteLock {
 public:
     // How long a peer may hold the lock before the call gives up. Beyond two
     // iCloud download waits (5 s each) of the peer's own reads.
@@ -21,12 +21,12 @@ public:
     // Waits for the lock. Where the file system cannot lock, logs and carries
     // on unlocked (as a failed file coordination does); throws
     // VaultIO::WriteError when a peer keeps the lock past `wait`.
-    static EntryLock acquire(const Vault& vault, std::chrono::milliseconds wait = kWait);
+    static VaultWriteLock acquire(const Vault& vault, std::chrono::milliseconds wait = kWait);
 
     bool held() const { return lock_.held(); }
 
 private:
-    explicit EntryLock(platform::FolderLock lock) : lock_(std::move(lock)) {}
+    explicit VaultWriteLock(platform::FolderLock lock) : lock_(std::move(lock)) {}
     platform::FolderLock lock_;
 };
 

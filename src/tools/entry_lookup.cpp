@@ -1,15 +1,23 @@
-// Vetting of the "id" argument before it becomes part of a file name.
-#include "tools/entry_id.hpp"
+// Vetting of the "id" argument and the one message for an unreadable index.
+#include "tools/entry_lookup.hpp"
 
 #include <utility>  // std::move
 
-#include "protocol/tool_failure.hpp"
+#include "tools/tool_failure.hpp"
 #include "vault/path_component.hpp"
 
 namespace qs {
 
-std::string requireEntryId(const RPCRequest& request) {
-    std::string id = request.requiredString("id");
+DashboardIndex requireIndex(IndexLoad load) {
+    if (!load) {
+        throw ToolFailure("读不到 Dashboard.json(" + load.error().path +
+                          ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?");
+    }
+    return std::move(*load);
+}
+
+std::string requireEntryId(const ToolArguments& arguments, const ToolParam& idParam) {
+    std::string id = arguments.requiredString(idParam);
     // An id naming a parent folder or a sub-path would let a client read or
     // write files outside the entry's folder, and outside the vault.
     if (!isSinglePathComponent(id)) {
@@ -19,9 +27,9 @@ std::string requireEntryId(const RPCRequest& request) {
     return id;
 }
 
-NamedEntry locateNamedEntry(const RPCRequest& request, const Vault& vault) {
-    std::string id = requireEntryId(request);
-    DashboardIndex index = DashboardIndex::load(vault);
+NamedEntry locateNamedEntry(const ToolArguments& arguments, const ToolParam& idParam, const Vault& vault) {
+    std::string id = requireEntryId(arguments, idParam);
+    DashboardIndex index = requireIndex(DashboardIndex::load(vault));
     const FeedItem* item = index.item(id);
     VaultFiles files = VaultFiles::locate(vault, id, item ? std::string(item->day) : std::string());
     // Moving the index keeps its items where they are, so `item` stays valid.

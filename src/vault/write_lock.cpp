@@ -1,14 +1,14 @@
 // The vault-level wrapper over the folder lock, with the program's messages.
-#include "vault/entry_lock.hpp"
+#include "vault/write_lock.hpp"
 
 #include <string>  // std::string, std::to_string
 
-#include "cli/log_stderr.hpp"
+#include "platform/log.hpp"
 #include "vault/vault_io.hpp"
 
 namespace qs {
 
-EntryLock EntryLock::acquire(const Vault& vault, std::chrono::milliseconds wait) {
+VaultWriteLock VaultWriteLock::acquire(const Vault& vault, std::chrono::milliseconds wait) {
     auto lock = platform::FolderLock::acquire(vault.root, wait);
     switch (lock.status()) {
     case platform::FolderLock::Status::held:
@@ -20,7 +20,7 @@ EntryLock EntryLock::acquire(const Vault& vault, std::chrono::milliseconds wait)
         throw VaultIO::WriteError::writeFailed("另一个进程占着纪要写锁超过 " +
                                                std::to_string(wait.count() / 1000) + " 秒,请稍后再试");
     }
-    return EntryLock(std::move(lock));
+    return VaultWriteLock(std::move(lock));
 }
 
 }  // namespace qs

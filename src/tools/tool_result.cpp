@@ -1,5 +1,5 @@
 // The success and failure envelopes every tool call answers with.
-#include "protocol/tool_result.hpp"
+#include "tools/tool_result.hpp"
 
 #include <string>  // std::string
 

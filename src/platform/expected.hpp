@@ -1,0 +1,31 @@
+// A value or the reason there is none, for operations whose failure the caller words.
+#pragma once
+
+#include <utility>  // std::move
+#include <variant>  // std::variant, std::get
+
+namespace qs {
+
+// The shape of C++23's std::expected, reduced to what the program uses.
+template <class T, class E>
+class Expected {
+public:
+    Expected(T value) : state_(std::in_place_index<0>, std::move(value)) {}
+    Expected(E error) : state_(std::in_place_index<1>, std::move(error)) {}
+
+    bool hasValue() const { return state_.index() == 0; }
+    explicit operator bool() const { return hasValue(); }
+
+    T& value() { return std::get<0>(state_); }
+    const T& value() const { return std::get<0>(state_); }
+    T* operator->() { return &value(); }
+    const T* operator->() const { return &value(); }
+    T& operator*() { return value(); }
+
+    const E& error() const { return std::get<1>(state_); }
+
+private:
+    std::variant<T, E> state_;
+};
+
+}  // namespace qs

@@ -1,0 +1,33 @@
+// The index and the entry a tool is asked about, vetted before any file is touched.
+#pragma once
+
+#include <string>  // std::string
+
+#include "timeline/dashboard_index.hpp"
+#include "tools/tool.hpp"
+#include "tools/tool_arguments.hpp"
+#include "vault/entry_files.hpp"
+#include "vault/vault.hpp"
+
+namespace qs {
+
+// The loaded index; throws ToolFailure naming the index file otherwise.
+DashboardIndex requireIndex(IndexLoad load);
+
+// The required id, then the single-path-component check: an id that could
+// reach outside its folder fails with a ToolFailure naming it.
+std::string requireEntryId(const ToolArguments& arguments, const ToolParam& idParam);
+
+// The entry a reading tool is asked about: its vetted id, the index item
+// when the index lists it, and its files (found through the item's day).
+struct NamedEntry {
+    std::string id;
+    DashboardIndex index;   // owns `item`
+    const FeedItem* item;   // nullptr when the index does not list the id
+    VaultFiles files;
+};
+
+// requireEntryId, then requireIndex, then the files.
+NamedEntry locateNamedEntry(const ToolArguments& arguments, const ToolParam& idParam, const Vault& vault);
+
+}  // namespace qs

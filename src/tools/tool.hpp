@@ -1,0 +1,78 @@
+// What every tool is made of: its definition (texts, input schema, hints,
+// handler) and the context the server hands it.
+#pragma once
+
+#include <cstdint>      // int64_t
+#include <memory>       // std::unique_ptr
+#include <span>         // std::span
+#include <string_view>  // std::string_view
+
+#include "json/json.hpp"
+#include "vault/vault.hpp"
+
+namespace qs {
+
+class ToolArguments;
+class VocabBookReader;
+
+// What the tools keep from one call to the next, owned by the server: the
+// located vault (with its layout) and the reusable memory of the readers.
+class ToolContext {
+public:
+    explicit ToolContext(Vault vault);
+    ToolContext(ToolContext&&) noexcept;
+    ~ToolContext();
+
+    const Vault& vault() const { return vault_; }
+    // Its parser buffers stay alive between calls: a book of thousands of
+    // words would otherwise fault in fresh memory every time.
+    VocabBookReader& vocabReader() { return *vocabReader_; }
+
+private:
+    Vault vault_;
+    std::unique_ptr<VocabBookReader> vocabReader_;
+};
+
+// One input property. Its default is written once, here: the handler reads
+// it through ToolArguments and the description shows it in place of "{}".
+struct ToolParam {
+    std::string_view name;
+    std::string_view type;         // the JSON Schema type; an "array" holds texts
+    std::string_view description;  // "{}" stands for the default
+    bool required = false;
+    int64_t defaultValue = 0;      // for "integer" and "boolean" (0 is false)
+    std::span<const std::string_view> enumValues = {};
+};
+
+struct ToolHints {
+    bool readOnly;
+    bool destructive;
+    bool idempotent;
+    bool openWorld;
+};
+
+inline constexpr ToolHints kReadOnlyHints{true, false, true, false};
+
+// A handler returns the tool result envelope or throws ToolFailure (or
+// WriteError); the one translation into a failed result is in invokeTool.
+using ToolHandler = Json (*)(const ToolArguments& arguments, ToolContext& context);
+
+struct ToolDefinition {
+    std::string_view name;
+    std::span<const std::string_view> description;  // lines, joined by "\n"
+    std::span<const ToolParam> params;
+    ToolHints hints;
+    ToolHandler handler;
+};
+
+// The eight tools, each defined in its own file.
+extern const ToolDefinition vaultSearchTool;
+extern const ToolDefinition recordingListTool;
+extern const ToolDefinition recordingTranscriptTool;
+extern const ToolDefinition minutesReadTool;
+extern const ToolDefinition vocabListTool;
+extern const ToolDefinition reportDailyTool;
+extern const ToolDefinition minutesWriteTool;
+extern const ToolDefinition diaryWriteTool;
+
+}  // namespace qs

@@ -1,0 +1,104 @@
+// The catalog built from the tools' own definitions, and the one place a
+// tool's failure becomes a result.
+#include "tools/tool_catalog.hpp"
+
+#include <array>   // std::array
+#include <string>  // std::string, std::to_string
+
+#include "tools/tool_arguments.hpp"
+#include "tools/tool_failure.hpp"
+#include "tools/tool_result.hpp"
+#include "vault/vault_io.hpp"
+
+namespace qs {
+
+namespace ToolCatalog {
+namespace {
+
+constexpr std::array<const ToolDefinition*, 8> kTools{
+    &vaultSearchTool, &recordingListTool, &recordingTranscriptTool, &minutesReadTool,
+    &vocabListTool,   &reportDailyTool,   &minutesWriteTool,        &diaryWriteTool,
+};
+
+Json strings(std::span<const std::string_view> texts) {
+    Json array = Json::array();
+    for (auto t : texts) array.push_back(std::string(t));
+    return array;
+}
+
+std::string joinLines(std::span<const std::string_view> lines) {
+    std::string text;
+    for (auto line : lines) {
+        if (!text.empty()) text += '\n';
+        text += line;
+    }
+    return text;
+}
+
+// The description with its "{}" replaced by the parameter's default.
+std::string describe(const ToolParam& param) {
+    std::string text(param.description);
+    if (auto at = text.find("{}"); at != std::string::npos) {
+        std::string shown = param.type == "boolean" ? (param.defaultValue ? "true" : "false")
+                                                    : std::to_string(param.defaultValue);
+        text.replace(at, 2, shown);
+    }
+    return text;
+}
+
+Json descriptor(const ToolDefinition& tool) {
+    Json properties = Json::object();
+    Json required = Json::array();
+    for (const ToolParam& param : tool.params) {
+        Json schema{{"type", std::string(param.type)}, {"description", describe(param)}};
+        if (!param.enumValues.empty()) schema["enum"] = strings(param.enumValues);
+        if (param.type == "array") schema["items"] = Json{{"type", "string"}};
+        properties[std::string(param.name)] = std::move(schema);
+        if (param.required) required.push_back(std::string(param.name));
+    }
+    return Json{{"name", std::string(tool.name)},
+                {"description", joinLines(tool.description)},
+                {"inputSchema", Json{{"type", "object"}, {"properties", std::move(properties)},
+                                     {"required", std::move(required)}}},
+                {"annotations", Json{{"readOnlyHint", tool.hints.readOnly},
+                                     {"destructiveHint", tool.hints.destructive},
+                                     {"idempotentHint", tool.hints.idempotent},
+                                     {"openWorldHint", tool.hints.openWorld}}}};
+}
+
+}  // namespace
+
+std::span<const ToolDefinition* const> all() { return kTools; }
+
+const Json& descriptors() {
+    static const Json list = [] {
+        Json tools = Json::array();
+        for (const ToolDefinition* tool : kTools) tools.push_back(descriptor(*tool));
+        return tools;
+    }();
+    return list;
+}
+
+const ToolDefinition* find(std::string_view name) {
+    for (const ToolDefinition* tool : kTools) {
+        if (tool->name == name) return tool;
+    }
+    return nullptr;
+}
+
+Json invoke(const ToolDefinition& tool, const Json& arguments, ToolContext& context) {
+    try {
+        return tool.handler(ToolArguments(arguments), context);
+    } catch (const ToolFailure& failure) {
+        return ToolResult::failure(failure.description);
+    } catch (const VaultIO::WriteError& error) {
+        return ToolResult::failure(error.description());
+    } catch (const std::exception& error) {
+        return ToolResult::failure(error.what());
+    } catch (...) {
+        return ToolResult::failure("unknown error");
+    }
+}
+
+}  // namespace ToolCatalog
+}  // namespace qs

@@ -1,0 +1,27 @@
+// The eight tools in catalog order: their descriptors for "tools/list",
+// lookup by name, and running one.
+#pragma once
+
+#include <span>         // std::span
+#include <string_view>  // std::string_view
+
+#include "json/json.hpp"
+#include "tools/tool.hpp"
+
+namespace qs::ToolCatalog {
+
+// In catalog order.
+std::span<const ToolDefinition* const> all();
+
+// The descriptors (name, description, inputSchema, annotations), built once
+// from the definitions; a JSON array in catalog order.
+const Json& descriptors();
+
+// Exact, case-sensitive lookup; nullptr for an unknown name.
+const ToolDefinition* find(std::string_view name);
+
+// Runs the tool; whatever it throws becomes a failed tool result, so only
+// protocol mistakes stay JSON-RPC errors.
+Json invoke(const ToolDefinition& tool, const Json& arguments, ToolContext& context);
+
+}  // namespace qs::ToolCatalog

@@ -1,5 +1,6 @@
-// POSIX implementation of the file-system seam. Cloud downloads and file
-// coordination are macOS services; here they reduce to no-ops.
+// POSIX implementation of the file-system seam, for Linux and macOS alike;
+// the few calls that differ are chosen here. The cloud services live in
+// cloud_posix.cpp and, on macOS, cloud_darwin.mm.
 #include "platform/file_system.hpp"
 
 #include "platform/log.hpp"
@@ -9,17 +10,50 @@
 #include <cstdlib>    // getenv, mkostemp
 #include <cstring>    // strerror
 #include <dirent.h>   // opendir, readdir
-#include <fcntl.h>    // open, O_* flags, AT_* flags
+#include <fcntl.h>    // open, fcntl, O_* flags, AT_* flags, F_FULLFSYNC
 #include <mutex>      // std::once_flag
 #include <pwd.h>      // getpwuid_r, getpwnam_r
-#include <stdio.h>    // renameat2, RENAME_NOREPLACE
-#include <sys/stat.h> // stat, fstatat, fchmod, mkdir, umask
+#include <stdio.h>    // renameat2, RENAME_NOREPLACE (Linux); renamex_np, RENAME_EXCL (macOS)
+#include <sys/stat.h> // stat, fstatat, fchmod, mkdir, umask, SF_DATALESS
 #include <unistd.h>   // read, write, fsync, close, unlink, link, getcwd
+#if defined(__APPLE__)
+#include <sys/resource.h>  // setiopolicy_np, IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES
+#endif
 
 namespace qs::platform {
 namespace {
 
 std::string errorText(int err) { return std::strerror(err); }
+
+#if defined(__APPLE__)
+static_assert(kDatalessFlag == SF_DATALESS);
+#endif
+
+// Flushes a file's (or folder's) data to stable storage. macOS's fsync only
+// reaches the drive's cache; F_FULLFSYNC reaches the media, where the file
+// system supports it (not every one does: then fsync is what there is).
+int flushToDisk(int fd) {
+#if defined(F_FULLFSYNC)
+    if (::fcntl(fd, F_FULLFSYNC) == 0) return 0;
+#endif
+    return ::fsync(fd);
+}
+
+// Renames without replacing an existing target: fails with EEXIST when the
+// name is taken, or EINVAL/ENOSYS/ENOTSUP where the system or file system
+// cannot rename that way.
+int renameNoReplace(const char* from, const char* to) {
+#if defined(__APPLE__)
+    return ::renamex_np(from, to, RENAME_EXCL);
+#elif defined(__linux__)
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+#else
+    (void)from;
+    (void)to;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
 
 // The process umask, read once; reading it means setting it, so never again.
 mode_t processUmask() {
@@ -37,9 +71,30 @@ mode_t processUmask() {
 void syncFolder(const std::string& folder) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
-    ::fsync(fd);
+    flushToDisk(fd);
     ::close(fd);
 }
+
+// While alive, reads by this thread of a dataless file fail (EDEADLK) instead
+// of blocking until the cloud provider has downloaded it. Scoped to reading
+// content: listing an evicted folder or writing into one still brings it down.
+class NoDatalessMaterialization {
+public:
+#if defined(__APPLE__) && defined(IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES)
+    NoDatalessMaterialization()
+        : previous_(::getiopolicy_np(IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES, IOPOL_SCOPE_THREAD)) {
+        ::setiopolicy_np(IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES, IOPOL_SCOPE_THREAD,
+                         IOPOL_MATERIALIZE_DATALESS_FILES_OFF);
+    }
+    ~NoDatalessMaterialization() {
+        ::setiopolicy_np(IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES, IOPOL_SCOPE_THREAD,
+                         previous_ >= 0 ? previous_ : IOPOL_MATERIALIZE_DATALESS_FILES_DEFAULT);
+    }
+
+private:
+    int previous_;
+#endif
+};
 
 // A hidden temporary name next to the target, short enough for any file
 // system even when the target's own name is near the limit.
@@ -61,7 +116,7 @@ std::optional<std::string> writeTemp(const std::string& path, std::string_view d
     int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
     if (fd < 0) return errorText(errno);
     int err = 0;
-    if (::fchmod(fd, mode) != 0 || !writeAll(fd, data) || ::fsync(fd) != 0) err = errno;
+    if (::fchmod(fd, mode) != 0 || !writeAll(fd, data) || flushToDisk(fd) != 0) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
     if (err != 0) {
         ::unlink(tempPath.c_str());
@@ -112,6 +167,16 @@ bool FolderHandle::has(const std::string& relative) const {
     return fd_ >= 0 && ::fstatat(fd_, relative.c_str(), &st, 0) == 0;
 }
 
+std::optional<uint32_t> fileFlags(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+#if defined(__APPLE__) || defined(__FreeBSD__)
+    return static_cast<uint32_t>(st.st_flags);
+#else
+    return 0;
+#endif
+}
+
 bool isDirectory(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -148,6 +213,7 @@ std::optional<std::vector<DirEntry>> listDirectory(const std::string& folder, bo
 }
 
 bool readFileInto(const std::string& path, std::string& buffer) {
+    [[maybe_unused]] NoDatalessMaterialization bounded;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st;
@@ -235,7 +301,7 @@ bool createFileExclusive(const std::string& path, std::string_view data, std::st
         if (error) *error = *err;
         return false;
     }
-    int rc = ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE);
+    int rc = renameNoReplace(temp.c_str(), path.c_str());
     int err = rc == 0 ? 0 : errno;
     if (rc != 0 && (err == EINVAL || err == ENOSYS || err == ENOTSUP)) {
         // File systems without no-replace renames: a hard link claims the
@@ -247,7 +313,7 @@ bool createFileExclusive(const std::string& path, std::string_view data, std::st
             // Neither is supported: fall back to an exclusive create in place.
             int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd < 0) return fail(errno);
-            int werr = (!writeAll(fd, data) || ::fsync(fd) != 0) ? errno : 0;
+            int werr = (!writeAll(fd, data) || flushToDisk(fd) != 0) ? errno : 0;
             if (::close(fd) != 0 && werr == 0) werr = errno;
             if (werr != 0) {
                 ::unlink(path.c_str());
@@ -291,19 +357,6 @@ std::string currentDirectory() {
         if (errno != ERANGE) return ".";
         buf.resize(buf.size() * 2);
     }
-}
-
-void requestCloudDownload(const std::string&) {}
-
-bool coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) {
-    block(path);
-    return true;
-}
-
-bool coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block,
-                       std::string*) {
-    block(path);
-    return true;
 }
 
 }  // namespace qs::platform

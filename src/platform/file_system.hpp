@@ -2,6 +2,7 @@
 // this layer names files by plain absolute paths.
 #pragma once
 
+#include <cstdint>      // uint32_t
 #include <functional>   // std::function
 #include <optional>     // std::optional
 #include <string>       // std::string
@@ -38,6 +39,18 @@ private:
     int fd_ = -1;
 };
 
+// The BSD flags of the entry at `path` (stat's st_flags, following links;
+// 0 where the system keeps none, as on Linux). Nothing when no entry exists,
+// so one call is also the existence test.
+std::optional<uint32_t> fileFlags(const std::string& path);
+
+// macOS's SF_DATALESS: a file whose content the cloud provider has evicted.
+// It keeps its own name, and a plain read of it waits for the download.
+inline constexpr uint32_t kDatalessFlag = 0x40000000;
+
+// True when `stFlags` mark an evicted (dataless) file.
+constexpr bool isDataless(uint32_t stFlags) { return (stFlags & kDatalessFlag) != 0; }
+
 // True when `path` is a folder (a link to a folder counts).
 bool isDirectory(const std::string& path);
 
@@ -54,7 +67,9 @@ struct DirEntry {
 std::optional<std::vector<DirEntry>> listDirectory(const std::string& folder, bool skipHidden,
                                                    bool fetchIsDirectory);
 
-// The whole file. Nothing when it cannot be opened or read.
+// The whole file. Nothing when it cannot be opened or read. A dataless file
+// is not read: on macOS the read fails at once instead of waiting for the
+// download, which only the caller's bounded wait may do.
 std::optional<std::string> readFile(const std::string& path);
 
 // The whole file into `buffer`, reusing its capacity. False on failure.
@@ -86,8 +101,10 @@ std::optional<std::string> homeDirectoryOf(const std::string& user);
 // The current working folder.
 std::string currentDirectory();
 
-// Asks the cloud provider to bring the file down. A no-op where there is no
-// cloud provider.
+// The cloud services: Foundation's on macOS, the plain fallbacks elsewhere.
+
+// Asks the cloud provider to bring the file down, returning at once. A no-op
+// where there is no cloud provider.
 void requestCloudDownload(const std::string& path);
 
 // Runs `block` with the path to read, excluding coordinated writers of the

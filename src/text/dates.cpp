@@ -2,7 +2,6 @@
 // never depend on the machine's locale settings.
 #include "text/dates.hpp"
 
-#include <charconv> // std::from_chars
 #include <cmath>    // std::floor, std::isfinite
 #include <cstdint>  // int64_t
 #include <cstdio>   // std::snprintf
@@ -128,8 +127,16 @@ std::optional<double> parseIsoDateTime(std::string_view s) {
         size_t first = ++pos;
         while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') ++pos;
         if (pos == first) return std::nullopt;
-        std::string decimal = "0." + std::string(s.substr(first, pos - first));
-        std::from_chars(decimal.data(), decimal.data() + decimal.size(), fraction);
+        // The digits as an integer over a power of ten, both exact in a
+        // double, so the quotient is correctly rounded. Digits past the
+        // fifteenth (below a femtosecond) are ignored, which keeps it exact.
+        int64_t numerator = 0;
+        int64_t denominator = 1;
+        for (size_t i = first; i < pos && i < first + 15; ++i) {
+            numerator = numerator * 10 + (s[i] - '0');
+            denominator *= 10;
+        }
+        fraction = static_cast<double>(numerator) / static_cast<double>(denominator);
     }
     int64_t offset = 0;
     if (pos < s.size() && s[pos] == 'Z') {

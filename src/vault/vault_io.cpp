@@ -15,6 +15,13 @@ std::string placeholderOf(const std::string& path) {
     return platform::parentOf(path) + "/." + platform::lastComponent(path) + ".icloud";
 }
 
+// The entry is there with its content: present, and not evicted to the cloud
+// (an evicted, dataless file keeps its name but not its bytes). One stat.
+bool presentLocally(const std::string& path) {
+    auto flags = platform::fileFlags(path);
+    return flags && !platform::isDataless(*flags);
+}
+
 void createFolderOf(const std::string& path) {
     if (auto err = platform::createDirectories(platform::parentOf(path))) throw WriteError::createDirectoryFailed(*err);
 }
@@ -42,16 +49,19 @@ bool existsInAnyForm(const std::string& path) {
 }
 
 bool ensureDownloaded(const std::string& path) {
-    if (platform::exists(path)) return true;
+    const auto flags = platform::fileFlags(path);
+    if (flags && !platform::isDataless(*flags)) return true;
     const std::string name = platform::lastComponent(path);
-    if (name.empty() || !platform::exists(placeholderOf(path))) return false;
+    // An evicted file waits like a placeholder: reading it now would block
+    // until the download ends, past the bound.
+    if (!flags && (name.empty() || !platform::exists(placeholderOf(path)))) return false;
     logStderr("iCloud 占位符,触发下载: " + name);
     platform::requestCloudDownload(path);
     const DownloadWait wait = downloadWait();
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait.timeout);
     while (std::chrono::steady_clock::now() < deadline) {
-        if (platform::exists(path)) return true;
+        if (presentLocally(path)) return true;
         std::this_thread::sleep_for(wait.poll);
     }
     logStderr("⏱ 下载超时: " + name);

@@ -31,7 +31,8 @@ private:
 };
 
 // True when the file is present locally on return, after asking for the
-// download of an iCloud placeholder ("." + name + ".icloud") and waiting.
+// download of an iCloud placeholder ("." + name + ".icloud") or of an evicted
+// (dataless) file and waiting.
 bool ensureDownloaded(const std::string& path);
 
 // The whole file, or nothing when absent, not downloaded in time or unreadable.

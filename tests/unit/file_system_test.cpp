@@ -63,6 +63,23 @@ TEST(FileSystem, ExistenceAndListing) {
     EXPECT_FALSE(listDirectory(dir.at("f.txt"), false, false));
 }
 
+// An evicted file is told by one bit of its flags, whatever else is set;
+// an ordinary file never carries it.
+TEST(FileSystem, DatalessFlagAndFileFlags) {
+    for (const auto& [flags, dataless] : {std::pair<uint32_t, bool>{0, false}, {0x40000000, true},
+                                          {0x40000000 | 0x00000020 | 0x00008000, true}, {0x80000000, false},
+                                          {0xBFFFFFFF, false}, {0xFFFFFFFF, true}}) {
+        EXPECT_EQ(isDataless(flags), dataless) << std::hex << flags;
+    }
+    TempDir dir;
+    dir.write("f.txt", "x");
+    auto flags = fileFlags(dir.at("f.txt"));
+    ASSERT_TRUE(flags.has_value());
+    EXPECT_FALSE(isDataless(*flags));
+    EXPECT_TRUE(fileFlags(dir.path()).has_value());
+    EXPECT_FALSE(fileFlags(dir.at("missing")).has_value());
+}
+
 TEST(FileSystem, ReadsWholeFilesIntoReusedBuffers) {
     TempDir dir;
     const std::string big(300000, 'x');

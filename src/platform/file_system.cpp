@@ -7,7 +7,8 @@
 
 #include <algorithm>  // std::min, std::max
 #include <cerrno>     // errno
-#include <cstdlib>    // getenv, mkostemp
+#include <cstdlib>    // getenv, mkostemp, realpath, free
+#include <ctime>      // time
 #include <cstring>    // strerror
 #include <dirent.h>   // opendir, readdir
 #include <fcntl.h>    // open, fcntl, O_* flags, AT_* flags, F_FULLFSYNC
@@ -15,6 +16,7 @@
 #include <pwd.h>      // getpwuid_r, getpwnam_r
 #include <stdio.h>    // renameat2, RENAME_NOREPLACE (Linux); renamex_np, RENAME_EXCL (macOS)
 #include <sys/stat.h> // stat, fstatat, fchmod, mkdir, umask, SF_DATALESS
+#include <utility>    // std::exchange
 #include <unistd.h>   // read, write, fsync, close, unlink, link, getcwd
 #if defined(__APPLE__)
 #include <sys/resource.h>  // setiopolicy_np, IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES
@@ -96,6 +98,10 @@ private:
 #endif
 };
 
+// Every temporary file of this program carries this in its name, so one left
+// by a killed process can be recognised and removed later.
+constexpr std::string_view kTempMarker = ".qs-tmp-";
+
 // A hidden temporary name next to the target, short enough for any file
 // system even when the target's own name is near the limit.
 std::string tempPattern(const std::string& path) {
@@ -105,7 +111,14 @@ std::string tempPattern(const std::string& path) {
         while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
         name.resize(cut);
     }
-    return parentOf(path) + "/." + name + ".tmp-XXXXXX";
+    return parentOf(path) + "/." + name + std::string(kTempMarker) + "XXXXXX";
+}
+
+// ".<name>.qs-tmp-XXXXXX", as made by tempPattern and mkostemp.
+bool isTemporaryName(std::string_view name) {
+    size_t at = name.rfind(kTempMarker);
+    return name.size() > 1 && name.front() == '.' && at != std::string_view::npos &&
+           name.size() - at - kTempMarker.size() == 6;
 }
 
 // Writes `data` into a fresh temporary file next to `path`, flushed and with
@@ -212,41 +225,83 @@ std::optional<std::vector<DirEntry>> listDirectory(const std::string& folder, bo
     return entries;
 }
 
-bool readFileInto(const std::string& path, std::string& buffer) {
+ReadStatus readFileInto(const std::string& path, std::string& buffer, uint64_t limit) {
     [[maybe_unused]] NoDatalessMaterialization bounded;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadStatus::absent : ReadStatus::unreadable;
     struct stat st;
+    ReadStatus status = ReadStatus::ok;
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        status = ReadStatus::unreadable;
+    } else if (!S_ISREG(st.st_mode)) {
+        status = ReadStatus::notRegular;
+    } else if (static_cast<uint64_t>(st.st_size) > limit) {
+        status = ReadStatus::tooLarge;
+    }
+    if (status != ReadStatus::ok) {
         ::close(fd);
-        return false;
+        return status;
     }
     // Growing only past the old size keeps a reused buffer from being
     // cleared byte by byte on every call.
-    size_t expected = S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0;
+    auto expected = static_cast<size_t>(st.st_size);
     size_t used = 0;
     buffer.resize(std::max<size_t>(expected + 1, 4096));
     for (;;) {
-        if (used == buffer.size()) buffer.resize(buffer.size() * 2);
+        if (used == buffer.size()) {
+            if (used > limit) {
+                status = ReadStatus::tooLarge;  // grew past the limit while being read
+                break;
+            }
+            buffer.resize(buffer.size() * 2);
+        }
         ssize_t n = ::read(fd, buffer.data() + used, buffer.size() - used);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ::close(fd);
-            buffer.clear();
-            return false;
+            status = ReadStatus::unreadable;
+            break;
         }
         if (n == 0) break;
         used += static_cast<size_t>(n);
     }
     ::close(fd);
+    if (status == ReadStatus::ok && used > limit) status = ReadStatus::tooLarge;
+    if (status != ReadStatus::ok) {
+        buffer.clear();
+        return status;
+    }
     buffer.resize(used);
-    return true;
+    return status;
 }
 
-std::optional<std::string> readFile(const std::string& path) {
+std::optional<std::string> readFile(const std::string& path, uint64_t limit) {
     std::string content;
-    if (!readFileInto(path, content)) return std::nullopt;
+    if (readFileInto(path, content, limit) != ReadStatus::ok) return std::nullopt;
     return content;
+}
+
+std::optional<std::string> realPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return std::nullopt;
+    std::string out(resolved);
+    std::free(resolved);
+    return out;
+}
+
+void removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const time_t cutoff = ::time(nullptr) - static_cast<time_t>(age.count());
+    while (dirent* entry = ::readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (!isTemporaryName(name)) continue;
+        struct stat st;
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            st.st_mtime < cutoff) {
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        }
+    }
+    ::closedir(dir);
 }
 
 std::optional<std::string> createDirectories(const std::string& folder) {
@@ -267,66 +322,100 @@ std::optional<std::string> createDirectories(const std::string& folder) {
     return std::nullopt;
 }
 
-std::optional<std::string> writeFileAtomic(const std::string& path, std::string_view data) {
+std::optional<StagedFile> StagedFile::stage(const std::string& target, std::string_view data, std::string* error) {
     // A replaced file keeps its permissions; a new one gets the usual ones.
     mode_t mode = 0666 & ~processUmask();
     struct stat old;
-    if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) mode = old.st_mode & 0777;
-    std::string temp;
-    if (auto err = writeTemp(path, data, mode, temp)) return err;
+    if (::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) mode = old.st_mode & 0777;
+    StagedFile staged;
+    if (auto err = writeTemp(target, data, mode, staged.temp_)) {
+        if (error) *error = *err;
+        return std::nullopt;
+    }
+    staged.data_ = data;
+    return staged;
+}
+
+StagedFile::StagedFile(StagedFile&& other) noexcept
+    : temp_(std::exchange(other.temp_, std::string())), data_(other.data_) {}
+
+StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
+    if (this != &other) {
+        discard();
+        temp_ = std::exchange(other.temp_, std::string());
+        data_ = other.data_;
+    }
+    return *this;
+}
+
+StagedFile::~StagedFile() { discard(); }
+
+void StagedFile::discard() noexcept {
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+}
+
+std::optional<std::string> StagedFile::replace(const std::string& target) {
     // rename replaces the name itself, so a link planted at the target is
     // replaced rather than followed.
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        return errorText(err);
-    }
-    syncFolder(parentOf(path));
+    if (::rename(temp_.c_str(), target.c_str()) != 0) return errorText(errno);
+    temp_.clear();
+    syncFolder(parentOf(target));
     return std::nullopt;
+}
+
+StagedFile::Claim StagedFile::claim(const std::string& target, std::string* error) {
+    auto fail = [&](int err) {
+        if (error) *error = errorText(err);
+        return err == EEXIST ? Claim::taken : Claim::failed;
+    };
+    int rc = renameNoReplace(temp_.c_str(), target.c_str());
+    int err = rc == 0 ? 0 : errno;
+    if (rc != 0 && (err == EINVAL || err == ENOSYS || err == ENOTSUP)) {
+        // File systems without no-replace renames: a hard link claims the
+        // name just as exclusively.
+        rc = ::link(temp_.c_str(), target.c_str());
+        err = rc == 0 ? 0 : errno;
+        if (rc != 0 && err != EEXIST) {
+            // Neither is supported: an exclusive create in place.
+            int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0) return fail(errno);
+            int werr = (!writeAll(fd, data_) || flushToDisk(fd) != 0) ? errno : 0;
+            if (::close(fd) != 0 && werr == 0) werr = errno;
+            if (werr != 0) {
+                ::unlink(target.c_str());
+                return fail(werr);
+            }
+            err = 0;
+        }
+        if (err == 0) discard();
+    } else if (rc == 0) {
+        temp_.clear();
+    }
+    if (err != 0) return fail(err);
+    syncFolder(parentOf(target));
+    return Claim::claimed;
+}
+
+bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+std::optional<std::string> writeFileAtomic(const std::string& path, std::string_view data) {
+    std::string error;
+    auto staged = StagedFile::stage(path, data, &error);
+    if (!staged) return error;
+    return staged->replace(path);
 }
 
 bool createFileExclusive(const std::string& path, std::string_view data, std::string* error,
                          bool* alreadyExists) {
     if (alreadyExists) *alreadyExists = false;
-    auto fail = [&](int err) {
-        if (error) *error = errorText(err);
-        if (alreadyExists) *alreadyExists = err == EEXIST;
-        errno = err;
-        return false;
-    };
     // The content is complete before the name appears, so a reader (the
     // companion app scanning the folder) never sees a partial file.
-    std::string temp;
-    if (auto err = writeTemp(path, data, 0666 & ~processUmask(), temp)) {
-        if (error) *error = *err;
-        return false;
-    }
-    int rc = renameNoReplace(temp.c_str(), path.c_str());
-    int err = rc == 0 ? 0 : errno;
-    if (rc != 0 && (err == EINVAL || err == ENOSYS || err == ENOTSUP)) {
-        // File systems without no-replace renames: a hard link claims the
-        // name just as exclusively.
-        rc = ::link(temp.c_str(), path.c_str());
-        err = rc == 0 ? 0 : errno;
-        ::unlink(temp.c_str());
-        if (rc != 0 && err != EEXIST) {
-            // Neither is supported: fall back to an exclusive create in place.
-            int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0) return fail(errno);
-            int werr = (!writeAll(fd, data) || flushToDisk(fd) != 0) ? errno : 0;
-            if (::close(fd) != 0 && werr == 0) werr = errno;
-            if (werr != 0) {
-                ::unlink(path.c_str());
-                return fail(werr);
-            }
-            err = 0;
-        }
-    } else if (rc != 0) {
-        ::unlink(temp.c_str());
-    }
-    if (err != 0) return fail(err);
-    syncFolder(parentOf(path));
-    return true;
+    auto staged = StagedFile::stage(path, data, error);
+    if (!staged) return false;
+    StagedFile::Claim claim = staged->claim(path, error);
+    if (alreadyExists) *alreadyExists = claim == StagedFile::Claim::taken;
+    return claim == StagedFile::Claim::claimed;
 }
 
 std::string homeDirectory() {

@@ -2,7 +2,8 @@
 // this layer names files by plain absolute paths.
 #pragma once
 
-#include <cstdint>      // uint32_t
+#include <chrono>       // std::chrono::seconds
+#include <cstdint>      // uint32_t, uint64_t
 #include <functional>   // std::function
 #include <optional>     // std::optional
 #include <string>       // std::string
@@ -67,17 +68,71 @@ struct DirEntry {
 std::optional<std::vector<DirEntry>> listDirectory(const std::string& folder, bool skipHidden,
                                                    bool fetchIsDirectory);
 
-// The whole file. Nothing when it cannot be opened or read. A dataless file
+// Why a read gave no content.
+enum class ReadStatus {
+    ok,
+    absent,      // nothing at the path
+    unreadable,  // no permission, an I/O error, a folder
+    notRegular,  // a pipe, a device, a socket: never read, as reading could block or never end
+    tooLarge,    // larger than the caller's limit
+};
+
+// The whole regular file into `buffer`, reusing its capacity. The file is
+// opened without blocking (a pipe would otherwise hang the open) and checked
+// on its descriptor, so a pipe or device never reaches read(). `limit` bounds
+// the bytes read even when the file grows while being read. A dataless file
 // is not read: on macOS the read fails at once instead of waiting for the
 // download, which only the caller's bounded wait may do.
-std::optional<std::string> readFile(const std::string& path);
+ReadStatus readFileInto(const std::string& path, std::string& buffer, uint64_t limit);
 
-// The whole file into `buffer`, reusing its capacity. False on failure.
-bool readFileInto(const std::string& path, std::string& buffer);
+// The whole regular file of at most `limit` bytes; nothing otherwise.
+std::optional<std::string> readFile(const std::string& path, uint64_t limit);
+
+// The path with every link and "." or ".." resolved; nothing when it does not exist.
+std::optional<std::string> realPath(const std::string& path);
+
+// Removes this program's temporary files in `folder` that are older than
+// `age`: what a process killed in the middle of a write left behind.
+void removeStaleTemporaries(const std::string& folder, std::chrono::seconds age);
 
 // Creates `folder` and all missing parents; succeeds when it already exists.
 // Returns the system's error text on failure.
 std::optional<std::string> createDirectories(const std::string& folder);
+
+// A file's whole new content written and flushed under a hidden temporary
+// name in the target's folder, not yet visible under the target's own name.
+// Several of them let a caller write nothing at all unless every file could
+// be written. The temporary is removed unless it was placed. Move-only.
+class StagedFile {
+public:
+    enum class Claim { claimed, taken, failed };
+
+    // Nothing (and `error` set) when the content cannot be written in full.
+    // `data` must outlive the staged file.
+    static std::optional<StagedFile> stage(const std::string& target, std::string_view data, std::string* error);
+
+    StagedFile(StagedFile&& other) noexcept;
+    StagedFile& operator=(StagedFile&& other) noexcept;
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+    ~StagedFile();
+
+    // Puts the content at `target` (in the staging folder), replacing what
+    // is there; the system's error text on failure.
+    std::optional<std::string> replace(const std::string& target);
+    // Puts the content at `target` only when the name is free; never replaces.
+    Claim claim(const std::string& target, std::string* error);
+
+private:
+    StagedFile() = default;
+    void discard() noexcept;
+
+    std::string temp_;  // empty once placed or removed
+    std::string_view data_;
+};
+
+// Removes the file (never a folder); false when it could not be removed.
+bool removeFile(const std::string& path);
 
 // Replaces the whole file atomically: a temporary file in the same folder is
 // written, flushed, renamed over `path`, and the folder is flushed. On failure

@@ -3,7 +3,7 @@
 
 #include <cerrno>     // errno
 #include <cstring>    // strerror
-#include <fcntl.h>    // open, O_RDONLY, O_DIRECTORY, O_CLOEXEC
+#include <fcntl.h>    // open, O_* flags
 #include <sys/file.h> // flock
 #include <thread>     // std::this_thread::sleep_for
 #include <unistd.h>   // close
@@ -24,7 +24,17 @@ FolderLock::FolderLock(int fd, Status status, std::string error)
 FolderLock FolderLock::acquire(const std::string& folder, std::chrono::milliseconds timeout) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return FolderLock(-1, Status::unsupported, std::strerror(errno));
+    return lock(fd, timeout);
+}
 
+FolderLock FolderLock::acquireFile(const std::string& file, std::chrono::milliseconds timeout) {
+    // Not through a link: the lock file must be the one every peer opens.
+    int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return FolderLock(-1, Status::unsupported, std::strerror(errno));
+    return lock(fd, timeout);
+}
+
+FolderLock FolderLock::lock(int fd, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return FolderLock(fd, Status::held, "");

@@ -18,6 +18,9 @@ public:
 
     // Waits up to `timeout` for the lock on `folder`.
     static FolderLock acquire(const std::string& folder, std::chrono::milliseconds timeout);
+    // The same on a lock file, created when missing, for a folder that cannot
+    // be opened for locking (one the process may enter but not list).
+    static FolderLock acquireFile(const std::string& file, std::chrono::milliseconds timeout);
 
     FolderLock(FolderLock&& other) noexcept;
     FolderLock& operator=(FolderLock&& other) noexcept;
@@ -32,6 +35,7 @@ public:
 
 private:
     FolderLock(int fd, Status status, std::string error);
+    static FolderLock lock(int fd, std::chrono::milliseconds timeout);
     void release() noexcept;
 
     int fd_ = -1;

@@ -44,12 +44,13 @@ void MCPServer::run() {
             break;
         case RPCTransport::Incoming::Kind::message:
             if (auto request = RPCRequest::fromRaw(incoming.object)) {
+                request->rawId = std::move(incoming.rawId);
                 written = handle(*request);
             } else {
                 const Json& raw = incoming.object;
                 std::optional<Json> id;
                 if (auto it = raw.find("id"); it != raw.end()) id = *it;
-                written = RPCTransport::respond(outFd_, id, RPCError(-32600, "缺少 method"));
+                written = RPCTransport::respond(outFd_, id, RPCError(-32600, "缺少 method"), incoming.rawId);
             }
             break;
         }
@@ -67,13 +68,13 @@ bool MCPServer::handle(const RPCRequest& request) {
     try {
         result = dispatch(request);
     } catch (const RPCError& error) {
-        return RPCTransport::respond(outFd_, request.id, error);
+        return RPCTransport::respond(outFd_, request.id, error, request.rawId);
     } catch (const std::exception& error) {
         result = ToolResult::failure(error.what());
     } catch (...) {
         result = ToolResult::failure("unknown error");
     }
-    return RPCTransport::respond(outFd_, *request.id, result);
+    return RPCTransport::respond(outFd_, *request.id, result, request.rawId);
 }
 
 Json MCPServer::dispatch(const RPCRequest& request) {

@@ -13,6 +13,39 @@ namespace {
 
 constexpr size_t minimumRead = 64 * 1024;
 
+// Stands for the id in a reply line until the id's own text replaces it; a
+// quote inside a text is always escaped, so this can only be the id's value.
+constexpr std::string_view kRawIdSlot = R"("id":"\u0000raw-id\u0000")";
+
+// Reads the exact text of the top-level "id" when it is a number the parsed
+// value rounded: the parser hands every such number over with its text.
+struct RawIdReader : nlohmann::json_sax<Json> {
+    std::optional<std::string> raw;
+    int depth = 0;
+    bool atId = false;
+
+    bool value() { return (atId = false, true); }
+    bool null() override { return value(); }
+    bool boolean(bool) override { return value(); }
+    bool number_integer(number_integer_t) override { return value(); }
+    bool number_unsigned(number_unsigned_t) override { return value(); }
+    bool number_float(number_float_t, const string_t& text) override {
+        if (atId) raw = text;  // a repeated key: the last one wins, as in the parsed value
+        return value();
+    }
+    bool string(string_t&) override { return value(); }
+    bool binary(binary_t&) override { return value(); }
+    bool start_object(std::size_t) override { return (++depth, value()); }
+    bool end_object() override { return (--depth, value()); }
+    bool start_array(std::size_t) override { return (++depth, value()); }
+    bool end_array() override { return (--depth, value()); }
+    bool key(string_t& name) override {
+        atId = depth == 1 && name == "id";
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+};
+
 }  // namespace
 
 std::optional<std::string> LineReader::next() {
@@ -75,31 +108,49 @@ Incoming parseLine(std::string_view line) {
         line = repaired;
     }
     std::string_view trimmed = text::trimWhitespace(line);
-    if (trimmed.empty()) return {Incoming::Kind::invalid, Json()};
+    if (trimmed.empty()) return {Incoming::Kind::invalid, Json(), std::nullopt};
     auto document = parseJsonDocument(trimmed);
     // An array is a batch, which this server does not take.
-    if (!document || !document->is_object()) return {Incoming::Kind::invalid, Json()};
-    return {Incoming::Kind::message, std::move(*document)};
+    if (!document || !document->is_object()) return {Incoming::Kind::invalid, Json(), std::nullopt};
+    std::optional<std::string> rawId;
+    if (auto id = document->find("id"); id != document->end() && id->is_number_float()) {
+        RawIdReader reader;
+        if (Json::sax_parse(trimmed, &reader)) rawId = std::move(reader.raw);
+    }
+    return {Incoming::Kind::message, std::move(*document), std::move(rawId)};
 }
 
 Incoming read(LineReader& in) {
     auto line = in.next();
-    if (!line) return {Incoming::Kind::eof, Json()};
+    if (!line) return {Incoming::Kind::eof, Json(), std::nullopt};
     return parseLine(*line);
 }
 
-bool respond(int outFd, const std::optional<Json>& id, const RPCError& error) {
-    return send(outFd, Json{{"jsonrpc", "2.0"},
-                            {"id", id ? *id : Json(nullptr)},
-                            {"error", Json{{"code", error.code}, {"message", error.message}}}});
+bool respond(int outFd, const std::optional<Json>& id, const RPCError& error, const std::optional<std::string>& rawId) {
+    return send(outFd,
+                Json{{"jsonrpc", "2.0"},
+                     {"id", id ? *id : Json(nullptr)},
+                     {"error", Json{{"code", error.code}, {"message", error.message}}}},
+                rawId);
 }
 
-bool respond(int outFd, const Json& id, const Json& result) {
-    return send(outFd, Json{{"jsonrpc", "2.0"}, {"id", id}, {"result", result}});
+bool respond(int outFd, const Json& id, const Json& result, const std::optional<std::string>& rawId) {
+    return send(outFd, Json{{"jsonrpc", "2.0"}, {"id", id}, {"result", result}}, rawId);
 }
 
-bool send(int outFd, const Json& message) {
-    auto line = message.is_object() ? JsonWriter::wire(message) : std::nullopt;
+bool send(int outFd, const Json& message, const std::optional<std::string>& rawId) {
+    std::optional<std::string> line;
+    if (rawId && message.is_object() && message.contains("id")) {
+        Json slotted = message;
+        slotted["id"] = std::string("\0raw-id\0", 8);
+        line = JsonWriter::wire(slotted);
+        if (line) {
+            size_t at = line->find(kRawIdSlot);
+            if (at != std::string::npos) line->replace(at, kRawIdSlot.size(), "\"id\":" + *rawId);
+        }
+    } else if (message.is_object()) {
+        line = JsonWriter::wire(message);
+    }
     if (!line) {
         logStderr("⚠️ 响应不是合法 JSON,已降级为 internal error");
         Json id = message.is_object() && message.contains("id") ? message["id"] : Json(nullptr);

@@ -34,6 +34,10 @@ struct Incoming {
     enum class Kind { message, invalid, eof };
     Kind kind;
     Json object;  // the message when kind == message
+    // The exact text of a numeric "id" that a JSON number value cannot hold
+    // as sent (beyond the 64-bit integers, or written with a fraction or an
+    // exponent), so the reply can carry it back unchanged.
+    std::optional<std::string> rawId;
 };
 
 // Turns one line into a message (or invalid).
@@ -42,9 +46,11 @@ Incoming parseLine(std::string_view line);
 Incoming read(LineReader& in);
 
 // Each writes one whole line; false when the write failed (closed output).
-bool respond(int outFd, const std::optional<Json>& id, const RPCError& error);
-bool respond(int outFd, const Json& id, const Json& result);
-bool send(int outFd, const Json& message);
+// `rawId`, when given, is written in place of the id's value.
+bool respond(int outFd, const std::optional<Json>& id, const RPCError& error,
+             const std::optional<std::string>& rawId = std::nullopt);
+bool respond(int outFd, const Json& id, const Json& result, const std::optional<std::string>& rawId = std::nullopt);
+bool send(int outFd, const Json& message, const std::optional<std::string>& rawId = std::nullopt);
 
 }  // namespace RPCTransport
 

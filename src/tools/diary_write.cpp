@@ -4,6 +4,7 @@
 #include <vector>    // std::vector
 
 #include "json/json.hpp"
+#include "platform/file_system.hpp"
 #include "text/unicode.hpp"
 #include "tools/tool_arguments.hpp"
 #include "tools/tool_result.hpp"
@@ -26,6 +27,10 @@ constexpr ToolParam kParams[] = {kText, kDate, kTags};
 // Each call adds a new entry.
 constexpr ToolHints kHints{false, false, false, false};
 
+// More draws than a sound random source will ever need; bounds the loop if
+// the names are taken for some other reason (a folder of that name, say).
+constexpr int kMaxDraws = 16;
+
 std::string inputsFile(const Vault& vault, const std::string& day, const std::string& name) {
     return vault.writingPath(VaultPath::inputsDir, day + "/" + name);
 }
@@ -42,17 +47,36 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     const std::optional<std::string> metaBytes = JsonWriter::payload(meta);
     if (!metaBytes) throw VaultIO::WriteError::writeFailed("内容不是合法 UTF-8");
 
-    // Exclusive create under a fresh UUID: even a repeated UUID never replaces an entry.
+    // Both files are written in full before either name appears, so a failure
+    // leaves nothing that a retry would duplicate. The metadata's name is
+    // claimed first: the app never takes up a text without it.
+    platform::StagedFile metaFile = VaultIO::stage(vault, *metaBytes, inputsFile(vault, day, "new.meta.json"));
+    platform::StagedFile textFile = VaultIO::stage(vault, text, inputsFile(vault, day, "new.memo.txt"));
+    std::string id;
     std::string textPath;
-    const std::string id = WriteTools::writeUnderFreshId(
-        text,
-        [&](const std::string& candidate) { return textPath = inputsFile(vault, day, candidate + ".memo.txt"); },
-        WriteTools::newUuid);
-
-    const std::string metaPath = inputsFile(vault, day, id + ".meta.json");
-    if (!VaultIO::writeNew(*metaBytes, metaPath)) {
-        throw VaultIO::WriteError::writeFailed("文件已存在,不覆盖: " + metaPath);
+    std::string metaPath;
+    // Names are claimed, never replaced: even a repeated UUID draws again.
+    for (int draw = 0; draw < kMaxDraws && id.empty(); ++draw) {
+        std::string candidate = WriteTools::newUuid();
+        metaPath = inputsFile(vault, day, candidate + ".meta.json");
+        textPath = inputsFile(vault, day, candidate + ".memo.txt");
+        if (!VaultIO::claim(metaFile, metaPath)) continue;
+        bool claimed = false;
+        try {
+            claimed = VaultIO::claim(textFile, textPath);
+        } catch (...) {
+            platform::removeFile(metaPath);
+            throw;
+        }
+        if (claimed) {
+            id = std::move(candidate);
+        } else {
+            // The metadata went to a name whose text is taken: take it back.
+            platform::removeFile(metaPath);
+            metaFile = VaultIO::stage(vault, *metaBytes, metaPath);
+        }
     }
+    if (id.empty()) throw VaultIO::WriteError::writeFailed("找不到空闲的文件名,最后一个试过的是 " + textPath);
 
     Json payload = {
         {"ok", true},

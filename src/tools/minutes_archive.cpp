@@ -23,15 +23,17 @@ std::string variant(std::string_view base, std::string_view suffix, unsigned cou
 
 }  // namespace
 
-ArchiveCopy writeArchiveCopy(std::string_view data, const std::string& stampedPath, std::string_view suffix,
-                             unsigned from) {
+ArchiveCopy writeArchiveCopy(const Vault& vault, std::string_view data, const std::string& stampedPath,
+                             std::string_view suffix, unsigned from) {
     std::string_view base = stampedPath;
     if (base.size() >= suffix.size() && base.substr(base.size() - suffix.size()) == suffix) {
         base.remove_suffix(suffix.size());
     }
+    // Written once; only the name is tried again.
+    platform::StagedFile staged = VaultIO::stage(vault, data, stampedPath);
     for (unsigned counter = from < 1 ? 1 : from; counter <= kMaxCounter; ++counter) {
         std::string path = variant(base, suffix, counter);
-        if (VaultIO::writeNew(data, path)) return {std::move(path), counter};
+        if (VaultIO::claim(staged, path)) return {std::move(path), counter};
     }
     throw VaultIO::WriteError::writeFailed("归档名已用尽: " + variant(base, suffix, kMaxCounter));
 }

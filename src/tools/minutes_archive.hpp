@@ -4,6 +4,8 @@
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
+#include "vault/vault.hpp"
+
 namespace qs::WriteTools {
 
 struct ArchiveCopy {
@@ -16,7 +18,7 @@ struct ArchiveCopy {
 // before the suffix, starting at counter `from`. A copy made in the same UTC
 // second as an earlier one, by this or another process, therefore never
 // replaces it. Throws VaultIO::WriteError.
-ArchiveCopy writeArchiveCopy(std::string_view data, const std::string& stampedPath, std::string_view suffix,
-                             unsigned from = 1);
+ArchiveCopy writeArchiveCopy(const Vault& vault, std::string_view data, const std::string& stampedPath,
+                             std::string_view suffix, unsigned from = 1);
 
 }  // namespace qs::WriteTools

@@ -23,8 +23,8 @@ constexpr const char* noMinutesWarning = "还没有纪要正文(.min.md)。可�
 
 // The file's text; nothing when it is missing or not UTF-8. An empty file is
 // an empty text, which counts as present.
-std::optional<std::string> readText(const std::string& path) {
-    auto bytes = VaultIO::readData(path);
+std::optional<std::string> readText(const Vault& vault, const std::string& path) {
+    auto bytes = VaultIO::readData(vault, path);
     if (!bytes || !text::isValidUtf8(*bytes)) return std::nullopt;
     return bytes;
 }
@@ -43,8 +43,8 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
     std::string minutesPath = files.insightsFile(".min.md");
     std::string summaryPath = files.insightsFile(".sum.txt");
-    std::optional<std::string> minutesText = readText(minutesPath);
-    std::optional<std::string> summaryText = readText(summaryPath);
+    std::optional<std::string> minutesText = readText(context.vault(), minutesPath);
+    std::optional<std::string> summaryText = readText(context.vault(), summaryPath);
     if (!minutesText && !summaryText && !item) {
         throw ToolFailure("找不到条目 " + id + "。先用 vault_search 确认 id。");
     }

@@ -4,6 +4,7 @@
 
 #include "text/dates.hpp"
 #include "timeline/dashboard_index.hpp"
+#include "platform/file_system.hpp"
 #include "tools/entry_lookup.hpp"
 #include "tools/minutes_archive.hpp"
 #include "tools/tool_arguments.hpp"
@@ -48,10 +49,24 @@ IndexEntry lookUp(const Vault& vault, const std::string& id) {
     return {true, std::string(item->day)};
 }
 
-void refuseUnreadable(const std::optional<std::string>& content, const std::string& path) {
-    if (!content && VaultIO::existsInAnyForm(path)) {
+// An old file's raw bytes (a file that is not UTF-8 is still someone's text,
+// archived as it is). One that is there but cannot be read would be replaced
+// without its archive copy: the call refuses rather than lose it.
+std::optional<std::string> readOld(const Vault& vault, const std::string& path, bool mustRead) {
+    std::string bytes;
+    platform::ReadStatus status = VaultIO::readInto(vault, path, bytes);
+    if (status == platform::ReadStatus::ok) return bytes;
+    if (!mustRead) return std::nullopt;
+    if (status == platform::ReadStatus::notRegular) {
+        throw ToolFailure("现有文件 " + path + " 不是普通文件(管道、设备之类),不读也不覆盖,这次什么都没写。");
+    }
+    if (status == platform::ReadStatus::tooLarge) {
+        throw ToolFailure("现有文件 " + path + " 大得不像纪要,不读也不覆盖,这次什么都没写。");
+    }
+    if (VaultIO::existsInAnyForm(path)) {
         throw ToolFailure("读不到现有文件 " + path + ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。");
     }
+    return std::nullopt;
 }
 
 Json run(const ToolArguments& arguments, ToolContext& context) {
@@ -74,40 +89,70 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
         throw ToolFailure("定位不到条目 " + id + " 的日期目录。先用 vault_search 确认 id 是对的。");
     }
 
-    // Raw bytes: a file that is not UTF-8 is still someone's text, archived as it is.
-    const std::optional<std::string> oldMinutes = VaultIO::readData(files.insightsFile(kMinutesSuffix));
-    const std::optional<std::string> oldSummary = VaultIO::readData(files.insightsFile(kSummarySuffix));
-    // An old file that is there but unreadable (still in iCloud, no permission)
-    // would be replaced without its archive copy: refuse rather than lose it.
-    refuseUnreadable(oldMinutes, files.insightsFile(kMinutesSuffix));
-    if (summary) refuseUnreadable(oldSummary, files.insightsFile(kSummarySuffix));
+    const std::string oldMinutesPath = files.insightsFile(kMinutesSuffix);
+    const std::string oldSummaryPath = files.insightsFile(kSummarySuffix);
+    const std::optional<std::string> oldMinutes = readOld(vault, oldMinutesPath, true);
+    const std::optional<std::string> oldSummary = readOld(vault, oldSummaryPath, summary.has_value());
     if (!entry.known && !oldMinutes && !oldSummary) {
         throw ToolFailure("找不到条目 " + id + " —— Dashboard 里没有,磁盘上也没有它的产物文件。");
     }
 
+    // Every new file is written in full before any name changes, so a full
+    // disk or a file-size limit leaves the entry as it was.
+    const std::string minutesPath = files.minutesForWriting();
+    const std::string summaryPath = files.summaryForWriting();
+    platform::StagedFile newMinutes = VaultIO::stage(vault, markdown, minutesPath);
+    std::optional<platform::StagedFile> newSummary;
+    if (summary) newSummary = VaultIO::stage(vault, *summary, summaryPath);
+
     const auto now = text::Clock::now();
     Json archived = Json::array();
-    unsigned counter = 1;  // both copies of one call share one name where they can
-    if (oldMinutes) {
-        WriteTools::ArchiveCopy copy = WriteTools::writeArchiveCopy(*oldMinutes, files.archivePath(kMinutesSuffix, now), kMinutesSuffix);
-        counter = copy.counter;
-        archived.push_back(copy.path);
+    // Undoes this call's own files when a later step fails.
+    auto removeArchives = [&] {
+        for (const auto& path : archived) platform::removeFile(path.get<std::string>());
+    };
+    try {
+        unsigned counter = 1;  // both copies of one call share one name where they can
+        if (oldMinutes) {
+            auto copy = WriteTools::writeArchiveCopy(vault, *oldMinutes, files.archivePath(kMinutesSuffix, now),
+                                                     kMinutesSuffix);
+            counter = copy.counter;
+            archived.push_back(copy.path);
+        }
+        if (oldSummary && summary) {
+            auto copy = WriteTools::writeArchiveCopy(vault, *oldSummary, files.archivePath(kSummarySuffix, now),
+                                                     kSummarySuffix, counter);
+            archived.push_back(copy.path);
+        }
+        // The summary first, the minutes last: the minutes are what the entry is.
+        if (newSummary) VaultIO::place(*newSummary, summaryPath);
+    } catch (...) {
+        removeArchives();
+        throw;
     }
-    if (oldSummary && summary) {
-        WriteTools::ArchiveCopy copy =
-            WriteTools::writeArchiveCopy(*oldSummary, files.archivePath(kSummarySuffix, now), kSummarySuffix, counter);
-        archived.push_back(copy.path);
+    try {
+        VaultIO::place(newMinutes, minutesPath);
+    } catch (const VaultIO::WriteError& error) {
+        removeArchives();
+        if (!newSummary) throw;
+        // Put the old summary back, so the entry is as it was.
+        bool restored = false;
+        try {
+            if (oldSummary && oldSummaryPath == summaryPath) {
+                VaultIO::write(vault, *oldSummary, summaryPath);
+                restored = true;
+            } else {
+                restored = platform::removeFile(summaryPath);
+            }
+        } catch (const std::exception&) {
+        }
+        if (restored) throw;
+        throw VaultIO::WriteError::writeFailed(error.message() + "。纪要没写成,但新摘要已经写到 " + summaryPath +
+                                               ",没能撤回");
     }
 
-    Json wrote = Json::array();
-    const std::string minutesPath = files.minutesForWriting();
-    VaultIO::write(markdown, minutesPath);
-    wrote.push_back(minutesPath);
-    if (summary) {
-        const std::string summaryPath = files.summaryForWriting();
-        VaultIO::write(*summary, summaryPath);
-        wrote.push_back(summaryPath);
-    }
+    Json wrote = Json::array({minutesPath});
+    if (summary) wrote.push_back(summaryPath);
 
     Json payload = {
         {"ok", true},

@@ -37,7 +37,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     }
     const std::string noReport = date + " 没有日报。日报由 Mac App 生成,不是每天都有。";
 
-    std::optional<std::string> bytes = VaultIO::readData(context.vault().path(VaultPath::dailyReportsDir, date + ".json"));
+    std::optional<std::string> bytes = VaultIO::readData(context.vault(), context.vault().path(VaultPath::dailyReportsDir, date + ".json"));
     if (!bytes) throw ToolFailure(noReport);
     std::optional<Json> report = parseJsonDocument(*bytes);
     if (!report || !report->is_object()) throw ToolFailure(noReport);

@@ -93,6 +93,8 @@ Json invoke(const ToolDefinition& tool, const Json& arguments, ToolContext& cont
         return ToolResult::failure(failure.description);
     } catch (const VaultIO::WriteError& error) {
         return ToolResult::failure(error.description());
+    } catch (const VaultIO::OutsideVault& refusal) {
+        return ToolResult::failure(refusal.description());
     } catch (const std::exception& error) {
         return ToolResult::failure(error.what());
     } catch (...) {

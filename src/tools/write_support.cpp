@@ -1,4 +1,4 @@
-// The day rule, UUIDs and never-overwrite writes of the write tools.
+// The day rule, UUIDs and the UTF-8 check of the write tools.
 #include "tools/write_support.hpp"
 
 #include <array>    // std::array
@@ -11,14 +11,6 @@
 #include "vault/vault_io.hpp"
 
 namespace qs::WriteTools {
-
-namespace {
-
-// More draws than a sound random source will ever need; bounds the loop if
-// the names are taken for some other reason (a folder of that name, say).
-constexpr int kMaxDraws = 16;
-
-}  // namespace
 
 std::string resolveDay(const std::optional<std::string>& date) {
     if (!date) return text::localDay(text::Clock::now());
@@ -50,17 +42,6 @@ std::string newUuid() {
 
 void requireUtf8(std::string_view text) {
     if (!text::isValidUtf8(text)) throw VaultIO::WriteError::writeFailed("内容不是合法 UTF-8");
-}
-
-std::string writeUnderFreshId(std::string_view data, const std::function<std::string(const std::string&)>& pathFor,
-                              const std::function<std::string()>& drawId) {
-    std::string path;
-    for (int draw = 0; draw < kMaxDraws; ++draw) {
-        std::string id = drawId();
-        path = pathFor(id);
-        if (VaultIO::writeNew(data, path)) return id;
-    }
-    throw VaultIO::WriteError::writeFailed("找不到空闲的文件名,最后一个试过的是 " + path);
 }
 
 }  // namespace qs::WriteTools

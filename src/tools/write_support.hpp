@@ -1,7 +1,6 @@
-// Pieces shared by the two write tools: the day rule, new entry ids, UTF-8 checks, fresh names.
+// Pieces of the write tools: the day rule, new entry ids, UTF-8 checks.
 #pragma once
 
-#include <functional>   // std::function
 #include <optional>     // std::optional
 #include <string>       // std::string
 #include <string_view>  // std::string_view
@@ -17,12 +16,5 @@ std::string newUuid();
 
 // Throws VaultIO::WriteError::writeFailed("内容不是合法 UTF-8") unless `text` is UTF-8.
 void requireUtf8(std::string_view text);
-
-// Writes `data` by exclusive create to `pathFor(id)` for the first drawn id
-// whose name is still free, so an existing file is never replaced; returns
-// that id. Throws VaultIO::WriteError when the write fails or no free name
-// turns up within a few draws.
-std::string writeUnderFreshId(std::string_view data, const std::function<std::string(const std::string&)>& pathFor,
-                              const std::function<std::string()>& drawId);
 
 }  // namespace qs::WriteTools

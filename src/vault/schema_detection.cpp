@@ -9,6 +9,9 @@
 namespace qs {
 namespace {
 
+// Far above any real marker (a few hundred bytes).
+constexpr uint64_t kMarkerLimit = 1 << 20;
+
 // "schemaVersion" must be an integer. A whole number written with a decimal
 // point (2.0) is accepted as the integer it denotes, as the companion
 // applications' own decoder does; 2.5 is not.
@@ -21,7 +24,7 @@ bool isIntegerValue(const Json& value) {
 
 // The schema the library marker names, when the marker is a complete one.
 std::optional<PathSchema> schemaFromMarker(const std::string& root) {
-    auto bytes = platform::readFile(joinPath(root, "preferences/quillstack-library.json"));
+    auto bytes = platform::readFile(joinPath(root, "preferences/quillstack-library.json"), kMarkerLimit);
     if (!bytes) return std::nullopt;
     auto marker = parseJsonDocument(*bytes);
     if (!marker || !marker->is_object()) return std::nullopt;

@@ -8,9 +8,18 @@
 
 namespace qs {
 
+// Where iCloud keeps a file it has not downloaded: "." + name + ".icloud".
+std::string cloudPlaceholderOf(const std::string& path);
+
 struct Vault {
     std::string root;  // absolute folder path, as located
     PathSchema schema = PathSchema::englishV2;  // detected once, when located
+    std::string realRoot = {};  // `root` with its links resolved, once; derived when left empty
+
+    // Whether `path` stays inside the vault once links are resolved: the file
+    // itself when `followLast` (a read), else the folder it would be put in
+    // (a write replaces the name itself and never follows it).
+    bool holds(const std::string& path, bool followLast) const;
 
     // Where to read `location` + "/" + `subpath` from: the layout's own file,
     // else (English layout only) the legacy file when only that exists.

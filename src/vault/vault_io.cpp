@@ -10,9 +10,22 @@
 namespace qs::VaultIO {
 namespace {
 
-// Where iCloud keeps a file it has not downloaded.
-std::string placeholderOf(const std::string& path) {
-    return platform::parentOf(path) + "/." + platform::lastComponent(path) + ".icloud";
+// Left by a process killed in the middle of a write, after this long.
+constexpr std::chrono::hours kStaleTemporaryAge{1};
+
+void requireInside(const Vault& vault, const std::string& path, bool followLast) {
+    if (!vault.holds(path, followLast)) throw OutsideVault(path);
+}
+
+// Runs `place` on the path, coordinated with other writers of the file;
+// where coordination is refused, directly.
+template <class Place>
+void coordinated(const std::string& path, Place&& place) {
+    std::string coordinationError;
+    if (!platform::coordinateWriting(path, place, &coordinationError)) {
+        logStderr("⚠️ 协调写失败,退回裸写: " + coordinationError);
+        place(path);
+    }
 }
 
 // The entry is there with its content: present, and not evicted to the cloud
@@ -39,13 +52,16 @@ WriteError WriteError::createDirectoryFailed(std::string message) {
 
 WriteError WriteError::writeFailed(std::string message) { return WriteError(Kind::writeFailed, std::move(message)); }
 
+OutsideVault::OutsideVault(const std::string& path)
+    : description_("这个位置经过链接指向了 Vault 之外,不读也不写: " + path) {}
+
 DownloadWait& downloadWait() {
     static DownloadWait wait;
     return wait;
 }
 
 bool existsInAnyForm(const std::string& path) {
-    return platform::exists(path) || (!platform::lastComponent(path).empty() && platform::exists(placeholderOf(path)));
+    return platform::exists(path) || (!platform::lastComponent(path).empty() && platform::exists(cloudPlaceholderOf(path)));
 }
 
 bool ensureDownloaded(const std::string& path) {
@@ -54,7 +70,7 @@ bool ensureDownloaded(const std::string& path) {
     const std::string name = platform::lastComponent(path);
     // An evicted file waits like a placeholder: reading it now would block
     // until the download ends, past the bound.
-    if (!flags && (name.empty() || !platform::exists(placeholderOf(path)))) return false;
+    if (!flags && (name.empty() || !platform::exists(cloudPlaceholderOf(path)))) return false;
     logStderr("iCloud 占位符,触发下载: " + name);
     platform::requestCloudDownload(path);
     const DownloadWait wait = downloadWait();
@@ -68,50 +84,54 @@ bool ensureDownloaded(const std::string& path) {
     return false;
 }
 
-bool readInto(const std::string& path, std::string& buffer) {
-    if (!ensureDownloaded(path)) return false;
-    bool ok = false;
-    bool coordinated =
-        platform::coordinateReading(path, [&](const std::string& at) { ok = platform::readFileInto(at, buffer); });
-    if (!coordinated) ok = platform::readFileInto(path, buffer);
-    return ok;
+platform::ReadStatus readInto(const Vault& vault, const std::string& path, std::string& buffer, uint64_t limit) {
+    requireInside(vault, path, /*followLast=*/true);
+    if (!ensureDownloaded(path)) return platform::ReadStatus::absent;
+    auto status = platform::ReadStatus::unreadable;
+    bool coordinated = platform::coordinateReading(
+        path, [&](const std::string& at) { status = platform::readFileInto(at, buffer, limit); });
+    if (!coordinated) status = platform::readFileInto(path, buffer, limit);
+    return status;
 }
 
-std::optional<std::string> readData(const std::string& path) {
+std::optional<std::string> readData(const Vault& vault, const std::string& path) {
     std::string content;
-    if (!readInto(path, content)) return std::nullopt;
+    if (readInto(vault, path, content) != platform::ReadStatus::ok) return std::nullopt;
     return content;
 }
 
-void write(std::string_view data, const std::string& path) {
+platform::StagedFile stage(const Vault& vault, std::string_view data, const std::string& path) {
+    requireInside(vault, path, /*followLast=*/false);
     createFolderOf(path);
+    platform::removeStaleTemporaries(platform::parentOf(path), kStaleTemporaryAge);
+    std::string error;
+    auto staged = platform::StagedFile::stage(path, data, &error);
+    if (!staged) throw WriteError::writeFailed(error);
+    return std::move(*staged);
+}
+
+void place(platform::StagedFile& staged, const std::string& path) {
     std::optional<std::string> failure;
-    std::string coordinationError;
-    bool coordinated = platform::coordinateWriting(
-        path, [&](const std::string& at) { failure = platform::writeFileAtomic(at, data); }, &coordinationError);
-    if (!coordinated) {
-        logStderr("⚠️ 协调写失败,退回裸写: " + coordinationError);
-        failure = platform::writeFileAtomic(path, data);
-    }
+    coordinated(path, [&](const std::string& at) { failure = staged.replace(at); });
     if (failure) throw WriteError::writeFailed(*failure);
 }
 
-bool writeNew(std::string_view data, const std::string& path) {
-    createFolderOf(path);
-    bool created = false;
-    bool taken = false;
+bool claim(platform::StagedFile& staged, const std::string& path) {
+    auto result = platform::StagedFile::Claim::failed;
     std::string failure;
-    auto attempt = [&](const std::string& at) {
-        created = platform::createFileExclusive(at, data, &failure, &taken);
-    };
-    std::string coordinationError;
-    if (!platform::coordinateWriting(path, attempt, &coordinationError)) {
-        logStderr("⚠️ 协调写失败,退回裸写: " + coordinationError);
-        attempt(path);
-    }
-    if (created) return true;
-    if (taken) return false;
-    throw WriteError::writeFailed(failure);
+    coordinated(path, [&](const std::string& at) { result = staged.claim(at, &failure); });
+    if (result == platform::StagedFile::Claim::failed) throw WriteError::writeFailed(failure);
+    return result == platform::StagedFile::Claim::claimed;
+}
+
+void write(const Vault& vault, std::string_view data, const std::string& path) {
+    platform::StagedFile staged = stage(vault, data, path);
+    place(staged, path);
+}
+
+bool writeNew(const Vault& vault, std::string_view data, const std::string& path) {
+    platform::StagedFile staged = stage(vault, data, path);
+    return claim(staged, path);
 }
 
 }  // namespace qs::VaultIO

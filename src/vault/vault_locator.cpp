@@ -67,7 +67,8 @@ std::string standardised(const std::string& path) {
 
 std::optional<Vault> validate(const std::string& folder) {
     if (!platform::isDirectory(folder)) return std::nullopt;
-    Vault vault{folder, VaultInitializer::detectSchema(folder).value_or(PathSchema::englishV2)};
+    Vault vault{folder, VaultInitializer::detectSchema(folder).value_or(PathSchema::englishV2),
+                platform::realPath(folder).value_or(folder)};
     if (!VaultIO::ensureDownloaded(vault.path(VaultPath::dashboard))) return std::nullopt;
     logStderr("Vault: " + folder + " (schema=" + std::string(rawValue(vault.schema)) + ")");
     return vault;

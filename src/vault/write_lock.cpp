@@ -3,19 +3,27 @@
 
 #include <string>  // std::string, std::to_string
 
-#include "platform/log.hpp"
+#include "platform/file_system.hpp"
 #include "vault/vault_io.hpp"
 
 namespace qs {
 
 VaultWriteLock VaultWriteLock::acquire(const Vault& vault, std::chrono::milliseconds wait) {
     auto lock = platform::FolderLock::acquire(vault.root, wait);
+    std::string lockFile;
+    if (lock.status() == platform::FolderLock::Status::unsupported) {
+        const std::string meta = vault.writingPath(VaultPath::metaDir);
+        lockFile = joinPath(meta, ".quillstack-mcp.lock");
+        if (auto err = platform::createDirectories(meta)) {
+            throw VaultIO::WriteError::writeFailed("拿不到纪要写锁(" + *err + "),这次什么都没写: " + lockFile);
+        }
+        lock = platform::FolderLock::acquireFile(lockFile, wait);
+    }
     switch (lock.status()) {
     case platform::FolderLock::Status::held:
         break;
     case platform::FolderLock::Status::unsupported:
-        logStderr("⚠️ 纪要写锁不可用,不加锁继续: " + lock.error());
-        break;
+        throw VaultIO::WriteError::writeFailed("拿不到纪要写锁(" + lock.error() + "),这次什么都没写: " + lockFile);
     case platform::FolderLock::Status::timedOut:
         throw VaultIO::WriteError::writeFailed("另一个进程占着纪要写锁超过 " +
                                                std::to_string(wait.count() / 1000) + " 秒,请稍后再试");

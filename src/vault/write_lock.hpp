@@ -18,9 +18,10 @@ public:
     // iCloud download waits (5 s each) of the peer's own reads.
     static constexpr std::chrono::milliseconds kWait{30000};
 
-    // Waits for the lock. Where the file system cannot lock, logs and carries
-    // on unlocked (as a failed file coordination does); throws
-    // VaultIO::WriteError when a peer keeps the lock past `wait`.
+    // Waits for the lock: on the vault folder itself, else (a folder that
+    // cannot be opened for locking) on a lock file in the meta folder. Throws
+    // VaultIO::WriteError when neither can be locked, and when a peer keeps
+    // the lock past `wait`: writing unlocked could lose a peer's version.
     static VaultWriteLock acquire(const Vault& vault, std::chrono::milliseconds wait = kWait);
 
     bool held() const { return lock_.held(); }

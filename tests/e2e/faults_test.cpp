@@ -1,8 +1,11 @@
 // The real binary under hostile conditions: an index swapped while it reads,
-// a client that stops reading, and a long pipelined session.
+// hostile files where vault files belong, a client that stops reading, and a
+// long pipelined session.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>  // mkfifo
 #include <sys/wait.h>  // waitid
+#include <unistd.h>    // symlink
 
 #include <atomic>    // std::atomic
 #include <chrono>    // the deadline for leaving on its own
@@ -37,6 +40,8 @@ Json entries(const std::string& prefix, int count, size_t contentSize = 200) {
     }
     return list;
 }
+
+Json toolPayloadOf(const Json& result) { return Json::parse(result["content"][0]["text"].get<std::string>()); }
 
 std::string dashboardBytes(const Json& items) {
     return Json{{"feedItems", items}, {"updatedAt", "2025-03-05T10:00:00Z"}}.dump();
@@ -203,4 +208,41 @@ TEST(Faults, MemoryStaysFlatOverTenThousandPipelinedRequests) {
     ASSERT_GT(end, 0);
     EXPECT_LT(end - warm, 8 * 1024) << "VmRSS after 1,000 replies " << warm << " KiB, after 10,000 " << end << " KiB";
     EXPECT_EQ(session.finish(), 0);
+}
+
+// A pipe or a device where a vault file belongs is never read: every call
+// still answers, and a write never replaces what it could not archive.
+TEST(Faults, PipesAndDevicesInTheVaultNeverHangTheServer) {
+    TempVault vault;
+    vault.dashboard(Json::array({Json{{"id", "X"}, {"type", "voice"}, {"date", "2025-03-02T08:00:00Z"}}}));
+    const std::string day = "memories/timeline/insights/2025-03-02/";
+    vault.mkdir(day);
+    ASSERT_EQ(::mkfifo(vault.at(day + "X.min.md").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink("/dev/zero", vault.at(day + "X.sum.txt").c_str()), 0);
+    ServerSession session(vault.path());
+    Json read = session.callTool("minutes_read", {{"id", "X"}});  // the device link leads out of the vault
+    EXPECT_TRUE(read["isError"].get<bool>()) << read.dump();
+    std::remove(vault.at(day + "X.sum.txt").c_str());
+    read = session.callTool("minutes_read", {{"id", "X"}});  // the pipe counts as no minutes
+    EXPECT_EQ(toolPayloadOf(read)["minutes_markdown"], "") << read.dump();
+    Json write = session.callTool("minutes_write", {{"id", "X"}, {"markdown", "new"}, {"summary", "s"}});
+    EXPECT_TRUE(write["isError"].get<bool>()) << write.dump();
+    std::rename(vault.at("core/Dashboard.json").c_str(), vault.at("core/old.json").c_str());
+    ASSERT_EQ(::mkfifo(vault.at("core/Dashboard.json").c_str(), 0644), 0);
+    EXPECT_TRUE(session.callTool("vault_search")["isError"].get<bool>());
+    EXPECT_EQ(session.request("ping")["result"], Json::object());
+}
+
+// An evicted English file is the newest version even when a legacy copy is
+// on disk: the write waits for it and refuses, rather than archive the stale copy.
+TEST(Faults, AnEvictedFileIsNeverReplacedByWayOfAStaleLegacyCopy) {
+    TempVault vault;
+    vault.dashboard(Json::array({Json{{"id", "X"}, {"type", "voice"}, {"date", "2025-03-02T08:00:00Z"}}}));
+    vault.write("memories/timeline/insights/2025-03-02/.X.min.md.icloud", "");
+    vault.write("01-情景记忆/00-时间流/insights/2025-03-02/X.min.md", "stale");
+    ServerSession session(vault.path());
+    Json write = session.callTool("minutes_write", {{"id", "X"}, {"markdown", "new"}});
+    EXPECT_TRUE(write["isError"].get<bool>()) << write.dump();
+    EXPECT_FALSE(std::ifstream(vault.at("memories/timeline/insights/2025-03-02/X.min.md")).good());
+    EXPECT_FALSE(std::ifstream(vault.at("core/meta/minutes-history/X")).good());
 }

@@ -72,7 +72,9 @@ TEST_F(Server, MalformedInputIsAnsweredNeverFatal) {
 }
 
 TEST_F(Server, IdsAreEchoedWithTheirJsonKind) {
-    const std::vector<std::string> ids = {"0", "\"\"", "\"abc\"", "1.5", "{\"a\":1}", "false"};
+    // Numbers come back as the same text, even where a double would round them.
+    const std::vector<std::string> ids = {"0", "\"\"", "\"abc\"", "1.5", "{\"a\":1}", "false",
+                                          "18446744073709551616", "-9223372036854775809", "1e2", "1.0"};
     std::string input;
     for (const auto& id : ids) input += "{\"id\":" + id + ",\"method\":\"ping\"}\n";
     auto lines = rawSession(input).outLines();

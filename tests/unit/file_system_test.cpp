@@ -3,10 +3,12 @@
 #include "platform/file_system.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>  // stat, chmod, umask
+#include <fcntl.h>     // AT_FDCWD
+#include <sys/stat.h>  // stat, chmod, umask, mkfifo, utimensat
 #include <unistd.h>    // symlink
 
-#include <algorithm>  // std::sort
+#include <algorithm>  // std::sort, std::count
+#include <array>      // std::array
 #include <tuple>      // std::tuple
 #include <utility>    // std::move
 
@@ -88,12 +90,23 @@ TEST(FileSystem, ReadsWholeFilesIntoReusedBuffers) {
     dir.write("empty", "");
     std::string buffer;
     for (const auto& [name, content] : {std::pair<const char*, std::string>{"big", big}, {"small", "tiny"}, {"empty", ""}}) {
-        ASSERT_TRUE(readFileInto(dir.at(name), buffer)) << name;
+        ASSERT_EQ(readFileInto(dir.at(name), buffer, 1 << 20), ReadStatus::ok) << name;
         EXPECT_EQ(buffer, content) << name;
     }
-    EXPECT_FALSE(readFileInto(dir.at("missing"), buffer));
-    EXPECT_FALSE(readFile(dir.path()));  // a folder is not a file
-    EXPECT_EQ(readFile(dir.at("big")), big);
+    EXPECT_EQ(readFile(dir.at("big"), big.size()), big);
+    // What is no regular file of bounded size is never read: a pipe would
+    // block the open, a device never end.
+    ASSERT_EQ(::mkfifo(dir.at("pipe").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink("/dev/zero", dir.at("zero").c_str()), 0);
+    const std::pair<std::string, ReadStatus> refused[] = {
+        {dir.at("missing"), ReadStatus::absent},    {dir.path(), ReadStatus::unreadable},
+        {dir.at("pipe"), ReadStatus::notRegular},   {dir.at("zero"), ReadStatus::notRegular},
+        {dir.at("big"), ReadStatus::tooLarge},
+    };
+    for (const auto& [path, status] : refused) {
+        EXPECT_EQ(readFileInto(path, buffer, big.size() - 1), status) << path;
+        EXPECT_TRUE(buffer.empty()) << path;
+    }
 }
 
 TEST(FileSystem, CreatesFolderChainsAndReportsWhatStandsInTheWay) {
@@ -141,6 +154,31 @@ TEST(FileSystem, ExclusiveCreateNeverReplaces) {
     EXPECT_FALSE(createFileExclusive(dir.at("missing/x"), "three", &error, &taken));
     EXPECT_FALSE(taken);
     EXPECT_EQ(dir.list(""), Names{"entry.txt"});
+}
+
+// What a killed writer left (its hidden temporary, an hour old) goes; a
+// temporary being written now and everything else stay.
+TEST(FileSystem, RemovesOnlyStaleTemporaries) {
+    TempDir dir;
+    auto stage = [&](const std::string& target) {
+        std::string error;
+        auto staged = StagedFile::stage(dir.at(target), "x", &error);
+        EXPECT_TRUE(staged) << error;
+        return std::move(*staged);
+    };
+    StagedFile old = stage("a.md");
+    Names before = dir.list("");
+    ASSERT_EQ(before.size(), 1u);
+    const std::string oldTemp = dir.at(before[0]);
+    ::utimensat(AT_FDCWD, oldTemp.c_str(), std::array<timespec, 2>{timespec{1, 0}, timespec{1, 0}}.data(), 0);
+    StagedFile fresh = stage("b.md");
+    dir.write(".hidden.tmp-keep", "");
+    removeStaleTemporaries(dir.path(), std::chrono::hours(1));
+    Names after = dir.list("");
+    EXPECT_EQ(after.size(), 2u);
+    EXPECT_EQ(std::count(after.begin(), after.end(), before[0]), 0);
+    EXPECT_EQ(fresh.replace(dir.at("b.md")), std::nullopt);
+    EXPECT_EQ(dir.read("b.md"), "x");
 }
 
 }  // namespace

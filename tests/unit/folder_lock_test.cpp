@@ -2,6 +2,7 @@
 #include "platform/folder_lock.hpp"
 
 #include <gtest/gtest.h>
+#include <unistd.h>  // symlink
 
 #include <utility>  // std::move
 
@@ -38,6 +39,17 @@ TEST(FolderLock, WhatCannotBeLockedSaysWhy) {
         EXPECT_EQ(lock.status(), Status::unsupported);
         EXPECT_FALSE(lock.error().empty());
     }
+}
+
+// The fallback for a folder that cannot be opened: a lock file, exclusive
+// the same way, that never follows a link planted at its name.
+TEST(FolderLock, ALockFileExcludesLikeTheFolder) {
+    test::TempDir dir;
+    FolderLock first = FolderLock::acquireFile(dir.at(".lock"), kNoWait);
+    ASSERT_TRUE(first.held()) << first.error();
+    EXPECT_EQ(FolderLock::acquireFile(dir.at(".lock"), kNoWait).status(), Status::timedOut);
+    ASSERT_EQ(::symlink(dir.at(".lock").c_str(), dir.at(".link").c_str()), 0);
+    EXPECT_EQ(FolderLock::acquireFile(dir.at(".link"), kNoWait).status(), Status::unsupported);
 }
 
 }  // namespace

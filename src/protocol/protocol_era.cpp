@@ -120,7 +120,10 @@ std::optional<Json> ProtocolEra::answer(const RPCRequest& request, const Dispatc
         try {
             result = dispatch(request);
         } catch (const RPCError& error) {
-            return errorReply(id, error.code, error.message);
+            // The revision files an unknown tool under invalid params; its
+            // 2025 answer, -32601, is the only other code "tools/call" raises.
+            bool unknownTool = request.method == "tools/call" && error.code == -32601;
+            return errorReply(id, unknownTool ? -32602 : error.code, error.message);
         } catch (const std::exception& error) {
             result = ToolResult::failure(error.what());
         } catch (...) {

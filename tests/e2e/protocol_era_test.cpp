@@ -96,7 +96,7 @@ TEST_F(ProtocolEras, ModernRequestsAreJudgedByTheirMetaVersionThenMethodThenCapa
         {call("tools/list", meta(20260728)), error(-32602, missingVersion)},
         {call("tools/list", {{"io.modelcontextprotocol/protocolVersion", "2026-07-28"}}),
          error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/clientCapabilities`(对象)")},
-        {call("tools/call", meta(), {{"name", "no_such_tool"}}), error(-32601, "没有名为 no_such_tool 的工具")},
+        {call("tools/call", meta(), {{"name", "no_such_tool"}}), error(-32602, "没有名为 no_such_tool 的工具")},
     };
     for (const auto& c : cases) {
         auto r = replies({call("tools/list", meta()), c.request});

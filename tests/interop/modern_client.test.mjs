@@ -102,7 +102,7 @@ for (const [label, mode] of [['pinned to 2026-07-28', { pin: '2026-07-28' }], ['
       assert.equal(missing.isError, true);
       assert.equal(missing.content[0].text, '❌ 找不到条目 NO-SUCH-ENTRY。先用 vault_search 确认 id。');
       await assert.rejects(client.callTool({ name: 'no_such_tool', arguments: {} }),
-        (error) => error.code === -32601 && error.message.includes('没有名为 no_such_tool 的工具'));
+        (error) => error.code === -32602 && error.message.includes('没有名为 no_such_tool 的工具'));
     });
   });
 }

@@ -1,7 +1,6 @@
 // The server loop: one message in, exactly one reply out, method by method.
 #include "protocol/mcp_server.hpp"
 
-#include <array>   // std::array
 #include <string>  // std::string
 
 #include "platform/log.hpp"
@@ -12,8 +11,7 @@
 namespace qs {
 namespace {
 
-constexpr std::array<std::string_view, 4> supportedProtocolVersions{"2024-11-05", "2025-03-26", "2025-06-18",
-                                                                    "2025-11-25"};
+constexpr auto supportedProtocolVersions = legacyProtocolVersions;
 // Answered for a missing or unknown request; deliberately not the newest one.
 constexpr std::string_view fallbackProtocolVersion = "2025-06-18";
 
@@ -63,6 +61,11 @@ bool MCPServer::handle(const RPCRequest& request) {
     if (!request.id) {
         logStderr("notification: " + request.method);
         return true;
+    }
+    // Requests of a 2026-07-28 (modern) session are answered by ProtocolEra; 2025-era ones go on below.
+    if (auto reply = era_.answer(request, [this](const RPCRequest& r) { return dispatch(r); },
+                                 [this, &request] { return initializeResult(request); })) {
+        return RPCTransport::send(outFd_, *reply);
     }
     Json result;
     try {

@@ -4,12 +4,13 @@
 #include <string_view>  // std::string_view
 
 #include "json/json.hpp"
+#include "protocol/protocol_era.hpp"
 #include "protocol/rpc_request.hpp"
 #include "tools/tool.hpp"
 
 namespace qs {
 
-// Reported by "initialize" and by --version.
+// Reported by "initialize", "server/discover" and by --version.
 inline constexpr std::string_view serverVersion = "0.1.0";
 
 class MCPServer {
@@ -33,6 +34,7 @@ private:
     ToolContext tools_;  // the vault and what the tools keep across calls
     int inFd_;
     int outFd_;
+    ProtocolEra era_;  // the era this session speaks
 };
 
 }  // namespace qs

@@ -65,7 +65,7 @@ bool MCPServer::handle(const RPCRequest& request) {
     // Requests of a 2026-07-28 (modern) session are answered by ProtocolEra; 2025-era ones go on below.
     if (auto reply = era_.answer(request, [this](const RPCRequest& r) { return dispatch(r); },
                                  [this, &request] { return initializeResult(request); })) {
-        return RPCTransport::send(outFd_, *reply);
+        return RPCTransport::send(outFd_, *reply, request.rawId);
     }
     Json result;
     try {

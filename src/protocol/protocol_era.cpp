@@ -6,7 +6,7 @@
 #include <cstdint>    // int64_t
 #include <string>     // std::string
 
-#include "protocol/tool_result.hpp"
+#include "tools/tool_result.hpp"
 
 namespace qs {
 namespace {

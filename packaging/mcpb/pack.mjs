@@ -62,7 +62,9 @@ const name = `quillstack-mcp-${manifest.version}-${process.platform}-${process.a
 const output = path.resolve(outputDir, name);
 fs.mkdirSync(outputDir, { recursive: true });
 fs.rmSync(output, { force: true });
-execFileSync(process.execPath, [mcpb, 'validate', path.join(stage, 'manifest.json')], { stdio: 'inherit' });
-execFileSync(process.execPath, [mcpb, 'pack', stage, output], { stdio: 'inherit' });
+// Run from the staging folder, so the tool's listing shows the bundle's own paths.
+const inStage = { cwd: stage, stdio: 'inherit' };
+execFileSync(process.execPath, [mcpb, 'validate', 'manifest.json'], inStage);
+execFileSync(process.execPath, [mcpb, 'pack', '.', output], inStage);
 fs.rmSync(stage, { recursive: true, force: true });
 console.log(`bundle: ${path.relative(process.cwd(), output)}`);

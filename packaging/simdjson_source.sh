@@ -17,10 +17,16 @@ fi
 
 read -r source version < <(dpkg-query -W -f '${source:Package} ${source:Version}\n' libsimdjson-dev)
 . /etc/os-release
+case "$ID" in
+  debian) archive="[signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian"; parts=main ;;
+  ubuntu) archive="[signed-by=/usr/share/keyrings/ubuntu-archive-keyring.gpg] http://archive.ubuntu.com/ubuntu"; parts="main universe" ;;
+  *) echo "simdjson_source: no source archive known for $ID" >&2; exit 1 ;;
+esac
 apt_state="$dest/apt"
 mkdir -p "$apt_state/lists/partial" "$apt_state/cache/archives/partial" "$apt_state/download"
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian ${VERSION_CODENAME} main" \
-  > "$apt_state/sources.list"
+for suite in "$VERSION_CODENAME" "$VERSION_CODENAME-updates"; do
+  echo "deb-src $archive $suite $parts"
+done > "$apt_state/sources.list"
 apt=(-o Dir::Etc::SourceList="$apt_state/sources.list" -o Dir::Etc::SourceParts=/nonexistent
      -o Dir::State::Lists="$apt_state/lists" -o Dir::Cache="$apt_state/cache"
      -o APT::Sandbox::User=root -qq)

@@ -1,13 +1,14 @@
 # Front door: `make run` starts the server on the demo vault, `make test`
 # builds and runs every test. Both install missing dependencies first.
 # `make fuzz` runs each libFuzzer target for FUZZ_SECONDS (needs clang).
+# `make bundle` packs the MCP Bundle (.mcpb) that a desktop host installs.
 PRESET ?= release
 BUILD  := build/$(PRESET)
 VAULT  ?= examples/demo-vault
 JOBS   ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build test run asan bench fuzz package clean
+.PHONY: deps configure build test run asan bench fuzz package bundle clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -43,6 +44,14 @@ fuzz: deps
 
 package: build
 	@cd $(BUILD) && cpack
+
+# Its own build folder (build/bundle: ICU and simdjson linked statically, so
+# the binary needs nothing on the host but the C and C++ runtimes); the .mcpb
+# lands in build/release beside the other packages.
+bundle: deps
+	@cmake --preset bundle >/dev/null
+	@cmake --build --preset bundle -j $(JOBS)
+	@node packaging/mcpb/pack.mjs build/bundle/src/quillstack-mcp build/release
 
 clean:
 	rm -rf build

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the benchmark need, skipping what is
 # already present. Debian/Ubuntu: apt-get (as root, or through sudo). macOS:
-# names the Homebrew packages. Also installs the interop test's npm packages.
+# names the Homebrew packages. Also installs the interop test's and the bundle
+# tool's npm packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,10 +35,12 @@ if ((${#missing[@]})); then
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The SDK interoperability test's pinned client.
-if [[ -f tests/interop/package-lock.json ]]; then
-  if [[ ! -d tests/interop/node_modules ]] || [[ tests/interop/package-lock.json -nt tests/interop/node_modules ]]; then
-    echo "install-deps: npm ci in tests/interop"
-    (cd tests/interop && npm ci --no-audit --no-fund --loglevel=error)
+# The SDK interoperability test's pinned client and the pinned bundle tool.
+for folder in tests/interop packaging/mcpb; do
+  if [[ -f $folder/package-lock.json ]]; then
+    if [[ ! -d $folder/node_modules ]] || [[ $folder/package-lock.json -nt $folder/node_modules ]]; then
+      echo "install-deps: npm ci in $folder"
+      (cd "$folder" && npm ci --no-audit --no-fund --loglevel=error)
+    fi
   fi
-fi
+done

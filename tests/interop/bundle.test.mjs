@@ -1,0 +1,68 @@
+// The MCP Bundle as a desktop host uses it: unpacked with the official tool,
+// mcp_config resolved with the vault folder's default under a scratch HOME,
+// started through the SDK client with only HOME, PATH and USER.
+// Run by CTest with QS_SOURCE_DIR and QS_VERSION; exits 77 (skipped) when
+// `make bundle` has not been run.
+import { after, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+import { Client } from '@modelcontextprotocol/sdk/client/index.js';
+import { StdioClientTransport } from '@modelcontextprotocol/sdk/client/stdio.js';
+
+const sourceDir = process.env.QS_SOURCE_DIR;
+const name = `quillstack-mcp-${process.env.QS_VERSION}-${process.platform}-${process.arch}.mcpb`;
+const bundle = path.join(sourceDir, 'build', 'release', name);
+const mcpb = path.join(sourceDir, 'packaging', 'mcpb', 'node_modules', '@anthropic-ai', 'mcpb', 'dist', 'cli', 'cli.js');
+for (const needed of [bundle, mcpb]) {
+  if (!fs.existsSync(needed)) {
+    console.log(`skipped: ${needed} is missing; \`make bundle\` builds the bundle`);
+    process.exit(77);
+  }
+}
+
+const root = fs.mkdtempSync(path.join(os.tmpdir(), 'qs-bundle-test-'));
+after(() => fs.rmSync(root, { recursive: true, force: true }));
+
+test('the unpacked bundle serves its manifest tools on the vault folder a host passes', async () => {
+  const dir = path.join(root, 'unpacked');
+  execFileSync(process.execPath, [mcpb, 'unpack', bundle, dir], { stdio: 'ignore' });
+  const manifest = JSON.parse(fs.readFileSync(path.join(dir, 'manifest.json'), 'utf8'));
+
+  // The user keeps the offered default; the demo vault's copy sits there.
+  const home = path.join(root, 'home');
+  const host = (text) => text.replaceAll('${__dirname}', dir).replaceAll('${HOME}', home);
+  const vault = host(manifest.user_config.vault.default);
+  fs.cpSync(path.join(sourceDir, 'examples', 'demo-vault'), vault, { recursive: true });
+  const resolve = (text) => host(text).replaceAll('${user_config.vault}', vault);
+  const { command, args } = manifest.server.mcp_config;
+
+  const transport = new StdioClientTransport({
+    command: resolve(command),
+    args: args.map(resolve),
+    env: { HOME: home, PATH: process.env.PATH ?? '/usr/bin:/bin', USER: process.env.USER ?? 'user' },
+  });
+  const client = new Client({ name: 'quillstack-bundle-test', version: '1.0.0' });
+  await client.connect(transport);
+  try {
+    assert.equal(manifest.version, client.getServerVersion().version);
+    const { tools } = await client.listTools();
+    assert.deepEqual(manifest.tools, tools.map(({ name, description }) => ({ name, description })));
+
+    const found = await client.callTool({ name: 'vault_search', arguments: { query: 'atlas', limit: 1 } });
+    assert.equal(found.isError, false, found.content[0].text);
+    assert.equal(JSON.parse(found.content[0].text).returned, 1);
+
+    const text = '装好了 bundle';
+    const wrote = await client.callTool({ name: 'diary_write', arguments: { text, date: '2025-03-10' } });
+    assert.equal(wrote.isError, false, wrote.content[0].text);
+    const [memo] = JSON.parse(wrote.content[0].text).wrote;
+    assert.ok(memo.startsWith(vault + path.sep), memo);
+    assert.equal(fs.readFileSync(memo, 'utf8'), text);
+  } finally {
+    await client.close();
+  }
+});

@@ -184,11 +184,6 @@ private:
     long nextId_ = 1;
 };
 
-std::optional<Json> payloadOf(const Json& result) {
-    const Json text = result.is_object() ? result.value(Json::json_pointer("/content/0/text"), Json()) : Json();
-    return text.is_string() ? qs::parseJsonDocument(text.get<std::string>()) : std::nullopt;
-}
-
 // `changed` calls, each right after `file` got the same bytes under a new
 // modification time and inode (as an app's atomic save leaves it), then
 // warm-ups and `repeat` timed calls.
@@ -207,7 +202,8 @@ Measured measure(Server& server, const Call& call, const fs::path& file, int cha
             m.error = one.error;
             broken = one.broken;
             if (i == 0 && one.error.empty()) {
-                auto payload = payloadOf(one.result);
+                Json text = one.result.value(Json::json_pointer("/content/0/text"), Json());
+                auto payload = text.is_string() ? qs::parseJsonDocument(text.get<std::string>()) : std::nullopt;
                 m.warning = payload ? call.check(*payload) : "the result holds no JSON payload";
             }
             if (i < changed) first.push_back(one.ms);

@@ -1,5 +1,5 @@
-// posix_spawn plumbing with bounded waits, so a hung or crashed child turns
-// into an error rather than a hang.
+// posix_spawn plumbing; replies are read with a deadline, so a hung or
+// crashed child turns into an error rather than a hang.
 #include "child_process.hpp"
 
 #include <cerrno>      // errno, EINTR
@@ -12,7 +12,6 @@
 #include <spawn.h>     // posix_spawn
 #include <stdexcept>   // std::runtime_error
 #include <sys/wait.h>  // waitpid
-#include <thread>      // std::this_thread::sleep_for
 #include <unistd.h>    // pipe2, close, read, write
 
 extern char** environ;
@@ -21,8 +20,6 @@ namespace qs::harness {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-Clock::time_point deadlineAfter(int timeoutMs) { return Clock::now() + std::chrono::milliseconds(timeoutMs); }
 
 // What is left of `deadline` as a poll timeout; -1 waits for ever.
 int remaining(Clock::time_point deadline, int timeoutMs) {
@@ -107,7 +104,7 @@ bool ChildProcess::write(std::string_view data) {
 }
 
 std::optional<std::string> ChildProcess::readLine(int timeoutMs) {
-    const auto deadline = deadlineAfter(timeoutMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::size_t nl;
     while ((nl = outBuf_.find('\n')) == std::string::npos) {
         if (out_ < 0) return std::nullopt;  // a last line without a line feed is no reply
@@ -126,37 +123,24 @@ std::optional<std::string> ChildProcess::readLine(int timeoutMs) {
 void ChildProcess::closeInput() { closeFd(in_); }
 void ChildProcess::closeOutput() { closeFd(out_); }
 
-bool ChildProcess::drain(std::string* out, int timeoutMs) {
-    const auto deadline = deadlineAfter(timeoutMs);
+void ChildProcess::drain(std::string* out) {
     while (out_ >= 0 || errFd_ >= 0) {
         pollfd fds[2] = {{out_, POLLIN, 0}, {errFd_, POLLIN, 0}};
-        int ready = ::poll(fds, 2, remaining(deadline, timeoutMs));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return false;
+        if (::poll(fds, 2, -1) < 0) continue;  // EINTR
         if (fds[0].revents) readSome(out_, out);
         if (fds[1].revents) readSome(errFd_, &err_);
     }
-    return true;
 }
 
-int ChildProcess::finish(int timeoutMs, std::string* out) {
+int ChildProcess::finish() {
     if (finished_) return status_;
     finished_ = true;
     closeInput();
-    const auto deadline = deadlineAfter(timeoutMs);
-    drain(out, timeoutMs);
+    drain(nullptr);
     int status = 0;
-    pid_t done = 0;
-    while (timeoutMs >= 0 && (done = ::waitpid(pid_, &status, WNOHANG)) == 0 && Clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    pid_t done;
+    while ((done = ::waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {
     }
-    if (done == 0) {
-        if (timeoutMs >= 0) ::kill(pid_, SIGKILL);
-        while ((done = ::waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {
-        }
-    }
-    closeOutput();
-    closeFd(errFd_);
     if (done < 0) return status_ = -1;
     return status_ = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }

@@ -22,7 +22,7 @@ class ChildProcess {
 public:
     // Throws std::runtime_error when the process cannot be started.
     explicit ChildProcess(const ChildOptions& options);
-    // Kills a child that is still running, and reaps it.
+    // Kills a child that was not finished, and reaps it.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -38,12 +38,11 @@ public:
     void closeInput();
     // Closes our end of stdout, as a client that stops reading.
     void closeOutput();
-    // Reads stdout (appended to `out` when given) and stderr until both end
-    // or `timeoutMs` passes (negative: no limit); true when both ended.
-    bool drain(std::string* out, int timeoutMs);
-    // Closes stdin, drains, kills the child when `timeoutMs` passes first,
-    // and reaps it. Returns the exit status, or 128 + signal.
-    int finish(int timeoutMs = -1, std::string* out = nullptr);
+    // Reads stdout (appended to `out` when given) and stderr to their end.
+    void drain(std::string* out);
+    // Closes stdin, drains, waits for the child to end and reaps it.
+    // Returns the exit status, or 128 + signal.
+    int finish();
     const std::string& stderrText() const { return err_; }
     int pid() const { return pid_; }
 

@@ -60,7 +60,7 @@ RunResult runBinary(const ProcessOptions& options, const std::string& input) {
         child.closeInput();
     });
     RunResult result;
-    child.drain(&result.out, -1);
+    child.drain(&result.out);
     writer.join();
     result.exitCode = child.finish();
     result.err = child.stderrText();

@@ -1,269 +1,419 @@
-// quillstack-bench: per-call latency, peak memory and start-up time of the real server over stdio.
-#include <algorithm>   // std::max
+// quillstack-bench: per-call latency, memory and start-up time of the real server over stdio, as Markdown tables.
+#include <algorithm>   // std::sort, std::max
 #include <chrono>      // std::chrono::steady_clock
-#include <cstdio>      // std::fprintf
-#include <cstdlib>     // std::exit
-#include <optional>    // std::optional
+#include <cmath>       // std::ceil
+#include <cstdio>      // std::printf, std::snprintf
 #include <filesystem>  // std::filesystem
+#include <functional>  // std::function
 #include <memory>      // std::unique_ptr
+#include <optional>    // std::optional
 #include <stdexcept>   // std::invalid_argument
 #include <string>      // std::string
+#include <thread>      // std::this_thread::sleep_for
 #include <vector>      // std::vector
 
-#include "bench_table.hpp"
-#include "floor_parse.hpp"
+#include "child_process.hpp"
+#include "floor.hpp"
+#include "vault_gen.hpp"
 
 namespace fs = std::filesystem;
-using namespace qs::Bench;
+using qs::Json;
 
 namespace {
 
+const char* kUsage =
+    "usage: quillstack-bench [--sizes 1000,20k,100k] [--repeat N] [--warmup N] [--changed N] [--idle-seconds N]\n"
+    "                        [--spawns N] [--seed N] [--timeout SECONDS] [--binary PATH] [--cache DIR]\n"
+    "Generates missing vaults into --cache (default build/bench-vaults), times each tool call over stdio\n"
+    "against the server built beside this program: --changed calls right after its file was rewritten,\n"
+    "then warm-ups and --repeat calls; then its memory after --idle-seconds. Prints Markdown tables.\n";
+
 struct Options {
     std::vector<std::size_t> sizes{1000, 20000, 100000};
-    std::string binary, genvault, cache;
-    int repeat = 0;  // 0: 15, or 5 above 200,000 entries
-    int warmup = 2;
-    int spawns = 20;
+    std::string binary, cache;
+    int repeat = 0, changed = -1;  // 15 and 5, or 5 and 2 above 200,000 entries
+    int warmup = 2, idleSeconds = 0, spawns = 20, timeoutMs = 600000;
     std::uint64_t seed = 20250302;
-    int timeoutMs = 600000;
 };
 
-const char* kUsage =
-    "usage: quillstack-bench [--sizes 1000,20k,100k] [--repeat N] [--warmup N] [--spawns N]\n"
-    "                        [--seed N] [--timeout SECONDS] [--binary PATH] [--genvault PATH] [--cache DIR]\n"
-    "Generates missing vaults into the cache folder (default build/bench-vaults), then measures\n"
-    "each tool call over stdio against the server (default build/<preset>/src/quillstack-mcp)\n"
-    "and prints one Markdown table.\n";
+enum class Floor { index, vocabulary, none };
+
+struct Call {
+    std::string label, tool;  // column heading, tool name
+    Json arguments;
+    Floor floor;
+    // What is wrong with the first reply's payload, so a call that returns
+    // the wrong thing is not mistaken for a fast one.
+    std::function<std::string(const Json& payload)> check;
+};
+
+struct Latency {
+    double median = 0, p95 = 0;  // p95: nearest rank
+};
+
+struct Measured {
+    std::optional<Latency> first;  // right after the file changed
+    Latency repeated;
+    std::string error, warning;  // the first failure; what the check found
+};
+
+struct Row {
+    std::size_t entries = 0;
+    double indexMiB = 0;
+    std::optional<double> floorMs, vocabFloorMs, peakMiB, idleMiB, spawnMs;
+    std::vector<Measured> results;  // one per Call
+    std::vector<std::string> problems;
+};
+
+using Clock = std::chrono::steady_clock;
+double msSince(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
+
+Latency summarize(std::vector<double> ms) {
+    if (ms.empty()) return {};
+    std::sort(ms.begin(), ms.end());
+    std::size_t n = ms.size(), rank = static_cast<std::size_t>(std::ceil(0.95 * static_cast<double>(n)));
+    return {n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2, ms[std::max<std::size_t>(rank, 1) - 1]};
+}
+
+std::string fixed(double value, const char* format) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, format, value);
+    return buf;
+}
+// Milliseconds with precision that suits their size: 0.42, 7.35, 31.2, 412.
+std::string ms(double v) { return fixed(v, v < 10 ? "%.2f" : v < 100 ? "%.1f" : "%.0f"); }
+std::string ms(const std::optional<double>& v) { return v ? ms(*v) : "error"; }
+std::string mib(const std::optional<double>& v) { return v ? fixed(*v, "%.1f") : "error"; }
+
+std::string thousands(std::size_t n) {
+    std::string out = std::to_string(n);
+    for (std::size_t at = out.size(); at > 3; at -= 3) out.insert(at - 3, ",");
+    return out;
+}
+
+// The benchmark's calls, aimed at what the generator put in the vault.
+std::vector<Call> benchCalls(const Json& t) {
+    auto expect = [](const char* key, long want) {
+        return [=](const Json& p) {
+            Json v = p.value(key, Json());
+            long got = v.is_number_integer() ? v.get<long>() : -1;
+            return got == want ? "" : std::string(key) + " is " + std::to_string(got) + ", expected " + std::to_string(want);
+        };
+    };
+    auto some = [](const char* key) {  // a positive count or a non-empty text
+        return [=](const Json& p) {
+            Json v = p.value(key, Json());
+            return (v.is_number() && v.get<double>() > 0) || (v.is_string() && v != "") ? "" : "no " + std::string(key);
+        };
+    };
+    auto num = [&t](const char* key) { return t.value(key, 0L); };
+    auto str = [&t](const char* key) { return t.value(key, std::string()); };
+    const long chars = num("transcriptChars");
+    auto transcript = [total = expect("total_chars", chars), part = expect("returned_chars", std::min(5000L, chars - 10000))](
+                          const Json& p) { return total(p) + part(p); };
+    Json voice = {{"type", "voice"}, {"date_from", str("voiceDateFrom")}, {"date_to", str("voiceDateTo")}};
+    Json excerpt = {{"id", str("transcriptId")}, {"offset", 10000}, {"max_chars", 5000}};
+    return {
+        {"search ASCII ~1%", "vault_search", {{"query", str("asciiMarker")}}, Floor::index,
+         expect("returned", std::min(num("asciiMarked"), 20L))},
+        {"search 中文 ~1%", "vault_search", {{"query", str("chineseMarker")}}, Floor::index,
+         expect("returned", std::min(num("chineseMarked"), 20L))},
+        {"search no args", "vault_search", Json::object(), Floor::index, expect("total_in_vault", num("entries"))},
+        {"search voice+dates", "vault_search", voice, Floor::index, some("returned")},
+        {"recording_list", "recording_list", Json::object(), Floor::index, some("returned")},
+        {"transcript 5k@10k", "recording_transcript", excerpt, Floor::index, transcript},
+        {"minutes_read", "minutes_read", {{"id", str("minutesId")}}, Floor::index, some("minutes_markdown")},
+        {"vocab_list query", "vocab_list", {{"query", str("vocabQuery")}}, Floor::vocabulary, some("total")},
+        {"report_daily", "report_daily", {{"date", str("reportDay")}}, Floor::none, some("headline")},
+    };
+}
+
+struct Outcome {
+    double ms = 0;
+    std::string error;  // empty on success
+    Json result;
+    bool broken = false;  // the server can no longer be trusted
+};
+
+// One JSON-RPC conversation with a running server.
+class Server {
+public:
+    Server(const Options& o, const fs::path& vault)
+        : child(qs::harness::ChildOptions{o.binary, {"--vault", vault.string()}, {}, {}}), timeoutMs_(o.timeoutMs) {}
+
+    // Sends "initialize" and then the "initialized" notification.
+    Outcome initialize() {
+        Outcome out = call("initialize", {{"protocolVersion", "2025-06-18"}, {"capabilities", Json::object()},
+                                          {"clientInfo", {{"name", "quillstack-bench"}, {"version", "0.1.0"}}}});
+        if (out.error.empty()) child.sendLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+        return out;
+    }
+
+    // From the first byte sent to the whole reply line read; a JSON-RPC
+    // error or a tool result with "isError" comes back as `error`.
+    Outcome call(const std::string& method, const Json& params) {
+        const long id = nextId_++;
+        Outcome out{0, "", Json(), true};
+        auto start = Clock::now();
+        if (!child.sendLine(Json{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}}.dump())) {
+            out.error = "server is not running";
+            return out;
+        }
+        std::optional<Json> reply;
+        while (!reply || !reply->is_object() || reply->value("id", Json()) != id) {  // skips notifications
+            auto line = child.readLine(timeoutMs_);
+            out.ms = msSince(start);
+            if (!line) out.error = child.outputClosed() ? "server exited" : "no reply in time";
+            if (line && !(reply = qs::parseJsonDocument(*line))) out.error = "unparsable reply line";
+            if (!out.error.empty()) return out;
+        }
+        out.broken = false;
+        // ASCII escapes, so the cut never splits a character.
+        out.result = reply->value("result", Json::object());
+        if (reply->contains("error")) out.error = "rpc " + (*reply)["error"].dump(-1, ' ', true).substr(0, 100);
+        if (out.result.is_object() && out.result.value("isError", false)) {
+            out.error = "tool error: " + out.result.dump(-1, ' ', true).substr(0, 100);
+        }
+        return out;
+    }
+
+    qs::harness::ChildProcess child;
+
+private:
+    int timeoutMs_;
+    long nextId_ = 1;
+};
+
+// `changed` calls, each right after `file` got the same bytes under a new
+// modification time and inode (as an app's atomic save leaves it), then
+// warm-ups and `repeat` timed calls.
+Measured measure(Server& server, const Call& call, const fs::path& file, int changed, int warmup, int repeat, bool& broken) {
+    Json params = {{"name", call.tool}, {"arguments", call.arguments}};
+    Measured m;
+    std::vector<double> first, repeated;
+    if (file.empty()) changed = 0;
+    try {
+        for (int i = 0; i < changed + warmup + repeat && m.error.empty(); ++i) {
+            if (i < changed) {
+                fs::copy_file(file, fs::path(file) += ".bench-copy", fs::copy_options::overwrite_existing);
+                fs::rename(fs::path(file) += ".bench-copy", file);
+            }
+            Outcome one = server.call("tools/call", params);
+            m.error = one.error;
+            broken = one.broken;
+            if (i == 0 && one.error.empty()) {
+                Json text = one.result.value(Json::json_pointer("/content/0/text"), Json());
+                auto payload = text.is_string() ? qs::parseJsonDocument(text.get<std::string>()) : std::nullopt;
+                m.warning = payload ? call.check(*payload) : "the result holds no JSON payload";
+            }
+            if (i < changed) first.push_back(one.ms);
+            if (i >= changed + warmup) repeated.push_back(one.ms);
+        }
+    } catch (const std::exception& e) {
+        m.error = e.what();
+    }
+    if (changed > 0) m.first = summarize(first);
+    m.repeated = summarize(repeated);
+    return m;
+}
+
+// Throws std::runtime_error when there is no vault or its floor cannot be read.
+Row measureSize(const Options& o, std::size_t entries) {
+    Row row;
+    row.entries = entries;
+    const fs::path vault = fs::path(o.cache) / ("vault-" + std::to_string(entries) + "-" + std::to_string(o.seed));
+    if (!fs::exists(vault)) {
+        std::fprintf(stderr, "[bench] generating %zu entries into %s\n", entries, vault.c_str());
+        fs::create_directories(o.cache);
+        qs::Bench::generateVault(vault, entries, o.seed);
+    }
+    auto targets = qs::Bench::readTargets(vault);
+    // Not ours to delete: the generator publishes a vault with its description.
+    if (!targets || targets->value("entries", 0UL) != entries || targets->value("seed", 0ULL) != o.seed) {
+        throw std::runtime_error(vault.string() + " has no matching .bench.json; remove it to regenerate");
+    }
+    const bool huge = entries > 200000;
+    const int repeat = o.repeat ? o.repeat : huge ? 5 : 15, changed = o.changed >= 0 ? o.changed : huge ? 2 : 5;
+    const fs::path index = vault / "core/Dashboard.json", vocab = vault / "core/vocabulary.json";
+    row.indexMiB = static_cast<double>(fs::file_size(index)) / (1 << 20);
+
+    // Floor samples taken all through the run, a few before each tool: on a
+    // shared machine the speed drifts, and a floor taken only at the start
+    // would tilt every ratio after it.
+    qs::Bench::FloorReader reader;
+    std::vector<double> indexFloor, vocabFloor;
+    auto sample = [](std::vector<double>& into, int warmup, int count, const std::function<void()>& run) {
+        for (int i = 0; i < warmup + count; ++i) {
+            auto start = Clock::now();
+            run();
+            if (i >= warmup) into.push_back(msSince(start));
+        }
+    };
+    std::size_t walked = 0;
+    auto walkIndex = [&] { walked = reader.walkDashboard(index); };
+    sample(indexFloor, o.warmup, (repeat + 2) / 3, walkIndex);
+    if (walked != entries) row.problems.push_back("floor walked " + std::to_string(walked) + " items");
+
+    std::unique_ptr<Server> server;
+    long peakKiB = 0;
+    auto launch = [&] {  // a fresh server, the old one killed
+        server = std::make_unique<Server>(o, vault);
+        Outcome init = server->initialize();
+        if (!init.error.empty()) throw std::runtime_error("initialize: " + init.error + "; " + server->child.stderrText());
+    };
+    launch();
+    for (const Call& call : benchCalls(*targets)) {
+        bool broken = false;
+        // The floor this tool is compared with, sampled right before it.
+        if (call.floor == Floor::vocabulary) sample(vocabFloor, o.warmup, repeat, [&] { reader.parseWhole(vocab); });
+        if (call.floor == Floor::index) sample(indexFloor, 0, (repeat + 2) / 3, walkIndex);
+        const fs::path file = call.floor == Floor::index ? index : call.floor == Floor::vocabulary ? vocab : fs::path();
+        Measured m = measure(*server, call, file, changed, o.warmup, repeat, broken);
+        peakKiB = std::max(peakKiB, qs::harness::statusKiB(server->child.pid(), "VmHWM").value_or(0));
+        std::fprintf(stderr, "[bench] %zu entries: %s %s\n", entries, call.label.c_str(),
+                     m.error.empty() ? (ms(m.repeated.median) + " ms").c_str() : m.error.c_str());
+        if (broken) {
+            std::string err = server->child.stderrText();
+            m.error += "; the next call starts a new server; stderr: " + err.substr(err.size() > 300 ? err.size() - 300 : 0);
+            launch();
+        }
+        row.results.push_back(std::move(m));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(o.idleSeconds));
+    auto idleKiB = qs::harness::statusKiB(server->child.pid(), "VmRSS");
+    if (idleKiB) row.idleMiB = static_cast<double>(*idleKiB) / 1024;
+    row.floorMs = summarize(indexFloor).median;
+    row.vocabFloorMs = summarize(vocabFloor).median;
+    if (peakKiB > 0) row.peakMiB = static_cast<double>(peakKiB) / 1024;
+
+    std::vector<double> spawn;
+    for (int i = 0; i < o.spawns && static_cast<int>(spawn.size()) == i; ++i) {
+        auto start = Clock::now();
+        Server fresh(o, vault);
+        Outcome init = fresh.initialize();
+        if (init.error.empty()) spawn.push_back(msSince(start));
+        if (!init.error.empty()) row.problems.push_back("spawn→initialize: " + init.error);
+    }
+    if (static_cast<int>(spawn.size()) == o.spawns) row.spawnMs = summarize(spawn).median;
+    return row;
+}
+
+// One row per size. The main table: each call's "median / p95 (ratio×)" of
+// the repeated calls, peak RSS, spawn→initialize. With `first`: the calls
+// right after the file changed, and the memory after the idle time.
+std::string table(const std::vector<Call>& calls, const std::vector<Row>& rows, bool first, int idleSeconds) {
+    std::string out = "| entries | index MiB | floor ms |", rule = "|---:|---:|---:|";
+    std::vector<std::string> heads;
+    for (const Call& call : calls) {
+        if (call.floor == Floor::vocabulary) heads.push_back("vocab floor ms");  // right before the call it scales
+        heads.push_back(call.label);
+    }
+    if (first) heads.push_back("RSS MiB after " + std::to_string(idleSeconds) + " s idle");
+    if (!first) heads.insert(heads.end(), {"peak RSS MiB", "RSS/index", "spawn→init ms"});
+    for (const auto& head : heads) out += " " + head + " |", rule += "---:|";
+    out += "\n" + rule + "\n";
+    for (const Row& row : rows) {
+        out += "| " + thousands(row.entries) + " | " + fixed(row.indexMiB, "%.1f") + " | " + ms(row.floorMs) + " |";
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            const Floor kind = calls[i].floor;
+            double floor = (kind == Floor::index ? row.floorMs : kind == Floor::vocabulary ? row.vocabFloorMs : 0).value_or(0);
+            if (calls[i].floor == Floor::vocabulary) out += " " + ms(row.vocabFloorMs) + " |";
+            const Measured& m = row.results[i];
+            std::optional<Latency> l = first ? m.first : m.repeated;
+            std::string cell = !m.error.empty() ? "error" : !l ? "–" : ms(l->median) + " / " + ms(l->p95);
+            if (m.error.empty() && l && floor > 0) cell += " (" + fixed(l->median / floor, "%.2f") + "×)";
+            out += " " + cell + (m.warning.empty() ? "" : " ⚠") + " |";
+        }
+        if (first) out += " " + mib(row.idleMiB) + " |";
+        if (!first) {
+            std::string ratio = row.peakMiB && row.indexMiB > 0 ? fixed(*row.peakMiB / row.indexMiB, "%.2f") : "–";
+            out += " " + mib(row.peakMiB) + " | " + ratio + " | " + ms(row.spawnMs) + " |";
+        }
+        out += "\n";
+    }
+    return out;
+}
 
 std::size_t parseCount(const std::string& text) {
     std::size_t used = 0;
     double value = std::stod(text, &used);
-    std::string suffix = text.substr(used);
-    if (suffix == "k" || suffix == "K") value *= 1e3;
-    else if (suffix == "m" || suffix == "M") value *= 1e6;
-    else if (!suffix.empty()) throw std::invalid_argument(text);
-    if (value < 2) throw std::invalid_argument(text);
-    return static_cast<std::size_t>(value);
+    const std::string suffix = text.substr(used);
+    double scale = suffix.empty() ? 1 : suffix == "k" || suffix == "K" ? 1e3 : suffix == "m" || suffix == "M" ? 1e6 : 0;
+    if (value * scale < 2) throw std::invalid_argument(text);
+    return static_cast<std::size_t>(value * scale);
 }
 
 Options parseOptions(int argc, char** argv) {
     Options o;
     fs::path self = fs::read_symlink("/proc/self/exe").parent_path();  // build/<preset>/bench
     o.binary = (self.parent_path() / "src/quillstack-mcp").string();
-    o.genvault = (self / "quillstack-genvault").string();
     o.cache = (self.parent_path().parent_path() / "bench-vaults").string();
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            std::exit(0);
-        }
+        if (arg == "--help" || arg == "-h") throw std::invalid_argument("");
         if (i + 1 >= argc) throw std::invalid_argument(arg + " needs a value");
         std::string value = argv[++i];
         if (arg == "--sizes") {
             o.sizes.clear();
-            for (std::size_t start = 0; start <= value.size();) {
-                std::size_t comma = value.find(',', start);
-                if (comma == std::string::npos) comma = value.size();
+            for (std::size_t start = 0, comma = 0; start <= value.size(); start = comma + 1) {
+                comma = std::min(value.find(',', start), value.size());
                 o.sizes.push_back(parseCount(value.substr(start, comma - start)));
-                start = comma + 1;
             }
         } else if (arg == "--repeat") o.repeat = std::max(1, std::stoi(value));
         else if (arg == "--warmup") o.warmup = std::max(0, std::stoi(value));
+        else if (arg == "--changed") o.changed = std::max(0, std::stoi(value));
+        else if (arg == "--idle-seconds") o.idleSeconds = std::max(0, std::stoi(value));
         else if (arg == "--spawns") o.spawns = std::max(1, std::stoi(value));
         else if (arg == "--seed") o.seed = std::stoull(value);
         else if (arg == "--timeout") o.timeoutMs = std::max(1, std::stoi(value)) * 1000;
         else if (arg == "--binary") o.binary = value;
-        else if (arg == "--genvault") o.genvault = value;
         else if (arg == "--cache") o.cache = value;
         else throw std::invalid_argument("unknown option " + arg);
     }
     return o;
 }
 
-void progress(const std::string& line) { std::fprintf(stderr, "[bench] %s\n", line.c_str()); }
-
-using Clock = std::chrono::steady_clock;
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// The vault of `entries`, generated when missing or incomplete.
-std::optional<BenchTargets> ensureVault(const Options& o, std::size_t entries, fs::path& vault, std::string& problem) {
-    vault = fs::path(o.cache) / ("vault-" + std::to_string(entries) + "-" + std::to_string(o.seed));
-    if (fs::exists(vault)) {
-        if (auto t = readTargets(targetsPath(vault)); t && t->entries == entries && t->seed == o.seed) return t;
-        // Not ours to delete: the generator publishes a vault and its
-        // description together, so this folder came from somewhere else.
-        problem = vault.string() + " exists without a matching " + targetsPath(vault).filename().string() +
-                  "; remove it to regenerate";
-        return std::nullopt;
-    }
-    fs::create_directories(o.cache);
-    progress("generating " + std::to_string(entries) + " entries into " + vault.string());
-    auto start = Clock::now();
-    int rc = runToCompletion(o.genvault, {vault.string(), std::to_string(entries), std::to_string(o.seed)},
-                             (fs::path(o.cache) / "genvault.log").string());
-    if (rc != 0) {
-        problem = "generator failed (status " + std::to_string(rc) + "), see " + o.cache + "/genvault.log";
-        return std::nullopt;
-    }
-    progress("generated in " + formatMs(msSince(start) / 1000) + " s");
-    auto targets = readTargets(targetsPath(vault));
-    if (!targets) problem = "the generator wrote no readable " + targetsPath(vault).string();
-    return targets;
-}
-
-// Floor samples taken all through a vault's run, a few before each tool is
-// measured: on a shared machine the speed drifts, and a floor measured only
-// at the start would tilt every ratio after it.
-class FloorSamples {
-public:
-    // `count` timed walks, after `warmup` untimed ones.
-    template <typename Run>
-    void take(int warmup, int count, Run run, std::vector<std::string>& problems) {
-        if (failed_) return;
-        try {
-            for (int i = 0; i < warmup + count; ++i) {
-                auto start = Clock::now();
-                run();
-                if (i >= warmup) samples_.push_back(msSince(start));
-            }
-        } catch (const std::exception& e) {
-            failed_ = true;
-            problems.push_back(std::string("floor: ") + e.what());
-        }
-    }
-    std::optional<double> median() const {
-        if (failed_ || samples_.empty()) return std::nullopt;
-        return summarize(samples_).median;
-    }
-
-private:
-    std::vector<double> samples_;
-    bool failed_ = false;
-};
-
-// True for failures after which the server can no longer be trusted.
-bool serverBroken(const std::string& error) {
-    return error == "server exited" || error == "server is not running" || error == "no reply in time" ||
-           error == "unparsable reply line";
-}
-
-SizeReport measureSize(const Options& o, std::size_t entries, const std::vector<ToolCall>& columns) {
-    SizeReport row;
-    row.entries = entries;
-    fs::path vault;
-    std::string problem;
-    auto targets = ensureVault(o, entries, vault, problem);
-    if (!targets) {
-        progress(problem);
-        row.problems.push_back("no vault: " + problem);
-        row.results.resize(columns.size(), CallResult::failed("no vault"));
-        return row;
-    }
-    const std::vector<ToolCall> toolCalls = benchCalls(*targets);
-    const int repeat = o.repeat ? o.repeat : (entries > 200000 ? 5 : 15);
-    const std::string index = (vault / "core/Dashboard.json").string();
-    const std::string vocab = (vault / "core/vocabulary.json").string();
-    row.indexMB = static_cast<double>(fs::file_size(index)) / (1 << 20);
-
-    FloorReader reader;
-    std::size_t walked = 0;
-    FloorSamples indexFloor, vocabFloor;
-    auto walkIndex = [&] { walked = reader.walkDashboard(index); };
-    auto walkVocab = [&] { reader.parseWhole(vocab); };
-    // A first share of the samples before any tool runs.
-    indexFloor.take(o.warmup, (repeat + 2) / 3, walkIndex, row.problems);
-    if (indexFloor.median() && walked != entries) row.problems.push_back("floor walked " + std::to_string(walked) + " items");
-    progress(std::to_string(entries) + " entries: floor " + (indexFloor.median() ? formatMs(*indexFloor.median()) : "error") + " ms");
-
-    const std::string log = (fs::path(o.cache) / ("server-" + std::to_string(entries) + ".log")).string();
-    fs::remove(log);
-    std::unique_ptr<ServerChild> child;
-    std::unique_ptr<RpcDriver> driver;
-    long peakKb = 0;
-    auto notePeak = [&] {
-        if (child) peakKb = std::max(peakKb, child->peakRssKb().value_or(0));
-    };
-    for (const auto& toolCall : toolCalls) {
-        if (!child) {
-            std::string failure;
-            try {
-                child = std::make_unique<ServerChild>(o.binary, std::vector<std::string>{"--vault", vault.string()}, log);
-                driver = std::make_unique<RpcDriver>(*child, o.timeoutMs);
-                if (auto init = driver->initialize(); !init.error.empty()) failure = "initialize: " + init.error;
-            } catch (const std::exception& e) {
-                failure = e.what();
-            }
-            if (!failure.empty()) {
-                // A server that cannot start answers no call; the next call tries a fresh one.
-                row.results.push_back(CallResult::failed(failure + " (log " + log + ")"));
-                driver.reset();
-                child.reset();
-                continue;
-            }
-        }
-        // The floor this tool is compared with, sampled right before it.
-        if (toolCall.floor == FloorKind::vocabulary) vocabFloor.take(o.warmup, repeat, walkVocab, row.problems);
-        if (toolCall.floor == FloorKind::dashboard) indexFloor.take(0, (repeat + 2) / 3, walkIndex, row.problems);
-        CallResult result = measureCall(*driver, toolCall, o.warmup, repeat);
-        notePeak();
-        progress(std::to_string(entries) + " entries: " + toolCall.label + " " +
-                 (result.error.empty() ? formatMs(result.latency.median) + " ms" : result.error));
-        if (serverBroken(result.error)) {
-            result.error += " (log " + log + "; the next call starts a new server)";
-            driver.reset();
-            child.reset();  // finish() kills it if it still runs
-        }
-        row.results.push_back(std::move(result));
-    }
-    notePeak();
-    driver.reset();
-    child.reset();
-    row.floorMs = indexFloor.median();
-    row.vocabFloorMs = vocabFloor.median();
-    if (peakKb > 0) row.peakRssMB = static_cast<double>(peakKb) / 1024;
-
-    std::vector<double> spawn;
-    for (int i = 0; i < o.spawns; ++i) {
-        CallOutcome one = timeSpawnToInitialize(o.binary, vault.string(), std::min(o.timeoutMs, 30000));
-        if (!one.error.empty()) {
-            row.problems.push_back("spawn→initialize: " + one.error);
-            break;
-        }
-        spawn.push_back(one.ms);
-    }
-    if (static_cast<int>(spawn.size()) == o.spawns) row.spawnMs = summarize(spawn).median;
-    return row;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
+    Options o;
     try {
-        options = parseOptions(argc, argv);
+        o = parseOptions(argc, argv);
+        if (!fs::exists(o.binary)) throw std::invalid_argument("no server at " + o.binary + " (build it, or pass --binary)");
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "quillstack-bench: %s\n%s", e.what(), kUsage);
-        return 2;
+        if (*e.what()) std::fprintf(stderr, "quillstack-bench: %s\n", e.what());
+        std::fputs(kUsage, *e.what() ? stderr : stdout);
+        return *e.what() ? 2 : 0;
     }
-    if (!fs::exists(options.binary)) {
-        std::fprintf(stderr, "quillstack-bench: no server at %s (build it, or pass --binary)\n", options.binary.c_str());
-        return 1;
+    const std::vector<Call> calls = benchCalls(Json::object());
+    std::vector<Row> rows;
+    for (std::size_t entries : o.sizes) {
+        try {
+            rows.push_back(measureSize(o, entries));
+        } catch (const std::exception& e) {
+            std::vector<Measured> failed(calls.size(), Measured{{}, {}, "error", {}});
+            rows.push_back({entries, 0, {}, {}, {}, {}, {}, failed, {e.what()}});
+        }
     }
-    const std::vector<ToolCall> labels = benchCalls(BenchTargets{});
-    std::vector<SizeReport> rows;
-    for (std::size_t entries : options.sizes) rows.push_back(measureSize(options, entries, labels));
 
-    std::printf("%s\n", markdownTable(labels, rows).c_str());
-    std::printf("Cells: median / p95 ms of %s timed calls after %d warm-up calls (ratio = median ÷ floor). "
-                "Floor: Dashboard.json read into a reused buffer and walked once with simdjson on-demand, "
-                "its median over samples taken before each tool all through the run; "
-                "vocab_list's floor: vocabulary.json read into a reused buffer and parsed whole into simdjson's DOM. "
-                "MiB throughout.\n",
-                options.repeat ? std::to_string(options.repeat).c_str() : "15 (5 above 200,000 entries)", options.warmup);
-    std::string notes = reportNotes(labels, rows);
-    if (!notes.empty()) std::printf("\n%s", notes.c_str());
+    const std::string repeats = o.repeat ? std::to_string(o.repeat) : "15 (5 above 200,000 entries)";
+    const std::string changes = o.changed >= 0 ? std::to_string(o.changed) : "5 (2 above 200,000 entries)";
+    std::printf("%s\nCells: median / p95 ms of %s repeated calls after %d warm-up calls (ratio = median ÷ floor). "
+                "Floor: Dashboard.json read into a reused buffer and walked once with simdjson on-demand, its median "
+                "over samples taken before each tool all through the run; vocab_list's floor: vocabulary.json read "
+                "into a reused buffer and parsed whole into simdjson's DOM. MiB throughout.\n\n",
+                table(calls, rows, false, o.idleSeconds).c_str(), repeats.c_str(), o.warmup);
+    std::printf("The first call right after its file was rewritten (same bytes, new inode and time), %s calls each, "
+                "and the server's resident memory after %d s without calls:\n\n%s",
+                changes.c_str(), o.idleSeconds, table(calls, rows, true, o.idleSeconds).c_str());
+    for (const Row& row : rows) {
+        const std::string size = thousands(row.entries);
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            const Measured& m = row.results[i];
+            std::string note = !m.error.empty() ? m.error : !m.warning.empty() ? "⚠ unexpected reply: " + m.warning : "";
+            if (!note.empty()) std::printf("- %s entries, %s: %s\n", size.c_str(), calls[i].label.c_str(), note.c_str());
+        }
+        for (const auto& problem : row.problems) std::printf("- %s entries: %s\n", size.c_str(), problem.c_str());
+    }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <string>    // std::string
 #include <vector>    // std::vector
 
+#include "child_process.hpp"
 #include "json/json.hpp"
 
 namespace qs::test {
@@ -47,33 +48,25 @@ class ServerSession {
 public:
     explicit ServerSession(const ProcessOptions& options);
     explicit ServerSession(const std::string& vaultRoot);
-    ~ServerSession();
-    ServerSession(const ServerSession&) = delete;
-    ServerSession& operator=(const ServerSession&) = delete;
 
-    void sendLine(const std::string& line);
+    void sendLine(const std::string& line) { child_.sendLine(line); }
     // The next stdout line; nothing at end of output or after `timeoutMs`.
-    std::optional<std::string> readLine(int timeoutMs = 20000);
+    std::optional<std::string> readLine(int timeoutMs = 20000) { return child_.readLine(timeoutMs); }
     // Sends {"jsonrpc":"2.0","id":id,"method":method,"params":params} and
     // returns the parsed reply line.
     Json request(const std::string& method, const Json& params = Json::object());
     // tools/call and the tool result object ("content", "isError").
     Json callTool(const std::string& name, const Json& arguments = Json::object());
     // Closes our end of the child's stdout, as a client that stops reading.
-    void closeOutput();
+    void closeOutput() { child_.closeOutput(); }
     // Closes stdin and waits; returns the exit status. Collects stderr.
-    int finish();
-    const std::string& stderrText() const { return err_; }
-    int pid() const { return pid_; }
+    int finish() { return child_.finish(); }
+    const std::string& stderrText() const { return child_.stderrText(); }
+    int pid() const { return child_.pid(); }
 
 private:
-    int pid_ = -1;
-    int in_ = -1, out_ = -1, errFd_ = -1;
-    std::string outBuf_;
-    std::string err_;
+    harness::ChildProcess child_;
     int nextId_ = 1;
-    bool finished_ = false;
-    int status_ = -1;
 };
 
 // The payload of a successful tool result (its text parsed as JSON); fails

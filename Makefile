@@ -1,13 +1,14 @@
 # Front door: `make run` starts the server on the demo vault, `make test`
 # builds and runs every test. Both install missing dependencies first.
 # `make fuzz` runs each libFuzzer target for FUZZ_SECONDS (needs clang).
+# `make cross-macos` compiles every source file for macOS (arm64, x86_64) with Zig.
 PRESET ?= release
 BUILD  := build/$(PRESET)
 VAULT  ?= examples/demo-vault
 JOBS   ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build test run asan bench fuzz package clean
+.PHONY: deps configure build test run asan bench fuzz cross-macos package clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -40,6 +41,9 @@ fuzz: deps
 	@cmake --preset fuzz >/dev/null
 	@cmake --build build/fuzz -j $(JOBS)
 	@fuzz/run_fuzzers.sh build/fuzz $(FUZZ_SECONDS)
+
+cross-macos: deps
+	@JOBS=$(JOBS) bash scripts/cross-macos.sh
 
 package: build
 	@cd $(BUILD) && cpack

@@ -6,13 +6,13 @@
 #include <cerrno>      // errno
 #include <csignal>     // kill, signal
 #include <cstring>     // strerror
-#include <fcntl.h>     // O_CLOEXEC
+#include <fcntl.h>     // O_CLOEXEC, fcntl
 #include <poll.h>      // poll
 #include <spawn.h>     // posix_spawn
 #include <stdexcept>   // std::runtime_error
 #include <sys/wait.h>  // waitpid
 #include <thread>      // std::thread
-#include <unistd.h>    // pipe2, close, read, write
+#include <unistd.h>    // pipe2 (Linux), pipe, close, read, write
 
 namespace qs::test {
 namespace {
@@ -27,6 +27,18 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
+// A close-on-exec pipe. macOS has no pipe2: the flag follows at once, and
+// the spawn below closes every descriptor it was not told to pass anyway.
+int cloexecPipe(int fds[2]) {
+#if defined(__linux__)
+    return ::pipe2(fds, O_CLOEXEC);
+#else
+    if (::pipe(fds) != 0) return -1;
+    for (int i = 0; i < 2; ++i) ::fcntl(fds[i], F_SETFD, FD_CLOEXEC);
+    return 0;
+#endif
+}
+
 int spawnChild(const ProcessOptions& options, int* inFd, int* outFd, int* errFd) {
     // A child that dies early must not take the test down with it.
     static bool sigpipeIgnored = (std::signal(SIGPIPE, SIG_IGN), true);
@@ -35,7 +47,7 @@ int spawnChild(const ProcessOptions& options, int* inFd, int* outFd, int* errFd)
     // Close-on-exec, so a child spawned meanwhile from another thread never
     // inherits these ends: a stray copy of a stdin write end would keep that
     // server from ever seeing the end of its input.
-    if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC)) {
+    if (cloexecPipe(in) || cloexecPipe(out) || cloexecPipe(err)) {
         throw std::runtime_error("pipe failed");
     }
     posix_spawn_file_actions_t actions;
@@ -60,8 +72,14 @@ int spawnChild(const ProcessOptions& options, int* inFd, int* outFd, int* errFd)
         return p;
     };
     std::vector<char*> argv = pointers(args), envp = pointers(env);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+#if defined(POSIX_SPAWN_CLOEXEC_DEFAULT)
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_CLOEXEC_DEFAULT);
+#endif
     pid_t pid = -1;
-    int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    int rc = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     for (int fd : {in[0], out[1], err[1]}) ::close(fd);
     if (rc != 0) throw std::runtime_error(std::string("posix_spawn failed: ") + std::strerror(rc));

@@ -2,13 +2,14 @@
 # builds and runs every test. Both install missing dependencies first.
 # `make fuzz` runs each libFuzzer target for FUZZ_SECONDS (needs clang).
 # `make bundle` packs the MCP Bundle (.mcpb) that a desktop host installs.
+# `make cross-macos` compiles every source file for macOS (arm64, x86_64) with Zig.
 PRESET ?= release
 BUILD  := build/$(PRESET)
 VAULT  ?= examples/demo-vault
 JOBS   ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build test run asan bench fuzz package bundle clean
+.PHONY: deps configure build test run asan bench fuzz package bundle cross-macos clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -41,6 +42,9 @@ fuzz: deps
 	@cmake --preset fuzz >/dev/null
 	@cmake --build build/fuzz -j $(JOBS)
 	@fuzz/run_fuzzers.sh build/fuzz $(FUZZ_SECONDS)
+
+cross-macos: deps
+	@JOBS=$(JOBS) bash scripts/cross-macos.sh
 
 package: build
 	@cd $(BUILD) && cpack

@@ -1,12 +1,12 @@
 // Arbitrary input lines through the whole server (transport, requests,
 // dispatch, every tool, writes included) on a scratch copy of the demo vault.
-#include <sys/mman.h>  // memfd_create
-#include <unistd.h>    // write, lseek, close
+#include <sys/mman.h>  // memfd_create (Linux)
+#include <unistd.h>    // write, lseek, close, unlink
 
 #include <cstddef>     // size_t
 #include <cstdint>     // uint8_t
 #include <cstdio>      // std::fprintf
-#include <cstdlib>     // mkdtemp, getenv, atexit, abort
+#include <cstdlib>     // mkdtemp, mkstemp, getenv, atexit, abort
 #include <fcntl.h>     // open
 #include <filesystem>  // std::filesystem
 #include <string>      // std::string
@@ -31,6 +31,19 @@ void freshVault() {
     fs::copy(std::string(QS_SOURCE_DIR) + "/examples/demo-vault", scratchRoot, fs::copy_options::recursive);
 }
 
+// The input as a readable descriptor. macOS has no memfd: there a temporary
+// file, unlinked at once, serves the same.
+int inputDescriptor() {
+#if defined(__linux__)
+    return ::memfd_create("qs-fuzz-input", 0);
+#else
+    std::string name = scratchDir + "/input-XXXXXX";
+    int fd = ::mkstemp(name.data());
+    if (fd >= 0) ::unlink(name.c_str());
+    return fd;
+#endif
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -53,7 +66,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (++runs % 2000 == 0) freshVault();
-    int in = ::memfd_create("qs-fuzz-input", 0);
+    int in = inputDescriptor();
     if (in < 0) return 0;
     size_t off = 0;
     while (off < size) {

@@ -6,18 +6,30 @@
 #include <chrono>      // std::chrono::steady_clock
 #include <csignal>     // kill, signal
 #include <cstring>     // std::strerror
-#include <fcntl.h>     // O_CLOEXEC
+#include <fcntl.h>     // O_CLOEXEC, fcntl
 #include <fstream>     // std::ifstream
 #include <poll.h>      // poll
 #include <spawn.h>     // posix_spawn
 #include <stdexcept>   // std::runtime_error
 #include <sys/wait.h>  // waitpid
-#include <unistd.h>    // pipe2, close, read, write
+#include <unistd.h>    // pipe2 (Linux), pipe, close, read, write
 
 extern char** environ;
 
 namespace qs::harness {
 namespace {
+
+// A close-on-exec pipe. macOS has no pipe2: the flag follows at once, and
+// the spawn closes every descriptor it was not told to pass anyway.
+int cloexecPipe(int fds[2]) {
+#if defined(__linux__)
+    return ::pipe2(fds, O_CLOEXEC);
+#else
+    if (::pipe(fds) != 0) return -1;
+    for (int i = 0; i < 2; ++i) ::fcntl(fds[i], F_SETFD, FD_CLOEXEC);
+    return 0;
+#endif
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -58,7 +70,7 @@ ChildProcess::ChildProcess(const ChildOptions& options) {
     // Close-on-exec, so a child spawned meanwhile from another thread never
     // inherits these ends: a stray copy of a stdin write end would keep that
     // child from ever seeing the end of its input.
-    if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC)) {
+    if (cloexecPipe(in) || cloexecPipe(out) || cloexecPipe(err)) {
         throw std::runtime_error("pipe failed");
     }
     posix_spawn_file_actions_t actions;

@@ -24,6 +24,9 @@ NSURL* fileURL(const std::string& path) {
 // block are held and rethrown after Foundation returns: unwinding through its
 // frames would leave the coordination claimed.
 struct Access {
+    Access(const std::function<void(const std::string&)>& run, const std::string& fallback)
+        : block(&run), path(&fallback) {}
+
     const std::function<void(const std::string&)>* block;
     const std::string* path;
     bool ran = false;
@@ -61,7 +64,7 @@ void requestCloudDownload(const std::string& path) {
 }
 
 bool coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) {
-    Access access{&block, &path};
+    Access access(block, path);
     @autoreleasepool {
         NSURL* url = fileURL(path);
         if (url == nil) return false;
@@ -81,7 +84,7 @@ bool coordinateReading(const std::string& path, const std::function<void(const s
 
 bool coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block,
                        std::string* error) {
-    Access access{&block, &path};
+    Access access(block, path);
     std::string reason;
     @autoreleasepool {
         NSURL* url = fileURL(path);

@@ -7,6 +7,7 @@
 #include <fstream>     // std::ofstream, std::ifstream
 #include <sstream>     // std::stringstream
 #include <stdexcept>   // std::runtime_error
+#include <unistd.h>    // mkdtemp on macOS (glibc has it in <cstdlib>)
 
 namespace fs = std::filesystem;
 

@@ -21,6 +21,9 @@
 #if defined(__APPLE__)
 #include <sys/resource.h>  // setiopolicy_np, IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES
 #endif
+#if defined(__GLIBC__)
+#include <malloc.h>  // malloc_trim
+#endif
 
 namespace qs::platform {
 namespace {
@@ -398,6 +401,27 @@ StagedFile::Claim StagedFile::claim(const std::string& target, std::string* erro
 }
 
 bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+std::optional<FileStamp> stampOf(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+#if defined(__APPLE__)
+    const timespec& modified = st.st_mtimespec;
+    const timespec& changed = st.st_ctimespec;
+#else
+    const timespec& modified = st.st_mtim;
+    const timespec& changed = st.st_ctim;
+#endif
+    auto ns = [](const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                     static_cast<uint64_t>(st.st_size), ns(modified), ns(changed)};
+}
+
+void returnFreeMemory() {
+#if defined(__GLIBC__)
+    ::malloc_trim(0);
+#endif
+}
 
 std::optional<std::string> writeFileAtomic(const std::string& path, std::string_view data) {
     std::string error;

@@ -131,6 +131,24 @@ private:
     std::string_view data_;
 };
 
+// What tells one version of a file from another without reading it.
+struct FileStamp {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    int64_t modifiedNs = 0;  // since 1970, as the file system keeps it
+    int64_t changedNs = 0;   // the inode's change time, which no one can set back
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the regular file at `path` (links followed); nothing for
+// anything else or nothing at all.
+std::optional<FileStamp> stampOf(const std::string& path);
+
+// Gives memory the process has freed back to the system, where the
+// allocator keeps it otherwise.
+void returnFreeMemory();
+
 // Removes the file (never a folder); false when it could not be removed.
 bool removeFile(const std::string& path);
 

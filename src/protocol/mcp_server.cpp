@@ -25,13 +25,23 @@ constexpr std::string_view instructions =
     "\n"
     "写入只落产物文件,由 quillstack Mac App 在约 30 秒内扫描并更新时间流。";
 
+// An AI client asks in bursts; a minute of silence ends one.
+constexpr std::chrono::seconds kIdleRelease{60};
+
 }  // namespace
 
 void MCPServer::run() {
     logStderr("started (quillstack " + std::string(serverVersion) + ")");
     LineReader in(inFd_);
+    bool released = false;
     for (;;) {
+        // A server nobody has called for a while hands its kept index back.
+        if (!released && !in.waitForInput(kIdleRelease)) {
+            tools_.releaseMemory();
+            released = true;
+        }
         auto incoming = RPCTransport::read(in);
+        released = false;
         bool written = true;
         switch (incoming.kind) {
         case RPCTransport::Incoming::Kind::eof:

@@ -68,6 +68,16 @@ std::optional<std::string> LineReader::next() {
     }
 }
 
+bool LineReader::waitForInput(std::chrono::milliseconds timeout) {
+    if (eof_ || buffer_.find('\n', scanned_ > start_ ? scanned_ : start_) != std::string::npos) return true;
+    pollfd p{fd_, POLLIN, 0};
+    for (;;) {
+        int ready = ::poll(&p, 1, static_cast<int>(timeout.count()));
+        if (ready >= 0) return ready > 0;
+        if (errno != EINTR) return true;  // let the read itself meet the error
+    }
+}
+
 // Appends the next chunk; false at end of input (or a read error, which
 // ends input just the same). The chunk grows with the line, so a line of
 // many megabytes costs few reads and no quadratic copying.

@@ -1,6 +1,7 @@
 // JSON-RPC over a pair of file descriptors, one JSON object per line.
 #pragma once
 
+#include <chrono>       // std::chrono::milliseconds
 #include <optional>     // std::optional
 #include <string>       // std::string
 #include <string_view>  // std::string_view
@@ -17,6 +18,10 @@ public:
     // The next line without its "\n" (and a "\r" right before it); a final
     // unterminated line counts. Nothing at end of input.
     std::optional<std::string> next();
+
+    // Waits up to `timeout` for a whole line (or the end of input); false
+    // when none came.
+    bool waitForInput(std::chrono::milliseconds timeout);
 
 private:
     bool fill();

@@ -10,6 +10,7 @@
 #include "timeline/index_arena.hpp"
 #include "timeline/item_filter.hpp"
 #include "timeline/json_encoding.hpp"
+#include "timeline/trigram_slices.hpp"
 #include "vault/vault_io.hpp"
 
 namespace qs {
@@ -133,6 +134,18 @@ std::vector<const FeedItem*> DashboardIndex::search(const std::optional<std::str
     std::vector<const FeedItem*> kept;
     for (const FeedItem& candidate : items) {
         if (filter.keeps(candidate)) kept.push_back(&candidate);
+    }
+    return ordered(std::move(kept), limit);
+}
+
+std::vector<const FeedItem*> DashboardIndex::search(const SearchFilter& filter, int64_t limit,
+                                                    const TrigramSlices& slices) const {
+    ItemFilter itemFilter(filter);
+    auto candidates = itemFilter.lowerQuery().empty() ? std::nullopt : slices.candidates(itemFilter.lowerQuery());
+    if (!candidates) return search(filter.query, filter.type, filter.dateFrom, filter.dateTo, limit);
+    std::vector<const FeedItem*> kept;
+    for (size_t position : *candidates) {
+        if (itemFilter.keeps(items[position])) kept.push_back(&items[position]);
     }
     return ordered(std::move(kept), limit);
 }

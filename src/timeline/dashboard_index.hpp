@@ -20,6 +20,8 @@ struct IndexArenaRelease {
     void operator()(IndexArena* arena) const;
 };
 
+class TrigramSlices;
+
 // Why no index could be had: the file (at `path`) is absent, unreadable, or
 // not an index. The caller words the message.
 struct IndexUnreadable {
@@ -68,6 +70,10 @@ public:
                                         const std::optional<std::string>& dateFrom,
                                         const std::optional<std::string>& dateTo,
                                         int64_t limit) const;
+
+    // As search, over the items `slices` was built from: only the items it
+    // names as candidates for the query are tested. The same result.
+    std::vector<const FeedItem*> search(const SearchFilter& filter, int64_t limit, const TrigramSlices& slices) const;
 
     // The items that passed the filter given to load or parse, ordered and
     // capped as `search` does; empty when no filter was given.

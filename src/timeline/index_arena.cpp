@@ -28,4 +28,9 @@ void releaseIndexArena(std::unique_ptr<IndexArena> arena) {
     if (!parked) parked = std::move(arena);
 }
 
+void releaseIndexArenas() {
+    std::lock_guard<std::mutex> guard(parkedLock);
+    parked.reset();
+}
+
 }  // namespace qs

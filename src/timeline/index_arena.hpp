@@ -33,5 +33,7 @@ struct IndexArena {
 std::unique_ptr<IndexArena> acquireIndexArena();
 // Parks the arena for the next load (one is kept; any other is freed).
 void releaseIndexArena(std::unique_ptr<IndexArena> arena);
+// Frees the parked arena, for a server left idle.
+void releaseIndexArenas();
 
 }  // namespace qs

@@ -21,6 +21,9 @@ public:
     // Tested in this order: type, from, to, text.
     bool keeps(const FeedItem& item) const;
 
+    // The lower-cased query; empty when the search has none.
+    std::string_view lowerQuery() const { return lowerQuery_; }
+
 private:
     std::optional<std::string> type_;
     std::optional<std::string> dateFrom_;

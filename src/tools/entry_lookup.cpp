@@ -3,17 +3,14 @@
 
 #include <utility>  // std::move
 
+#include "timeline/kept_index.hpp"
 #include "tools/tool_failure.hpp"
 #include "vault/path_component.hpp"
 
 namespace qs {
 
-DashboardIndex requireIndex(IndexLoad load) {
-    if (!load) {
-        throw ToolFailure("读不到 Dashboard.json(" + load.error().path +
-                          ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?");
-    }
-    return std::move(*load);
+void failUnreadableIndex(const IndexUnreadable& why) {
+    throw ToolFailure("读不到 Dashboard.json(" + why.path + ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?");
 }
 
 std::string requireEntryId(const ToolArguments& arguments, const ToolParam& idParam) {
@@ -27,13 +24,12 @@ std::string requireEntryId(const ToolArguments& arguments, const ToolParam& idPa
     return id;
 }
 
-NamedEntry locateNamedEntry(const ToolArguments& arguments, const ToolParam& idParam, const Vault& vault) {
+NamedEntry locateNamedEntry(const ToolArguments& arguments, const ToolParam& idParam, ToolContext& context) {
     std::string id = requireEntryId(arguments, idParam);
-    DashboardIndex index = requireIndex(DashboardIndex::load(vault));
-    const FeedItem* item = index.item(id);
-    VaultFiles files = VaultFiles::locate(vault, id, item ? std::string(item->day) : std::string());
-    // Moving the index keeps its items where they are, so `item` stays valid.
-    return NamedEntry{std::move(id), std::move(index), item, std::move(files)};
+    const DashboardIndex* index = requireIndex(context.index().get(context.vault()));
+    const FeedItem* item = index->item(id);
+    VaultFiles files = VaultFiles::locate(context.vault(), id, item ? std::string(item->day) : std::string());
+    return NamedEntry{std::move(id), item, std::move(files)};
 }
 
 }  // namespace qs

@@ -1,7 +1,8 @@
 // The index and the entry a tool is asked about, vetted before any file is touched.
 #pragma once
 
-#include <string>  // std::string
+#include <string>   // std::string
+#include <utility>  // std::move
 
 #include "timeline/dashboard_index.hpp"
 #include "tools/tool.hpp"
@@ -12,7 +13,12 @@
 namespace qs {
 
 // The loaded index; throws ToolFailure naming the index file otherwise.
-DashboardIndex requireIndex(IndexLoad load);
+[[noreturn]] void failUnreadableIndex(const IndexUnreadable& why);
+template <class T>
+T requireIndex(Expected<T, IndexUnreadable> load) {
+    if (!load) failUnreadableIndex(load.error());
+    return std::move(*load);
+}
 
 // The required id, then the single-path-component check: an id that could
 // reach outside its folder fails with a ToolFailure naming it.
@@ -22,12 +28,11 @@ std::string requireEntryId(const ToolArguments& arguments, const ToolParam& idPa
 // when the index lists it, and its files (found through the item's day).
 struct NamedEntry {
     std::string id;
-    DashboardIndex index;   // owns `item`
-    const FeedItem* item;   // nullptr when the index does not list the id
+    const FeedItem* item;  // nullptr when the index does not list the id; valid during the call
     VaultFiles files;
 };
 
-// requireEntryId, then requireIndex, then the files.
-NamedEntry locateNamedEntry(const ToolArguments& arguments, const ToolParam& idParam, const Vault& vault);
+// requireEntryId, then the index, then the files.
+NamedEntry locateNamedEntry(const ToolArguments& arguments, const ToolParam& idParam, ToolContext& context);
 
 }  // namespace qs

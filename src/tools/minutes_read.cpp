@@ -36,7 +36,7 @@ Json textArray(FeedItem::TextList list) {
 }
 
 Json run(const ToolArguments& arguments, ToolContext& context) {
-    NamedEntry entry = locateNamedEntry(arguments, kId, context.vault());
+    NamedEntry entry = locateNamedEntry(arguments, kId, context);
     const std::string& id = entry.id;
     const FeedItem* item = entry.item;
     const VaultFiles& files = entry.files;

@@ -5,6 +5,7 @@
 #include "text/dates.hpp"
 #include "timeline/dashboard_index.hpp"
 #include "platform/file_system.hpp"
+#include "timeline/kept_index.hpp"
 #include "tools/entry_lookup.hpp"
 #include "tools/minutes_archive.hpp"
 #include "tools/tool_arguments.hpp"
@@ -41,10 +42,8 @@ struct IndexEntry {
     std::string day;
 };
 
-// In its own function so the (possibly very large) index is freed before any file work.
-IndexEntry lookUp(const Vault& vault, const std::string& id) {
-    DashboardIndex index = requireIndex(DashboardIndex::load(vault));
-    const FeedItem* item = index.item(id);
+IndexEntry lookUp(ToolContext& context, const std::string& id) {
+    const FeedItem* item = requireIndex(context.index().get(context.vault()))->item(id);
     if (!item) return {};
     return {true, std::string(item->day)};
 }
@@ -78,7 +77,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     WriteTools::requireUtf8(markdown);
     if (summary) WriteTools::requireUtf8(*summary);
 
-    const IndexEntry entry = lookUp(vault, id);
+    const IndexEntry entry = lookUp(context, id);
 
     // From reading the old files to writing the new ones no other server
     // process may interleave, or a version it wrote could be replaced unarchived.

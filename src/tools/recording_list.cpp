@@ -1,6 +1,7 @@
 // recording_list: the voice entries, and whether their transcripts and minutes exist.
 #include <string>  // std::string
 
+#include "timeline/kept_index.hpp"
 #include "tools/entry_lookup.hpp"
 #include "tools/tool_arguments.hpp"
 #include "tools/tool_result.hpp"
@@ -23,7 +24,7 @@ constexpr const char* transcriptNote = "转译稿没有说话人标注和时间�
 
 Json run(const ToolArguments& arguments, ToolContext& context) {
     const Vault& vault = context.vault();
-    DashboardIndex index = requireIndex(DashboardIndex::load(vault));
+    const DashboardIndex& index = *requireIndex(context.index().get(vault));
     auto dateFrom = arguments.optionalString(kDateFrom);
     auto dateTo = arguments.optionalString(kDateTo);
     int64_t limit = arguments.integer(kLimit);

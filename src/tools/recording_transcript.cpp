@@ -47,7 +47,7 @@ std::optional<Transcript> readTranscript(const VaultFiles& files) {
 }
 
 Json run(const ToolArguments& arguments, ToolContext& context) {
-    NamedEntry entry = locateNamedEntry(arguments, kId, context.vault());
+    NamedEntry entry = locateNamedEntry(arguments, kId, context);
     const std::string& id = entry.id;
     const VaultFiles& files = entry.files;
 

@@ -12,6 +12,7 @@
 
 namespace qs {
 
+class KeptIndex;
 class ToolArguments;
 class VocabBookReader;
 
@@ -27,10 +28,17 @@ public:
     // Its parser buffers stay alive between calls: a book of thousands of
     // words would otherwise fault in fresh memory every time.
     VocabBookReader& vocabReader() { return *vocabReader_; }
+    // The index, parsed once and used again while its file is unchanged.
+    KeptIndex& index() { return *index_; }
+
+    // Hands back what the readers keep, for a server left idle: the next
+    // call reads afresh.
+    void releaseMemory();
 
 private:
     Vault vault_;
     std::unique_ptr<VocabBookReader> vocabReader_;
+    std::unique_ptr<KeptIndex> index_;
 };
 
 // One input property. Its default is written once, here: the handler reads

@@ -1,13 +1,25 @@
 // The state the tools keep across calls.
 #include "tools/tool.hpp"
 
+#include "platform/file_system.hpp"
+#include "timeline/index_arena.hpp"
+#include "timeline/kept_index.hpp"
 #include "vocab/vocab_book.hpp"
 
 namespace qs {
 
 ToolContext::ToolContext(Vault vault)
-    : vault_(std::move(vault)), vocabReader_(std::make_unique<VocabBookReader>()) {}
+    : vault_(std::move(vault)),
+      vocabReader_(std::make_unique<VocabBookReader>()),
+      index_(std::make_unique<KeptIndex>()) {}
 ToolContext::ToolContext(ToolContext&&) noexcept = default;
 ToolContext::~ToolContext() = default;
+
+void ToolContext::releaseMemory() {
+    index_->release();
+    releaseIndexArenas();
+    vocabReader_ = std::make_unique<VocabBookReader>();
+    platform::returnFreeMemory();
+}
 
 }  // namespace qs

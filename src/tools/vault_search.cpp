@@ -1,6 +1,7 @@
 // vault_search: the timeline index searched by text, type and day range.
 #include <vector>  // std::vector
 
+#include "timeline/kept_index.hpp"
 #include "tools/entry_lookup.hpp"
 #include "tools/tool_arguments.hpp"
 #include "tools/tool_result.hpp"
@@ -33,14 +34,13 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     DashboardIndex::SearchFilter filter{arguments.optionalString(kQuery), arguments.optionalString(kType),
                                         arguments.optionalString(kDateFrom), arguments.optionalString(kDateTo)};
     const int64_t limit = arguments.integer(kLimit);
-    DashboardIndex index = requireIndex(DashboardIndex::load(context.vault(), filter));
+    KeptIndex::Found found = requireIndex(context.index().search(context.vault(), filter, limit));
 
-    std::vector<const FeedItem*> found = index.found(limit);
     Json items = Json::array();
-    for (const FeedItem* item : found) items.push_back(item->summaryDict(180));
+    for (const FeedItem* item : found.items) items.push_back(item->summaryDict(180));
     Json payload = Json::object();
-    payload["total_in_vault"] = index.items.size();
-    payload["returned"] = found.size();
+    payload["total_in_vault"] = found.index->items.size();
+    payload["returned"] = found.items.size();
     payload["items"] = std::move(items);
     return ToolResult::json(payload);
 }

@@ -2,7 +2,11 @@
 // search (whose edge cases the index's unit tests cover), index failures.
 #include <gtest/gtest.h>
 
-#include <cstdio>  // std::remove, std::snprintf
+#include <fcntl.h>     // AT_FDCWD
+#include <sys/stat.h>  // utimensat
+
+#include <cstdio>   // std::remove, std::rename, std::snprintf
+#include <fstream>  // std::ofstream
 
 #include "e2e/tool_fixture.hpp"
 
@@ -73,6 +77,39 @@ TEST_P(VaultSearch, AnUnreadableIndexFailsWithItsPathAndIsReadAfreshEachCall) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, VaultSearch, allReadLayouts, readLayoutName);
+
+// The index kept between calls never answers for a file that changed: an
+// atomic replace, a same-size rewrite in place whose times a coarse clock
+// would leave as they were, a touch, and an eviction to a placeholder are
+// each seen by the very next call.
+TEST(KeptIndex, EveryChangeOfTheFileIsSeenByTheNextCall) {
+    TempVault vault;
+    const std::string path = vault.at("core/Dashboard.json");
+    const timespec old[2] = {{1700000000, 0}, {1700000000, 0}};  // long ago: a kept index is trusted
+    auto write = [&](const std::string& id, bool inPlace) {
+        const std::string text = Json{{"feedItems", Json::array({entry(id, "2025-03-01")})}}.dump();
+        const std::string target = inPlace ? path : path + ".new";
+        std::ofstream(target, std::ios::binary | std::ios::trunc) << text;
+        if (!inPlace) std::rename(target.c_str(), path.c_str());
+        ::utimensat(AT_FDCWD, path.c_str(), old, 0);
+    };
+    write("first-id", false);
+    ServerSession session(vault.path());
+    auto hits = [&](const std::string& query) {
+        return toolPayload(session.callTool("vault_search", {{"query", query}}))["returned"].get<int>();
+    };
+    EXPECT_EQ(hits("first-id"), 1);
+    EXPECT_EQ(hits("first-id"), 1);  // from the kept index
+    write("other-id", false);
+    EXPECT_EQ(hits("first-id"), 0);
+    EXPECT_EQ(hits("other-id"), 1);
+    write("third-id", true);
+    EXPECT_EQ(hits("third-id"), 1);
+    ::utimensat(AT_FDCWD, path.c_str(), nullptr, 0);  // a touch
+    EXPECT_EQ(hits("third-id"), 1);
+    ASSERT_EQ(std::rename(path.c_str(), vault.at("core/.Dashboard.json.icloud").c_str()), 0);
+    EXPECT_TRUE(session.callTool("vault_search")["isError"].get<bool>());
+}
 
 }  // namespace
 }  // namespace qs::test

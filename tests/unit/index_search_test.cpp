@@ -1,6 +1,7 @@
 // The index's text search: the block search must agree with lowering the
 // text's A-Z and searching it wherever the match falls relative to the blocks,
-// and filtering while loading must agree with searching afterwards.
+// and filtering while loading, or through a kept index's trigram slices, must
+// agree with searching afterwards.
 #include <gtest/gtest.h>
 
 #include <random>  // std::mt19937
@@ -12,6 +13,7 @@
 #include "timeline/ascii_folded_find.hpp"
 #include "timeline/dashboard_index.hpp"
 #include "timeline/lowercase_search.hpp"
+#include "timeline/trigram_slices.hpp"
 
 namespace qs {
 namespace {
@@ -97,7 +99,8 @@ TEST(LowercaseNeedle, AgreesWithLowerCasingLongTexts) {
 TEST(DashboardIndex, FilteringWhileLoadingFindsWhatSearchFinds) {
     Json items = Json::array({7, Json{{"title", "no id"}}});
     std::mt19937 random(3);
-    const std::vector<std::string> texts = {"Weekly MEETING", "会议记录", "İstanbul trip", "", "meeting\nnotes"};
+    const std::vector<std::string> texts = {"Weekly MEETING", "会议记录", "İstanbul trip", "", "meeting\nnotes",
+                                            "ΟΔΟΣ ΚΑΙ", "\u212Aelvin"};
     for (int i = 0; i < 60; ++i) {
         items.push_back({{"id", "id" + std::to_string(i % 45)}, {"type", i % 3 ? "voice" : "text"},
                          {"date", "2025-03-0" + std::to_string(1 + i % 7) + "T10:00:00Z"},
@@ -109,6 +112,7 @@ TEST(DashboardIndex, FilteringWhileLoadingFindsWhatSearchFinds) {
     const std::vector<Filter> filters = {
         {}, {"MEETING", {}, {}, {}}, {"istanbul", "voice", {}, {}}, {"会议", {}, "2025-03-03", "2025-03-05"},
         {"", "", "", ""}, {{}, "voice", "2025-03-07", "2025-03-01"}, {" ", "text", {}, {}},
+        {"οδος", {}, {}, {}}, {"ΟΔΟΣ", {}, {}, {}}, {"kelvin", {}, {}, {}}, {"i̇stanbul", {}, {}, {}}, {"ng\nno", {}, {}, {}},
     };
     auto ids = [](const std::vector<const FeedItem*>& found) {
         std::vector<std::string> out;
@@ -117,12 +121,15 @@ TEST(DashboardIndex, FilteringWhileLoadingFindsWhatSearchFinds) {
     };
     auto plain = DashboardIndex::parse(document);
     ASSERT_TRUE(plain);
+    const TrigramSlices slices(plain->items);
     for (const Filter& f : filters) {
         auto filtered = DashboardIndex::parse(document, f);
         ASSERT_TRUE(filtered);
         for (int64_t limit : {-1, 5, 1000}) {
             EXPECT_EQ(ids(filtered->found(limit)), ids(plain->search(f.query, f.type, f.dateFrom, f.dateTo, limit)))
                 << f.query.value_or("-") << " " << f.type.value_or("-") << " " << limit;
+            // A kept index narrowed by its trigram slices answers the same.
+            EXPECT_EQ(ids(plain->search(f, limit, slices)), ids(filtered->found(limit))) << f.query.value_or("-");
         }
     }
     EXPECT_TRUE(plain->found(10).empty());  // no filter given, nothing picked

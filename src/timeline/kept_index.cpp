@@ -1,0 +1,66 @@
+// Reusing the parsed index while its file stays the same.
+#include "timeline/kept_index.hpp"
+
+#include <chrono>   // std::chrono::system_clock
+#include <utility>  // std::move
+
+namespace qs {
+namespace {
+
+int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+bool KeptIndex::reusable(const std::string& path) const {
+    if (!index_ || !trusted_) return false;
+    auto now = platform::stampOf(path);
+    return now && *now == stamp_;
+}
+
+Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::read(const Vault& vault, const std::string& path,
+                                                                 const DashboardIndex::SearchFilter* filter) {
+    // Dropped first, so the read reuses its memory instead of doubling it.
+    release();
+    const int64_t readAt = nowNs();
+    const auto before = platform::stampOf(path);
+    IndexLoad load = filter ? DashboardIndex::load(vault, *filter) : DashboardIndex::load(vault);
+    if (!load) return load.error();
+    const auto after = platform::stampOf(path);
+    // Trusted only when nothing moved during the read and its last change
+    // lies before the racy window; otherwise the next call reads again.
+    trusted_ = before && after && *before == *after && before->modifiedNs < readAt - kRacyWindowNs &&
+               before->changedNs < readAt - kRacyWindowNs;
+    if (trusted_) stamp_ = *before;
+    index_ = std::move(*load);
+    return &*index_;
+}
+
+Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::get(const Vault& vault) {
+    const std::string path = vault.path(VaultPath::dashboard);
+    if (reusable(path)) return &*index_;
+    return read(vault, path, nullptr);
+}
+
+Expected<KeptIndex::Found, IndexUnreadable> KeptIndex::search(const Vault& vault,
+                                                              const DashboardIndex::SearchFilter& filter,
+                                                              int64_t limit) {
+    const std::string path = vault.path(VaultPath::dashboard);
+    if (reusable(path)) {
+        if (!slices_) slices_ = std::make_unique<TrigramSlices>(index_->items);
+        return Found{&*index_, index_->search(filter, limit, *slices_)};
+    }
+    auto fresh = read(vault, path, &filter);
+    if (!fresh) return fresh.error();
+    return Found{*fresh, (*fresh)->found(limit)};
+}
+
+void KeptIndex::release() {
+    slices_.reset();
+    index_.reset();
+    trusted_ = false;
+}
+
+}  // namespace qs

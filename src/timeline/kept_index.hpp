@@ -1,0 +1,62 @@
+// The index kept from one call to the next, used again only while its file
+// is proven unchanged.
+#pragma once
+
+#include <cstdint>   // int64_t
+#include <memory>    // std::unique_ptr
+#include <optional>  // std::optional
+#include <vector>    // std::vector
+
+#include "platform/expected.hpp"
+#include "platform/file_system.hpp"
+#include "timeline/dashboard_index.hpp"
+#include "timeline/trigram_slices.hpp"
+#include "vault/vault.hpp"
+
+namespace qs {
+
+// Why a kept index can be trusted: it is used again only when the file's
+// device, inode, size, modification and change times (in nanoseconds) are
+// all as they were when it was read. A file rewritten within the same tick
+// of a coarse clock could keep every one of them; so a file modified within
+// kRacyWindow of the moment it was read is never trusted, and is read again
+// until its last change lies safely before a read. (Git treats its index the
+// same way.) A writer that changes the file afterwards must move one of the
+// five: a new inode (an atomic replace), a new size, or times past the window.
+class KeptIndex {
+public:
+    // More than the timestamp granularity of any file system a vault lives on.
+    static constexpr int64_t kRacyWindowNs = 2'000'000'000;
+
+    // The vault's index, valid until the next call on this object.
+    Expected<const DashboardIndex*, IndexUnreadable> get(const Vault& vault);
+
+    // The items `filter` keeps, ordered and capped, with the index they
+    // belong to (for its size). A fresh read applies the filter while it
+    // reads; a kept index is searched through its trigram slices, built on
+    // its first search.
+    struct Found {
+        const DashboardIndex* index;
+        std::vector<const FeedItem*> items;
+    };
+    Expected<Found, IndexUnreadable> search(const Vault& vault, const DashboardIndex::SearchFilter& filter,
+                                            int64_t limit);
+
+    // Hands all of it back: the next call reads the file again.
+    void release();
+
+private:
+    // Whether the index held may answer this call.
+    bool reusable(const std::string& path) const;
+    // Reads afresh; what was read answers this call, and the next ones too
+    // when its stamp allows.
+    Expected<const DashboardIndex*, IndexUnreadable> read(const Vault& vault, const std::string& path,
+                                                          const DashboardIndex::SearchFilter* filter);
+
+    std::optional<DashboardIndex> index_;
+    bool trusted_ = false;  // index_ may be used again while the file's stamp is stamp_
+    platform::FileStamp stamp_;
+    std::unique_ptr<TrigramSlices> slices_;
+};
+
+}  // namespace qs

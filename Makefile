@@ -2,13 +2,15 @@
 # builds and runs every test. Both install missing dependencies first.
 # `make fuzz` runs each libFuzzer target for FUZZ_SECONDS (needs clang).
 # `make bundle` packs the MCP Bundle (.mcpb) that a desktop host installs.
+# `make mutate` runs seeded source mutants against the whole suite
+# (scripts/mutate.py; MUTATE_ARGS="--sample 20 --seed 7", "--list", ...).
 PRESET ?= release
 BUILD  := build/$(PRESET)
 VAULT  ?= examples/demo-vault
 JOBS   ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build test run asan bench fuzz package bundle clean
+.PHONY: deps configure build test run asan bench fuzz package bundle mutate clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -52,6 +54,11 @@ bundle: deps
 	@cmake --preset bundle >/dev/null
 	@cmake --build --preset bundle -j $(JOBS)
 	@node packaging/mcpb/pack.mjs build/bundle/src/quillstack-mcp build/release
+
+# Its own build folder (build/mutate, release settings, no benchmarks); the
+# sources are edited in place one mutant at a time and always restored.
+mutate: deps
+	@python3 scripts/mutate.py $(MUTATE_ARGS)
 
 clean:
 	rm -rf build

@@ -467,7 +467,12 @@ class Suite:
 
 
 def failed_tests(output):
-    return re.findall(r"^\s*\d+ - (\S+) \(", output, re.M)[:3]
+    """The first few tests CTest lists as failed (not the skipped ones)."""
+    names = []
+    for section in output.split("The following tests FAILED:")[1:]:
+        names += re.findall(r"^\s*\d+ - (\S+) \((?:Failed|Timeout|SEGFAULT|Subprocess|Child|Exception|OTHER_FAULT|ILLEGAL|Not Run)",
+                            section, re.M)
+    return names[:3]
 
 
 def configure(build, log):
@@ -589,7 +594,8 @@ def main():
                 else:
                     verdict, t_secs, tout = suite.run(timeout)
                     status = {"pass": "survived", "fail": "killed", "timeout": "killed"}[verdict]
-                    killers = ["(timeout)"] if verdict == "timeout" else failed_tests(tout)
+                    killers = ["(timeout)"] if verdict == "timeout" else \
+                        failed_tests(tout) if verdict == "fail" else []
             finally:
                 restorer.restore()
             r = {k2: c[k2] for k2 in ("id", "file", "line", "col", "op", "original", "mutated")}

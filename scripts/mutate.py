@@ -364,7 +364,7 @@ def enumerate_candidates():
 
 
 def describe(c):
-    return f"{c['file']}:{c['line']}:{c['col']} [{c['op']}] {c['original']!r} -> {c['mutated']!r}"
+    return f"{c['file']}:{c['line']}:{c['col']}:{c['op']} {c['original']!r} -> {c['mutated']!r}"
 
 
 def snippet(c, mutated):
@@ -383,8 +383,10 @@ class Restorer:
 
     def __init__(self):
         self.path, self.original = None, None
+        self.touched = False
 
     def apply(self, c):
+        self.touched = True
         path = ROOT / c["file"]
         data = path.read_bytes()
         text = data.decode("utf-8")
@@ -508,7 +510,7 @@ def main():
     ap.add_argument("--timeout", type=float, default=None,
                     help="seconds the suite may take for one mutant (default: 3x the unmutated run + 30)")
     ap.add_argument("--list", action="store_true", help="print the sample and stop")
-    ap.add_argument("--only", metavar="FILE:LINE[:COL]", help="run only the sampled mutant(s) at this place "
+    ap.add_argument("--only", metavar="FILE:LINE[:COL[:OP]]", help="run only the sampled mutant(s) at this place "
                     "(every candidate there if the sample has none)")
     ap.add_argument("--compare", nargs=2, metavar=("OLD.json", "NEW.json"),
                     help="print the mutants whose status differs between two results")
@@ -535,9 +537,11 @@ def main():
         parts = args.only.split(":")
         f, line = parts[0], int(parts[1])
         col = int(parts[2]) if len(parts) > 2 else None
+        op = parts[3] if len(parts) > 3 else None
 
         def at(c):
-            return c["file"] == f and c["line"] == line and (col is None or c["col"] == col)
+            return c["file"] == f and c["line"] == line and (col is None or c["col"] == col) \
+                and (op is None or c["op"] == op)
         chosen = [c for c in sample if at(c)] or [c for c in cands if at(c)]
         if not chosen:
             raise SystemExit(f"mutate: no candidate mutant at {args.only}")
@@ -614,7 +618,7 @@ def main():
         restorer.restore()
         # Leave the build folder matching the untouched sources.
         signal.signal(signal.SIGINT, signal.SIG_DFL)
-        if results:
+        if restorer.touched:
             run(build_cmd, log=log)
 
     killed = sum(r["status"] == "killed" for r in results)
@@ -624,7 +628,7 @@ def main():
     if survived:
         print("\nSurviving mutants:")
         for r in survived:
-            print(f"  {r['file']}:{r['line']}:{r['col']} [{r['op']}]\n      - {r['before']}\n      + {r['after']}")
+            print(f"  {r['file']}:{r['line']}:{r['col']}:{r['op']}\n      - {r['before']}\n      + {r['after']}")
     score = 100.0 * killed / built if built else 0.0
     print(f"\nmutation score: {killed}/{built} killed ({score:.1f}%), {len(survived)} survived, "
           f"{not_built} not built; {time.monotonic() - t_start:.0f}s")

@@ -3,13 +3,15 @@
 # `make fuzz` runs each libFuzzer target for FUZZ_SECONDS (needs clang).
 # `make bundle` packs the MCP Bundle (.mcpb) that a desktop host installs.
 # `make cross-macos` compiles every source file for macOS (arm64, x86_64) with Zig.
+# `make mutate` runs seeded source mutants against the whole suite
+# (scripts/mutate.py; MUTATE_ARGS="--sample 20 --seed 7", "--list", ...).
 PRESET ?= release
 BUILD  := build/$(PRESET)
 VAULT  ?= examples/demo-vault
 JOBS   ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build test run asan bench fuzz package bundle cross-macos clean
+.PHONY: deps configure build test run asan bench fuzz package bundle cross-macos mutate clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -56,6 +58,11 @@ bundle: deps
 	@cmake --preset bundle >/dev/null
 	@cmake --build --preset bundle -j $(JOBS)
 	@node packaging/mcpb/pack.mjs build/bundle/src/quillstack-mcp build/release
+
+# Its own build folder (build/mutate, release settings, no benchmarks); the
+# sources are edited in place one mutant at a time and always restored.
+mutate: deps
+	@python3 scripts/mutate.py $(MUTATE_ARGS)
 
 clean:
 	rm -rf build

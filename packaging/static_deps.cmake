@@ -3,7 +3,8 @@
 # targets as the shared find_package calls (ICU::uc, ICU::i18n,
 # simdjson::simdjson), so the layers link them unchanged.
 
-# Debian's libicu-dev ships the static archives next to the shared ones.
+# Debian's libicu-dev and Homebrew's icu4c ship the static archives next to
+# the shared ones.
 set(qs_saved_suffixes ${CMAKE_FIND_LIBRARY_SUFFIXES})
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 find_package(ICU REQUIRED COMPONENTS uc i18n data)
@@ -17,10 +18,20 @@ set_property(TARGET ICU::uc APPEND PROPERTY INTERFACE_LINK_LIBRARIES ICU::data $
 # taken from the distribution's source package of the same version.
 set(QS_SIMDJSON_SOURCE "${CMAKE_BINARY_DIR}/simdjson-src" CACHE PATH
     "Folder with simdjson.cpp and simdjson.h matching the installed simdjson.h")
-execute_process(COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/simdjson_source.sh ${QS_SIMDJSON_SOURCE}
-                RESULT_VARIABLE qs_simdjson_result)
-if(NOT qs_simdjson_result EQUAL 0)
-  message(FATAL_ERROR "QS_STATIC_DEPS: could not provide simdjson.cpp in ${QS_SIMDJSON_SOURCE}")
+if(APPLE)
+  # No source package to ask on macOS: the caller hands over the amalgamation
+  # of the very release Homebrew installed (the macOS workflow takes it from
+  # `brew fetch --build-from-source simdjson`).
+  if(NOT EXISTS "${QS_SIMDJSON_SOURCE}/simdjson.cpp")
+    message(FATAL_ERROR "QS_STATIC_DEPS: set QS_SIMDJSON_SOURCE to a folder holding simdjson.cpp and "
+                        "simdjson.h of the installed simdjson's release")
+  endif()
+else()
+  execute_process(COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/simdjson_source.sh ${QS_SIMDJSON_SOURCE}
+                  RESULT_VARIABLE qs_simdjson_result)
+  if(NOT qs_simdjson_result EQUAL 0)
+    message(FATAL_ERROR "QS_STATIC_DEPS: could not provide simdjson.cpp in ${QS_SIMDJSON_SOURCE}")
+  endif()
 endif()
 find_package(Threads REQUIRED)
 add_library(qs_simdjson_static STATIC ${QS_SIMDJSON_SOURCE}/simdjson.cpp)

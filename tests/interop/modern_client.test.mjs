@@ -5,37 +5,17 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 
 import { Client } from '@modelcontextprotocol/client';
 import { StdioClientTransport } from '@modelcontextprotocol/client/stdio';
 
-const binary = process.env.QS_BINARY;
-const sourceDir = process.env.QS_SOURCE_DIR;
-assert.ok(binary && sourceDir, 'QS_BINARY and QS_SOURCE_DIR must be set');
+import { binary, childEnv, makeWorkspace, toolNames } from './workspace.mjs';
 
-const toolNames = [
-  'vault_search', 'recording_list', 'recording_transcript', 'minutes_read',
-  'vocab_list', 'report_daily', 'minutes_write', 'diary_write',
-];
 const entry = 'CA35DAB8-DCA0-418A-A388-369CBF54A473';
 
-// A scratch copy of the demo vault for the write tools, and an empty home so
-// no iCloud Drive folder is found.
-function makeWorkspace() {
-  const root = fs.mkdtempSync(path.join(os.tmpdir(), 'qs-modern-'));
-  const vault = path.join(root, 'vault');
-  fs.cpSync(path.join(sourceDir, 'examples', 'demo-vault'), vault, { recursive: true });
-  fs.mkdirSync(path.join(root, 'home'));
-  return { root, vault, home: path.join(root, 'home') };
-}
-
 async function connect(workspace, mode) {
-  const env = { HOME: workspace.home, LANG: 'C.UTF-8', PATH: process.env.PATH ?? '/usr/bin:/bin' };
-  for (const keep of ['ASAN_OPTIONS', 'UBSAN_OPTIONS', 'LSAN_OPTIONS']) {
-    if (process.env[keep]) env[keep] = process.env[keep];
-  }
+  const env = childEnv(workspace);
   const transport = new StdioClientTransport({ command: binary, args: ['--vault', workspace.vault], env, stderr: 'pipe' });
   const client = new Client({ name: 'quillstack-interop-v2', version: '1.0.0' }, { versionNegotiation: { mode } });
   await client.connect(transport);

@@ -4,39 +4,18 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 
 import { Client } from '@modelcontextprotocol/sdk/client/index.js';
 import { StdioClientTransport } from '@modelcontextprotocol/sdk/client/stdio.js';
 
-const binary = process.env.QS_BINARY;
-const sourceDir = process.env.QS_SOURCE_DIR;
-assert.ok(binary && sourceDir, 'QS_BINARY and QS_SOURCE_DIR must be set');
+import { binary, childEnv, makeWorkspace, sourceDir, toolNames } from './workspace.mjs';
 
-const toolNames = [
-  'vault_search', 'recording_list', 'recording_transcript', 'minutes_read',
-  'vocab_list', 'report_daily', 'minutes_write', 'diary_write',
-];
-
-// A private copy of the demo vault, so the write tools never touch the one in
-// the repository, and an empty home so no iCloud Drive folder is found.
-function makeWorkspace() {
-  const root = fs.mkdtempSync(path.join(os.tmpdir(), 'qs-interop-'));
-  const vault = path.join(root, 'vault');
-  fs.cpSync(path.join(sourceDir, 'examples', 'demo-vault'), vault, { recursive: true });
-  const home = path.join(root, 'home');
-  fs.mkdirSync(home);
-  return { root, vault, home };
-}
 
 // Starts the binary through the SDK's stdio transport and completes the
 // handshake (initialize, then the initialized notification).
 async function startServer(workspace) {
-  const env = { HOME: workspace.home, LANG: 'C.UTF-8', PATH: process.env.PATH ?? '/usr/bin:/bin' };
-  for (const keep of ['ASAN_OPTIONS', 'UBSAN_OPTIONS', 'LSAN_OPTIONS']) {
-    if (process.env[keep]) env[keep] = process.env[keep];
-  }
+  const env = childEnv(workspace);
   const transport = new StdioClientTransport({
     command: binary,
     args: ['--vault', workspace.vault],

@@ -1,5 +1,5 @@
-// Helpers shared by the tool suites: vaults of every layout, index entries,
-// failure texts, and file snapshots for the write tools.
+// Helpers shared by the tool suites: vaults of both layouts, index entries,
+// the id refusals, and file snapshots for the write tools.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <map>       // std::map
 #include <optional>  // std::optional
 #include <regex>     // std::regex
-#include <set>       // std::set
 #include <string>    // std::string
 #include <vector>    // std::vector
 
@@ -17,55 +16,17 @@
 
 namespace qs::test {
 
-// The read tools run on both layouts and on an English vault whose entry
-// files still lie under the legacy folder names.
-enum class ReadLayout { english, legacy, englishWithLegacyFiles };
-
-inline const auto allReadLayouts =
-    ::testing::Values(ReadLayout::english, ReadLayout::legacy, ReadLayout::englishWithLegacyFiles);
 inline const auto bothLayouts = ::testing::Values(Layout::english, Layout::legacy);
-
-inline std::string readLayoutName(const ::testing::TestParamInfo<ReadLayout>& info) {
-    const char* names[] = {"English", "Legacy", "EnglishWithLegacyFiles"};
-    return names[static_cast<int>(info.param)];
-}
 inline std::string layoutName(const ::testing::TestParamInfo<Layout>& info) {
     return info.param == Layout::english ? "English" : "Legacy";
 }
-
-class ReadVault : public TempVault {
-public:
-    explicit ReadVault(ReadLayout layout)
-        : TempVault(layout == ReadLayout::legacy ? Layout::legacy : Layout::english), readLayout_(layout) {}
-
-    // Where this vault keeps its entry files (relative to the vault).
-    std::string filesTimeline() const {
-        return readLayout_ == ReadLayout::englishWithLegacyFiles ? "01-情景记忆/00-时间流" : timelineDir();
-    }
-    std::string insightFile(const std::string& day, const std::string& name) const {
-        return filesTimeline() + "/insights/" + (day.empty() ? "" : day + "/") + name;
-    }
-    void insight(const std::string& day, const std::string& name, const std::string& bytes) const {
-        write(insightFile(day, name), bytes);
-    }
-    void output(const std::string& day, const std::string& name, const std::string& bytes) const {
-        write(filesTimeline() + "/outputs/" + day + "/" + name, bytes);
-    }
-    std::string dashboardPath() const { return at(coreDir() + "/Dashboard.json"); }
-
-private:
-    ReadLayout readLayout_;
-};
 
 // A suite over vault layouts, talking to one server started on first use
 // (after the test has written the index the server needs to start).
 template <typename VaultType, typename Param>
 class ToolSuite : public ::testing::TestWithParam<Param> {
 protected:
-    ServerSession& server() {
-        if (!server_) server_.emplace(vault.path());
-        return *server_;
-    }
+    ServerSession& server() { return server_ ? *server_ : server_.emplace(vault.path()); }
     Json payload(const std::string& tool, const Json& args = Json::object()) {
         return toolPayload(server().callTool(tool, args));
     }
@@ -77,7 +38,6 @@ protected:
     VaultType vault{this->GetParam()};
     std::optional<ServerSession> server_;
 };
-using ReadSuite = ToolSuite<ReadVault, ReadLayout>;
 using LayoutSuite = ToolSuite<TempVault, Layout>;
 
 // One index entry whose day comes from its date.
@@ -88,31 +48,13 @@ inline Json entry(const std::string& id, const std::string& day, const std::stri
     return e;
 }
 
-inline std::set<std::string> keysOf(const Json& object) {
-    std::set<std::string> keys;
-    for (const auto& [key, value] : object.items()) keys.insert(key);
-    return keys;
-}
-
-inline std::string repeated(const std::string& unit, size_t n) {
-    std::string out;
-    for (size_t i = 0; i < n; ++i) out += unit;
-    return out;
-}
-
 // Ids that would reach outside the entry folders, and the sentence that refuses each.
-inline const std::vector<std::string> unsafeIds = {
-    "../../x", "a/b", "a\\b", ".", "..", std::string("x\0y", 3), "../../../../etc/passwd", "/abs",
-};
+inline const std::vector<std::string> unsafeIds = {"../../x", "a/b", "a\\b", ".", "..", std::string("x\0y", 3), "../../../../etc/passwd", "/abs"};
 inline std::string unsafeIdMessage(const std::string& id) {
     return "❌ id 不合法:「" + id +
            "」。id 是单个文件名(不能含 / 或 \\,不能是 . 或 ..),请用 vault_search 或 recording_list 拿到的 id。";
 }
 inline const std::string missingId = "❌ 缺少必填参数 `id`(非空字符串)";
-
-inline std::string indexFailure(const std::string& path) {
-    return "❌ 读不到 Dashboard.json(" + path + ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?";
-}
 
 // Every regular file under the vault with its bytes: comparing two snapshots
 // shows exactly what a call added, changed or left behind (temporary files too).
@@ -136,9 +78,8 @@ inline Snapshot added(const Snapshot& before, const Snapshot& after) {
 // The archive stamp of a moment, computed independently of the server.
 inline std::string utcStamp(std::time_t t) {
     std::tm tm{};
-    ::gmtime_r(&t, &tm);
     char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H%M%SZ", &tm);
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H%M%SZ", ::gmtime_r(&t, &tm));
     return buf;
 }
 

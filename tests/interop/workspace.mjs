@@ -1,5 +1,5 @@
 // What both official clients' tests share: the binary and source folder from
-// CTest, the tool names in catalog order, a scratch vault, and the child's environment.
+// CTest, a demo entry, the tool names in catalog order, a scratch vault, and the child's environment.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
@@ -8,6 +8,9 @@ import path from 'node:path';
 export const binary = process.env.QS_BINARY;
 export const sourceDir = process.env.QS_SOURCE_DIR;
 assert.ok(binary && sourceDir, 'QS_BINARY and QS_SOURCE_DIR must be set');
+
+// A voice entry of the demo vault with its transcript, minutes and summary.
+export const entry = 'CA35DAB8-DCA0-418A-A388-369CBF54A473';
 
 export const toolNames = [
   'vault_search', 'recording_list', 'recording_transcript', 'minutes_read',

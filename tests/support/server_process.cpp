@@ -23,7 +23,7 @@ std::vector<std::string> splitLines(const std::string& text) {
 // The child's options: the built binary, and the sanitizer settings and PATH
 // passed on, since the sanitizer build needs its options in the child too.
 harness::ChildOptions childOptions(const ProcessOptions& options) {
-    harness::ChildOptions child{binaryPath(), options.args, options.env, options.cwd};
+    harness::ChildOptions child{QS_BINARY_PATH, options.args, options.env, ""};
     for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "PATH"}) {
         if (const char* v = std::getenv(keep); v && !options.env.count(keep)) child.env->emplace(keep, v);
     }
@@ -31,12 +31,11 @@ harness::ChildOptions childOptions(const ProcessOptions& options) {
 }
 
 ProcessOptions vaultOptions(const std::string& vaultRoot) {
-    return {{"--vault", vaultRoot}, {{"HOME", vaultRoot + "/.no-home"}, {"LANG", "C.UTF-8"}}, ""};
+    return {{"--vault", vaultRoot}, {{"HOME", vaultRoot + "/.no-home"}, {"LANG", "C.UTF-8"}}};
 }
 
 }  // namespace
 
-std::string binaryPath() { return QS_BINARY_PATH; }
 std::string sourceDir() { return QS_SOURCE_DIR; }
 
 std::vector<std::string> RunResult::outLines() const { return splitLines(out); }
@@ -67,23 +66,19 @@ RunResult runBinary(const ProcessOptions& options, const std::string& input) {
     return result;
 }
 
-RunResult runSession(const std::string& vaultRoot, const std::vector<Json>& messages,
-                     std::map<std::string, std::string> extraEnv) {
-    ProcessOptions options = vaultOptions(vaultRoot);
-    for (auto& [k, v] : extraEnv) options.env[k] = v;
+RunResult runSession(const std::string& vaultRoot, const std::vector<Json>& messages) {
     std::string input;
     for (const auto& m : messages) input += m.dump() + "\n";
-    return runBinary(options, input);
+    return runBinary(vaultOptions(vaultRoot), input);
 }
 
 ServerSession::ServerSession(const ProcessOptions& options) : child_(childOptions(options)) {}
-
 ServerSession::ServerSession(const std::string& vaultRoot) : ServerSession(vaultOptions(vaultRoot)) {}
 
 Json ServerSession::request(const std::string& method, const Json& params) {
     int id = nextId_++;
     sendLine(Json{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}}.dump());
-    auto line = readLine();
+    auto line = child_.readLine(20000);
     if (!line) {
         ADD_FAILURE() << "no reply to " << method;
         return Json();

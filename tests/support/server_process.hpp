@@ -2,7 +2,6 @@
 #pragma once
 
 #include <map>       // std::map
-#include <optional>  // std::optional
 #include <string>    // std::string
 #include <vector>    // std::vector
 
@@ -11,8 +10,7 @@
 
 namespace qs::test {
 
-// The built binary (set by the build) and the source tree.
-std::string binaryPath();
+// The source tree (set by the build).
 std::string sourceDir();
 
 struct ProcessOptions {
@@ -20,7 +18,6 @@ struct ProcessOptions {
     // The child's whole environment. HOME defaults to an empty temp folder's
     // path given by the caller; nothing from the test's own environment leaks.
     std::map<std::string, std::string> env;
-    std::string cwd;  // empty: inherit
 };
 
 struct RunResult {
@@ -40,8 +37,7 @@ RunResult runBinary(const ProcessOptions& options, const std::string& input);
 
 // Convenience: args {"--vault", vaultRoot}, HOME = vaultRoot's parent-free
 // temp home, one JSON message per line.
-RunResult runSession(const std::string& vaultRoot, const std::vector<Json>& messages,
-                     std::map<std::string, std::string> extraEnv = {});
+RunResult runSession(const std::string& vaultRoot, const std::vector<Json>& messages);
 
 // A live server for request-by-request conversations.
 class ServerSession {
@@ -50,8 +46,6 @@ public:
     explicit ServerSession(const std::string& vaultRoot);
 
     void sendLine(const std::string& line) { child_.sendLine(line); }
-    // The next stdout line; nothing at end of output or after `timeoutMs`.
-    std::optional<std::string> readLine(int timeoutMs = 20000) { return child_.readLine(timeoutMs); }
     // Sends {"jsonrpc":"2.0","id":id,"method":method,"params":params} and
     // returns the parsed reply line.
     Json request(const std::string& method, const Json& params = Json::object());

@@ -44,7 +44,6 @@ class TempVault : public TempDir {
 public:
     explicit TempVault(Layout layout = Layout::english);
 
-    Layout layout() const { return layout_; }
     // Relative folders of this layout.
     std::string coreDir() const;      // core | 00-记忆核心
     std::string timelineDir() const;  // memories/timeline | 01-情景记忆/00-时间流

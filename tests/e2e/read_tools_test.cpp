@@ -1,0 +1,220 @@
+// The six read tools through the binary: the files each finds under every
+// layout, what each returns for its arguments, and what each refuses.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>     // AT_FDCWD
+#include <sys/stat.h>  // utimensat
+
+#include <chrono>   // std::chrono
+#include <cstdint>  // INT64_MAX
+#include <thread>   // std::this_thread::sleep_until
+
+#include "e2e/tool_fixture.hpp"
+
+namespace qs::test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+Names column(const Json& list, const char* key = "id") { Names out; for (const auto& item : list) out.push_back(item.at(key)); return out; }
+std::string repeated(const std::string& unit, size_t n) { std::string out; while (n-- > 0) out += unit; return out; }
+Json vocabBook(const Json& words) { return {{"version", 1}, {"writer", "ios"}, {"updatedAt", "2025-03-01T08:30:00Z"}, {"words", words}}; }
+
+// An English vault also reads entry files, reports and the book that still
+// lie under the legacy folder names.
+struct ReadVault : TempVault {
+    explicit ReadVault(const std::string& name) : TempVault(name == "Legacy" ? Layout::legacy : Layout::english), mixed(name == "EnglishWithLegacyFiles") {}
+    std::string files(const std::string& rel) const { return (mixed ? "01-情景记忆/00-时间流" : timelineDir()) + "/" + rel; }
+    bool mixed;
+};
+using ReadFiles = ToolSuite<ReadVault, const char*>;
+
+TEST_P(ReadFiles, EachToolFindsItsFilesWhereTheyLie) {
+    vault.dashboard(Json::array({
+        entry("both", "2025-03-01"), entry("txt-only", "2025-03-03"), entry("none", "2025-03-04"), entry("moved", "2025-03-05"),
+        entry("text-note", "2025-03-06", "text"), entry("broken", "2025-03-02", "text"),
+        entry("m1", "2025-02-20", "note", {{"title", " Review "}, {"tags", {"设计", 3}}, {"people", {"Ann"}}, {"projects", {"A"}},
+                                           {"importance", 4.7}, {"extractedTasks", {"send"}}, {"processingState", "done"}}),
+    }));
+    const std::pair<std::string, std::string> files[] = {
+        {"outputs/2025-03-01/both.transcript.json", R"({"plainText":"第一句。Second."})"}, {"insights/2025-03-01/both.min.md", "#"},
+        {"outputs/2025-03-03/txt-only.tr.txt", "a"}, {"insights/2025-03-04/none.sum.txt", "s"}, {"insights/2025-03-07/moved.min.md", "m"},
+        {"outputs/2025-03-07/moved.tr.txt", "t"}, {"insights/2025-02-20/m1.min.md", "# 纪要\n"}, {"insights/2025-02-20/m1.sum.txt", "总结\n"},
+        {"insights/2025-03-02/broken.min.md", "\xC3\x28"}};
+    for (const auto& [rel, bytes] : files) vault.write(vault.files(rel), bytes);
+    Json list = payload("recording_list"), flags = Json::array();
+    for (const auto& r : list["recordings"]) flags.push_back({r["id"], r["date"], r["has_transcript"], r["has_minutes"]});
+    EXPECT_EQ(flags, Json::parse(R"([["moved","2025-03-05",true,true],["none","2025-03-04",false,false],
+                                     ["txt-only","2025-03-03",true,false],["both","2025-03-01",true,true]])"));
+    EXPECT_EQ(list["note"], "转译稿没有说话人标注和时间戳,是一整段连续文本。");
+    EXPECT_EQ(payload("recording_transcript", {{"id", "both"}}), (Json{{"id", "both"}, {"date", "2025-03-01"},
+              {"source_file", "transcript.json"}, {"total_chars", 11}, {"offset", 0}, {"returned_chars", 11}, {"text", "第一句。Second."}}));
+
+    // Minutes with the index's metadata; no minutes, or minutes that are not text, bring the warning.
+    EXPECT_EQ(payload("minutes_read", {{"id", "m1"}}),
+              (Json{{"id", "m1"}, {"date", "2025-02-20"}, {"minutes_markdown", "# 纪要\n"}, {"card_summary", "总结\n"},
+                    {"minutes_path", vault.at(vault.files("insights/2025-02-20/m1.min.md"))}, {"type", "note"}, {"title", "Review"},
+                    {"summary_path", vault.at(vault.files("insights/2025-02-20/m1.sum.txt"))}, {"tags", {"设计"}}, {"people", {"Ann"}},
+                    {"projects", {"A"}}, {"importance", 4}, {"extracted_tasks", {"send"}}, {"processing_state", "done"}}));
+    for (const char* id : {"none", "broken", "text-note"})
+        EXPECT_EQ(payload("minutes_read", {{"id", id}})["warning"], "还没有纪要正文(.min.md)。可能这条还没被 AI 处理完。") << id;
+
+    // A report's known members pass through as they are; nulls and everything else stay behind.
+    vault.writeJson(vault.files("insights/daily_reports/2025-03-01.json"),
+                    {{"headline", nullptr}, {"date", "1999-12-31"}, {"extraMember", 1}, {"stats", {0.25, nullptr}}, {"generatedBy", false}});
+    EXPECT_EQ(payload("report_daily", {{"date", "2025-03-01"}}), (Json{{"date", "2025-03-01"}, {"stats", {0.25, nullptr}}, {"generatedBy", false}}));
+
+    // The book: missing, then read where it lies.
+    const std::string book = vault.coreDir() + "/vocabulary.json";
+    EXPECT_EQ(payload("vocab_list"), (Json{{"available", false}, {"words", Json::array()}, {"note", "词库文件还没同步到 Vault(" +
+                                           vault.at(book) + ")。在 iOS 端打开一次 设置 → 词典 → 我的词库 会触发写盘。"}}));
+    vault.writeJson(vault.mixed ? "00-记忆核心/vocabulary.json" : book, vocabBook({{"a", {{"word", "found"}}}}));
+    EXPECT_EQ(column(payload("vocab_list")["words"], "word"), Names{"found"});
+
+    // Every tool that reads the index names it when it is unusable.
+    vault.dashboardRaw("{\"feedItems\":[{\"id\":\"a\"}");
+    for (const char* tool : {"vault_search", "recording_list", "recording_transcript", "minutes_read"})
+        EXPECT_EQ(failure(tool, {{"id", "both"}}), "❌ 读不到 Dashboard.json(" + vault.at(vault.coreDir() + "/Dashboard.json") +
+                                                        ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?") << tool;
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, ReadFiles, ::testing::Values("English", "Legacy", "EnglishWithLegacyFiles"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// Arguments and refusals need no layout of their own.
+class OneVault : public LayoutSuite {};
+INSTANTIATE_TEST_SUITE_P(English, OneVault, ::testing::Values(Layout::english));
+
+TEST_P(OneVault, SearchesAndListsFilterAndLimitNewestFirst) {
+    // Three recent entries, then 56 older recordings.
+    Json items = Json::array({entry("a", "2025-03-01", "text", {{"title", "PLANNING"}}),
+                              entry("b", "2025-03-02", "voice", {{"content", "周会: planning"}}), entry("c", "2025-03-03", "text")});
+    for (int i = 0; i < 55; ++i) items.push_back(entry("r" + std::to_string(i), "2025-02-01"));
+    items.push_back(entry("long", "2025-01-01", "voice", {{"content", repeated("话", 150)}}));
+    vault.dashboard(items);
+    Json all = payload("vault_search");
+    EXPECT_EQ(Json::array({all["total_in_vault"], all["returned"]}), Json::array({59, 20}));  // twenty by default
+    // Each argument reaches the search, whose rules the index's own tests cover.
+    const std::pair<Json, Names> cases[] = {{{{"limit", 3}}, {"c", "b", "a"}}, {{{"query", "planning"}, {"type", "text"}}, {"a"}},
+                                            {{{"date_from", "2025-03-02"}, {"date_to", "2025-03-02"}}, {"b"}}};
+    for (const auto& [arguments, ids] : cases) EXPECT_EQ(column(payload("vault_search", arguments)["items"]), ids) << arguments;
+    EXPECT_EQ(payload("recording_list")["returned"], 50);
+    EXPECT_EQ(payload("recording_list", {{"limit", 100}})["returned"], 57);
+    EXPECT_EQ(column(payload("recording_list", {{"date_to", "2025-01-31"}})["recordings"], "snippet"), Names{repeated("话", 120)});
+    EXPECT_EQ(payload("recording_list", {{"date_from", "2025-04-01"}})["returned"], 0);
+}
+
+// 25,000 characters: a flag (two code points), a CJK character, an ASCII
+// letter and a thumbs-up with skin tone (two code points), 6,250 times over.
+TEST_P(OneVault, TranscriptPagesAreWindowsOfWholeCharactersAndRefusalsNameTheProblem) {
+    const std::string unit = "🇨🇳字a👍🏽", transcript = repeated(unit, 6250), day = vault.outputsDir() + "/2025-02-27/";
+    vault.dashboard(Json::array({entry("rec", "2025-02-27"), entry("note", "2025-02-27", "text"), entry("..", "2025-03-02"), entry("a/b", "2025-03-02")}));
+    vault.write(day + "rec.transcript.json", Json{{"plainText", transcript}}.dump());
+    const std::tuple<int64_t, int64_t, Json> pages[] = {  // offset, max_chars, the window
+        {0, 10000, {{"offset", 0}, {"returned_chars", 10000}, {"text", repeated(unit, 2500)}, {"truncated", true}, {"next_offset", 10000}}},
+        {20000, 10000, {{"offset", 20000}, {"returned_chars", 5000}, {"text", repeated(unit, 1250)}}},
+        {1, 0, {{"offset", 1}, {"returned_chars", 1}, {"text", "字"}, {"truncated", true}, {"next_offset", 2}}},
+        {-7, 1, {{"offset", 0}, {"returned_chars", 1}, {"text", "🇨🇳"}, {"truncated", true}, {"next_offset", 1}}},
+        {24998, INT64_MAX, {{"offset", 24998}, {"returned_chars", 2}, {"text", "a👍🏽"}}}};
+    for (const auto& [offset, maxChars, window] : pages) {
+        Json got = payload("recording_transcript", {{"id", "rec"}, {"offset", offset}, {"max_chars", maxChars}});
+        for (const char* same : {"id", "date", "source_file", "total_chars"}) got.erase(same);
+        EXPECT_EQ(got, window) << offset;
+    }
+    EXPECT_EQ(failure("recording_transcript", {{"id", "rec"}, {"offset", 25000}}), "❌ offset 25000 超出全文长度 25000。");
+    // A transcript JSON without a usable text yields to the text file.
+    vault.write(day + "ghost.tr.txt", "spoken");
+    for (const char* json : {R"({"plainText":""})", R"({"plainText":42})", R"({"plainText":"cut)", R"(["plainText"])"}) {
+        vault.write(day + "ghost.transcript.json", json);
+        EXPECT_EQ(payload("recording_transcript", {{"id", "ghost"}})["source_file"], "tr.txt") << json;
+    }
+
+    // Each refusal names what is wrong, and none writes a file.
+    const std::string reports = vault.insightsDir() + "/daily_reports/";
+    const std::pair<std::string, std::string> files[] = {
+        {day + "bad.tr.txt", "\xFF\xFE"}, {day + "blank.tr.txt", ""}, {reports + "2025-03-05.json", "[{}]"}, {reports + "2025-03-06.json", "{"}};
+    for (const auto& [rel, bytes] : files) vault.write(rel, bytes);
+    const Snapshot before = snapshot(vault);
+    auto refused = [&](const char* tool, const Json& args, const std::string& text) { EXPECT_EQ(failure(tool, args), text) << args; };
+    for (const char* tool : {"recording_transcript", "minutes_read", "minutes_write"}) {
+        for (const std::string& id : unsafeIds) refused(tool, {{"id", id}, {"markdown", "m"}}, unsafeIdMessage(id));
+        refused(tool, {{"id", ""}, {"markdown", "m"}}, missingId);
+    }
+    for (const std::string id : {"note", "bad", "blank"})
+        refused("recording_transcript", {{"id", id}}, "❌ 条目 " + id + " 没有转译稿。可能还没处理完,或者它不是录音 —— 用 recording_list 看哪些有转译稿。");
+    refused("minutes_read", {{"id", "ghost"}}, "❌ 找不到条目 ghost。先用 vault_search 确认 id。");
+    for (const std::string date : {"2025-03-04", "2025-03-05", "2025-03-06"})
+        refused("report_daily", {{"date", date}}, "❌ " + date + " 没有日报。日报由 Mac App 生成,不是每天都有。");
+    refused("report_daily", {{"date", "../../../../x"}}, "❌ date 要写成 yyyy-MM-dd,收到的是「../../../../x」。");
+    refused("report_daily", Json::object(), "❌ 缺少必填参数 `date`(非空字符串)");
+    EXPECT_EQ(snapshot(vault), before);
+}
+
+TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
+    // Five live words in a known due order, and one deleted word that matches "run".
+    const std::string book = vault.coreDir() + "/vocabulary.json";
+    vault.dashboard(Json::array());
+    vault.writeJson(book, vocabBook({
+        {"k1", {{"word", "Running"}, {"dueAt", "2020-01-01T16:30:00.750+08:00"}, {"source", "lookup"}, {"translation", "跑步"}, {"stage", 4},
+                {"lapses", 2}, {"graduated", true}, {"phonetic", "/ˈrʌn/"}, {"examTags", {"GRE"}}, {"note", "a / b"},
+                {"provenance", {{"itemID", "A1"}, {"date", "2025-03-02"}, {"excerpt", "ran"}}}}},
+        {"k2", {{"word", "sprint"}, {"dueAt", "2020-01-02T00:00:00Z"}, {"source", "imported"}, {"translation", "to RUN fast"},
+                {"phonetic", ""}, {"note", ""}, {"provenance", {{"excerpt", ""}}}}},
+        {"k3", {{"word", "walk"}, {"dueAt", "2099-01-01T00:00:00Z"}}},
+        {"k4", {{"word", "ephemeral"}, {"source", "lookup"}}},  // no due moment: due
+        {"k5", {{"word", "Ölkanne"}, {"dueAt", "2099-03-01T00:00:00Z"}, {"source", "imported"}}},
+        {"k6", {{"word", "rerun"}, {"dueAt", "2019-01-01T00:00:00Z"}, {"deletedAt", "2024-06-01T00:00:00Z"}}}}));
+    const std::tuple<Json, Names, int> cases[] = {
+        {Json::object(), {"Running", "sprint", "ephemeral", "walk", "Ölkanne"}, 5}, {{{"limit", 0}}, {"Running"}, 5},  // total before the limit
+        {{{"due_only", true}}, {"Running", "sprint", "ephemeral"}, 3}, {{{"source", "lookup"}}, {"Running", "ephemeral", "walk"}, 3},
+        {{{"source", "imported"}}, {"sprint", "Ölkanne"}, 2}, {{{"query", "RUN"}}, {"Running", "sprint"}, 2}};  // word or translation, any case
+    for (const auto& [args, names, total] : cases) {
+        Json result = payload("vocab_list", args);
+        EXPECT_EQ(Json::array({column(result["words"], "word"), result["total"]}), Json::array({names, total})) << args;
+    }
+    Json listed = payload("vocab_list")["words"];
+    EXPECT_EQ(listed[0], (Json{{"word", "Running"}, {"stage", 4}, {"due_at", "2020-01-01T08:30:00Z"}, {"graduated", true}, {"lapses", 2},
+                               {"source", "lookup"}, {"phonetic", "/ˈrʌn/"}, {"translation", "跑步"}, {"exam_tags", {"GRE"}}, {"note", "a / b"},
+                               {"encountered_in", {{"item_id", "A1"}, {"date", "2025-03-02"}, {"excerpt", "ran"}}}}));
+    EXPECT_EQ(listed[1], (Json{{"word", "sprint"}, {"stage", 0}, {"due_at", "2020-01-02T00:00:00Z"}, {"graduated", false}, {"lapses", 0},
+                               {"source", "imported"}, {"translation", "to RUN fast"}, {"encountered_in", {{"excerpt", ""}}}}));
+
+    Json many = Json::object();  // past the default limit
+    for (int i = 0; i < 101; ++i) many["k" + std::to_string(i)] = {{"word", "w"}};
+    vault.writeJson(book, vocabBook(many));
+    EXPECT_EQ(payload("vocab_list")["returned"], 100);
+
+    // An unreadable book lists nothing but says so, and the reader warns on stderr.
+    vault.write(book, "{\"words\": ");
+    EXPECT_EQ(payload("vocab_list"), (Json{{"available", true}, {"total", 0}, {"returned", 0}, {"words", Json::array()}, {"note",
+        "词库文件解不开(" + vault.at(book) + "),暂按空词库处理。在 iOS 端打开一次 设置 → 词典 → 我的词库 会重新写盘。"}}));
+    server().finish();  // the reader's own line, without the log's prefix
+    EXPECT_NE(server().stderrText().find("\n⚠️ [VocabBook] 词库文件解不开,按空处理(合并取并集,不会因此删词)\n"), std::string::npos);
+}
+
+// Written when the program starts, with times from long ago, so its last
+// change lies outside the racy window when the test below runs and the
+// server keeps the index it read.
+const TempVault keptVault;
+void writeKept(const char* id) {
+    const timespec longAgo[2] = {{1700000000, 0}, {1700000000, 0}};
+    keptVault.dashboard(Json::array({entry(id, "2025-03-01")}));
+    ::utimensat(AT_FDCWD, keptVault.at("core/Dashboard.json").c_str(), longAgo, 0);
+}
+const auto keptWritten = (writeKept("first-id"), std::chrono::system_clock::now());
+
+// A same-size rewrite in place with the old times put back, which a coarse
+// clock would not tell apart, is seen by the very next call.
+TEST(KeptIndex, EveryChangeOfTheFileIsSeenByTheNextCall) {
+    std::this_thread::sleep_until(keptWritten + std::chrono::milliseconds(2100));
+    ServerSession session(keptVault.path());
+    auto hits = [&](const char* query) { return toolPayload(session.callTool("vault_search", {{"query", query}}))["returned"]; };
+    EXPECT_EQ(hits("first-id"), 1);
+    EXPECT_EQ(hits("first-id"), 1);  // from the kept index
+    writeKept("other-id");
+    EXPECT_EQ(hits("first-id"), 0);
+    EXPECT_EQ(hits("other-id"), 1);
+}
+
+}  // namespace
+}  // namespace qs::test

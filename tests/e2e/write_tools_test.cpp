@@ -1,0 +1,179 @@
+// minutes_write and diary_write through the binary: where the files go, their
+// exact bytes, archives of what is replaced, and refusals that write nothing.
+#include <gtest/gtest.h>
+
+#include <set>     // std::multiset
+#include <thread>  // std::jthread
+
+#include "e2e/tool_fixture.hpp"
+
+namespace qs::test {
+namespace {
+
+const char* const kKeptSummary = "只改了纪要正文,时间流卡片上显示的摘要还是旧的。要一起更新就传 summary。";
+const char* const kNoSummary = "这条还没有卡片摘要(.sum.txt),Mac 可能仍把它当未处理。建议补一个 summary 参数。";
+
+// The bytes of every archived copy in a history folder; a copy under a name
+// that is not an archive name counts as a wrong one.
+std::multiset<std::string> archivedBytes(const TempVault& v, const std::string& dir) {
+    std::multiset<std::string> bytes;
+    for (const auto& name : v.list(dir)) bytes.insert(std::regex_match(name, archiveName) ? *v.read(dir + name) : "bad " + name);
+    return bytes;
+}
+
+struct WriteTools : LayoutSuite {
+    void SetUp() override { vault.dashboard(Json::array({entry("REC1", "2025-03-02"), entry("REC2", "2025-03-04")})); }
+    std::string insights(const std::string& rel) const { return vault.insightsDir() + "/" + rel; }
+    std::string history(const std::string& id) const { return vault.coreDir() + "/meta/minutes-history/" + id + "/"; }
+};
+
+TEST_P(WriteTools, FirstMinutesGoToTheIndexedDayAndReplacingArchivesUnderOneStamp) {
+    const std::string min = insights("2025-03-02/REC1.min.md"), sum = insights("2025-03-02/REC1.sum.txt"), h = history("REC1");
+    auto before = snapshot(vault);
+    EXPECT_EQ(payload("minutes_write", {{"id", "REC1"}, {"markdown", "old minutes"}})["warning"], kNoSummary);
+    vault.write(sum, "old summary");
+    // Exact bytes: CRLF and no final line end in the minutes, a final line break in the summary.
+    const std::string markdown = "# 新纪要\r\n\r\n内容 😀 no newline", summary = "一句话摘要\n";
+    std::time_t t0 = std::time(nullptr);
+    Json result = payload("minutes_write", {{"id", "REC1"}, {"markdown", markdown}, {"summary", summary}});
+    // One plain stamp of the moment of the call (UTC) for both copies.
+    const std::string stamp = result["archived"][0].get<std::string>().substr(vault.at(h).size(), 18);
+    EXPECT_TRUE(stamp >= utcStamp(t0) && stamp <= utcStamp(std::time(nullptr))) << stamp;
+    EXPECT_EQ(result, (Json{{"ok", true}, {"id", "REC1"}, {"date", "2025-03-02"}, {"wrote", {vault.at(min), vault.at(sum)}},
+                            {"archived", {vault.at(h + stamp + ".min.md"), vault.at(h + stamp + ".sum.txt")}},
+                            {"next", "Mac App 下一轮扫描(约 30 秒)后时间流会更新。Dashboard.json 未被修改。"}}));
+    EXPECT_EQ(added(before, snapshot(vault)), (Snapshot{{min, markdown}, {sum, summary}, {h + stamp + ".min.md", "old minutes"},
+                                                        {h + stamp + ".sum.txt", "old summary"}}));
+}
+
+TEST_P(WriteTools, MinutesFollowTheEntrysFilesToTheDayThatHoldsThem) {
+    vault.write(insights("2025-03-01/REC2.sum.txt"), "s");  // not under its index day 2025-03-04
+    vault.write(insights("2025-02-20/ORPHAN.sum.txt"), "orphan summary");  // unknown to the index
+    vault.write(insights("2025-02-21/GHOST.min.md"), "");  // an empty file is still old minutes
+    EXPECT_EQ(payload("minutes_write", {{"id", "REC2"}, {"markdown", "m2"}})["date"], "2025-03-01");
+    EXPECT_EQ(payload("minutes_write", {{"id", "ORPHAN"}, {"markdown", "mo"}, {"summary", "so"}})["date"], "2025-02-20");
+    EXPECT_EQ(archivedBytes(vault, history("ORPHAN")), std::multiset<std::string>{"orphan summary"});
+    EXPECT_EQ(payload("minutes_write", {{"id", "GHOST"}, {"markdown", "filled"}})["warning"], kNoSummary);
+    EXPECT_EQ(archivedBytes(vault, history("GHOST")), std::multiset<std::string>{""});
+}
+
+// Archive names carry the second only; a later copy in the same second gets a
+// "-n" name (both copies of one call sharing it) instead of replacing the
+// first. Bytes that are not UTF-8 are still the user's text, archived raw.
+TEST_P(WriteTools, EveryReplacedVersionIsArchivedUnderANameOfItsOwn) {
+    const std::string oddMinutes = "GBK \xc4\xe3\xba\xc3 \xff\xfe", oddSummary = "\xc3(", h = history("REC1");
+    vault.write(insights("2025-03-02/REC1.min.md"), oddMinutes);
+    vault.write(insights("2025-03-02/REC1.sum.txt"), oddSummary);
+    // Occupy the plain minutes names of the coming minute, as earlier calls would have.
+    for (std::time_t t = std::time(nullptr) - 1, end = t + 61; t < end; ++t) vault.write(h + utcStamp(t) + ".min.md", "earlier");
+    Json first = payload("minutes_write", {{"id", "REC1"}, {"markdown", "v1"}, {"summary", "s1"}});
+    const std::string name = first["archived"][0].get<std::string>().substr(vault.at(h).size(), 18) + "-2";
+    EXPECT_EQ(first["archived"], (Json{vault.at(h + name + ".min.md"), vault.at(h + name + ".sum.txt")}));
+    EXPECT_EQ(payload("minutes_write", {{"id", "REC1"}, {"markdown", "v2"}})["warning"], kKeptSummary);
+    for (const char* v : {"v3", "v4", "v5"}) payload("minutes_write", {{"id", "REC1"}, {"markdown", v}});
+    std::multiset<std::string> archived = archivedBytes(vault, h);
+    EXPECT_EQ(archived.erase("earlier"), 61u);
+    EXPECT_EQ(archived, (std::multiset<std::string>{oddMinutes, oddSummary, "v1", "v2", "v3", "v4"}));
+}
+
+// Refusals, and failures before the writes, leave every file (archives too) as
+// it was. An old file there but unreadable (a folder here, in life a file still
+// in iCloud) would otherwise be replaced without its archive copy; a plain file
+// where a folder must go makes the failures happen for root too.
+TEST_P(WriteTools, RefusalsAndFailedStepsWriteNothing) {
+    vault.write(vault.outputsDir() + "/2025-02-28/TRONLY.tr.txt", "only a transcript");
+    vault.write(insights("2025-03-02/REC1.min.md"), "old");
+    vault.mkdir(insights("2025-03-02/REC1.sum.txt"));
+    vault.write(vault.coreDir() + "/meta/minutes-history", "a file, not a folder");
+    vault.write(vault.inputsDir(), "a file, not a folder");
+    const std::string blocked = "❌ 建目录失败: Not a directory";
+    struct Refusal { const char* tool; Json args; std::string text; };
+    const Refusal cases[] = {
+        {"minutes_write", {{"markdown", "m"}}, missingId},
+        {"minutes_write", {{"id", "REC1"}}, "❌ 缺少必填参数 `markdown`(非空字符串)"},
+        {"minutes_write", {{"id", "TRONLY"}, {"markdown", "m"}}, "❌ 找不到条目 TRONLY —— Dashboard 里没有,磁盘上也没有它的产物文件。"},
+        {"minutes_write", {{"id", "NOWHERE"}, {"markdown", "m"}}, "❌ 定位不到条目 NOWHERE 的日期目录。先用 vault_search 确认 id 是对的。"},
+        {"minutes_write", {{"id", "REC1"}, {"markdown", "new"}, {"summary", "s"}},
+         "❌ 读不到现有文件 " + vault.at(insights("2025-03-02/REC1.sum.txt")) +
+             ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。"},
+        {"minutes_write", {{"id", "REC1"}, {"markdown", "new"}}, blocked},
+        {"diary_write", {{"text", 5}, {"date", "bad"}}, "❌ 缺少必填参数 `text`(非空字符串)"},
+        {"diary_write", {{"text", "t"}, {"date", "2025-3-1"}}, "❌ date 要写成 yyyy-MM-dd,收到的是「2025-3-1」。"},
+        {"diary_write", {{"text", "t"}, {"date", "2025-03-01"}}, blocked},
+    };
+    auto before = snapshot(vault);
+    for (const auto& [tool, args, text] : cases) EXPECT_EQ(failure(tool, args), text) << tool << args.dump();
+    EXPECT_EQ(snapshot(vault), before);
+}
+
+TEST_P(WriteTools, DiaryWritesTheTextAndItsMetadataUnderOneNewId) {
+    const std::string text = "今天 去了海边。\r\n  second line with trailing break\n";
+    auto before = snapshot(vault);
+    Json result = payload("diary_write", {{"text", text}, {"date", "2025-03-01"}, {"tags", {"旅行", 7, "", nullptr, "beach"}}});
+    const std::string id = result.value("id", ""), file = vault.inputsDir() + "/2025-03-01/" + id;
+    ASSERT_TRUE(std::regex_match(id, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}"))) << id;
+    EXPECT_EQ(result, (Json{{"ok", true}, {"id", id}, {"date", "2025-03-01"}, {"chars", 43},
+                            {"wrote", {vault.at(file + ".memo.txt"), vault.at(file + ".meta.json")}},
+                            {"next", "Mac App 会自动生成摘要、抽标签和待办,约 30 秒后出现在时间流。全文原样保留在详情页。Dashboard.json 未被修改。"}}));
+    // Pretty-printed with sorted keys, no byte-order mark.
+    EXPECT_EQ(added(before, snapshot(vault)), (Snapshot{{file + ".memo.txt", text}, {file + ".meta.json",
+              "{\n  \"createdBy\": \"mcp\",\n  \"tags\": [\n    \"旅行\",\n    \"\",\n    \"beach\"\n  ]\n}"}}));
+}
+
+// Without a usable date the entry goes under today's local day, here fourteen
+// hours east of UTC (a POSIX rule, no zone database needed), so for much of
+// every day not the UTC day. Each call is a new entry, even for the same text.
+TEST_P(WriteTools, DiaryWithoutAUsableDateOrTagsTakesTodayAndNoTags) {
+    ServerSession zoned({{"--vault", vault.path()}, {{"HOME", vault.at(".no-home")}, {"LANG", "C.UTF-8"}, {"TZ", "QST-14"}}});
+    auto localDay = [] { return utcStamp(std::time(nullptr) + 14 * 3600).substr(0, 10); };
+    for (const Json& unusable : {Json(), Json("   "), Json(20250301), Json::array({1, nullptr, true})}) {
+        const std::string dayBefore = localDay();
+        Json result = toolPayload(zoned.callTool("diary_write", {{"text", "same"}, {"date", unusable}, {"tags", unusable}}));
+        const std::string day = result.value("date", ""), id = result.value("id", "");
+        EXPECT_TRUE(day == dayBefore || day == localDay()) << day << " vs " << dayBefore;
+        EXPECT_EQ(vault.read(vault.inputsDir() + "/" + day + "/" + id + ".meta.json"), "{\n  \"createdBy\": \"mcp\"\n}") << unusable;
+    }
+    EXPECT_EQ(vault.listRecursive(vault.inputsDir()).size(), 8u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, WriteTools, bothLayouts, layoutName);
+
+// The layout is the detected one, with no fallback: a marker saying English
+// wins over a vault that has only the legacy folders. An entry's old files
+// are still read under the legacy names; the new ones follow the English layout.
+TEST(WriteToolsMixedLayout, AnEnglishMarkerWinsAndLegacyFilesAreStillRead) {
+    TempVault vault(Layout::legacy);
+    vault.dashboard(Json::array({entry("OLD1", "2024-12-30")}));
+    vault.write(vault.insightsDir() + "/2024-12-30/OLD1.min.md", "legacy minutes");
+    vault.writeJson("preferences/quillstack-library.json", {{"schemaVersion", 2}, {"pathSchema", "english-v2"},
+                                                            {"createdAt", "2025-01-01T00:00:00Z"}, {"app", "quillstack"}});
+    ServerSession session(vault.path());
+    Json minutes = toolPayload(session.callTool("minutes_write", {{"id", "OLD1"}, {"markdown", "m"}}));
+    EXPECT_EQ(minutes["wrote"], Json{vault.at("memories/timeline/insights/2024-12-30/OLD1.min.md")});
+    EXPECT_EQ(archivedBytes(vault, "core/meta/minutes-history/OLD1/"), std::multiset<std::string>{"legacy minutes"});
+    Json diary = toolPayload(session.callTool("diary_write", {{"text", "t"}, {"date", "2025-03-01"}}));
+    EXPECT_EQ(diary["wrote"][0], vault.at("memories/timeline/inputs/2025-03-01/" + diary.value("id", "") + ".memo.txt"));
+}
+
+// Two servers rewriting one entry as fast as they can: every replaced version
+// reaches the history whole, and nothing else (temporary or lock files) is left.
+TEST(WriteToolsConcurrency, TwoServersLoseNoVersion) {
+    TempVault vault(Layout::english);
+    vault.dashboard(Json::array({entry("HOT", "2025-03-02")}));
+    constexpr int kCalls = 40;  // per server
+    // Bulky minutes, so a torn or interleaved write would show.
+    auto text = [](int p, int i) { return std::to_string(p) + "-" + std::to_string(i) + std::string(8192, 'x'); };
+    auto writer = [&](int p) {
+        ServerSession session(vault.path());
+        for (int i = 0; i < kCalls; ++i) toolPayload(session.callTool("minutes_write", {{"id", "HOT"}, {"markdown", text(p, i)}}));
+    };
+    { std::jthread a(writer, 0), b(writer, 1); }
+    std::multiset<std::string> written, kept = archivedBytes(vault, "core/meta/minutes-history/HOT/");
+    for (int i = 0; i < 2 * kCalls; ++i) written.insert(text(i % 2, i / 2));
+    kept.insert(*vault.read("memories/timeline/insights/2025-03-02/HOT.min.md"));
+    EXPECT_EQ(kept, written);
+    EXPECT_EQ(vault.listRecursive().size(), 1u + 2 * kCalls);
+}
+
+}  // namespace
+}  // namespace qs::test

@@ -1,0 +1,52 @@
+// The two JSON writers against the library's own strict writer, the strict
+// parser, and the demo vault's files.
+#include <gtest/gtest.h>
+
+#include <cmath>       // NAN, INFINITY
+#include <filesystem>  // std::filesystem
+#include <fstream>     // std::ifstream
+#include <iterator>    // std::istreambuf_iterator
+
+#include "json/json.hpp"
+#include "support/server_process.hpp"
+
+using namespace qs;
+
+// Byte for byte the library's strict form (plus "\/" on the wire), for every
+// kind of value and every ASCII character, in texts and keys.
+TEST(JsonWriter, WritesWhatTheLibraryWrites) {
+    std::string ascii;
+    for (int c = 0; c < 0x80; ++c) ascii += static_cast<char>(c);
+    const Json value = {{ascii + "中文😀\xEF\xBF\xBE", {ascii, "", 0, -1, 42u, 0.1, -0.0, 1e300, true, nullptr}},
+                        {"e", Json::array({Json::object(), Json::array(), Json{{"k", Json::array({Json{{"x", false}}})}}})}};
+    std::string wire;
+    for (char c : value.dump(-1, ' ', false, Json::error_handler_t::strict)) wire += c == '/' ? "\\/" : std::string(1, c);
+    EXPECT_EQ(JsonWriter::wire(value), wire);
+    EXPECT_EQ(JsonWriter::payload(value), value.dump(2, ' ', false, Json::error_handler_t::strict));
+}
+
+TEST(JsonWriter, RefusesNonFiniteNumbersAndInvalidUtf8ButLenientWritesAnyway) {
+    for (const Json& bad : {Json{{"x", NAN}}, Json::array({1, INFINITY}), Json{{"\x80", 1}}, Json::array({"a\xC0\xAF"})})
+        EXPECT_FALSE(JsonWriter::wire(bad) || JsonWriter::payload(bad)) << JsonWriter::lenient(bad);
+    EXPECT_EQ(JsonWriter::lenient(Json{{"x", "\xFF/"}, {"y", NAN}}), "{\"x\":\"\xEF\xBF\xBD/\",\"y\":null}");
+}
+
+// Objects and arrays only, nested at most 512 deep (brackets inside texts and
+// closed siblings do not count).
+TEST(JsonParse, StrictDocumentsOfBoundedNesting) {
+    auto nested = [](size_t levels) { return std::string(levels, '[') + std::string(levels, ']'); };
+    const std::pair<std::string, bool> cases[] = {
+        {R"({"a":1})", true}, {nested(512), true}, {"[" + nested(300) + "," + nested(300) + "]", true},
+        {"{\"s\":\"\\\"" + std::string(5000, '[') + "\"}", true}, {"42", false}, {"{", false}, {"{} x", false},
+        {"/*c*/{}", false}, {nested(513), false}};
+    for (const auto& [text, parses] : cases) EXPECT_EQ(parseJsonDocument(text).has_value(), parses) << text.substr(0, 20);
+}
+
+// The README's session and the interop tests read these files.
+TEST(DemoVault, EveryJsonFileParses) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(test::sourceDir() + "/examples/demo-vault")) {
+        if (entry.path().extension() != ".json") continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        EXPECT_TRUE(parseJsonDocument(std::string(std::istreambuf_iterator<char>(in), {})).value_or(Json()).is_object()) << entry;
+    }
+}

@@ -1,0 +1,92 @@
+// Unicode services pinned against ICU itself, the day shape, and time stamps
+// checked by the civil calendar round trip.
+#include <gtest/gtest.h>
+#include <unicode/uchar.h>   // u_isUWhiteSpace
+#include <unicode/unistr.h>  // icu::UnicodeString
+
+#include <cmath>    // std::abs, std::floor, NAN
+#include <cstdlib>  // setenv
+#include <ctime>    // tzset
+
+#include "text/dates.hpp"
+#include "text/unicode.hpp"
+
+using namespace qs::text;
+
+static std::string utf8(const icu::UnicodeString& s) { std::string out; return s.toUTF8String(out); }
+
+// Final sigma and the other context-dependent mappings need the whole text,
+// which ICU lower-cases in one call: the fast paths must give that byte for byte.
+TEST(ToLowerFull, MatchesIcuOnTheWholeText) {
+    auto icu = [](const std::string& s) { return utf8(icu::UnicodeString::fromUTF8(s).toLower()); };  // no locale tailors these
+    for (const char* text : {"ΑΣ'Β", "ὈΔΥΣΣΕΎΣ", "A\u0301Σ", "x\u0345Σ\u0345y", "İstanbul"}) EXPECT_EQ(toLowerFull(text), icu(text));
+    for (UChar32 first = 0x20; first <= 0x10FFFF; first += 500) {
+        icu::UnicodeString run;  // every code point, in runs lower-cased as one text
+        for (UChar32 c = first; c < first + 500 && c <= 0x10FFFF; ++c) if (!U_IS_SURROGATE(c)) run.append(c);
+        ASSERT_EQ(toLowerFull(utf8(run)), icu(utf8(run))) << std::hex << first;
+    }
+    // Ill-formed bytes pass through unchanged around lower-cased text.
+    EXPECT_EQ(toLowerFull("\xF0\x9F\u00C0\xFF" "B") + toLowerFull("\xFFΣ"), "\xF0\x9F\u00E0\xFF" "b" "\xFFσ");
+}
+
+TEST(Graphemes, BoundariesCountsAndPrefixes) {
+    const std::pair<std::string, std::vector<size_t>> cases[] = {
+        {"", {0}}, {"a\r\n", {0, 1, 3}}, {"\n\r\r", {0, 1, 2, 3}}, {"e\u0300中", {0, 3, 6}}, {"a👍🏽b", {0, 1, 9, 10}}};
+    for (const auto& [text, bounds] : cases)
+        EXPECT_EQ((std::pair{graphemeBoundaries(text), graphemeCount(text)}), (std::pair{bounds, bounds.size() - 1})) << text;
+    for (const auto& [text, n, prefix] : {std::tuple<const char*, size_t, const char*>{"🇨🇳🇺🇸x", 1, "🇨🇳"}, {"中文", 5, "中文"},
+                                          {"中文", 0, ""}, {"ab\r\ncd", 3, "ab\r\n"}, {"abc", 5, "abc"}})
+        EXPECT_EQ(graphemePrefix(text, n), prefix) << text << n;
+}
+
+TEST(Unicode, Utf8RepairNfcTrimAndDayShape) {
+    const std::string r = "\xEF\xBF\xBD", nul("nul\0ok", 6);
+    const std::pair<std::string, std::string> cases[] = {
+        {"中文 ✓ 👍", "中文 ✓ 👍"}, {"a\x80" "b", "a" + r + "b"}, {"\xC0\xAF", r + r},  // an overlong "/"
+        {"\xED\xA0\x80", r + r + r}, {"\xF0\x9F\x98", r}, {"\xF4\x90\x80\x80", r + r + r + r}, {nul, nul}};
+    for (const auto& [bytes, repaired] : cases)
+        EXPECT_EQ((std::pair{isValidUtf8(bytes), decodeLossy(bytes)}), (std::pair{bytes == repaired, repaired}));
+    EXPECT_EQ(nfc("e\u0301") + nfc("\u212B") + nfc("한") + nfc("ab"), "\u00E9\u00C5한ab");  // the Ångström sign is a singleton
+    // Trimming takes Unicode white space only; the day shape is ASCII digits in the exact pattern.
+    for (UChar32 c = 0; c <= 0x3000; ++c) {  // zero-width space, for one, is not white space
+        const std::string around = utf8(icu::UnicodeString(c)) + "x y" + utf8(icu::UnicodeString(c));
+        EXPECT_EQ(trimWhitespace(around), u_isUWhiteSpace(c) ? "x y" : around) << c;
+    }
+    for (const auto& [text, day] : {std::pair{"2025-03-02", true}, {"0000-99-99", true}, {"2025-03-021", false}, {"2025/03/02", false},
+                                    {"2025-03-0a", false}, {"2025-03- 2", false}})
+        EXPECT_EQ(isDayShape(text), day) << text;
+}
+
+// Stamps are UTC whatever the zone, fractions floored; the local day follows the zone.
+TEST(Dates, StampsAndIsoUtcParseBack) {
+    ::setenv("TZ", "CST-8", 1);  // nothing else here reads the zone
+    ::tzset();
+    EXPECT_EQ(archiveStamp(Clock::time_point(std::chrono::milliseconds(1740903300999))), "2025-03-02T081500Z");
+    EXPECT_EQ(localDay(Clock::time_point(std::chrono::seconds(1740859200))), "2025-03-02");  // 2025-03-01T20:00:00Z
+    // Out of range (not a number, past about three million years) is clamped.
+    for (const auto& [seconds, text] : {std::pair{0.0, "1970-01-01T00:00:00Z"}, {1740903300.9, "2025-03-02T08:15:00Z"},
+                                        {-0.5, "1969-12-31T23:59:59Z"}, {951782400.0, "2000-02-29T00:00:00Z"},
+                                        {253402300799.0, "9999-12-31T23:59:59Z"}, {-62167219200.0, "0000-01-01T00:00:00Z"},
+                                        {NAN, "1970-01-01T00:00:00Z"}, {-1e300, "-3166904-02-24T14:13:20Z"}}) {
+        EXPECT_EQ(isoUtc(seconds), text) << seconds;
+        if (std::abs(seconds) < 1e14) { EXPECT_EQ(parseIsoDateTime(text), std::floor(seconds)) << text; }
+    }
+}
+
+TEST(Dates, ParsesInternetDateTimesOnly) {
+    for (const auto& [text, seconds] : {std::pair{"1970-01-01T08:00:00+08:00", 0.0}, {"1969-12-31T18:15:00-05:45", 0.0},
+                                        {"1970-01-01T23:59:00+23:59", 0.0}, {"1970-01-01T00:00:00.250Z", 0.25},
+                                        {"1970-01-01T00:00:00.999999999Z", 0.999999999}, {"2024-02-29T00:00:00Z", 1709164800.0},
+                                        {"1970-01-01T00:00:00.12345678901234567Z", 0.123456789012345}})
+        EXPECT_EQ(parseIsoDateTime(text), seconds) << text;
+    for (const char* text : {"2025-03-02T08:15:00", "2025-03-02T08:15:00Z ", "2025-02-29T00:00:00Z", "2100-02-29T00:00:00Z"})
+        EXPECT_FALSE(parseIsoDateTime(text)) << text;
+    // Out of range: month, day, hour, minute, second, offset hours and minutes.
+    const std::string base = "2025-03-02T16:15:00+08:00";
+    for (const auto& [at, digits] : {std::pair{5, "00"}, {5, "13"}, {8, "00"}, {11, "24"}, {14, "60"}, {17, "60"}, {20, "24"}, {23, "60"}})
+        EXPECT_FALSE(parseIsoDateTime(base.substr(0, at) + digits + base.substr(at + 2))) << at << digits;
+    // Any one character replaced by one below '0' or above '9' breaks the shape.
+    for (const std::string& text : {base, std::string("2025-03-02T08:15:00.5Z")})
+        for (size_t i = 0; i < text.size() * 2; ++i)
+            EXPECT_FALSE(parseIsoDateTime(text.substr(0, i / 2) + "/x"[i % 2] + text.substr(i / 2 + 1))) << text << i;
+}

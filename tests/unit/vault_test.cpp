@@ -1,0 +1,171 @@
+// Layouts and locations, an entry's day folder, reading and writing vault
+// files (placeholders, failures, containment), and the search for the vault.
+#include <gtest/gtest.h>
+#include <unistd.h>  // symlink
+
+#include <cstdlib>  // setenv, unsetenv
+#include <thread>   // std::thread
+
+#include "support/fd_capture.hpp"
+#include "support/temp_vault.hpp"
+#include "vault/entry_files.hpp"
+#include "vault/path_component.hpp"
+#include "vault/vault_io.hpp"
+#include "vault/vault_locator.hpp"
+
+namespace qs {
+namespace {
+
+using namespace std::literals;
+using test::TempDir;
+using Paths = std::vector<std::string>;
+constexpr PathSchema kEnglish = PathSchema::englishV2, kLegacy = PathSchema::legacyChineseV1;
+const std::string kLog = "[quillstack-mcp] ";
+
+// The description of the failure `call` throws; "" when it throws none.
+template <class Failure, class Call> std::string failure(Call call) {
+    try { call(); } catch (const Failure& e) { return e.description(); }
+    return "";
+}
+
+TEST(PathSchema, RawValuesAndJoinedPaths) {
+    for (PathSchema schema : {kEnglish, kLegacy}) EXPECT_EQ(pathSchemaFromRaw(rawValue(schema)), schema);
+    const std::tuple<const char*, const char*, const char*> joins[] = {{"/v", "a/b", "/v/a/b"}, {"/v/", "a", "/v/a"},
+        {"/v", "//x", "/v/x"}, {"/v", "", "/v"}, {"/", "a", "/a"}, {"//", "a", "/a"}, {"/v//", "/a", "/v/a"}, {"", "a", "/a"}};
+    for (const auto& [base, rel, joined] : joins) EXPECT_EQ(joinPath(base, rel), joined) << base << " + " << rel;
+}
+
+// A marker counts only when it is whole and well typed; else the folders decide.
+TEST(DetectSchema, MarkerFirstThenFolderProbes) {
+    const std::string marker = R"({"pathSchema":"legacy-zh-v1","schemaVersion":)", whole = R"(,"createdAt":"x","app":"y"})";
+    const std::tuple<std::string, const char*, PathSchema> cases[] = {{marker + "2" + whole, "core", kLegacy},
+        {marker + "2.0,\"more\":1" + whole, "core", kLegacy}, {marker + R"(2,"createdAt":"x"})", "core", kEnglish},
+        {marker + R"(2,"createdAt":1,"app":"y"})", "core", kEnglish}, {marker + "2.5" + whole, "core", kEnglish},
+        {marker + "\"2\"" + whole, "core", kEnglish}, {"not json", "01-情景记忆", kLegacy}};
+    for (const auto& [text, folder, detected] : cases) {
+        TempDir dir;
+        dir.write("preferences/quillstack-library.json", text);
+        dir.mkdir(folder);
+        EXPECT_EQ(VaultInitializer::detectSchema(dir.path()), detected) << text;
+    }
+}
+
+// An entry's day: the hinted one when it holds a file (a legacy one too); else
+// the newest day folder holding one, insights before outputs; else the hint
+// when it is one harmless path component. Reading falls back to a legacy file
+// only when the layout's own file (or its placeholder) is missing.
+TEST(EntryFiles, TheDayFolderThatHoldsTheFilesWins) {
+    test::TempVault dir;
+    const Vault vault{dir.path()};
+    // Several days, so that the order the folder lists them in rarely gives the newest first.
+    for (const char* day : {"2025-03-03", "2025-03-05", "2025-03-04", "2025-03-01", "2025-03-02", "2025-3-9"}) {
+        dir.write(dir.insightsDir() + "/" + day + "/X.meta.json", "");
+    }
+    const std::string legacy = "01-情景记忆/00-时间流/insights/2025-01-10/Y.min.md", out = dir.outputsDir();
+    for (const std::string& rel : {legacy, out + "/2025-03-08/X.tr.txt", out + "/2025-02-28/Y.tr.txt",
+                                   "core/.Dashboard.json.icloud"s, "00-记忆核心/Dashboard.json"s}) dir.write(rel, "");
+    const std::tuple<const char*, const char*, const char*> cases[] = {{"X", "2025-03-02", "2025-03-02"},
+        {"X", "2025-02-01", "2025-03-05"}, {"Y", "", "2025-02-28"}, {"Y", "2025-01-10", "2025-01-10"},
+        {"Z", "drafts", "drafts"}, {"Z", "..", ""}};
+    for (const auto& [id, hint, day] : cases) EXPECT_EQ(VaultFiles::locate(vault, id, hint).day, day) << id << hint;
+    for (auto name : {""sv, "."sv, "a/b"sv, "a\\b"sv, "a\0b"sv}) EXPECT_FALSE(isSinglePathComponent(name)) << name;
+    EXPECT_EQ(VaultFiles::locate(vault, "Y", "2025-01-10").insightsFile(".min.md"), dir.at(legacy));
+    EXPECT_EQ(vault.path(VaultPath::dashboard), dir.at("core/Dashboard.json"));
+    EXPECT_EQ(vault.path(VaultPath::metaDir), dir.at("core/meta"));
+}
+
+// Reads give present regular files only; a placeholder is waited for until
+// its file lands (the wait that runs out is the locator's pending index).
+TEST(VaultIO, ReadsWaitForAPlaceholdersFile) {
+    EXPECT_EQ(VaultIO::downloadWait().timeout.count(), 5.0);
+    TempDir dir;
+    const Vault vault{dir.path()};
+    dir.write("day/.X.min.md.icloud", "");
+    std::thread provider([&] { std::this_thread::sleep_for(100ms); VaultIO::write(vault, "内容\n", dir.at("day/X.min.md")); });
+    test::FdCapture err(2);
+    EXPECT_EQ(VaultIO::readData(vault, dir.at("day/X.min.md")), "内容\n");
+    provider.join();
+    // A missing file is not waited for; a folder is no file.
+    EXPECT_FALSE(VaultIO::readData(vault, dir.at("day/missing.md")) || VaultIO::readData(vault, dir.at("day")));
+    EXPECT_EQ(err.finish(), kLog + "iCloud 占位符,触发下载: X.min.md\n");
+}
+
+// Writes replace the whole file, making its folders; a failure names its
+// step; writeNew claims a name only once.
+TEST(VaultIO, WritesAndTheirFailures) {
+    TempDir dir;
+    const Vault vault{dir.path()};
+    for (const char* content : {"第一版", "v2"}) VaultIO::write(vault, content, dir.at("day/X.min.md"));
+    dir.mkdir("day/Y.min.md");
+    dir.write("insights", "a plain file");
+    // The folder cannot be made; the new content cannot be put in place.
+    for (const auto& [rel, description] : {std::pair{"insights/d/X.min.md", "建目录失败: Not a directory"},
+                                           {"day/Y.min.md", "写文件失败: Is a directory"}}) {
+        EXPECT_EQ(failure<VaultIO::WriteError>([&] { VaultIO::write(vault, "new", dir.at(rel)); }), description);
+    }
+    EXPECT_EQ(dir.read("day/X.min.md"), "v2");
+    EXPECT_TRUE(VaultIO::writeNew(vault, "first", dir.at("meta/a.md")));
+    EXPECT_FALSE(VaultIO::writeNew(vault, "second", dir.at("meta/a.md")));
+}
+
+// A link inside the vault that leads out of it carries no read and no write out.
+TEST(VaultIO, LinksLeadingOutOfTheVaultAreRefused) {
+    TempDir outside, dir;
+    outside.write("secret.txt", "outside");
+    const Vault vault{dir.path()};
+    ASSERT_EQ(::symlink(outside.path().c_str(), dir.at("d").c_str()), 0);
+    ASSERT_EQ(::symlink(outside.at("secret.txt").c_str(), dir.at("X.sum.txt").c_str()), 0);
+    EXPECT_EQ(failure<VaultIO::OutsideVault>([&] { VaultIO::readData(vault, dir.at("X.sum.txt")); }),
+              "这个位置经过链接指向了 Vault 之外,不读也不写: " + dir.at("X.sum.txt"));
+    EXPECT_THROW(VaultIO::write(vault, "new", dir.at("d/secret.txt")), VaultIO::OutsideVault);
+    EXPECT_THROW(VaultIO::writeNew(vault, "new", dir.at("d/deeper/a.md")), VaultIO::OutsideVault);
+}
+
+// The explicit folder, then QUILLSTACK_VAULT, then iCloud Drive's quillstack,
+// then its other visible folders in NFC name order, each folder once: the
+// first holding an index, in either layout, wins. An index still in the cloud
+// is waited for, here in vain.
+TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
+    // HOME and QUILLSTACK_VAULT stay changed afterwards: nothing else here reads them.
+    TempDir home;  // the home folder, holding iCloud Drive
+    const std::string kDrive = "Library/Mobile Documents/com~apple~CloudDocs/";
+    auto drive = [&](const std::string& name) { return home.at(kDrive + name); };
+    ::setenv("HOME", home.path().c_str(), 1);
+    const VaultIO::DownloadWait saved = VaultIO::downloadWait();
+    VaultIO::downloadWait() = {50ms, 10ms};
+    home.write("pending/core/.Dashboard.json.icloud", "");
+    ::setenv("QUILLSTACK_VAULT", home.at("b").c_str(), 1);
+    test::FdCapture err(2);
+    EXPECT_EQ(failure<LocateError>([&] { VaultLocator::locate(home.at("pending")); }),
+              "找不到 quillstack Vault。已尝试:\n  · " + home.at("pending") + "\n  · " + home.at("b") + "\n  · " +
+                  drive("quillstack") + "\n\n用 --vault <路径> 或环境变量 QUILLSTACK_VAULT 指定。");
+    VaultIO::downloadWait() = saved;
+    for (const std::string& rel : Paths{"a/00-记忆核心", "b/core", kDrive + "alpha/core", kDrive + "Zeta/core"}) {
+        home.write(rel + "/Dashboard.json", "");
+    }
+    for (const char* name : {".hidden-folder", "f", "e\u0301"}) home.mkdir(kDrive + name);
+    VaultLocator::locate(home.at("a"));
+    VaultLocator::locate(home.at("none"));
+    ::setenv("QUILLSTACK_VAULT", "", 1);
+    EXPECT_EQ(VaultLocator::candidates("~/v"), (Paths{home.at("v"), drive("quillstack"), drive("Zeta"), drive("alpha"),
+                                                     drive("f"), drive("e\u0301")}));  // a decomposed é sorts after f
+    VaultLocator::locate(std::nullopt);
+    home.write(kDrive + "quillstack/core/Dashboard.json", "");
+    VaultLocator::locate(std::nullopt);
+    const std::string found = kLog + "Vault: ", english = " (schema=english-v2)\n";
+    EXPECT_EQ(err.finish(), kLog + "iCloud 占位符,触发下载: Dashboard.json\n" + kLog + "⏱ 下载超时: Dashboard.json\n" + found +
+                                home.at("a") + " (schema=legacy-zh-v1)\n" + found + home.at("b") + english + found +
+                                drive("Zeta") + english + found + drive("quillstack") + english);
+    // "~" is this user's home, "~name" that user's (as shells do); a relative
+    // path ("xroot/v" too) starts at the working folder.
+    const std::string cwd = platform::currentDirectory();
+    const std::pair<std::string, std::string> firsts[] = {{"~", home.path()}, {"~/", home.path()},
+        {"~root/v", "/root/v"}, {"~no-such-user-qs/v", cwd + "/~no-such-user-qs/v"}, {"xroot/v", cwd + "/xroot/v"}, {"", cwd}};
+    for (const auto& [given, first] : firsts) EXPECT_EQ(VaultLocator::candidates(given).front(), first) << given;
+    // A second spelling of a folder is dropped.
+    ::setenv("QUILLSTACK_VAULT", (home.path() + "/x/.././v/").c_str(), 1);
+    EXPECT_EQ(VaultLocator::candidates(home.at("v"))[1], drive("quillstack"));
+}
+
+}  // namespace
+}  // namespace qs

@@ -1,0 +1,98 @@
+// The vocabulary book: both shapes in both date encodings, the defaults, what
+// makes a file unreadable, and the reader that checks words without copying.
+#include <gtest/gtest.h>
+
+#include <string>  // std::string
+#include <tuple>   // std::tie, std::tuple
+#include <vector>  // std::vector
+
+#include "json/json.hpp"
+#include "text/dates.hpp"
+#include "vocab/vocab_book.hpp"
+
+namespace qs {
+namespace {
+
+constexpr double kMarch1 = 1740817800.0;      // 2025-03-01T08:30:00Z
+constexpr double kNewYearEve = 1735689599.0;  // 2024-12-31T23:59:59Z
+constexpr double kSince2001 = text::kReferenceDateOffset;
+using Texts = std::vector<std::string>;
+
+Json envelope(const Json& words, const Json& updatedAt = "2025-03-01T08:30:00Z") {
+    return Json{{"version", 1}, {"writer", "ios"}, {"updatedAt", updatedAt}, {"words", words}};
+}
+
+// Every member in both date encodings, as an envelope and as a bare map. A
+// missing or null member takes its default: a date the moment of reading (one
+// moment per entry), updatedAt the entry's own addedAt.
+TEST(VocabBook, ReadsBothShapesInBothDateEncodings) {
+    Json iso{{"word", "serendipity"}, {"addedAt", "2024-12-31T23:59:59Z"}, {"updatedAt", "2025-03-01T16:30:00.5+08:00"},
+             {"dueAt", "2025-03-01T08:30:00.250Z"}, {"stage", 3.0}, {"lapses", 2}, {"graduated", true},
+             {"phonetic", "p"}, {"translation", "t"}, {"note", "n"}, {"examTags", {"GRE"}}, {"examples", {"e"}},
+             {"source", "imported"}, {"provenance", {{"itemID", "A1B2"}, {"date", "d"}, {"excerpt", "x"}, {"extra", 1}}},
+             {"futureMember", {{"ignored", true}}}};
+    Json numeric = iso;
+    numeric.update({{"addedAt", kNewYearEve - kSince2001}, {"updatedAt", kMarch1 - kSince2001 + 0.5},
+                    {"dueAt", kMarch1 - kSince2001 + 0.25}});
+    for (const auto& [entry, deletedAt] : {std::pair{iso, Json("2025-03-01T08:30:00Z")}, {numeric, Json(762510600)}}) {
+        Json words{{"k-serendipity", entry}, {"k-old", entry}, {"k-bare", {{"word", "bare"}, {"stage", nullptr}}}};
+        words["k-old"]["deletedAt"] = deletedAt;
+        words["k-old"].erase("updatedAt");
+        for (const Json& file : {envelope(words, deletedAt), words}) {
+            const double before = text::nowUnixSeconds();
+            auto book = VocabBook::decode("\xEF\xBB\xBF" + file.dump());  // a byte-order mark is skipped
+            const double after = text::nowUnixSeconds();
+            ASSERT_TRUE(book && book->size() == 3) << file.dump();
+            const VocabEntry &e = book->at("k-serendipity"), &old = book->at("k-old"), &bare = book->at("k-bare");
+            EXPECT_EQ(std::tie(e.word, e.addedAt, e.updatedAt, e.dueAt, e.stage, e.lapses, e.graduated),
+                      std::tuple("serendipity", kNewYearEve, kMarch1 + 0.5, kMarch1 + 0.25, 3, 2, true));
+            EXPECT_EQ(std::tie(e.phonetic, e.translation, e.note, e.examTags, e.examples, e.source, e.deletedAt),
+                      std::tuple("p", "t", "n", Texts{"GRE"}, Texts{"e"}, VocabReviewSource::imported, std::nullopt));
+            const auto& origin = e.provenance.value();
+            EXPECT_EQ(std::tie(origin.itemID, origin.date, origin.excerpt), std::tuple("A1B2", "d", "x"));
+            EXPECT_EQ(std::tie(old.deletedAt, old.updatedAt), std::tuple(kMarch1, kNewYearEve));
+            EXPECT_TRUE(bare.addedAt >= before && bare.addedAt <= after && !bare.source && !bare.examples);
+            EXPECT_EQ(std::tie(bare.updatedAt, bare.dueAt, bare.stage), std::tuple(bare.addedAt, bare.addedAt, 0));
+        }
+    }
+    EXPECT_EQ(VocabBook::decode(" { } \n")->size(), 0u);  // an empty book is no fault
+}
+
+// One entry that does not fit fails the whole file, whichever reading would
+// otherwise apply.
+TEST(VocabBook, AnythingThatDoesNotFitMakesTheFileUnreadable) {
+    auto withEntry = [](Json entry) {
+        return envelope({{"good", {{"word", "good"}, {"dueAt", "2025-03-01T08:30:00Z"}}}, {"bad", std::move(entry)}}).dump();
+    };
+    // No book at all, an envelope without its writer, mixed date encodings, a
+    // malformed date; then one entry that is no object or lacks its word, and
+    // one member of the wrong kind each.
+    const std::string files[] = {"[]", "{\"words\": {", R"({"version":1,"updatedAt":"2025-03-01T08:30:00Z","words":{}})",
+        withEntry({{"word", "n"}, {"dueAt", 762510600}}), withEntry({{"word", "n"}, {"dueAt", "2025-03-01 08:30:00"}}),
+        withEntry("just text"), withEntry({{"stage", 1}}), withEntry({{"word", "n"}, {"stage", 1.5}}),
+        withEntry({{"word", "n"}, {"lapses", 18446744073709551615ull}}), withEntry({{"word", "n"}, {"graduated", 1}}),
+        withEntry({{"word", "n"}, {"examTags", {"CET4", 6}}}), withEntry({{"word", "n"}, {"examples", {nullptr}}}),
+        withEntry({{"word", "n"}, {"provenance", {{"date", 20250301}}}}), withEntry({{"word", "n"}, {"source", "Lookup"}})};
+    for (const std::string& file : files) EXPECT_FALSE(VocabBook::decode(file)) << file;
+}
+
+// Words come in key order, the last of a repeated key winning, and a whole
+// entry built later keeps the moment its word was read at.
+TEST(VocabBookReader, WordsInKeyOrderBuiltWholeOnDemand) {
+    VocabBookReader reader;
+    const auto words = reader.read(R"({"c":{"word":"Cat","dueAt":"2025-03-02T00:00:00Z","translation":"猫","source":"imported"},
+        "b":{"word":"old","dueAt":"2025-03-01T00:00:00Z"}, "a":{"word":"ant","deletedAt":"2025-01-01T00:00:00Z"},
+        "b":{"word":"bee","note":"n"}})").value();
+    std::string seen;
+    for (const auto& w : words) seen += std::string(w.key) + ":" + std::string(w.word) + (w.deleted ? "- " : " ");
+    EXPECT_EQ(seen, "a:ant- b:bee c:Cat ");
+    EXPECT_EQ(std::tie(words[2].translation, words[2].source, words[2].dueAt),
+              std::tuple("猫", VocabReviewSource::imported, 1740873600.0));
+    const VocabEntry bee = reader.entry(words[1]);
+    EXPECT_EQ(std::tie(bee.word, bee.note, bee.addedAt), std::tuple("bee", "n", words[1].dueAt));
+    // A shorter file in falling order, read with the same buffers.
+    EXPECT_EQ(reader.read(R"({"y":{"word":"y"},"x":{"word":"x"}})").value().front().key, "x");
+}
+
+}  // namespace
+}  // namespace qs

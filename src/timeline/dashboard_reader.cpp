@@ -10,6 +10,7 @@
 #include <cstring>  // std::memchr, std::memcpy
 #include <utility>  // std::move
 
+#include "json/json.hpp"
 #include "text/unicode.hpp"
 
 namespace qs {
@@ -51,32 +52,48 @@ ItemKey itemKey(std::string_view key) {
 }
 
 bool isJsonSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// A number token as JSON writes it: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
-bool isJsonNumber(std::string_view s) {
-    size_t i = 0, n = s.size();
-    auto digits = [&] {
-        size_t start = i;
-        while (i < n && isDigit(s[i])) ++i;
-        return i > start;
-    };
-    if (i < n && s[i] == '-') ++i;
-    if (i < n && s[i] == '0') {
-        ++i;
-    } else if (!digits()) {
+// A number token simdjson's number parser refuses may still be valid JSON:
+// one beyond what a double holds (1e400). nlohmann's parser reads a number by
+// the JSON grammar before it refuses one out of range (error 406), so that
+// error at the token's end means the whole token is such a number.
+class OutOfRangeNumber final : public nlohmann::json_sax<Json> {
+public:
+    static bool is(std::string_view token) {
+        OutOfRangeNumber probe;
+        return !Json::sax_parse(token.begin(), token.end(), &probe) && probe.outOfRangeAt_ == token.size();
+    }
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return false; }
+    bool key(string_t&) override { return false; }
+    bool end_object() override { return false; }
+    bool start_array(std::size_t) override { return false; }
+    bool end_array() override { return false; }
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& error) override {
+        if (error.id == 406) outOfRangeAt_ = position;
         return false;
     }
-    if (i < n && s[i] == '.') {
-        ++i;
-        if (!digits()) return false;
+
+private:
+    std::size_t outOfRangeAt_ = 0;
+};
+
+// Whether a number value is valid JSON, and its value where a double holds it.
+enum class NumberKind { fits, outOfRange, invalid };
+
+NumberKind readNumber(od::value& value, std::string_view token, double& real) {
+    od::number number;
+    switch (value.get_number().get(number)) {
+    case SUCCESS: real = number.as_double(); return NumberKind::fits;
+    case simdjson::NUMBER_ERROR:
+    case simdjson::NUMBER_OUT_OF_RANGE: return OutOfRangeNumber::is(token) ? NumberKind::outOfRange : NumberKind::invalid;
+    default: return NumberKind::invalid;
     }
-    if (i < n && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        if (i < n && (s[i] == '+' || s[i] == '-')) ++i;
-        if (!digits()) return false;
-    }
-    return i == n;
 }
 
 std::string_view trimTrailingSpace(std::string_view token) {
@@ -243,19 +260,26 @@ private:
         }
         if (type != od::json_type::number) return validate(value, depth);
         std::string_view token = trimTrailingSpace(value.raw_json_token());
-        if (!isJsonNumber(token)) return false;
         int64_t whole = 0;
-        double real = 0;
         if (value.get_int64().get(whole) == SUCCESS) {
             out = whole;
-        } else if (value.get_double().get(real) == SUCCESS && real > -9.2233720368547758e18 &&
-                   real < 9.2233720368547758e18) {
-            out = static_cast<int64_t>(real);
-        } else {
+            return true;
+        }
+        double real = 0;
+        switch (readNumber(value, token, real)) {
+        case NumberKind::fits:
+            if (real > -9.2233720368547758e18 && real < 9.2233720368547758e18) {
+                out = static_cast<int64_t>(real);
+                return true;
+            }
+            [[fallthrough]];
+        case NumberKind::outOfRange:
             // Beyond what a double or 64 bits hold: the nearest end of the range.
             out = token.front() == '-' ? INT64_MIN : INT64_MAX;
+            return true;
+        case NumberKind::invalid: break;
         }
-        return true;
+        return false;
     }
 
     // Visits a value to its last token and says whether it is valid JSON.
@@ -287,8 +311,10 @@ private:
             std::string_view ignored;
             return takeString(value, ignored, false) == Taken::string;
         }
-        case od::json_type::number:
-            return isJsonNumber(trimTrailingSpace(value.raw_json_token()));
+        case od::json_type::number: {
+            double ignored = 0;
+            return readNumber(value, trimTrailingSpace(value.raw_json_token()), ignored) != NumberKind::invalid;
+        }
         case od::json_type::boolean: {
             bool flag = false;
             return value.get_bool().get(flag) == SUCCESS;
@@ -324,7 +350,7 @@ private:
             return Taken::string;
         }
         std::string_view unescaped;
-        if (!unescape(begin, rawLength, unescaped)) return Taken::invalid;
+        if (!unescape(raw, rawLength, unescaped)) return Taken::invalid;
         if (keep) {
             char* target = base_ + (begin - base_);
             std::memcpy(target, unescaped.data(), unescaped.size());
@@ -333,7 +359,7 @@ private:
         return Taken::string;
     }
 
-    // The key of a field, unescaped into the scratch buffer when it must be.
+    // The key of a field: its raw bytes unless it holds an escape.
     bool readKey(od::field& field, std::string_view& out) {
         const char* begin = field.key().raw();
         // Keys are short and rarely escaped: a plain loop beats library calls.
@@ -344,27 +370,18 @@ private:
             out = {begin, static_cast<size_t>(quote - begin)};
             return true;
         }
-        // The closing quote is the first one not escaped by an odd run of backslashes.
-        for (;;) {
-            quote = static_cast<const char*>(std::memchr(quote, '"', static_cast<size_t>(end_ - quote)));
-            if (!quote) return false;
-            const char* p = quote;
-            while (p > begin && p[-1] == '\\') --p;
-            if ((quote - p) % 2 == 0) break;
-            ++quote;
-        }
-        return unescape(begin, static_cast<size_t>(quote - begin), out);
+        // Escaped keys are rare enough for the parser's own string buffer.
+        return field.unescaped_key().get(out) == SUCCESS;
     }
 
-    bool unescape(const char* begin, size_t rawLength, std::string_view& out) {
+    // One string at a time into the arena's scratch buffer, so unescaping
+    // touches no more memory than the longest string needs. Escapes naming a
+    // lone surrogate are refused by the unescaper itself.
+    bool unescape(od::raw_json_string raw, size_t rawLength, std::string_view& out) {
         std::string& scratch = arena_.scratch;
         if (scratch.size() < rawLength + simdjson::SIMDJSON_PADDING) scratch.resize(rawLength + rawLength / 2 + simdjson::SIMDJSON_PADDING);
         auto* dst = reinterpret_cast<uint8_t*>(scratch.data());
-        const uint8_t* stop = arena_.unescaper->parse_string(reinterpret_cast<const uint8_t*>(begin), dst);
-        if (!stop) return false;
-        // Escapes naming a lone surrogate are refused by the unescaper itself.
-        out = {scratch.data(), static_cast<size_t>(stop - dst)};
-        return true;
+        return arena_.parser.unescape(raw, dst).get(out) == SUCCESS;
     }
 
     IndexArena& arena_;
@@ -382,12 +399,6 @@ bool readDashboard(IndexArena& arena, char* json, size_t length, size_t capacity
     updatedAt.reset();
     picked.clear();
     arena.lists.clear();
-    if (!arena.unescaper) {
-        // Only its string unescaper is used, so the smallest capacity will do.
-        if (simdjson::get_active_implementation()->create_dom_parser_implementation(64, 4, arena.unescaper) != SUCCESS) {
-            return false;
-        }
-    }
     Reader reader(arena, json, length, filter, picked);
     if (reader.document(capacity, items, updatedAt)) return true;
     items.clear();

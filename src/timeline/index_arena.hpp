@@ -21,9 +21,6 @@ struct IndexArena {
     std::string converted;  // the UTF-8 form of a UTF-16/32 file
     std::string scratch;    // one string unescaped at a time
     simdjson::ondemand::parser parser;
-    // simdjson's unescaper from the implementation picked for this CPU (the
-    // inline on-demand code uses the portable one).
-    std::unique_ptr<simdjson::internal::dom_parser_implementation> unescaper;
     ViewPool lists;
     std::vector<FeedItem> items;  // spare capacity between loads
 };

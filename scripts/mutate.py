@@ -7,7 +7,7 @@ folder incrementally and runs the whole CTest suite. A failing or timed-out
 suite kills the mutant; a mutant that does not compile is left out of the
 score. The original file is always written back byte for byte.
 
-    scripts/mutate.py                      # 150 mutants, seed 1
+    scripts/mutate.py                      # 165 mutants, seed 1
     scripts/mutate.py --list --sample 20   # show the sample, run nothing
     scripts/mutate.py --only src/text/dates.cpp:42
     scripts/mutate.py --compare old.json build/mutate/result.json
@@ -504,7 +504,7 @@ def compare(old_path, new_path):
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--seed", type=int, default=1)
-    ap.add_argument("--sample", type=int, default=150, help="mutants to draw (0: all)")
+    ap.add_argument("--sample", type=int, default=165, help="mutants to draw (0: all)")
     ap.add_argument("--build", default="build/mutate", help="build folder (its own; default build/mutate)")
     ap.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     ap.add_argument("--timeout", type=float, default=None,

@@ -52,7 +52,8 @@ TEST(ToolCatalog, EightToolsInOrderWithTheirRequiredArgumentsAndHints) {
         EXPECT_EQ(t["inputSchema"]["type"], "object");
         EXPECT_EQ(t["inputSchema"]["required"], required) << name;
         EXPECT_EQ(t["annotations"], annotations) << name;
-        EXPECT_NE(t["description"].get<std::string>().back(), '\n');
+        const std::string description = t["description"];
+        EXPECT_TRUE(description.front() != '\n' && description.back() != '\n' && description.find('\n') != std::string::npos) << name;
         for (const auto& [arg, p] : t["inputSchema"]["properties"].items()) {
             EXPECT_TRUE(p["type"].is_string() && !p["description"].get<std::string>().empty()) << name << "." << arg;
         }
@@ -60,6 +61,8 @@ TEST(ToolCatalog, EightToolsInOrderWithTheirRequiredArgumentsAndHints) {
         EXPECT_TRUE(found && found->name == name) << name;
     }
     for (const char* name : {"", "Vault_Search", "vault_search ", "ping"}) EXPECT_EQ(qs::ToolCatalog::find(name), nullptr);
+    EXPECT_EQ(all[4]["inputSchema"]["properties"]["source"]["enum"], (Json{"lookup", "imported"}));
+    EXPECT_FALSE(all[4]["inputSchema"]["properties"]["query"].contains("enum"));
     // Retyped texts tend to pick up full-width forms of , : ; ( ) +.
     const std::string everything = all.dump();
     for (const char* fullWidth : {"，", "：", "；", "（", "）", "＋", "\\u"}) EXPECT_EQ(everything.find(fullWidth), std::string::npos);
@@ -96,7 +99,7 @@ TEST(ToolArguments, TextsIntegersFlagsAndListsAreReadLeniently) {
     };
     for (const auto& [value, expected] : integers) EXPECT_EQ(With(value).view().integer(withDefault(99)), expected) << value;
     const std::tuple<Json, bool, bool> flags[] = {  // value, default, read
-        {false, true, false}, {0, true, false}, {-1, false, true}, {0.5, false, false}, {0.5, true, true}, {"true", false, false},
+        {false, true, false}, {0, true, false}, {Json(0u), true, false}, {Json(2u), false, true}, {-1, false, true}, {0.5, false, false}, {0.5, true, true}, {"true", false, false},
     };
     for (const auto& [value, fallback, expected] : flags) EXPECT_EQ(With(value).view().flag(withDefault(fallback)), expected) << value;
     EXPECT_EQ(With(Json::array({"a", 1, "", nullptr, " b "})).view().stringArray(kText), (std::vector<std::string>{"a", "", " b "}));

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Non-blank, non-comment-only lines of tests/ against those of src/ (C++,
-# Objective-C++, JavaScript, Python, shell; lockfiles, fuzz/ and bench/ count
-# on neither side). The owner's limit is 35%.
+# JavaScript, Python, shell; the macOS Objective-C++ file, lockfiles, fuzz/ and
+# bench/ count on neither side). The owner's limit is 35%.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Lines left once blank lines and lines holding only a comment are dropped.
 count() {
   local slashes hashes
-  slashes=$(git ls-files -- "$@" | grep -E '\.(cpp|hpp|h|mm|mjs|js)$' | xargs -r cat | grep -c -v -E '^\s*(//.*)?$' || true)
+  slashes=$(git ls-files -- "$@" | grep -E '\.(cpp|hpp|h|mjs|js)$' | xargs -r cat | grep -c -v -E '^\s*(//.*)?$' || true)
   hashes=$(git ls-files -- "$@" | grep -E '\.(py|sh)$' | xargs -r cat | grep -c -v -E '^\s*(#.*)?$' || true)
   echo $((slashes + hashes))
 }

@@ -98,10 +98,8 @@ TEST_F(Server, AnswersTheMethodTableAndLogsItsLife) {
     // Missing arguments are the tool's failed result, not a protocol error.
     EXPECT_EQ(replies[6]["result"], (Json{{"content", {{{"type", "text"}, {"text", "❌ 缺少必填参数 `id`(非空字符串)"}}}}, {"isError", true}}));
     for (const auto& reply : replies) EXPECT_EQ(reply.size(), 3u) << reply.dump();  // "jsonrpc", "id", one outcome
-    EXPECT_EQ(r.errLines(), (std::vector<std::string>{"[quillstack-mcp] Vault: " + vault.path() + " (schema=english-v2)",
-                                                      "[quillstack-mcp] started (quillstack 0.1.0)",
-                                                      "[quillstack-mcp] notification: notifications/initialized",
-                                                      "[quillstack-mcp] stdin 关闭,退出"}));
+    EXPECT_EQ(r.err, "[quillstack-mcp] Vault: " + vault.path() + " (schema=english-v2)\n[quillstack-mcp] started (quillstack 0.1.0)\n"
+                     "[quillstack-mcp] notification: notifications/initialized\n[quillstack-mcp] stdin 关闭,退出\n");
 }
 
 TEST_F(Server, InitializeNegotiatesTheVersionAndToolCallsNeedAKnownName) {
@@ -109,11 +107,13 @@ TEST_F(Server, InitializeNegotiatesTheVersionAndToolCallsNeedAKnownName) {
         {{{"protocolVersion", "2025-03-26"}}, "2025-03-26"}, {{{"protocolVersion", "2024-11-05"}}, "2024-11-05"},
         {{{"protocolVersion", "2025-11-25"}}, "2025-11-25"}, {{{"protocolVersion", "2099-01-01"}}, "2025-06-18"},
         {{{"protocolVersion", " 2025-03-26"}}, "2025-06-18"}, {{{"protocolVersion", 20250326}}, "2025-06-18"},
-        {Json::object(), "2025-06-18"}, {{{"name", 5}}, error(-32602, "tools/call 缺少 name")},
+        {Json::object(), "2025-06-18"}, {Json::array({1}), "2025-06-18"}, {{{"name", 5}}, error(-32602, "tools/call 缺少 name")},
         {{{"name", "Vault_Search"}}, error(-32601, "没有名为 Vault_Search 的工具")},
     };
     std::vector<Json> messages;
-    for (const auto& [params, expected] : cases) messages.push_back(call(1, expected.is_string() ? "initialize" : "tools/call", params));
+    for (const auto& [params, expected] : cases) {
+        messages.push_back(Json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", expected.is_string() ? "initialize" : "tools/call"}, {"params", params}});
+    }
     auto r = replies(messages);
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Json& expected = cases[i].second;

@@ -8,8 +8,16 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
 
-import { binary, childEnv, entry, makeWorkspace, toolNames } from './workspace.mjs';
+const binary = process.env.QS_BINARY;
+const sourceDir = process.env.QS_SOURCE_DIR;
+assert.ok(binary && sourceDir, 'QS_BINARY and QS_SOURCE_DIR must be set');
+// A voice entry of the demo vault with its transcript, minutes and summary.
+const entry = 'CA35DAB8-DCA0-418A-A388-369CBF54A473';
+const toolNames = ['vault_search', 'recording_list', 'recording_transcript', 'minutes_read', 'vocab_list', 'report_daily',
+  'minutes_write', 'diary_write'];
 
 const v1 = async () => [(await import('@modelcontextprotocol/sdk/client/index.js')).Client,
   (await import('@modelcontextprotocol/sdk/client/stdio.js')).StdioClientTransport];
@@ -26,17 +34,25 @@ const clients = [
 
 for (const { label, load, options, era, unknownTool, skip } of clients) {
   describe(`quillstack-mcp through ${label}`, { skip }, () => {
+    // A private copy of the demo vault, so the writes never touch the one in
+    // the repository, and an empty home so no iCloud Drive folder is found.
     let workspace;
     let client;
     before(async () => {
-      workspace = makeWorkspace();
+      const root = fs.mkdtempSync(path.join(os.tmpdir(), 'qs-interop-'));
+      workspace = { root, vault: path.join(root, 'vault'), home: path.join(root, 'home') };
+      fs.cpSync(path.join(sourceDir, 'examples', 'demo-vault'), workspace.vault, { recursive: true });
+      fs.mkdirSync(workspace.home);
+      // What a host passes, plus the settings a sanitizer build needs.
+      const env = { HOME: workspace.home, LANG: 'C.UTF-8', PATH: process.env.PATH ?? '/usr/bin:/bin' };
+      for (const keep of ['ASAN_OPTIONS', 'UBSAN_OPTIONS', 'LSAN_OPTIONS']) if (process.env[keep]) env[keep] = process.env[keep];
       const [Client, Transport] = await load();
       client = new Client({ name: 'quillstack-interop', version: '1.0.0' }, options);
-      await client.connect(new Transport({ command: binary, args: ['--vault', workspace.vault], env: childEnv(workspace), stderr: 'ignore' }));
+      await client.connect(new Transport({ command: binary, args: ['--vault', workspace.vault], env, stderr: 'ignore' }));
     });
     after(async () => {
       await client?.close();
-      fs.rmSync(workspace.root, { recursive: true, force: true });
+      if (workspace) fs.rmSync(workspace.root, { recursive: true, force: true });
     });
 
     test('the handshake or discovery describes the server', () => {

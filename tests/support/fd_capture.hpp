@@ -2,18 +2,17 @@
 // stderr) by pointing the descriptor at a temporary file for a while.
 #pragma once
 
-#include <cstdio>    // std::tmpfile, std::fflush, std::fread
-#include <string>    // std::string
 #include <unistd.h>  // dup, dup2, close
+
+#include <cstdio>   // std::tmpfile, std::fflush, std::fread
+#include <string>   // std::string
 
 namespace qs::test {
 
 class FdCapture {
 public:
-    explicit FdCapture(int fd) : fd_(fd), file_(std::tmpfile()) {
-        if (!file_) return;  // nothing captured: finish() returns ""
+    explicit FdCapture(int fd) : fd_(fd), file_(std::tmpfile()), saved_(::dup(fd)) {
         std::fflush(nullptr);
-        saved_ = ::dup(fd_);
         ::dup2(::fileno(file_), fd_);
     }
     ~FdCapture() { finish(); }
@@ -29,8 +28,7 @@ public:
         ::close(saved_);
         saved_ = -1;
         std::rewind(file_);
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, file_)) > 0;) out.append(buf, n);
+        for (int c; (c = std::fgetc(file_)) != EOF;) out += static_cast<char>(c);
         std::fclose(file_);
         return out;
     }
@@ -38,7 +36,7 @@ public:
 private:
     int fd_;
     std::FILE* file_;
-    int saved_ = -1;
+    int saved_;
 };
 
 }  // namespace qs::test

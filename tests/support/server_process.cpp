@@ -39,7 +39,6 @@ ProcessOptions vaultOptions(const std::string& vaultRoot) {
 std::string sourceDir() { return QS_SOURCE_DIR; }
 
 std::vector<std::string> RunResult::outLines() const { return splitLines(out); }
-std::vector<std::string> RunResult::errLines() const { return splitLines(err); }
 
 std::vector<Json> RunResult::replies() const {
     std::vector<Json> parsed;

@@ -26,7 +26,6 @@ struct RunResult {
     std::string err;
 
     std::vector<std::string> outLines() const;
-    std::vector<std::string> errLines() const;
     // Every stdout line parsed as JSON (a line that is not JSON fails the test).
     std::vector<Json> replies() const;
 };

@@ -59,8 +59,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     });
     freshVault();
     devNull = ::open("/dev/null", O_WRONLY);
-    // No placeholder ever downloads here; do not let one stall a run.
-    qs::VaultIO::downloadWait().timeout = std::chrono::milliseconds(0);
     return 0;
 }
 
@@ -75,7 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         off += static_cast<size_t>(n);
     }
     ::lseek(in, 0, SEEK_SET);
-    qs::MCPServer server(qs::Vault{scratchRoot, qs::PathSchema::englishV2}, in, devNull);
+    // No placeholder ever downloads here; do not let one stall a run.
+    qs::Vault vault{scratchRoot, qs::PathSchema::englishV2, {}, {std::chrono::seconds(0)}};
+    qs::MCPServer server(std::move(vault), in, devNull);
     server.run();
     ::close(in);
     // A write that climbed out of the vault is a fault as real as a crash.

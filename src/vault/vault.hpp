@@ -1,6 +1,7 @@
 // The located vault handed to every tool.
 #pragma once
 
+#include <chrono>       // std::chrono::duration
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
@@ -11,10 +12,18 @@ namespace qs {
 // Where iCloud keeps a file it has not downloaded: "." + name + ".icloud".
 std::string cloudPlaceholderOf(const std::string& path);
 
+// How long a file iCloud has not downloaded yet is waited for, and how often
+// it is looked for meanwhile.
+struct DownloadWait {
+    std::chrono::duration<double> timeout{5.0};
+    std::chrono::duration<double> poll{0.15};
+};
+
 struct Vault {
     std::string root;  // absolute folder path, as located
     PathSchema schema = PathSchema::englishV2;  // detected once, when located
     std::string realRoot = {};  // `root` with its links resolved, once; derived when left empty
+    DownloadWait downloadWait = {};
 
     // Whether `path` stays inside the vault once links are resolved: the file
     // itself when `followLast` (a read), else the folder it would be put in

@@ -55,16 +55,11 @@ WriteError WriteError::writeFailed(std::string message) { return WriteError(Kind
 OutsideVault::OutsideVault(const std::string& path)
     : description_("这个位置经过链接指向了 Vault 之外,不读也不写: " + path) {}
 
-DownloadWait& downloadWait() {
-    static DownloadWait wait;
-    return wait;
-}
-
 bool existsInAnyForm(const std::string& path) {
     return platform::exists(path) || (!platform::lastComponent(path).empty() && platform::exists(cloudPlaceholderOf(path)));
 }
 
-bool ensureDownloaded(const std::string& path) {
+bool ensureDownloaded(const Vault& vault, const std::string& path) {
     const auto flags = platform::fileFlags(path);
     if (flags && !platform::isDataless(*flags)) return true;
     const std::string name = platform::lastComponent(path);
@@ -73,7 +68,7 @@ bool ensureDownloaded(const std::string& path) {
     if (!flags && (name.empty() || !platform::exists(cloudPlaceholderOf(path)))) return false;
     logStderr("iCloud 占位符,触发下载: " + name);
     platform::requestCloudDownload(path);
-    const DownloadWait wait = downloadWait();
+    const DownloadWait& wait = vault.downloadWait;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait.timeout);
     while (std::chrono::steady_clock::now() < deadline) {
@@ -86,7 +81,7 @@ bool ensureDownloaded(const std::string& path) {
 
 platform::ReadStatus readInto(const Vault& vault, const std::string& path, std::string& buffer, uint64_t limit) {
     requireInside(vault, path, /*followLast=*/true);
-    if (!ensureDownloaded(path)) return platform::ReadStatus::absent;
+    if (!ensureDownloaded(vault, path)) return platform::ReadStatus::absent;
     auto status = platform::ReadStatus::unreadable;
     bool coordinated = platform::coordinateReading(
         path, [&](const std::string& at) { status = platform::readFileInto(at, buffer, limit); });

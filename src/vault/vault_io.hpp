@@ -52,8 +52,8 @@ inline constexpr uint64_t kFileReadLimit = uint64_t{256} << 20;
 
 // True when the file is present locally on return, after asking for the
 // download of an iCloud placeholder ("." + name + ".icloud") or of an
-// evicted (dataless) file, and waiting.
-bool ensureDownloaded(const std::string& path);
+// evicted (dataless) file, and waiting as long as the vault says.
+bool ensureDownloaded(const Vault& vault, const std::string& path);
 
 // The whole regular file of at most `limit` bytes into the caller's buffer,
 // so a large file reuses its memory. Anything but ok gives no content: the
@@ -91,12 +91,5 @@ void write(const Vault& vault, std::string_view data, const std::string& path);
 // The content is flushed to disk before it returns.
 bool writeNew(const Vault& vault, std::string_view data, const std::string& path);
 
-// How long a placeholder download is waited for. Tests shorten it; nothing
-// else changes it.
-struct DownloadWait {
-    std::chrono::duration<double> timeout{5.0};
-    std::chrono::duration<double> poll{0.15};
-};
-DownloadWait& downloadWait();
 
 }  // namespace qs::VaultIO

@@ -65,11 +65,11 @@ std::string standardised(const std::string& path) {
     return out.empty() ? "/" : out;
 }
 
-std::optional<Vault> validate(const std::string& folder) {
+std::optional<Vault> validate(const std::string& folder, const DownloadWait& wait) {
     if (!platform::isDirectory(folder)) return std::nullopt;
     Vault vault{folder, VaultInitializer::detectSchema(folder).value_or(PathSchema::englishV2),
-                platform::realPath(folder).value_or(folder)};
-    if (!VaultIO::ensureDownloaded(vault.path(VaultPath::dashboard))) return std::nullopt;
+                platform::realPath(folder).value_or(folder), wait};
+    if (!VaultIO::ensureDownloaded(vault, vault.path(VaultPath::dashboard))) return std::nullopt;
     logStderr("Vault: " + folder + " (schema=" + std::string(rawValue(vault.schema)) + ")");
     return vault;
 }
@@ -108,11 +108,11 @@ std::vector<std::string> candidates(const std::optional<std::string>& explicitPa
     return kept;
 }
 
-Vault locate(const std::optional<std::string>& explicitPath) {
+Vault locate(const std::optional<std::string>& explicitPath, const DownloadWait& wait) {
     std::vector<std::string> tried;
     for (const std::string& candidate : candidates(explicitPath)) {
         tried.push_back(candidate);
-        if (auto vault = validate(candidate)) return *vault;
+        if (auto vault = validate(candidate, wait)) return *vault;
     }
     throw LocateError(std::move(tried));
 }

@@ -25,8 +25,9 @@ private:
 
 namespace VaultLocator {
 
-// The first candidate that holds a timeline index; throws LocateError.
-Vault locate(const std::optional<std::string>& explicitPath);
+// The first candidate that holds a timeline index, one still in iCloud waited
+// for as `wait` says; throws LocateError.
+Vault locate(const std::optional<std::string>& explicitPath, const DownloadWait& wait = {});
 
 // The ordered, de-duplicated candidate folders (absolute paths).
 std::vector<std::string> candidates(const std::optional<std::string>& explicitPath);

@@ -77,9 +77,9 @@ TEST(EntryFiles, TheDayFolderThatHoldsTheFilesWins) {
 // Reads give present regular files only; a placeholder is waited for until
 // its file lands (the wait that runs out is the locator's pending index).
 TEST(VaultIO, ReadsWaitForAPlaceholdersFile) {
-    EXPECT_EQ(VaultIO::downloadWait().timeout.count(), 5.0);
     TempDir dir;
     const Vault vault{dir.path()};
+    EXPECT_EQ(vault.downloadWait.timeout.count(), 5.0);
     dir.write("day/.X.min.md.icloud", "");
     std::thread provider([&] { std::this_thread::sleep_for(100ms); VaultIO::write(vault, "内容\n", dir.at("day/X.min.md")); });
     test::FdCapture err(2);
@@ -131,15 +131,12 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     const std::string kDrive = "Library/Mobile Documents/com~apple~CloudDocs/";
     auto drive = [&](const std::string& name) { return home.at(kDrive + name); };
     ::setenv("HOME", home.path().c_str(), 1);
-    const VaultIO::DownloadWait saved = VaultIO::downloadWait();
-    VaultIO::downloadWait() = {50ms, 10ms};
     home.write("pending/core/.Dashboard.json.icloud", "");
     ::setenv("QUILLSTACK_VAULT", home.at("b").c_str(), 1);
     test::FdCapture err(2);
-    EXPECT_EQ(failure<LocateError>([&] { VaultLocator::locate(home.at("pending")); }),
+    EXPECT_EQ(failure<LocateError>([&] { VaultLocator::locate(home.at("pending"), {50ms, 10ms}); }),
               "找不到 quillstack Vault。已尝试:\n  · " + home.at("pending") + "\n  · " + home.at("b") + "\n  · " +
                   drive("quillstack") + "\n\n用 --vault <路径> 或环境变量 QUILLSTACK_VAULT 指定。");
-    VaultIO::downloadWait() = saved;
     for (const std::string& rel : Paths{"a/00-记忆核心", "b/core", kDrive + "alpha/core", kDrive + "Zeta/core"}) {
         home.write(rel + "/Dashboard.json", "");
     }

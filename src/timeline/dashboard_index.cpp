@@ -38,7 +38,10 @@ std::vector<const FeedItem*> ordered(std::vector<const FeedItem*> kept, int64_t 
 
 }  // namespace
 
-void IndexArenaRelease::operator()(IndexArena* arena) const { releaseIndexArena(std::unique_ptr<IndexArena>(arena)); }
+void IndexArenaRelease::operator()(IndexArena* arena) const {
+    std::unique_ptr<IndexArena> owned(arena);
+    if (pool) pool->release(std::move(owned));
+}
 
 DashboardIndex::DashboardIndex(std::unique_ptr<IndexArena, IndexArenaRelease> arena) : arena_(std::move(arena)) {}
 
@@ -82,15 +85,16 @@ bool DashboardIndex::fill(const SearchFilter* filter) {
                          itemFilter ? &*itemFilter : nullptr, picked_);
 }
 
-IndexLoad DashboardIndex::load(const Vault& vault) { return loadFiltered(vault, nullptr); }
+IndexLoad DashboardIndex::load(const Vault& vault, IndexArenaPool* arenas) { return loadFiltered(vault, nullptr, arenas); }
 
-IndexLoad DashboardIndex::load(const Vault& vault, const SearchFilter& filter) {
-    return loadFiltered(vault, &filter);
+IndexLoad DashboardIndex::load(const Vault& vault, const SearchFilter& filter, IndexArenaPool* arenas) {
+    return loadFiltered(vault, &filter, arenas);
 }
 
-IndexLoad DashboardIndex::loadFiltered(const Vault& vault, const SearchFilter* filter) {
+IndexLoad DashboardIndex::loadFiltered(const Vault& vault, const SearchFilter* filter, IndexArenaPool* arenas) {
     std::string path = vault.path(VaultPath::dashboard);
-    DashboardIndex index(std::unique_ptr<IndexArena, IndexArenaRelease>(acquireIndexArena().release()));
+    DashboardIndex index(std::unique_ptr<IndexArena, IndexArenaRelease>(
+        (arenas ? arenas->acquire() : std::make_unique<IndexArena>()).release(), IndexArenaRelease{arenas}));
     std::string& bytes = index.arena_->fileBytes;
     // Sized before reading, with room for simdjson's padding, the buffer is
     // never grown (and copied, two copies alive at once) after it. The size
@@ -113,7 +117,7 @@ std::optional<DashboardIndex> DashboardIndex::parse(std::string_view bytes, cons
 }
 
 std::optional<DashboardIndex> DashboardIndex::parseFiltered(std::string_view bytes, const SearchFilter* filter) {
-    DashboardIndex index(std::unique_ptr<IndexArena, IndexArenaRelease>(acquireIndexArena().release()));
+    DashboardIndex index(std::unique_ptr<IndexArena, IndexArenaRelease>(std::make_unique<IndexArena>().release()));
     index.arena_->fileBytes.assign(bytes);
     if (!index.fill(filter)) return std::nullopt;
     return index;

@@ -16,7 +16,9 @@
 namespace qs {
 
 struct IndexArena;
+class IndexArenaPool;
 struct IndexArenaRelease {
+    IndexArenaPool* pool = nullptr;  // where the arena goes back; freed when none
     void operator()(IndexArena* arena) const;
 };
 
@@ -46,14 +48,15 @@ public:
     std::vector<FeedItem> items;
     std::optional<std::string> updatedAt;
 
-    // Reads and parses the vault's index.
-    static IndexLoad load(const Vault& vault);
+    // Reads and parses the vault's index, in an arena from `arenas` (which
+    // gets it back when the index goes) or, without one, a fresh arena.
+    static IndexLoad load(const Vault& vault, IndexArenaPool* arenas = nullptr);
 
     // As load, also testing each item against `filter` as soon as it is read,
     // while its texts are still in the cache (a text search over the whole
     // index, run afterwards, would fetch them all from memory again).
     // `found` then gives what `search` gives with the same filter.
-    static IndexLoad load(const Vault& vault, const SearchFilter& filter);
+    static IndexLoad load(const Vault& vault, const SearchFilter& filter, IndexArenaPool* arenas = nullptr);
 
     // Parses index bytes (any Unicode encoding a JSON reader detects);
     // nothing when not JSON or not an object at the top level.
@@ -85,7 +88,7 @@ public:
 
 private:
     explicit DashboardIndex(std::unique_ptr<IndexArena, IndexArenaRelease> arena);
-    static IndexLoad loadFiltered(const Vault& vault, const SearchFilter* filter);
+    static IndexLoad loadFiltered(const Vault& vault, const SearchFilter* filter, IndexArenaPool* arenas);
     static std::optional<DashboardIndex> parseFiltered(std::string_view bytes, const SearchFilter* filter);
     // Parses the arena's file bytes into items, picking those `filter` keeps;
     // false when the bytes are no index.

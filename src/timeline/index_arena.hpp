@@ -25,12 +25,20 @@ struct IndexArena {
     std::vector<FeedItem> items;  // spare capacity between loads
 };
 
-// A parked arena if there is one (its buffers still sized from last time),
-// else a new one. Never null.
-std::unique_ptr<IndexArena> acquireIndexArena();
-// Parks the arena for the next load (one is kept; any other is freed).
-void releaseIndexArena(std::unique_ptr<IndexArena> arena);
-// Frees the parked arena, for a server left idle.
-void releaseIndexArenas();
+// The arena of the last index, kept for the next load with its buffers still
+// sized. Whoever keeps indexes owns one; it must outlive every index it lent
+// an arena to.
+class IndexArenaPool {
+public:
+    // The parked arena if there is one, else a new one. Never null.
+    std::unique_ptr<IndexArena> acquire();
+    // Parks the arena for the next load (one is kept; any other is freed).
+    void release(std::unique_ptr<IndexArena> arena);
+    // Frees the parked arena, for a server left idle.
+    void clear() { parked_.reset(); }
+
+private:
+    std::unique_ptr<IndexArena> parked_;
+};
 
 }  // namespace qs

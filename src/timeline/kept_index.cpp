@@ -23,10 +23,10 @@ bool KeptIndex::reusable(const std::string& path) const {
 Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::read(const Vault& vault, const std::string& path,
                                                                  const DashboardIndex::SearchFilter* filter) {
     // Dropped first, so the read reuses its memory instead of doubling it.
-    release();
+    drop();
     const int64_t readAt = nowNs();
     const auto before = platform::stampOf(path);
-    IndexLoad load = filter ? DashboardIndex::load(vault, *filter) : DashboardIndex::load(vault);
+    IndexLoad load = filter ? DashboardIndex::load(vault, *filter, &arenas_) : DashboardIndex::load(vault, &arenas_);
     if (!load) return load.error();
     const auto after = platform::stampOf(path);
     // Trusted only when nothing moved during the read and its last change
@@ -57,10 +57,15 @@ Expected<KeptIndex::Found, IndexUnreadable> KeptIndex::search(const Vault& vault
     return Found{*fresh, (*fresh)->found(limit)};
 }
 
-void KeptIndex::release() {
+void KeptIndex::drop() {
     slices_.reset();
     index_.reset();
     trusted_ = false;
+}
+
+void KeptIndex::release() {
+    drop();
+    arenas_.clear();
 }
 
 }  // namespace qs

@@ -10,6 +10,7 @@
 #include "platform/expected.hpp"
 #include "platform/file_system.hpp"
 #include "timeline/dashboard_index.hpp"
+#include "timeline/index_arena.hpp"
 #include "timeline/trigram_slices.hpp"
 #include "vault/vault.hpp"
 
@@ -42,7 +43,13 @@ public:
     Expected<Found, IndexUnreadable> search(const Vault& vault, const DashboardIndex::SearchFilter& filter,
                                             int64_t limit);
 
-    // Hands all of it back: the next call reads the file again.
+    KeptIndex() = default;
+    // Its indexes hand their arenas back to it.
+    KeptIndex(const KeptIndex&) = delete;
+    KeptIndex& operator=(const KeptIndex&) = delete;
+
+    // Hands all of it back, the arena kept for the next read too: the next
+    // call reads the file again.
     void release();
 
 private:
@@ -53,6 +60,10 @@ private:
     Expected<const DashboardIndex*, IndexUnreadable> read(const Vault& vault, const std::string& path,
                                                           const DashboardIndex::SearchFilter* filter);
 
+    // Drops the index; its arena stays for the next read.
+    void drop();
+
+    IndexArenaPool arenas_;  // before index_, which hands its arena back to it
     std::optional<DashboardIndex> index_;
     bool trusted_ = false;  // index_ may be used again while the file's stamp is stamp_
     platform::FileStamp stamp_;

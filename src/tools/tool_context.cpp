@@ -2,7 +2,6 @@
 #include "tools/tool.hpp"
 
 #include "platform/file_system.hpp"
-#include "timeline/index_arena.hpp"
 #include "timeline/kept_index.hpp"
 #include "vocab/vocab_book.hpp"
 
@@ -17,7 +16,6 @@ ToolContext::~ToolContext() = default;
 
 void ToolContext::releaseMemory() {
     index_->release();
-    releaseIndexArenas();
     vocabReader_ = std::make_unique<VocabBookReader>();
     platform::returnFreeMemory();
 }

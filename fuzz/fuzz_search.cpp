@@ -15,10 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t split = bytes.find('\0');
     if (split == std::string_view::npos) return 0;
     // Queries and index texts always arrive as well-formed UTF-8.
-    std::string query = qs::text::toLowerFull(qs::text::decodeLossy(bytes.substr(0, split)));
-    std::string text = qs::text::decodeLossy(bytes.substr(split + 1));
+    std::string query = qs::Text::toLowerFull(qs::Text::decodeLossy(bytes.substr(0, split)));
+    std::string text = qs::Text::decodeLossy(bytes.substr(split + 1));
     if (query.empty()) return 0;
-    bool expected = qs::text::toLowerFull(text).find(query) != std::string::npos;
+    bool expected = qs::Text::toLowerFull(text).find(query) != std::string::npos;
     if (qs::LowercaseNeedle(query).foundIn(text) != expected) {
         std::fprintf(stderr, "needle disagrees (expected %d) for query [%s] in text [%s]\n", expected, query.c_str(),
                      text.c_str());

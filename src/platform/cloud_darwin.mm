@@ -11,7 +11,7 @@
 #include <exception>  // std::exception_ptr, std::current_exception, std::rethrow_exception
 #include <string>     // std::string
 
-namespace qs::platform {
+namespace qs::Platform {
 namespace {
 
 // A file URL naming exactly the bytes of `path`; nil when Foundation cannot
@@ -108,4 +108,4 @@ bool coordinateWriting(const std::string& path, const std::function<void(const s
     return access.ran;
 }
 
-}  // namespace qs::platform
+}  // namespace qs::Platform

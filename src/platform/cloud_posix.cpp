@@ -2,7 +2,7 @@
 // downloads, no file coordination between processes, so blocks run directly.
 #include "platform/file_system.hpp"
 
-namespace qs::platform {
+namespace qs::Platform {
 
 void requestCloudDownload(const std::string&) {}
 
@@ -17,4 +17,4 @@ bool coordinateWriting(const std::string& path, const std::function<void(const s
     return true;
 }
 
-}  // namespace qs::platform
+}  // namespace qs::Platform

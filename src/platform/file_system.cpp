@@ -25,7 +25,7 @@
 #include <malloc.h>  // malloc_trim
 #endif
 
-namespace qs::platform {
+namespace qs::Platform {
 namespace {
 
 std::string errorText(int err) { return std::strerror(err); }
@@ -472,4 +472,4 @@ std::string currentDirectory() {
     }
 }
 
-}  // namespace qs::platform
+}  // namespace qs::Platform

@@ -10,7 +10,7 @@
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
-namespace qs::platform {
+namespace qs::Platform {
 
 // The folder holding `path` ("." for a bare name, "/" at the root) and its
 // last component.
@@ -190,4 +190,4 @@ bool coordinateReading(const std::string& path, const std::function<void(const s
 bool coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block,
                        std::string* error);
 
-}  // namespace qs::platform
+}  // namespace qs::Platform

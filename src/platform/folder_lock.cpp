@@ -9,7 +9,7 @@
 #include <unistd.h>   // close
 #include <utility>    // std::exchange, std::move
 
-namespace qs::platform {
+namespace qs::Platform {
 
 namespace {
 
@@ -75,4 +75,4 @@ void FolderLock::release() noexcept {
     fd_ = -1;
 }
 
-}  // namespace qs::platform
+}  // namespace qs::Platform

@@ -4,7 +4,7 @@
 #include <chrono>  // std::chrono::milliseconds
 #include <string>  // std::string
 
-namespace qs::platform {
+namespace qs::Platform {
 
 // Held from a successful acquire until destruction. Locking the folder itself
 // (opened read-only) leaves no lock file behind among the user's files.
@@ -43,4 +43,4 @@ private:
     std::string error_;
 };
 
-}  // namespace qs::platform
+}  // namespace qs::Platform

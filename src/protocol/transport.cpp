@@ -113,11 +113,11 @@ namespace RPCTransport {
 
 Incoming parseLine(std::string_view line) {
     std::string repaired;
-    if (!text::isValidUtf8(line)) {
-        repaired = text::decodeLossy(line);
+    if (!Text::isValidUtf8(line)) {
+        repaired = Text::decodeLossy(line);
         line = repaired;
     }
-    std::string_view trimmed = text::trimWhitespace(line);
+    std::string_view trimmed = Text::trimWhitespace(line);
     if (trimmed.empty()) return {Incoming::Kind::invalid, Json(), std::nullopt};
     auto document = parseJsonDocument(trimmed);
     // An array is a batch, which this server does not take.

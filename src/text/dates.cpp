@@ -7,7 +7,7 @@
 #include <cstdio>   // std::snprintf
 #include <ctime>    // localtime_r, time_t
 
-namespace qs::text {
+namespace qs::Text {
 namespace {
 
 struct Civil {
@@ -161,4 +161,4 @@ double nowUnixSeconds() {
     return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
 }
 
-}  // namespace qs::text
+}  // namespace qs::Text

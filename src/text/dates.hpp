@@ -7,7 +7,7 @@
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
-namespace qs::text {
+namespace qs::Text {
 
 using Clock = std::chrono::system_clock;
 
@@ -32,4 +32,4 @@ std::optional<double> parseIsoDateTime(std::string_view s);
 // Seconds since 1970 for now.
 double nowUnixSeconds();
 
-}  // namespace qs::text
+}  // namespace qs::Text

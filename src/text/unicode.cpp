@@ -14,7 +14,7 @@
 #include <cstdint>  // uint8_t
 #include <memory>   // std::unique_ptr
 
-namespace qs::text {
+namespace qs::Text {
 namespace {
 
 bool isAscii(std::string_view s) {
@@ -301,4 +301,4 @@ bool isDayShape(std::string_view s) {
     return true;
 }
 
-}  // namespace qs::text
+}  // namespace qs::Text

@@ -7,7 +7,7 @@
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
-namespace qs::text {
+namespace qs::Text {
 
 // True when `s` is well-formed UTF-8 (no overlongs, surrogates or values past U+10FFFF).
 bool isValidUtf8(std::string_view s);
@@ -40,4 +40,4 @@ std::string_view trimWhitespace(std::string_view utf8);
 // digits: the day shape yyyy-MM-dd. No calendar check, no trailing line break.
 bool isDayShape(std::string_view s);
 
-}  // namespace qs::text
+}  // namespace qs::Text

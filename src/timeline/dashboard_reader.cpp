@@ -185,7 +185,7 @@ private:
                 break;
             case ItemKey::title:
                 ok = optionalText(value, text, depth);
-                item.title = text ? std::optional(text::trimWhitespace(*text)) : std::nullopt;
+                item.title = text ? std::optional(Text::trimWhitespace(*text)) : std::nullopt;
                 break;
             case ItemKey::content:
                 ok = optionalText(value, text, depth);

@@ -24,7 +24,7 @@ std::string_view firstCharacters(std::string_view text, size_t n) {
             break;
         }
     }
-    return plainAscii ? text.substr(0, n) : text::graphemePrefix(text, n);
+    return plainAscii ? text.substr(0, n) : Text::graphemePrefix(text, n);
 }
 
 Json textArray(FeedItem::TextList list) {
@@ -50,7 +50,7 @@ std::string_view FeedItem::deriveDay(std::optional<std::string_view> outputRelPa
             last = piece;
             ++pieces;
         }
-        if (pieces >= 2 && text::isDayShape(beforeLast)) return beforeLast;
+        if (pieces >= 2 && Text::isDayShape(beforeLast)) return beforeLast;
     }
     return firstCharacters(dateISO, 10);
 }

@@ -14,7 +14,7 @@ std::optional<std::string> given(const std::optional<std::string>& text) {
 
 ItemFilter::ItemFilter(const DashboardIndex::SearchFilter& filter)
     : type_(given(filter.type)), dateFrom_(given(filter.dateFrom)), dateTo_(given(filter.dateTo)) {
-    if (given(filter.query)) lowerQuery_ = text::toLowerFull(*filter.query);
+    if (given(filter.query)) lowerQuery_ = Text::toLowerFull(*filter.query);
     if (!lowerQuery_.empty()) needle_.emplace(lowerQuery_);
 }
 

@@ -16,7 +16,7 @@ int64_t nowNs() {
 
 bool KeptIndex::reusable(const std::string& path) const {
     if (!index_ || !trusted_) return false;
-    auto now = platform::stampOf(path);
+    auto now = Platform::stampOf(path);
     return now && *now == stamp_;
 }
 
@@ -25,10 +25,10 @@ Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::read(const Vault& va
     // Dropped first, so the read reuses its memory instead of doubling it.
     drop();
     const int64_t readAt = nowNs();
-    const auto before = platform::stampOf(path);
+    const auto before = Platform::stampOf(path);
     IndexLoad load = filter ? DashboardIndex::load(vault, *filter, &arenas_) : DashboardIndex::load(vault, &arenas_);
     if (!load) return load.error();
-    const auto after = platform::stampOf(path);
+    const auto after = Platform::stampOf(path);
     // Trusted only when nothing moved during the read and its last change
     // lies before the racy window; otherwise the next call reads again.
     trusted_ = before && after && *before == *after && before->modifiedNs < readAt - kRacyWindowNs &&

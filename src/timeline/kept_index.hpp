@@ -66,7 +66,7 @@ private:
     IndexArenaPool arenas_;  // before index_, which hands its arena back to it
     std::optional<DashboardIndex> index_;
     bool trusted_ = false;  // index_ may be used again while the file's stamp is stamp_
-    platform::FileStamp stamp_;
+    Platform::FileStamp stamp_;
     std::unique_ptr<TrigramSlices> slices_;
 };
 

@@ -162,7 +162,7 @@ bool LowercaseNeedle::foundIn(std::string_view text) const {
     bool maybeRelevant = false;
     if (ascii_.foundIn(text, relevantLeads_, maybeRelevant)) return true;
     if (!maybeRelevant || !mayGainAHitByLowerCasing(text)) return false;
-    return text::toLowerFull(text).find(query_) != std::string::npos;
+    return Text::toLowerFull(text).find(query_) != std::string::npos;
 }
 
 }  // namespace qs

@@ -27,11 +27,11 @@ TrigramSlices::TrigramSlices(const std::vector<FeedItem>& items)
     : words_((items.size() + 63) / 64), bits_(kSlices * words_, 0) {
     for (size_t i = 0; i < items.size(); ++i) {
         const FeedItem& item = items[i];
-        if (item.title) add(i, text::toLowerFull(*item.title));
-        add(i, text::toLowerFull(item.content));
-        add(i, text::toLowerFull(item.id));
+        if (item.title) add(i, Text::toLowerFull(*item.title));
+        add(i, Text::toLowerFull(item.content));
+        add(i, Text::toLowerFull(item.id));
         for (FeedItem::TextList list : {item.tags, item.people, item.projects}) {
-            for (std::string_view text : list) add(i, text::toLowerFull(text));
+            for (std::string_view text : list) add(i, Text::toLowerFull(text));
         }
     }
 }

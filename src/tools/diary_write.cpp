@@ -50,8 +50,8 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     // Both files are written in full before either name appears, so a failure
     // leaves nothing that a retry would duplicate. The metadata's name is
     // claimed first: the app never takes up a text without it.
-    platform::StagedFile metaFile = VaultIO::stage(vault, *metaBytes, inputsFile(vault, day, "new.meta.json"));
-    platform::StagedFile textFile = VaultIO::stage(vault, text, inputsFile(vault, day, "new.memo.txt"));
+    Platform::StagedFile metaFile = VaultIO::stage(vault, *metaBytes, inputsFile(vault, day, "new.meta.json"));
+    Platform::StagedFile textFile = VaultIO::stage(vault, text, inputsFile(vault, day, "new.memo.txt"));
     std::string id;
     std::string textPath;
     std::string metaPath;
@@ -65,14 +65,14 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
         try {
             claimed = VaultIO::claim(textFile, textPath);
         } catch (...) {
-            platform::removeFile(metaPath);
+            Platform::removeFile(metaPath);
             throw;
         }
         if (claimed) {
             id = std::move(candidate);
         } else {
             // The metadata went to a name whose text is taken: take it back.
-            platform::removeFile(metaPath);
+            Platform::removeFile(metaPath);
             metaFile = VaultIO::stage(vault, *metaBytes, metaPath);
         }
     }
@@ -82,7 +82,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
         {"ok", true},
         {"id", id},
         {"date", day},
-        {"chars", text::graphemeCount(text)},
+        {"chars", Text::graphemeCount(text)},
         {"wrote", Json::array({textPath, metaPath})},
         {"next", "Mac App 会自动生成摘要、抽标签和待办,约 30 秒后出现在时间流。全文原样保留在详情页。Dashboard.json 未被修改。"},
     };

@@ -30,7 +30,7 @@ ArchiveCopy writeArchiveCopy(const Vault& vault, std::string_view data, const st
         base.remove_suffix(suffix.size());
     }
     // Written once; only the name is tried again.
-    platform::StagedFile staged = VaultIO::stage(vault, data, stampedPath);
+    Platform::StagedFile staged = VaultIO::stage(vault, data, stampedPath);
     for (unsigned counter = from < 1 ? 1 : from; counter <= kMaxCounter; ++counter) {
         std::string path = variant(base, suffix, counter);
         if (VaultIO::claim(staged, path)) return {std::move(path), counter};

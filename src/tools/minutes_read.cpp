@@ -25,7 +25,7 @@ constexpr const char* noMinutesWarning = "还没有纪要正文(.min.md)。可�
 // an empty text, which counts as present.
 std::optional<std::string> readText(const Vault& vault, const std::string& path) {
     auto bytes = VaultIO::readData(vault, path);
-    if (!bytes || !text::isValidUtf8(*bytes)) return std::nullopt;
+    if (!bytes || !Text::isValidUtf8(*bytes)) return std::nullopt;
     return bytes;
 }
 

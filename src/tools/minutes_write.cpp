@@ -53,13 +53,13 @@ IndexEntry lookUp(ToolContext& context, const std::string& id) {
 // without its archive copy: the call refuses rather than lose it.
 std::optional<std::string> readOld(const Vault& vault, const std::string& path, bool mustRead) {
     std::string bytes;
-    platform::ReadStatus status = VaultIO::readInto(vault, path, bytes);
-    if (status == platform::ReadStatus::ok) return bytes;
+    Platform::ReadStatus status = VaultIO::readInto(vault, path, bytes);
+    if (status == Platform::ReadStatus::ok) return bytes;
     if (!mustRead) return std::nullopt;
-    if (status == platform::ReadStatus::notRegular) {
+    if (status == Platform::ReadStatus::notRegular) {
         throw ToolFailure("现有文件 " + path + " 不是普通文件(管道、设备之类),不读也不覆盖,这次什么都没写。");
     }
-    if (status == platform::ReadStatus::tooLarge) {
+    if (status == Platform::ReadStatus::tooLarge) {
         throw ToolFailure("现有文件 " + path + " 大得不像纪要,不读也不覆盖,这次什么都没写。");
     }
     if (VaultIO::existsInAnyForm(path)) {
@@ -100,15 +100,15 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     // disk or a file-size limit leaves the entry as it was.
     const std::string minutesPath = files.minutesForWriting();
     const std::string summaryPath = files.summaryForWriting();
-    platform::StagedFile newMinutes = VaultIO::stage(vault, markdown, minutesPath);
-    std::optional<platform::StagedFile> newSummary;
+    Platform::StagedFile newMinutes = VaultIO::stage(vault, markdown, minutesPath);
+    std::optional<Platform::StagedFile> newSummary;
     if (summary) newSummary = VaultIO::stage(vault, *summary, summaryPath);
 
-    const auto now = text::Clock::now();
+    const auto now = Text::Clock::now();
     Json archived = Json::array();
     // Undoes this call's own files when a later step fails.
     auto removeArchives = [&] {
-        for (const auto& path : archived) platform::removeFile(path.get<std::string>());
+        for (const auto& path : archived) Platform::removeFile(path.get<std::string>());
     };
     try {
         unsigned counter = 1;  // both copies of one call share one name where they can
@@ -141,7 +141,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
                 VaultIO::write(vault, *oldSummary, summaryPath);
                 restored = true;
             } else {
-                restored = platform::removeFile(summaryPath);
+                restored = Platform::removeFile(summaryPath);
             }
         } catch (const std::exception&) {
         }

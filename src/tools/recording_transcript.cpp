@@ -41,7 +41,7 @@ std::optional<Transcript> readTranscript(const VaultFiles& files) {
         }
     }
     if (auto bytes = VaultIO::readData(*files.vault, files.outputsFile(".tr.txt"))) {
-        if (!bytes->empty() && text::isValidUtf8(*bytes)) return Transcript{std::move(*bytes), "tr.txt"};
+        if (!bytes->empty() && Text::isValidUtf8(*bytes)) return Transcript{std::move(*bytes), "tr.txt"};
     }
     return std::nullopt;
 }
@@ -58,7 +58,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     int64_t offset = std::max<int64_t>(arguments.integer(kOffset), 0);
     int64_t maxChars = std::max<int64_t>(arguments.integer(kMaxChars), 1);
 
-    std::vector<size_t> bounds = text::graphemeBoundaries(found->text);
+    std::vector<size_t> bounds = Text::graphemeBoundaries(found->text);
     auto total = static_cast<int64_t>(bounds.size()) - 1;
     if (offset >= total) {
         throw ToolFailure("offset " + std::to_string(offset) + " 超出全文长度 " + std::to_string(total) + "。");

@@ -32,7 +32,7 @@ constexpr std::array<std::string_view, 13> kReportMembers = {
 Json run(const ToolArguments& arguments, ToolContext& context) {
     const std::string date = arguments.requiredString(kDate);
     // Only the plain ten-character ASCII shape: the date becomes a file name.
-    if (!text::isDayShape(date)) {
+    if (!Text::isDayShape(date)) {
         throw ToolFailure("date 要写成 yyyy-MM-dd,收到的是「" + date + "」。");
     }
     const std::string noReport = date + " 没有日报。日报由 Mac App 生成,不是每天都有。";

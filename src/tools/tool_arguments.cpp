@@ -62,7 +62,7 @@ std::optional<std::string> ToolArguments::optionalString(const ToolParam& param)
     const Json* value = member(param);
     if (!value || !value->is_string()) return std::nullopt;
     const auto& textValue = value->get_ref<const std::string&>();
-    if (text::trimWhitespace(textValue).empty()) return std::nullopt;
+    if (Text::trimWhitespace(textValue).empty()) return std::nullopt;
     return textValue;
 }
 

@@ -17,7 +17,7 @@ ToolContext::~ToolContext() = default;
 void ToolContext::releaseMemory() {
     index_->release();
     vocabReader_ = std::make_unique<VocabBookReader>();
-    platform::returnFreeMemory();
+    Platform::returnFreeMemory();
 }
 
 }  // namespace qs

@@ -26,7 +26,7 @@ Json failure(std::string_view message) {
     // Messages may quote file names from disk; broken UTF-8 in them must not
     // turn the whole reply into an internal error.
     std::string text = "❌ ";
-    text += text::isValidUtf8(message) ? std::string(message) : text::decodeLossy(message);
+    text += Text::isValidUtf8(message) ? std::string(message) : Text::decodeLossy(message);
     return envelope(std::move(text), true);
 }
 

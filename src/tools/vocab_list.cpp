@@ -59,7 +59,7 @@ Json describe(const VocabEntry& entry) {
     Json word{
         {"word", entry.word},
         {"stage", entry.stage},
-        {"due_at", text::isoUtc(entry.dueAt)},
+        {"due_at", Text::isoUtc(entry.dueAt)},
         {"graduated", entry.graduated},
         {"lapses", entry.lapses},
         {"source", sourceText(entry.source)},
@@ -99,7 +99,7 @@ struct Filters {
 Json run(const ToolArguments& arguments, ToolContext& context) {
     const std::string path = context.vault().path(VaultPath::vocabulary);
     VocabBookReader& reader = context.vocabReader();
-    if (VaultIO::readInto(context.vault(), path, reader.input()) != platform::ReadStatus::ok) return ToolResult::json(missingBookPayload(path));
+    if (VaultIO::readInto(context.vault(), path, reader.input()) != Platform::ReadStatus::ok) return ToolResult::json(missingBookPayload(path));
 
     std::optional<std::span<const VocabBookReader::Word>> book = reader.readInput();
     if (!book) writeStderr(kUnreadableWarning);
@@ -108,13 +108,13 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     std::string lowerQuery;
     Filters filters;
     if (auto query = arguments.optionalString(kQuery)) {
-        lowerQuery = text::toLowerFull(*query);
+        lowerQuery = Text::toLowerFull(*query);
         filters.query.emplace(lowerQuery);
     }
     filters.dueOnly = arguments.flag(kDueOnly);
     filters.source = arguments.optionalString(kSource);
     // After reading, so a word read without a due moment is already due.
-    filters.now = text::nowUnixSeconds();
+    filters.now = Text::nowUnixSeconds();
 
     // In key order, as the book's map holds them; equal due moments keep it.
     std::vector<const VocabBookReader::Word*> kept;

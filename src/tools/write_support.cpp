@@ -13,8 +13,8 @@
 namespace qs::WriteTools {
 
 std::string resolveDay(const std::optional<std::string>& date) {
-    if (!date) return text::localDay(text::Clock::now());
-    if (text::isDayShape(*date)) return *date;
+    if (!date) return Text::localDay(Text::Clock::now());
+    if (Text::isDayShape(*date)) return *date;
     throw ToolFailure("date 要写成 yyyy-MM-dd,收到的是「" + *date + "」。");
 }
 
@@ -41,7 +41,7 @@ std::string newUuid() {
 }
 
 void requireUtf8(std::string_view text) {
-    if (!text::isValidUtf8(text)) throw VaultIO::WriteError::writeFailed("内容不是合法 UTF-8");
+    if (!Text::isValidUtf8(text)) throw VaultIO::WriteError::writeFailed("内容不是合法 UTF-8");
 }
 
 }  // namespace qs::WriteTools

@@ -22,9 +22,9 @@ constexpr std::array<std::string_view, 2> kOutputsSuffixes{".tr.txt", ".transcri
 // one when that exists. Two look-ups at most, where resolving the location
 // and then testing it would take three.
 bool existsForReading(const Vault& vault, VaultPath base, const std::string& subpath) {
-    if (platform::exists(vault.writingPath(base, subpath))) return true;
+    if (Platform::exists(vault.writingPath(base, subpath))) return true;
     if (vault.schema == PathSchema::legacyChineseV1) return false;
-    return platform::exists(
+    return Platform::exists(
         joinPath(joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), subpath));
 }
 
@@ -57,13 +57,13 @@ const EntryFolderMemo::Listing& EntryFolderMemo::listing(const Vault& vault, Vau
     if (slot) return *slot;
     Listing& made = slot.emplace();
     made.folder = vault.path(base);
-    if (auto entries = platform::listDirectory(made.folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false)) {
+    if (auto entries = Platform::listDirectory(made.folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false)) {
         std::vector<std::string>& days = made.days.emplace();
         for (auto& entry : *entries) {
-            if (text::isDayShape(entry.name)) days.push_back(std::move(entry.name));
+            if (Text::isDayShape(entry.name)) days.push_back(std::move(entry.name));
         }
         std::sort(days.begin(), days.end(), std::greater<>());
-        made.handle = platform::FolderHandle(made.folder);
+        made.handle = Platform::FolderHandle(made.folder);
     }
     return made;
 }
@@ -120,7 +120,7 @@ std::string VaultFiles::summaryForWriting() const {
 
 std::string VaultFiles::archivePath(std::string_view suffix, std::chrono::system_clock::time_point at) const {
     return vault->writingPath(VaultPath::metaDir,
-                              "minutes-history/" + id + "/" + text::archiveStamp(at) + std::string(suffix));
+                              "minutes-history/" + id + "/" + Text::archiveStamp(at) + std::string(suffix));
 }
 
 }  // namespace qs

@@ -20,7 +20,7 @@ class EntryFolderMemo {
 public:
     struct Listing {
         std::string folder;  // the base folder, resolved for reading
-        platform::FolderHandle handle;  // that folder, open for the tests below it
+        Platform::FolderHandle handle;  // that folder, open for the tests below it
         // Its day-shaped names, newest first; nothing when it cannot be listed.
         std::optional<std::vector<std::string>> days;
     };

@@ -24,7 +24,7 @@ bool isIntegerValue(const Json& value) {
 
 // The schema the library marker names, when the marker is a complete one.
 std::optional<PathSchema> schemaFromMarker(const std::string& root) {
-    auto bytes = platform::readFile(joinPath(root, "preferences/quillstack-library.json"), kMarkerLimit);
+    auto bytes = Platform::readFile(joinPath(root, "preferences/quillstack-library.json"), kMarkerLimit);
     if (!bytes) return std::nullopt;
     auto marker = parseJsonDocument(*bytes);
     if (!marker || !marker->is_object()) return std::nullopt;
@@ -52,7 +52,7 @@ std::optional<PathSchema> schemaFromFolders(const std::string& root) {
         {"01-情景记忆", PathSchema::legacyChineseV1},
     };
     for (const auto& [folder, schema] : kProbes) {
-        if (platform::exists(joinPath(root, folder))) return schema;
+        if (Platform::exists(joinPath(root, folder))) return schema;
     }
     return std::nullopt;
 }

@@ -12,33 +12,33 @@ std::string Vault::writingPath(VaultPath location, std::string_view subpath) con
 }
 
 std::string cloudPlaceholderOf(const std::string& path) {
-    return platform::parentOf(path) + "/." + platform::lastComponent(path) + ".icloud";
+    return Platform::parentOf(path) + "/." + Platform::lastComponent(path) + ".icloud";
 }
 
 std::string Vault::path(VaultPath location, std::string_view subpath) const {
     std::string primary = writingPath(location, subpath);
     // A placeholder is the primary file, only not downloaded yet: falling
     // back to an older legacy copy would read (and archive) a stale version.
-    if (schema == PathSchema::legacyChineseV1 || platform::exists(primary) ||
-        platform::exists(cloudPlaceholderOf(primary))) {
+    if (schema == PathSchema::legacyChineseV1 || Platform::exists(primary) ||
+        Platform::exists(cloudPlaceholderOf(primary))) {
         return primary;
     }
     std::string legacy =
         joinPath(joinPath(root, VaultPathResolver::resolve(location, PathSchema::legacyChineseV1)), subpath);
-    return platform::exists(legacy) ? legacy : primary;
+    return Platform::exists(legacy) ? legacy : primary;
 }
 
 bool Vault::holds(const std::string& path, bool followLast) const {
-    const std::string base = realRoot.empty() ? platform::realPath(root).value_or(root) : realRoot;
+    const std::string base = realRoot.empty() ? Platform::realPath(root).value_or(root) : realRoot;
     std::optional<std::string> resolved;
     if (followLast) {
-        resolved = platform::realPath(path);
+        resolved = Platform::realPath(path);
         if (!resolved) return true;  // nothing there to read
     } else {
         // The nearest folder that exists: what is missing below it is made inside it.
-        std::string folder = platform::parentOf(path);
-        while (!(resolved = platform::realPath(folder))) {
-            std::string up = platform::parentOf(folder);
+        std::string folder = Platform::parentOf(path);
+        while (!(resolved = Platform::realPath(folder))) {
+            std::string up = Platform::parentOf(folder);
             if (up == folder) return false;
             folder = std::move(up);
         }

@@ -22,7 +22,7 @@ void requireInside(const Vault& vault, const std::string& path, bool followLast)
 template <class Place>
 void coordinated(const std::string& path, Place&& place) {
     std::string coordinationError;
-    if (!platform::coordinateWriting(path, place, &coordinationError)) {
+    if (!Platform::coordinateWriting(path, place, &coordinationError)) {
         logStderr("⚠️ 协调写失败,退回裸写: " + coordinationError);
         place(path);
     }
@@ -31,12 +31,12 @@ void coordinated(const std::string& path, Place&& place) {
 // The entry is there with its content: present, and not evicted to the cloud
 // (an evicted, dataless file keeps its name but not its bytes). One stat.
 bool presentLocally(const std::string& path) {
-    auto flags = platform::fileFlags(path);
-    return flags && !platform::isDataless(*flags);
+    auto flags = Platform::fileFlags(path);
+    return flags && !Platform::isDataless(*flags);
 }
 
 void createFolderOf(const std::string& path) {
-    if (auto err = platform::createDirectories(platform::parentOf(path))) throw WriteError::createDirectoryFailed(*err);
+    if (auto err = Platform::createDirectories(Platform::parentOf(path))) throw WriteError::createDirectoryFailed(*err);
 }
 
 }  // namespace
@@ -56,18 +56,18 @@ OutsideVault::OutsideVault(const std::string& path)
     : description_("这个位置经过链接指向了 Vault 之外,不读也不写: " + path) {}
 
 bool existsInAnyForm(const std::string& path) {
-    return platform::exists(path) || (!platform::lastComponent(path).empty() && platform::exists(cloudPlaceholderOf(path)));
+    return Platform::exists(path) || (!Platform::lastComponent(path).empty() && Platform::exists(cloudPlaceholderOf(path)));
 }
 
 bool ensureDownloaded(const Vault& vault, const std::string& path) {
-    const auto flags = platform::fileFlags(path);
-    if (flags && !platform::isDataless(*flags)) return true;
-    const std::string name = platform::lastComponent(path);
+    const auto flags = Platform::fileFlags(path);
+    if (flags && !Platform::isDataless(*flags)) return true;
+    const std::string name = Platform::lastComponent(path);
     // An evicted file waits like a placeholder: reading it now would block
     // until the download ends, past the bound.
-    if (!flags && (name.empty() || !platform::exists(cloudPlaceholderOf(path)))) return false;
+    if (!flags && (name.empty() || !Platform::exists(cloudPlaceholderOf(path)))) return false;
     logStderr("iCloud 占位符,触发下载: " + name);
-    platform::requestCloudDownload(path);
+    Platform::requestCloudDownload(path);
     const DownloadWait& wait = vault.downloadWait;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait.timeout);
@@ -79,53 +79,53 @@ bool ensureDownloaded(const Vault& vault, const std::string& path) {
     return false;
 }
 
-platform::ReadStatus readInto(const Vault& vault, const std::string& path, std::string& buffer, uint64_t limit) {
+Platform::ReadStatus readInto(const Vault& vault, const std::string& path, std::string& buffer, uint64_t limit) {
     requireInside(vault, path, /*followLast=*/true);
-    if (!ensureDownloaded(vault, path)) return platform::ReadStatus::absent;
-    auto status = platform::ReadStatus::unreadable;
-    bool coordinated = platform::coordinateReading(
-        path, [&](const std::string& at) { status = platform::readFileInto(at, buffer, limit); });
-    if (!coordinated) status = platform::readFileInto(path, buffer, limit);
+    if (!ensureDownloaded(vault, path)) return Platform::ReadStatus::absent;
+    auto status = Platform::ReadStatus::unreadable;
+    bool coordinated = Platform::coordinateReading(
+        path, [&](const std::string& at) { status = Platform::readFileInto(at, buffer, limit); });
+    if (!coordinated) status = Platform::readFileInto(path, buffer, limit);
     return status;
 }
 
 std::optional<std::string> readData(const Vault& vault, const std::string& path) {
     std::string content;
-    if (readInto(vault, path, content) != platform::ReadStatus::ok) return std::nullopt;
+    if (readInto(vault, path, content) != Platform::ReadStatus::ok) return std::nullopt;
     return content;
 }
 
-platform::StagedFile stage(const Vault& vault, std::string_view data, const std::string& path) {
+Platform::StagedFile stage(const Vault& vault, std::string_view data, const std::string& path) {
     requireInside(vault, path, /*followLast=*/false);
     createFolderOf(path);
-    platform::removeStaleTemporaries(platform::parentOf(path), kStaleTemporaryAge);
+    Platform::removeStaleTemporaries(Platform::parentOf(path), kStaleTemporaryAge);
     std::string error;
-    auto staged = platform::StagedFile::stage(path, data, &error);
+    auto staged = Platform::StagedFile::stage(path, data, &error);
     if (!staged) throw WriteError::writeFailed(error);
     return std::move(*staged);
 }
 
-void place(platform::StagedFile& staged, const std::string& path) {
+void place(Platform::StagedFile& staged, const std::string& path) {
     std::optional<std::string> failure;
     coordinated(path, [&](const std::string& at) { failure = staged.replace(at); });
     if (failure) throw WriteError::writeFailed(*failure);
 }
 
-bool claim(platform::StagedFile& staged, const std::string& path) {
-    auto result = platform::StagedFile::Claim::failed;
+bool claim(Platform::StagedFile& staged, const std::string& path) {
+    auto result = Platform::StagedFile::Claim::failed;
     std::string failure;
     coordinated(path, [&](const std::string& at) { result = staged.claim(at, &failure); });
-    if (result == platform::StagedFile::Claim::failed) throw WriteError::writeFailed(failure);
-    return result == platform::StagedFile::Claim::claimed;
+    if (result == Platform::StagedFile::Claim::failed) throw WriteError::writeFailed(failure);
+    return result == Platform::StagedFile::Claim::claimed;
 }
 
 void write(const Vault& vault, std::string_view data, const std::string& path) {
-    platform::StagedFile staged = stage(vault, data, path);
+    Platform::StagedFile staged = stage(vault, data, path);
     place(staged, path);
 }
 
 bool writeNew(const Vault& vault, std::string_view data, const std::string& path) {
-    platform::StagedFile staged = stage(vault, data, path);
+    Platform::StagedFile staged = stage(vault, data, path);
     return claim(staged, path);
 }
 

@@ -59,7 +59,7 @@ bool ensureDownloaded(const Vault& vault, const std::string& path);
 // so a large file reuses its memory. Anything but ok gives no content: the
 // file is absent, not downloaded in time, unreadable, no regular file, or too
 // large. Throws OutsideVault when it resolves outside the vault.
-platform::ReadStatus readInto(const Vault& vault, const std::string& path, std::string& buffer,
+Platform::ReadStatus readInto(const Vault& vault, const std::string& path, std::string& buffer,
                               uint64_t limit = kFileReadLimit);
 
 // As readInto, into a new string; nothing unless ok.
@@ -73,14 +73,14 @@ bool existsInAnyForm(const std::string& path);
 // A new content written in full beside `path` (its folders made), not yet
 // visible: several of them let a call write nothing unless all could be
 // written. Throws WriteError, or OutsideVault before anything is made.
-platform::StagedFile stage(const Vault& vault, std::string_view data, const std::string& path);
+Platform::StagedFile stage(const Vault& vault, std::string_view data, const std::string& path);
 
 // Puts a staged content at `path`, replacing what is there; throws WriteError.
-void place(platform::StagedFile& staged, const std::string& path);
+void place(Platform::StagedFile& staged, const std::string& path);
 
 // Puts a staged content at `path` only when the name is free: false when it
 // is taken; throws WriteError otherwise.
-bool claim(platform::StagedFile& staged, const std::string& path);
+bool claim(Platform::StagedFile& staged, const std::string& path);
 
 // Replaces the file's whole content atomically, creating missing folders.
 void write(const Vault& vault, std::string_view data, const std::string& path);

@@ -32,16 +32,16 @@ std::string expandTilde(const std::string& path) {
     size_t slash = path.find('/');
     std::string user = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
     std::string rest = slash == std::string::npos ? std::string() : path.substr(slash);
-    if (user.empty()) return joinPath(platform::homeDirectory(), rest);
-    if (auto home = platform::homeDirectoryOf(user)) return joinPath(*home, rest);
+    if (user.empty()) return joinPath(Platform::homeDirectory(), rest);
+    if (auto home = Platform::homeDirectoryOf(user)) return joinPath(*home, rest);
     return path;
 }
 
 std::string absolutePath(const std::string& path) {
     std::string expanded = expandTilde(path);
     if (!expanded.empty() && expanded[0] == '/') return expanded;
-    if (expanded.empty()) return platform::currentDirectory();
-    return joinPath(platform::currentDirectory(), expanded);
+    if (expanded.empty()) return Platform::currentDirectory();
+    return joinPath(Platform::currentDirectory(), expanded);
 }
 
 // The path with "." and ".." segments and a trailing "/" removed, used only
@@ -66,9 +66,9 @@ std::string standardised(const std::string& path) {
 }
 
 std::optional<Vault> validate(const std::string& folder, const DownloadWait& wait) {
-    if (!platform::isDirectory(folder)) return std::nullopt;
+    if (!Platform::isDirectory(folder)) return std::nullopt;
     Vault vault{folder, VaultInitializer::detectSchema(folder).value_or(PathSchema::englishV2),
-                platform::realPath(folder).value_or(folder), wait};
+                Platform::realPath(folder).value_or(folder), wait};
     if (!VaultIO::ensureDownloaded(vault, vault.path(VaultPath::dashboard))) return std::nullopt;
     logStderr("Vault: " + folder + " (schema=" + std::string(rawValue(vault.schema)) + ")");
     return vault;
@@ -85,14 +85,14 @@ std::vector<std::string> candidates(const std::optional<std::string>& explicitPa
     if (explicitPath) list.push_back(absolutePath(*explicitPath));
     if (const char* env = std::getenv("QUILLSTACK_VAULT"); env && *env) list.push_back(absolutePath(env));
 
-    const std::string iCloudDrive = joinPath(platform::homeDirectory(), "Library/Mobile Documents/com~apple~CloudDocs");
+    const std::string iCloudDrive = joinPath(Platform::homeDirectory(), "Library/Mobile Documents/com~apple~CloudDocs");
     list.push_back(joinPath(iCloudDrive, "quillstack"));
-    if (auto entries = platform::listDirectory(iCloudDrive, /*skipHidden=*/true, /*fetchIsDirectory=*/true)) {
+    if (auto entries = Platform::listDirectory(iCloudDrive, /*skipHidden=*/true, /*fetchIsDirectory=*/true)) {
         // Names compare by their canonical form, code point by code point,
         // which is the byte order of NFC UTF-8.
-        std::vector<std::pair<std::string, platform::DirEntry>> keyed;
+        std::vector<std::pair<std::string, Platform::DirEntry>> keyed;
         keyed.reserve(entries->size());
-        for (auto& entry : *entries) keyed.emplace_back(text::nfc(entry.name), std::move(entry));
+        for (auto& entry : *entries) keyed.emplace_back(Text::nfc(entry.name), std::move(entry));
         std::stable_sort(keyed.begin(), keyed.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         for (const auto& [key, entry] : keyed) {

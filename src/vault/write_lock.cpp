@@ -9,22 +9,22 @@
 namespace qs {
 
 VaultWriteLock VaultWriteLock::acquire(const Vault& vault, std::chrono::milliseconds wait) {
-    auto lock = platform::FolderLock::acquire(vault.root, wait);
+    auto lock = Platform::FolderLock::acquire(vault.root, wait);
     std::string lockFile;
-    if (lock.status() == platform::FolderLock::Status::unsupported) {
+    if (lock.status() == Platform::FolderLock::Status::unsupported) {
         const std::string meta = vault.writingPath(VaultPath::metaDir);
         lockFile = joinPath(meta, ".quillstack-mcp.lock");
-        if (auto err = platform::createDirectories(meta)) {
+        if (auto err = Platform::createDirectories(meta)) {
             throw VaultIO::WriteError::writeFailed("拿不到纪要写锁(" + *err + "),这次什么都没写: " + lockFile);
         }
-        lock = platform::FolderLock::acquireFile(lockFile, wait);
+        lock = Platform::FolderLock::acquireFile(lockFile, wait);
     }
     switch (lock.status()) {
-    case platform::FolderLock::Status::held:
+    case Platform::FolderLock::Status::held:
         break;
-    case platform::FolderLock::Status::unsupported:
+    case Platform::FolderLock::Status::unsupported:
         throw VaultIO::WriteError::writeFailed("拿不到纪要写锁(" + lock.error() + "),这次什么都没写: " + lockFile);
-    case platform::FolderLock::Status::timedOut:
+    case Platform::FolderLock::Status::timedOut:
         throw VaultIO::WriteError::writeFailed("另一个进程占着纪要写锁超过 " +
                                                std::to_string(wait.count() / 1000) + " 秒,请稍后再试");
     }

@@ -27,8 +27,8 @@ public:
     bool held() const { return lock_.held(); }
 
 private:
-    explicit VaultWriteLock(platform::FolderLock lock) : lock_(std::move(lock)) {}
-    platform::FolderLock lock_;
+    explicit VaultWriteLock(Platform::FolderLock lock) : lock_(std::move(lock)) {}
+    Platform::FolderLock lock_;
 };
 
 }  // namespace qs

@@ -167,7 +167,7 @@ public:
         if (dates_ == DateEncoding::iso8601) {
             std::string_view text;
             if (value.get_string().get(text)) return false;
-            std::optional<double> parsed = text::parseIsoDateTime(text);
+            std::optional<double> parsed = Text::parseIsoDateTime(text);
             if (!parsed) return false;
             out = *parsed;
             return true;
@@ -185,7 +185,7 @@ public:
         default:
             return false;
         }
-        out += text::kReferenceDateOffset;
+        out += Text::kReferenceDateOffset;
         return true;
     }
 
@@ -200,7 +200,7 @@ public:
 
         auto dateOrNow = [&](Field field, double& target) {
             if (f[field]) return date(*f[field], target);
-            if (!word.moment) word.moment = text::nowUnixSeconds();
+            if (!word.moment) word.moment = Text::nowUnixSeconds();
             target = *word.moment;
             return true;
         };

@@ -11,7 +11,7 @@
 #include "platform/folder_lock.hpp"
 #include "support/temp_vault.hpp"
 
-using namespace qs::platform;
+using namespace qs::Platform;
 
 // Existence follows links; a listing reports a link as itself.
 TEST(FileSystem, ExistenceAndListing) {
@@ -21,7 +21,7 @@ TEST(FileSystem, ExistenceAndListing) {
     ASSERT_EQ(::symlink(dir.at("gone").c_str(), dir.at("dangling").c_str()), 0);
     // Each asked of the path, of the open folder, for its flags, and whether it is a folder.
     for (const auto& [name, exists, folder] : {std::tuple{".d/f", true, false}, {"link", true, true}, {"dangling", false, false}})
-        EXPECT_EQ((std::tuple{qs::platform::exists(dir.at(name)), FolderHandle(dir.path()).has(name),
+        EXPECT_EQ((std::tuple{qs::Platform::exists(dir.at(name)), FolderHandle(dir.path()).has(name),
                               fileFlags(dir.at(name)).has_value(), isDirectory(dir.at(name))}),
                   (std::tuple{exists, exists, exists, folder})) << name;
     FolderHandle moved(dir.path()), holder(std::move(moved));

@@ -11,7 +11,7 @@
 #include "text/dates.hpp"
 #include "text/unicode.hpp"
 
-using namespace qs::text;
+using namespace qs::Text;
 
 static std::string utf8(const icu::UnicodeString& s) { std::string out; return s.toUTF8String(out); }
 

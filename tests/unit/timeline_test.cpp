@@ -17,7 +17,7 @@ namespace qs {
 namespace {
 
 using Ids = std::vector<std::string>;
-using Text = std::optional<std::string>;
+using Maybe = std::optional<std::string>;
 
 Ids ids(const std::vector<const FeedItem*>& items) {
     Ids out;
@@ -162,7 +162,7 @@ TEST(LowercaseNeedle, AgreesWithLowerCasingTheWholeText) {
     for (size_t t = 0; t < haystacks.size() + 4000; ++t) {  // the listed texts, then random ones
         std::string text = t < haystacks.size() ? haystacks[t] : "";
         for (size_t length = t < haystacks.size() ? 0 : random() % 150; text.size() < length;) text += pieces[random() % pieces.size()];
-        std::string lowered = text::toLowerFull(text), asciiLowered;
+        std::string lowered = Text::toLowerFull(text), asciiLowered;
         for (char c : text) asciiLowered += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
         const AsciiFoldedFinder::ByteRange range = ranges[t % 4];
         const bool inRange = std::any_of(text.begin(), text.end(), [&](char c) {
@@ -185,9 +185,9 @@ TEST(LowercaseNeedle, FindsTheLowerCaseOfEveryCodePoint) {
     for (UChar32 c = 0x80; c <= 0x10FFFF; ++c) {
         std::string text;
         if (c < 0xD800 || c > 0xDFFF) icu::UnicodeString(c).toUTF8String(text);
-        if (text.empty() || text::toLowerFull(text) == text) continue;
+        if (text.empty() || Text::toLowerFull(text) == text) continue;
         for (const std::string& context : {"x" + text + "y", "A" + text + " ", text}) {
-            const std::string low = text::toLowerFull(context);
+            const std::string low = Text::toLowerFull(context);
             for (size_t a = 0; a < low.size(); ++a) {
                 for (size_t b = a + 1; b <= low.size(); ++b) {
                     if (!starts(low[a]) || (b < low.size() && !starts(low[b]))) continue;
@@ -217,7 +217,7 @@ TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
     DashboardIndex index = parsed({{{"id", "old"}}});
     index = std::move(DashboardIndex::parse(document).value());  // the replaced index hands its memory back
     const TrigramSlices slices(index.items);
-    const std::tuple<Text, Text, Text, Text, int64_t, Ids> cases[] = {  // query, type, from, to, limit, found
+    const std::tuple<Maybe, Maybe, Maybe, Maybe, int64_t, Ids> cases[] = {  // query, type, from, to, limit, found
         {{}, "voice", "2025-03-01", "2025-03-01", 20, {"v3", "v2", "v1"}}, {{}, "text", {}, {}, 20, {"a", "c", "b", "noday"}},
         {{}, {}, "2025-03-10", "2025-03-01", 20, {}}, {{}, {}, {}, {}, 0, {"a"}}, {{}, {}, {}, {}, -5, {"a"}},
         {{}, {}, {}, {}, 3, {"a", "c", "b"}}, {"", "", "", "", 8, {"a", "c", "b", "v3", "v2", "v1", "v0-meeting", "noday"}},

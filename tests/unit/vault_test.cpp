@@ -155,7 +155,7 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
                                 drive("Zeta") + english + found + drive("quillstack") + english);
     // "~" is this user's home, "~name" that user's (as shells do); a relative
     // path ("xroot/v" too) starts at the working folder.
-    const std::string cwd = platform::currentDirectory();
+    const std::string cwd = Platform::currentDirectory();
     const std::pair<std::string, std::string> firsts[] = {{"~", home.path()}, {"~/", home.path()},
         {"~root/v", "/root/v"}, {"~no-such-user-qs/v", cwd + "/~no-such-user-qs/v"}, {"xroot/v", cwd + "/xroot/v"}, {"", cwd}};
     for (const auto& [given, first] : firsts) EXPECT_EQ(VaultLocator::candidates(given).front(), first) << given;

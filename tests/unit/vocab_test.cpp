@@ -15,7 +15,7 @@ namespace {
 
 constexpr double kMarch1 = 1740817800.0;      // 2025-03-01T08:30:00Z
 constexpr double kNewYearEve = 1735689599.0;  // 2024-12-31T23:59:59Z
-constexpr double kSince2001 = text::kReferenceDateOffset;
+constexpr double kSince2001 = Text::kReferenceDateOffset;
 using Texts = std::vector<std::string>;
 
 Json envelope(const Json& words, const Json& updatedAt = "2025-03-01T08:30:00Z") {
@@ -39,9 +39,9 @@ TEST(VocabBook, ReadsBothShapesInBothDateEncodings) {
         words["k-old"]["deletedAt"] = deletedAt;
         words["k-old"].erase("updatedAt");
         for (const Json& file : {envelope(words, deletedAt), words}) {
-            const double before = text::nowUnixSeconds();
+            const double before = Text::nowUnixSeconds();
             auto book = VocabBook::decode("\xEF\xBB\xBF" + file.dump());  // a byte-order mark is skipped
-            const double after = text::nowUnixSeconds();
+            const double after = Text::nowUnixSeconds();
             ASSERT_TRUE(book && book->size() == 3) << file.dump();
             const VocabEntry &e = book->at("k-serendipity"), &old = book->at("k-old"), &bare = book->at("k-bare");
             EXPECT_EQ(std::tie(e.word, e.addedAt, e.updatedAt, e.dueAt, e.stage, e.lapses, e.graduated),

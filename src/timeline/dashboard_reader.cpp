@@ -259,12 +259,13 @@ private:
             return true;
         }
         if (type != od::json_type::number) return validate(value, depth);
-        std::string_view token = trimTrailingSpace(value.raw_json_token());
         int64_t whole = 0;
         if (value.get_int64().get(whole) == SUCCESS) {
             out = whole;
             return true;
         }
+        // Not taken yet: a failed read leaves the value where it was.
+        const std::string_view token = trimTrailingSpace(value.raw_json_token());
         double real = 0;
         switch (readNumber(value, token, real)) {
         case NumberKind::fits:

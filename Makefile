@@ -25,7 +25,9 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-run: build
+# Only the server: a first `make run` need not compile every test and benchmark.
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target quillstack-mcp
 	@$(BUILD)/src/quillstack-mcp --vault $(VAULT)
 
 asan:

@@ -17,12 +17,21 @@ if (!output || !/^[^/]+\/[^/]+$/.test(repo) || !/^v\d/.test(tag)) {
 const here = path.dirname(fileURLToPath(import.meta.url));
 const server = JSON.parse(fs.readFileSync(path.join(here, '..', 'packaging', 'registry', 'server.in.json'), 'utf8'));
 const version = tag.slice(1);
-server.name = `io.github.${repo}`;
-server.version = version;
-server.repository.url = `https://github.com/${repo}`;
-const [bundlePackage] = server.packages;
-bundlePackage.identifier = `https://github.com/${repo}/releases/download/${tag}/${path.basename(bundle)}`;
-bundlePackage.version = version;
-bundlePackage.fileSha256 = createHash('sha256').update(fs.readFileSync(bundle)).digest('hex');
-fs.writeFileSync(output, JSON.stringify(server, null, 2) + '\n');
-console.log(`server.json: ${output} (${server.name} ${version}, ${bundlePackage.identifier})`);
+const [template] = server.packages;
+const bundlePackage = {
+  registryType: template.registryType,
+  identifier: `https://github.com/${repo}/releases/download/${tag}/${path.basename(bundle)}`,
+  version,
+  fileSha256: createHash('sha256').update(fs.readFileSync(bundle)).digest('hex'),
+  ...template,
+};
+const filled = {
+  $schema: server.$schema,
+  name: `io.github.${repo}`,
+  version,
+  ...server,
+  repository: { ...server.repository, url: `https://github.com/${repo}` },
+  packages: [bundlePackage],
+};
+fs.writeFileSync(output, JSON.stringify(filled, null, 2) + '\n');
+console.log(`server.json: ${output} (${filled.name} ${version}, ${bundlePackage.identifier})`);

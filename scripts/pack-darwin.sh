@@ -77,5 +77,7 @@ bundle=$(sed -n 's/^bundle: //p' "$log")
 node "$here/packaging/mcpb/node_modules/@anthropic-ai/mcpb/dist/cli/cli.js" unpack "$bundle" "$work/unpacked" >/dev/null
 packed=$work/unpacked/server/quillstack-mcp
 [[ $(archs "$packed") == "arm64 x86_64" ]] || { say "the bundle's binary holds '$(archs "$packed")'" >&2; exit 1; }
-command -v codesign >/dev/null && codesign --verify --strict "$packed"
+if command -v codesign >/dev/null; then
+  codesign --verify --strict "$packed"
+fi
 say "$bundle holds a universal binary ($(archs "$packed"))"

@@ -3,6 +3,8 @@
 # `make fuzz` runs each libFuzzer target for FUZZ_SECONDS (needs clang).
 # `make bundle` packs the MCP Bundle (.mcpb) that a desktop host installs.
 # `make cross-macos` compiles every source file for macOS (arm64, x86_64) with Zig.
+# `make release-check` dry-runs the release path here: workflow lint, the
+# darwin packing on Zig-built Mach-O stand-ins, server.json and the formula.
 # `make mutate` runs seeded source mutants against the whole suite
 # (scripts/mutate.py; MUTATE_ARGS="--sample 20 --seed 7", "--list", ...).
 PRESET ?= release
@@ -11,7 +13,7 @@ VAULT  ?= examples/demo-vault
 JOBS   ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build test run asan bench fuzz package bundle cross-macos mutate clean
+.PHONY: deps configure build test run asan bench fuzz package bundle cross-macos release-check mutate clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -49,6 +51,11 @@ fuzz: deps
 
 cross-macos: deps
 	@JOBS=$(JOBS) bash scripts/cross-macos.sh
+
+# Asks a server binary built here (make bundle's or make build's) for the
+# manifest's tools, since the Mach-O stand-ins cannot run.
+release-check: deps
+	@bash scripts/release-check.sh
 
 package: build
 	@cd $(BUILD) && cpack

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the benchmark need, skipping what is
 # already present. Debian/Ubuntu: apt-get (as root, or through sudo). macOS:
-# names the Homebrew packages. Also installs the interop test's and the bundle
-# tool's npm packages.
+# names the Homebrew packages. Also installs the interop test's, the bundle
+# tool's and the release checks' npm packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +14,8 @@ if [[ "$(uname -s)" == "Darwin" ]]; then
 fi
 
 packages=(cmake g++ make pkg-config nlohmann-json3-dev libsimdjson-dev libicu-dev
-          googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev nodejs npm)
+          googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev nodejs npm
+          ruby llvm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -35,8 +36,9 @@ if ((${#missing[@]})); then
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The SDK interoperability test's pinned client and the pinned bundle tool.
-for folder in tests/interop packaging/mcpb; do
+# The SDK interoperability test's pinned client, the pinned bundle tool and the
+# release checks' linters (ruby and llvm above are theirs too: `ruby -c`, llvm-lipo).
+for folder in tests/interop packaging/mcpb tools/release-lint; do
   if [[ -f $folder/package-lock.json ]]; then
     if [[ ! -d $folder/node_modules ]] || [[ $folder/package-lock.json -nt $folder/node_modules ]]; then
       echo "install-deps: npm ci in $folder"

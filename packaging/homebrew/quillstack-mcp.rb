@@ -1,13 +1,17 @@
-# Homebrew formula: builds the server from a release tarball with CMake and
-# installs bin/quillstack-mcp. homepage, url and sha256 are placeholders until
-# the first release is published: set them (`shasum -a 256` of the tarball),
-# then `brew install --build-from-source ./packaging/homebrew/quillstack-mcp.rb`
-# or publish the formula in a tap.
+# Homebrew formula: builds the server with CMake and installs
+# bin/quillstack-mcp. Each release attaches this file with url and sha256
+# filled from its source tarball (scripts/fill-formula.sh); until the first
+# release, install from the repository's head with --HEAD. Homebrew installs
+# only from a tap, so put the file into one:
+#   brew tap-new --no-git local/quillstack
+#   cp quillstack-mcp.rb "$(brew --repository local/quillstack)/Formula/"
+#   brew install [--HEAD] local/quillstack/quillstack-mcp
 class QuillstackMcp < Formula
   desc "MCP server giving AI clients access to a quillstack journaling vault"
   homepage "https://github.com/quillstack/quillstack-mcp"
-  url "https://github.com/quillstack/quillstack-mcp/archive/refs/tags/v0.1.0.tar.gz"
+  url "https://github.com/quillstack/quillstack-mcp/releases/download/v0.1.0/quillstack-mcp-0.1.0.tar.gz"
   sha256 "0000000000000000000000000000000000000000000000000000000000000000"
+  head "https://github.com/quillstack/quillstack-mcp.git", branch: "main"
 
   depends_on "cmake" => :build
   depends_on "nlohmann-json" => :build
@@ -26,7 +30,8 @@ class QuillstackMcp < Formula
   end
 
   test do
-    assert_equal "quillstack #{version}\n", shell_output("#{bin}/quillstack-mcp --version")
+    # A head build's version is HEAD-<commit>; the binary names its own.
+    assert_match(/\Aquillstack \d+\.\d+\.\d+\n\z/, shell_output("#{bin}/quillstack-mcp --version"))
 
     # A real session: a vault holding an empty timeline index answers a ping.
     (testpath/"vault/core/Dashboard.json").write '{"feedItems":[]}'

@@ -3,24 +3,37 @@
 // initialize and tools/list answers on the demo vault), so they cannot drift
 // from what a host will see; the rest is manifest.in.json.
 //   node packaging/mcpb/pack.mjs <binary> <output folder>
+//        [--platform darwin --arch universal] [--tools-from <binary>]
+// --platform and --arch name a bundle built for another system (the darwin
+// bundle's universal binary); --tools-from asks another build of the same
+// sources, one that runs here, when the packed binary cannot (a dry run of the
+// darwin packing on Linux).
 import { execFileSync, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { parseArgs } from 'node:util';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const sourceDir = path.resolve(here, '..', '..');
 const mcpb = path.join(here, 'node_modules', '@anthropic-ai', 'mcpb', 'dist', 'cli', 'cli.js');
-const [binary, outputDir] = process.argv.slice(2);
-if (!binary || !outputDir) {
-  console.error('usage: node pack.mjs <binary> <output folder>');
+const { values: options, positionals } = parseArgs({
+  allowPositionals: true,
+  options: { platform: { type: 'string' }, arch: { type: 'string' }, 'tools-from': { type: 'string' } },
+});
+const [binary, outputDir] = positionals;
+if (!binary || !outputDir || positionals.length > 2) {
+  console.error('usage: node pack.mjs <binary> <output folder> [--platform P --arch A] [--tools-from <binary>]');
   process.exit(2);
 }
+const platform = options.platform ?? process.platform;
+const arch = options.arch ?? process.arch;
 
 // One stdio session: initialize, the initialized notification, tools/list.
+// 2025-06-18 is the first revision whose tools carry a title.
 // An empty HOME keeps the server off any real iCloud Drive folder.
-function askServer() {
+function askServer(binary) {
   const home = fs.mkdtempSync(path.join(os.tmpdir(), 'qs-pack-'));
   const lines = [
     { jsonrpc: '2.0', id: 1, method: 'initialize',
@@ -39,16 +52,24 @@ function askServer() {
   return { serverInfo: init.serverInfo, tools };
 }
 
-const { serverInfo, tools } = askServer();
+// The manifest's tool entries are closed objects: a title goes in only when
+// the pinned tool's schema for this manifest version has a place for it.
+function manifestToolKeys(version) {
+  const schema = path.join(path.dirname(mcpb), '..', `mcpb-manifest-v${version}.schema.json`);
+  return Object.keys(JSON.parse(fs.readFileSync(schema, 'utf8')).properties.tools.items.properties);
+}
+
+const { serverInfo, tools } = askServer(options['tools-from'] ?? binary);
 const template = JSON.parse(fs.readFileSync(path.join(here, 'manifest.in.json'), 'utf8'));
+const toolKeys = ['name', 'title', 'description'].filter((k) => manifestToolKeys(template.manifest_version).includes(k));
 const manifest = {
   manifest_version: template.manifest_version,
   name: serverInfo.name,
   version: serverInfo.version,
   ...template,
-  tools: tools.map(({ name, description }) => ({ name, description })),
+  tools: tools.map((tool) => Object.fromEntries(toolKeys.filter((k) => k in tool).map((k) => [k, tool[k]]))),
   // The binary runs only on the system it was built for.
-  compatibility: { platforms: [process.platform] },
+  compatibility: { platforms: [platform] },
 };
 
 const stage = fs.mkdtempSync(path.join(os.tmpdir(), 'qs-bundle-'));
@@ -58,7 +79,7 @@ fs.copyFileSync(binary, entry);
 fs.chmodSync(entry, 0o755);
 fs.writeFileSync(path.join(stage, 'manifest.json'), JSON.stringify(manifest, null, 2) + '\n');
 
-const name = `quillstack-mcp-${manifest.version}-${process.platform}-${process.arch}.mcpb`;
+const name = `quillstack-mcp-${manifest.version}-${platform}-${arch}.mcpb`;
 const output = path.resolve(outputDir, name);
 fs.mkdirSync(outputDir, { recursive: true });
 fs.rmSync(output, { force: true });

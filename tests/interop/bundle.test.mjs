@@ -2,7 +2,8 @@
 // mcp_config resolved with the vault folder's default under a scratch HOME,
 // started through the SDK client with only HOME, PATH and USER.
 // Run by CTest with QS_SOURCE_DIR and QS_VERSION; exits 77 (skipped) when
-// `make bundle` has not been run.
+// `make bundle` has not been run. QS_BUNDLE names another bundle (the darwin
+// one, by scripts/test-bundle.sh).
 import { after, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -14,7 +15,7 @@ import { Client } from '@modelcontextprotocol/sdk/client/index.js';
 import { StdioClientTransport } from '@modelcontextprotocol/sdk/client/stdio.js';
 
 const sourceDir = process.env.QS_SOURCE_DIR;
-const bundle = path.join(sourceDir, 'build', 'release',
+const bundle = process.env.QS_BUNDLE ?? path.join(sourceDir, 'build', 'release',
   `quillstack-mcp-${process.env.QS_VERSION}-${process.platform}-${process.arch}.mcpb`);
 const mcpb = path.join(sourceDir, 'packaging', 'mcpb', 'node_modules', '@anthropic-ai', 'mcpb', 'dist', 'cli', 'cli.js');
 if (![bundle, mcpb].every((needed) => fs.existsSync(needed))) {

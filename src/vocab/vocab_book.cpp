@@ -43,6 +43,8 @@ void orderByKey(std::vector<Word>& words) {
 bool standInForWideNumbers(char* text, size_t length) {
     bool changed = false;
     for (std::string_view token : numberTokens(std::string_view(text, length))) {
+        // Shorter than 20 characters and without an exponent, it fits.
+        if (token.size() < 20 && token.find_first_of("eE") == std::string_view::npos) continue;
         const auto number = readJsonNumber(token);
         if (!number || (number->kind != JsonNumber::Kind::wideInteger && number->kind != JsonNumber::Kind::infinite)) continue;
         char* at = text + (token.data() - text);

@@ -29,8 +29,21 @@ std::string lenient(const Json& value);
 
 }  // namespace JsonWriter
 
+// A number kept as its own text, for a number no JSON number value holds
+// (1e400) or one passed on exactly as a file wrote it. Stored as a binary
+// value of its own subtype, which no JSON text parses into; both writers
+// write it as the bare text.
+Json rawNumber(std::string_view text);
+std::optional<std::string_view> rawNumberText(const Json& value);
+
+enum class JsonNumbers {
+    values,   // numbers as values; only those beyond a double kept as their text
+    ownText,  // every number kept as its own text
+};
+
 // Strict parse of a whole document (object or array at the top level, no
-// trailing garbage, no comments). Nothing on any failure.
-std::optional<Json> parseJsonDocument(std::string_view text);
+// trailing garbage, no comments). Every RFC 8259 number parses, whatever its
+// size. Nothing on any failure.
+std::optional<Json> parseJsonDocument(std::string_view text, JsonNumbers numbers = JsonNumbers::values);
 
 }  // namespace qs

@@ -41,8 +41,16 @@ public:
             if (!std::isfinite(v.get<double>())) return false;
             out += v.dump();
             return true;
+        case Json::value_t::binary:
+            // A number kept as its own text; any other binary value no reply holds.
+            if (auto text = rawNumberText(v)) {
+                out += *text;
+            } else {
+                out += "null";
+            }
+            return true;
         default:
-            out += "null";  // null, and the binary kind no reply holds
+            out += "null";
             return true;
         }
     }
@@ -142,30 +150,15 @@ std::optional<std::string> write(const Json& value, int indent, bool escapeSlash
     return std::move(writer.out);
 }
 
-// The JSON library copies, compares and writes values recursively, so a
-// document nested a few hundred thousand levels deep would overflow the stack
-// long after it was parsed. No message or vault file comes close to this.
-constexpr size_t maximumNesting = 512;
-
-// True when no array or object in the text nests deeper than `limit`. Only
-// brackets outside strings count; the text need not be valid JSON.
-bool nestingWithin(std::string_view text, size_t limit) {
-    size_t depth = 0;
-    bool inString = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (inString) {
-            if (c == '\\') ++i;
-            else if (c == '"') inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > limit) return false;
-        } else if ((c == ']' || c == '}') && depth > 0) {
-            --depth;
-        }
+// Numbers kept as their text turned back into number values.
+void withRawNumbersAsValues(Json& value) {
+    if (auto text = rawNumberText(value)) {
+        Json number = Json::parse(text->begin(), text->end(), nullptr, /*allow_exceptions=*/false);
+        value = number.is_discarded() ? Json(nullptr) : std::move(number);  // discarded: beyond a double
+        return;
     }
-    return true;
+    if (!value.is_structured()) return;
+    for (Json& element : value) withRawNumbersAsValues(element);
 }
 
 }  // namespace
@@ -177,18 +170,13 @@ std::optional<std::string> wire(const Json& value) { return write(value, -1, tru
 std::optional<std::string> payload(const Json& value) { return write(value, 2, false); }
 
 std::string lenient(const Json& value) {
-    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    // The library writes a binary value as an object of its bytes, so numbers
+    // kept as text go in as the values they denote (null beyond a double).
+    Json copy = value;
+    withRawNumbersAsValues(copy);
+    return copy.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace JsonWriter
-
-std::optional<Json> parseJsonDocument(std::string_view text) {
-    if (!nestingWithin(text, maximumNesting)) return std::nullopt;
-    Json parsed = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false,
-                              /*ignore_comments=*/false);
-    if (parsed.is_discarded()) return std::nullopt;
-    if (!parsed.is_object() && !parsed.is_array()) return std::nullopt;
-    return parsed;
-}
 
 }  // namespace qs

@@ -110,7 +110,7 @@ std::string isoUtc(double unixSeconds) {
 }
 
 std::optional<double> parseIsoDateTime(std::string_view s) {
-    // yyyy-MM-ddTHH:mm:ss[.f+](Z|±HH:mm)
+    // yyyy-MM-ddTHH:mm:ss[.f+](Z|±HH:mm|±HHmm|±HH)
     unsigned year, month, day, hour, minute, second;
     if (!digits(s, 0, 4, year) || s.size() < 19 || s[4] != '-' || !digits(s, 5, 2, month) || s[7] != '-' ||
         !digits(s, 8, 2, day) || s[10] != 'T' || !digits(s, 11, 2, hour) || s[13] != ':' ||
@@ -142,13 +142,18 @@ std::optional<double> parseIsoDateTime(std::string_view s) {
     if (pos < s.size() && s[pos] == 'Z') {
         ++pos;
     } else if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) {
-        unsigned oh, om;
-        if (!digits(s, pos + 1, 2, oh) || pos + 3 >= s.size() || s[pos + 3] != ':' || !digits(s, pos + 4, 2, om) ||
-            oh > 23 || om > 59) {
-            return std::nullopt;
+        // ISO 8601 writes the offset ±HH:mm, ±HHmm or ±HH.
+        const int sign = s[pos] == '+' ? 1 : -1;
+        unsigned oh, om = 0;
+        if (!digits(s, pos + 1, 2, oh)) return std::nullopt;
+        pos += 3;
+        if (pos < s.size()) {
+            const size_t minutes = s[pos] == ':' ? pos + 1 : pos;
+            if (!digits(s, minutes, 2, om)) return std::nullopt;
+            pos = minutes + 2;
         }
-        offset = (s[pos] == '+' ? 1 : -1) * static_cast<int64_t>(oh * 3600 + om * 60);
-        pos += 6;
+        if (oh > 23 || om > 59) return std::nullopt;
+        offset = sign * static_cast<int64_t>(oh * 3600 + om * 60);
     } else {
         return std::nullopt;
     }

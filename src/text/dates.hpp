@@ -25,7 +25,8 @@ std::string localDay(Clock::time_point t);
 std::string isoUtc(double unixSeconds);
 
 // Reads an ISO 8601 internet date-time ("2025-03-01T08:30:00Z",
-// "2025-03-01T16:30:00+08:00", fractional seconds allowed) into seconds since
+// "2025-03-01T16:30:00+08:00", fractional seconds allowed; the offset also
+// without its colon, +0800, or its minutes, +08) into seconds since
 // 1970-01-01T00:00:00Z. Nothing when the text is not of that form.
 std::optional<double> parseIsoDateTime(std::string_view s);
 

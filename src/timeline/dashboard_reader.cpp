@@ -11,6 +11,7 @@
 #include <utility>  // std::move
 
 #include "json/json.hpp"
+#include "json/json_numbers.hpp"
 #include "text/unicode.hpp"
 
 namespace qs {
@@ -52,47 +53,20 @@ ItemKey itemKey(std::string_view key) {
 }
 
 bool isJsonSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-// A number token simdjson's number parser refuses may still be valid JSON:
-// one beyond what a double holds (1e400). nlohmann's parser reads a number by
-// the JSON grammar before it refuses one out of range (error 406), so that
-// error at the token's end means the whole token is such a number.
-class OutOfRangeNumber final : public nlohmann::json_sax<Json> {
-public:
-    static bool is(std::string_view token) {
-        OutOfRangeNumber probe;
-        return !Json::sax_parse(token.begin(), token.end(), &probe) && probe.outOfRangeAt_ == token.size();
-    }
-    bool null() override { return true; }
-    bool boolean(bool) override { return true; }
-    bool number_integer(number_integer_t) override { return true; }
-    bool number_unsigned(number_unsigned_t) override { return true; }
-    bool number_float(number_float_t, const string_t&) override { return true; }
-    bool string(string_t&) override { return true; }
-    bool binary(binary_t&) override { return true; }
-    bool start_object(std::size_t) override { return false; }
-    bool key(string_t&) override { return false; }
-    bool end_object() override { return false; }
-    bool start_array(std::size_t) override { return false; }
-    bool end_array() override { return false; }
-    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& error) override {
-        if (error.id == 406) outOfRangeAt_ = position;
-        return false;
-    }
-
-private:
-    std::size_t outOfRangeAt_ = 0;
-};
-
-// Whether a number value is valid JSON, and its value where a double holds it.
-enum class NumberKind { fits, outOfRange, invalid };
-
-NumberKind readNumber(od::value& value, std::string_view token, double& real) {
+// A number value as a double, ±infinity beyond a double's range; nothing when
+// the token is no JSON number. simdjson refuses numbers beyond its 64-bit
+// integers and doubles (99999999999999999999, 1e400), which RFC 8259 allows,
+// so the JSON grammar judges those.
+std::optional<double> readNumber(od::value& value, std::string_view token) {
     od::number number;
     switch (value.get_number().get(number)) {
-    case SUCCESS: real = number.as_double(); return NumberKind::fits;
+    case SUCCESS: return number.as_double();
     case simdjson::NUMBER_ERROR:
-    case simdjson::NUMBER_OUT_OF_RANGE: return OutOfRangeNumber::is(token) ? NumberKind::outOfRange : NumberKind::invalid;
-    default: return NumberKind::invalid;
+    case simdjson::NUMBER_OUT_OF_RANGE: {
+        auto read = readJsonNumber(token);
+        return read ? std::optional(read->value) : std::nullopt;
+    }
+    default: return std::nullopt;
     }
 }
 
@@ -265,22 +239,15 @@ private:
             return true;
         }
         // Not taken yet: a failed read leaves the value where it was.
-        const std::string_view token = trimTrailingSpace(value.raw_json_token());
-        double real = 0;
-        switch (readNumber(value, token, real)) {
-        case NumberKind::fits:
-            if (real > -9.2233720368547758e18 && real < 9.2233720368547758e18) {
-                out = static_cast<int64_t>(real);
-                return true;
-            }
-            [[fallthrough]];
-        case NumberKind::outOfRange:
-            // Beyond what a double or 64 bits hold: the nearest end of the range.
-            out = token.front() == '-' ? INT64_MIN : INT64_MAX;
-            return true;
-        case NumberKind::invalid: break;
+        const std::optional<double> real = readNumber(value, trimTrailingSpace(value.raw_json_token()));
+        if (!real) return false;
+        if (*real > -9.2233720368547758e18 && *real < 9.2233720368547758e18) {
+            out = static_cast<int64_t>(*real);
+        } else {
+            // Beyond what 64 bits hold: the nearest end of the range.
+            out = *real < 0 ? INT64_MIN : INT64_MAX;
         }
-        return false;
+        return true;
     }
 
     // Visits a value to its last token and says whether it is valid JSON.
@@ -312,10 +279,8 @@ private:
             std::string_view ignored;
             return takeString(value, ignored, false) == Taken::string;
         }
-        case od::json_type::number: {
-            double ignored = 0;
-            return readNumber(value, trimTrailingSpace(value.raw_json_token()), ignored) != NumberKind::invalid;
-        }
+        case od::json_type::number:
+            return readNumber(value, trimTrailingSpace(value.raw_json_token())).has_value();
         case od::json_type::boolean: {
             bool flag = false;
             return value.get_bool().get(flag) == SUCCESS;

@@ -39,7 +39,8 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
     std::optional<std::string> bytes = VaultIO::readData(context.vault(), context.vault().path(VaultPath::dailyReportsDir, date + ".json"));
     if (!bytes) throw ToolFailure(noReport);
-    std::optional<Json> report = parseJsonDocument(*bytes);
+    // Numbers keep their own text: the client gets each value as the file wrote it.
+    std::optional<Json> report = parseJsonDocument(*bytes, JsonNumbers::ownText);
     if (!report || !report->is_object()) throw ToolFailure(noReport);
 
     Json payload{{"date", date}};

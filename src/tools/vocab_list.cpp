@@ -55,6 +55,12 @@ std::string unreadableBookNote(const std::string& path) {
     return "词库文件解不开(" + path + "),暂按空词库处理。在 iOS 端打开一次 设置 → 词典 → 我的词库 会重新写盘。";
 }
 
+// Words the reader could not decode are left out, and the listing says how
+// many, so a missing word is not taken for one never added.
+std::string unreadableWordsNote(size_t count) {
+    return "词库里有 " + std::to_string(count) + " 个词解不开,已跳过,其余照常列出。";
+}
+
 Json describe(const VocabEntry& entry) {
     Json word{
         {"word", entry.word},
@@ -103,6 +109,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
     std::optional<std::span<const VocabBookReader::Word>> book = reader.readInput();
     if (!book) writeStderr(kUnreadableWarning);
+    if (book && reader.unreadableWords() > 0) logStderr(unreadableWordsNote(reader.unreadableWords()));
 
     // The needle views this text, so it is declared first and outlives it.
     std::string lowerQuery;
@@ -139,6 +146,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
         {"words", std::move(words)},
     };
     if (!book) payload["note"] = unreadableBookNote(path);
+    if (book && reader.unreadableWords() > 0) payload["note"] = unreadableWordsNote(reader.unreadableWords());
     return ToolResult::json(payload);
 }
 

@@ -57,12 +57,13 @@ public:
         bool deleted = false;  // the entry has a deletedAt
         simdjson::dom::element value;  // the entry in the parsed file
         std::optional<double> moment;  // the moment of reading, once a default took it
+        bool unreadable = false;       // does not fit its reading; never handed out
     };
 
-    // The words of the first of decode's four readings that succeeds, in key
-    // order with one word per key (a later duplicate replacing an earlier
-    // one), as decode's map holds them. Nothing when no reading succeeds;
-    // nothing is written to standard error. Valid until the next read.
+    // The words of decode's reading, in key order with one word per key (a
+    // later duplicate replacing an earlier one), as decode's map holds them.
+    // Nothing when no reading fits; nothing is written to standard error.
+    // Valid until the next read.
     std::optional<std::span<const Word>> read(std::string_view data);
 
     // The same for the bytes a caller has put into `input()`, which saves
@@ -74,19 +75,26 @@ public:
     // same moment as when it was read.
     VocabEntry entry(const Word& word) const;
 
+    // How many words the last read left out because they could not be read.
+    size_t unreadableWords() const { return unreadable_; }
+
 private:
     simdjson::dom::parser parser_;
     std::string input_;
     std::vector<Word> words_;
+    std::vector<Word> spare_;  // a partial reading kept while the next is tried
     bool numericDates_ = false;
+    size_t unreadable_ = 0;
 };
 
 namespace VocabBook {
 
-// The book's words by key: the first of the four readings (envelope/ISO,
-// envelope/numeric, bare map/ISO, bare map/numeric) that succeeds. Nothing
-// when none does, so a caller can tell an unreadable book from an empty one
-// and word the warning itself.
+// The book's words by key. Of the four readings (envelope/ISO,
+// envelope/numeric, bare map/ISO, bare map/numeric), the first whose shape
+// fits and where every word reads; else the one of them that reads the most
+// words, the words it cannot read left out. A reading where no word reads
+// does not count. Nothing when no reading counts, so a caller can tell an
+// unreadable book from an empty one and word the warning itself.
 std::optional<std::map<std::string, VocabEntry>> decode(std::string_view data);
 
 }  // namespace VocabBook

@@ -231,31 +231,36 @@ public:
         return true;
     }
 
-    // Every member of `value` as a word under its key.
-    bool entries(element value, std::vector<Word>& out) const {
+    // Every member of `value` as a word under its key, with the count of
+    // those that do not fit; nothing when `value` is no object.
+    std::optional<size_t> entries(element value, std::vector<Word>& out) const {
         simdjson::dom::object object;
-        if (value.get_object().get(object)) return false;
+        if (value.get_object().get(object)) return std::nullopt;
         out.reserve(object.size());
+        size_t unreadable = 0;
         for (auto field : object) {
             Word& word = out.emplace_back();
             word.key = field.key;
             word.value = field.value;
-            if (!entry(word, nullptr)) return false;
+            if (!entry(word, nullptr)) {
+                word.unreadable = true;
+                ++unreadable;
+            }
         }
-        return true;
+        return unreadable;
     }
 
-    bool envelope(element value, std::vector<Word>& out) const {
+    std::optional<size_t> envelope(element value, std::vector<Word>& out) const {
         std::array<std::optional<element>, kEnvelopeFields.size()> f;
-        if (!collect(value, kEnvelopeFields, kEnvelopeLookup, f)) return false;
+        if (!collect(value, kEnvelopeFields, kEnvelopeLookup, f)) return std::nullopt;
         for (const auto& slot : f) {
-            if (!slot) return false;
+            if (!slot) return std::nullopt;
         }
         int64_t version = 0;
         std::string_view writer;
         double updatedAt = 0;
-        return readInteger(*f[0], version) && !f[1]->get_string().get(writer) && date(*f[2], updatedAt) &&
-               entries(*f[3], out);
+        if (!readInteger(*f[0], version) || f[1]->get_string().get(writer) || !date(*f[2], updatedAt)) return std::nullopt;
+        return entries(*f[3], out);
     }
 
 private:
@@ -264,12 +269,12 @@ private:
 
 }  // namespace
 
-bool read(element root, Shape shape, DateEncoding dates, std::vector<Word>& words) {
+std::optional<size_t> read(element root, Shape shape, DateEncoding dates, std::vector<Word>& words) {
     words.clear();
     Reader reader(dates);
-    if (shape == Shape::envelope ? reader.envelope(root, words) : reader.entries(root, words)) return true;
-    words.clear();
-    return false;
+    std::optional<size_t> unreadable = shape == Shape::envelope ? reader.envelope(root, words) : reader.entries(root, words);
+    if (!unreadable) words.clear();
+    return unreadable;
 }
 
 VocabEntry entry(const Word& word, DateEncoding dates) {

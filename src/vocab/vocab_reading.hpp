@@ -4,7 +4,9 @@
 
 #include <simdjson.h>  // simdjson::dom::element
 
-#include <vector>  // std::vector
+#include <cstddef>   // size_t
+#include <optional>  // std::optional
+#include <vector>    // std::vector
 
 #include "vocab/vocab_book.hpp"
 
@@ -18,9 +20,11 @@ enum class DateEncoding {
 };
 
 // Every entry checked under that shape and date encoding, each as a word in
-// file order; false when anything does not fit: one bad entry fails the
-// whole reading. Nothing is copied out of the document.
-bool read(simdjson::dom::element root, Shape shape, DateEncoding dates, std::vector<VocabBookReader::Word>& words);
+// file order, an entry that does not fit marked unreadable (it costs only
+// itself). The count of unreadable words; nothing when the file's shape does
+// not fit. Nothing is copied out of the document.
+std::optional<size_t> read(simdjson::dom::element root, Shape shape, DateEncoding dates,
+                           std::vector<VocabBookReader::Word>& words);
 
 // The whole entry of a word that a reading with `dates` accepted.
 VocabEntry entry(const VocabBookReader::Word& word, DateEncoding dates);

@@ -63,6 +63,10 @@ TEST_P(ReadFiles, EachToolFindsItsFilesWhereTheyLie) {
     vault.writeJson(vault.files("insights/daily_reports/2025-03-01.json"),
                     {{"headline", nullptr}, {"date", "1999-12-31"}, {"extraMember", 1}, {"stats", {0.25, nullptr}}, {"generatedBy", false}});
     EXPECT_EQ(payload("report_daily", {{"date", "2025-03-01"}}), (Json{{"date", "2025-03-01"}, {"stats", {0.25, nullptr}}, {"generatedBy", false}}));
+    // Numbers of any size come through as the file wrote them.
+    vault.write(vault.files("insights/daily_reports/2025-03-02.json"), R"({"mode":[99999999999999999999,-1e400,1.50],"n":1e400})");
+    EXPECT_EQ(toolText(server().callTool("report_daily", {{"date", "2025-03-02"}})),
+              "{\n  \"date\": \"2025-03-02\",\n  \"mode\": [\n    99999999999999999999,\n    -1e400,\n    1.50\n  ]\n}");
 
     // The book: missing, then read where it lies.
     const std::string book = vault.coreDir() + "/vocabulary.json";
@@ -167,7 +171,8 @@ TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
     const std::tuple<Json, Names, int> cases[] = {
         {Json::object(), {"Running", "sprint", "ephemeral", "walk", "Ölkanne"}, 5}, {{{"limit", 0}}, {"Running"}, 5},  // total before the limit
         {{{"due_only", true}}, {"Running", "sprint", "ephemeral"}, 3}, {{{"source", "lookup"}}, {"Running", "ephemeral", "walk"}, 3},
-        {{{"source", "imported"}}, {"sprint", "Ölkanne"}, 2}, {{{"query", "RUN"}}, {"Running", "sprint"}, 2}};  // word or translation, any case
+        {{{"source", "imported"}}, {"sprint", "Ölkanne"}, 2}, {{{"query", "RUN"}}, {"Running", "sprint"}, 2},  // word or translation, any case
+        {{{"query", "ALK"}}, {"walk"}, 1}};
     for (const auto& [args, names, total] : cases) {
         Json result = payload("vocab_list", args);
         EXPECT_EQ(Json::array({column(result["words"], "word"), result["total"]}), Json::array({names, total})) << args;
@@ -183,6 +188,11 @@ TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
     for (int i = 0; i < 101; ++i) many["k" + std::to_string(i)] = {{"word", "w"}};
     vault.writeJson(book, vocabBook(many));
     EXPECT_EQ(payload("vocab_list")["returned"], 100);
+    // A word that cannot be read is left out, and the listing says so.
+    vault.writeJson(book, vocabBook({{"a", {{"word", "kept"}}}, {"b", {{"word", "n"}, {"dueAt", 1}}}}));
+    const Json partial = payload("vocab_list");
+    EXPECT_EQ(Json::array({column(partial["words"], "word"), partial["total"], partial["note"]}),
+              Json::array({Names{"kept"}, 1, "词库里有 1 个词解不开,已跳过,其余照常列出。"}));
 
     // An unreadable book lists nothing but says so, and the reader warns on stderr.
     vault.write(book, "{\"words\": ");

@@ -129,16 +129,17 @@ TEST_F(Server, InitializeNegotiatesTheVersionAndToolCallsNeedAKnownName) {
 
 // Bad lines are answered and skipped; invalid UTF-8 becomes U+FFFD; a 10 MB
 // line is read; ids come back as the same JSON text, even where a double would
-// round them; the unterminated last line is still read.
+// round them or cannot hold them, and numbers of any size parse; the
+// unterminated last line is still read.
 TEST_F(Server, MalformedInputIsAnsweredAndIdsKeepTheirText) {
     const std::string deep = std::string(200000, '[') + std::string(200000, ']');  // would exhaust the stack
     const Json parseError{{"jsonrpc", "2.0"}, {"id", nullptr}, {"error", error(-32700, "消息不是合法 JSON")}};
-    const std::vector<std::string> ids = {"\"abc\"", "{\"a\":1}", "false", "18446744073709551616", "-9223372036854775809", "1e2", "1.0"};
+    const std::vector<std::string> ids = {"\"abc\"", "{\"a\":1}", "false", "18446744073709551616", "-9223372036854775809", "1e2", "1.0", "-1e400"};
     std::string input = "\n\t \nnot json\n[]\n{\"id\":" + deep + ",\"method\":\"ping\"}\n{\"id\":4,\"method\":7}\n{\"id\":5}\n"
                         "{\"id\":null,\"method\":\"ping\"}\n{\"id\":1,\"method\":\"a\xff\xfe" "b\"}\n" +
                         call(6, "ping", {{"pad", std::string(10 << 20, 'x')}}).dump() + "\n";
     for (const auto& id : ids) input += "{\"id\":" + id + ",\"method\":\"ping\"}\n";
-    auto r = raw(input + "{\"id\":9,\"method\":\"ping\"}");
+    auto r = raw(input + R"({"id":9,"method":"tools/call","params":{"name":"vault_search","arguments":{"limit":1e400,"n":99999999999999999999}}})");
     EXPECT_EQ(r.exitCode, 0);
     auto replies = r.replies();
     ASSERT_EQ(replies.size(), 10 + ids.size());
@@ -149,6 +150,7 @@ TEST_F(Server, MalformedInputIsAnsweredAndIdsKeepTheirText) {
     EXPECT_EQ(replies[8]["id"], 6);
     for (size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(r.outLines()[9 + i], "{\"id\":" + ids[i] + ",\"jsonrpc\":\"2.0\",\"result\":{}}");
     EXPECT_EQ(replies.back()["id"], 9);
+    EXPECT_EQ(replies.back()["result"]["isError"], false);
     EXPECT_NE(r.err.find("[quillstack-mcp] notification: ping\n"), std::string::npos);
 }
 

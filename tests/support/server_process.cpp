@@ -43,7 +43,7 @@ std::vector<std::string> RunResult::outLines() const { return splitLines(out); }
 std::vector<Json> RunResult::replies() const {
     std::vector<Json> parsed;
     for (const auto& line : outLines()) {
-        parsed.push_back(Json::parse(line, nullptr, false));
+        parsed.push_back(parseJsonDocument(line).value_or(Json(Json::value_t::discarded)));
         EXPECT_FALSE(parsed.back().is_discarded()) << "stdout line is not JSON: " << line;
     }
     return parsed;

@@ -95,9 +95,12 @@ TEST(FeedItem, ImportanceIsAnyNumberTruncatedTowardZeroAndClamped) {
     const std::pair<const char*, int64_t> cases[] = {
         {"4.9", 4}, {"-7.9", -7}, {"\"5\"", 3}, {"true", 1}, {"false", 0}, {"null", 3}, {"[5]", 3}, {"1e2", 100}, {"-0.5", 0},
         {"1e30", INT64_MAX}, {"-1e30", INT64_MIN}, {"1e400", INT64_MAX}, {"-1e400", INT64_MIN}, {"12345678901234567890", INT64_MAX},
-        {"-9223372036854775808", INT64_MIN}, {"9223372036854775807", INT64_MAX}, {"9223372036854775808", INT64_MAX}};
+        {"-9223372036854775808", INT64_MIN}, {"9223372036854775807", INT64_MAX}, {"9223372036854775808", INT64_MAX},
+        {"99999999999999999999", INT64_MAX}, {"-123456789012345678901234567890", INT64_MIN}, {"1e-400", 0}};
+    // The same number in members the index ignores, at the top level and in the entry, costs nothing.
     for (const auto& [raw, expected] : cases) {
-        auto index = DashboardIndex::parse(std::string(R"({"feedItems":[{"id":"x","importance":)") + raw + "}]}");
+        auto index = DashboardIndex::parse(std::string(R"({"sum":)") + raw + R"(,"feedItems":[{"id":"x","hash":[)" + raw +
+                                           R"(],"importance":)" + raw + "}]}");
         EXPECT_EQ(index ? index->items.at(0).importance : -1, expected) << raw;
     }
 }

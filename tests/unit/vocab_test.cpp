@@ -58,22 +58,37 @@ TEST(VocabBook, ReadsBothShapesInBothDateEncodings) {
     EXPECT_EQ(VocabBook::decode(" { } \n")->size(), 0u);  // an empty book is no fault
 }
 
-// One entry that does not fit fails the whole file, whichever reading would
-// otherwise apply.
-TEST(VocabBook, AnythingThatDoesNotFitMakesTheFileUnreadable) {
+// A file whose shape fits no reading, or where no word reads, is unreadable.
+// Otherwise an entry that does not fit costs only itself, the reading that
+// reads the most words winning. A number of any size ("BIG", "INF" below) is
+// no fault where ignored and a value of the wrong kind where used.
+TEST(VocabBook, AnEntryThatDoesNotFitCostsOnlyItself) {
     auto withEntry = [](Json entry) {
-        return envelope({{"good", {{"word", "good"}, {"dueAt", "2025-03-01T08:30:00Z"}}}, {"bad", std::move(entry)}}).dump();
+        std::string file = envelope({{"good", {{"word", "good"}, {"dueAt", "2025-03-01T16:30:00+0800"}}}, {"bad", std::move(entry)}}).dump();
+        for (const auto& [name, token] : {std::pair{"\"BIG\"", "123456789012345678901234567890"}, {"\"INF\"", "-1e400"}})
+            for (size_t at; (at = file.find(name)) != std::string::npos;) file.replace(at, 5, token);
+        return file;
     };
-    // No book at all, an envelope without its writer, mixed date encodings, a
-    // malformed date; then one entry that is no object or lacks its word, and
-    // one member of the wrong kind each.
-    const std::string files[] = {"[]", "{\"words\": {", R"({"version":1,"updatedAt":"2025-03-01T08:30:00Z","words":{}})",
-        withEntry({{"word", "n"}, {"dueAt", 762510600}}), withEntry({{"word", "n"}, {"dueAt", "2025-03-01 08:30:00"}}),
+    for (const std::string& file : {std::string("[]"), std::string("{\"words\": {"), std::string(R"({"a":{"stage":1}})"),
+                                    std::string(R"({"version":1,"updatedAt":"2025-03-01T08:30:00Z","words":{}})"), withEntry("n").insert(1, "\"x\":1e400x,")})
+        EXPECT_FALSE(VocabBook::decode(file)) << file;
+    const std::string files[] = {withEntry({{"word", "n"}, {"dueAt", 762510600}}), withEntry({{"word", "n"}, {"dueAt", "2025-03-01 08:30:00"}}),
         withEntry("just text"), withEntry({{"stage", 1}}), withEntry({{"word", "n"}, {"stage", 1.5}}),
         withEntry({{"word", "n"}, {"lapses", 18446744073709551615ull}}), withEntry({{"word", "n"}, {"graduated", 1}}),
         withEntry({{"word", "n"}, {"examTags", {"CET4", 6}}}), withEntry({{"word", "n"}, {"examples", {nullptr}}}),
-        withEntry({{"word", "n"}, {"provenance", {{"date", 20250301}}}}), withEntry({{"word", "n"}, {"source", "Lookup"}})};
-    for (const std::string& file : files) EXPECT_FALSE(VocabBook::decode(file)) << file;
+        withEntry({{"word", "n"}, {"provenance", {{"date", 20250301}}}}), withEntry({{"word", "n"}, {"source", "Lookup"}}),
+        withEntry({{"word", "BIG"}}), withEntry({{"word", "n"}, {"stage", "INF"}}), withEntry({{"word", "n"}, {"dueAt", "BIG"}}),
+        withEntry({{"word", "n"}, {"examTags", "INF"}}), withEntry({{"word", "n"}, {"provenance", "BIG"}}),
+        withEntry({{"word", "n"}, {"hash", "BIG"}, {"crc", {"INF"}}}).insert(1, "\"sum\":-1e400,")};
+    for (const std::string& file : files) {
+        VocabBookReader reader;
+        auto words = reader.read(file);
+        ASSERT_TRUE(words) << file;
+        std::string seen;
+        for (const auto& w : *words) seen += std::string(w.key) + " ";
+        EXPECT_EQ(seen + std::to_string(reader.unreadableWords()), file.find("hash") != std::string::npos ? "bad good 0" : "good 1") << file;
+        EXPECT_EQ(reader.entry(words->back()).dueAt, kMarch1) << file;
+    }
 }
 
 // Words come in key order, the last of a repeated key winning, and a whole

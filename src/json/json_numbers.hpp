@@ -1,0 +1,31 @@
+// JSON number tokens: how one reads by the JSON grammar, and where they lie in
+// a text.
+#pragma once
+
+#include <optional>     // std::optional
+#include <string_view>  // std::string_view
+#include <vector>       // std::vector
+
+namespace qs {
+
+struct JsonNumber {
+    enum class Kind {
+        integer,      // inside the 64-bit integers
+        wideInteger,  // written without fraction or exponent, beyond the 64-bit integers
+        real,         // with a fraction or an exponent, inside a double's range
+        infinite,     // beyond a double's range; `value` is ±infinity
+    };
+    Kind kind;
+    double value;
+};
+
+// One whole token read by the JSON grammar (nlohmann's reader is the judge);
+// nothing when it is not exactly one JSON number.
+std::optional<JsonNumber> readJsonNumber(std::string_view token);
+
+// Every maximal run of number characters that starts with "-" or a digit
+// outside a string, in text order. In a valid JSON document these are
+// exactly its numbers; in any other text they are only candidates.
+std::vector<std::string_view> numberTokens(std::string_view text);
+
+}  // namespace qs

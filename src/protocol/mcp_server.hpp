@@ -30,6 +30,7 @@ public:
     // written (the client closed output).
     bool handle(const RPCRequest& request);
 
+private:
     // How one request is served: its own fields, and the rules of its era.
     struct Call {
         const RPCRequest& request;
@@ -37,7 +38,6 @@ public:
         bool rich;    // sent tool titles and structured tool results
     };
 
-private:
     struct Method;
     static const Method* findMethod(std::string_view name);
 

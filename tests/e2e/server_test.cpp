@@ -73,7 +73,7 @@ TEST(Cli, NoVaultAnywhereListsTheTriedFoldersAndExitsOne) {
 // (nothing latches an era), a bare "server/discover" is answered, and the
 // -32022 error lists exactly what discover lists. Each case is a request and
 // its reply: an error, "legacy" (a 2025 result), "modern" (with the
-// revision's members) or "discover" (the whole discover result).
+// revision's members) or "discover" (a modern result listing our versions).
 TEST_F(Server, EveryRequestIsJudgedByItsOwnEra) {
     const Json supported = Json::array({"2026-07-28"});
     Json unsupported = error(-32022, "Unsupported protocol version");

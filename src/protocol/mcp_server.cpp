@@ -1,17 +1,18 @@
-// The server loop: one message in, exactly one reply out, method by method.
+// The server loop and its one method table: one message in, exactly one reply out.
 #include "protocol/mcp_server.hpp"
 
-#include <string>  // std::string
+#include <chrono>    // std::chrono::seconds
+#include <optional>  // std::optional
 
 #include "platform/log.hpp"
-#include "protocol/transport.hpp"
+#include "protocol/protocol_era.hpp"
 #include "tools/tool_catalog.hpp"
+#include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
 
 namespace qs {
 namespace {
 
-constexpr auto supportedProtocolVersions = legacyProtocolVersions;
 // Answered for a missing or unknown request; deliberately not the newest one.
 constexpr std::string_view fallbackProtocolVersion = "2025-06-18";
 
@@ -28,39 +29,75 @@ constexpr std::string_view instructions =
 // An AI client asks in bursts; a minute of silence ends one.
 constexpr std::chrono::seconds kIdleRelease{60};
 
+Json capabilities() { return Json{{"tools", Json{{"listChanged", false}}}}; }
+Json serverInfo() { return Json{{"name", "quillstack"}, {"version", std::string(serverVersion)}}; }
+
 }  // namespace
+
+// A method and its era rules. Every method serves 2025-era requests.
+struct MCPServer::Method {
+    std::string_view name;
+    Json (*handler)(MCPServer& server, const Call& call);
+    bool modern = true;      // served to a 2026-07-28 request too
+    bool probe = false;      // served by the 2026-07-28 rules even without a _meta version
+    bool cacheable = false;  // a 2026-07-28 result carries cache hints
+    bool toolCall = false;   // what escapes the handler is a failed tool result, not an internal error
+};
+
+const MCPServer::Method* MCPServer::findMethod(std::string_view name) {
+    // The revision removed "initialize" and "ping"; "server/discover" has no
+    // 2025 meaning to protect, so a bare probe is answered too.
+    static constexpr Method methods[] = {
+        {.name = "initialize", .handler = [](MCPServer& s, const Call& c) { return s.initialize(c); }, .modern = false},
+        // An explicit object: a default Json would go out as null.
+        {.name = "ping", .handler = [](MCPServer&, const Call&) { return Json::object(); }, .modern = false},
+        {.name = "server/discover",
+         .handler = [](MCPServer&, const Call&) { return ProtocolEra::discoverResult(capabilities(), instructions); },
+         .probe = true,
+         .cacheable = true},
+        {.name = "tools/list", .handler = [](MCPServer& s, const Call& c) { return s.listTools(c); }, .cacheable = true},
+        {.name = "tools/call", .handler = [](MCPServer& s, const Call& c) { return s.callTool(c); }, .toolCall = true},
+        {.name = "resources/list",
+         .handler = [](MCPServer&, const Call&) { return Json{{"resources", Json::array()}}; },
+         .cacheable = true},
+        {.name = "prompts/list",
+         .handler = [](MCPServer&, const Call&) { return Json{{"prompts", Json::array()}}; },
+         .cacheable = true},
+    };
+    for (const Method& method : methods) {
+        if (method.name == name) return &method;
+    }
+    return nullptr;
+}
+
+MCPServer::MCPServer(Vault vault, int inFd, int outFd)
+    : tools_(std::move(vault)), ownTransport_(fdTransport(inFd, outFd)), transport_(*ownTransport_) {}
+
+MCPServer::MCPServer(Vault vault, Transport& transport) : tools_(std::move(vault)), transport_(transport) {}
 
 void MCPServer::run() {
     logStderr("started (quillstack " + std::string(serverVersion) + ")");
-    LineReader in(inFd_);
     bool released = false;
     for (;;) {
         // A server nobody has called for a while hands its kept index back.
-        if (!released && !in.waitForInput(kIdleRelease)) {
+        if (!released && !transport_.waitForInput(kIdleRelease)) {
             tools_.releaseMemory();
             released = true;
         }
-        auto incoming = RPCTransport::read(in);
+        auto line = transport_.readLine();
         released = false;
-        bool written = true;
-        switch (incoming.kind) {
-        case RPCTransport::Incoming::Kind::eof:
+        if (!line) {
             logStderr("stdin 关闭,退出");
             return;
-        case RPCTransport::Incoming::Kind::invalid:
-            written = RPCTransport::respond(outFd_, std::nullopt, RPCError(-32700, "消息不是合法 JSON"));
-            break;
-        case RPCTransport::Incoming::Kind::message:
-            if (auto request = RPCRequest::fromRaw(incoming.object)) {
-                request->rawId = std::move(incoming.rawId);
-                written = handle(*request);
-            } else {
-                const Json& raw = incoming.object;
-                std::optional<Json> id;
-                if (auto it = raw.find("id"); it != raw.end()) id = *it;
-                written = RPCTransport::respond(outFd_, id, RPCError(-32600, "缺少 method"), incoming.rawId);
-            }
-            break;
+        }
+        auto incoming = RPCTransport::parseLine(*line);
+        bool written;
+        if (incoming.kind == RPCTransport::Incoming::Kind::invalid) {
+            written = reply(RequestId(), RPCError(RPCCode::parseError, "消息不是合法 JSON"));
+        } else if (auto request = RPCRequest::fromRaw(incoming.object, incoming.idText)) {
+            written = handle(*request);
+        } else {
+            written = reply(RequestId::of(incoming.object, incoming.idText), RPCError(RPCCode::invalidRequest, "缺少 method"));
         }
         // Nobody reads our replies any more: stop rather than work for no one.
         if (!written) return;
@@ -72,59 +109,86 @@ bool MCPServer::handle(const RPCRequest& request) {
         logStderr("notification: " + request.method);
         return true;
     }
-    // Requests of a 2026-07-28 (modern) session are answered by ProtocolEra; 2025-era ones go on below.
-    if (auto reply = era_.answer(request, [this](const RPCRequest& r) { return dispatch(r); },
-                                 [this, &request] { return initializeResult(request); })) {
-        return RPCTransport::send(outFd_, *reply, request.rawId);
+    return reply(*request.id, answer(request));
+}
+
+bool MCPServer::reply(const RequestId& id, const Outcome& outcome) { return transport_.writeLine(replyLine(id, outcome)); }
+
+// Each request is judged on its own: one whose _meta names a version is a
+// 2026-07-28 request, whatever came before; any other is a 2025-era one,
+// shaped only by what the last "initialize" agreed.
+Outcome MCPServer::answer(const RPCRequest& request) {
+    const Method* method = findMethod(request.method);
+    const Json* version = ProtocolEra::requestedVersion(request);
+    if (version) {
+        // What the methods of an unknown version mean is unknown too, so the
+        // version is judged first; a method the era lacks outranks a malformed _meta.
+        if (auto refusal = ProtocolEra::refuseVersion(*version)) return *refusal;
+        if (!method || !method->modern) return RPCError::unknownMethod(request.method);
+        if (auto problem = ProtocolEra::checkMeta(request)) return *problem;
+    } else if (!method) {
+        return RPCError::unknownMethod(request.method);
     }
+    const bool modern = version || method->probe;
+    const Call call{request, modern, modern || ProtocolEra::richResults(negotiated_)};
     Json result;
+    std::optional<std::string> failure;
     try {
-        result = dispatch(request);
+        result = method->handler(*this, call);
     } catch (const RPCError& error) {
-        return RPCTransport::respond(outFd_, request.id, error, request.rawId);
+        return error;
     } catch (const std::exception& error) {
-        result = ToolResult::failure(error.what());
+        failure = error.what();
     } catch (...) {
-        result = ToolResult::failure("unknown error");
+        failure = kUnknownError;
     }
-    return RPCTransport::respond(outFd_, *request.id, result, request.rawId);
+    if (failure) {
+        if (!method->toolCall) return RPCError(RPCCode::internalError, "内部错误: " + *failure);
+        result = ToolResult::failure(*failure);
+    }
+    if (modern) ProtocolEra::decorate(result, method->cacheable, serverInfo());
+    return result;
 }
 
-Json MCPServer::dispatch(const RPCRequest& request) {
-    const std::string& method = request.method;
-    if (method == "initialize") return initializeResult(request);
-    // An explicit object: a default Json would go out as null.
-    if (method == "ping") return Json::object();
-    if (method == "tools/list") return Json{{"tools", ToolCatalog::descriptors()}};
-    if (method == "tools/call") return callTool(request);
-    if (method == "resources/list") return Json{{"resources", Json::array()}};
-    if (method == "prompts/list") return Json{{"prompts", Json::array()}};
-    throw RPCError(-32601, "不支持的方法: " + method);
-}
-
-Json MCPServer::initializeResult(const RPCRequest& request) const {
+Json MCPServer::initialize(const Call& call) {
     std::string_view version = fallbackProtocolVersion;
-    if (auto it = request.params.find("protocolVersion"); it != request.params.end() && it->is_string()) {
-        for (auto supported : supportedProtocolVersions) {
+    if (auto it = call.request.params.find("protocolVersion"); it != call.request.params.end() && it->is_string()) {
+        for (auto supported : legacyProtocolVersions) {
             if (it->get_ref<const std::string&>() == supported) version = supported;
         }
     }
+    negotiated_ = version;
     return Json{{"protocolVersion", std::string(version)},
-                {"capabilities", Json{{"tools", Json{{"listChanged", false}}}}},
-                {"serverInfo", Json{{"name", "quillstack"}, {"version", std::string(serverVersion)}}},
+                {"capabilities", capabilities()},
+                {"serverInfo", serverInfo()},
                 {"instructions", std::string(instructions)}};
 }
 
-Json MCPServer::callTool(const RPCRequest& request) {
-    auto name = request.params.find("name");
-    if (name == request.params.end() || !name->is_string()) throw RPCError(-32602, "tools/call 缺少 name");
+Json MCPServer::listTools(const Call& call) {
+    // We never hand out a cursor, so any cursor is one we did not issue.
+    if (auto cursor = call.request.params.find("cursor");
+        cursor != call.request.params.end() && !cursor->is_null() && *cursor != "") {
+        throw RPCError(RPCCode::invalidParams, "无效的 cursor(tools/list 不分页)");
+    }
+    return Json{{"tools", ToolCatalog::descriptors(call.rich)}};
+}
+
+Json MCPServer::callTool(const Call& call) {
+    const Json& params = call.request.params;
+    auto name = params.find("name");
+    if (name == params.end() || !name->is_string()) throw RPCError(RPCCode::invalidParams, "tools/call 缺少 name");
     const std::string& toolName = name->get_ref<const std::string&>();
     const ToolDefinition* tool = ToolCatalog::find(toolName);
-    if (!tool) throw RPCError(-32601, "没有名为 " + toolName + " 的工具");
-    auto arguments = request.params.find("arguments");
+    // The 2026-07-28 revision files an unknown tool under invalid params.
+    if (!tool) {
+        throw RPCError(call.modern ? RPCCode::invalidParams : RPCCode::methodNotFound, "没有名为 " + toolName + " 的工具");
+    }
+    auto arguments = params.find("arguments");
     // Anything but an object reads as no arguments.
     static const Json noArguments = Json::object();
-    return ToolCatalog::invoke(*tool, arguments != request.params.end() ? *arguments : noArguments, tools_);
+    Json result = ToolCatalog::invoke(*tool, arguments != params.end() ? *arguments : noArguments, tools_);
+    if (call.rich) ToolResult::addStructuredContent(result);
+    return result;
 }
 
 }  // namespace qs

@@ -1,11 +1,14 @@
 // The MCP server proper: reads messages, dispatches methods, answers.
 #pragma once
 
+#include <memory>       // std::unique_ptr
+#include <string>       // std::string
 #include <string_view>  // std::string_view
 
 #include "json/json.hpp"
-#include "protocol/protocol_era.hpp"
+#include "protocol/reply.hpp"
 #include "protocol/rpc_request.hpp"
+#include "protocol/transport.hpp"
 #include "tools/tool.hpp"
 
 namespace qs {
@@ -15,26 +18,40 @@ inline constexpr std::string_view serverVersion = "0.1.0";
 
 class MCPServer {
 public:
-    explicit MCPServer(Vault vault, int inFd = 0, int outFd = 1)
-        : tools_(std::move(vault)), inFd_(inFd), outFd_(outFd) {}
+    // Serves standard input and output, or the descriptors given.
+    explicit MCPServer(Vault vault, int inFd = 0, int outFd = 1);
+    MCPServer(Vault vault, Transport& transport);
 
     // Serves until input ends (or output is gone), then returns.
     void run();
 
-    const Vault& vault() const { return tools_.vault(); }
-
-    // Exposed for unit tests; the loop is the only production caller.
-    // False once the reply could not be written (the client closed output).
+    // Answers one request (a notification only logs); the loop's step, also
+    // driven on its own by the benchmark. False once the reply could not be
+    // written (the client closed output).
     bool handle(const RPCRequest& request);
-    Json dispatch(const RPCRequest& request);
-    Json initializeResult(const RPCRequest& request) const;
-    Json callTool(const RPCRequest& request);
 
 private:
+    // How one request is served: its own fields, and the rules of its era.
+    struct Call {
+        const RPCRequest& request;
+        bool modern;  // a 2026-07-28 request
+        bool rich;    // sent tool titles and structured tool results
+    };
+
+    struct Method;
+    static const Method* findMethod(std::string_view name);
+
+    Outcome answer(const RPCRequest& request);
+    bool reply(const RequestId& id, const Outcome& outcome);
+
+    Json initialize(const Call& call);
+    Json listTools(const Call& call);
+    Json callTool(const Call& call);
+
     ToolContext tools_;  // the vault and what the tools keep across calls
-    int inFd_;
-    int outFd_;
-    ProtocolEra era_;  // the era this session speaks
+    std::unique_ptr<Transport> ownTransport_;
+    Transport& transport_;
+    std::string negotiated_;  // the version the last "initialize" agreed; empty before any
 };
 
 }  // namespace qs

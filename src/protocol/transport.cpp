@@ -1,4 +1,4 @@
-// Line framing on file descriptors: reading messages, writing whole reply lines.
+// Line framing on file descriptors: reading lines, writing whole reply lines.
 #include "protocol/transport.hpp"
 
 #include <cerrno>    // errno, EINTR, EAGAIN
@@ -12,10 +12,6 @@ namespace qs {
 namespace {
 
 constexpr size_t minimumRead = 64 * 1024;
-
-// Stands for the id in a reply line until the id's own text replaces it; a
-// quote inside a text is always escaped, so this can only be the id's value.
-constexpr std::string_view kRawIdSlot = R"("id":"\u0000raw-id\u0000")";
 
 // Reads the exact text of the top-level "id" when it is a number the parsed
 // value rounded: the parser hands every such number over with its text.
@@ -43,7 +39,11 @@ struct RawIdReader : nlohmann::json_sax<Json> {
         atId = depth == 1 && name == "id";
         return true;
     }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+    // A number too large for a double stops the parse; its text is still the id's.
+    bool parse_error(std::size_t, const std::string& token, const nlohmann::detail::exception& error) override {
+        if (atId && error.id == 406) raw = token;
+        return false;
+    }
 };
 
 }  // namespace
@@ -109,6 +109,25 @@ bool LineReader::fill() {
     }
 }
 
+class FdTransport final : public Transport {
+public:
+    FdTransport(int inFd, int outFd) : in_(inFd), outFd_(outFd) {}
+    std::optional<std::string> readLine() override { return in_.next(); }
+    bool waitForInput(std::chrono::milliseconds timeout) override { return in_.waitForInput(timeout); }
+    bool writeLine(std::string_view line) override {
+        std::string bytes;
+        bytes.reserve(line.size() + 1);
+        bytes.append(line).push_back('\n');
+        return writeAll(outFd_, bytes);
+    }
+
+private:
+    LineReader in_;
+    int outFd_;
+};
+
+std::unique_ptr<Transport> fdTransport(int inFd, int outFd) { return std::make_unique<FdTransport>(inFd, outFd); }
+
 namespace RPCTransport {
 
 Incoming parseLine(std::string_view line) {
@@ -122,55 +141,13 @@ Incoming parseLine(std::string_view line) {
     auto document = parseJsonDocument(trimmed);
     // An array is a batch, which this server does not take.
     if (!document || !document->is_object()) return {Incoming::Kind::invalid, Json(), std::nullopt};
-    std::optional<std::string> rawId;
+    std::optional<std::string> idText;
     if (auto id = document->find("id"); id != document->end() && id->is_number_float()) {
         RawIdReader reader;
-        if (Json::sax_parse(trimmed, &reader)) rawId = std::move(reader.raw);
+        Json::sax_parse(trimmed, &reader);
+        idText = std::move(reader.raw);
     }
-    return {Incoming::Kind::message, std::move(*document), std::move(rawId)};
-}
-
-Incoming read(LineReader& in) {
-    auto line = in.next();
-    if (!line) return {Incoming::Kind::eof, Json(), std::nullopt};
-    return parseLine(*line);
-}
-
-bool respond(int outFd, const std::optional<Json>& id, const RPCError& error, const std::optional<std::string>& rawId) {
-    return send(outFd,
-                Json{{"jsonrpc", "2.0"},
-                     {"id", id ? *id : Json(nullptr)},
-                     {"error", Json{{"code", error.code}, {"message", error.message}}}},
-                rawId);
-}
-
-bool respond(int outFd, const Json& id, const Json& result, const std::optional<std::string>& rawId) {
-    return send(outFd, Json{{"jsonrpc", "2.0"}, {"id", id}, {"result", result}}, rawId);
-}
-
-bool send(int outFd, const Json& message, const std::optional<std::string>& rawId) {
-    std::optional<std::string> line;
-    if (rawId && message.is_object() && message.contains("id")) {
-        Json slotted = message;
-        slotted["id"] = std::string("\0raw-id\0", 8);
-        line = JsonWriter::wire(slotted);
-        if (line) {
-            size_t at = line->find(kRawIdSlot);
-            if (at != std::string::npos) line->replace(at, kRawIdSlot.size(), "\"id\":" + *rawId);
-        }
-    } else if (message.is_object()) {
-        line = JsonWriter::wire(message);
-    }
-    if (!line) {
-        logStderr("⚠️ 响应不是合法 JSON,已降级为 internal error");
-        Json id = message.is_object() && message.contains("id") ? message["id"] : Json(nullptr);
-        line = JsonWriter::wire(Json{{"jsonrpc", "2.0"},
-                                     {"id", id},
-                                     {"error", Json{{"code", -32603}, {"message", "response serialization failed"}}}});
-        if (!line) return true;  // nothing left that could be written
-    }
-    line->push_back('\n');
-    return writeAll(outFd, *line);
+    return {Incoming::Kind::message, std::move(*document), std::move(idText)};
 }
 
 }  // namespace RPCTransport

@@ -1,13 +1,14 @@
-// JSON-RPC over a pair of file descriptors, one JSON object per line.
+// JSON-RPC lines in and out: the transport the server talks through, its
+// file-descriptor implementation, and the framing of one incoming line.
 #pragma once
 
 #include <chrono>       // std::chrono::milliseconds
+#include <memory>       // std::unique_ptr
 #include <optional>     // std::optional
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
 #include "json/json.hpp"
-#include "protocol/rpc_error.hpp"
 
 namespace qs {
 
@@ -33,6 +34,22 @@ private:
     bool eof_ = false;
 };
 
+// Where the server's lines come from and go to. The process uses standard
+// input and output; a test scripts a whole session in a string.
+class Transport {
+public:
+    virtual ~Transport() = default;
+    // The next line, without its line end; nothing at the end of input.
+    virtual std::optional<std::string> readLine() = 0;
+    // Waits up to `timeout` for a line (or the end); false when none came.
+    virtual bool waitForInput(std::chrono::milliseconds timeout) = 0;
+    // Writes one whole line (the line feed is added); false once the reader is gone.
+    virtual bool writeLine(std::string_view line) = 0;
+};
+
+// Lines on two file descriptors, each reply one unbuffered write.
+std::unique_ptr<Transport> fdTransport(int inFd, int outFd);
+
 namespace RPCTransport {
 
 struct Incoming {
@@ -42,20 +59,11 @@ struct Incoming {
     // The exact text of a numeric "id" that a JSON number value cannot hold
     // as sent (beyond the 64-bit integers, or written with a fraction or an
     // exponent), so the reply can carry it back unchanged.
-    std::optional<std::string> rawId;
+    std::optional<std::string> idText;
 };
 
 // Turns one line into a message (or invalid).
 Incoming parseLine(std::string_view line);
-
-Incoming read(LineReader& in);
-
-// Each writes one whole line; false when the write failed (closed output).
-// `rawId`, when given, is written in place of the id's value.
-bool respond(int outFd, const std::optional<Json>& id, const RPCError& error,
-             const std::optional<std::string>& rawId = std::nullopt);
-bool respond(int outFd, const Json& id, const Json& result, const std::optional<std::string>& rawId = std::nullopt);
-bool send(int outFd, const Json& message, const std::optional<std::string>& rawId = std::nullopt);
 
 }  // namespace RPCTransport
 

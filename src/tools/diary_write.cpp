@@ -91,6 +91,6 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
-constexpr ToolDefinition diaryWriteTool{"diary_write", kDescription, kParams, kHints, run};
+constexpr ToolDefinition diaryWriteTool{"diary_write", "写日记", kDescription, kParams, kHints, run};
 
 }  // namespace qs

@@ -72,6 +72,6 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
-constexpr ToolDefinition minutesReadTool{"minutes_read", kDescription, kParams, kReadOnlyHints, run};
+constexpr ToolDefinition minutesReadTool{"minutes_read", "读纪要", kDescription, kParams, kReadOnlyHints, run};
 
 }  // namespace qs

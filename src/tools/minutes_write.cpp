@@ -171,6 +171,6 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
-constexpr ToolDefinition minutesWriteTool{"minutes_write", kDescription, kParams, kHints, run};
+constexpr ToolDefinition minutesWriteTool{"minutes_write", "改写纪要", kDescription, kParams, kHints, run};
 
 }  // namespace qs

@@ -58,6 +58,6 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
-constexpr ToolDefinition recordingListTool{"recording_list", kDescription, kParams, kReadOnlyHints, run};
+constexpr ToolDefinition recordingListTool{"recording_list", "录音列表", kDescription, kParams, kReadOnlyHints, run};
 
 }  // namespace qs

@@ -53,6 +53,6 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
-constexpr ToolDefinition reportDailyTool{"report_daily", kDescription, kParams, kReadOnlyHints, run};
+constexpr ToolDefinition reportDailyTool{"report_daily", "读日报", kDescription, kParams, kReadOnlyHints, run};
 
 }  // namespace qs

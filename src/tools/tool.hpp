@@ -62,11 +62,12 @@ struct ToolHints {
 inline constexpr ToolHints kReadOnlyHints{true, false, true, false};
 
 // A handler returns the tool result envelope or throws ToolFailure (or
-// WriteError); the one translation into a failed result is in invokeTool.
+// WriteError); the one translation into a failed result is ToolCatalog::invoke.
 using ToolHandler = Json (*)(const ToolArguments& arguments, ToolContext& context);
 
 struct ToolDefinition {
     std::string_view name;
+    std::string_view title;                         // what a person calls the tool
     std::span<const std::string_view> description;  // lines, joined by "\n"
     std::span<const ToolParam> params;
     ToolHints hints;

@@ -46,7 +46,7 @@ std::string describe(const ToolParam& param) {
     return text;
 }
 
-Json descriptor(const ToolDefinition& tool) {
+Json descriptor(const ToolDefinition& tool, bool titled) {
     Json properties = Json::object();
     Json required = Json::array();
     for (const ToolParam& param : tool.params) {
@@ -56,7 +56,7 @@ Json descriptor(const ToolDefinition& tool) {
         properties[std::string(param.name)] = std::move(schema);
         if (param.required) required.push_back(std::string(param.name));
     }
-    return Json{{"name", std::string(tool.name)},
+    Json described{{"name", std::string(tool.name)},
                 {"description", joinLines(tool.description)},
                 {"inputSchema", Json{{"type", "object"}, {"properties", std::move(properties)},
                                      {"required", std::move(required)}}},
@@ -64,19 +64,20 @@ Json descriptor(const ToolDefinition& tool) {
                                      {"destructiveHint", tool.hints.destructive},
                                      {"idempotentHint", tool.hints.idempotent},
                                      {"openWorldHint", tool.hints.openWorld}}}};
+    if (titled) described["title"] = std::string(tool.title);
+    return described;
 }
 
 }  // namespace
 
-std::span<const ToolDefinition* const> all() { return kTools; }
-
-const Json& descriptors() {
-    static const Json list = [] {
+const Json& descriptors(bool titled) {
+    static const auto build = [](bool withTitles) {
         Json tools = Json::array();
-        for (const ToolDefinition* tool : kTools) tools.push_back(descriptor(*tool));
+        for (const ToolDefinition* tool : kTools) tools.push_back(descriptor(*tool, withTitles));
         return tools;
-    }();
-    return list;
+    };
+    static const Json plain = build(false), withTitles = build(true);
+    return titled ? withTitles : plain;
 }
 
 const ToolDefinition* find(std::string_view name) {
@@ -98,7 +99,7 @@ Json invoke(const ToolDefinition& tool, const Json& arguments, ToolContext& cont
     } catch (const std::exception& error) {
         return ToolResult::failure(error.what());
     } catch (...) {
-        return ToolResult::failure("unknown error");
+        return ToolResult::failure(kUnknownError);
     }
 }
 

@@ -2,7 +2,6 @@
 // lookup by name, and running one.
 #pragma once
 
-#include <span>         // std::span
 #include <string_view>  // std::string_view
 
 #include "json/json.hpp"
@@ -10,12 +9,10 @@
 
 namespace qs::ToolCatalog {
 
-// In catalog order.
-std::span<const ToolDefinition* const> all();
-
-// The descriptors (name, description, inputSchema, annotations), built once
-// from the definitions; a JSON array in catalog order.
-const Json& descriptors();
+// The descriptors (name, description, inputSchema, annotations, and with
+// `titled` the title), built once from the definitions; a JSON array in
+// catalog order.
+const Json& descriptors(bool titled);
 
 // Exact, case-sensitive lookup; nullptr for an unknown name.
 const ToolDefinition* find(std::string_view name);

@@ -1,8 +1,9 @@
 // The error a tool throws; the client sees "❌ " + description.
 #pragma once
 
-#include <exception>  // std::exception
-#include <string>     // std::string
+#include <exception>    // std::exception
+#include <string>       // std::string
+#include <string_view>  // std::string_view
 
 namespace qs {
 
@@ -12,5 +13,8 @@ struct ToolFailure : std::exception {
 
     std::string description;
 };
+
+// The text of a failure that is no std::exception and so has none of its own.
+inline constexpr std::string_view kUnknownError = "unknown error";
 
 }  // namespace qs

@@ -30,4 +30,12 @@ Json failure(std::string_view message) {
     return envelope(std::move(text), true);
 }
 
+void addStructuredContent(Json& result) {
+    if (result.value("isError", true)) return;
+    const Json& text = result.at("content").at(0).at("text");  // the envelope json() made
+    if (!text.is_string()) return;
+    auto value = parseJsonDocument(text.get_ref<const std::string&>());
+    if (value && value->is_object()) result["structuredContent"] = std::move(*value);
+}
+
 }  // namespace qs::ToolResult

@@ -14,4 +14,9 @@ Json json(const Json& payload);
 // "content" = one text item "❌ " + message, "isError" = true.
 Json failure(std::string_view message);
 
+// Gives a successful result "structuredContent": the object its text holds,
+// read back from the text so the two never differ. Failed results, and a text
+// that holds no object, stay as they are.
+void addStructuredContent(Json& result);
+
 }  // namespace qs::ToolResult

@@ -47,6 +47,6 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
-constexpr ToolDefinition vaultSearchTool{"vault_search", kDescription, kParams, kReadOnlyHints, run};
+constexpr ToolDefinition vaultSearchTool{"vault_search", "全库搜索", kDescription, kParams, kReadOnlyHints, run};
 
 }  // namespace qs

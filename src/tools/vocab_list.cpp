@@ -152,6 +152,6 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
-constexpr ToolDefinition vocabListTool{"vocab_list", kDescription, kParams, kReadOnlyHints, run};
+constexpr ToolDefinition vocabListTool{"vocab_list", "查词库", kDescription, kParams, kReadOnlyHints, run};
 
 }  // namespace qs

@@ -2,7 +2,8 @@
 // (@modelcontextprotocol/sdk) in the handshake era, and v2
 // (@modelcontextprotocol/client, Node.js 20 or later) in the stateless
 // 2026-07-28 era, pinned and in 'auto' mode, which probes with server/discover.
-// Each sees the handshake, the tool list, one read, one write and the errors.
+// Each sees the handshake, the titled tool list, one read with its structured
+// result, one write and the errors.
 // Run by CTest (QS_BINARY, QS_SOURCE_DIR set) or by hand:
 //   QS_BINARY=../../build/debug/src/quillstack-mcp QS_SOURCE_DIR=../.. node --test clients.test.mjs
 import { after, before, describe, test } from 'node:test';
@@ -65,15 +66,17 @@ for (const { label, load, options, era, unknownTool, skip } of clients) {
     test('lists the tools, reads, writes, and reports failures', async () => {
       const { tools } = await client.listTools();
       assert.deepEqual(tools.map((t) => t.name), toolNames);
+      assert.ok(tools.every((t) => t.title) && tools[0].title === '全库搜索');  // every mode speaks 2025-06-18 or later
       assert.deepEqual(tools.find((t) => t.name === 'minutes_write').inputSchema.required, ['id', 'markdown']);
       const read = await client.callTool({ name: 'minutes_read', arguments: { id: entry } });
       assert.equal(JSON.parse(read.content[0].text).date, '2025-03-05');
+      assert.deepEqual(read.structuredContent, JSON.parse(read.content[0].text));
       const wrote = await client.callTool({ name: 'diary_write', arguments: { text: '今天的日记', date: '2025-03-10' } });
       const [memo] = JSON.parse(wrote.content[0].text).wrote;
       assert.ok(memo.startsWith(workspace.vault));
       assert.equal(fs.readFileSync(memo, 'utf8'), '今天的日记');
       const missing = await client.callTool({ name: 'minutes_read', arguments: { id: 'NO-SUCH-ENTRY' } });
-      assert.equal(missing.isError, true);
+      assert.ok(missing.isError && !('structuredContent' in missing));
       await assert.rejects(client.callTool({ name: 'no_such_tool', arguments: {} }), (error) => error.code === unknownTool);
     });
   });

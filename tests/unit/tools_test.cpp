@@ -42,7 +42,7 @@ TEST(ToolCatalog, EightToolsInOrderWithTheirRequiredArgumentsAndHints) {
         {"vocab_list", Json::array(), readOnly},      {"report_daily", {"date"}, readOnly},
         {"minutes_write", {"id", "markdown"}, hints(false, true, true)}, {"diary_write", {"text"}, hints(false, false, false)},
     };
-    const Json& all = qs::ToolCatalog::descriptors();
+    const Json& all = qs::ToolCatalog::descriptors(false);
     ASSERT_EQ(all.size(), std::size(expected));
     for (size_t i = 0; i < all.size(); ++i) {
         const auto& [name, required, annotations] = expected[i];
@@ -56,6 +56,7 @@ TEST(ToolCatalog, EightToolsInOrderWithTheirRequiredArgumentsAndHints) {
         EXPECT_TRUE(description.front() != '\n' && description.back() != '\n' && description.find('\n') != std::string::npos) << name;
         for (const auto& [arg, p] : t["inputSchema"]["properties"].items()) {
             EXPECT_TRUE(p["type"].is_string() && !p["description"].get<std::string>().empty()) << name << "." << arg;
+            EXPECT_EQ(p.contains("items"), p["type"] == "array") << name << "." << arg;
         }
         const qs::ToolDefinition* found = qs::ToolCatalog::find(name);
         EXPECT_TRUE(found && found->name == name) << name;
@@ -81,7 +82,7 @@ TEST(ToolCatalog, WhateverAToolThrowsBecomesAFailedResult) {
     };
     qs::ToolContext context(qs::Vault{"/nowhere"});
     for (const auto& [handler, text] : failures) {
-        const qs::ToolDefinition tool{"t", {}, {}, qs::kReadOnlyHints, handler};
+        const qs::ToolDefinition tool{"t", "", {}, {}, qs::kReadOnlyHints, handler};
         EXPECT_EQ(qs::ToolCatalog::invoke(tool, Json::object(), context), qs::ToolResult::failure(text));
     }
 }

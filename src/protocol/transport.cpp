@@ -13,39 +13,6 @@ namespace {
 
 constexpr size_t minimumRead = 64 * 1024;
 
-// Reads the exact text of the top-level "id" when it is a number the parsed
-// value rounded: the parser hands every such number over with its text.
-struct RawIdReader : nlohmann::json_sax<Json> {
-    std::optional<std::string> raw;
-    int depth = 0;
-    bool atId = false;
-
-    bool value() { return (atId = false, true); }
-    bool null() override { return value(); }
-    bool boolean(bool) override { return value(); }
-    bool number_integer(number_integer_t) override { return value(); }
-    bool number_unsigned(number_unsigned_t) override { return value(); }
-    bool number_float(number_float_t, const string_t& text) override {
-        if (atId) raw = text;  // a repeated key: the last one wins, as in the parsed value
-        return value();
-    }
-    bool string(string_t&) override { return value(); }
-    bool binary(binary_t&) override { return value(); }
-    bool start_object(std::size_t) override { return (++depth, value()); }
-    bool end_object() override { return (--depth, value()); }
-    bool start_array(std::size_t) override { return (++depth, value()); }
-    bool end_array() override { return (--depth, value()); }
-    bool key(string_t& name) override {
-        atId = depth == 1 && name == "id";
-        return true;
-    }
-    // A number too large for a double stops the parse; its text is still the id's.
-    bool parse_error(std::size_t, const std::string& token, const nlohmann::detail::exception& error) override {
-        if (atId && error.id == 406) raw = token;
-        return false;
-    }
-};
-
 }  // namespace
 
 std::optional<std::string> LineReader::next() {
@@ -142,10 +109,12 @@ Incoming parseLine(std::string_view line) {
     // An array is a batch, which this server does not take.
     if (!document || !document->is_object()) return {Incoming::Kind::invalid, Json(), std::nullopt};
     std::optional<std::string> idText;
-    if (auto id = document->find("id"); id != document->end() && id->is_number_float()) {
-        RawIdReader reader;
-        Json::sax_parse(trimmed, &reader);
-        idText = std::move(reader.raw);
+    // A real-valued id is echoed as the client wrote it ("1e2", not 100.0):
+    // the rare line that has one is read again keeping every number's text.
+    if (auto id = document->find("id"); id != document->end() && (id->is_number_float() || id->is_binary())) {
+        if (auto exact = parseJsonDocument(trimmed, JsonNumbers::ownText)) {
+            if (auto text = rawNumberText((*exact)["id"])) idText = std::string(*text);
+        }
     }
     return {Incoming::Kind::message, std::move(*document), std::move(idText)};
 }

@@ -131,13 +131,15 @@ TEST_F(Session, AnswersTheMethodTableAndLogsItsLife) {
 TEST_F(Session, MalformedInputIsAnsweredAndIdsKeepTheirText) {
     const std::string deep = std::string(200000, '[') + std::string(200000, ']');  // would exhaust the stack
     const std::string parseError = R"({"error":{"code":-32700,"message":"消息不是合法 JSON"},"id":null,"jsonrpc":"2.0"})";
-    const Lines ids = {"\"a\\/b\"", "{\"a\":1}", "false", "18446744073709551616", "-9223372036854775809", "1e2", "1.0"};
+    const Lines ids = {"\"a\\/b\"", "{\"a\":1}", "false", "18446744073709551616", "-9223372036854775809", "1e2", "1.0", "-1e400"};
     std::string input = "\n\t \nnot json\n[]\n{\"id\":" + deep + ",\"method\":\"ping\"}\n{\"id\":4,\"method\":7}\n{\"id\":5}\n"
                         "{\"id\":null,\"method\":\"ping\"}\n{\"id\":1,\"method\":\"a\xff\xfe" "b\"}\n" +
                         call(6, "ping", {{"pad", std::string(10 << 20, 'x')}}).dump() + "\n";
     for (const auto& id : ids) input += "{\"id\":" + id + ",\"method\":\"ping\"}\n";
-    auto out = serve(input);
-    ASSERT_EQ(out.size(), 9 + ids.size());
+    // Numbers of any size parse, and a number beyond a double elsewhere on the line costs the id nothing.
+    auto out = serve(input + R"({"params":{"n":1e400},"id":2.50,"method":"ping"})" "\n");
+    ASSERT_EQ(out.size(), 10 + ids.size());
+    EXPECT_EQ(out.back(), R"({"id":2.50,"jsonrpc":"2.0","result":{}})");
     for (size_t i = 0; i < 5; ++i) EXPECT_EQ(out[i], parseError) << i;
     for (int i : {5, 6}) EXPECT_EQ(out[i], R"({"error":{"code":-32600,"message":"缺少 method"},"id":)" + std::to_string(i - 1) + R"(,"jsonrpc":"2.0"})");
     EXPECT_EQ(out[7], "{\"error\":{\"code\":-32601,\"message\":\"不支持的方法: a\uFFFD\uFFFDb\"},\"id\":1,\"jsonrpc\":\"2.0\"}");

@@ -10,6 +10,7 @@
 #include "text/dates.hpp"
 #include "text/unicode.hpp"
 #include "vault/path_component.hpp"
+#include "vault/vault_io.hpp"
 
 namespace qs {
 namespace {
@@ -22,17 +23,38 @@ constexpr std::array<std::string_view, 2> kOutputsSuffixes{".tr.txt", ".transcri
 // one when that exists. Two look-ups at most, where resolving the location
 // and then testing it would take three.
 bool existsForReading(const Vault& vault, VaultPath base, const std::string& subpath) {
-    if (Platform::exists(vault.writingPath(base, subpath))) return true;
+    if (vault.fs().exists(vault.writingPath(base, subpath))) return true;
     if (vault.schema == PathSchema::legacyChineseV1) return false;
-    return Platform::exists(
+    return vault.fs().exists(
         joinPath(joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), subpath));
 }
 
+// Whether `day` under `base` (the layout's own folder, then the legacy one)
+// holds one of the entry's files in any form: present, evicted under its own
+// name, or only its iCloud placeholder. All three are the entry's current
+// version on that day. An evicted day folder is brought down (within the
+// download wait) before its names are looked at; one that does not arrive,
+// or a folder the system cannot look into, counts as holding the entry: the
+// day the index names is then kept rather than an older copy elsewhere.
 template <size_t N>
 bool hasFileUnder(const Vault& vault, VaultPath base, const std::string& day, const std::string& id,
                   const std::array<std::string_view, N>& suffixes) {
-    for (std::string_view suffix : suffixes) {
-        if (existsForReading(vault, base, day + "/" + id + std::string(suffix))) return true;
+    std::string folders[2] = {vault.writingPath(base, day)};
+    if (vault.schema != PathSchema::legacyChineseV1) {
+        folders[1] = joinPath(joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), day);
+    }
+    for (const std::string& folder : folders) {
+        if (folder.empty()) continue;
+        auto info = vault.fs().stat(folder);
+        if (!info) {
+            if (info.error().kind == Platform::Error::Kind::absent) continue;
+            return true;
+        }
+        if (info->dataless && !VaultIO::ensureDownloaded(vault, folder)) return true;
+        for (std::string_view suffix : suffixes) {
+            auto presence = VaultIO::presenceOf(vault, folder + "/" + id + std::string(suffix));
+            if (!presence || *presence != VaultIO::Presence::absent) return true;
+        }
     }
     return false;
 }
@@ -57,7 +79,7 @@ const EntryFolderMemo::Listing& EntryFolderMemo::listing(const Vault& vault, Vau
     if (slot) return *slot;
     Listing& made = slot.emplace();
     made.folder = vault.path(base);
-    if (auto entries = Platform::listDirectory(made.folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false)) {
+    if (auto entries = vault.fs().list(made.folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false)) {
         std::vector<std::string>& days = made.days.emplace();
         for (auto& entry : *entries) {
             if (Text::isDayShape(entry.name)) days.push_back(std::move(entry.name));

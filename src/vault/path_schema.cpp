@@ -1,5 +1,6 @@
 // The two vault layouts, the relative path of every well-known location
-// under each, and path resolution with the English-to-legacy fallback.
+// under each, and path joining. (The English-to-legacy fallback of reading
+// locations is the vault's own, in vault.cpp.)
 #include "vault/path_schema.hpp"
 
 #include <array>    // std::array

@@ -5,6 +5,8 @@
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
+#include "platform/file_system.hpp"
+
 namespace qs {
 
 enum class PathSchema { englishV2, legacyChineseV1 };
@@ -40,7 +42,7 @@ namespace VaultInitializer {
 
 // The vault's layout from its library marker, else its top-level folders;
 // nothing when unrecognisable. Read once, when the vault is located.
-std::optional<PathSchema> detectSchema(const std::string& vaultRoot);
+std::optional<PathSchema> detectSchema(Platform::FileSystem& fs, const std::string& vaultRoot);
 
 }  // namespace VaultInitializer
 

@@ -65,10 +65,13 @@ std::string standardised(const std::string& path) {
     return out.empty() ? "/" : out;
 }
 
-std::optional<Vault> validate(const std::string& folder, const DownloadWait& wait) {
-    if (!Platform::isDirectory(folder)) return std::nullopt;
-    Vault vault{folder, VaultInitializer::detectSchema(folder).value_or(PathSchema::englishV2),
-                Platform::realPath(folder).value_or(folder), wait};
+std::optional<Vault> validate(const std::shared_ptr<Platform::FileSystem>& fs, const std::string& folder,
+                              const DownloadWait& wait) {
+    auto info = fs->stat(folder);
+    if (!info || !info->isDirectory) return std::nullopt;
+    auto real = fs->realPath(folder);
+    Vault vault{folder, VaultInitializer::detectSchema(*fs, folder).value_or(PathSchema::englishV2),
+                real ? *real : folder, wait, fs};
     if (!VaultIO::ensureDownloaded(vault, vault.path(VaultPath::dashboard))) return std::nullopt;
     logStderr("Vault: " + folder + " (schema=" + std::string(rawValue(vault.schema)) + ")");
     return vault;
@@ -76,18 +79,18 @@ std::optional<Vault> validate(const std::string& folder, const DownloadWait& wai
 
 }  // namespace
 
-LocateError::LocateError(std::vector<std::string> tried) : tried_(std::move(tried)), description_(describe(tried_)) {}
+LocateError::LocateError(const std::vector<std::string>& tried) : description_(describe(tried)) {}
 
 namespace VaultLocator {
 
-std::vector<std::string> candidates(const std::optional<std::string>& explicitPath) {
+std::vector<std::string> candidates(Platform::FileSystem& fs, const std::optional<std::string>& explicitPath) {
     std::vector<std::string> list;
     if (explicitPath) list.push_back(absolutePath(*explicitPath));
     if (const char* env = std::getenv("QUILLSTACK_VAULT"); env && *env) list.push_back(absolutePath(env));
 
     const std::string iCloudDrive = joinPath(Platform::homeDirectory(), "Library/Mobile Documents/com~apple~CloudDocs");
     list.push_back(joinPath(iCloudDrive, "quillstack"));
-    if (auto entries = Platform::listDirectory(iCloudDrive, /*skipHidden=*/true, /*fetchIsDirectory=*/true)) {
+    if (auto entries = fs.list(iCloudDrive, /*skipHidden=*/true, /*fetchIsDirectory=*/true)) {
         // Names compare by their canonical form, code point by code point,
         // which is the byte order of NFC UTF-8.
         std::vector<std::pair<std::string, Platform::DirEntry>> keyed;
@@ -108,11 +111,12 @@ std::vector<std::string> candidates(const std::optional<std::string>& explicitPa
     return kept;
 }
 
-Vault locate(const std::optional<std::string>& explicitPath, const DownloadWait& wait) {
+Vault locate(const std::shared_ptr<Platform::FileSystem>& fs, const std::optional<std::string>& explicitPath,
+             const DownloadWait& wait) {
     std::vector<std::string> tried;
-    for (const std::string& candidate : candidates(explicitPath)) {
+    for (const std::string& candidate : candidates(*fs, explicitPath)) {
         tried.push_back(candidate);
-        if (auto vault = validate(candidate, wait)) return *vault;
+        if (auto vault = validate(fs, candidate, wait)) return *vault;
     }
     throw LocateError(std::move(tried));
 }

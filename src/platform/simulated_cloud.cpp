@@ -2,7 +2,7 @@
 // timing, refused coordination and failing calls laid over them.
 #include "platform/simulated_cloud.hpp"
 
-#include <cerrno>   // EDEADLK, ENOSPC
+#include <cerrno>   // EDEADLK
 #include <thread>   // std::this_thread::sleep_until
 #include <utility>  // std::move
 
@@ -38,11 +38,6 @@ void SimulatedCloud::failCall(int k, int code) {
     std::lock_guard lock(mutex_);
     failAt_ = k > 0 ? calls_ + k : 0;
     failCode_ = code;
-}
-
-void SimulatedCloud::fillDisk(bool full) {
-    std::lock_guard lock(mutex_);
-    diskFull_ = full;
 }
 
 int SimulatedCloud::calls() const {
@@ -137,10 +132,6 @@ Status SimulatedCloud::createDirectories(const std::string& folder) {
 
 Expected<StagedFile, Error> SimulatedCloud::stage(const std::string& target, std::string_view data) {
     if (auto failure = enter("write", target)) return *failure;
-    {
-        std::lock_guard lock(mutex_);
-        if (diskFull_) return Error::fromErrno("write", target, ENOSPC);
-    }
     if (auto failure = touch("write", parentOf(target), true)) return *failure;
     return disk_->stage(target, data);
 }

@@ -29,10 +29,9 @@ public:
     void evict(const std::string& path, std::optional<std::chrono::milliseconds> arrivesAfter);
     void setPolicy(Policy policy);
     void refuseCoordination(bool refuse);
-    // The `k`-th call from now on (1: the next one) fails with errno `code`.
+    // The `k`-th call from now on (1: the next one) fails with errno `code`
+    // (ENOSPC: the disk fills there).
     void failCall(int k, int code);
-    // Every staged write fails with ENOSPC.
-    void fillDisk(bool full);
 
     int calls() const;
     // Calls that would have waited on an evicted entry: none may happen
@@ -79,7 +78,6 @@ private:
     std::map<std::string, Evicted> evicted_;
     Policy policy_ = Policy::fail;
     bool refuseCoordination_ = false;
-    bool diskFull_ = false;
     int calls_ = 0;
     int blocked_ = 0;
     int failAt_ = 0;

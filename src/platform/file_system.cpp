@@ -352,18 +352,6 @@ protected:
 
 }  // namespace
 
-std::string parentOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string lastComponent(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::shared_ptr<FileSystem> systemFileSystem() { return std::make_shared<SystemFileSystem>(); }
 
 StagedFile::StagedFile(FileSystem& owner, std::string temporary, std::string_view data)

@@ -13,16 +13,12 @@
 #include <vector>       // std::vector
 
 #include "platform/expected.hpp"
+#include "platform/paths.hpp"
 #include "platform/platform_error.hpp"
 
 namespace qs::Platform {
 
 using Status = Expected<void, Error>;
-
-// The folder holding `path` ("." for a bare name, "/" at the root) and its
-// last component.
-std::string parentOf(const std::string& path);
-std::string lastComponent(const std::string& path);
 
 // macOS's SF_DATALESS: a file or folder whose content the cloud provider has
 // evicted. It keeps its own name; reading it (or listing it) either fails at

@@ -26,7 +26,7 @@ bool existsForReading(const Vault& vault, VaultPath base, const std::string& sub
     if (vault.fs().exists(vault.writingPath(base, subpath))) return true;
     if (vault.schema == PathSchema::legacyChineseV1) return false;
     return vault.fs().exists(
-        joinPath(joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), subpath));
+        Platform::joinPath(Platform::joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), subpath));
 }
 
 // Whether `day` under `base` (the layout's own folder, then the legacy one)
@@ -41,7 +41,7 @@ bool hasFileUnder(const Vault& vault, VaultPath base, const std::string& day, co
                   const std::array<std::string_view, N>& suffixes) {
     std::string folders[2] = {vault.writingPath(base, day)};
     if (vault.schema != PathSchema::legacyChineseV1) {
-        folders[1] = joinPath(joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), day);
+        folders[1] = Platform::joinPath(Platform::joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), day);
     }
     for (const std::string& folder : folders) {
         if (folder.empty()) continue;

@@ -27,10 +27,6 @@ enum class VaultPath {
     vocabulary,
 };
 
-// `base` + "/" + `rel`, where a leading "/" of `rel` and a trailing "/" of
-// `base` do not double the separator; an empty `rel` gives `base`.
-std::string joinPath(std::string_view base, std::string_view rel);
-
 namespace VaultPathResolver {
 
 // The relative path of `path` under `schema`.

@@ -25,7 +25,7 @@ bool isIntegerValue(const Json& value) {
 // The schema the library marker names, when the marker is a complete one.
 std::optional<PathSchema> schemaFromMarker(Platform::FileSystem& fs, const std::string& root) {
     std::string bytes;
-    if (!fs.readInto(joinPath(root, "preferences/quillstack-library.json"), bytes, kMarkerLimit)) return std::nullopt;
+    if (!fs.readInto(Platform::joinPath(root, "preferences/quillstack-library.json"), bytes, kMarkerLimit)) return std::nullopt;
     auto marker = parseJsonDocument(bytes);
     if (!marker || !marker->is_object()) return std::nullopt;
     const Json& m = *marker;
@@ -52,7 +52,7 @@ std::optional<PathSchema> schemaFromFolders(Platform::FileSystem& fs, const std:
         {"01-情景记忆", PathSchema::legacyChineseV1},
     };
     for (const auto& [folder, schema] : kProbes) {
-        if (fs.exists(joinPath(root, folder))) return schema;
+        if (fs.exists(Platform::joinPath(root, folder))) return schema;
     }
     return std::nullopt;
 }

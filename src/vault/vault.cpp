@@ -4,7 +4,7 @@
 namespace qs {
 
 std::string Vault::writingPath(VaultPath location, std::string_view subpath) const {
-    return joinPath(joinPath(root, VaultPathResolver::resolve(location, schema)), subpath);
+    return Platform::joinPath(Platform::joinPath(root, VaultPathResolver::resolve(location, schema)), subpath);
 }
 
 std::string cloudPlaceholderOf(const std::string& path) {
@@ -19,7 +19,7 @@ std::string Vault::path(VaultPath location, std::string_view subpath) const {
         return primary;
     }
     std::string legacy =
-        joinPath(joinPath(root, VaultPathResolver::resolve(location, PathSchema::legacyChineseV1)), subpath);
+        Platform::joinPath(Platform::joinPath(root, VaultPathResolver::resolve(location, PathSchema::legacyChineseV1)), subpath);
     return fs().exists(legacy) ? legacy : primary;
 }
 

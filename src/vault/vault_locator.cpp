@@ -32,8 +32,8 @@ std::string expandTilde(const std::string& path) {
     size_t slash = path.find('/');
     std::string user = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
     std::string rest = slash == std::string::npos ? std::string() : path.substr(slash);
-    if (user.empty()) return joinPath(Platform::homeDirectory(), rest);
-    if (auto home = Platform::homeDirectoryOf(user)) return joinPath(*home, rest);
+    if (user.empty()) return Platform::joinPath(Platform::homeDirectory(), rest);
+    if (auto home = Platform::homeDirectoryOf(user)) return Platform::joinPath(*home, rest);
     return path;
 }
 
@@ -41,7 +41,7 @@ std::string absolutePath(const std::string& path) {
     std::string expanded = expandTilde(path);
     if (!expanded.empty() && expanded[0] == '/') return expanded;
     if (expanded.empty()) return Platform::currentDirectory();
-    return joinPath(Platform::currentDirectory(), expanded);
+    return Platform::joinPath(Platform::currentDirectory(), expanded);
 }
 
 // The path with "." and ".." segments and a trailing "/" removed, used only
@@ -88,8 +88,8 @@ std::vector<std::string> candidates(Platform::FileSystem& fs, const std::optiona
     if (explicitPath) list.push_back(absolutePath(*explicitPath));
     if (const char* env = std::getenv("QUILLSTACK_VAULT"); env && *env) list.push_back(absolutePath(env));
 
-    const std::string iCloudDrive = joinPath(Platform::homeDirectory(), "Library/Mobile Documents/com~apple~CloudDocs");
-    list.push_back(joinPath(iCloudDrive, "quillstack"));
+    const std::string iCloudDrive = Platform::joinPath(Platform::homeDirectory(), "Library/Mobile Documents/com~apple~CloudDocs");
+    list.push_back(Platform::joinPath(iCloudDrive, "quillstack"));
     if (auto entries = fs.list(iCloudDrive, /*skipHidden=*/true, /*fetchIsDirectory=*/true)) {
         // Names compare by their canonical form, code point by code point,
         // which is the byte order of NFC UTF-8.
@@ -99,7 +99,7 @@ std::vector<std::string> candidates(Platform::FileSystem& fs, const std::optiona
         std::stable_sort(keyed.begin(), keyed.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         for (const auto& [key, entry] : keyed) {
-            if (entry.isDirectory.value_or(false)) list.push_back(joinPath(iCloudDrive, entry.name));
+            if (entry.isDirectory.value_or(false)) list.push_back(Platform::joinPath(iCloudDrive, entry.name));
         }
     }
 

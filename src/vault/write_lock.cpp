@@ -21,7 +21,7 @@ Expected<VaultWriteLock, VaultError> VaultWriteLock::acquire(const Vault& vault,
     std::string lockFile;
     if (lock.status() == Platform::FolderLock::Status::unsupported) {
         const std::string meta = vault.writingPath(VaultPath::metaDir);
-        lockFile = joinPath(meta, ".quillstack-mcp.lock");
+        lockFile = Platform::joinPath(meta, ".quillstack-mcp.lock");
         if (auto made = vault.fs().createDirectories(meta); !made) {
             return lockFailure(lockFile, "拿不到纪要写锁(" + made.error().message() + "),这次什么都没写: " + lockFile);
         }

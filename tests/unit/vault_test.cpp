@@ -33,7 +33,7 @@ TEST(PathSchema, RawValuesAndJoinedPaths) {
     for (PathSchema schema : {kEnglish, kLegacy}) EXPECT_EQ(pathSchemaFromRaw(rawValue(schema)), schema);
     const std::tuple<const char*, const char*, const char*> joins[] = {{"/v", "a/b", "/v/a/b"}, {"/v/", "a", "/v/a"},
         {"/v", "//x", "/v/x"}, {"/v", "", "/v"}, {"/", "a", "/a"}, {"//", "a", "/a"}, {"/v//", "/a", "/v/a"}, {"", "a", "/a"}};
-    for (const auto& [base, rel, joined] : joins) EXPECT_EQ(joinPath(base, rel), joined) << base << " + " << rel;
+    for (const auto& [base, rel, joined] : joins) EXPECT_EQ(Platform::joinPath(base, rel), joined) << base << " + " << rel;
 }
 
 // A marker counts only when it is whole and well typed; else the folders decide.

@@ -49,8 +49,8 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     const FeedItem* item = entry.item;
     const VaultFiles& files = entry.files;
 
-    std::string minutesPath = files.insightsFile(".min.md");
-    std::string summaryPath = files.insightsFile(".sum.txt");
+    std::string minutesPath = files.path(EntryFile::minutes);
+    std::string summaryPath = files.path(EntryFile::summary);
     const auto [minutesText, minutesDownloading] = readText(context.vault(), minutesPath);
     const auto [summaryText, summaryDownloading] = readText(context.vault(), summaryPath);
     // Files still in iCloud are the entry's, not missing ones.

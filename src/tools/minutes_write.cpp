@@ -36,9 +36,6 @@ constexpr ToolParam kParams[] = {kId, kMarkdown, kSummary};
 // It replaces an entry's minutes.
 constexpr ToolHints kHints{false, true, true, false};
 
-constexpr std::string_view kMinutesSuffix = ".min.md";
-constexpr std::string_view kSummarySuffix = ".sum.txt";
-
 using WriteTools::orFail;
 
 struct IndexEntry {
@@ -131,16 +128,16 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     }
 
     // Read: the versions to archive.
-    const std::string oldSummaryPath = files.insightsFile(kSummarySuffix);
-    const std::optional<std::string> oldMinutes = readOld(vault, files.insightsFile(kMinutesSuffix), true);
+    const std::string oldSummaryPath = files.path(EntryFile::summary);
+    const std::optional<std::string> oldMinutes = readOld(vault, files.path(EntryFile::minutes), true);
     const std::optional<std::string> oldSummary = readOld(vault, oldSummaryPath, summary.has_value());
     if (!entry.known && !oldMinutes && !oldSummary) {
         throw ToolFailure("找不到条目 " + id + " —— Dashboard 里没有,磁盘上也没有它的产物文件。");
     }
 
     // Stage: the new files, in full, under temporary names.
-    const std::string minutesPath = files.minutesForWriting();
-    const std::string summaryPath = files.summaryForWriting();
+    const std::string minutesPath = files.forWriting(EntryFile::minutes);
+    const std::string summaryPath = files.forWriting(EntryFile::summary);
     Staged staged{orFail(VaultIO::stage(vault, markdown, minutesPath)), std::nullopt};
     if (summary) staged.summary = orFail(VaultIO::stage(vault, *summary, summaryPath));
 
@@ -150,15 +147,16 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     Json archived = Json::array();
     unsigned counter = 1;  // both copies of one call share one name where they can
     if (oldMinutes) {
-        auto copy = WriteTools::writeArchiveCopy(vault, *oldMinutes, files.archivePath(kMinutesSuffix, now), kMinutesSuffix);
+        auto copy = WriteTools::writeArchiveCopy(vault, *oldMinutes, files.archivePath(EntryFile::minutes, now),
+                                                 kindOf(EntryFile::minutes).suffix);
         if (!copy) undo.fail(copy.error(), summaryPath);
         counter = copy->counter;
         archived.push_back(copy->path);
         undo.created(copy->path);
     }
     if (oldSummary && summary) {
-        auto copy = WriteTools::writeArchiveCopy(vault, *oldSummary, files.archivePath(kSummarySuffix, now),
-                                                 kSummarySuffix, counter);
+        auto copy = WriteTools::writeArchiveCopy(vault, *oldSummary, files.archivePath(EntryFile::summary, now),
+                                                 kindOf(EntryFile::summary).suffix, counter);
         if (!copy) undo.fail(copy.error(), summaryPath);
         archived.push_back(copy->path);
         undo.created(copy->path);

@@ -15,8 +15,10 @@
 namespace qs {
 namespace {
 
-constexpr std::array<std::string_view, 3> kInsightsSuffixes{".sum.txt", ".min.md", ".meta.json"};
-constexpr std::array<std::string_view, 2> kOutputsSuffixes{".tr.txt", ".transcript.json"};
+constexpr std::array<std::string_view, 3> kInsightsSuffixes{
+    kindOf(EntryFile::summary).suffix, kindOf(EntryFile::minutes).suffix, kindOf(EntryFile::meta).suffix};
+constexpr std::array<std::string_view, 2> kOutputsSuffixes{kindOf(EntryFile::transcriptText).suffix,
+                                                           kindOf(EntryFile::transcriptJson).suffix};
 
 // Whether the reading location of `subpath` under `base` exists: it is the
 // layout's own file when that exists, else (English layout only) the legacy
@@ -114,35 +116,21 @@ VaultFiles VaultFiles::locate(const Vault& vault, const std::string& id, const s
     return VaultFiles{&vault, id, hint};
 }
 
-std::string VaultFiles::transcriptJsonPath() const { return outputsFile(".transcript.json"); }
-
-std::string VaultFiles::insightsFile(std::string_view suffix) const {
-    return vault->path(VaultPath::insightsDir, day + "/" + id + std::string(suffix));
+std::string VaultFiles::path(EntryFile file) const {
+    return vault->path(kindOf(file).base, day + "/" + id + std::string(kindOf(file).suffix));
 }
 
-std::string VaultFiles::outputsFile(std::string_view suffix) const {
-    return vault->path(VaultPath::outputsDir, day + "/" + id + std::string(suffix));
+bool VaultFiles::has(EntryFile file) const {
+    return existsForReading(*vault, kindOf(file).base, day + "/" + id + std::string(kindOf(file).suffix));
 }
 
-bool VaultFiles::hasInsightsFile(std::string_view suffix) const {
-    return existsForReading(*vault, VaultPath::insightsDir, day + "/" + id + std::string(suffix));
+std::string VaultFiles::forWriting(EntryFile file) const {
+    return vault->writingPath(kindOf(file).base, day + "/" + id + std::string(kindOf(file).suffix));
 }
 
-bool VaultFiles::hasOutputsFile(std::string_view suffix) const {
-    return existsForReading(*vault, VaultPath::outputsDir, day + "/" + id + std::string(suffix));
-}
-
-std::string VaultFiles::minutesForWriting() const {
-    return vault->writingPath(VaultPath::insightsDir, day + "/" + id + ".min.md");
-}
-
-std::string VaultFiles::summaryForWriting() const {
-    return vault->writingPath(VaultPath::insightsDir, day + "/" + id + ".sum.txt");
-}
-
-std::string VaultFiles::archivePath(std::string_view suffix, std::chrono::system_clock::time_point at) const {
+std::string VaultFiles::archivePath(EntryFile file, std::chrono::system_clock::time_point at) const {
     return vault->writingPath(VaultPath::metaDir,
-                              "minutes-history/" + id + "/" + Text::archiveStamp(at) + std::string(suffix));
+                              "minutes-history/" + id + "/" + Text::archiveStamp(at) + std::string(kindOf(file).suffix));
 }
 
 }  // namespace qs

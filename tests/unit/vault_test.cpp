@@ -70,7 +70,7 @@ TEST(EntryFiles, TheDayFolderThatHoldsTheFilesWins) {
         {"Z", "drafts", "drafts"}, {"Z", "..", ""}};
     for (const auto& [id, hint, day] : cases) EXPECT_EQ(VaultFiles::locate(vault, id, hint).day, day) << id << hint;
     for (auto name : {""sv, "."sv, "a/b"sv, "a\\b"sv, "a\0b"sv}) EXPECT_FALSE(isSinglePathComponent(name)) << name;
-    EXPECT_EQ(VaultFiles::locate(vault, "Y", "2025-01-10").insightsFile(".min.md"), dir.at(legacy));
+    EXPECT_EQ(VaultFiles::locate(vault, "Y", "2025-01-10").path(EntryFile::minutes), dir.at(legacy));
     EXPECT_EQ(vault.path(VaultPath::dashboard), dir.at("core/Dashboard.json"));
     EXPECT_EQ(vault.path(VaultPath::metaDir), dir.at("core/meta"));
 }

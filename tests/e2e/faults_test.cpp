@@ -1,5 +1,7 @@
-// The real binary under hostile conditions: an index swapped while it reads,
-// hostile files where vault files belong, and a client that stops reading.
+// Hostile conditions: through the real binary, an index swapped while it
+// reads, hostile files where vault files belong, a client that stops reading;
+// in process, over the simulated cloud provider, evicted entries and every
+// write step failed in turn.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>  // mkfifo

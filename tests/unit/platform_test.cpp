@@ -1,5 +1,5 @@
-// The OS seam: existence and listing, bounded reads, atomic and exclusive
-// writes, folder chains, stale temporaries and folder locks.
+// The system's file services behind the seam: existence and listing, bounded
+// reads, staged writes and claims, folder chains, stale temporaries, folder locks.
 #include <fcntl.h>  // AT_FDCWD
 #include <gtest/gtest.h>
 #include <sys/stat.h>  // stat, chmod, umask, mkfifo, utimensat

@@ -13,9 +13,15 @@ std::string cloudPlaceholderOf(const std::string& path) {
 
 std::string Vault::path(VaultPath location, std::string_view subpath) const {
     std::string primary = writingPath(location, subpath);
-    // A placeholder is the primary file, only not downloaded yet: falling
-    // back to an older legacy copy would read (and archive) a stale version.
-    if (schema == PathSchema::legacyChineseV1 || fs().exists(primary) || fs().exists(cloudPlaceholderOf(primary))) {
+    if (schema == PathSchema::legacyChineseV1) return primary;
+    // An evicted folder, a placeholder or an evicted file is the primary
+    // file, only not downloaded yet: falling back to an older legacy copy
+    // would read (and archive) a stale version. Nothing inside an evicted
+    // folder is looked up before it comes down.
+    // A folder the system cannot look at is not taken for a missing one either.
+    auto folder = fs().stat(Platform::parentOf(primary));
+    if (!folder && folder.error().kind != Platform::Error::Kind::absent) return primary;
+    if (folder && (folder->dataless || fs().exists(primary) || fs().exists(cloudPlaceholderOf(primary)))) {
         return primary;
     }
     std::string legacy =

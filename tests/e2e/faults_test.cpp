@@ -175,25 +175,29 @@ std::map<std::string, std::string> files(const TempDir& dir) {
     return out;
 }
 
-// An entry whose own day holds its minutes only in iCloud (a placeholder, or
-// the file evicted under its own name) and that never come down: it is never
-// read or written through the older copy on another day.
+// An entry whose own day holds its minutes only in iCloud (a placeholder, the
+// file evicted under its own name, or the whole day folder evicted) that never
+// come down, whether touching them fails or would block: it is never read or
+// written through the older copy on another day, and nothing ever blocks.
 TEST(Faults, AnEvictedEntryStaysOnItsOwnDay) {
-    for (bool placeholder : {true, false}) {
-        SimulatedVault v;
-        const std::string own = v.insights("2025-03-02/X.min.md");
-        v.dir.write(placeholder ? v.insights("2025-03-02/.X.min.md.icloud") : own, placeholder ? "" : "current");
-        v.dir.write(v.insights("2025-03-01/X.min.md"), "older copy");
-        if (!placeholder) v.cloud->evict(v.dir.at(own), std::nullopt);
-        const auto before = files(v.dir);
-        Json read = toolPayload(v.call(minutesReadTool, {{"id", "X"}}));
-        EXPECT_EQ((std::tuple{read["date"], read["minutes_markdown"], read["warning"]}),
-                  (std::tuple{"2025-03-02", "", "纪要正文(.min.md)还在从 iCloud 下载,这次没等到。稍后再读一次。"}));
-        EXPECT_EQ(toolText(v.call(minutesWriteTool, {{"id", "X"}, {"markdown", "new"}})),
-                  "❌ 读不到现有文件 " + v.dir.at(own) + ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。");
-        EXPECT_EQ(files(v.dir), before);
-        EXPECT_EQ(v.cloud->blockedCalls(), 0);
-    }
+    using Policy = Platform::SimulatedCloud::Policy;
+    for (const char* evicted : {".X.min.md.icloud", "X.min.md", ""})
+        for (Policy policy : {Policy::fail, Policy::block}) {
+            SimulatedVault v;
+            const std::string own = v.insights("2025-03-02/X.min.md");
+            v.dir.write(v.insights("2025-03-02/") + (*evicted == '.' ? evicted : "X.min.md"), "current");
+            v.dir.write(v.insights("2025-03-01/X.min.md"), "older copy");
+            if (*evicted != '.') v.cloud->evict(v.dir.at(v.insights(*evicted ? "2025-03-02/X.min.md" : "2025-03-02")), std::nullopt);
+            v.cloud->setPolicy(policy);
+            const auto before = files(v.dir);
+            Json read = toolPayload(v.call(minutesReadTool, {{"id", "X"}}));
+            EXPECT_EQ((std::tuple{read["date"], read["minutes_markdown"], read["warning"]}),
+                      (std::tuple{"2025-03-02", "", "纪要正文(.min.md)还在从 iCloud 下载,这次没等到。稍后再读一次。"})) << evicted;
+            EXPECT_EQ(toolText(v.call(minutesWriteTool, {{"id", "X"}, {"markdown", "new"}})),
+                      "❌ 读不到现有文件 " + v.dir.at(own) + ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。");
+            EXPECT_EQ(files(v.dir), before);
+            EXPECT_EQ(v.cloud->blockedCalls(), 0) << evicted;
+        }
 }
 
 // Each file-system call of a write failed in turn, up to the call's last:

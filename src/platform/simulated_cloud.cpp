@@ -187,6 +187,7 @@ Status SimulatedCloud::coordinateWriting(const std::string& path, const std::fun
     return {};
 }
 
+// Staged files are made by the disk below, which removes them itself.
 void SimulatedCloud::discard(const std::string&) noexcept {}
 
 }  // namespace qs::Platform

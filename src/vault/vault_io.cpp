@@ -2,6 +2,7 @@
 // coordinated access, atomic and exclusive writes.
 #include "vault/vault_io.hpp"
 
+#include <cerrno>  // ENOENT, ETIMEDOUT, EXDEV
 #include <chrono>  // std::chrono::steady_clock
 #include <thread>  // std::this_thread::sleep_for
 
@@ -21,7 +22,7 @@ VaultError writing(VaultError::Kind kind, const std::string& path, Platform::Err
 Result requireInside(const Vault& vault, const std::string& path, bool followLast) {
     auto inside = vault.holds(path, followLast);
     if (!inside) return VaultError::reading(path, inside.error());
-    if (!*inside) return VaultError{VaultError::Kind::outsideVault, path, Platform::Error{}};
+    if (!*inside) return VaultError{VaultError::Kind::outsideVault, path, Platform::Error::fromErrno("resolve", path, EXDEV)};
     return {};
 }
 
@@ -60,7 +61,7 @@ Result awaitDownload(const Vault& vault, const std::string& path) {
         std::this_thread::sleep_for(wait.poll);
     }
     logStderr("⏱ 下载超时: " + name);
-    return VaultError{VaultError::Kind::notDownloaded, path, Platform::Error{}};
+    return VaultError{VaultError::Kind::notDownloaded, path, Platform::Error::fromErrno("download", path, ETIMEDOUT)};
 }
 
 }  // namespace
@@ -85,7 +86,9 @@ Result ensureDownloaded(const Vault& vault, const std::string& path) {
     auto presence = presenceOf(vault, path);
     if (!presence) return presence.error();
     if (*presence == Presence::present) return {};
-    if (*presence == Presence::absent) return VaultError{VaultError::Kind::absent, path, Platform::Error{}};
+    if (*presence == Presence::absent) {
+        return VaultError{VaultError::Kind::absent, path, Platform::Error::fromErrno("stat", path, ENOENT)};
+    }
     return awaitDownload(vault, path);
 }
 

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         {"report_daily", {{"name", "report_daily"}, {"arguments", {{"date", t("reportDay")}}}}},
         {"ping", nullptr},
     };
-    const qs::Vault vault = qs::VaultLocator::locate(vaultPath);
+    const qs::Vault vault = qs::VaultLocator::locate(qs::Platform::systemFileSystem(), vaultPath);
     for (const auto& call : calls) {
         Json raw = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", call.second.is_null() ? "ping" : "tools/call"}};
         if (!call.second.is_null()) raw["params"] = call.second;

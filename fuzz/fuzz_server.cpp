@@ -3,14 +3,17 @@
 #include <sys/mman.h>  // memfd_create (Linux)
 #include <unistd.h>    // write, lseek, close, unlink
 
+#include <cerrno>      // EIO, ENOSPC
 #include <cstddef>     // size_t
 #include <cstdint>     // uint8_t
 #include <cstdio>      // std::fprintf
 #include <cstdlib>     // mkdtemp, mkstemp, getenv, atexit, abort
 #include <fcntl.h>     // open
 #include <filesystem>  // std::filesystem
+#include <memory>      // std::make_shared
 #include <string>      // std::string
 
+#include "platform/simulated_cloud.hpp"
 #include "protocol/mcp_server.hpp"
 #include "vault/vault_io.hpp"
 
@@ -73,8 +76,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         off += static_cast<size_t>(n);
     }
     ::lseek(in, 0, SEEK_SET);
-    // No placeholder ever downloads here; do not let one stall a run.
-    qs::Vault vault{scratchRoot, qs::PathSchema::englishV2, {}, {std::chrono::seconds(0)}};
+    // Through the simulated provider, one file-system call of the run fails
+    // (which one follows the input's size), so every tool's error paths are
+    // fuzzed with the rest. No placeholder ever downloads here; do not let
+    // one stall a run.
+    auto cloud = std::make_shared<qs::Platform::SimulatedCloud>(qs::Platform::systemFileSystem());
+    cloud->failCall(static_cast<int>(size % 41) + 1, size % 2 ? EIO : ENOSPC);
+    qs::Vault vault{scratchRoot, qs::PathSchema::englishV2, {}, {std::chrono::seconds(0)}, cloud};
     qs::MCPServer server(std::move(vault), in, devNull);
     server.run();
     ::close(in);

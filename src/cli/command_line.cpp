@@ -75,7 +75,7 @@ int runProgram(const std::vector<std::string>& arguments) {
 
     std::optional<Vault> vault;
     try {
-        vault = VaultLocator::locate(line.vaultPath);
+        vault = VaultLocator::locate(Platform::systemFileSystem(), line.vaultPath);
     } catch (const LocateError& error) {
         logStderr(error.description());
         return 1;

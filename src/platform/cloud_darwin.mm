@@ -1,17 +1,18 @@
 // The cloud services on macOS, from Foundation: iCloud download requests
 // (NSFileManager) and coordinated access shared with the companion apps and the
-// cloud provider (NSFileCoordinator). Targets macOS 11 and later, arm64 and
-// x86_64 (every call used here exists since 10.9). Built with ARC
-// (-fobjc-arc); each entry point drains its own autorelease pool, since the
-// server's thread has no run loop to do it.
-#include "platform/file_system.hpp"
+// cloud provider (NSFileCoordinator), for the system file system. Targets
+// macOS 11 and later, arm64 and x86_64 (every call used here exists since
+// 10.9). Built with ARC (-fobjc-arc); each entry point drains its own
+// autorelease pool, since the server's thread has no run loop to do it.
+#include "platform/cloud_services.hpp"
 
 #import <Foundation/Foundation.h>
 
 #include <exception>  // std::exception_ptr, std::current_exception, std::rethrow_exception
+#include <optional>   // std::optional
 #include <string>     // std::string
 
-namespace qs::Platform {
+namespace qs::Platform::Cloud {
 namespace {
 
 // A file URL naming exactly the bytes of `path`; nil when Foundation cannot
@@ -44,15 +45,19 @@ struct Access {
     }
 };
 
-std::string describe(NSError* error) {
-    if (error == nil) return "file coordination did not run";
-    const char* text = error.localizedDescription.UTF8String;
-    return text ? text : "file coordination failed";
+// A refused coordination, with Foundation's reason.
+Error refused(const char* operation, const std::string& path, NSError* error) {
+    std::string text = "file coordination did not run";
+    if (error != nil) {
+        const char* described = error.localizedDescription.UTF8String;
+        text = described ? described : "file coordination failed";
+    }
+    return Error{Error::Kind::failed, operation, path, 0, text};
 }
 
 }  // namespace
 
-void requestCloudDownload(const std::string& path) {
+void requestDownload(const std::string& path) {
     @autoreleasepool {
         NSURL* url = fileURL(path);
         if (url == nil) return;
@@ -63,33 +68,38 @@ void requestCloudDownload(const std::string& path) {
     }
 }
 
-bool coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) {
+Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) {
     Access access(block, path);
-    @autoreleasepool {
-        NSURL* url = fileURL(path);
-        if (url == nil) return false;
-        NSFileCoordinator* coordinator = [[NSFileCoordinator alloc] initWithFilePresenter:nil];
-        NSError* error = nil;
-        Access* state = &access;
-        [coordinator coordinateReadingItemAtURL:url
-                                        options:(NSFileCoordinatorReadingOptions)0
-                                          error:&error
-                                     byAccessor:^(NSURL* newURL) {
-                                       state->run(newURL);
-                                     }];
-    }
-    if (access.failure) std::rethrow_exception(access.failure);
-    return access.ran;
-}
-
-bool coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block,
-                       std::string* error) {
-    Access access(block, path);
-    std::string reason;
+    std::optional<Error> refusal;
     @autoreleasepool {
         NSURL* url = fileURL(path);
         if (url == nil) {
-            reason = "path not representable as a file URL";
+            refusal = Error{Error::Kind::failed, "coordinate reading", path, 0, "path not representable as a file URL"};
+        } else {
+            NSFileCoordinator* coordinator = [[NSFileCoordinator alloc] initWithFilePresenter:nil];
+            NSError* coordinationError = nil;
+            Access* state = &access;
+            [coordinator coordinateReadingItemAtURL:url
+                                            options:(NSFileCoordinatorReadingOptions)0
+                                              error:&coordinationError
+                                         byAccessor:^(NSURL* newURL) {
+                                           state->run(newURL);
+                                         }];
+            if (!access.ran) refusal = refused("coordinate reading", path, coordinationError);
+        }
+    }
+    if (access.failure) std::rethrow_exception(access.failure);
+    if (refusal) return *refusal;
+    return {};
+}
+
+Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) {
+    Access access(block, path);
+    std::optional<Error> refusal;
+    @autoreleasepool {
+        NSURL* url = fileURL(path);
+        if (url == nil) {
+            refusal = Error{Error::Kind::failed, "coordinate writing", path, 0, "path not representable as a file URL"};
         } else {
             NSFileCoordinator* coordinator = [[NSFileCoordinator alloc] initWithFilePresenter:nil];
             NSError* coordinationError = nil;
@@ -100,12 +110,12 @@ bool coordinateWriting(const std::string& path, const std::function<void(const s
                                          byAccessor:^(NSURL* newURL) {
                                            state->run(newURL);
                                          }];
-            if (!access.ran) reason = describe(coordinationError);
+            if (!access.ran) refusal = refused("coordinate writing", path, coordinationError);
         }
     }
     if (access.failure) std::rethrow_exception(access.failure);
-    if (!access.ran && error) *error = reason;
-    return access.ran;
+    if (refusal) return *refusal;
+    return {};
 }
 
-}  // namespace qs::Platform
+}  // namespace qs::Platform::Cloud

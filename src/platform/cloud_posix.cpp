@@ -1,20 +1,19 @@
 // The cloud services where the system has none: no cloud provider to ask for
 // downloads, no file coordination between processes, so blocks run directly.
-#include "platform/file_system.hpp"
+#include "platform/cloud_services.hpp"
 
-namespace qs::Platform {
+namespace qs::Platform::Cloud {
 
-void requestCloudDownload(const std::string&) {}
+void requestDownload(const std::string&) {}
 
-bool coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) {
+Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) {
     block(path);
-    return true;
+    return {};
 }
 
-bool coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block,
-                       std::string*) {
+Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) {
     block(path);
-    return true;
+    return {};
 }
 
-}  // namespace qs::Platform
+}  // namespace qs::Platform::Cloud

@@ -2,7 +2,7 @@
 #pragma once
 
 #include <utility>  // std::move
-#include <variant>  // std::variant, std::get
+#include <variant>  // std::variant, std::get, std::monostate
 
 namespace qs {
 
@@ -16,8 +16,10 @@ public:
     bool hasValue() const { return state_.index() == 0; }
     explicit operator bool() const { return hasValue(); }
 
-    T& value() { return std::get<0>(state_); }
-    const T& value() const { return std::get<0>(state_); }
+    T& value() & { return std::get<0>(state_); }
+    const T& value() const& { return std::get<0>(state_); }
+    // By value from a temporary, so `for (x : f().value())` owns what it walks.
+    T value() && { return std::move(std::get<0>(state_)); }
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
     T& operator*() { return value(); }
@@ -26,6 +28,22 @@ public:
 
 private:
     std::variant<T, E> state_;
+};
+
+// Success without a value, or the reason it failed.
+template <class E>
+class Expected<void, E> {
+public:
+    Expected() = default;
+    Expected(E error) : state_(std::in_place_index<1>, std::move(error)) {}
+
+    bool hasValue() const { return state_.index() == 0; }
+    explicit operator bool() const { return hasValue(); }
+
+    const E& error() const { return std::get<1>(state_); }
+
+private:
+    std::variant<std::monostate, E> state_;
 };
 
 }  // namespace qs

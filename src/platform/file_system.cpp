@@ -1,15 +1,15 @@
-// POSIX implementation of the file-system seam, for Linux and macOS alike;
-// the few calls that differ are chosen here. The cloud services live in
-// cloud_posix.cpp and, on macOS, cloud_darwin.mm.
+// The system's file services behind the seam: POSIX for Linux and macOS
+// alike (the few calls that differ are chosen here), with the cloud services
+// of cloud_posix.cpp or, on macOS, cloud_darwin.mm.
 #include "platform/file_system.hpp"
 
+#include "platform/cloud_services.hpp"
 #include "platform/log.hpp"
 
-#include <algorithm>  // std::min, std::max
+#include <algorithm>  // std::max
 #include <cerrno>     // errno
 #include <cstdlib>    // getenv, mkostemp, realpath, free
 #include <ctime>      // time
-#include <cstring>    // strerror
 #include <dirent.h>   // opendir, readdir
 #include <fcntl.h>    // open, fcntl, O_* flags, AT_* flags, F_FULLFSYNC
 #include <mutex>      // std::once_flag
@@ -28,7 +28,9 @@
 namespace qs::Platform {
 namespace {
 
-std::string errorText(int err) { return std::strerror(err); }
+Error failure(const char* operation, const std::string& path, int code = errno) {
+    return Error::fromErrno(operation, path, code);
+}
 
 #if defined(__APPLE__)
 static_assert(kDatalessFlag == SF_DATALESS);
@@ -80,26 +82,16 @@ void syncFolder(const std::string& folder) {
     ::close(fd);
 }
 
-// While alive, reads by this thread of a dataless file fail (EDEADLK) instead
-// of blocking until the cloud provider has downloaded it. Scoped to reading
-// content: listing an evicted folder or writing into one still brings it down.
-class NoDatalessMaterialization {
-public:
+// Makes every access of this process to an evicted (dataless) file or folder
+// fail at once with EDEADLK instead of blocking until the cloud provider has
+// brought it down: the bounded download wait above this layer is the only
+// wait. A process started with materialisation on (or off) is thus alike.
+void neverMaterializeDataless() {
 #if defined(__APPLE__) && defined(IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES)
-    NoDatalessMaterialization()
-        : previous_(::getiopolicy_np(IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES, IOPOL_SCOPE_THREAD)) {
-        ::setiopolicy_np(IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES, IOPOL_SCOPE_THREAD,
-                         IOPOL_MATERIALIZE_DATALESS_FILES_OFF);
-    }
-    ~NoDatalessMaterialization() {
-        ::setiopolicy_np(IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES, IOPOL_SCOPE_THREAD,
-                         previous_ >= 0 ? previous_ : IOPOL_MATERIALIZE_DATALESS_FILES_DEFAULT);
-    }
-
-private:
-    int previous_;
+    ::setiopolicy_np(IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES, IOPOL_SCOPE_PROCESS,
+                     IOPOL_MATERIALIZE_DATALESS_FILES_OFF);
 #endif
-};
+}
 
 // Every temporary file of this program carries this in its name, so one left
 // by a killed process can be recognised and removed later.
@@ -125,39 +117,264 @@ bool isTemporaryName(std::string_view name) {
 }
 
 // Writes `data` into a fresh temporary file next to `path`, flushed and with
-// `mode`. On success `tempPath` names it; on failure nothing is left.
-std::optional<std::string> writeTemp(const std::string& path, std::string_view data, mode_t mode,
-                                     std::string& tempPath) {
-    tempPath = tempPattern(path);
-    int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
-    if (fd < 0) return errorText(errno);
+// `mode`; on failure nothing is left.
+Expected<std::string, Error> writeTemp(const std::string& path, std::string_view data, mode_t mode) {
+    std::string temp = tempPattern(path);
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return failure("create", temp);
     int err = 0;
     if (::fchmod(fd, mode) != 0 || !writeAll(fd, data) || flushToDisk(fd) != 0) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
     if (err != 0) {
-        ::unlink(tempPath.c_str());
-        return errorText(err);
+        ::unlink(temp.c_str());
+        return failure("write", temp, err);
     }
-    return std::nullopt;
+    return temp;
 }
+
+bool isDirectoryAt(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+class SystemFileSystem final : public FileSystem {
+public:
+    SystemFileSystem() { neverMaterializeDataless(); }
+
+    Expected<EntryInfo, Error> stat(const std::string& path) override {
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0) return failure("stat", path);
+        EntryInfo info{S_ISDIR(st.st_mode), false};
+#if defined(__APPLE__)
+        info.dataless = isDataless(static_cast<uint32_t>(st.st_flags));
+#endif
+        return info;
+    }
+
+    Expected<std::vector<DirEntry>, Error> list(const std::string& folder, bool skipHidden,
+                                                bool fetchIsDirectory) override {
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) return failure("list", folder);
+        std::vector<DirEntry> entries;
+        int dfd = ::dirfd(dir);
+        for (;;) {
+            errno = 0;
+            dirent* e = ::readdir(dir);
+            if (!e) break;
+            std::string name = e->d_name;
+            if (name == "." || name == "..") continue;
+            if (skipHidden && name[0] == '.') continue;
+            DirEntry entry{std::move(name), std::nullopt};
+            if (fetchIsDirectory) {
+                // The entry's own attribute, as a directory listing reports
+                // it: a link is a link, not the folder it points to.
+                struct stat st;
+                if (::fstatat(dfd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                    entry.isDirectory = S_ISDIR(st.st_mode);
+                }
+            }
+            entries.push_back(std::move(entry));
+        }
+        int err = errno;
+        ::closedir(dir);
+        if (err != 0) return failure("list", folder, err);
+        return entries;
+    }
+
+    Status readInto(const std::string& path, std::string& buffer, uint64_t limit) override {
+        // Opened without blocking (a pipe would otherwise hang the open) and
+        // checked on its descriptor, so a pipe or device never reaches read().
+        int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return failure("open", path);
+        struct stat st;
+        std::optional<Error> refused;
+        if (::fstat(fd, &st) != 0) {
+            refused = failure("stat", path);
+        } else if (S_ISDIR(st.st_mode)) {
+            refused = failure("read", path, EISDIR);
+        } else if (!S_ISREG(st.st_mode)) {
+            refused = Error{Error::Kind::notRegular, "open", path, 0, "not a regular file"};
+        } else if (static_cast<uint64_t>(st.st_size) > limit) {
+            refused = failure("open", path, EFBIG);
+        }
+        if (refused) {
+            ::close(fd);
+            return *refused;
+        }
+        // Growing only past the old size keeps a reused buffer from being
+        // cleared byte by byte on every call.
+        auto expected = static_cast<size_t>(st.st_size);
+        size_t used = 0;
+        buffer.resize(std::max<size_t>(expected + 1, 4096));
+        for (;;) {
+            if (used == buffer.size()) {
+                if (used > limit) {
+                    refused = failure("read", path, EFBIG);  // grew past the limit while being read
+                    break;
+                }
+                buffer.resize(buffer.size() * 2);
+            }
+            ssize_t n = ::read(fd, buffer.data() + used, buffer.size() - used);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                refused = failure("read", path);
+                break;
+            }
+            if (n == 0) break;
+            used += static_cast<size_t>(n);
+        }
+        ::close(fd);
+        if (!refused && used > limit) refused = failure("read", path, EFBIG);
+        if (refused) {
+            buffer.clear();
+            return *refused;
+        }
+        buffer.resize(used);
+        return {};
+    }
+
+    Expected<std::string, Error> realPath(const std::string& path) override {
+        char* resolved = ::realpath(path.c_str(), nullptr);
+        if (!resolved) return failure("resolve", path);
+        std::string out(resolved);
+        std::free(resolved);
+        return out;
+    }
+
+    Status createDirectories(const std::string& folder) override {
+        if (folder.empty()) return failure("create folder", folder, ENOENT);
+        if (isDirectoryAt(folder)) return {};
+        // Create each missing prefix in turn, from the top down.
+        size_t pos = 0;
+        for (;;) {
+            pos = folder.find('/', pos + 1);
+            std::string prefix = folder.substr(0, pos);
+            if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0) {
+                int err = errno;
+                if (err != EEXIST) return failure("create folder", prefix, err);
+                if (!isDirectoryAt(prefix)) return failure("create folder", prefix, pos == std::string::npos ? EEXIST : ENOTDIR);
+            }
+            if (pos == std::string::npos || pos + 1 >= folder.size()) break;
+        }
+        return {};
+    }
+
+    Expected<StagedFile, Error> stage(const std::string& target, std::string_view data) override {
+        // A replaced file keeps its permissions; a new one gets the usual ones.
+        mode_t mode = 0666 & ~processUmask();
+        struct stat old;
+        if (::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) mode = old.st_mode & 0777;
+        auto temp = writeTemp(target, data, mode);
+        if (!temp) return temp.error();
+        return StagedFile(*this, std::move(*temp), data);
+    }
+
+    Status replace(StagedFile& staged, const std::string& target) override {
+        // rename replaces the name itself, so a link planted at the target is
+        // replaced rather than followed.
+        if (::rename(staged.temporary().c_str(), target.c_str()) != 0) return failure("rename", target);
+        staged.placed();
+        syncFolder(parentOf(target));
+        return {};
+    }
+
+    Expected<Claim, Error> claim(StagedFile& staged, const std::string& target) override {
+        const std::string& temp = staged.temporary();
+        int rc = renameNoReplace(temp.c_str(), target.c_str());
+        int err = rc == 0 ? 0 : errno;
+        if (rc == 0) {
+            staged.placed();
+        } else if (err == EINVAL || err == ENOSYS || err == ENOTSUP) {
+            // File systems without no-replace renames: a hard link claims the
+            // name just as exclusively.
+            rc = ::link(temp.c_str(), target.c_str());
+            err = rc == 0 ? 0 : errno;
+            if (rc != 0 && err != EEXIST) {
+                // Neither is supported: an exclusive create in place.
+                int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+                if (fd < 0) {
+                    if (errno == EEXIST) return Claim::taken;
+                    return failure("create", target);
+                }
+                int werr = (!writeAll(fd, staged.data()) || flushToDisk(fd) != 0) ? errno : 0;
+                if (::close(fd) != 0 && werr == 0) werr = errno;
+                if (werr != 0) {
+                    ::unlink(target.c_str());
+                    return failure("write", target, werr);
+                }
+                err = 0;
+            }
+            if (err == 0) {
+                discard(temp);
+                staged.placed();
+            }
+        }
+        if (err == EEXIST) return Claim::taken;
+        if (err != 0) return failure("rename", target, err);
+        syncFolder(parentOf(target));
+        return Claim::claimed;
+    }
+
+    Status remove(const std::string& path) override {
+        if (::unlink(path.c_str()) != 0) return failure("remove", path);
+        return {};
+    }
+
+    void removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) override {
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) return;
+        const time_t cutoff = ::time(nullptr) - static_cast<time_t>(age.count());
+        while (dirent* entry = ::readdir(dir)) {
+            std::string_view name = entry->d_name;
+            if (!isTemporaryName(name)) continue;
+            struct stat st;
+            if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+                st.st_mtime < cutoff) {
+                ::unlinkat(::dirfd(dir), entry->d_name, 0);
+            }
+        }
+        ::closedir(dir);
+    }
+
+    void requestDownload(const std::string& path) override { Cloud::requestDownload(path); }
+
+    Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) override {
+        return Cloud::coordinateReading(path, block);
+    }
+
+    Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) override {
+        return Cloud::coordinateWriting(path, block);
+    }
+
+protected:
+    void discard(const std::string& temporary) noexcept override { ::unlink(temporary.c_str()); }
+};
 
 }  // namespace
 
-std::string parentOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
+std::shared_ptr<FileSystem> systemFileSystem() { return std::make_shared<SystemFileSystem>(); }
+
+StagedFile::StagedFile(FileSystem& owner, std::string temporary, std::string_view data)
+    : owner_(&owner), temporary_(std::move(temporary)), data_(data) {}
+
+StagedFile::StagedFile(StagedFile&& other) noexcept
+    : owner_(other.owner_), temporary_(std::exchange(other.temporary_, std::string())), data_(other.data_) {}
+
+StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
+    if (this != &other) {
+        discard();
+        owner_ = other.owner_;
+        temporary_ = std::exchange(other.temporary_, std::string());
+        data_ = other.data_;
+    }
+    return *this;
 }
 
-std::string lastComponent(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+StagedFile::~StagedFile() { discard(); }
 
-bool exists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
+void StagedFile::discard() noexcept {
+    if (!temporary_.empty()) owner_->discard(temporary_);
+    temporary_.clear();
 }
 
 FolderHandle::FolderHandle(const std::string& folder)
@@ -183,225 +400,6 @@ bool FolderHandle::has(const std::string& relative) const {
     return fd_ >= 0 && ::fstatat(fd_, relative.c_str(), &st, 0) == 0;
 }
 
-std::optional<uint32_t> fileFlags(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-#if defined(__APPLE__) || defined(__FreeBSD__)
-    return static_cast<uint32_t>(st.st_flags);
-#else
-    return 0;
-#endif
-}
-
-bool isDirectory(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::optional<std::vector<DirEntry>> listDirectory(const std::string& folder, bool skipHidden,
-                                                   bool fetchIsDirectory) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return std::nullopt;
-    std::vector<DirEntry> entries;
-    int dfd = ::dirfd(dir);
-    for (;;) {
-        errno = 0;
-        dirent* e = ::readdir(dir);
-        if (!e) break;
-        std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        if (skipHidden && name[0] == '.') continue;
-        DirEntry entry{std::move(name), std::nullopt};
-        if (fetchIsDirectory) {
-            // The entry's own attribute, as a directory listing reports it:
-            // a link is a link, not the folder it points to.
-            struct stat st;
-            if (::fstatat(dfd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                entry.isDirectory = S_ISDIR(st.st_mode);
-            }
-        }
-        entries.push_back(std::move(entry));
-    }
-    bool failed = errno != 0;
-    ::closedir(dir);
-    if (failed) return std::nullopt;
-    return entries;
-}
-
-ReadStatus readFileInto(const std::string& path, std::string& buffer, uint64_t limit) {
-    [[maybe_unused]] NoDatalessMaterialization bounded;
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadStatus::absent : ReadStatus::unreadable;
-    struct stat st;
-    ReadStatus status = ReadStatus::ok;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        status = ReadStatus::unreadable;
-    } else if (!S_ISREG(st.st_mode)) {
-        status = ReadStatus::notRegular;
-    } else if (static_cast<uint64_t>(st.st_size) > limit) {
-        status = ReadStatus::tooLarge;
-    }
-    if (status != ReadStatus::ok) {
-        ::close(fd);
-        return status;
-    }
-    // Growing only past the old size keeps a reused buffer from being
-    // cleared byte by byte on every call.
-    auto expected = static_cast<size_t>(st.st_size);
-    size_t used = 0;
-    buffer.resize(std::max<size_t>(expected + 1, 4096));
-    for (;;) {
-        if (used == buffer.size()) {
-            if (used > limit) {
-                status = ReadStatus::tooLarge;  // grew past the limit while being read
-                break;
-            }
-            buffer.resize(buffer.size() * 2);
-        }
-        ssize_t n = ::read(fd, buffer.data() + used, buffer.size() - used);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            status = ReadStatus::unreadable;
-            break;
-        }
-        if (n == 0) break;
-        used += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    if (status == ReadStatus::ok && used > limit) status = ReadStatus::tooLarge;
-    if (status != ReadStatus::ok) {
-        buffer.clear();
-        return status;
-    }
-    buffer.resize(used);
-    return status;
-}
-
-std::optional<std::string> readFile(const std::string& path, uint64_t limit) {
-    std::string content;
-    if (readFileInto(path, content, limit) != ReadStatus::ok) return std::nullopt;
-    return content;
-}
-
-std::optional<std::string> realPath(const std::string& path) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved) return std::nullopt;
-    std::string out(resolved);
-    std::free(resolved);
-    return out;
-}
-
-void removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return;
-    const time_t cutoff = ::time(nullptr) - static_cast<time_t>(age.count());
-    while (dirent* entry = ::readdir(dir)) {
-        std::string_view name = entry->d_name;
-        if (!isTemporaryName(name)) continue;
-        struct stat st;
-        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-            st.st_mtime < cutoff) {
-            ::unlinkat(::dirfd(dir), entry->d_name, 0);
-        }
-    }
-    ::closedir(dir);
-}
-
-std::optional<std::string> createDirectories(const std::string& folder) {
-    if (folder.empty()) return errorText(ENOENT);
-    if (isDirectory(folder)) return std::nullopt;
-    // Create each missing prefix in turn, from the top down.
-    size_t pos = 0;
-    for (;;) {
-        pos = folder.find('/', pos + 1);
-        std::string prefix = folder.substr(0, pos);
-        if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0) {
-            int err = errno;
-            if (err != EEXIST) return errorText(err);
-            if (!isDirectory(prefix)) return errorText(pos == std::string::npos ? EEXIST : ENOTDIR);
-        }
-        if (pos == std::string::npos || pos + 1 >= folder.size()) break;
-    }
-    return std::nullopt;
-}
-
-std::optional<StagedFile> StagedFile::stage(const std::string& target, std::string_view data, std::string* error) {
-    // A replaced file keeps its permissions; a new one gets the usual ones.
-    mode_t mode = 0666 & ~processUmask();
-    struct stat old;
-    if (::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) mode = old.st_mode & 0777;
-    StagedFile staged;
-    if (auto err = writeTemp(target, data, mode, staged.temp_)) {
-        if (error) *error = *err;
-        return std::nullopt;
-    }
-    staged.data_ = data;
-    return staged;
-}
-
-StagedFile::StagedFile(StagedFile&& other) noexcept
-    : temp_(std::exchange(other.temp_, std::string())), data_(other.data_) {}
-
-StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
-    if (this != &other) {
-        discard();
-        temp_ = std::exchange(other.temp_, std::string());
-        data_ = other.data_;
-    }
-    return *this;
-}
-
-StagedFile::~StagedFile() { discard(); }
-
-void StagedFile::discard() noexcept {
-    if (!temp_.empty()) ::unlink(temp_.c_str());
-    temp_.clear();
-}
-
-std::optional<std::string> StagedFile::replace(const std::string& target) {
-    // rename replaces the name itself, so a link planted at the target is
-    // replaced rather than followed.
-    if (::rename(temp_.c_str(), target.c_str()) != 0) return errorText(errno);
-    temp_.clear();
-    syncFolder(parentOf(target));
-    return std::nullopt;
-}
-
-StagedFile::Claim StagedFile::claim(const std::string& target, std::string* error) {
-    auto fail = [&](int err) {
-        if (error) *error = errorText(err);
-        return err == EEXIST ? Claim::taken : Claim::failed;
-    };
-    int rc = renameNoReplace(temp_.c_str(), target.c_str());
-    int err = rc == 0 ? 0 : errno;
-    if (rc != 0 && (err == EINVAL || err == ENOSYS || err == ENOTSUP)) {
-        // File systems without no-replace renames: a hard link claims the
-        // name just as exclusively.
-        rc = ::link(temp_.c_str(), target.c_str());
-        err = rc == 0 ? 0 : errno;
-        if (rc != 0 && err != EEXIST) {
-            // Neither is supported: an exclusive create in place.
-            int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0) return fail(errno);
-            int werr = (!writeAll(fd, data_) || flushToDisk(fd) != 0) ? errno : 0;
-            if (::close(fd) != 0 && werr == 0) werr = errno;
-            if (werr != 0) {
-                ::unlink(target.c_str());
-                return fail(werr);
-            }
-            err = 0;
-        }
-        if (err == 0) discard();
-    } else if (rc == 0) {
-        temp_.clear();
-    }
-    if (err != 0) return fail(err);
-    syncFolder(parentOf(target));
-    return Claim::claimed;
-}
-
-bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
-
 std::optional<FileStamp> stampOf(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
@@ -421,25 +419,6 @@ void returnFreeMemory() {
 #if defined(__GLIBC__)
     ::malloc_trim(0);
 #endif
-}
-
-std::optional<std::string> writeFileAtomic(const std::string& path, std::string_view data) {
-    std::string error;
-    auto staged = StagedFile::stage(path, data, &error);
-    if (!staged) return error;
-    return staged->replace(path);
-}
-
-bool createFileExclusive(const std::string& path, std::string_view data, std::string* error,
-                         bool* alreadyExists) {
-    if (alreadyExists) *alreadyExists = false;
-    // The content is complete before the name appears, so a reader (the
-    // companion app scanning the folder) never sees a partial file.
-    auto staged = StagedFile::stage(path, data, error);
-    if (!staged) return false;
-    StagedFile::Claim claim = staged->claim(path, error);
-    if (alreadyExists) *alreadyExists = claim == StagedFile::Claim::taken;
-    return claim == StagedFile::Claim::claimed;
 }
 
 std::string homeDirectory() {

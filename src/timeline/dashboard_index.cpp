@@ -105,8 +105,9 @@ IndexLoad DashboardIndex::loadFiltered(const Vault& vault, const SearchFilter* f
         std::string().swap(bytes);
         bytes.reserve(static_cast<size_t>(hint + hint / 16 + simdjson::SIMDJSON_PADDING + 1));
     }
-    if (VaultIO::readInto(vault, path, bytes, VaultIO::kIndexReadLimit) != Platform::ReadStatus::ok ||
-        !index.fill(filter)) return IndexUnreadable{std::move(path)};
+    if (!VaultIO::readInto(vault, path, bytes, VaultIO::kIndexReadLimit) || !index.fill(filter)) {
+        return IndexUnreadable{std::move(path)};
+    }
     return index;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/file_system.hpp"
 #include "text/unicode.hpp"
 #include "tools/tool_arguments.hpp"
+#include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
 #include "tools/write_support.hpp"
 #include "vault/vault_io.hpp"
@@ -35,6 +36,17 @@ std::string inputsFile(const Vault& vault, const std::string& day, const std::st
     return vault.writingPath(VaultPath::inputsDir, day + "/" + name);
 }
 
+// Removes the metadata file a failed draw left; gives up with `failure` (or
+// the removal's own failure) when there is one to report.
+void takeBack(const Vault& vault, const std::string& metaPath, const std::optional<VaultError>& failure) {
+    auto removed = VaultIO::remove(vault, metaPath);
+    if (failure && removed) throw ToolFailure(failure->description());
+    if (!removed) {
+        throw ToolFailure((failure ? failure->description() : removed.error().description()) + "。元数据文件 " +
+                          metaPath + " 没能撤回");
+    }
+}
+
 Json run(const ToolArguments& arguments, ToolContext& context) {
     const Vault& vault = context.vault();
     const std::string text = arguments.requiredString(kText);
@@ -45,13 +57,14 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     Json meta = {{"createdBy", "mcp"}};
     if (!tags.empty()) meta["tags"] = tags;
     const std::optional<std::string> metaBytes = JsonWriter::payload(meta);
-    if (!metaBytes) throw VaultIO::WriteError::writeFailed("内容不是合法 UTF-8");
+    if (!metaBytes) throw ToolFailure(std::string(WriteTools::kNotUtf8));
 
     // Both files are written in full before either name appears, so a failure
     // leaves nothing that a retry would duplicate. The metadata's name is
     // claimed first: the app never takes up a text without it.
-    Platform::StagedFile metaFile = VaultIO::stage(vault, *metaBytes, inputsFile(vault, day, "new.meta.json"));
-    Platform::StagedFile textFile = VaultIO::stage(vault, text, inputsFile(vault, day, "new.memo.txt"));
+    using WriteTools::orFail;
+    Platform::StagedFile metaFile = orFail(VaultIO::stage(vault, *metaBytes, inputsFile(vault, day, "new.meta.json")));
+    Platform::StagedFile textFile = orFail(VaultIO::stage(vault, text, inputsFile(vault, day, "new.memo.txt")));
     std::string id;
     std::string textPath;
     std::string metaPath;
@@ -60,23 +73,17 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
         std::string candidate = WriteTools::newUuid();
         metaPath = inputsFile(vault, day, candidate + ".meta.json");
         textPath = inputsFile(vault, day, candidate + ".memo.txt");
-        if (!VaultIO::claim(metaFile, metaPath)) continue;
-        bool claimed = false;
-        try {
-            claimed = VaultIO::claim(textFile, textPath);
-        } catch (...) {
-            Platform::removeFile(metaPath);
-            throw;
-        }
-        if (claimed) {
+        if (orFail(VaultIO::claim(vault, metaFile, metaPath)) == Platform::Claim::taken) continue;
+        auto claimed = VaultIO::claim(vault, textFile, textPath);
+        if (claimed && *claimed == Platform::Claim::claimed) {
             id = std::move(candidate);
-        } else {
-            // The metadata went to a name whose text is taken: take it back.
-            Platform::removeFile(metaPath);
-            metaFile = VaultIO::stage(vault, *metaBytes, metaPath);
+            continue;
         }
+        // The metadata went to a name whose text is taken or failed: take it back.
+        takeBack(vault, metaPath, claimed ? std::nullopt : std::optional(claimed.error()));
+        metaFile = orFail(VaultIO::stage(vault, *metaBytes, metaPath));
     }
-    if (id.empty()) throw VaultIO::WriteError::writeFailed("找不到空闲的文件名,最后一个试过的是 " + textPath);
+    if (id.empty()) throw ToolFailure("写文件失败: 找不到空闲的文件名,最后一个试过的是 " + textPath);
 
     Json payload = {
         {"ok", true},

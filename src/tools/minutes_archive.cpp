@@ -23,19 +23,25 @@ std::string variant(std::string_view base, std::string_view suffix, unsigned cou
 
 }  // namespace
 
-ArchiveCopy writeArchiveCopy(const Vault& vault, std::string_view data, const std::string& stampedPath,
-                             std::string_view suffix, unsigned from) {
+Expected<ArchiveCopy, VaultError> writeArchiveCopy(const Vault& vault, std::string_view data,
+                                                   const std::string& stampedPath, std::string_view suffix,
+                                                   unsigned from) {
     std::string_view base = stampedPath;
     if (base.size() >= suffix.size() && base.substr(base.size() - suffix.size()) == suffix) {
         base.remove_suffix(suffix.size());
     }
     // Written once; only the name is tried again.
-    Platform::StagedFile staged = VaultIO::stage(vault, data, stampedPath);
+    auto staged = VaultIO::stage(vault, data, stampedPath);
+    if (!staged) return staged.error();
     for (unsigned counter = from < 1 ? 1 : from; counter <= kMaxCounter; ++counter) {
         std::string path = variant(base, suffix, counter);
-        if (VaultIO::claim(staged, path)) return {std::move(path), counter};
+        auto claimed = VaultIO::claim(vault, *staged, path);
+        if (!claimed) return claimed.error();
+        if (*claimed == Platform::Claim::claimed) return ArchiveCopy{std::move(path), counter};
     }
-    throw VaultIO::WriteError::writeFailed("归档名已用尽: " + variant(base, suffix, kMaxCounter));
+    const std::string last = variant(base, suffix, kMaxCounter);
+    return VaultError{VaultError::Kind::writeFailed, last,
+                      Platform::Error{Platform::Error::Kind::taken, "claim", last, 0, "归档名已用尽: " + last}};
 }
 
 }  // namespace qs::WriteTools

@@ -5,6 +5,7 @@
 #include <string_view>  // std::string_view
 
 #include "vault/vault.hpp"
+#include "vault/vault_error.hpp"
 
 namespace qs::WriteTools {
 
@@ -17,8 +18,9 @@ struct ArchiveCopy {
 // `stampedPath` (which ends in `suffix`) and its variants with "-2", "-3", ...
 // before the suffix, starting at counter `from`. A copy made in the same UTC
 // second as an earlier one, by this or another process, therefore never
-// replaces it. Throws VaultIO::WriteError.
-ArchiveCopy writeArchiveCopy(const Vault& vault, std::string_view data, const std::string& stampedPath,
-                             std::string_view suffix, unsigned from = 1);
+// replaces it.
+Expected<ArchiveCopy, VaultError> writeArchiveCopy(const Vault& vault, std::string_view data,
+                                                   const std::string& stampedPath, std::string_view suffix,
+                                                   unsigned from = 1);
 
 }  // namespace qs::WriteTools

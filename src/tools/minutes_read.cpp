@@ -20,13 +20,21 @@ constexpr ToolParam kId{"id", "string", "条目 id。", true};
 constexpr ToolParam kParams[] = {kId};
 
 constexpr const char* noMinutesWarning = "还没有纪要正文(.min.md)。可能这条还没被 AI 处理完。";
+constexpr const char* downloadingWarning = "纪要正文(.min.md)还在从 iCloud 下载,这次没等到。稍后再读一次。";
 
-// The file's text; nothing when it is missing or not UTF-8. An empty file is
-// an empty text, which counts as present.
-std::optional<std::string> readText(const Vault& vault, const std::string& path) {
-    auto bytes = VaultIO::readData(vault, path);
-    if (!bytes || !Text::isValidUtf8(*bytes)) return std::nullopt;
-    return bytes;
+// A file's text, or why there is none.
+struct FileText {
+    std::optional<std::string> text;  // nothing when missing, unreadable or not UTF-8
+    bool downloading = false;         // there, but still in iCloud after the wait
+};
+
+// An empty file is an empty text, which counts as present.
+FileText readText(const Vault& vault, const std::string& path) {
+    std::string bytes;
+    auto read = VaultIO::readInto(vault, path, bytes);
+    if (!read) return {std::nullopt, read.error().kind == VaultError::Kind::notDownloaded};
+    if (!Text::isValidUtf8(bytes)) return {};
+    return {std::move(bytes), false};
 }
 
 Json textArray(FeedItem::TextList list) {
@@ -41,11 +49,12 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     const FeedItem* item = entry.item;
     const VaultFiles& files = entry.files;
 
-    std::string minutesPath = files.insightsFile(".min.md");
-    std::string summaryPath = files.insightsFile(".sum.txt");
-    std::optional<std::string> minutesText = readText(context.vault(), minutesPath);
-    std::optional<std::string> summaryText = readText(context.vault(), summaryPath);
-    if (!minutesText && !summaryText && !item) {
+    std::string minutesPath = files.path(EntryFile::minutes);
+    std::string summaryPath = files.path(EntryFile::summary);
+    const auto [minutesText, minutesDownloading] = readText(context.vault(), minutesPath);
+    const auto [summaryText, summaryDownloading] = readText(context.vault(), summaryPath);
+    // Files still in iCloud are the entry's, not missing ones.
+    if (!minutesText && !summaryText && !item && !minutesDownloading && !summaryDownloading) {
         throw ToolFailure("找不到条目 " + id + "。先用 vault_search 确认 id。");
     }
 
@@ -66,7 +75,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
         payload["extracted_tasks"] = textArray(item->extractedTasks);
         payload["processing_state"] = std::string(item->processingState.value_or("unknown"));
     }
-    if (!minutesText) payload["warning"] = noMinutesWarning;
+    if (!minutesText) payload["warning"] = minutesDownloading ? downloadingWarning : noMinutesWarning;
     return ToolResult::json(payload);
 }
 

@@ -1,10 +1,12 @@
 // minutes_write: replaces an entry's minutes (and card summary), archiving what it replaces.
+#include <algorithm>  // std::find
 #include <optional>  // std::optional
 #include <string>    // std::string
+#include <utility>   // std::pair, std::move
+#include <vector>    // std::vector
 
 #include "text/dates.hpp"
 #include "timeline/dashboard_index.hpp"
-#include "platform/file_system.hpp"
 #include "timeline/kept_index.hpp"
 #include "tools/entry_lookup.hpp"
 #include "tools/minutes_archive.hpp"
@@ -34,8 +36,7 @@ constexpr ToolParam kParams[] = {kId, kMarkdown, kSummary};
 // It replaces an entry's minutes.
 constexpr ToolHints kHints{false, true, true, false};
 
-constexpr std::string_view kMinutesSuffix = ".min.md";
-constexpr std::string_view kSummarySuffix = ".sum.txt";
+using WriteTools::orFail;
 
 struct IndexEntry {
     bool known = false;
@@ -49,24 +50,60 @@ IndexEntry lookUp(ToolContext& context, const std::string& id) {
 }
 
 // An old file's raw bytes (a file that is not UTF-8 is still someone's text,
-// archived as it is). One that is there but cannot be read would be replaced
-// without its archive copy: the call refuses rather than lose it.
+// archived as it is). One that is there but cannot be read (still in iCloud
+// after the wait, say) would be replaced without its archive copy: the call
+// refuses rather than lose it. `mustRead` is false for a file left alone.
 std::optional<std::string> readOld(const Vault& vault, const std::string& path, bool mustRead) {
     std::string bytes;
-    Platform::ReadStatus status = VaultIO::readInto(vault, path, bytes);
-    if (status == Platform::ReadStatus::ok) return bytes;
-    if (!mustRead) return std::nullopt;
-    if (status == Platform::ReadStatus::notRegular) {
+    auto read = VaultIO::readInto(vault, path, bytes);
+    if (read) return bytes;
+    const VaultError& error = read.error();
+    if (!mustRead || error.kind == VaultError::Kind::absent) return std::nullopt;
+    if (error.kind == VaultError::Kind::notRegular) {
         throw ToolFailure("现有文件 " + path + " 不是普通文件(管道、设备之类),不读也不覆盖,这次什么都没写。");
     }
-    if (status == Platform::ReadStatus::tooLarge) {
+    if (error.kind == VaultError::Kind::tooLarge) {
         throw ToolFailure("现有文件 " + path + " 大得不像纪要,不读也不覆盖,这次什么都没写。");
     }
-    if (VaultIO::existsInAnyForm(path)) {
-        throw ToolFailure("读不到现有文件 " + path + ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。");
-    }
-    return std::nullopt;
+    throw ToolFailure("读不到现有文件 " + path + ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。");
 }
+
+// The new minutes and summary, written in full before any name changes, so
+// a full disk or a file-size limit leaves the entry as it was.
+struct Staged {
+    Platform::StagedFile minutes;
+    std::optional<Platform::StagedFile> summary;
+};
+
+// What this call has changed so far, and how to take it back.
+class Undo {
+public:
+    explicit Undo(const Vault& vault) : vault_(vault) {}
+    void created(std::string path) { created_.push_back(std::move(path)); }
+    void replaced(std::string path, std::string oldBytes) { replaced_.emplace_back(std::move(path), std::move(oldBytes)); }
+
+    // Takes every change back, then gives up with `failure`; when a change
+    // stays, the message names it.
+    [[noreturn]] void fail(const VaultError& failure, const std::string& summaryPath) {
+        std::vector<std::string> stayed;
+        for (const auto& [path, bytes] : replaced_) {
+            if (!VaultIO::write(vault_, bytes, path)) stayed.push_back(path);
+        }
+        for (const std::string& path : created_) {
+            if (!VaultIO::remove(vault_, path)) stayed.push_back(path);
+        }
+        if (stayed.empty()) throw ToolFailure(failure.description());
+        if (std::find(stayed.begin(), stayed.end(), summaryPath) != stayed.end()) {
+            throw ToolFailure(failure.description() + "。纪要没写成,但新摘要已经写到 " + summaryPath + ",没能撤回");
+        }
+        throw ToolFailure(failure.description() + "。纪要没写成,归档副本 " + stayed.front() + " 没能撤回");
+    }
+
+private:
+    const Vault& vault_;
+    std::vector<std::string> created_;
+    std::vector<std::pair<std::string, std::string>> replaced_;
+};
 
 Json run(const ToolArguments& arguments, ToolContext& context) {
     const Vault& vault = context.vault();
@@ -81,74 +118,60 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
     // From reading the old files to writing the new ones no other server
     // process may interleave, or a version it wrote could be replaced unarchived.
-    const VaultWriteLock lock = VaultWriteLock::acquire(vault);
+    const VaultWriteLock lock = orFail(VaultWriteLock::acquire(vault));
 
+    // An entry whose own day holds its files only in iCloud stays on that
+    // day: the reads below wait for them, or the call refuses.
     const VaultFiles files = VaultFiles::locate(vault, id, entry.day);
     if (files.day.empty() || !isSinglePathComponent(files.day)) {
         throw ToolFailure("定位不到条目 " + id + " 的日期目录。先用 vault_search 确认 id 是对的。");
     }
 
-    const std::string oldMinutesPath = files.insightsFile(kMinutesSuffix);
-    const std::string oldSummaryPath = files.insightsFile(kSummarySuffix);
-    const std::optional<std::string> oldMinutes = readOld(vault, oldMinutesPath, true);
+    // Read: the versions to archive.
+    const std::string oldSummaryPath = files.path(EntryFile::summary);
+    const std::optional<std::string> oldMinutes = readOld(vault, files.path(EntryFile::minutes), true);
     const std::optional<std::string> oldSummary = readOld(vault, oldSummaryPath, summary.has_value());
     if (!entry.known && !oldMinutes && !oldSummary) {
         throw ToolFailure("找不到条目 " + id + " —— Dashboard 里没有,磁盘上也没有它的产物文件。");
     }
 
-    // Every new file is written in full before any name changes, so a full
-    // disk or a file-size limit leaves the entry as it was.
-    const std::string minutesPath = files.minutesForWriting();
-    const std::string summaryPath = files.summaryForWriting();
-    Platform::StagedFile newMinutes = VaultIO::stage(vault, markdown, minutesPath);
-    std::optional<Platform::StagedFile> newSummary;
-    if (summary) newSummary = VaultIO::stage(vault, *summary, summaryPath);
+    // Stage: the new files, in full, under temporary names.
+    const std::string minutesPath = files.forWriting(EntryFile::minutes);
+    const std::string summaryPath = files.forWriting(EntryFile::summary);
+    Staged staged{orFail(VaultIO::stage(vault, markdown, minutesPath)), std::nullopt};
+    if (summary) staged.summary = orFail(VaultIO::stage(vault, *summary, summaryPath));
 
+    // Archive: the old versions, under names of their own.
+    Undo undo(vault);
     const auto now = Text::Clock::now();
     Json archived = Json::array();
-    // Undoes this call's own files when a later step fails.
-    auto removeArchives = [&] {
-        for (const auto& path : archived) Platform::removeFile(path.get<std::string>());
-    };
-    try {
-        unsigned counter = 1;  // both copies of one call share one name where they can
-        if (oldMinutes) {
-            auto copy = WriteTools::writeArchiveCopy(vault, *oldMinutes, files.archivePath(kMinutesSuffix, now),
-                                                     kMinutesSuffix);
-            counter = copy.counter;
-            archived.push_back(copy.path);
-        }
-        if (oldSummary && summary) {
-            auto copy = WriteTools::writeArchiveCopy(vault, *oldSummary, files.archivePath(kSummarySuffix, now),
-                                                     kSummarySuffix, counter);
-            archived.push_back(copy.path);
-        }
-        // The summary first, the minutes last: the minutes are what the entry is.
-        if (newSummary) VaultIO::place(*newSummary, summaryPath);
-    } catch (...) {
-        removeArchives();
-        throw;
+    unsigned counter = 1;  // both copies of one call share one name where they can
+    if (oldMinutes) {
+        auto copy = WriteTools::writeArchiveCopy(vault, *oldMinutes, files.archivePath(EntryFile::minutes, now),
+                                                 kindOf(EntryFile::minutes).suffix);
+        if (!copy) undo.fail(copy.error(), summaryPath);
+        counter = copy->counter;
+        archived.push_back(copy->path);
+        undo.created(copy->path);
     }
-    try {
-        VaultIO::place(newMinutes, minutesPath);
-    } catch (const VaultIO::WriteError& error) {
-        removeArchives();
-        if (!newSummary) throw;
-        // Put the old summary back, so the entry is as it was.
-        bool restored = false;
-        try {
-            if (oldSummary && oldSummaryPath == summaryPath) {
-                VaultIO::write(vault, *oldSummary, summaryPath);
-                restored = true;
-            } else {
-                restored = Platform::removeFile(summaryPath);
-            }
-        } catch (const std::exception&) {
-        }
-        if (restored) throw;
-        throw VaultIO::WriteError::writeFailed(error.message() + "。纪要没写成,但新摘要已经写到 " + summaryPath +
-                                               ",没能撤回");
+    if (oldSummary && summary) {
+        auto copy = WriteTools::writeArchiveCopy(vault, *oldSummary, files.archivePath(EntryFile::summary, now),
+                                                 kindOf(EntryFile::summary).suffix, counter);
+        if (!copy) undo.fail(copy.error(), summaryPath);
+        archived.push_back(copy->path);
+        undo.created(copy->path);
     }
+
+    // Place: the summary first, the minutes last, as the minutes are what the entry is.
+    if (staged.summary) {
+        if (auto placed = VaultIO::place(vault, *staged.summary, summaryPath); !placed) undo.fail(placed.error(), summaryPath);
+        if (oldSummary && oldSummaryPath == summaryPath) {
+            undo.replaced(summaryPath, *oldSummary);
+        } else {
+            undo.created(summaryPath);
+        }
+    }
+    if (auto placed = VaultIO::place(vault, staged.minutes, minutesPath); !placed) undo.fail(placed.error(), summaryPath);
 
     Json wrote = Json::array({minutesPath});
     if (summary) wrote.push_back(summaryPath);

@@ -42,8 +42,8 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
             VaultFiles files = VaultFiles::locate(vault, std::string(item->id), std::string(item->day), folders);
             // Plain existence tests: a flag reports what is on disk now and
             // starts no cloud download.
-            hasTranscript = files.hasOutputsFile(".transcript.json") || files.hasOutputsFile(".tr.txt");
-            hasMinutes = files.hasInsightsFile(".min.md");
+            hasTranscript = files.has(EntryFile::transcriptJson) || files.has(EntryFile::transcriptText);
+            hasMinutes = files.has(EntryFile::minutes);
         }
         entry["has_transcript"] = hasTranscript;
         entry["has_minutes"] = hasMinutes;

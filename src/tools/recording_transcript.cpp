@@ -32,7 +32,7 @@ struct Transcript {
 // The ".transcript.json" "plainText" first, else the ".tr.txt" text; empty
 // or unreadable sources count as missing.
 std::optional<Transcript> readTranscript(const VaultFiles& files) {
-    if (auto bytes = VaultIO::readData(*files.vault, files.transcriptJsonPath())) {
+    if (auto bytes = VaultIO::readData(*files.vault, files.path(EntryFile::transcriptJson))) {
         if (auto parsed = parseJsonDocument(*bytes); parsed && parsed->is_object()) {
             auto found = parsed->find("plainText");
             if (found != parsed->end() && found->is_string() && !found->get_ref<const std::string&>().empty()) {
@@ -40,7 +40,7 @@ std::optional<Transcript> readTranscript(const VaultFiles& files) {
             }
         }
     }
-    if (auto bytes = VaultIO::readData(*files.vault, files.outputsFile(".tr.txt"))) {
+    if (auto bytes = VaultIO::readData(*files.vault, files.path(EntryFile::transcriptText))) {
         if (!bytes->empty() && Text::isValidUtf8(*bytes)) return Transcript{std::move(*bytes), "tr.txt"};
     }
     return std::nullopt;

@@ -8,7 +8,6 @@
 #include "tools/tool_arguments.hpp"
 #include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
-#include "vault/vault_io.hpp"
 
 namespace qs {
 
@@ -92,10 +91,6 @@ Json invoke(const ToolDefinition& tool, const Json& arguments, ToolContext& cont
         return tool.handler(ToolArguments(arguments), context);
     } catch (const ToolFailure& failure) {
         return ToolResult::failure(failure.description);
-    } catch (const VaultIO::WriteError& error) {
-        return ToolResult::failure(error.description());
-    } catch (const VaultIO::OutsideVault& refusal) {
-        return ToolResult::failure(refusal.description());
     } catch (const std::exception& error) {
         return ToolResult::failure(error.what());
     } catch (...) {

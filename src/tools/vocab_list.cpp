@@ -105,7 +105,7 @@ struct Filters {
 Json run(const ToolArguments& arguments, ToolContext& context) {
     const std::string path = context.vault().path(VaultPath::vocabulary);
     VocabBookReader& reader = context.vocabReader();
-    if (VaultIO::readInto(context.vault(), path, reader.input()) != Platform::ReadStatus::ok) return ToolResult::json(missingBookPayload(path));
+    if (!VaultIO::readInto(context.vault(), path, reader.input())) return ToolResult::json(missingBookPayload(path));
 
     std::optional<std::span<const VocabBookReader::Word>> book = reader.readInput();
     if (!book) writeStderr(kUnreadableWarning);

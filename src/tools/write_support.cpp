@@ -8,7 +8,6 @@
 #include "tools/tool_failure.hpp"
 #include "text/dates.hpp"
 #include "text/unicode.hpp"
-#include "vault/vault_io.hpp"
 
 namespace qs::WriteTools {
 
@@ -41,7 +40,7 @@ std::string newUuid() {
 }
 
 void requireUtf8(std::string_view text) {
-    if (!Text::isValidUtf8(text)) throw VaultIO::WriteError::writeFailed("内容不是合法 UTF-8");
+    if (!Text::isValidUtf8(text)) throw ToolFailure(std::string(kNotUtf8));
 }
 
 }  // namespace qs::WriteTools

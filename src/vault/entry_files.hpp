@@ -13,6 +13,26 @@
 
 namespace qs {
 
+// The files of one timeline entry, each named id + suffix in a day folder of
+// its base folder. Insights files first, in the order the day search tries them.
+enum class EntryFile { summary, minutes, meta, transcriptText, transcriptJson };
+
+struct EntryFileKind {
+    VaultPath base;
+    std::string_view suffix;
+};
+
+// In the order of EntryFile: the one table of base folders and suffixes.
+inline constexpr std::array<EntryFileKind, 5> kEntryFiles{{
+    {VaultPath::insightsDir, ".sum.txt"},
+    {VaultPath::insightsDir, ".min.md"},
+    {VaultPath::insightsDir, ".meta.json"},
+    {VaultPath::outputsDir, ".tr.txt"},
+    {VaultPath::outputsDir, ".transcript.json"},
+}};
+
+constexpr const EntryFileKind& kindOf(EntryFile file) { return kEntryFiles[static_cast<size_t>(file)]; }
+
 // What one tool call has learnt of the two base folders, so that locating many
 // entries lists each of them once. It must not outlive the call: the folders
 // change between calls.
@@ -45,21 +65,15 @@ struct VaultFiles {
     static VaultFiles locate(const Vault& vault, const std::string& id, const std::string& hintDay,
                              EntryFolderMemo& memo);
 
-    // outputs/<day>/<id>.transcript.json (read location, with fallback).
-    std::string transcriptJsonPath() const;
-    // insights/<day>/<id><suffix> for reading (with the legacy fallback).
-    std::string insightsFile(std::string_view suffix) const;
-    // outputs/<day>/<id><suffix> for reading (with the legacy fallback).
-    std::string outputsFile(std::string_view suffix) const;
-    // Whether those files are present locally (no cloud download is started):
+    // base/<day>/<id><suffix> for reading (with the legacy fallback).
+    std::string path(EntryFile file) const;
+    // Whether that file is present locally (no cloud download is started):
     // the same answer as testing the reading location, in fewer look-ups.
-    bool hasInsightsFile(std::string_view suffix) const;
-    bool hasOutputsFile(std::string_view suffix) const;
-    // Where new minutes / summaries go: the layout detected now, no fallback.
-    std::string minutesForWriting() const;
-    std::string summaryForWriting() const;
+    bool has(EntryFile file) const;
+    // Where a new version goes: the layout detected now, no fallback.
+    std::string forWriting(EntryFile file) const;
     // meta/minutes-history/<id>/<UTC stamp><suffix>.
-    std::string archivePath(std::string_view suffix, std::chrono::system_clock::time_point at) const;
+    std::string archivePath(EntryFile file, std::chrono::system_clock::time_point at) const;
 };
 
 }  // namespace qs

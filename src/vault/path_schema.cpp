@@ -1,5 +1,6 @@
 // The two vault layouts, the relative path of every well-known location
-// under each, and path resolution with the English-to-legacy fallback.
+// under each. (The English-to-legacy fallback of reading locations is the
+// vault's own, in vault.cpp.)
 #include "vault/path_schema.hpp"
 
 #include <array>    // std::array
@@ -39,17 +40,6 @@ std::optional<PathSchema> pathSchemaFromRaw(std::string_view raw) {
     if (raw == "english-v2") return PathSchema::englishV2;
     if (raw == "legacy-zh-v1") return PathSchema::legacyChineseV1;
     return std::nullopt;
-}
-
-std::string joinPath(std::string_view base, std::string_view rel) {
-    size_t skip = rel.find_first_not_of('/');
-    rel = skip == std::string_view::npos ? std::string_view() : rel.substr(skip);
-    if (rel.empty()) return std::string(base);
-    while (base.size() > 1 && base.back() == '/') base.remove_suffix(1);
-    std::string out(base);
-    if (out.empty() || out.back() != '/') out.push_back('/');
-    out.append(rel);
-    return out;
 }
 
 namespace VaultPathResolver {

@@ -5,6 +5,8 @@
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
+#include "platform/file_system.hpp"
+
 namespace qs {
 
 enum class PathSchema { englishV2, legacyChineseV1 };
@@ -25,10 +27,6 @@ enum class VaultPath {
     vocabulary,
 };
 
-// `base` + "/" + `rel`, where a leading "/" of `rel` and a trailing "/" of
-// `base` do not double the separator; an empty `rel` gives `base`.
-std::string joinPath(std::string_view base, std::string_view rel);
-
 namespace VaultPathResolver {
 
 // The relative path of `path` under `schema`.
@@ -40,7 +38,7 @@ namespace VaultInitializer {
 
 // The vault's layout from its library marker, else its top-level folders;
 // nothing when unrecognisable. Read once, when the vault is located.
-std::optional<PathSchema> detectSchema(const std::string& vaultRoot);
+std::optional<PathSchema> detectSchema(Platform::FileSystem& fs, const std::string& vaultRoot);
 
 }  // namespace VaultInitializer
 

@@ -23,10 +23,10 @@ bool isIntegerValue(const Json& value) {
 }
 
 // The schema the library marker names, when the marker is a complete one.
-std::optional<PathSchema> schemaFromMarker(const std::string& root) {
-    auto bytes = Platform::readFile(joinPath(root, "preferences/quillstack-library.json"), kMarkerLimit);
-    if (!bytes) return std::nullopt;
-    auto marker = parseJsonDocument(*bytes);
+std::optional<PathSchema> schemaFromMarker(Platform::FileSystem& fs, const std::string& root) {
+    std::string bytes;
+    if (!fs.readInto(Platform::joinPath(root, "preferences/quillstack-library.json"), bytes, kMarkerLimit)) return std::nullopt;
+    auto marker = parseJsonDocument(bytes);
     if (!marker || !marker->is_object()) return std::nullopt;
     const Json& m = *marker;
     auto field = [&](const char* key) -> const Json* {
@@ -44,7 +44,7 @@ std::optional<PathSchema> schemaFromMarker(const std::string& root) {
     return pathSchemaFromRaw(schema->get_ref<const std::string&>());
 }
 
-std::optional<PathSchema> schemaFromFolders(const std::string& root) {
+std::optional<PathSchema> schemaFromFolders(Platform::FileSystem& fs, const std::string& root) {
     static constexpr std::pair<std::string_view, PathSchema> kProbes[] = {
         {"core", PathSchema::englishV2},
         {"memories", PathSchema::englishV2},
@@ -52,7 +52,7 @@ std::optional<PathSchema> schemaFromFolders(const std::string& root) {
         {"01-情景记忆", PathSchema::legacyChineseV1},
     };
     for (const auto& [folder, schema] : kProbes) {
-        if (Platform::exists(joinPath(root, folder))) return schema;
+        if (fs.exists(Platform::joinPath(root, folder))) return schema;
     }
     return std::nullopt;
 }
@@ -61,9 +61,9 @@ std::optional<PathSchema> schemaFromFolders(const std::string& root) {
 
 namespace VaultInitializer {
 
-std::optional<PathSchema> detectSchema(const std::string& vaultRoot) {
-    if (auto schema = schemaFromMarker(vaultRoot)) return schema;
-    return schemaFromFolders(vaultRoot);
+std::optional<PathSchema> detectSchema(Platform::FileSystem& fs, const std::string& vaultRoot) {
+    if (auto schema = schemaFromMarker(fs, vaultRoot)) return schema;
+    return schemaFromFolders(fs, vaultRoot);
 }
 
 }  // namespace VaultInitializer

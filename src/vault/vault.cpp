@@ -1,14 +1,10 @@
 // Locations inside the located vault, with the English-to-legacy fallback.
 #include "vault/vault.hpp"
 
-#include <optional>  // std::optional
-
-#include "platform/file_system.hpp"
-
 namespace qs {
 
 std::string Vault::writingPath(VaultPath location, std::string_view subpath) const {
-    return joinPath(joinPath(root, VaultPathResolver::resolve(location, schema)), subpath);
+    return Platform::joinPath(Platform::joinPath(root, VaultPathResolver::resolve(location, schema)), subpath);
 }
 
 std::string cloudPlaceholderOf(const std::string& path) {
@@ -17,35 +13,54 @@ std::string cloudPlaceholderOf(const std::string& path) {
 
 std::string Vault::path(VaultPath location, std::string_view subpath) const {
     std::string primary = writingPath(location, subpath);
-    // A placeholder is the primary file, only not downloaded yet: falling
-    // back to an older legacy copy would read (and archive) a stale version.
-    if (schema == PathSchema::legacyChineseV1 || Platform::exists(primary) ||
-        Platform::exists(cloudPlaceholderOf(primary))) {
+    if (schema == PathSchema::legacyChineseV1) return primary;
+    // An evicted folder, a placeholder or an evicted file is the primary
+    // file, only not downloaded yet: falling back to an older legacy copy
+    // would read (and archive) a stale version. Nothing inside an evicted
+    // folder is looked up before it comes down.
+    // A folder the system cannot look at is not taken for a missing one either.
+    auto folder = fs().stat(Platform::parentOf(primary));
+    if (!folder && folder.error().kind != Platform::Error::Kind::absent) return primary;
+    if (folder && (folder->dataless || fs().exists(primary) || fs().exists(cloudPlaceholderOf(primary)))) {
         return primary;
     }
     std::string legacy =
-        joinPath(joinPath(root, VaultPathResolver::resolve(location, PathSchema::legacyChineseV1)), subpath);
-    return Platform::exists(legacy) ? legacy : primary;
+        Platform::joinPath(Platform::joinPath(root, VaultPathResolver::resolve(location, PathSchema::legacyChineseV1)), subpath);
+    return fs().exists(legacy) ? legacy : primary;
 }
 
-bool Vault::holds(const std::string& path, bool followLast) const {
-    const std::string base = realRoot.empty() ? Platform::realPath(root).value_or(root) : realRoot;
-    std::optional<std::string> resolved;
+Expected<bool, Platform::Error> Vault::holds(const std::string& path, bool followLast) const {
+    std::string base = realRoot;
+    if (base.empty()) {
+        auto resolvedRoot = fs().realPath(root);
+        base = resolvedRoot ? *resolvedRoot : root;
+    }
+    std::string resolved;
     if (followLast) {
-        resolved = Platform::realPath(path);
-        if (!resolved) return true;  // nothing there to read
+        auto target = fs().realPath(path);
+        if (!target) {
+            if (target.error().kind == Platform::Error::Kind::absent) return true;  // nothing there to read
+            return target.error();
+        }
+        resolved = std::move(*target);
     } else {
         // The nearest folder that exists: what is missing below it is made inside it.
         std::string folder = Platform::parentOf(path);
-        while (!(resolved = Platform::realPath(folder))) {
+        for (;;) {
+            auto found = fs().realPath(folder);
+            if (found) {
+                resolved = std::move(*found);
+                break;
+            }
+            if (found.error().kind != Platform::Error::Kind::absent) return found.error();
             std::string up = Platform::parentOf(folder);
             if (up == folder) return false;
             folder = std::move(up);
         }
     }
     if (base == "/") return true;
-    return *resolved == base || (resolved->size() > base.size() && resolved->compare(0, base.size(), base) == 0 &&
-                                 (*resolved)[base.size()] == '/');
+    return resolved == base || (resolved.size() > base.size() && resolved.compare(0, base.size(), base) == 0 &&
+                                resolved[base.size()] == '/');
 }
 
 }  // namespace qs

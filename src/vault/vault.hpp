@@ -1,10 +1,12 @@
-// The located vault handed to every tool.
+// The located vault handed to every tool, with the file system it lives on.
 #pragma once
 
 #include <chrono>       // std::chrono::duration
+#include <memory>       // std::shared_ptr
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
+#include "platform/file_system.hpp"
 #include "vault/path_schema.hpp"
 
 namespace qs {
@@ -24,11 +26,16 @@ struct Vault {
     PathSchema schema = PathSchema::englishV2;  // detected once, when located
     std::string realRoot = {};  // `root` with its links resolved, once; derived when left empty
     DownloadWait downloadWait = {};
+    // Every file service the vault's readers and writers use.
+    std::shared_ptr<Platform::FileSystem> files = Platform::systemFileSystem();
+
+    Platform::FileSystem& fs() const { return *files; }
 
     // Whether `path` stays inside the vault once links are resolved: the file
     // itself when `followLast` (a read), else the folder it would be put in
-    // (a write replaces the name itself and never follows it).
-    bool holds(const std::string& path, bool followLast) const;
+    // (a write replaces the name itself and never follows it). Fails when a
+    // folder on the way cannot be resolved for another reason than absence.
+    Expected<bool, Platform::Error> holds(const std::string& path, bool followLast) const;
 
     // Where to read `location` + "/" + `subpath` from: the layout's own file,
     // else (English layout only) the legacy file when only that exists.

@@ -1,11 +1,12 @@
-// Vault file contents in and out: placeholders brought down before reading,
+// Vault file contents in and out: evicted files brought down before reading,
 // coordinated access, atomic and exclusive writes.
 #include "vault/vault_io.hpp"
 
+#include <cerrno>  // ENOENT, ETIMEDOUT, EXDEV
+#include <chrono>  // std::chrono::steady_clock
 #include <thread>  // std::this_thread::sleep_for
 
 #include "platform/log.hpp"
-#include "platform/file_system.hpp"
 
 namespace qs::VaultIO {
 namespace {
@@ -13,120 +14,148 @@ namespace {
 // Left by a process killed in the middle of a write, after this long.
 constexpr std::chrono::hours kStaleTemporaryAge{1};
 
-void requireInside(const Vault& vault, const std::string& path, bool followLast) {
-    if (!vault.holds(path, followLast)) throw OutsideVault(path);
+VaultError writing(VaultError::Kind kind, const std::string& path, Platform::Error cause) {
+    return VaultError{kind, path, std::move(cause)};
+}
+
+// Fails unless `path` stays inside the vault.
+Result requireInside(const Vault& vault, const std::string& path, bool followLast) {
+    auto inside = vault.holds(path, followLast);
+    if (!inside) return VaultError::reading(path, inside.error());
+    if (!*inside) return VaultError{VaultError::Kind::outsideVault, path, Platform::Error::fromErrno("resolve", path, EXDEV)};
+    return {};
 }
 
 // Runs `place` on the path, coordinated with other writers of the file;
 // where coordination is refused, directly.
 template <class Place>
-void coordinated(const std::string& path, Place&& place) {
-    std::string coordinationError;
-    if (!Platform::coordinateWriting(path, place, &coordinationError)) {
-        logStderr("⚠️ 协调写失败,退回裸写: " + coordinationError);
+void coordinated(const Vault& vault, const std::string& path, Place&& place) {
+    if (auto refused = vault.fs().coordinateWriting(path, place); !refused) {
+        logStderr("⚠️ 协调写失败,退回裸写: " + refused.error().message());
         place(path);
     }
 }
 
-// The entry is there with its content: present, and not evicted to the cloud
-// (an evicted, dataless file keeps its name but not its bytes). One stat.
-bool presentLocally(const std::string& path) {
-    auto flags = Platform::fileFlags(path);
-    return flags && !Platform::isDataless(*flags);
+// Present with its content, evicted, or gone: one stat.
+Expected<Presence, VaultError> presenceHere(const Vault& vault, const std::string& path) {
+    auto info = vault.fs().stat(path);
+    if (info) return info->dataless ? Presence::evicted : Presence::present;
+    // Below an evicted folder the name cannot be looked up yet: it is evicted with it.
+    if (info.error().kind == Platform::Error::Kind::notDownloaded) return Presence::evicted;
+    if (info.error().kind == Platform::Error::Kind::absent) return Presence::absent;
+    return VaultError::reading(path, info.error());
 }
 
-void createFolderOf(const std::string& path) {
-    if (auto err = Platform::createDirectories(Platform::parentOf(path))) throw WriteError::createDirectoryFailed(*err);
-}
-
-}  // namespace
-
-WriteError::WriteError(Kind kind, std::string message)
-    : kind_(kind),
-      message_(std::move(message)),
-      description_((kind == Kind::createDirectoryFailed ? "建目录失败: " : "写文件失败: ") + message_) {}
-
-WriteError WriteError::createDirectoryFailed(std::string message) {
-    return WriteError(Kind::createDirectoryFailed, std::move(message));
-}
-
-WriteError WriteError::writeFailed(std::string message) { return WriteError(Kind::writeFailed, std::move(message)); }
-
-OutsideVault::OutsideVault(const std::string& path)
-    : description_("这个位置经过链接指向了 Vault 之外,不读也不写: " + path) {}
-
-bool existsInAnyForm(const std::string& path) {
-    return Platform::exists(path) || (!Platform::lastComponent(path).empty() && Platform::exists(cloudPlaceholderOf(path)));
-}
-
-bool ensureDownloaded(const Vault& vault, const std::string& path) {
-    const auto flags = Platform::fileFlags(path);
-    if (flags && !Platform::isDataless(*flags)) return true;
+// Asks for the download of an evicted entry and waits, polling, until it is
+// present or the vault's wait has run out.
+Result awaitDownload(const Vault& vault, const std::string& path) {
     const std::string name = Platform::lastComponent(path);
-    // An evicted file waits like a placeholder: reading it now would block
-    // until the download ends, past the bound.
-    if (!flags && (name.empty() || !Platform::exists(cloudPlaceholderOf(path)))) return false;
     logStderr("iCloud 占位符,触发下载: " + name);
-    Platform::requestCloudDownload(path);
+    vault.fs().requestDownload(path);
     const DownloadWait& wait = vault.downloadWait;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait.timeout);
     while (std::chrono::steady_clock::now() < deadline) {
-        if (presentLocally(path)) return true;
+        auto now = presenceHere(vault, path);
+        if (now && *now == Presence::present) return {};
         std::this_thread::sleep_for(wait.poll);
     }
     logStderr("⏱ 下载超时: " + name);
-    return false;
+    return VaultError{VaultError::Kind::notDownloaded, path, Platform::Error::fromErrno("download", path, ETIMEDOUT)};
 }
 
-Platform::ReadStatus readInto(const Vault& vault, const std::string& path, std::string& buffer, uint64_t limit) {
-    requireInside(vault, path, /*followLast=*/true);
-    if (!ensureDownloaded(vault, path)) return Platform::ReadStatus::absent;
-    auto status = Platform::ReadStatus::unreadable;
-    bool coordinated = Platform::coordinateReading(
-        path, [&](const std::string& at) { status = Platform::readFileInto(at, buffer, limit); });
-    if (!coordinated) status = Platform::readFileInto(path, buffer, limit);
-    return status;
+}  // namespace
+
+Expected<Presence, VaultError> presenceOf(const Vault& vault, const std::string& path) {
+    auto here = presenceHere(vault, path);
+    if (!here || *here != Presence::absent || Platform::lastComponent(path).empty()) return here;
+    auto placeholder = presenceHere(vault, cloudPlaceholderOf(path));
+    if (!placeholder) return placeholder.error();
+    return *placeholder == Presence::absent ? Presence::absent : Presence::evicted;
+}
+
+Result ensureDownloaded(const Vault& vault, const std::string& path) {
+    // An evicted folder comes down first: no name below it can be looked up
+    // before, and trying could block where the process lets dataless
+    // folders materialise on access.
+    if (const std::string folder = Platform::parentOf(path); folder != path) {
+        if (auto info = vault.fs().stat(folder); info && info->dataless) {
+            if (auto here = awaitDownload(vault, folder); !here) return here;
+        }
+    }
+    auto presence = presenceOf(vault, path);
+    if (!presence) return presence.error();
+    if (*presence == Presence::present) return {};
+    if (*presence == Presence::absent) {
+        return VaultError{VaultError::Kind::absent, path, Platform::Error::fromErrno("stat", path, ENOENT)};
+    }
+    return awaitDownload(vault, path);
+}
+
+Result readInto(const Vault& vault, const std::string& path, std::string& buffer, uint64_t limit) {
+    // Brought down first: below an evicted folder not even the links on the
+    // way can be resolved. Nothing is read before the containment check.
+    if (auto here = ensureDownloaded(vault, path); !here) return here;
+    if (auto inside = requireInside(vault, path, /*followLast=*/true); !inside) {
+        if (inside.error().kind == VaultError::Kind::outsideVault) throw OutsideVault(inside.error());
+        return inside;
+    }
+    std::optional<Platform::Status> read;
+    auto coordination = vault.fs().coordinateReading(
+        path, [&](const std::string& at) { read = vault.fs().readInto(at, buffer, limit); });
+    if (!coordination) read = vault.fs().readInto(path, buffer, limit);
+    if (!*read) return VaultError::reading(path, read->error());
+    return {};
 }
 
 std::optional<std::string> readData(const Vault& vault, const std::string& path) {
     std::string content;
-    if (readInto(vault, path, content) != Platform::ReadStatus::ok) return std::nullopt;
+    if (!readInto(vault, path, content)) return std::nullopt;
     return content;
 }
 
-Platform::StagedFile stage(const Vault& vault, std::string_view data, const std::string& path) {
-    requireInside(vault, path, /*followLast=*/false);
-    createFolderOf(path);
-    Platform::removeStaleTemporaries(Platform::parentOf(path), kStaleTemporaryAge);
-    std::string error;
-    auto staged = Platform::StagedFile::stage(path, data, &error);
-    if (!staged) throw WriteError::writeFailed(error);
+Expected<Platform::StagedFile, VaultError> stage(const Vault& vault, std::string_view data, const std::string& path) {
+    if (auto inside = requireInside(vault, path, /*followLast=*/false); !inside) return inside.error();
+    const std::string folder = Platform::parentOf(path);
+    // A folder evicted to iCloud comes down first, within the bound, rather
+    // than be written into by a call that could wait on it without end.
+    if (auto info = vault.fs().stat(folder); info && info->dataless) {
+        if (auto here = ensureDownloaded(vault, folder); !here) return here.error();
+    }
+    if (auto made = vault.fs().createDirectories(folder); !made) {
+        return writing(VaultError::Kind::createFolderFailed, path, made.error());
+    }
+    vault.fs().removeStaleTemporaries(folder, kStaleTemporaryAge);
+    auto staged = vault.fs().stage(path, data);
+    if (!staged) return writing(VaultError::Kind::writeFailed, path, staged.error());
     return std::move(*staged);
 }
 
-void place(Platform::StagedFile& staged, const std::string& path) {
-    std::optional<std::string> failure;
-    coordinated(path, [&](const std::string& at) { failure = staged.replace(at); });
-    if (failure) throw WriteError::writeFailed(*failure);
+Result place(const Vault& vault, Platform::StagedFile& staged, const std::string& path) {
+    std::optional<Platform::Status> placed;
+    coordinated(vault, path, [&](const std::string& at) { placed = vault.fs().replace(staged, at); });
+    if (!*placed) return writing(VaultError::Kind::writeFailed, path, placed->error());
+    return {};
 }
 
-bool claim(Platform::StagedFile& staged, const std::string& path) {
-    auto result = Platform::StagedFile::Claim::failed;
-    std::string failure;
-    coordinated(path, [&](const std::string& at) { result = staged.claim(at, &failure); });
-    if (result == Platform::StagedFile::Claim::failed) throw WriteError::writeFailed(failure);
-    return result == Platform::StagedFile::Claim::claimed;
+Expected<Platform::Claim, VaultError> claim(const Vault& vault, Platform::StagedFile& staged, const std::string& path) {
+    std::optional<Expected<Platform::Claim, Platform::Error>> claimed;
+    coordinated(vault, path, [&](const std::string& at) { claimed = vault.fs().claim(staged, at); });
+    if (!*claimed) return writing(VaultError::Kind::writeFailed, path, claimed->error());
+    return **claimed;
 }
 
-void write(const Vault& vault, std::string_view data, const std::string& path) {
-    Platform::StagedFile staged = stage(vault, data, path);
-    place(staged, path);
+Result write(const Vault& vault, std::string_view data, const std::string& path) {
+    auto staged = stage(vault, data, path);
+    if (!staged) return staged.error();
+    return place(vault, *staged, path);
 }
 
-bool writeNew(const Vault& vault, std::string_view data, const std::string& path) {
-    Platform::StagedFile staged = stage(vault, data, path);
-    return claim(staged, path);
+Result remove(const Vault& vault, const std::string& path) {
+    if (auto removed = vault.fs().remove(path); !removed) {
+        return writing(VaultError::Kind::writeFailed, path, removed.error());
+    }
+    return {};
 }
 
 }  // namespace qs::VaultIO

@@ -32,8 +32,8 @@ std::string expandTilde(const std::string& path) {
     size_t slash = path.find('/');
     std::string user = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
     std::string rest = slash == std::string::npos ? std::string() : path.substr(slash);
-    if (user.empty()) return joinPath(Platform::homeDirectory(), rest);
-    if (auto home = Platform::homeDirectoryOf(user)) return joinPath(*home, rest);
+    if (user.empty()) return Platform::joinPath(Platform::homeDirectory(), rest);
+    if (auto home = Platform::homeDirectoryOf(user)) return Platform::joinPath(*home, rest);
     return path;
 }
 
@@ -41,7 +41,7 @@ std::string absolutePath(const std::string& path) {
     std::string expanded = expandTilde(path);
     if (!expanded.empty() && expanded[0] == '/') return expanded;
     if (expanded.empty()) return Platform::currentDirectory();
-    return joinPath(Platform::currentDirectory(), expanded);
+    return Platform::joinPath(Platform::currentDirectory(), expanded);
 }
 
 // The path with "." and ".." segments and a trailing "/" removed, used only
@@ -65,10 +65,13 @@ std::string standardised(const std::string& path) {
     return out.empty() ? "/" : out;
 }
 
-std::optional<Vault> validate(const std::string& folder, const DownloadWait& wait) {
-    if (!Platform::isDirectory(folder)) return std::nullopt;
-    Vault vault{folder, VaultInitializer::detectSchema(folder).value_or(PathSchema::englishV2),
-                Platform::realPath(folder).value_or(folder), wait};
+std::optional<Vault> validate(const std::shared_ptr<Platform::FileSystem>& fs, const std::string& folder,
+                              const DownloadWait& wait) {
+    auto info = fs->stat(folder);
+    if (!info || !info->isDirectory) return std::nullopt;
+    auto real = fs->realPath(folder);
+    Vault vault{folder, VaultInitializer::detectSchema(*fs, folder).value_or(PathSchema::englishV2),
+                real ? *real : folder, wait, fs};
     if (!VaultIO::ensureDownloaded(vault, vault.path(VaultPath::dashboard))) return std::nullopt;
     logStderr("Vault: " + folder + " (schema=" + std::string(rawValue(vault.schema)) + ")");
     return vault;
@@ -76,18 +79,18 @@ std::optional<Vault> validate(const std::string& folder, const DownloadWait& wai
 
 }  // namespace
 
-LocateError::LocateError(std::vector<std::string> tried) : tried_(std::move(tried)), description_(describe(tried_)) {}
+LocateError::LocateError(const std::vector<std::string>& tried) : description_(describe(tried)) {}
 
 namespace VaultLocator {
 
-std::vector<std::string> candidates(const std::optional<std::string>& explicitPath) {
+std::vector<std::string> candidates(Platform::FileSystem& fs, const std::optional<std::string>& explicitPath) {
     std::vector<std::string> list;
     if (explicitPath) list.push_back(absolutePath(*explicitPath));
     if (const char* env = std::getenv("QUILLSTACK_VAULT"); env && *env) list.push_back(absolutePath(env));
 
-    const std::string iCloudDrive = joinPath(Platform::homeDirectory(), "Library/Mobile Documents/com~apple~CloudDocs");
-    list.push_back(joinPath(iCloudDrive, "quillstack"));
-    if (auto entries = Platform::listDirectory(iCloudDrive, /*skipHidden=*/true, /*fetchIsDirectory=*/true)) {
+    const std::string iCloudDrive = Platform::joinPath(Platform::homeDirectory(), "Library/Mobile Documents/com~apple~CloudDocs");
+    list.push_back(Platform::joinPath(iCloudDrive, "quillstack"));
+    if (auto entries = fs.list(iCloudDrive, /*skipHidden=*/true, /*fetchIsDirectory=*/true)) {
         // Names compare by their canonical form, code point by code point,
         // which is the byte order of NFC UTF-8.
         std::vector<std::pair<std::string, Platform::DirEntry>> keyed;
@@ -96,7 +99,7 @@ std::vector<std::string> candidates(const std::optional<std::string>& explicitPa
         std::stable_sort(keyed.begin(), keyed.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         for (const auto& [key, entry] : keyed) {
-            if (entry.isDirectory.value_or(false)) list.push_back(joinPath(iCloudDrive, entry.name));
+            if (entry.isDirectory.value_or(false)) list.push_back(Platform::joinPath(iCloudDrive, entry.name));
         }
     }
 
@@ -108,11 +111,12 @@ std::vector<std::string> candidates(const std::optional<std::string>& explicitPa
     return kept;
 }
 
-Vault locate(const std::optional<std::string>& explicitPath, const DownloadWait& wait) {
+Vault locate(const std::shared_ptr<Platform::FileSystem>& fs, const std::optional<std::string>& explicitPath,
+             const DownloadWait& wait) {
     std::vector<std::string> tried;
-    for (const std::string& candidate : candidates(explicitPath)) {
+    for (const std::string& candidate : candidates(*fs, explicitPath)) {
         tried.push_back(candidate);
-        if (auto vault = validate(candidate, wait)) return *vault;
+        if (auto vault = validate(fs, candidate, wait)) return *vault;
     }
     throw LocateError(std::move(tried));
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <exception>  // std::exception
+#include <memory>     // std::shared_ptr
 #include <optional>   // std::optional
 #include <string>     // std::string
 #include <vector>     // std::vector
@@ -12,25 +13,24 @@ namespace qs {
 
 class LocateError : public std::exception {
 public:
-    explicit LocateError(std::vector<std::string> tried);
-    const std::vector<std::string>& tried() const { return tried_; }
+    explicit LocateError(const std::vector<std::string>& tried);
     // The header line, one "  · " line per tried path, an empty line, the hint.
     const std::string& description() const { return description_; }
     const char* what() const noexcept override { return description_.c_str(); }
 
 private:
-    std::vector<std::string> tried_;
     std::string description_;
 };
 
 namespace VaultLocator {
 
-// The first candidate that holds a timeline index, one still in iCloud waited
-// for as `wait` says; throws LocateError.
-Vault locate(const std::optional<std::string>& explicitPath, const DownloadWait& wait = {});
+// The first candidate on `fs` that holds a timeline index, one still in
+// iCloud waited for as `wait` says; throws LocateError. The vault keeps `fs`.
+Vault locate(const std::shared_ptr<Platform::FileSystem>& fs, const std::optional<std::string>& explicitPath,
+             const DownloadWait& wait = {});
 
 // The ordered, de-duplicated candidate folders (absolute paths).
-std::vector<std::string> candidates(const std::optional<std::string>& explicitPath);
+std::vector<std::string> candidates(Platform::FileSystem& fs, const std::optional<std::string>& explicitPath);
 
 }  // namespace VaultLocator
 

@@ -1,21 +1,29 @@
 // The vault-level wrapper over the folder lock, with the program's messages.
 #include "vault/write_lock.hpp"
 
-#include <string>  // std::string, std::to_string
-
-#include "platform/file_system.hpp"
-#include "vault/vault_io.hpp"
+#include <string>   // std::string, std::to_string
+#include <utility>  // std::move
 
 namespace qs {
 
-VaultWriteLock VaultWriteLock::acquire(const Vault& vault, std::chrono::milliseconds wait) {
+namespace {
+
+// The lock's failures reach the client as failed writes, with their reason.
+VaultError lockFailure(const std::string& path, std::string reason) {
+    return VaultError{VaultError::Kind::writeFailed, path, Platform::Error{Platform::Error::Kind::failed, "lock", path, 0,
+                                                                           std::move(reason)}};
+}
+
+}  // namespace
+
+Expected<VaultWriteLock, VaultError> VaultWriteLock::acquire(const Vault& vault, std::chrono::milliseconds wait) {
     auto lock = Platform::FolderLock::acquire(vault.root, wait);
     std::string lockFile;
     if (lock.status() == Platform::FolderLock::Status::unsupported) {
         const std::string meta = vault.writingPath(VaultPath::metaDir);
-        lockFile = joinPath(meta, ".quillstack-mcp.lock");
-        if (auto err = Platform::createDirectories(meta)) {
-            throw VaultIO::WriteError::writeFailed("拿不到纪要写锁(" + *err + "),这次什么都没写: " + lockFile);
+        lockFile = Platform::joinPath(meta, ".quillstack-mcp.lock");
+        if (auto made = vault.fs().createDirectories(meta); !made) {
+            return lockFailure(lockFile, "拿不到纪要写锁(" + made.error().message() + "),这次什么都没写: " + lockFile);
         }
         lock = Platform::FolderLock::acquireFile(lockFile, wait);
     }
@@ -23,10 +31,10 @@ VaultWriteLock VaultWriteLock::acquire(const Vault& vault, std::chrono::millisec
     case Platform::FolderLock::Status::held:
         break;
     case Platform::FolderLock::Status::unsupported:
-        throw VaultIO::WriteError::writeFailed("拿不到纪要写锁(" + lock.error() + "),这次什么都没写: " + lockFile);
+        return lockFailure(lockFile, "拿不到纪要写锁(" + lock.error() + "),这次什么都没写: " + lockFile);
     case Platform::FolderLock::Status::timedOut:
-        throw VaultIO::WriteError::writeFailed("另一个进程占着纪要写锁超过 " +
-                                               std::to_string(wait.count() / 1000) + " 秒,请稍后再试");
+        return lockFailure(vault.root, "另一个进程占着纪要写锁超过 " + std::to_string(wait.count() / 1000) +
+                                           " 秒,请稍后再试");
     }
     return VaultWriteLock(std::move(lock));
 }

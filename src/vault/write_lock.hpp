@@ -6,6 +6,7 @@
 
 #include "platform/folder_lock.hpp"
 #include "vault/vault.hpp"
+#include "vault/vault_error.hpp"
 
 namespace qs {
 
@@ -19,12 +20,10 @@ public:
     static constexpr std::chrono::milliseconds kWait{30000};
 
     // Waits for the lock: on the vault folder itself, else (a folder that
-    // cannot be opened for locking) on a lock file in the meta folder. Throws
-    // VaultIO::WriteError when neither can be locked, and when a peer keeps
-    // the lock past `wait`: writing unlocked could lose a peer's version.
-    static VaultWriteLock acquire(const Vault& vault, std::chrono::milliseconds wait = kWait);
-
-    bool held() const { return lock_.held(); }
+    // cannot be opened for locking) on a lock file in the meta folder. Fails
+    // when neither can be locked, and when a peer keeps the lock past
+    // `wait`: writing unlocked could lose a peer's version.
+    static Expected<VaultWriteLock, VaultError> acquire(const Vault& vault, std::chrono::milliseconds wait = kWait);
 
 private:
     explicit VaultWriteLock(Platform::FolderLock lock) : lock_(std::move(lock)) {}

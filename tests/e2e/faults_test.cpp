@@ -1,5 +1,7 @@
-// The real binary under hostile conditions: an index swapped while it reads,
-// hostile files where vault files belong, and a client that stops reading.
+// Hostile conditions: through the real binary, an index swapped while it
+// reads, hostile files where vault files belong, a client that stops reading;
+// in process, over the simulated cloud provider, evicted entries and every
+// write step failed in turn.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>  // mkfifo
@@ -8,14 +10,22 @@
 
 #include <atomic>    // std::atomic
 #include <chrono>    // the deadline for leaving on its own
-#include <cstdio>    // std::rename
+#include <cstdio>    // std::rename, std::printf
 #include <fstream>   // std::ofstream
+#include <map>       // std::map
+#include <memory>    // std::make_shared
+#include <optional>  // std::optional
+#include <regex>     // std::regex, std::regex_replace
 #include <set>       // std::set
 #include <string>    // std::string
 #include <thread>    // std::thread, std::this_thread
 
+#include "platform/simulated_cloud.hpp"
 #include "support/server_process.hpp"
 #include "support/temp_vault.hpp"
+#include "tools/tool.hpp"
+#include "tools/tool_catalog.hpp"
+#include "vault/path_schema.hpp"
 
 using qs::Json;
 using qs::test::ServerSession;
@@ -131,3 +141,99 @@ TEST(Faults, AnEvictedFileIsNeverReplacedByWayOfAStaleLegacyCopy) {
     EXPECT_FALSE(vault.exists("memories/timeline/insights/2025-03-02/X.min.md"));
     EXPECT_FALSE(vault.exists("core/meta/minutes-history/X"));
 }
+
+namespace qs::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A vault over the simulated provider, its tools called in this process, its
+// download wait short.
+struct SimulatedVault {
+    explicit SimulatedVault(Layout layout = Layout::english) : dir(layout) {
+        dir.dashboard(Json::array({Json{{"id", "X"}, {"type", "voice"}, {"date", "2025-03-02T08:00:00Z"}}}));
+    }
+    Json call(const ToolDefinition& tool, const Json& args) {
+        if (!context) {
+            context.emplace(Vault{dir.path(), VaultInitializer::detectSchema(*cloud, dir.path()).value(), {}, {300ms, 5ms}, cloud});
+        }
+        return ToolCatalog::invoke(tool, args, *context);
+    }
+    std::string insights(const std::string& rel) const { return dir.insightsDir() + "/" + rel; }
+
+    TempVault dir;
+    std::shared_ptr<Platform::SimulatedCloud> cloud = std::make_shared<Platform::SimulatedCloud>(Platform::systemFileSystem());
+    std::optional<ToolContext> context;
+};
+
+// Every regular file below the vault, archive stamps and new ids written as
+// such, so two runs of one call compare.
+std::map<std::string, std::string> files(const TempDir& dir) {
+    static const std::regex varying(R"(\d{4}-\d{2}-\d{2}T\d{6}Z(-\d+)?|[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12})");
+    std::map<std::string, std::string> out;
+    for (const auto& rel : dir.listRecursive()) out[std::regex_replace(rel, varying, "*")] = dir.read(rel).value_or("?");
+    return out;
+}
+
+// An entry whose own day holds its minutes only in iCloud (a placeholder, the
+// file evicted under its own name, or the whole day folder evicted) that never
+// come down, whether touching them fails or would block: it is never read or
+// written through the older copy on another day, and nothing ever blocks.
+TEST(Faults, AnEvictedEntryStaysOnItsOwnDay) {
+    using Policy = Platform::SimulatedCloud::Policy;
+    for (const char* evicted : {".X.min.md.icloud", "X.min.md", ""})
+        for (Policy policy : {Policy::fail, Policy::block}) {
+            SimulatedVault v;
+            const std::string own = v.insights("2025-03-02/X.min.md");
+            v.dir.write(v.insights("2025-03-02/") + (*evicted == '.' ? evicted : "X.min.md"), "current");
+            v.dir.write(v.insights("2025-03-01/X.min.md"), "older copy");
+            if (*evicted != '.') v.cloud->evict(v.dir.at(v.insights(*evicted ? "2025-03-02/X.min.md" : "2025-03-02")), std::nullopt);
+            v.cloud->setPolicy(policy);
+            const auto before = files(v.dir);
+            Json read = toolPayload(v.call(minutesReadTool, {{"id", "X"}}));
+            EXPECT_EQ((std::tuple{read["date"], read["minutes_markdown"], read["warning"]}),
+                      (std::tuple{"2025-03-02", "", "纪要正文(.min.md)还在从 iCloud 下载,这次没等到。稍后再读一次。"})) << evicted;
+            EXPECT_EQ(toolText(v.call(minutesWriteTool, {{"id", "X"}, {"markdown", "new"}})),
+                      "❌ 读不到现有文件 " + v.dir.at(own) + ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。");
+            EXPECT_EQ(files(v.dir), before);
+            EXPECT_EQ(v.cloud->blockedCalls(), 0) << evicted;
+        }
+}
+
+// Each file-system call of a write failed in turn, up to the call's last:
+// the vault is then byte for byte as before the call (and the reply an
+// error) or as after a clean run (and the reply a success); no temporary stays.
+TEST(Faults, EveryWriteStepFailedInTurnLeavesTheVaultBeforeOrAfter) {
+    struct Case { Layout layout; const ToolDefinition* tool; Json args; bool old; };
+    const Json minutes{{"id", "X"}, {"markdown", "new minutes"}, {"summary", "new summary"}};
+    const Json diary{{"text", "日记"}, {"date", "2025-03-01"}, {"tags", {"a"}}};
+    const Case cases[] = {{Layout::english, &minutesWriteTool, minutes, false}, {Layout::english, &minutesWriteTool, minutes, true},
+                          {Layout::legacy, &minutesWriteTool, minutes, false}, {Layout::legacy, &minutesWriteTool, minutes, true},
+                          {Layout::english, &diaryWriteTool, diary, false}};
+    int steps = 0, held = 0;
+    for (const Case& c : cases) {
+        auto prepare = [&](SimulatedVault& v) {
+            if (!c.old) return;
+            v.dir.write(v.insights("2025-03-02/X.min.md"), "old minutes");
+            v.dir.write(v.insights("2025-03-02/X.sum.txt"), "old summary");
+        };
+        SimulatedVault clean(c.layout);
+        prepare(clean);
+        ASSERT_FALSE(clean.call(*c.tool, c.args).value("isError", false));
+        const auto after = files(clean.dir);
+        for (int k = 1; k <= clean.cloud->calls(); ++k) {
+            SimulatedVault v(c.layout);
+            prepare(v);
+            const auto before = files(v.dir);
+            v.cloud->failCall(k, k % 2 ? EIO : ENOSPC);
+            const bool failed = v.call(*c.tool, c.args).value("isError", false);
+            ++steps;
+            held += files(v.dir) == (failed ? before : after);
+            EXPECT_EQ(files(v.dir), failed ? before : after) << c.tool->name << " old=" << c.old << " k=" << k;
+        }
+    }
+    std::printf("every write step failed in turn: %d of %d left the vault before or after\n", held, steps);
+}
+
+}  // namespace
+}  // namespace qs::test

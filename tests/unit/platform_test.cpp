@@ -1,11 +1,13 @@
-// The OS seam: existence and listing, bounded reads, atomic and exclusive
-// writes, folder chains, stale temporaries and folder locks.
+// The system's file services behind the seam: existence and listing, bounded
+// reads, staged writes and claims, folder chains, stale temporaries, folder locks.
 #include <fcntl.h>  // AT_FDCWD
 #include <gtest/gtest.h>
 #include <sys/stat.h>  // stat, chmod, umask, mkfifo, utimensat
 #include <unistd.h>    // symlink
 
-#include <set>  // std::multiset
+#include <cerrno>    // EEXIST, ENOTDIR, ENOENT
+#include <optional>  // std::optional
+#include <set>       // std::multiset
 
 #include "platform/file_system.hpp"
 #include "platform/folder_lock.hpp"
@@ -13,72 +15,86 @@
 
 using namespace qs::Platform;
 
+using Kind = Error::Kind;
+// The kind of a failure, or nothing for success.
+template <class T> std::optional<Kind> kindOf(const qs::Expected<T, Error>& result) {
+    return result ? std::nullopt : std::optional(result.error().kind);
+}
+
 // Existence follows links; a listing reports a link as itself.
 TEST(FileSystem, ExistenceAndListing) {
     qs::test::TempDir dir;
+    auto fs = systemFileSystem();
     dir.write(".d/f", "x");
     ASSERT_EQ(::symlink(dir.at(".d").c_str(), dir.at("link").c_str()), 0);
     ASSERT_EQ(::symlink(dir.at("gone").c_str(), dir.at("dangling").c_str()), 0);
-    // Each asked of the path, of the open folder, for its flags, and whether it is a folder.
+    // Each asked of the path, of the open folder, and whether it is a folder.
     for (const auto& [name, exists, folder] : {std::tuple{".d/f", true, false}, {"link", true, true}, {"dangling", false, false}})
-        EXPECT_EQ((std::tuple{qs::Platform::exists(dir.at(name)), FolderHandle(dir.path()).has(name),
-                              fileFlags(dir.at(name)).has_value(), isDirectory(dir.at(name))}),
-                  (std::tuple{exists, exists, exists, folder})) << name;
+        EXPECT_EQ((std::tuple{fs->exists(dir.at(name)), FolderHandle(dir.path()).has(name),
+                              fs->stat(dir.at(name)).hasValue() && fs->stat(dir.at(name))->isDirectory}),
+                  (std::tuple{exists, exists, folder})) << name;
     FolderHandle moved(dir.path()), holder(std::move(moved));
     EXPECT_TRUE(holder.has("link/f") && !moved.has(".d"));
     std::multiset<std::string> names;  // both listings; "/" marks a folder, "-" anything else, when asked for
     for (bool kinds : {false, true})
-        for (const auto& e : listDirectory(dir.path(), kinds, kinds).value_or(std::vector<DirEntry>{}))
+        for (const auto& e : fs->list(dir.path(), kinds, kinds).value())
             names.insert(e.name + (e.isDirectory ? (*e.isDirectory ? "/" : "-") : ""));
     EXPECT_EQ(names, (std::multiset<std::string>{".d", "dangling", "dangling-", "link", "link-"}));
+    EXPECT_EQ(kindOf(fs->list(dir.at("gone"), false, false)), Kind::absent);
 }
 
 // What is no regular file of bounded size is never read: a pipe would block the open.
 TEST(FileSystem, ReadsRegularFilesOfBoundedSize) {
     qs::test::TempDir dir;
+    auto fs = systemFileSystem();
     dir.write("f", "tiny");
     ASSERT_EQ(::mkfifo(dir.at("pipe").c_str(), 0644), 0);
-    EXPECT_EQ(readFile(dir.at("f"), 4), "tiny");  // exactly at the limit
     std::string buffer;
-    for (const auto& [path, status] : {std::pair{dir.at("gone"), ReadStatus::absent}, {dir.at("f/x"), ReadStatus::absent},
-                                       {dir.path(), ReadStatus::unreadable}, {dir.at("pipe"), ReadStatus::notRegular},
-                                       {dir.at("f"), ReadStatus::tooLarge}})
-        EXPECT_EQ(readFileInto(path, buffer, 3), status) << path;
+    ASSERT_TRUE(fs->readInto(dir.at("f"), buffer, 4));  // exactly at the limit
+    EXPECT_EQ(buffer, "tiny");
+    for (const auto& [path, kind] : {std::pair{dir.at("gone"), Kind::absent}, {dir.at("f/x"), Kind::absent},
+                                     {dir.path(), Kind::failed}, {dir.at("pipe"), Kind::notRegular},
+                                     {dir.at("f"), Kind::tooLarge}})
+        EXPECT_EQ(kindOf(fs->readInto(path, buffer, 3)), kind) << path;
 }
 
-// Replacing keeps the permissions; an exclusive create never replaces
-// anything; neither leaves a temporary behind.
-TEST(FileSystem, AtomicAndExclusiveWritesAndFolderChains) {
+// Replacing keeps the permissions; a claim never replaces anything; neither
+// leaves a temporary behind.
+TEST(FileSystem, StagedWritesAndFolderChains) {
     qs::test::TempDir dir;
+    auto fs = systemFileSystem();
     auto mode = [&](const char* name) { struct stat st{}; ::stat(dir.at(name).c_str(), &st); return st.st_mode & 0777; };
+    auto put = [&](const char* name, std::string_view data) { auto staged = fs->stage(dir.at(name), data); return fs->replace(*staged, dir.at(name)); };
     dir.write("plain", "");
-    ASSERT_FALSE(writeFileAtomic(dir.at("note"), "first"));
+    ASSERT_TRUE(put("note", "first"));
     EXPECT_EQ(mode("note"), mode("plain"));  // a new file's usual permissions
     ::chmod(dir.at("note").c_str(), 0640);
-    ASSERT_FALSE(writeFileAtomic(dir.at("note"), "second"));
+    ASSERT_TRUE(put("note", "second"));
     EXPECT_EQ(mode("note"), 0640u);
-    std::string error;
-    bool taken = true;
-    for (const auto& [name, created, wasTaken, message] : {std::tuple{"entry", true, false, ""}, {"entry", false, true, "File exists"},
-                                                           {"gone/x", false, false, "No such file or directory"}})
-        EXPECT_EQ((std::tuple{createFileExclusive(dir.at(name), created ? "one" : "two", &error, &taken), taken, error}),
-                  (std::tuple{created, wasTaken, std::string(message)})) << name;
+    for (const auto& [content, claim] : {std::pair{"one", Claim::claimed}, {"two", Claim::taken}}) {
+        auto staged = fs->stage(dir.at("entry"), content);
+        EXPECT_EQ(*fs->claim(*staged, dir.at("entry")), claim) << content;
+    }
+    EXPECT_EQ(kindOf(fs->stage(dir.at("gone/x"), "x")), Kind::absent);
     EXPECT_EQ(dir.list(""), (std::vector<std::string>{"entry", "note", "plain"}));
-    for (const auto& [path, result] : {std::pair{dir.at("a/b/c"), std::optional<std::string>()}, {dir.at("note"), "File exists"},
-                                       {dir.at("note/sub/deeper"), "Not a directory"}, {"", "No such file or directory"}})
-        EXPECT_EQ(createDirectories(path), result) << path;
+    EXPECT_EQ(dir.read("entry"), "one");
+    for (const auto& [path, code] : {std::pair{dir.at("a/b/c"), 0}, {dir.at("note"), EEXIST}, {dir.at("note/sub/deeper"), ENOTDIR}, {"", ENOENT}}) {
+        auto made = fs->createDirectories(path);
+        EXPECT_EQ(made ? 0 : made.error().code, code) << path;
+    }
 }
 
 // What a killed writer left (its hidden temporary, an hour old) goes; a
 // temporary being written now stays.
 TEST(FileSystem, RemovesOnlyStaleTemporaries) {
     qs::test::TempDir dir;
-    auto old = StagedFile::stage(dir.at("a.md"), "x", nullptr);
+    auto fs = systemFileSystem();
+    auto old = fs->stage(dir.at("a.md"), "x");
     const timespec epoch[2] = {};
     for (const auto& name : dir.list("")) ::utimensat(AT_FDCWD, dir.at(name).c_str(), epoch, 0);
-    auto fresh = StagedFile::stage(dir.at("b.md"), "y", nullptr);
-    removeStaleTemporaries(dir.path(), std::chrono::hours(1));
-    EXPECT_FALSE(fresh.value().replace(dir.at("b.md")));
+    auto fresh = fs->stage(dir.at("b.md"), "y");
+    fs->removeStaleTemporaries(dir.path(), std::chrono::hours(1));
+    EXPECT_TRUE(fs->replace(*fresh, dir.at("b.md")));
     EXPECT_EQ(dir.list(""), (std::vector<std::string>{"b.md"}));
 }
 

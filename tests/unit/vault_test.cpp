@@ -8,6 +8,7 @@
 
 #include "support/fd_capture.hpp"
 #include "support/temp_vault.hpp"
+#include "platform/simulated_cloud.hpp"
 #include "vault/entry_files.hpp"
 #include "vault/path_component.hpp"
 #include "vault/vault_io.hpp"
@@ -32,7 +33,7 @@ TEST(PathSchema, RawValuesAndJoinedPaths) {
     for (PathSchema schema : {kEnglish, kLegacy}) EXPECT_EQ(pathSchemaFromRaw(rawValue(schema)), schema);
     const std::tuple<const char*, const char*, const char*> joins[] = {{"/v", "a/b", "/v/a/b"}, {"/v/", "a", "/v/a"},
         {"/v", "//x", "/v/x"}, {"/v", "", "/v"}, {"/", "a", "/a"}, {"//", "a", "/a"}, {"/v//", "/a", "/v/a"}, {"", "a", "/a"}};
-    for (const auto& [base, rel, joined] : joins) EXPECT_EQ(joinPath(base, rel), joined) << base << " + " << rel;
+    for (const auto& [base, rel, joined] : joins) EXPECT_EQ(Platform::joinPath(base, rel), joined) << base << " + " << rel;
 }
 
 // A marker counts only when it is whole and well typed; else the folders decide.
@@ -46,7 +47,7 @@ TEST(DetectSchema, MarkerFirstThenFolderProbes) {
         TempDir dir;
         dir.write("preferences/quillstack-library.json", text);
         dir.mkdir(folder);
-        EXPECT_EQ(VaultInitializer::detectSchema(dir.path()), detected) << text;
+        EXPECT_EQ(VaultInitializer::detectSchema(*Platform::systemFileSystem(), dir.path()), detected) << text;
     }
 }
 
@@ -69,7 +70,7 @@ TEST(EntryFiles, TheDayFolderThatHoldsTheFilesWins) {
         {"Z", "drafts", "drafts"}, {"Z", "..", ""}};
     for (const auto& [id, hint, day] : cases) EXPECT_EQ(VaultFiles::locate(vault, id, hint).day, day) << id << hint;
     for (auto name : {""sv, "."sv, "a/b"sv, "a\\b"sv, "a\0b"sv}) EXPECT_FALSE(isSinglePathComponent(name)) << name;
-    EXPECT_EQ(VaultFiles::locate(vault, "Y", "2025-01-10").insightsFile(".min.md"), dir.at(legacy));
+    EXPECT_EQ(VaultFiles::locate(vault, "Y", "2025-01-10").path(EntryFile::minutes), dir.at(legacy));
     EXPECT_EQ(vault.path(VaultPath::dashboard), dir.at("core/Dashboard.json"));
     EXPECT_EQ(vault.path(VaultPath::metaDir), dir.at("core/meta"));
 }
@@ -91,34 +92,68 @@ TEST(VaultIO, ReadsWaitForAPlaceholdersFile) {
 }
 
 // Writes replace the whole file, making its folders; a failure names its
-// step; writeNew claims a name only once.
-TEST(VaultIO, WritesAndTheirFailures) {
-    TempDir dir;
-    const Vault vault{dir.path()};
-    for (const char* content : {"第一版", "v2"}) VaultIO::write(vault, content, dir.at("day/X.min.md"));
-    dir.mkdir("day/Y.min.md");
-    dir.write("insights", "a plain file");
-    // The folder cannot be made; the new content cannot be put in place.
-    for (const auto& [rel, description] : {std::pair{"insights/d/X.min.md", "建目录失败: Not a directory"},
-                                           {"day/Y.min.md", "写文件失败: Is a directory"}}) {
-        EXPECT_EQ(failure<VaultIO::WriteError>([&] { VaultIO::write(vault, "new", dir.at(rel)); }), description);
-    }
-    EXPECT_EQ(dir.read("day/X.min.md"), "v2");
-    EXPECT_TRUE(VaultIO::writeNew(vault, "first", dir.at("meta/a.md")));
-    EXPECT_FALSE(VaultIO::writeNew(vault, "second", dir.at("meta/a.md")));
-}
-
-// A link inside the vault that leads out of it carries no read and no write out.
-TEST(VaultIO, LinksLeadingOutOfTheVaultAreRefused) {
+// step; a link inside the vault that leads out of it carries no read and no write out.
+TEST(VaultIO, WritesTheirFailuresAndLinksLeadingOut) {
     TempDir outside, dir;
     outside.write("secret.txt", "outside");
     const Vault vault{dir.path()};
+    for (const char* content : {"第一版", "v2"}) ASSERT_TRUE(VaultIO::write(vault, content, dir.at("day/X.min.md")));
+    dir.mkdir("day/Y.min.md");
+    dir.write("insights", "a plain file");
     ASSERT_EQ(::symlink(outside.path().c_str(), dir.at("d").c_str()), 0);
     ASSERT_EQ(::symlink(outside.at("secret.txt").c_str(), dir.at("X.sum.txt").c_str()), 0);
-    EXPECT_EQ(failure<VaultIO::OutsideVault>([&] { VaultIO::readData(vault, dir.at("X.sum.txt")); }),
-              "这个位置经过链接指向了 Vault 之外,不读也不写: " + dir.at("X.sum.txt"));
-    EXPECT_THROW(VaultIO::write(vault, "new", dir.at("d/secret.txt")), VaultIO::OutsideVault);
-    EXPECT_THROW(VaultIO::writeNew(vault, "new", dir.at("d/deeper/a.md")), VaultIO::OutsideVault);
+    using K = VaultError::Kind;
+    // The folder cannot be made; the new content cannot be put in place; the folder lies outside.
+    for (const auto& [rel, kind] : {std::pair{"insights/d/X.min.md", K::createFolderFailed}, {"day/Y.min.md", K::writeFailed},
+                                    {"d/secret.txt", K::outsideVault}, {"d/deeper/a.md", K::outsideVault}}) {
+        auto written = VaultIO::write(vault, "new", dir.at(rel));
+        EXPECT_EQ(written ? std::nullopt : std::optional(written.error().kind), kind) << rel;
+    }
+    EXPECT_EQ(dir.read("day/X.min.md"), "v2");
+    EXPECT_EQ(outside.read("secret.txt"), "outside");
+    try {
+        VaultIO::readData(vault, dir.at("X.sum.txt"));
+        ADD_FAILURE() << "read through a link leading out";
+    } catch (const VaultIO::OutsideVault& refusal) {
+        EXPECT_EQ(refusal.what(), "这个位置经过链接指向了 Vault 之外,不读也不写: " + dir.at("X.sum.txt"));
+    }
+}
+
+// Through the simulated provider: an evicted file or day folder is asked for
+// and waited for within the vault's bound, whether touching it would fail
+// (EDEADLK) or block; one that never lands is "not downloaded", never absent;
+// refused coordination falls back to plain access. Nothing ever blocks.
+TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
+    using Policy = Platform::SimulatedCloud::Policy;
+    const std::string pending = kLog + "iCloud 占位符,触发下载: ", late = kLog + "⏱ 下载超时: ";
+    struct Case { const char* evicted; Policy policy; std::optional<std::chrono::milliseconds> arrives; bool refuse;
+                  std::optional<VaultError::Kind> failure; std::string log; };
+    const Case cases[] = {
+        {"day/X.min.md", Policy::fail, 50ms, false, {}, pending + "X.min.md\n"},
+        {"day/X.min.md", Policy::block, 50ms, false, {}, pending + "X.min.md\n"},
+        {"day", Policy::fail, 50ms, false, {}, pending + "day\n"},
+        {"day", Policy::block, 0ms, false, {}, pending + "day\n"},
+        {"day/X.min.md", Policy::fail, {}, false, VaultError::Kind::notDownloaded, pending + "X.min.md\n" + late + "X.min.md\n"},
+        {"day", Policy::block, {}, false, VaultError::Kind::notDownloaded, pending + "day\n" + late + "day\n"},
+        {"", Policy::fail, {}, true, {}, kLog + "⚠️ 协调写失败,退回裸写: simulated refusal\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        auto cloud = std::make_shared<Platform::SimulatedCloud>(Platform::systemFileSystem());
+        const Vault vault{dir.path(), kEnglish, {}, {300ms, 5ms}, cloud};
+        dir.write("day/X.min.md", "内容");
+        if (*c.evicted) cloud->evict(dir.at(c.evicted), c.arrives);
+        cloud->setPolicy(c.policy);
+        cloud->refuseCoordination(c.refuse);
+        test::FdCapture err(2);
+        std::string bytes;
+        auto read = VaultIO::readInto(vault, dir.at("day/X.min.md"), bytes);
+        if (c.refuse) { EXPECT_TRUE(VaultIO::write(vault, "新", dir.at("day/X.min.md"))); }
+        EXPECT_EQ(read ? std::nullopt : std::optional(read.error().kind), c.failure) << c.evicted;
+        EXPECT_EQ(bytes, c.failure ? "" : "内容") << c.evicted;
+        EXPECT_EQ(err.finish(), c.log) << c.evicted;
+        EXPECT_EQ(cloud->blockedCalls(), 0) << c.evicted;
+    }
 }
 
 // The explicit folder, then QUILLSTACK_VAULT, then iCloud Drive's quillstack,
@@ -134,21 +169,22 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     home.write("pending/core/.Dashboard.json.icloud", "");
     ::setenv("QUILLSTACK_VAULT", home.at("b").c_str(), 1);
     test::FdCapture err(2);
-    EXPECT_EQ(failure<LocateError>([&] { VaultLocator::locate(home.at("pending"), {50ms, 10ms}); }),
+    const auto fs = Platform::systemFileSystem();
+    EXPECT_EQ(failure<LocateError>([&] { VaultLocator::locate(fs, home.at("pending"), {50ms, 10ms}); }),
               "找不到 quillstack Vault。已尝试:\n  · " + home.at("pending") + "\n  · " + home.at("b") + "\n  · " +
                   drive("quillstack") + "\n\n用 --vault <路径> 或环境变量 QUILLSTACK_VAULT 指定。");
     for (const std::string& rel : Paths{"a/00-记忆核心", "b/core", kDrive + "alpha/core", kDrive + "Zeta/core"}) {
         home.write(rel + "/Dashboard.json", "");
     }
     for (const char* name : {".hidden-folder", "f", "e\u0301"}) home.mkdir(kDrive + name);
-    VaultLocator::locate(home.at("a"));
-    VaultLocator::locate(home.at("none"));
+    VaultLocator::locate(fs, home.at("a"));
+    VaultLocator::locate(fs, home.at("none"));
     ::setenv("QUILLSTACK_VAULT", "", 1);
-    EXPECT_EQ(VaultLocator::candidates("~/v"), (Paths{home.at("v"), drive("quillstack"), drive("Zeta"), drive("alpha"),
+    EXPECT_EQ(VaultLocator::candidates(*fs, "~/v"), (Paths{home.at("v"), drive("quillstack"), drive("Zeta"), drive("alpha"),
                                                      drive("f"), drive("e\u0301")}));  // a decomposed é sorts after f
-    VaultLocator::locate(std::nullopt);
+    VaultLocator::locate(fs, std::nullopt);
     home.write(kDrive + "quillstack/core/Dashboard.json", "");
-    VaultLocator::locate(std::nullopt);
+    VaultLocator::locate(fs, std::nullopt);
     const std::string found = kLog + "Vault: ", english = " (schema=english-v2)\n";
     EXPECT_EQ(err.finish(), kLog + "iCloud 占位符,触发下载: Dashboard.json\n" + kLog + "⏱ 下载超时: Dashboard.json\n" + found +
                                 home.at("a") + " (schema=legacy-zh-v1)\n" + found + home.at("b") + english + found +
@@ -158,10 +194,10 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     const std::string cwd = Platform::currentDirectory();
     const std::pair<std::string, std::string> firsts[] = {{"~", home.path()}, {"~/", home.path()},
         {"~root/v", "/root/v"}, {"~no-such-user-qs/v", cwd + "/~no-such-user-qs/v"}, {"xroot/v", cwd + "/xroot/v"}, {"", cwd}};
-    for (const auto& [given, first] : firsts) EXPECT_EQ(VaultLocator::candidates(given).front(), first) << given;
+    for (const auto& [given, first] : firsts) EXPECT_EQ(VaultLocator::candidates(*fs, given).front(), first) << given;
     // A second spelling of a folder is dropped.
     ::setenv("QUILLSTACK_VAULT", (home.path() + "/x/.././v/").c_str(), 1);
-    EXPECT_EQ(VaultLocator::candidates(home.at("v"))[1], drive("quillstack"));
+    EXPECT_EQ(VaultLocator::candidates(*fs, home.at("v"))[1], drive("quillstack"));
 }
 
 }  // namespace

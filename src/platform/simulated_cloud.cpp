@@ -1,0 +1,193 @@
+// The simulated cloud provider: real files on disk, with eviction, download
+// timing, refused coordination and failing calls laid over them.
+#include "platform/simulated_cloud.hpp"
+
+#include <cerrno>   // EDEADLK
+#include <thread>   // std::this_thread::sleep_until
+#include <utility>  // std::move
+
+namespace qs::Platform {
+namespace {
+
+// Whether the entry at `at` is `path` itself (when `orSelf`) or a folder above it.
+bool covers(const std::string& at, const std::string& path, bool orSelf) {
+    if (orSelf && path == at) return true;
+    return path.size() > at.size() && path.compare(0, at.size(), at) == 0 && path[at.size()] == '/';
+}
+
+}  // namespace
+
+SimulatedCloud::SimulatedCloud(std::shared_ptr<FileSystem> disk) : disk_(std::move(disk)) {}
+
+void SimulatedCloud::evict(const std::string& path, std::optional<std::chrono::milliseconds> arrivesAfter) {
+    std::lock_guard lock(mutex_);
+    evicted_[path] = Evicted{arrivesAfter, std::nullopt};
+}
+
+void SimulatedCloud::setPolicy(Policy policy) {
+    std::lock_guard lock(mutex_);
+    policy_ = policy;
+}
+
+void SimulatedCloud::refuseCoordination(bool refuse) {
+    std::lock_guard lock(mutex_);
+    refuseCoordination_ = refuse;
+}
+
+void SimulatedCloud::failCall(int k, int code) {
+    std::lock_guard lock(mutex_);
+    failAt_ = k > 0 ? calls_ + k : 0;
+    failCode_ = code;
+}
+
+int SimulatedCloud::calls() const {
+    std::lock_guard lock(mutex_);
+    return calls_;
+}
+
+int SimulatedCloud::blockedCalls() const {
+    std::lock_guard lock(mutex_);
+    return blocked_;
+}
+
+std::optional<Error> SimulatedCloud::enter(const char* operation, const std::string& path) {
+    std::lock_guard lock(mutex_);
+    if (++calls_ != failAt_) return std::nullopt;
+    return Error::fromErrno(operation, path, failCode_);
+}
+
+std::map<std::string, SimulatedCloud::Evicted>::iterator SimulatedCloud::evictedAt(const std::string& path,
+                                                                                   bool orSelf) {
+    const auto now = Clock::now();
+    for (auto it = evicted_.begin(); it != evicted_.end();) {
+        if (it->second.arrival && *it->second.arrival <= now) {
+            it = evicted_.erase(it);  // downloaded: an ordinary entry again
+            continue;
+        }
+        if (covers(it->first, path, orSelf)) return it;
+        ++it;
+    }
+    return evicted_.end();
+}
+
+void SimulatedCloud::schedule(Evicted& entry) {
+    if (!entry.arrival && entry.arrivesAfter) entry.arrival = Clock::now() + *entry.arrivesAfter;
+}
+
+std::optional<Error> SimulatedCloud::touch(const char* operation, const std::string& path, bool orSelf) {
+    std::optional<Clock::time_point> arrival;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = evictedAt(path, orSelf);
+        if (it == evicted_.end()) return std::nullopt;
+        if (policy_ == Policy::fail) return Error::fromErrno(operation, path, EDEADLK);
+        // Materialisation on: the access itself asks for the download and waits.
+        ++blocked_;
+        schedule(it->second);
+        arrival = it->second.arrival;
+    }
+    // A provider that never delivers would hold the thread for good; the
+    // count above is what tells, so the call ends here instead.
+    if (!arrival) return Error::fromErrno(operation, path, EDEADLK);
+    std::this_thread::sleep_until(*arrival);
+    return std::nullopt;
+}
+
+Expected<EntryInfo, Error> SimulatedCloud::stat(const std::string& path) {
+    if (auto failure = enter("stat", path)) return *failure;
+    // Looking a name up inside an evicted folder needs the folder's listing.
+    if (auto failure = touch("stat", path, false)) return *failure;
+    auto info = disk_->stat(path);
+    if (info) {
+        std::lock_guard lock(mutex_);
+        info->dataless = evictedAt(path, true) != evicted_.end();
+    }
+    return info;
+}
+
+Expected<std::vector<DirEntry>, Error> SimulatedCloud::list(const std::string& folder, bool skipHidden,
+                                                            bool fetchIsDirectory) {
+    if (auto failure = enter("list", folder)) return *failure;
+    if (auto failure = touch("list", folder, true)) return *failure;
+    return disk_->list(folder, skipHidden, fetchIsDirectory);
+}
+
+Status SimulatedCloud::readInto(const std::string& path, std::string& buffer, uint64_t limit) {
+    if (auto failure = enter("open", path)) return *failure;
+    if (auto failure = touch("open", path, true)) return *failure;
+    return disk_->readInto(path, buffer, limit);
+}
+
+Expected<std::string, Error> SimulatedCloud::realPath(const std::string& path) {
+    if (auto failure = enter("resolve", path)) return *failure;
+    if (auto failure = touch("resolve", path, false)) return *failure;
+    return disk_->realPath(path);
+}
+
+Status SimulatedCloud::createDirectories(const std::string& folder) {
+    if (auto failure = enter("create folder", folder)) return *failure;
+    if (auto failure = touch("create folder", folder, false)) return *failure;
+    return disk_->createDirectories(folder);
+}
+
+Expected<StagedFile, Error> SimulatedCloud::stage(const std::string& target, std::string_view data) {
+    if (auto failure = enter("write", target)) return *failure;
+    if (auto failure = touch("write", parentOf(target), true)) return *failure;
+    return disk_->stage(target, data);
+}
+
+Status SimulatedCloud::replace(StagedFile& staged, const std::string& target) {
+    if (auto failure = enter("rename", target)) return *failure;
+    if (auto failure = touch("rename", parentOf(target), true)) return *failure;
+    return disk_->replace(staged, target);
+}
+
+Expected<Claim, Error> SimulatedCloud::claim(StagedFile& staged, const std::string& target) {
+    if (auto failure = enter("rename", target)) return *failure;
+    if (auto failure = touch("rename", parentOf(target), true)) return *failure;
+    return disk_->claim(staged, target);
+}
+
+Status SimulatedCloud::remove(const std::string& path) {
+    if (auto failure = enter("remove", path)) return *failure;
+    if (auto failure = touch("remove", parentOf(path), true)) return *failure;
+    return disk_->remove(path);
+}
+
+void SimulatedCloud::removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) {
+    disk_->removeStaleTemporaries(folder, age);
+}
+
+void SimulatedCloud::requestDownload(const std::string& path) {
+    if (enter("download", path)) return;  // refused, as a provider may
+    std::lock_guard lock(mutex_);
+    // The entry and every evicted folder above it come down.
+    for (auto& [at, entry] : evicted_) {
+        if (covers(at, path, true)) schedule(entry);
+    }
+}
+
+Status SimulatedCloud::coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) {
+    if (auto failure = enter("coordinate reading", path)) return *failure;
+    {
+        std::lock_guard lock(mutex_);
+        if (refuseCoordination_) return Error{Error::Kind::failed, "coordinate reading", path, 0, "simulated refusal"};
+    }
+    block(path);
+    return {};
+}
+
+Status SimulatedCloud::coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) {
+    if (auto failure = enter("coordinate writing", path)) return *failure;
+    {
+        std::lock_guard lock(mutex_);
+        if (refuseCoordination_) return Error{Error::Kind::failed, "coordinate writing", path, 0, "simulated refusal"};
+    }
+    block(path);
+    return {};
+}
+
+// Staged files are made by the disk below, which removes them itself.
+void SimulatedCloud::discard(const std::string&) noexcept {}
+
+}  // namespace qs::Platform

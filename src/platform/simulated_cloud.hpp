@@ -1,0 +1,87 @@
+// A cloud provider simulated over the real disk, behind the same seam as the
+// system's: what Linux cannot show (files and folders evicted under their own
+// names, reads that fail with EDEADLK or block, downloads that arrive late or
+// never, refused coordination, failing calls, a full disk) made on demand.
+#pragma once
+
+#include <chrono>    // std::chrono::milliseconds, steady_clock
+#include <map>       // std::map
+#include <memory>    // std::shared_ptr
+#include <mutex>     // std::mutex
+#include <optional>  // std::optional
+#include <string>    // std::string
+
+#include "platform/file_system.hpp"
+
+namespace qs::Platform {
+
+class SimulatedCloud final : public FileSystem {
+public:
+    // What touching an evicted entry's content does before it has arrived:
+    // fail at once with EDEADLK (materialisation off), or wait for the
+    // download (materialisation on), which a stuck provider never ends.
+    enum class Policy { fail, block };
+
+    explicit SimulatedCloud(std::shared_ptr<FileSystem> disk);
+
+    // The file or folder at `path` (on disk) becomes dataless under its own
+    // name; once asked for, its download lands `arrivesAfter` later, or never.
+    void evict(const std::string& path, std::optional<std::chrono::milliseconds> arrivesAfter);
+    void setPolicy(Policy policy);
+    void refuseCoordination(bool refuse);
+    // The `k`-th call from now on (1: the next one) fails with errno `code`
+    // (ENOSPC: the disk fills there).
+    void failCall(int k, int code);
+
+    int calls() const;
+    // Calls that would have waited on an evicted entry: none may happen
+    // where the server's thread must stay within its bound.
+    int blockedCalls() const;
+
+    Expected<EntryInfo, Error> stat(const std::string& path) override;
+    Expected<std::vector<DirEntry>, Error> list(const std::string& folder, bool skipHidden,
+                                                bool fetchIsDirectory) override;
+    Status readInto(const std::string& path, std::string& buffer, uint64_t limit) override;
+    Expected<std::string, Error> realPath(const std::string& path) override;
+    Status createDirectories(const std::string& folder) override;
+    Expected<StagedFile, Error> stage(const std::string& target, std::string_view data) override;
+    Status replace(StagedFile& staged, const std::string& target) override;
+    Expected<Claim, Error> claim(StagedFile& staged, const std::string& target) override;
+    Status remove(const std::string& path) override;
+    void removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) override;
+    void requestDownload(const std::string& path) override;
+    Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) override;
+    Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) override;
+
+protected:
+    void discard(const std::string& temporary) noexcept override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Evicted {
+        std::optional<std::chrono::milliseconds> arrivesAfter;
+        std::optional<Clock::time_point> arrival;  // set by the first request
+    };
+
+    // Counts the call; the injected failure when it is the one to fail.
+    std::optional<Error> enter(const char* operation, const std::string& path);
+    // The evicted entry above `path` (or at it, when `orSelf`) that has not
+    // arrived yet; entries whose download has landed are dropped on the way.
+    std::map<std::string, Evicted>::iterator evictedAt(const std::string& path, bool orSelf);
+    // Reaching the content below an evicted entry: EDEADLK, or (blocking) a
+    // wait for its download.
+    std::optional<Error> touch(const char* operation, const std::string& path, bool orSelf);
+    void schedule(Evicted& entry);
+
+    std::shared_ptr<FileSystem> disk_;
+    mutable std::mutex mutex_;
+    std::map<std::string, Evicted> evicted_;
+    Policy policy_ = Policy::fail;
+    bool refuseCoordination_ = false;
+    int calls_ = 0;
+    int blocked_ = 0;
+    int failAt_ = 0;
+    int failCode_ = 0;
+};
+
+}  // namespace qs::Platform

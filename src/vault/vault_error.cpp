@@ -1,0 +1,35 @@
+// The one place a vault error becomes the client's text.
+#include "vault/vault_error.hpp"
+
+#include <utility>  // std::move
+
+namespace qs {
+
+VaultError VaultError::reading(const std::string& path, Platform::Error cause) {
+    Kind kind = Kind::unreadable;
+    switch (cause.kind) {
+    case Platform::Error::Kind::absent: kind = Kind::absent; break;
+    case Platform::Error::Kind::notDownloaded: kind = Kind::notDownloaded; break;
+    case Platform::Error::Kind::notRegular: kind = Kind::notRegular; break;
+    case Platform::Error::Kind::tooLarge: kind = Kind::tooLarge; break;
+    case Platform::Error::Kind::taken:
+    case Platform::Error::Kind::failed: break;
+    }
+    return VaultError{kind, path, std::move(cause)};
+}
+
+std::string VaultError::description() const {
+    switch (kind) {
+    case Kind::outsideVault: return "这个位置经过链接指向了 Vault 之外,不读也不写: " + path;
+    case Kind::createFolderFailed: return "建目录失败: " + cause.message();
+    case Kind::writeFailed: return "写文件失败: " + cause.message();
+    case Kind::notDownloaded: return "还在从 iCloud 下载,没等到: " + path;
+    case Kind::absent:
+    case Kind::notRegular:
+    case Kind::tooLarge:
+    case Kind::unreadable: break;
+    }
+    return "读不到 " + path + ": " + cause.message();
+}
+
+}  // namespace qs

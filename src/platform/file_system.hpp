@@ -20,6 +20,16 @@ std::string lastComponent(const std::string& path);
 // True when any entry (file, folder, dangling links excluded) exists at `path`.
 bool exists(const std::string& path);
 
+// What tells one version of a file from another without reading it.
+struct FileStamp {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    int64_t modifiedNs = 0;  // since 1970, as the file system keeps it
+    int64_t changedNs = 0;   // the inode's change time, which no one can set back
+    bool operator==(const FileStamp&) const = default;
+};
+
 // An open folder, for many existence tests below it: each test then
 // resolves only the names below the folder, not the whole path again.
 // Move-only; a folder that cannot be opened makes a handle that finds nothing.
@@ -35,6 +45,11 @@ public:
 
     // As exists(folder + "/" + relative).
     bool has(const std::string& relative) const;
+    // The stamp of whatever is at folder + "/" + relative (links followed).
+    std::optional<FileStamp> stampOf(const std::string& relative) const;
+    // The names directly inside folder + "/" + relative, hidden ones
+    // included; nothing when it cannot be listed.
+    std::optional<std::vector<std::string>> namesIn(const std::string& relative) const;
 
 private:
     int fd_ = -1;
@@ -131,19 +146,11 @@ private:
     std::string_view data_;
 };
 
-// What tells one version of a file from another without reading it.
-struct FileStamp {
-    uint64_t device = 0;
-    uint64_t inode = 0;
-    uint64_t size = 0;
-    int64_t modifiedNs = 0;  // since 1970, as the file system keeps it
-    int64_t changedNs = 0;   // the inode's change time, which no one can set back
-    bool operator==(const FileStamp&) const = default;
-};
-
 // The stamp of the regular file at `path` (links followed); nothing for
 // anything else or nothing at all.
 std::optional<FileStamp> stampOf(const std::string& path);
+// The same for the folder at `path`.
+std::optional<FileStamp> folderStampOf(const std::string& path);
 
 // Gives memory the process has freed back to the system, where the
 // allocator keeps it otherwise.

@@ -89,10 +89,6 @@ Json FeedItem::summaryDict(size_t snippetLimit) const {
     return dict;
 }
 
-bool FeedItem::matches(std::string_view lowerQuery) const {
-    return matches(LowercaseNeedle(lowerQuery));
-}
-
 bool FeedItem::matches(const LowercaseNeedle& needle) const {
     if (title && needle.foundIn(*title)) return true;
     if (needle.foundIn(content) || needle.foundIn(id)) return true;

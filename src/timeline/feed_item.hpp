@@ -42,9 +42,8 @@ struct FeedItem {
     // the content, else "(无标题)".
     std::string_view displayTitle() const;
     Json summaryDict(size_t snippetLimit) const;
-    // `lowerQuery` is already lower-cased and not empty.
-    bool matches(std::string_view lowerQuery) const;
-    // The same with the query prepared once for a whole search.
+    // Whether a title, the content, the id or a tag, person or project holds
+    // the needle's query (lower-cased, not empty), prepared once per search.
     bool matches(const LowercaseNeedle& needle) const;
 };
 

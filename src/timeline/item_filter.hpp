@@ -21,6 +21,10 @@ public:
     // Tested in this order: type, from, to, text.
     bool keeps(const FeedItem& item) const;
 
+    // The day bounds, when given.
+    const std::optional<std::string>& dateFrom() const { return dateFrom_; }
+    const std::optional<std::string>& dateTo() const { return dateTo_; }
+
     // The lower-cased query; empty when the search has none.
     std::string_view lowerQuery() const { return lowerQuery_; }
 

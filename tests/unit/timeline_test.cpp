@@ -11,7 +11,7 @@
 #include "timeline/ascii_folded_find.hpp"
 #include "timeline/dashboard_index.hpp"
 #include "timeline/lowercase_search.hpp"
-#include "timeline/trigram_slices.hpp"
+#include "timeline/result_order.hpp"
 
 namespace qs {
 namespace {
@@ -19,9 +19,10 @@ namespace {
 using Ids = std::vector<std::string>;
 using Maybe = std::optional<std::string>;
 
-Ids ids(const std::vector<const FeedItem*>& items) {
+Ids ids(const ResultPage& page) {
     Ids out;
-    for (const FeedItem* item : items) out.emplace_back(item->id);
+    for (const FeedItem* item : page.items) out.emplace_back(item->id);
+    if (page.more) out.emplace_back("+");
     return out;
 }
 std::string repeat(std::string_view unit, int n) { return n > 0 ? std::string(unit) + repeat(unit, n - 1) : ""; }
@@ -199,8 +200,9 @@ TEST(LowercaseNeedle, FindsTheLowerCaseOfEveryCodePoint) {
 }
 
 // Greatest day first, then greatest id, else index order; an empty day sorts
-// below every bound; at least one item is listed. Filtering while loading, or
-// through a kept index's trigram slices, finds the same.
+// below every bound; at least one item is listed ("+" when more follow).
+// Filtering while loading, or walking a kept index's result order, finds the
+// same page at every offset.
 TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
     Json items(57, Json{{"id", "f"}, {"type", "filler"}});  // the last item is the 65th: a second bitmap word
     const Json searched = {{{"id", "b"}, {"date", "2025-03-02"}, {"title", "Team MEETING notes"}},
@@ -216,23 +218,27 @@ TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
     const std::string document = R"({"feedItems":[{"id":"gone","content":"meeting"}],"feedItems":)" + items.dump() + "}";
     DashboardIndex index = parsed({{{"id", "old"}}});
     index = std::move(DashboardIndex::parse(document).value());  // the replaced index hands its memory back
-    const TrigramSlices slices(index.items);
+    const ResultOrder order(index.items);
     const std::tuple<Maybe, Maybe, Maybe, Maybe, int64_t, Ids> cases[] = {  // query, type, from, to, limit, found
         {{}, "voice", "2025-03-01", "2025-03-01", 20, {"v3", "v2", "v1"}}, {{}, "text", {}, {}, 20, {"a", "c", "b", "noday"}},
-        {{}, {}, "2025-03-10", "2025-03-01", 20, {}}, {{}, {}, {}, {}, 0, {"a"}}, {{}, {}, {}, {}, -5, {"a"}},
-        {{}, {}, {}, {}, 3, {"a", "c", "b"}}, {"", "", "", "", 8, {"a", "c", "b", "v3", "v2", "v1", "v0-meeting", "noday"}},
-        {{}, "Voice", {}, {}, 20, {}}, {{}, {}, {}, "2025-02-28", 2, {"v0-meeting", "noday"}},
+        {{}, {}, "2025-03-10", "2025-03-01", 20, {}}, {{}, {}, {}, {}, 0, {"a", "+"}}, {{}, {}, {}, {}, -5, {"a", "+"}},
+        {{}, {}, {}, {}, 3, {"a", "c", "b", "+"}}, {"", "", "", "", 8, {"a", "c", "b", "v3", "v2", "v1", "v0-meeting", "noday", "+"}},
+        {{}, "Voice", {}, {}, 20, {}}, {{}, {}, {}, "2025-02-28", 2, {"v0-meeting", "noday", "+"}},
         {"meeting", {}, {}, {}, 20, {"a", "c", "b", "v3", "v1", "v0-meeting"}}, {"CAFÉ", {}, {}, {}, 20, {"noday"}},
-        {"MEETING ", {}, {}, {}, 20, {"c", "b", "v3"}}, {"ng", {}, {}, {}, 1, {"a"}}};
+        {"MEETING ", {}, {}, {}, 20, {"c", "b", "v3"}}, {"ng", {}, {}, {}, 1, {"a", "+"}},
+        {"meeting", {}, "2025-03-01", "2025-03-02", 2, {"c", "b", "+"}}};
     for (const auto& [query, type, from, to, limit, found] : cases) {
         SCOPED_TRACE(query.value_or("-") + " " + type.value_or("-") + " " + from.value_or("-") + " " + to.value_or("-"));
         const DashboardIndex::SearchFilter filter{query, type, from, to};
-        EXPECT_EQ(ids(index.search(query, type, from, to, limit)), found);
-        EXPECT_EQ(ids(index.search(filter, limit, slices)), found);
-        EXPECT_EQ(ids(DashboardIndex::parse(document, filter)->found(limit)), found);
+        EXPECT_EQ(ids(index.search(filter, {0, limit})), found);
+        for (int64_t offset : {-1, 0, 1, 3, 70}) {
+            const Ids plain = ids(index.search(filter, {offset, limit}));
+            EXPECT_EQ(ids(index.search(filter, {offset, limit}, order)), plain) << offset;
+            EXPECT_EQ(ids(DashboardIndex::parse(document, filter)->found({offset, limit})), plain) << offset;
+        }
     }
-    EXPECT_TRUE(index.found(10).empty());  // no filter given, nothing picked
-    auto fillers = index.search(std::nullopt, "filler", std::nullopt, std::nullopt, 30);  // ties keep index order
+    EXPECT_TRUE(index.found({0, 10}).items.empty());  // no filter given, nothing picked
+    auto fillers = index.search({{}, "filler", {}, {}}, {0, 30}).items;  // ties keep index order
     EXPECT_TRUE(fillers.size() == 30 && fillers[0] == &index.items[0] && std::is_sorted(fillers.begin(), fillers.end()));
     EXPECT_TRUE(index.item("f") == &index.items[0] && !index.item("f ") && !index.item("F"));
 }

@@ -3,7 +3,9 @@
 
 #include <algorithm>   // std::sort, std::binary_search
 #include <chrono>      // std::chrono::system_clock
+#include <cstdint>     // int64_t
 #include <functional>  // std::greater
+#include <unordered_map>  // std::unordered_multimap
 
 #include "text/unicode.hpp"
 
@@ -55,35 +57,38 @@ DayFolders::Base& DayFolders::fresh(const Vault& vault, VaultPath location) {
     const int64_t listedAt = nowNs();
     auto stamp = Platform::folderStampOf(folder);
     if (base.trusted && stamp && stamp == base.stamp) return base;
-    // A day folder of the same name keeps what was learnt of it: its own
-    // stamp still says whether that holds.
     base.handle = Platform::FolderHandle(folder);
-    base.dayNames.clear();
+    std::vector<Day> days;
     if (auto entries = Platform::listDirectory(folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false)) {
         for (auto& entry : *entries) {
-            if (Text::isDayShape(entry.name)) base.dayNames.push_back(std::move(entry.name));
+            if (Text::isDayShape(entry.name)) days.emplace_back().name = std::move(entry.name);
         }
     }
-    std::sort(base.dayNames.begin(), base.dayNames.end(), std::greater<>());
-    std::erase_if(base.days, [&](const auto& day) {
-        return !std::binary_search(base.dayNames.begin(), base.dayNames.end(), day.first, std::greater<>());
-    });
+    auto newer = [](const Day& a, const Day& b) { return a.name > b.name; };
+    std::sort(days.begin(), days.end(), newer);
+    // A day folder of the same name keeps what was learnt of it: its own
+    // stamp still says whether that holds.
+    auto old = base.days.begin();
+    for (Day& day : days) {
+        while (old != base.days.end() && newer(*old, day)) ++old;
+        if (old != base.days.end() && old->name == day.name) day = std::move(*old);
+    }
+    base.days = std::move(days);
     base.trusted = settled(stamp, Platform::folderStampOf(folder), listedAt);
     base.stamp = stamp;
     return base;
 }
 
-const DayFolders::Day& DayFolders::fresh(Base& base, const std::string& name) {
-    Day& day = base.days[name];
-    const int64_t listedAt = nowNs();
-    auto stamp = base.handle.stampOf(name);
+const DayFolders::Day& DayFolders::fresh(const Base& base, Day& day) {
+    auto stamp = base.handle.stampOf(day.name);
     if (day.trusted && stamp == day.stamp) return day;
+    const int64_t listedAt = nowNs();
     day.names.clear();
-    if (auto names = base.handle.namesIn(name)) {
+    if (auto names = base.handle.namesIn(day.name)) {
         for (std::string& entry : *names) day.names.push_back(standsFor(std::move(entry)));
     }
     std::sort(day.names.begin(), day.names.end());
-    day.trusted = settled(stamp, base.handle.stampOf(name), listedAt);
+    day.trusted = settled(stamp, base.handle.stampOf(day.name), listedAt);
     day.stamp = stamp;
     return day;
 }
@@ -94,32 +99,33 @@ std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, V
     std::vector<std::optional<std::string>> found(ids.size());
     if (ids.empty()) return found;
     Base& base = fresh(vault, location);
-    // Each id's file names, as they are and as the listing keeps them.
-    std::vector<std::string> files, keys;
+    // Each id's file names as they are, found by the name the listing keeps.
+    std::vector<std::string> files;
+    std::unordered_multimap<std::string, size_t> wanted;  // ids may differ only in case
     for (const std::string& id : ids) {
         for (std::string_view suffix : suffixes) {
             files.push_back(id + std::string(suffix));
-            keys.push_back(asciiLowered(files.back()));
+            wanted.emplace(asciiLowered(files.back()), files.size() - 1);
         }
     }
-    std::vector<size_t> open(ids.size());
-    for (size_t i = 0; i < ids.size(); ++i) open[i] = i;
+    size_t open = ids.size();
     // Newest first; a folder is looked at only while some id is still open.
-    for (const std::string& name : base.dayNames) {
-        if (open.empty()) break;
-        const Day& day = fresh(base, name);
-        std::erase_if(open, [&](size_t i) {
-            for (size_t k = i * suffixes.size(); k < (i + 1) * suffixes.size(); ++k) {
-                if (!std::binary_search(day.names.begin(), day.names.end(), keys[k])) continue;
+    for (Day& day : base.days) {
+        if (open == 0) break;
+        const std::string& name = day.name;
+        for (const std::string& key : fresh(base, day).names) {
+            for (auto [hit, end] = wanted.equal_range(key); hit != end; ++hit) {
+                const std::string& file = files[hit->second];
+                const size_t i = hit->second / suffixes.size();
                 // The test a plain scan makes: it says what a case-blind file
                 // system makes of the name, and turns away a dangling link.
-                if (base.handle.has(name + "/" + files[k]) || base.handle.has(name + "/." + files[k] + ".icloud")) {
-                    found[i] = name;
-                    return true;
+                if (found[i] || !(base.handle.has(name + "/" + file) || base.handle.has(name + "/." + file + ".icloud"))) {
+                    continue;
                 }
+                found[i] = name;
+                --open;
             }
-            return false;
-        });
+        }
     }
     return found;
 }

@@ -2,14 +2,12 @@
 // from call to call while each folder's own stamp shows it unchanged.
 #pragma once
 
-#include <array>        // std::array
-#include <cstdint>      // int64_t
-#include <optional>     // std::optional
-#include <span>         // std::span
-#include <string>       // std::string
-#include <string_view>  // std::string_view
-#include <unordered_map>  // std::unordered_map
-#include <vector>       // std::vector
+#include <array>          // std::array
+#include <optional>       // std::optional
+#include <span>           // std::span
+#include <string>         // std::string
+#include <string_view>    // std::string_view
+#include <vector>         // std::vector
 
 #include "platform/file_system.hpp"
 #include "vault/vault.hpp"
@@ -37,6 +35,7 @@ public:
 
 private:
     struct Day {
+        std::string name;
         std::optional<Platform::FileStamp> stamp;
         bool trusted = false;
         // Its names, a placeholder's as the name it stands for, A-Z lowered, sorted.
@@ -47,11 +46,10 @@ private:
         Platform::FolderHandle handle;
         std::optional<Platform::FileStamp> stamp;
         bool trusted = false;
-        std::vector<std::string> dayNames;  // day-shaped names, newest first
-        std::unordered_map<std::string, Day> days;
+        std::vector<Day> days;  // its day-shaped names, newest first
     };
     Base& fresh(const Vault& vault, VaultPath base);
-    const Day& fresh(Base& base, const std::string& name);
+    static const Day& fresh(const Base& base, Day& day);
 
     std::array<Base, 2> bases_;
 };

@@ -417,7 +417,8 @@ Json generateDayFolderVault(const fs::path& out, std::size_t dayFolders, std::ui
     fs::remove_all(scratch);
     Random rng(seed);
     const fs::path insights = scratch / "memories/timeline/insights", outputs = scratch / "memories/timeline/outputs";
-    const std::int64_t last = midnight(2025, 12, 31);
+    // Days run back from the end of 2025, or forward from 1970 when there are more of them.
+    const std::int64_t last = std::max(midnight(2025, 12, 31), midnight(1970, 1, 2) + static_cast<std::int64_t>(dayFolders) * 86400);
     std::string present;  // the newest day whose recording has its files there
     fs::create_directories(scratch / "core");
     std::ofstream index(scratch / "core/Dashboard.json", std::ios::binary);

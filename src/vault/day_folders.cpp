@@ -1,10 +1,10 @@
 // Listing day folders once, and again only when they change.
 #include "vault/day_folders.hpp"
 
-#include <algorithm>   // std::sort, std::binary_search
+#include <algorithm>   // std::sort
 #include <chrono>      // std::chrono::system_clock
 #include <cstdint>     // int64_t
-#include <functional>  // std::greater
+#include <functional>  // std::hash
 #include <unordered_map>  // std::unordered_multimap
 
 #include "text/unicode.hpp"
@@ -84,10 +84,13 @@ const DayFolders::Day& DayFolders::fresh(const Base& base, Day& day) {
     if (day.trusted && stamp == day.stamp) return day;
     const int64_t listedAt = nowNs();
     day.names.clear();
+    day.hashes.clear();
     if (auto names = base.handle.namesIn(day.name)) {
-        for (std::string& entry : *names) day.names.push_back(standsFor(std::move(entry)));
+        for (std::string& entry : *names) {
+            day.names.push_back(standsFor(std::move(entry)));
+            day.hashes.push_back(std::hash<std::string>()(day.names.back()));
+        }
     }
-    std::sort(day.names.begin(), day.names.end());
     day.trusted = settled(stamp, base.handle.stampOf(day.name), listedAt);
     day.stamp = stamp;
     return day;
@@ -99,30 +102,31 @@ std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, V
     std::vector<std::optional<std::string>> found(ids.size());
     if (ids.empty()) return found;
     Base& base = fresh(vault, location);
-    // Each id's file names as they are, found by the name the listing keeps.
-    std::vector<std::string> files;
-    std::unordered_multimap<std::string, size_t> wanted;  // ids may differ only in case
+    // Each id's file names as they are, and as the listing keeps them.
+    std::vector<std::string> files, keys;
+    std::unordered_multimap<size_t, size_t> wanted;  // by the hash of the kept name
     for (const std::string& id : ids) {
         for (std::string_view suffix : suffixes) {
             files.push_back(id + std::string(suffix));
-            wanted.emplace(asciiLowered(files.back()), files.size() - 1);
+            keys.push_back(asciiLowered(files.back()));
+            wanted.emplace(std::hash<std::string>()(keys.back()), keys.size() - 1);
         }
     }
     size_t open = ids.size();
     // Newest first; a folder is looked at only while some id is still open.
     for (Day& day : base.days) {
         if (open == 0) break;
-        const std::string& name = day.name;
-        for (const std::string& key : fresh(base, day).names) {
-            for (auto [hit, end] = wanted.equal_range(key); hit != end; ++hit) {
-                const std::string& file = files[hit->second];
-                const size_t i = hit->second / suffixes.size();
+        fresh(base, day);
+        for (size_t n = 0; n < day.hashes.size(); ++n) {
+            for (auto [hit, end] = wanted.equal_range(day.hashes[n]); hit != end; ++hit) {
+                const size_t k = hit->second;
+                const size_t i = k / suffixes.size();
+                if (found[i] || day.names[n] != keys[k]) continue;
                 // The test a plain scan makes: it says what a case-blind file
                 // system makes of the name, and turns away a dangling link.
-                if (found[i] || !(base.handle.has(name + "/" + file) || base.handle.has(name + "/." + file + ".icloud"))) {
-                    continue;
-                }
-                found[i] = name;
+                const std::string& file = files[k];
+                if (!base.handle.has(day.name + "/" + file) && !base.handle.has(day.name + "/." + file + ".icloud")) continue;
+                found[i] = day.name;
                 --open;
             }
         }

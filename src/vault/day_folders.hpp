@@ -38,8 +38,10 @@ private:
         std::string name;
         std::optional<Platform::FileStamp> stamp;
         bool trusted = false;
-        // Its names, a placeholder's as the name it stands for, A-Z lowered, sorted.
+        // Its names, a placeholder's as the name it stands for, A-Z lowered,
+        // and their hashes, which a call compares before any name.
         std::vector<std::string> names;
+        std::vector<size_t> hashes;
     };
     struct Base {
         std::string folder;

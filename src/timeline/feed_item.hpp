@@ -11,7 +11,9 @@
 
 namespace qs {
 
+namespace Text {
 class LowercaseNeedle;
+}
 
 // The texts are views into the DashboardIndex that produced the item (its
 // file buffer), so an item is only valid while that index lives. Copying an
@@ -44,7 +46,7 @@ struct FeedItem {
     Json summaryDict(size_t snippetLimit) const;
     // Whether a title, the content, the id or a tag, person or project holds
     // the needle's query (lower-cased, not empty), prepared once per search.
-    bool matches(const LowercaseNeedle& needle) const;
+    bool matches(const Text::LowercaseNeedle& needle) const;
 };
 
 }  // namespace qs

@@ -6,7 +6,7 @@
 
 #include "timeline/dashboard_index.hpp"
 #include "timeline/feed_item.hpp"
-#include "timeline/lowercase_search.hpp"
+#include "text/lowercase_search.hpp"
 
 namespace qs {
 
@@ -33,7 +33,7 @@ private:
     std::optional<std::string> dateFrom_;
     std::optional<std::string> dateTo_;
     std::string lowerQuery_;
-    std::optional<LowercaseNeedle> needle_;
+    std::optional<Text::LowercaseNeedle> needle_;
 };
 
 }  // namespace qs

@@ -4,6 +4,8 @@
 #include <cmath>       // std::ceil
 #include <cstdio>      // std::printf, std::snprintf
 #include <filesystem>  // std::filesystem
+#include <fstream>     // std::ifstream
+#include <iterator>    // std::istreambuf_iterator
 #include <functional>  // std::function
 #include <memory>      // std::unique_ptr
 #include <optional>    // std::optional
@@ -24,15 +26,18 @@ namespace {
 const char* kUsage =
     "usage: quillstack-bench [--sizes 1000,20k,100k] [--repeat N] [--warmup N] [--changed N] [--idle-seconds N]\n"
     "                        [--spawns N] [--seed N] [--timeout SECONDS] [--binary PATH] [--cache DIR]\n"
+    "                        [--day-folders N]\n"
     "Generates missing vaults into --cache (default build/bench-vaults), times each tool call over stdio\n"
     "against the server built beside this program: --changed calls right after its file was rewritten,\n"
-    "then warm-ups and --repeat calls; then its memory after --idle-seconds. Prints Markdown tables.\n";
+    "then warm-ups and --repeat calls; then its memory after --idle-seconds. Then recording_list on a vault\n"
+    "of --day-folders day folders (default 3650, ten years; 0 skips it). Prints Markdown tables.\n";
 
 struct Options {
     std::vector<std::size_t> sizes{1000, 20000, 100000};
     std::string binary, cache;
     int repeat = 0, changed = -1;  // 15 and 5, or 5 and 2 above 200,000 entries
     int warmup = 2, idleSeconds = 0, spawns = 20, timeoutMs = 600000;
+    std::size_t dayFolders = 3650;
     std::uint64_t seed = 20250302;
 };
 
@@ -118,6 +123,10 @@ std::vector<Call> benchCalls(const Json& t) {
          expect("returned", std::min(num("asciiMarked"), 20L))},
         {"search 中文 ~1%", "vault_search", {{"query", str("chineseMarker")}}, Floor::index,
          expect("returned", std::min(num("chineseMarked"), 20L))},
+        {"search common \"review\"", "vault_search", {{"query", "review"}}, Floor::index, expect("returned", 20)},
+        {"search common 会议", "vault_search", {{"query", "会议"}}, Floor::index, expect("returned", 20)},
+        {"search \"review\" offset 200", "vault_search", {{"query", "review"}, {"offset", 200}}, Floor::index,
+         expect("next_offset", 220)},
         {"search no args", "vault_search", Json::object(), Floor::index, expect("total_in_vault", num("entries"))},
         {"search voice+dates", "vault_search", voice, Floor::index, some("returned")},
         {"recording_list", "recording_list", Json::object(), Floor::index, some("returned")},
@@ -303,6 +312,47 @@ Row measureSize(const Options& o, std::size_t entries) {
     return row;
 }
 
+// recording_list on a vault of many day folders: the 50 newest recordings,
+// whose files are not on their own day (half have none at all, so every day
+// folder is looked at), against 50 older ones whose files are on their day.
+std::string measureDayFolders(const Options& o) {
+    const fs::path vault = fs::path(o.cache) / ("days-" + std::to_string(o.dayFolders) + "-" + std::to_string(o.seed));
+    if (!fs::exists(vault)) {
+        std::fprintf(stderr, "[bench] generating %zu day folders into %s\n", o.dayFolders, vault.c_str());
+        fs::create_directories(o.cache);
+        qs::Bench::generateDayFolderVault(vault, o.dayFolders, o.seed);
+    }
+    std::ifstream in(fs::path(vault.string() + ".bench.json"));
+    auto t = qs::parseJsonDocument(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    if (!t || !t->contains("presentTo")) throw std::runtime_error(vault.string() + " has no matching .bench.json; remove it to regenerate");
+    const Call calls[] = {
+        {"files on their day", "recording_list", {{"date_from", (*t)["presentFrom"]}, {"date_to", (*t)["presentTo"]}}, Floor::index,
+         [](const Json& p) { return p.value("returned", 0) == 50 ? "" : "returned is not 50"; }},
+        {"files elsewhere or missing", "recording_list", Json::object(), Floor::index,
+         [](const Json& p) { return p.value("returned", 0) == 50 ? "" : "returned is not 50"; }}};
+    Server server(o, vault);
+    Outcome init = server.initialize();
+    if (!init.error.empty()) throw std::runtime_error("initialize: " + init.error);
+    const int repeat = o.repeat ? o.repeat : 15, changed = o.changed >= 0 ? o.changed : 5;
+    std::vector<Measured> m;
+    for (const Call& call : calls) {
+        bool broken = false;
+        m.push_back(measure(server, call, vault / "core/Dashboard.json", changed, o.warmup, repeat, broken));
+        for (const Measured& one : m) {
+            if (!one.error.empty() || !one.warning.empty()) throw std::runtime_error(call.label + ": " + one.error + one.warning);
+        }
+    }
+    auto cell = [](const std::optional<Latency>& l) { return l ? ms(l->median) + " / " + ms(l->p95) : std::string("–"); };
+    std::string out = "| day folders | | " + calls[0].label + " | " + calls[1].label + " | ratio |\n|---:|---|---:|---:|---:|\n";
+    for (bool first : {true, false}) {
+        const std::optional<Latency> a = first ? m[0].first : m[0].repeated, b = first ? m[1].first : m[1].repeated;
+        std::string ratio = a && b && a->median > 0 ? fixed(b->median / a->median, "%.1f") + "×" : "–";
+        out += "| " + thousands(o.dayFolders) + (first ? " | first call after a change | " : " | repeated | ") + cell(a) + " | " +
+               cell(b) + " | " + ratio + " |\n";
+    }
+    return out;
+}
+
 // One row per size. The main table: each call's "median / p95 (ratio×)" of
 // the repeated calls, peak RSS, spawn→initialize. With `first`: the calls
 // right after the file changed, and the memory after the idle time.
@@ -373,6 +423,7 @@ Options parseOptions(int argc, char** argv) {
         else if (arg == "--timeout") o.timeoutMs = std::max(1, std::stoi(value)) * 1000;
         else if (arg == "--binary") o.binary = value;
         else if (arg == "--cache") o.cache = value;
+        else if (arg == "--day-folders") o.dayFolders = std::stoull(value);
         else throw std::invalid_argument("unknown option " + arg);
     }
     return o;
@@ -411,6 +462,14 @@ int main(int argc, char** argv) {
     std::printf("The first call right after its file was rewritten (same bytes, new inode and time), %s calls each, "
                 "and the server's resident memory after %d s without calls:\n\n%s",
                 changes.c_str(), o.idleSeconds, table(calls, rows, true, o.idleSeconds).c_str());
+    if (o.dayFolders > 0) {
+        try {
+            std::printf("\nrecording_list, limit 50, on a vault of %s day folders (median / p95 ms; ratio: files elsewhere "
+                        "or missing ÷ files on their day):\n\n%s", thousands(o.dayFolders).c_str(), measureDayFolders(o).c_str());
+        } catch (const std::exception& e) {
+            std::printf("- day folders: %s\n", e.what());
+        }
+    }
     for (const Row& row : rows) {
         const std::string size = thousands(row.entries);
         for (std::size_t i = 0; i < calls.size(); ++i) {

@@ -16,6 +16,13 @@ namespace qs::Bench {
 // Throws std::runtime_error.
 Json generateVault(const std::filesystem::path& out, std::size_t entries, std::uint64_t seed);
 
+// A vault of `dayFolders` days (ten years: 3,650), one recording and one note
+// a day, so both base folders hold that many day folders. The recordings of
+// the last 100 days have no files on their own day (half none at all, half
+// filed under the day before); the others have theirs. Returns the
+// description, also written beside it. Throws std::runtime_error.
+Json generateDayFolderVault(const std::filesystem::path& out, std::size_t dayFolders, std::uint64_t seed);
+
 // The description beside a generated vault; nothing when missing or unreadable.
 std::optional<Json> readTargets(const std::filesystem::path& vault);
 

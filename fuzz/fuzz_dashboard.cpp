@@ -9,10 +9,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     auto index = qs::DashboardIndex::parse(bytes);
     if (!index) return 0;
-    for (const auto* item : index->search(std::string("a"), std::nullopt, std::nullopt, std::nullopt, 50)) {
+    for (const auto* item : index->search({std::string("a"), {}, {}, {}}, {0, 50}).items) {
         (void)item->summaryDict(180);
     }
-    for (const auto* item : index->search(std::nullopt, std::string("voice"), std::string("2025"), std::nullopt, 5)) {
+    for (const auto* item : index->search({{}, std::string("voice"), std::string("2025"), {}}, {2, 5}).items) {
         (void)index->item(item->id);
         (void)item->displayTitle();
     }

@@ -7,8 +7,8 @@
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
+#include "text/lowercase_search.hpp"
 #include "text/unicode.hpp"
-#include "timeline/lowercase_search.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text = qs::Text::decodeLossy(bytes.substr(split + 1));
     if (query.empty()) return 0;
     bool expected = qs::Text::toLowerFull(text).find(query) != std::string::npos;
-    if (qs::LowercaseNeedle(query).foundIn(text) != expected) {
+    if (qs::Text::LowercaseNeedle(query).foundIn(text) != expected) {
         std::fprintf(stderr, "needle disagrees (expected %d) for query [%s] in text [%s]\n", expected, query.c_str(),
                      text.c_str());
         std::abort();

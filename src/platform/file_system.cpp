@@ -400,9 +400,9 @@ bool FolderHandle::has(const std::string& relative) const {
     return fd_ >= 0 && ::fstatat(fd_, relative.c_str(), &st, 0) == 0;
 }
 
-std::optional<FileStamp> stampOf(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+namespace {
+
+FileStamp stampFrom(const struct stat& st) {
 #if defined(__APPLE__)
     const timespec& modified = st.st_mtimespec;
     const timespec& changed = st.st_ctimespec;
@@ -413,6 +413,47 @@ std::optional<FileStamp> stampOf(const std::string& path) {
     auto ns = [](const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
     return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
                      static_cast<uint64_t>(st.st_size), ns(modified), ns(changed)};
+}
+
+}  // namespace
+
+std::optional<FileStamp> stampOf(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return stampFrom(st);
+}
+
+std::optional<FileStamp> folderStampOf(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    return stampFrom(st);
+}
+
+std::optional<FileStamp> FolderHandle::stampOf(const std::string& relative) const {
+    struct stat st;
+    if (fd_ < 0 || ::fstatat(fd_, relative.c_str(), &st, 0) != 0) return std::nullopt;
+    return stampFrom(st);
+}
+
+std::optional<std::vector<std::string>> FolderHandle::namesIn(const std::string& relative) const {
+    const int fd = fd_ < 0 ? -1 : ::openat(fd_, relative.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
+        if (fd >= 0) ::close(fd);
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    for (;;) {
+        errno = 0;
+        const dirent* e = ::readdir(dir);
+        if (!e) break;
+        std::string_view name = e->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    const bool failed = errno != 0;
+    ::closedir(dir);
+    if (failed) return std::nullopt;
+    return names;
 }
 
 void returnFreeMemory() {

@@ -150,6 +150,8 @@ struct FileStamp {
 // The stamp of the regular file at `path` (links followed); nothing for
 // anything else or nothing at all.
 std::optional<FileStamp> stampOf(const std::string& path);
+// The same for the folder at `path`.
+std::optional<FileStamp> folderStampOf(const std::string& path);
 
 // An open folder, for many existence tests below it: each test then
 // resolves only the names below the folder, not the whole path again.
@@ -166,6 +168,11 @@ public:
 
     // Whether folder + "/" + relative exists.
     bool has(const std::string& relative) const;
+    // The stamp of whatever is at folder + "/" + relative (links followed).
+    std::optional<FileStamp> stampOf(const std::string& relative) const;
+    // The names directly inside folder + "/" + relative, hidden ones
+    // included; nothing when it cannot be listed.
+    std::optional<std::vector<std::string>> namesIn(const std::string& relative) const;
 
 private:
     int fd_ = -1;

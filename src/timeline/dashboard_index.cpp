@@ -1,7 +1,8 @@
 // Loading Dashboard.json, finding an entry, and the ordered filtered listing.
 #include "timeline/dashboard_index.hpp"
 
-#include <algorithm>   // std::sort, std::partial_sort
+#include <algorithm>   // std::partial_sort, std::partition_point, std::min
+#include <bit>         // std::countr_zero
 #include <filesystem>  // std::filesystem::file_size
 #include <functional>  // std::less
 #include <utility>     // std::move
@@ -10,30 +11,31 @@
 #include "timeline/index_arena.hpp"
 #include "timeline/item_filter.hpp"
 #include "timeline/json_encoding.hpp"
-#include "timeline/trigram_slices.hpp"
+#include "timeline/result_order.hpp"
 #include "vault/vault_io.hpp"
 
 namespace qs {
 namespace {
 
-// Latest day first, then greatest id, the first max(limit, 1) of them.
-std::vector<const FeedItem*> ordered(std::vector<const FeedItem*> kept, int64_t limit) {
+// Latest day first, then greatest id, the window's page of them.
+ResultPage ordered(std::vector<const FeedItem*> kept, ResultWindow window) {
     // Ties keep index order, which is the items' address order. With that
-    // last key the order is total, so a partial sort of the first `limit`
+    // last key the order is total, so a partial sort of the first ones
     // equals a stable sort cut short.
     auto before = [](const FeedItem* a, const FeedItem* b) {
         if (a->day != b->day) return a->day > b->day;
         if (a->id != b->id) return a->id > b->id;
         return std::less<const FeedItem*>()(a, b);
     };
-    auto wanted = static_cast<size_t>(std::max<int64_t>(limit, 1));
-    if (wanted < kept.size()) {
-        std::partial_sort(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(wanted), kept.end(), before);
-        kept.resize(wanted);
-    } else {
-        std::sort(kept.begin(), kept.end(), before);
-    }
-    return kept;
+    const size_t first = std::min(window.skipped(), kept.size());
+    const size_t end = first + std::min(window.wanted(), kept.size() - first);
+    // One past the page, to know whether more follow.
+    const size_t sorted = std::min(end + 1, kept.size());
+    std::partial_sort(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(sorted), kept.end(), before);
+    ResultPage page;
+    page.items.assign(kept.begin() + static_cast<std::ptrdiff_t>(first), kept.begin() + static_cast<std::ptrdiff_t>(end));
+    page.more = end < kept.size();
+    return page;
 }
 
 }  // namespace
@@ -131,35 +133,50 @@ const FeedItem* DashboardIndex::item(std::string_view id) const {
     return nullptr;
 }
 
-std::vector<const FeedItem*> DashboardIndex::search(const std::optional<std::string>& query,
-                                                    const std::optional<std::string>& type,
-                                                    const std::optional<std::string>& dateFrom,
-                                                    const std::optional<std::string>& dateTo, int64_t limit) const {
-    ItemFilter filter(SearchFilter{query, type, dateFrom, dateTo});
+ResultPage DashboardIndex::search(const SearchFilter& filter, ResultWindow window) const {
+    ItemFilter itemFilter(filter);
     std::vector<const FeedItem*> kept;
     for (const FeedItem& candidate : items) {
-        if (filter.keeps(candidate)) kept.push_back(&candidate);
+        if (itemFilter.keeps(candidate)) kept.push_back(&candidate);
     }
-    return ordered(std::move(kept), limit);
+    return ordered(std::move(kept), window);
 }
 
-std::vector<const FeedItem*> DashboardIndex::search(const SearchFilter& filter, int64_t limit,
-                                                    const TrigramSlices& slices) const {
+ResultPage DashboardIndex::search(const SearchFilter& filter, ResultWindow window, const ResultOrder& order) const {
     ItemFilter itemFilter(filter);
-    auto candidates = itemFilter.lowerQuery().empty() ? std::nullopt : slices.candidates(itemFilter.lowerQuery());
-    if (!candidates) return search(filter.query, filter.type, filter.dateFrom, filter.dateTo, limit);
-    std::vector<const FeedItem*> kept;
-    for (size_t position : *candidates) {
-        if (itemFilter.keeps(items[position])) kept.push_back(&items[position]);
+    std::span<const uint32_t> ranked = order.ranked();
+    // Days fall along the order: the walk starts at the last day allowed and
+    // ends before the first day too early.
+    size_t rank = 0;
+    if (itemFilter.dateTo()) {
+        rank = static_cast<size_t>(std::partition_point(ranked.begin(), ranked.end(), [&](uint32_t at) {
+                                       return items[at].day > *itemFilter.dateTo();
+                                   }) - ranked.begin());
     }
-    return ordered(std::move(kept), limit);
+    auto candidates = itemFilter.lowerQuery().empty() ? std::nullopt : order.slices().candidates(itemFilter.lowerQuery());
+    PageBuilder page(window);
+    while (rank < ranked.size()) {
+        if (candidates) {
+            // The next candidate at or after `rank`.
+            size_t word = rank / 64;
+            uint64_t bits = (*candidates)[word] & (~uint64_t{0} << (rank % 64));
+            while (!bits && ++word < candidates->size()) bits = (*candidates)[word];
+            if (!bits) break;
+            rank = word * 64 + static_cast<size_t>(std::countr_zero(bits));
+            if (rank >= ranked.size()) break;
+        }
+        const FeedItem& item = items[ranked[rank++]];
+        if (itemFilter.dateFrom() && item.day < *itemFilter.dateFrom()) break;
+        if (itemFilter.keeps(item) && !page.add(&item)) break;
+    }
+    return page.take();
 }
 
-std::vector<const FeedItem*> DashboardIndex::found(int64_t limit) const {
+ResultPage DashboardIndex::found(ResultWindow window) const {
     std::vector<const FeedItem*> kept;
     kept.reserve(picked_.size());
     for (size_t position : picked_) kept.push_back(&items[position]);
-    return ordered(std::move(kept), limit);
+    return ordered(std::move(kept), window);
 }
 
 }  // namespace qs

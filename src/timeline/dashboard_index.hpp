@@ -1,4 +1,4 @@
-// The read-only view of Dashboard.json, loaded afresh by every call.
+// The read-only view of Dashboard.json: its items, found by id or listed.
 #pragma once
 
 #include <cstddef>      // size_t
@@ -11,6 +11,7 @@
 
 #include "platform/expected.hpp"
 #include "timeline/feed_item.hpp"
+#include "timeline/result_page.hpp"
 #include "vault/vault.hpp"
 
 namespace qs {
@@ -22,7 +23,7 @@ struct IndexArenaRelease {
     void operator()(IndexArena* arena) const;
 };
 
-class TrigramSlices;
+class ResultOrder;
 
 // Why no index could be had: the file (at `path`) is absent, unreadable, or
 // not an index. The caller words the message.
@@ -67,20 +68,17 @@ public:
     const FeedItem* item(std::string_view id) const;
 
     // Filtered (type, day range, lower-cased query), ordered (day desc, id
-    // desc, stable), capped at max(limit, 1). Empty texts count as absent.
-    std::vector<const FeedItem*> search(const std::optional<std::string>& query,
-                                        const std::optional<std::string>& type,
-                                        const std::optional<std::string>& dateFrom,
-                                        const std::optional<std::string>& dateTo,
-                                        int64_t limit) const;
+    // desc, stable), the window's page of it. Empty texts count as absent.
+    ResultPage search(const SearchFilter& filter, ResultWindow window) const;
 
-    // As search, over the items `slices` was built from: only the items it
-    // names as candidates for the query are tested. The same result.
-    std::vector<const FeedItem*> search(const SearchFilter& filter, int64_t limit, const TrigramSlices& slices) const;
+    // The same page, found by walking `order` (built from these items) from
+    // the first day the filter allows: only the candidates its slices name
+    // for the query are tested, and the walk stops once the page is full.
+    ResultPage search(const SearchFilter& filter, ResultWindow window, const ResultOrder& order) const;
 
-    // The items that passed the filter given to load or parse, ordered and
-    // capped as `search` does; empty when no filter was given.
-    std::vector<const FeedItem*> found(int64_t limit) const;
+    // The items that passed the filter given to load or parse, the page
+    // `search` gives; empty when no filter was given.
+    ResultPage found(ResultWindow window) const;
 
     DashboardIndex(DashboardIndex&&) noexcept;
     DashboardIndex& operator=(DashboardIndex&&) noexcept;

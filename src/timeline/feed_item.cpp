@@ -4,7 +4,7 @@
 #include <string>  // std::string
 
 #include "text/unicode.hpp"
-#include "timeline/lowercase_search.hpp"
+#include "text/lowercase_search.hpp"
 
 namespace qs {
 namespace {
@@ -89,11 +89,7 @@ Json FeedItem::summaryDict(size_t snippetLimit) const {
     return dict;
 }
 
-bool FeedItem::matches(std::string_view lowerQuery) const {
-    return matches(LowercaseNeedle(lowerQuery));
-}
-
-bool FeedItem::matches(const LowercaseNeedle& needle) const {
+bool FeedItem::matches(const Text::LowercaseNeedle& needle) const {
     if (title && needle.foundIn(*title)) return true;
     if (needle.foundIn(content) || needle.foundIn(id)) return true;
     for (TextList list : {tags, people, projects}) {

@@ -11,7 +11,9 @@
 
 namespace qs {
 
+namespace Text {
 class LowercaseNeedle;
+}
 
 // The texts are views into the DashboardIndex that produced the item (its
 // file buffer), so an item is only valid while that index lives. Copying an
@@ -42,10 +44,9 @@ struct FeedItem {
     // the content, else "(无标题)".
     std::string_view displayTitle() const;
     Json summaryDict(size_t snippetLimit) const;
-    // `lowerQuery` is already lower-cased and not empty.
-    bool matches(std::string_view lowerQuery) const;
-    // The same with the query prepared once for a whole search.
-    bool matches(const LowercaseNeedle& needle) const;
+    // Whether a title, the content, the id or a tag, person or project holds
+    // the needle's query (lower-cased, not empty), prepared once per search.
+    bool matches(const Text::LowercaseNeedle& needle) const;
 };
 
 }  // namespace qs

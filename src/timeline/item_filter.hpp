@@ -6,7 +6,7 @@
 
 #include "timeline/dashboard_index.hpp"
 #include "timeline/feed_item.hpp"
-#include "timeline/lowercase_search.hpp"
+#include "text/lowercase_search.hpp"
 
 namespace qs {
 
@@ -21,6 +21,10 @@ public:
     // Tested in this order: type, from, to, text.
     bool keeps(const FeedItem& item) const;
 
+    // The day bounds, when given.
+    const std::optional<std::string>& dateFrom() const { return dateFrom_; }
+    const std::optional<std::string>& dateTo() const { return dateTo_; }
+
     // The lower-cased query; empty when the search has none.
     std::string_view lowerQuery() const { return lowerQuery_; }
 
@@ -29,7 +33,7 @@ private:
     std::optional<std::string> dateFrom_;
     std::optional<std::string> dateTo_;
     std::string lowerQuery_;
-    std::optional<LowercaseNeedle> needle_;
+    std::optional<Text::LowercaseNeedle> needle_;
 };
 
 }  // namespace qs

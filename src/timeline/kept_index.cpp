@@ -46,19 +46,19 @@ Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::get(const Vault& vau
 
 Expected<KeptIndex::Found, IndexUnreadable> KeptIndex::search(const Vault& vault,
                                                               const DashboardIndex::SearchFilter& filter,
-                                                              int64_t limit) {
+                                                              ResultWindow window) {
     const std::string path = vault.path(VaultPath::dashboard);
     if (reusable(path)) {
-        if (!slices_) slices_ = std::make_unique<TrigramSlices>(index_->items);
-        return Found{&*index_, index_->search(filter, limit, *slices_)};
+        if (!order_) order_ = std::make_unique<ResultOrder>(index_->items);
+        return Found{&*index_, index_->search(filter, window, *order_)};
     }
     auto fresh = read(vault, path, &filter);
     if (!fresh) return fresh.error();
-    return Found{*fresh, (*fresh)->found(limit)};
+    return Found{*fresh, (*fresh)->found(window)};
 }
 
 void KeptIndex::drop() {
-    slices_.reset();
+    order_.reset();
     index_.reset();
     trusted_ = false;
 }

@@ -11,7 +11,7 @@
 #include "platform/file_system.hpp"
 #include "timeline/dashboard_index.hpp"
 #include "timeline/index_arena.hpp"
-#include "timeline/trigram_slices.hpp"
+#include "timeline/result_order.hpp"
 #include "vault/vault.hpp"
 
 namespace qs {
@@ -32,16 +32,16 @@ public:
     // The vault's index, valid until the next call on this object.
     Expected<const DashboardIndex*, IndexUnreadable> get(const Vault& vault);
 
-    // The items `filter` keeps, ordered and capped, with the index they
+    // The window's page of the items `filter` keeps, with the index they
     // belong to (for its size). A fresh read applies the filter while it
-    // reads; a kept index is searched through its trigram slices, built on
-    // its first search.
+    // reads; a kept index is searched in its result order, built on its
+    // first search, which stops once the page is full.
     struct Found {
         const DashboardIndex* index;
-        std::vector<const FeedItem*> items;
+        ResultPage page;
     };
     Expected<Found, IndexUnreadable> search(const Vault& vault, const DashboardIndex::SearchFilter& filter,
-                                            int64_t limit);
+                                            ResultWindow window);
 
     KeptIndex() = default;
     // Its indexes hand their arenas back to it.
@@ -67,7 +67,7 @@ private:
     std::optional<DashboardIndex> index_;
     bool trusted_ = false;  // index_ may be used again while the file's stamp is stamp_
     Platform::FileStamp stamp_;
-    std::unique_ptr<TrigramSlices> slices_;
+    std::unique_ptr<ResultOrder> order_;
 };
 
 }  // namespace qs

@@ -1,8 +1,6 @@
 // Building the slices and intersecting them for a query.
 #include "timeline/trigram_slices.hpp"
 
-#include <bit>  // std::countr_zero
-
 #include "text/unicode.hpp"
 
 namespace qs {
@@ -23,10 +21,10 @@ static_assert(size_t{1} << 11 == kSlices);
 
 }  // namespace
 
-TrigramSlices::TrigramSlices(const std::vector<FeedItem>& items)
-    : words_((items.size() + 63) / 64), bits_(kSlices * words_, 0) {
-    for (size_t i = 0; i < items.size(); ++i) {
-        const FeedItem& item = items[i];
+TrigramSlices::TrigramSlices(const std::vector<FeedItem>& items, std::span<const uint32_t> order)
+    : words_((order.size() + 63) / 64), bits_(kSlices * words_, 0) {
+    for (size_t i = 0; i < order.size(); ++i) {
+        const FeedItem& item = items[order[i]];
         if (item.title) add(i, Text::toLowerFull(*item.title));
         add(i, Text::toLowerFull(item.content));
         add(i, Text::toLowerFull(item.id));
@@ -45,7 +43,7 @@ void TrigramSlices::add(size_t item, std::string_view lowerText) {
     }
 }
 
-std::optional<std::vector<size_t>> TrigramSlices::candidates(std::string_view lowerQuery) const {
+std::optional<std::vector<uint64_t>> TrigramSlices::candidates(std::string_view lowerQuery) const {
     if (lowerQuery.size() < 3) return std::nullopt;
     std::vector<uint64_t> kept(words_, ~uint64_t{0});
     for (size_t i = 0; i + 2 < lowerQuery.size(); ++i) {
@@ -53,13 +51,7 @@ std::optional<std::vector<size_t>> TrigramSlices::candidates(std::string_view lo
         const uint64_t* slice = bits_.data() + sliceOf(p[0], p[1], p[2]) * words_;
         for (size_t w = 0; w < words_; ++w) kept[w] &= slice[w];
     }
-    std::vector<size_t> positions;
-    for (size_t w = 0; w < words_; ++w) {
-        for (uint64_t bits = kept[w]; bits; bits &= bits - 1) {
-            positions.push_back(w * 64 + static_cast<size_t>(std::countr_zero(bits)));
-        }
-    }
-    return positions;
+    return kept;
 }
 
 }  // namespace qs

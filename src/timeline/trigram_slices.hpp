@@ -6,6 +6,7 @@
 #include <cstddef>      // size_t
 #include <cstdint>      // uint64_t
 #include <optional>     // std::optional
+#include <span>         // std::span
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
@@ -16,16 +17,14 @@ namespace qs {
 class TrigramSlices {
 public:
     // Every byte trigram of the full lower-case form of every searched text
-    // (title, content, id, tags, people, projects) sets its slice's bit.
-    explicit TrigramSlices(const std::vector<FeedItem>& items);
+    // (title, content, id, tags, people, projects) of items[order[r]] sets
+    // bit r of its slice.
+    TrigramSlices(const std::vector<FeedItem>& items, std::span<const uint32_t> order);
 
-    // Positions (ascending) of the items whose texts may hold `lowerQuery`,
-    // a superset of those that do. Nothing when the query is too short to
+    // One bit per rank r, set when items[order[r]] may hold `lowerQuery`: a
+    // superset of those that do. Nothing when the query is too short to
     // narrow anything (under three bytes): every item is a candidate.
-    std::optional<std::vector<size_t>> candidates(std::string_view lowerQuery) const;
-
-    // Bytes held, for the memory budget.
-    size_t bytes() const { return bits_.size() * sizeof(uint64_t); }
+    std::optional<std::vector<uint64_t>> candidates(std::string_view lowerQuery) const;
 
 private:
     void add(size_t item, std::string_view lowerText);

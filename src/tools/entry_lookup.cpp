@@ -28,7 +28,8 @@ NamedEntry locateNamedEntry(const ToolArguments& arguments, const ToolParam& idP
     std::string id = requireEntryId(arguments, idParam);
     const DashboardIndex* index = requireIndex(context.index().get(context.vault()));
     const FeedItem* item = index->item(id);
-    VaultFiles files = VaultFiles::locate(context.vault(), id, item ? std::string(item->day) : std::string());
+    VaultFiles files =
+        VaultFiles::locate(context.vault(), id, item ? std::string(item->day) : std::string(), context.dayFolders());
     return NamedEntry{std::move(id), item, std::move(files)};
 }
 

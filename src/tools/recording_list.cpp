@@ -1,5 +1,6 @@
 // recording_list: the voice entries, and whether their transcripts and minutes exist.
 #include <string>  // std::string
+#include <vector>  // std::vector
 
 #include "timeline/kept_index.hpp"
 #include "tools/entry_lookup.hpp"
@@ -18,32 +19,41 @@ constexpr std::string_view kDescription[] = {
 constexpr ToolParam kDateFrom{"date_from", "string", "起始日期,yyyy-MM-dd。"};
 constexpr ToolParam kDateTo{"date_to", "string", "结束日期,yyyy-MM-dd。"};
 constexpr ToolParam kLimit{"limit", "integer", "最多返回几条,默认 {}。", false, 50};
-constexpr ToolParam kParams[] = {kDateFrom, kDateTo, kLimit};
+constexpr ToolParam kOffset{"offset", "integer", "跳过前几条再返回,翻页时传上次拿到的 next_offset,默认 {}。", false, 0};
+constexpr ToolParam kParams[] = {kDateFrom, kDateTo, kLimit, kOffset};
 
 constexpr const char* transcriptNote = "转译稿没有说话人标注和时间戳,是一整段连续文本。";
 
 Json run(const ToolArguments& arguments, ToolContext& context) {
     const Vault& vault = context.vault();
-    const DashboardIndex& index = *requireIndex(context.index().get(vault));
-    auto dateFrom = arguments.optionalString(kDateFrom);
-    auto dateTo = arguments.optionalString(kDateTo);
-    int64_t limit = arguments.integer(kLimit);
+    // Reading the arguments cannot fail, so an unreadable index still fails
+    // whatever they are; the filter is applied while the index is read.
+    DashboardIndex::SearchFilter filter{std::nullopt, std::string("voice"), arguments.optionalString(kDateFrom),
+                                        arguments.optionalString(kDateTo)};
+    const ResultWindow window{arguments.integer(kOffset), arguments.integer(kLimit)};
+    KeptIndex::Found found = requireIndex(context.index().search(vault, filter, window));
+
+    // An id from the index that is no plain file name would name files
+    // outside the entry folders: such an entry is listed without files.
+    std::vector<VaultFiles::Wanted> wanted;
+    for (const FeedItem* item : found.page.items) {
+        if (isSinglePathComponent(item->id)) wanted.push_back({std::string(item->id), std::string(item->day)});
+    }
+    // Each day folder is looked at once for the whole list.
+    std::vector<VaultFiles> located = VaultFiles::locateAll(vault, wanted, context.dayFolders());
+    auto files = located.begin();
 
     Json recordings = Json::array();
-    // Each base folder is listed at most once for the whole list.
-    EntryFolderMemo folders;
-    for (const FeedItem* item : index.search(std::nullopt, std::string("voice"), dateFrom, dateTo, limit)) {
+    for (const FeedItem* item : found.page.items) {
         Json entry = item->summaryDict(120);
         bool hasTranscript = false;
         bool hasMinutes = false;
-        // An id from the index that is no plain file name would name files
-        // outside the entry folders: such an entry is listed without files.
         if (isSinglePathComponent(item->id)) {
-            VaultFiles files = VaultFiles::locate(vault, std::string(item->id), std::string(item->day), folders);
             // Plain existence tests: a flag reports what is on disk now and
             // starts no cloud download.
-            hasTranscript = files.has(EntryFile::transcriptJson) || files.has(EntryFile::transcriptText);
-            hasMinutes = files.has(EntryFile::minutes);
+            hasTranscript = files->has(EntryFile::transcriptJson) || files->has(EntryFile::transcriptText);
+            hasMinutes = files->has(EntryFile::minutes);
+            ++files;
         }
         entry["has_transcript"] = hasTranscript;
         entry["has_minutes"] = hasMinutes;
@@ -53,6 +63,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     payload["returned"] = recordings.size();
     payload["recordings"] = std::move(recordings);
     payload["note"] = transcriptNote;
+    if (found.page.more) payload["next_offset"] = window.skipped() + found.page.items.size();
     return ToolResult::json(payload);
 }
 

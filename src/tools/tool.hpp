@@ -12,6 +12,7 @@
 
 namespace qs {
 
+class DayFolders;
 class KeptIndex;
 class ToolArguments;
 class VocabBookReader;
@@ -30,6 +31,8 @@ public:
     VocabBookReader& vocabReader() { return *vocabReader_; }
     // The index, parsed once and used again while its file is unchanged.
     KeptIndex& index() { return *index_; }
+    // The day folders, listed once and used again while each is unchanged.
+    DayFolders& dayFolders() { return *dayFolders_; }
 
     // Hands back what the readers keep, for a server left idle: the next
     // call reads afresh.
@@ -39,6 +42,7 @@ private:
     Vault vault_;
     std::unique_ptr<VocabBookReader> vocabReader_;
     std::unique_ptr<KeptIndex> index_;
+    std::unique_ptr<DayFolders> dayFolders_;
 };
 
 // One input property. Its default is written once, here: the handler reads

@@ -26,22 +26,24 @@ constexpr ToolParam kType{"type", "string",
 constexpr ToolParam kDateFrom{"date_from", "string", "起始日期,yyyy-MM-dd,含当天。"};
 constexpr ToolParam kDateTo{"date_to", "string", "结束日期,yyyy-MM-dd,含当天。"};
 constexpr ToolParam kLimit{"limit", "integer", "最多返回几条,默认 {}。", false, 20};
-constexpr ToolParam kParams[] = {kQuery, kType, kDateFrom, kDateTo, kLimit};
+constexpr ToolParam kOffset{"offset", "integer", "跳过前几条再返回,翻页时传上次拿到的 next_offset,默认 {}。", false, 0};
+constexpr ToolParam kParams[] = {kQuery, kType, kDateFrom, kDateTo, kLimit, kOffset};
 
 Json run(const ToolArguments& arguments, ToolContext& context) {
     // Reading the arguments cannot fail, so an unreadable index still fails
     // whatever they are; the filter is applied while the index is read.
     DashboardIndex::SearchFilter filter{arguments.optionalString(kQuery), arguments.optionalString(kType),
                                         arguments.optionalString(kDateFrom), arguments.optionalString(kDateTo)};
-    const int64_t limit = arguments.integer(kLimit);
-    KeptIndex::Found found = requireIndex(context.index().search(context.vault(), filter, limit));
+    const ResultWindow window{arguments.integer(kOffset), arguments.integer(kLimit)};
+    KeptIndex::Found found = requireIndex(context.index().search(context.vault(), filter, window));
 
     Json items = Json::array();
-    for (const FeedItem* item : found.items) items.push_back(item->summaryDict(180));
+    for (const FeedItem* item : found.page.items) items.push_back(item->summaryDict(180));
     Json payload = Json::object();
     payload["total_in_vault"] = found.index->items.size();
-    payload["returned"] = found.items.size();
+    payload["returned"] = found.page.items.size();
     payload["items"] = std::move(items);
+    if (found.page.more) payload["next_offset"] = window.skipped() + found.page.items.size();
     return ToolResult::json(payload);
 }
 

@@ -12,7 +12,7 @@
 #include "platform/log.hpp"
 #include "text/dates.hpp"
 #include "text/unicode.hpp"
-#include "timeline/lowercase_search.hpp"
+#include "text/lowercase_search.hpp"
 #include "tools/tool_arguments.hpp"
 #include "tools/tool_result.hpp"
 #include "vault/vault_io.hpp"
@@ -85,7 +85,7 @@ Json describe(const VocabEntry& entry) {
 }
 
 struct Filters {
-    std::optional<LowercaseNeedle> query;  // views the lower-cased query
+    std::optional<Text::LowercaseNeedle> query;  // views the lower-cased query
     bool dueOnly = false;
     std::optional<std::string> source;
     double now = 0;

@@ -1,10 +1,9 @@
 // Finds the day folder holding an entry's files and builds their locations.
 #include "vault/entry_files.hpp"
 
-#include <algorithm>    // std::sort
 #include <array>        // std::array
-#include <functional>   // std::greater
 #include <string_view>  // std::string_view
+#include <utility>      // std::pair, std::move
 
 #include "platform/file_system.hpp"
 #include "text/dates.hpp"
@@ -61,59 +60,49 @@ bool hasFileUnder(const Vault& vault, VaultPath base, const std::string& day, co
     return false;
 }
 
-// The newest day folder (by name) under `base` that holds one of the files.
-template <size_t N>
-std::optional<std::string> scanForDay(const EntryFolderMemo::Listing& listing, const std::string& id,
-                                      const std::array<std::string_view, N>& suffixes) {
-    if (!listing.days) return std::nullopt;
-    for (const std::string& name : *listing.days) {
-        for (std::string_view suffix : suffixes) {
-            if (listing.handle.has(name + "/" + id + std::string(suffix))) return name;
-        }
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
-const EntryFolderMemo::Listing& EntryFolderMemo::listing(const Vault& vault, VaultPath base) {
-    std::optional<Listing>& slot = listings_[base == VaultPath::insightsDir ? 0 : 1];
-    if (slot) return *slot;
-    Listing& made = slot.emplace();
-    made.folder = vault.path(base);
-    if (auto entries = vault.fs().list(made.folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false)) {
-        std::vector<std::string>& days = made.days.emplace();
-        for (auto& entry : *entries) {
-            if (Text::isDayShape(entry.name)) days.push_back(std::move(entry.name));
-        }
-        std::sort(days.begin(), days.end(), std::greater<>());
-        made.handle = Platform::FolderHandle(made.folder);
-    }
-    return made;
-}
-
 VaultFiles VaultFiles::locate(const Vault& vault, const std::string& id, const std::string& hintDay) {
-    EntryFolderMemo memo;
-    return locate(vault, id, hintDay, memo);
+    DayFolders folders;
+    return locate(vault, id, hintDay, folders);
 }
 
 VaultFiles VaultFiles::locate(const Vault& vault, const std::string& id, const std::string& hintDay,
-                              EntryFolderMemo& memo) {
-    // The hint comes from index text that another application wrote, so it
-    // must never steer a path outside its base folder.
-    const std::string hint = isSinglePathComponent(hintDay) ? hintDay : std::string();
-    if (!isSinglePathComponent(id)) return VaultFiles{&vault, id, hint};
-    if (!hint.empty() && (hasFileUnder(vault, VaultPath::insightsDir, hint, id, kInsightsSuffixes) ||
-                          hasFileUnder(vault, VaultPath::outputsDir, hint, id, kOutputsSuffixes))) {
-        return VaultFiles{&vault, id, hint};
+                              DayFolders& folders) {
+    const Wanted entry{id, hintDay};
+    return std::move(locateAll(vault, std::span(&entry, 1), folders).front());
+}
+
+std::vector<VaultFiles> VaultFiles::locateAll(const Vault& vault, std::span<const Wanted> entries,
+                                              DayFolders& folders) {
+    std::vector<VaultFiles> located;
+    std::vector<size_t> unseen;  // entries with no file on their hinted day
+    for (const Wanted& entry : entries) {
+        // The hint comes from index text that another application wrote, so it
+        // must never steer a path outside its base folder.
+        std::string hint = isSinglePathComponent(entry.hintDay) ? entry.hintDay : std::string();
+        const bool onHint = !hint.empty() && isSinglePathComponent(entry.id) &&
+                            (hasFileUnder(vault, VaultPath::insightsDir, hint, entry.id, kInsightsSuffixes) ||
+                             hasFileUnder(vault, VaultPath::outputsDir, hint, entry.id, kOutputsSuffixes));
+        if (!onHint && isSinglePathComponent(entry.id)) unseen.push_back(located.size());
+        located.push_back(VaultFiles{&vault, entry.id, std::move(hint)});
     }
-    if (auto day = scanForDay(memo.listing(vault, VaultPath::insightsDir), id, kInsightsSuffixes)) {
-        return VaultFiles{&vault, id, *day};
+    // Insights first; what they do not hold is looked for in the outputs.
+    const std::pair<VaultPath, std::span<const std::string_view>> bases[] = {
+        {VaultPath::insightsDir, kInsightsSuffixes}, {VaultPath::outputsDir, kOutputsSuffixes}};
+    for (const auto& [base, suffixes] : bases) {
+        if (unseen.empty()) break;
+        std::vector<std::string> ids;
+        for (size_t i : unseen) ids.push_back(located[i].id);
+        auto days = folders.newest(vault, base, ids, suffixes);
+        std::vector<size_t> still;
+        for (size_t k = 0; k < unseen.size(); ++k) {
+            if (days[k]) located[unseen[k]].day = std::move(*days[k]);
+            else still.push_back(unseen[k]);
+        }
+        unseen = std::move(still);
     }
-    if (auto day = scanForDay(memo.listing(vault, VaultPath::outputsDir), id, kOutputsSuffixes)) {
-        return VaultFiles{&vault, id, *day};
-    }
-    return VaultFiles{&vault, id, hint};
+    return located;
 }
 
 std::string VaultFiles::path(EntryFile file) const {

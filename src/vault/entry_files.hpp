@@ -1,14 +1,13 @@
 // The files that belong to one timeline entry, and the day folder they lie in.
 #pragma once
 
-#include <array>        // std::array
 #include <chrono>       // std::chrono::system_clock
-#include <optional>     // std::optional
+#include <span>         // std::span
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
-#include "platform/file_system.hpp"
+#include "vault/day_folders.hpp"
 #include "vault/vault.hpp"
 
 namespace qs {
@@ -33,37 +32,26 @@ inline constexpr std::array<EntryFileKind, 5> kEntryFiles{{
 
 constexpr const EntryFileKind& kindOf(EntryFile file) { return kEntryFiles[static_cast<size_t>(file)]; }
 
-// What one tool call has learnt of the two base folders, so that locating many
-// entries lists each of them once. It must not outlive the call: the folders
-// change between calls.
-class EntryFolderMemo {
-public:
-    struct Listing {
-        std::string folder;  // the base folder, resolved for reading
-        Platform::FolderHandle handle;  // that folder, open for the tests below it
-        // Its day-shaped names, newest first; nothing when it cannot be listed.
-        std::optional<std::vector<std::string>> days;
-    };
-    // The insights or outputs folder, listed on first use.
-    const Listing& listing(const Vault& vault, VaultPath base);
-
-private:
-    std::array<std::optional<Listing>, 2> listings_;
-};
-
 struct VaultFiles {
     const Vault* vault = nullptr;
     std::string id;
     std::string day;  // where the files were found, else the hint (maybe empty)
 
     // The hinted day first, then the newest day folder holding any of the
-    // entry's files (insights before outputs), else the hint. A hint that is
-    // not a single path component counts as no hint. The id must already
-    // have passed isSinglePathComponent.
+    // entry's files or their placeholders (insights before outputs), else
+    // the hint. A hint that is not a single path component counts as no
+    // hint. The id must already have passed isSinglePathComponent.
     static VaultFiles locate(const Vault& vault, const std::string& id, const std::string& hintDay);
-    // The same, for one of many entries located in one call.
+    // The same, with day folders kept from earlier calls.
     static VaultFiles locate(const Vault& vault, const std::string& id, const std::string& hintDay,
-                             EntryFolderMemo& memo);
+                             DayFolders& folders);
+    // The same for many entries, in their order: each day folder is looked at
+    // once for all of them.
+    struct Wanted {
+        std::string id;
+        std::string hintDay;
+    };
+    static std::vector<VaultFiles> locateAll(const Vault& vault, std::span<const Wanted> entries, DayFolders& folders);
 
     // base/<day>/<id><suffix> for reading (with the legacy fallback).
     std::string path(EntryFile file) const;

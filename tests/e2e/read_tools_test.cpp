@@ -7,6 +7,7 @@
 
 #include <chrono>   // std::chrono
 #include <cstdint>  // INT64_MAX
+#include <cstdio>   // std::remove
 #include <thread>   // std::this_thread::sleep_until
 
 #include "e2e/tool_fixture.hpp"
@@ -32,7 +33,7 @@ using ReadFiles = ToolSuite<ReadVault, const char*>;
 TEST_P(ReadFiles, EachToolFindsItsFilesWhereTheyLie) {
     vault.dashboard(Json::array({
         entry("both", "2025-03-01"), entry("txt-only", "2025-03-03"), entry("none", "2025-03-04"), entry("moved", "2025-03-05"),
-        entry("text-note", "2025-03-06", "text"), entry("broken", "2025-03-02", "text"),
+        entry("text-note", "2025-03-06", "text"), entry("broken", "2025-03-02", "text"), entry("evicted", "2025-03-08"),
         entry("m1", "2025-02-20", "note", {{"title", " Review "}, {"tags", {"设计", 3}}, {"people", {"Ann"}}, {"projects", {"A"}},
                                            {"importance", 4.7}, {"extractedTasks", {"send"}}, {"processingState", "done"}}),
     }));
@@ -40,11 +41,13 @@ TEST_P(ReadFiles, EachToolFindsItsFilesWhereTheyLie) {
         {"outputs/2025-03-01/both.transcript.json", R"({"plainText":"第一句。Second."})"}, {"insights/2025-03-01/both.min.md", "#"},
         {"outputs/2025-03-03/txt-only.tr.txt", "a"}, {"insights/2025-03-04/none.sum.txt", "s"}, {"insights/2025-03-07/moved.min.md", "m"},
         {"outputs/2025-03-07/moved.tr.txt", "t"}, {"insights/2025-02-20/m1.min.md", "# 纪要\n"}, {"insights/2025-02-20/m1.sum.txt", "总结\n"},
-        {"insights/2025-03-02/broken.min.md", "\xC3\x28"}};
+        {"insights/2025-03-02/broken.min.md", "\xC3\x28"}, {"insights/2025-03-10/.evicted.sum.txt.icloud", ""},
+        {"insights/2025-03-09/evicted.min.md", "old"}, {"outputs/2025-03-09/evicted.tr.txt", "old"}};
     for (const auto& [rel, bytes] : files) vault.write(vault.files(rel), bytes);
     Json list = payload("recording_list"), flags = Json::array();
     for (const auto& r : list["recordings"]) flags.push_back({r["id"], r["date"], r["has_transcript"], r["has_minutes"]});
-    EXPECT_EQ(flags, Json::parse(R"([["moved","2025-03-05",true,true],["none","2025-03-04",false,false],
+    // A placeholder counts where it stands: the older copies are not the entry's.
+    EXPECT_EQ(flags, Json::parse(R"([["evicted","2025-03-08",false,false],["moved","2025-03-05",true,true],["none","2025-03-04",false,false],
                                      ["txt-only","2025-03-03",true,false],["both","2025-03-01",true,true]])"));
     EXPECT_EQ(list["note"], "转译稿没有说话人标注和时间戳,是一整段连续文本。");
     EXPECT_EQ(payload("recording_transcript", {{"id", "both"}}), (Json{{"id", "both"}, {"date", "2025-03-01"},
@@ -102,7 +105,19 @@ TEST_P(OneVault, SearchesAndListsFilterAndLimitNewestFirst) {
     const std::pair<Json, Names> cases[] = {{{{"limit", 3}}, {"c", "b", "a"}}, {{{"query", "planning"}, {"type", "text"}}, {"a"}},
                                             {{{"date_from", "2025-03-02"}, {"date_to", "2025-03-02"}}, {"b"}}};
     for (const auto& [arguments, ids] : cases) EXPECT_EQ(column(payload("vault_search", arguments)["items"]), ids) << arguments;
-    EXPECT_EQ(payload("recording_list")["returned"], 50);
+    // Page by page, each result exactly once and in order; next_offset only while more follow.
+    for (const char* tool : {"vault_search", "recording_list"}) {
+        const char* list = tool == std::string("vault_search") ? "items" : "recordings";
+        const Names all = column(payload(tool, {{"limit", 100}})[list]);
+        Names walked;
+        for (Json args = {{"limit", 7}, {"offset", -2}}; !args["offset"].is_null();) {
+            Json page = payload(tool, args);
+            for (const std::string& id : column(page[list])) walked.push_back(id);
+            args["offset"] = page.value("next_offset", Json());
+        }
+        EXPECT_EQ(walked, all) << tool;
+    }
+    EXPECT_EQ(payload("recording_list")["next_offset"], 50);
     EXPECT_EQ(payload("recording_list", {{"limit", 100}})["returned"], 57);
     EXPECT_EQ(column(payload("recording_list", {{"date_to", "2025-01-31"}})["recordings"], "snippet"), Names{repeated("话", 120)});
     EXPECT_EQ(payload("recording_list", {{"date_from", "2025-04-01"}})["returned"], 0);
@@ -224,6 +239,29 @@ TEST(KeptIndex, EveryChangeOfTheFileIsSeenByTheNextCall) {
     writeKept("other-id");
     EXPECT_EQ(hits("first-id"), 0);
     EXPECT_EQ(hits("other-id"), 1);
+}
+
+// Day folders last changed long before the server lists them are kept from
+// call to call; a file added to one, or removed, is seen by the next call.
+const TempVault dayVault;
+const auto dayWritten = (dayVault.dashboard(Json::array({entry("r", "2025-03-01")})),
+                         dayVault.write(dayVault.outputsDir() + "/2025-03-02/r.tr.txt", "t"),
+                         dayVault.write(dayVault.insightsDir() + "/2025-03-03/other.meta.json", "{}"), std::chrono::system_clock::now());
+
+TEST(DayFolders, EveryChangeOfADayFolderIsSeenByTheNextCall) {
+    std::this_thread::sleep_until(dayWritten + std::chrono::milliseconds(2100));
+    ServerSession session(dayVault.path());
+    auto flags = [&] {
+        Json listed = toolPayload(session.callTool("recording_list", Json::object()))["recordings"][0];
+        return Json::array({listed["has_transcript"], listed["has_minutes"]});
+    };
+    EXPECT_EQ(flags(), Json::array({true, false}));
+    EXPECT_EQ(flags(), Json::array({true, false}));  // from the kept listings
+    const std::string minutes = dayVault.insightsDir() + "/2025-03-03/r.min.md";
+    dayVault.write(minutes, "m");
+    EXPECT_EQ(flags(), Json::array({false, true}));
+    std::remove(dayVault.at(minutes).c_str());
+    EXPECT_EQ(flags(), Json::array({true, false}));
 }
 
 }  // namespace

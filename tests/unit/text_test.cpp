@@ -1,19 +1,24 @@
-// Unicode services pinned against ICU itself, the day shape, and time stamps
-// checked by the civil calendar round trip.
+// Unicode services pinned against ICU itself, the case-insensitive search,
+// the day shape, and time stamps checked by the civil calendar round trip.
 #include <gtest/gtest.h>
 #include <unicode/uchar.h>   // u_isUWhiteSpace
 #include <unicode/unistr.h>  // icu::UnicodeString
 
-#include <cmath>    // std::abs, std::floor, NAN
-#include <cstdlib>  // setenv
-#include <ctime>    // tzset
+#include <algorithm>  // std::any_of
+#include <cmath>      // std::abs, std::floor, NAN
+#include <cstdlib>    // setenv
+#include <ctime>      // tzset
+#include <random>     // std::mt19937
 
+#include "text/ascii_folded_find.hpp"
 #include "text/dates.hpp"
+#include "text/lowercase_search.hpp"
 #include "text/unicode.hpp"
 
 using namespace qs::Text;
 
 static std::string utf8(const icu::UnicodeString& s) { std::string out; return s.toUTF8String(out); }
+static std::string repeat(std::string_view unit, int n) { return n > 0 ? std::string(unit) + repeat(unit, n - 1) : ""; }
 
 // Final sigma and the other context-dependent mappings need the whole text,
 // which ICU lower-cases in one call: the fast paths must give that byte for byte.
@@ -91,4 +96,58 @@ TEST(Dates, ParsesInternetDateTimesOnly) {
     for (const std::string& text : {base, std::string("2025-03-02T08:15:00.5Z")})
         for (size_t i = 0; i < text.size() * 2; ++i)
             EXPECT_FALSE(parseIsoDateTime(text.substr(0, i / 2) + "/x"[i % 2] + text.substr(i / 2 + 1))) << text << i;
+}
+
+// Both searches agree with lowering the text and searching it, wherever a hit
+// falls relative to the blocks; the finder lowers only A-Z and sees the
+// watched bytes in the same pass. Forms that share a letter with the query out
+// of place ("İ" is "i" + U+0307) neither hide hits nor make them.
+TEST(LowercaseNeedle, AgreesWithLowerCasingTheWholeText) {
+    std::vector<std::string> haystacks = {"Team MEETING notes", "今天的会议记录，很长", "CAFÉ AU LAIT", "İstanbul", "\u212Aelvin", "ΣΟΦΟΣ ΚΑΙ", "ΑΣ",
+        "AΣ B", "Straße", "ǅungla", "ＡＢＣ全角", "", "ZEPHYRINE İ", "ZEPHYRİNE", "\u212AİX"};
+    const std::vector<std::string> pieces = {"a", "A", "b", "B", "z", "Z", " ", "ab", "AB", "zA", "é", "İ", "会", "\n", "@", "`", "[", "{", "Meeting ",
+        "İSTANBUL ", "会议记录 ", "ΣΟΦΟΣ ", "\u212Aelvin ", "Straße ", "x"};
+    std::mt19937 random(7);
+    const std::vector<std::string> queries = {"a", "ab", "aba", "zab", "b a", "abzab", "é", "会a", "@", "[ab", "ab{", std::string(40, 'a'), "会", "会会",
+        "é会", "会ab", "éb会", std::string(repeat("会", 14)), "meeting", "会议", "café", "i̇stanbul", "istanbul", "kelvin", "σοφος", "σοφοσ",
+        "σοφος και", "ss", "ς", "aς b", "ǆungla", "ａｂｃ", "abc", " ", "x", "zephyrine", "zephyri", "\u0307ne", "ki"};
+    const std::vector<LowercaseNeedle> needles(queries.begin(), queries.end());
+    const AsciiFoldedFinder::ByteRange ranges[] = {{0x80, 0xFF}, {0xC3, 0xC4}, {'@', '@'}, {'\n', ' '}};
+    for (size_t t = 0; t < haystacks.size() + 4000; ++t) {  // the listed texts, then random ones
+        std::string text = t < haystacks.size() ? haystacks[t] : "";
+        for (size_t length = t < haystacks.size() ? 0 : random() % 150; text.size() < length;) text += pieces[random() % pieces.size()];
+        std::string lowered = toLowerFull(text), asciiLowered;
+        for (char c : text) asciiLowered += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+        const AsciiFoldedFinder::ByteRange range = ranges[t % 4];
+        const bool inRange = std::any_of(text.begin(), text.end(), [&](char c) {
+            return static_cast<unsigned char>(c) >= range.low && static_cast<unsigned char>(c) <= range.high; });
+        for (size_t q = 0; q < queries.size(); ++q) {
+            const std::string& query = queries[q];
+            ASSERT_EQ(needles[q].foundIn(text), lowered.find(query) != std::string::npos) << text << " / " << query;
+            bool expected = asciiLowered.find(query) != std::string::npos, seen = !inRange;
+            ASSERT_EQ(AsciiFoldedFinder(query).foundIn(text), expected) << text << " / " << query;
+            ASSERT_EQ(AsciiFoldedFinder(query).foundIn(text, range, seen), expected) << text << " / " << query;
+            ASSERT_TRUE(expected || seen == inRange) << text << " / " << query;
+        }
+    }
+}
+
+// Every part of what a changing character becomes, the character alone,
+// between letters and at the edges, is found.
+TEST(LowercaseNeedle, FindsTheLowerCaseOfEveryCodePoint) {
+    auto starts = [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; };
+    for (UChar32 c = 0x80; c <= 0x10FFFF; ++c) {
+        std::string text;
+        if (c < 0xD800 || c > 0xDFFF) icu::UnicodeString(c).toUTF8String(text);
+        if (text.empty() || toLowerFull(text) == text) continue;
+        for (const std::string& context : {"x" + text + "y", "A" + text + " ", text}) {
+            const std::string low = toLowerFull(context);
+            for (size_t a = 0; a < low.size(); ++a) {
+                for (size_t b = a + 1; b <= low.size(); ++b) {
+                    if (!starts(low[a]) || (b < low.size() && !starts(low[b]))) continue;
+                    ASSERT_TRUE(LowercaseNeedle(low.substr(a, b - a)).foundIn(context)) << std::hex << c << " " << a << " " << b;
+                }
+            }
+        }
+    }
 }

@@ -1,17 +1,13 @@
 // The timeline: strict reading of Dashboard.json in any Unicode encoding, feed
-// item rules, the case-insensitive text search, and the ordered listing.
+// item rules, and the ordered, paged listing.
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>    // ucnv_convert
-#include <unicode/unistr.h>  // icu::UnicodeString
 
 #include <algorithm>  // std::is_sorted
 #include <random>     // std::mt19937
 
-#include "text/unicode.hpp"
-#include "timeline/ascii_folded_find.hpp"
 #include "timeline/dashboard_index.hpp"
-#include "timeline/lowercase_search.hpp"
-#include "timeline/trigram_slices.hpp"
+#include "timeline/result_order.hpp"
 
 namespace qs {
 namespace {
@@ -19,9 +15,10 @@ namespace {
 using Ids = std::vector<std::string>;
 using Maybe = std::optional<std::string>;
 
-Ids ids(const std::vector<const FeedItem*>& items) {
+Ids ids(const ResultPage& page) {
     Ids out;
-    for (const FeedItem* item : items) out.emplace_back(item->id);
+    for (const FeedItem* item : page.items) out.emplace_back(item->id);
+    if (page.more) out.emplace_back("+");
     return out;
 }
 std::string repeat(std::string_view unit, int n) { return n > 0 ? std::string(unit) + repeat(unit, n - 1) : ""; }
@@ -147,63 +144,10 @@ TEST(FeedItem, SummaryHoldsOnlyWhatTheItemHas) {
     EXPECT_EQ(Ids(index.items[1].extractedTasks.begin(), index.items[1].extractedTasks.end()), Ids{"do it"});
 }
 
-// Both searches agree with lowering the text and searching it, wherever a hit
-// falls relative to the blocks; the finder lowers only A-Z and sees the
-// watched bytes in the same pass. Forms that share a letter with the query out
-// of place ("İ" is "i" + U+0307) neither hide hits nor make them.
-TEST(LowercaseNeedle, AgreesWithLowerCasingTheWholeText) {
-    Ids haystacks = {"Team MEETING notes", "今天的会议记录，很长", "CAFÉ AU LAIT", "İstanbul", "\u212Aelvin", "ΣΟΦΟΣ ΚΑΙ", "ΑΣ",
-        "AΣ B", "Straße", "ǅungla", "ＡＢＣ全角", "", "ZEPHYRINE İ", "ZEPHYRİNE", "\u212AİX"};
-    const Ids pieces = {"a", "A", "b", "B", "z", "Z", " ", "ab", "AB", "zA", "é", "İ", "会", "\n", "@", "`", "[", "{", "Meeting ",
-        "İSTANBUL ", "会议记录 ", "ΣΟΦΟΣ ", "\u212Aelvin ", "Straße ", "x"};
-    std::mt19937 random(7);
-    const Ids queries = {"a", "ab", "aba", "zab", "b a", "abzab", "é", "会a", "@", "[ab", "ab{", std::string(40, 'a'), "会", "会会",
-        "é会", "会ab", "éb会", repeat("会", 14), "meeting", "会议", "café", "i̇stanbul", "istanbul", "kelvin", "σοφος", "σοφοσ",
-        "σοφος και", "ss", "ς", "aς b", "ǆungla", "ａｂｃ", "abc", " ", "x", "zephyrine", "zephyri", "\u0307ne", "ki"};
-    const std::vector<LowercaseNeedle> needles(queries.begin(), queries.end());
-    const AsciiFoldedFinder::ByteRange ranges[] = {{0x80, 0xFF}, {0xC3, 0xC4}, {'@', '@'}, {'\n', ' '}};
-    for (size_t t = 0; t < haystacks.size() + 4000; ++t) {  // the listed texts, then random ones
-        std::string text = t < haystacks.size() ? haystacks[t] : "";
-        for (size_t length = t < haystacks.size() ? 0 : random() % 150; text.size() < length;) text += pieces[random() % pieces.size()];
-        std::string lowered = Text::toLowerFull(text), asciiLowered;
-        for (char c : text) asciiLowered += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-        const AsciiFoldedFinder::ByteRange range = ranges[t % 4];
-        const bool inRange = std::any_of(text.begin(), text.end(), [&](char c) {
-            return static_cast<unsigned char>(c) >= range.low && static_cast<unsigned char>(c) <= range.high; });
-        for (size_t q = 0; q < queries.size(); ++q) {
-            const std::string& query = queries[q];
-            ASSERT_EQ(needles[q].foundIn(text), lowered.find(query) != std::string::npos) << text << " / " << query;
-            bool expected = asciiLowered.find(query) != std::string::npos, seen = !inRange;
-            ASSERT_EQ(AsciiFoldedFinder(query).foundIn(text), expected) << text << " / " << query;
-            ASSERT_EQ(AsciiFoldedFinder(query).foundIn(text, range, seen), expected) << text << " / " << query;
-            ASSERT_TRUE(expected || seen == inRange) << text << " / " << query;
-        }
-    }
-}
-
-// Every part of what a changing character becomes, the character alone,
-// between letters and at the edges, is found.
-TEST(LowercaseNeedle, FindsTheLowerCaseOfEveryCodePoint) {
-    auto starts = [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; };
-    for (UChar32 c = 0x80; c <= 0x10FFFF; ++c) {
-        std::string text;
-        if (c < 0xD800 || c > 0xDFFF) icu::UnicodeString(c).toUTF8String(text);
-        if (text.empty() || Text::toLowerFull(text) == text) continue;
-        for (const std::string& context : {"x" + text + "y", "A" + text + " ", text}) {
-            const std::string low = Text::toLowerFull(context);
-            for (size_t a = 0; a < low.size(); ++a) {
-                for (size_t b = a + 1; b <= low.size(); ++b) {
-                    if (!starts(low[a]) || (b < low.size() && !starts(low[b]))) continue;
-                    ASSERT_TRUE(LowercaseNeedle(low.substr(a, b - a)).foundIn(context)) << std::hex << c << " " << a << " " << b;
-                }
-            }
-        }
-    }
-}
-
 // Greatest day first, then greatest id, else index order; an empty day sorts
-// below every bound; at least one item is listed. Filtering while loading, or
-// through a kept index's trigram slices, finds the same.
+// below every bound; at least one item is listed ("+" when more follow).
+// Filtering while loading, or walking a kept index's result order, finds the
+// same page at every offset.
 TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
     Json items(57, Json{{"id", "f"}, {"type", "filler"}});  // the last item is the 65th: a second bitmap word
     const Json searched = {{{"id", "b"}, {"date", "2025-03-02"}, {"title", "Team MEETING notes"}},
@@ -219,23 +163,27 @@ TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
     const std::string document = R"({"feedItems":[{"id":"gone","content":"meeting"}],"feedItems":)" + items.dump() + "}";
     DashboardIndex index = parsed({{{"id", "old"}}});
     index = std::move(DashboardIndex::parse(document).value());  // the replaced index hands its memory back
-    const TrigramSlices slices(index.items);
+    const ResultOrder order(index.items);
     const std::tuple<Maybe, Maybe, Maybe, Maybe, int64_t, Ids> cases[] = {  // query, type, from, to, limit, found
         {{}, "voice", "2025-03-01", "2025-03-01", 20, {"v3", "v2", "v1"}}, {{}, "text", {}, {}, 20, {"a", "c", "b", "noday"}},
-        {{}, {}, "2025-03-10", "2025-03-01", 20, {}}, {{}, {}, {}, {}, 0, {"a"}}, {{}, {}, {}, {}, -5, {"a"}},
-        {{}, {}, {}, {}, 3, {"a", "c", "b"}}, {"", "", "", "", 8, {"a", "c", "b", "v3", "v2", "v1", "v0-meeting", "noday"}},
-        {{}, "Voice", {}, {}, 20, {}}, {{}, {}, {}, "2025-02-28", 2, {"v0-meeting", "noday"}},
+        {{}, {}, "2025-03-10", "2025-03-01", 20, {}}, {{}, {}, {}, {}, 0, {"a", "+"}}, {{}, {}, {}, {}, -5, {"a", "+"}},
+        {{}, {}, {}, {}, 3, {"a", "c", "b", "+"}}, {"", "", "", "", 8, {"a", "c", "b", "v3", "v2", "v1", "v0-meeting", "noday", "+"}},
+        {{}, "Voice", {}, {}, 20, {}}, {{}, {}, {}, "2025-02-28", 2, {"v0-meeting", "noday", "+"}},
         {"meeting", {}, {}, {}, 20, {"a", "c", "b", "v3", "v1", "v0-meeting"}}, {"CAFÉ", {}, {}, {}, 20, {"noday"}},
-        {"MEETING ", {}, {}, {}, 20, {"c", "b", "v3"}}, {"ng", {}, {}, {}, 1, {"a"}}};
+        {"MEETING ", {}, {}, {}, 20, {"c", "b", "v3"}}, {"ng", {}, {}, {}, 1, {"a", "+"}},
+        {"meeting", {}, "2025-03-01", "2025-03-02", 2, {"c", "b", "+"}}};
     for (const auto& [query, type, from, to, limit, found] : cases) {
         SCOPED_TRACE(query.value_or("-") + " " + type.value_or("-") + " " + from.value_or("-") + " " + to.value_or("-"));
         const DashboardIndex::SearchFilter filter{query, type, from, to};
-        EXPECT_EQ(ids(index.search(query, type, from, to, limit)), found);
-        EXPECT_EQ(ids(index.search(filter, limit, slices)), found);
-        EXPECT_EQ(ids(DashboardIndex::parse(document, filter)->found(limit)), found);
+        EXPECT_EQ(ids(index.search(filter, {0, limit})), found);
+        for (int64_t offset : {-1, 0, 1, 3, 70}) {
+            const Ids plain = ids(index.search(filter, {offset, limit}));
+            EXPECT_EQ(ids(index.search(filter, {offset, limit}, order)), plain) << offset;
+            EXPECT_EQ(ids(DashboardIndex::parse(document, filter)->found({offset, limit})), plain) << offset;
+        }
     }
-    EXPECT_TRUE(index.found(10).empty());  // no filter given, nothing picked
-    auto fillers = index.search(std::nullopt, "filler", std::nullopt, std::nullopt, 30);  // ties keep index order
+    EXPECT_TRUE(index.found({0, 10}).items.empty());  // no filter given, nothing picked
+    auto fillers = index.search({{}, "filler", {}, {}}, {0, 30}).items;  // ties keep index order
     EXPECT_TRUE(fillers.size() == 30 && fillers[0] == &index.items[0] && std::is_sorted(fillers.begin(), fillers.end()));
     EXPECT_TRUE(index.item("f") == &index.items[0] && !index.item("f ") && !index.item("F"));
 }

@@ -6,9 +6,9 @@
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
-#include "timeline/ascii_folded_find.hpp"
+#include "text/ascii_folded_find.hpp"
 
-namespace qs {
+namespace qs::Text {
 
 // Prepared once per search, then asked about many texts.
 class LowercaseNeedle {
@@ -36,4 +36,4 @@ private:
     AsciiFoldedFinder::ByteRange relevantLeads_{0x80, 0xFF};
 };
 
-}  // namespace qs
+}  // namespace qs::Text

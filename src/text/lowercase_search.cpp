@@ -8,7 +8,7 @@
 // only the full form has must overlap the lower-case form of such a
 // character, and agree with it where they overlap. So most texts
 // are settled by one pass without ICU and without a lowered copy.
-#include "timeline/lowercase_search.hpp"
+#include "text/lowercase_search.hpp"
 
 #include <unicode/uniset.h>   // icu::UnicodeSet
 #include <unicode/ustring.h>  // u_strToLower
@@ -22,7 +22,7 @@
 
 #include "text/unicode.hpp"
 
-namespace qs {
+namespace qs::Text {
 namespace {
 
 struct Mapping {
@@ -165,4 +165,4 @@ bool LowercaseNeedle::foundIn(std::string_view text) const {
     return Text::toLowerFull(text).find(query_) != std::string::npos;
 }
 
-}  // namespace qs
+}  // namespace qs::Text

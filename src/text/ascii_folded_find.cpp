@@ -1,13 +1,13 @@
 // A two-byte filter over blocks of the text (the query's last byte and an
 // earlier one, usually its first), with A-Z folded into a-z by one OR, then a
 // byte-by-byte check of the rare candidates.
-#include "timeline/ascii_folded_find.hpp"
+#include "text/ascii_folded_find.hpp"
 
 #include <algorithm>  // std::any_of, std::min
 #include <bit>        // std::bit_cast
 #include <cstring>    // std::memcpy
 
-namespace qs {
+namespace qs::Text {
 namespace {
 
 constexpr size_t kBlock = 16;
@@ -138,4 +138,4 @@ bool AsciiFoldedFinder::foundIn(std::string_view text, const ByteRange* watched,
     return false;
 }
 
-}  // namespace qs
+}  // namespace qs::Text

@@ -4,7 +4,7 @@
 #include <cstddef>      // size_t
 #include <string_view>  // std::string_view
 
-namespace qs {
+namespace qs::Text {
 
 // Equivalent to lowering the text's ASCII letters and searching it for the
 // query, without writing the lowered copy: the search runs over every text of
@@ -37,4 +37,4 @@ private:
     size_t anchor_ = 0;  // the query byte tested with the last one, before it
 };
 
-}  // namespace qs
+}  // namespace qs::Text

@@ -1,0 +1,151 @@
+// Listing day folders once, and again only when they change.
+#include "vault/day_folders.hpp"
+
+#include <algorithm>   // std::sort
+#include <chrono>      // std::chrono::system_clock
+#include <cstdint>     // int64_t
+#include <functional>  // std::hash
+#include <unordered_map>  // std::unordered_multimap
+
+#include "text/unicode.hpp"
+#include "vault/vault_io.hpp"
+
+namespace qs {
+namespace {
+
+// As the kept index's: more than the timestamp granularity of any file
+// system a vault lives on.
+constexpr int64_t kRacyWindowNs = 2'000'000'000;
+
+int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Trusted when nothing moved during the listing and the last change lies
+// before the racy window.
+bool settled(const std::optional<Platform::FileStamp>& before, const std::optional<Platform::FileStamp>& after,
+             int64_t listedAt) {
+    return before && after && *before == *after && before->modifiedNs < listedAt - kRacyWindowNs &&
+           before->changedNs < listedAt - kRacyWindowNs;
+}
+
+std::string asciiLowered(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+// A placeholder stands where its file would: ".X.min.md.icloud" is "X.min.md".
+std::string standsFor(std::string name) {
+    constexpr std::string_view tail = ".icloud";
+    if (name.size() > tail.size() + 1 && name[0] == '.' && name.ends_with(tail)) {
+        name = name.substr(1, name.size() - 1 - tail.size());
+    }
+    return asciiLowered(std::move(name));
+}
+
+}  // namespace
+
+DayFolders::Base& DayFolders::fresh(const Vault& vault, VaultPath location) {
+    Base& base = bases_[location == VaultPath::insightsDir ? 0 : 1];
+    const std::string folder = vault.path(location);
+    if (folder != base.folder) {
+        base = Base();
+        base.folder = folder;
+    }
+    const int64_t listedAt = nowNs();
+    auto stamp = Platform::folderStampOf(folder);
+    if (base.trusted && stamp && stamp == base.stamp) return base;
+    base.handle = Platform::FolderHandle(folder);
+    std::vector<Day> days;
+    if (auto entries = vault.fs().list(folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false)) {
+        for (auto& entry : *entries) {
+            if (Text::isDayShape(entry.name)) days.emplace_back().name = std::move(entry.name);
+        }
+    }
+    auto newer = [](const Day& a, const Day& b) { return a.name > b.name; };
+    std::sort(days.begin(), days.end(), newer);
+    // A day folder of the same name keeps what was learnt of it: its own
+    // stamp still says whether that holds.
+    auto old = base.days.begin();
+    for (Day& day : days) {
+        while (old != base.days.end() && newer(*old, day)) ++old;
+        if (old != base.days.end() && old->name == day.name) day = std::move(*old);
+    }
+    base.days = std::move(days);
+    base.trusted = settled(stamp, Platform::folderStampOf(folder), listedAt);
+    base.stamp = stamp;
+    return base;
+}
+
+const DayFolders::Day& DayFolders::fresh(const Vault& vault, const Base& base, Day& day) {
+    auto stamp = base.handle.stampOf(day.name);
+    if (day.trusted && stamp == day.stamp) return day;
+    const int64_t listedAt = nowNs();
+    day.names.clear();
+    day.hashes.clear();
+    auto names = base.handle.namesIn(day.name);
+    if (!names) {
+        // An evicted day folder cannot be listed until iCloud brings it down
+        // (within the download wait); until then it is not trusted, so the
+        // next call looks again rather than take it for empty.
+        const std::string folder = base.folder + "/" + day.name;
+        auto info = vault.fs().stat(folder);
+        if (!info || !info->dataless || !VaultIO::ensureDownloaded(vault, folder)) {
+            day.trusted = false;
+            return day;
+        }
+        names = base.handle.namesIn(day.name);
+    }
+    if (names) {
+        for (std::string& entry : *names) {
+            day.names.push_back(standsFor(std::move(entry)));
+            day.hashes.push_back(std::hash<std::string>()(day.names.back()));
+        }
+    }
+    day.trusted = settled(stamp, base.handle.stampOf(day.name), listedAt);
+    day.stamp = stamp;
+    return day;
+}
+
+std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, VaultPath location,
+                                                           std::span<const std::string> ids,
+                                                           std::span<const std::string_view> suffixes) {
+    std::vector<std::optional<std::string>> found(ids.size());
+    if (ids.empty()) return found;
+    Base& base = fresh(vault, location);
+    // Each id's file names as they are, and as the listing keeps them.
+    std::vector<std::string> files, keys;
+    std::unordered_multimap<size_t, size_t> wanted;  // by the hash of the kept name
+    for (const std::string& id : ids) {
+        for (std::string_view suffix : suffixes) {
+            files.push_back(id + std::string(suffix));
+            keys.push_back(asciiLowered(files.back()));
+            wanted.emplace(std::hash<std::string>()(keys.back()), keys.size() - 1);
+        }
+    }
+    size_t open = ids.size();
+    // Newest first; a folder is looked at only while some id is still open.
+    for (Day& day : base.days) {
+        if (open == 0) break;
+        fresh(vault, base, day);
+        for (size_t n = 0; n < day.hashes.size(); ++n) {
+            for (auto [hit, end] = wanted.equal_range(day.hashes[n]); hit != end; ++hit) {
+                const size_t k = hit->second;
+                const size_t i = k / suffixes.size();
+                if (found[i] || day.names[n] != keys[k]) continue;
+                // The test a plain scan makes: it says what a case-blind file
+                // system makes of the name, and turns away a dangling link.
+                const std::string& file = files[k];
+                if (!base.handle.has(day.name + "/" + file) && !base.handle.has(day.name + "/." + file + ".icloud")) continue;
+                found[i] = day.name;
+                --open;
+            }
+        }
+    }
+    return found;
+}
+
+}  // namespace qs

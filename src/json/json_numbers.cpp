@@ -2,7 +2,7 @@
 #include "json/json_numbers.hpp"
 
 #include <cmath>    // HUGE_VAL
-#include <cstdint>  // std::uint64_t
+#include <cstdint>  // std::uint64_t, INT64_MIN, INT64_MAX
 
 #include "json/json.hpp"
 
@@ -89,6 +89,22 @@ std::vector<std::string_view> numberTokens(std::string_view text) {
         }
     }
     return tokens;
+}
+
+// -2^63 is exact as a double; 2^63 is the first value past the range.
+constexpr double kInt64Low = -9223372036854775808.0;
+
+int64_t truncatedInt64(double value) {
+    if (std::isnan(value)) return 0;
+    const double whole = std::trunc(value);
+    if (whole < kInt64Low) return INT64_MIN;
+    if (whole >= -kInt64Low) return INT64_MAX;
+    return static_cast<int64_t>(whole);
+}
+
+std::optional<int64_t> exactInt64(double value) {
+    if (!(value >= kInt64Low && value < -kInt64Low) || std::trunc(value) != value) return std::nullopt;
+    return static_cast<int64_t>(value);
 }
 
 }  // namespace qs

@@ -2,6 +2,7 @@
 // a text.
 #pragma once
 
+#include <cstdint>      // int64_t
 #include <optional>     // std::optional
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
@@ -27,5 +28,12 @@ std::optional<JsonNumber> readJsonNumber(std::string_view token);
 // outside a string, in text order. In a valid JSON document these are
 // exactly its numbers; in any other text they are only candidates.
 std::vector<std::string_view> numberTokens(std::string_view text);
+
+// The two ways a real number becomes a 64-bit integer here. Truncated: its
+// integer part, an absurd value (1e300, ±infinity) held at the nearest end of
+// the range instead of overflowing. Exact: only a whole number inside the
+// range, so 3.5 is no integer rather than a silent 3.
+int64_t truncatedInt64(double value);
+std::optional<int64_t> exactInt64(double value);
 
 }  // namespace qs

@@ -241,12 +241,7 @@ private:
         // Not taken yet: a failed read leaves the value where it was.
         const std::optional<double> real = readNumber(value, trimTrailingSpace(value.raw_json_token()));
         if (!real) return false;
-        if (*real > -9.2233720368547758e18 && *real < 9.2233720368547758e18) {
-            out = static_cast<int64_t>(*real);
-        } else {
-            // Beyond what 64 bits hold: the nearest end of the range.
-            out = *real < 0 ? INT64_MIN : INT64_MAX;
-        }
+        out = truncatedInt64(*real);
         return true;
     }
 

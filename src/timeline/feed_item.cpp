@@ -27,13 +27,13 @@ std::string_view firstCharacters(std::string_view text, size_t n) {
     return plainAscii ? text.substr(0, n) : Text::graphemePrefix(text, n);
 }
 
-Json textArray(FeedItem::TextList list) {
+}  // namespace
+
+Json FeedItem::textArray(TextList list) {
     Json array = Json::array();
     for (std::string_view text : list) array.push_back(std::string(text));
     return array;
 }
-
-}  // namespace
 
 std::string_view FeedItem::deriveDay(std::optional<std::string_view> outputRelPath, std::string_view dateISO) {
     if (outputRelPath) {

@@ -20,6 +20,8 @@ class LowercaseNeedle;
 // item is cheap; copy a text into a std::string to keep it longer.
 struct FeedItem {
     using TextList = std::span<const std::string_view>;
+    // A list as the JSON array of its texts, copied.
+    static Json textArray(TextList list);
 
     std::string_view id;
     std::string_view type = "text";

@@ -37,12 +37,6 @@ FileText readText(const Vault& vault, const std::string& path) {
     return {std::move(bytes), false};
 }
 
-Json textArray(FeedItem::TextList list) {
-    Json array = Json::array();
-    for (std::string_view text : list) array.push_back(std::string(text));
-    return array;
-}
-
 Json run(const ToolArguments& arguments, ToolContext& context) {
     NamedEntry entry = locateNamedEntry(arguments, kId, context);
     const std::string& id = entry.id;
@@ -68,11 +62,11 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     if (item) {
         payload["type"] = std::string(item->type);
         payload["title"] = std::string(item->displayTitle());
-        payload["tags"] = textArray(item->tags);
-        payload["people"] = textArray(item->people);
-        payload["projects"] = textArray(item->projects);
+        payload["tags"] = FeedItem::textArray(item->tags);
+        payload["people"] = FeedItem::textArray(item->people);
+        payload["projects"] = FeedItem::textArray(item->projects);
         payload["importance"] = item->importance;
-        payload["extracted_tasks"] = textArray(item->extractedTasks);
+        payload["extracted_tasks"] = FeedItem::textArray(item->extractedTasks);
         payload["processing_state"] = std::string(item->processingState.value_or("unknown"));
     }
     if (!minutesText) payload["warning"] = minutesDownloading ? downloadingWarning : noMinutesWarning;

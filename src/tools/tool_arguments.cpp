@@ -5,23 +5,12 @@
 #include <cmath>     // std::trunc, std::isfinite
 #include <limits>    // std::numeric_limits
 
+#include "json/json_numbers.hpp"
 #include "text/unicode.hpp"
 #include "tools/tool_failure.hpp"
 
 namespace qs {
 namespace {
-
-// The integer part of a real number, held inside the 64-bit range so an
-// absurd value (1e300) saturates instead of overflowing; tools clamp anyway.
-int64_t truncateSaturating(double value) {
-    constexpr double lowest = -9223372036854775808.0;  // -2^63, exact
-    if (!std::isfinite(value)) return value < 0 ? std::numeric_limits<int64_t>::min()
-                                                : std::numeric_limits<int64_t>::max();
-    double whole = std::trunc(value);
-    if (whole < lowest) return std::numeric_limits<int64_t>::min();
-    if (whole >= -lowest) return std::numeric_limits<int64_t>::max();
-    return static_cast<int64_t>(whole);
-}
 
 // "+12", "-12", "12": one optional sign and decimal digits only, inside the
 // 64-bit range.
@@ -81,7 +70,7 @@ int64_t ToolArguments::integer(const ToolParam& param) const {
         return u > max ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(u);
     }
     case Json::value_t::number_float:
-        return truncateSaturating(value->get<double>());
+        return truncatedInt64(value->get<double>());
     case Json::value_t::string:
         return parseDecimal(value->get_ref<const std::string&>()).value_or(defaultValue);
     default:

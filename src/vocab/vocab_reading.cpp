@@ -7,11 +7,11 @@
 #include "vocab/vocab_reading.hpp"
 
 #include <array>        // std::array
-#include <cmath>        // std::trunc
 #include <cstdint>      // int64_t
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
+#include "json/json_numbers.hpp"
 #include "text/dates.hpp"
 
 namespace qs::VocabReading {
@@ -110,8 +110,9 @@ bool readInteger(element value, int64_t& out) {
     case element_type::DOUBLE: {
         double d = 0;
         if (value.get_double().get(d)) return false;
-        if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0) || std::trunc(d) != d) return false;
-        out = static_cast<int64_t>(d);
+        auto whole = exactInt64(d);
+        if (!whole) return false;
+        out = *whole;
         return true;
     }
     default:

@@ -5,8 +5,8 @@
 #include <cstdio>      // std::printf, std::snprintf
 #include <filesystem>  // std::filesystem
 #include <fstream>     // std::ifstream
-#include <iterator>    // std::istreambuf_iterator
 #include <functional>  // std::function
+#include <iterator>    // std::istreambuf_iterator
 #include <memory>      // std::unique_ptr
 #include <optional>    // std::optional
 #include <stdexcept>   // std::invalid_argument
@@ -120,13 +120,13 @@ std::vector<Call> benchCalls(const Json& t) {
     Json excerpt = {{"id", str("transcriptId")}, {"offset", 10000}, {"max_chars", 5000}};
     return {
         {"search ASCII ~1%", "vault_search", {{"query", str("asciiMarker")}}, Floor::index,
-         expect("returned", std::min(num("asciiMarked"), 20L))},
+            expect("returned", std::min(num("asciiMarked"), 20L))},
         {"search 中文 ~1%", "vault_search", {{"query", str("chineseMarker")}}, Floor::index,
-         expect("returned", std::min(num("chineseMarked"), 20L))},
+            expect("returned", std::min(num("chineseMarked"), 20L))},
         {"search common \"review\"", "vault_search", {{"query", "review"}}, Floor::index, expect("returned", 20)},
         {"search common 会议", "vault_search", {{"query", "会议"}}, Floor::index, expect("returned", 20)},
         {"search \"review\" offset 200", "vault_search", {{"query", "review"}, {"offset", 200}}, Floor::index,
-         expect("next_offset", 220)},
+            expect("next_offset", 220)},
         {"search no args", "vault_search", Json::object(), Floor::index, expect("total_in_vault", num("entries"))},
         {"search voice+dates", "vault_search", voice, Floor::index, some("returned")},
         {"recording_list", "recording_list", Json::object(), Floor::index, some("returned")},
@@ -324,12 +324,13 @@ std::string measureDayFolders(const Options& o) {
     }
     std::ifstream in(fs::path(vault.string() + ".bench.json"));
     auto t = qs::parseJsonDocument(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
-    if (!t || !t->contains("presentTo")) throw std::runtime_error(vault.string() + " has no matching .bench.json; remove it to regenerate");
+    if (!t || !t->contains("presentTo"))
+        throw std::runtime_error(vault.string() + " has no matching .bench.json; remove it to regenerate");
     const Call calls[] = {
-        {"files on their day", "recording_list", {{"date_from", (*t)["presentFrom"]}, {"date_to", (*t)["presentTo"]}}, Floor::index,
-         [](const Json& p) { return p.value("returned", 0) == 50 ? "" : "returned is not 50"; }},
+        {"files on their day", "recording_list", {{"date_from", (*t)["presentFrom"]}, {"date_to", (*t)["presentTo"]}},
+            Floor::index, [](const Json& p) { return p.value("returned", 0) == 50 ? "" : "returned is not 50"; }},
         {"files elsewhere or missing", "recording_list", Json::object(), Floor::index,
-         [](const Json& p) { return p.value("returned", 0) == 50 ? "" : "returned is not 50"; }}};
+            [](const Json& p) { return p.value("returned", 0) == 50 ? "" : "returned is not 50"; }}};
     Server server(o, vault);
     Outcome init = server.initialize();
     if (!init.error.empty()) throw std::runtime_error("initialize: " + init.error);
@@ -339,16 +340,20 @@ std::string measureDayFolders(const Options& o) {
         bool broken = false;
         m.push_back(measure(server, call, vault / "core/Dashboard.json", changed, o.warmup, repeat, broken));
         for (const Measured& one : m) {
-            if (!one.error.empty() || !one.warning.empty()) throw std::runtime_error(call.label + ": " + one.error + one.warning);
+            if (!one.error.empty() || !one.warning.empty())
+                throw std::runtime_error(call.label + ": " + one.error + one.warning);
         }
     }
-    auto cell = [](const std::optional<Latency>& l) { return l ? ms(l->median) + " / " + ms(l->p95) : std::string("–"); };
-    std::string out = "| day folders | | " + calls[0].label + " | " + calls[1].label + " | ratio |\n|---:|---|---:|---:|---:|\n";
+    auto cell = [](const std::optional<Latency>& l) {
+        return l ? ms(l->median) + " / " + ms(l->p95) : std::string("–");
+    };
+    std::string out =
+        "| day folders | | " + calls[0].label + " | " + calls[1].label + " | ratio |\n|---:|---|---:|---:|---:|\n";
     for (bool first : {true, false}) {
         const std::optional<Latency> a = first ? m[0].first : m[0].repeated, b = first ? m[1].first : m[1].repeated;
         std::string ratio = a && b && a->median > 0 ? fixed(b->median / a->median, "%.1f") + "×" : "–";
-        out += "| " + thousands(o.dayFolders) + (first ? " | first call after a change | " : " | repeated | ") + cell(a) + " | " +
-               cell(b) + " | " + ratio + " |\n";
+        out += "| " + thousands(o.dayFolders) + (first ? " | first call after a change | " : " | repeated | ") +
+               cell(a) + " | " + cell(b) + " | " + ratio + " |\n";
     }
     return out;
 }
@@ -423,7 +428,8 @@ Options parseOptions(int argc, char** argv) {
         else if (arg == "--timeout") o.timeoutMs = std::max(1, std::stoi(value)) * 1000;
         else if (arg == "--binary") o.binary = value;
         else if (arg == "--cache") o.cache = value;
-        else if (arg == "--day-folders") o.dayFolders = std::stoull(value);
+        else if (arg == "--day-folders")
+            o.dayFolders = std::stoull(value);
         else throw std::invalid_argument("unknown option " + arg);
     }
     return o;
@@ -464,8 +470,10 @@ int main(int argc, char** argv) {
                 changes.c_str(), o.idleSeconds, table(calls, rows, true, o.idleSeconds).c_str());
     if (o.dayFolders > 0) {
         try {
-            std::printf("\nrecording_list, limit 50, on a vault of %s day folders (median / p95 ms; ratio: files elsewhere "
-                        "or missing ÷ files on their day):\n\n%s", thousands(o.dayFolders).c_str(), measureDayFolders(o).c_str());
+            std::printf(
+                "\nrecording_list, limit 50, on a vault of %s day folders (median / p95 ms; ratio: files elsewhere "
+                "or missing ÷ files on their day):\n\n%s",
+                thousands(o.dayFolders).c_str(), measureDayFolders(o).c_str());
         } catch (const std::exception& e) {
             std::printf("- day folders: %s\n", e.what());
         }

@@ -418,7 +418,8 @@ Json generateDayFolderVault(const fs::path& out, std::size_t dayFolders, std::ui
     Random rng(seed);
     const fs::path insights = scratch / "memories/timeline/insights", outputs = scratch / "memories/timeline/outputs";
     // Days run back from the end of 2025, or forward from 1970 when there are more of them.
-    const std::int64_t last = std::max(midnight(2025, 12, 31), midnight(1970, 1, 2) + static_cast<std::int64_t>(dayFolders) * 86400);
+    const std::int64_t last =
+        std::max(midnight(2025, 12, 31), midnight(1970, 1, 2) + static_cast<std::int64_t>(dayFolders) * 86400);
     std::string present;  // the newest day whose recording has its files there
     fs::create_directories(scratch / "core");
     std::ofstream index(scratch / "core/Dashboard.json", std::ios::binary);
@@ -435,26 +436,30 @@ Json generateDayFolderVault(const fs::path& out, std::size_t dayFolders, std::ui
         if (!filedUnder.empty()) {
             fs::create_directories(insights / filedUnder);
             fs::create_directories(outputs / filedUnder);
-            for (const char* suffix : {".min.md", ".sum.txt", ".meta.json"}) writeFile(insights / filedUnder / (voice + suffix), "x");
+            for (const char* suffix : {".min.md", ".sum.txt", ".meta.json"})
+                writeFile(insights / filedUnder / (voice + suffix), "x");
             writeFile(outputs / filedUnder / (voice + ".tr.txt"), "x");
         }
         writeFile(insights / day / (note + ".meta.json"), "{}");
-        Json items[] = {{{"id", voice}, {"type", "voice"}, {"date", iso(midday, "+08:00")}, {"title", rng.pick(kTitles)},
-                         {"content", mixedText(rng, 120, 0.7)}, {"outputRelPath", "outputs/" + day + "/" + voice + ".tr.txt"},
-                         {"processingState", filedUnder.empty() ? "pending" : "done"}},
-                        {{"id", note}, {"type", "text"}, {"date", iso(midday - 3600, "+08:00")}, {"content", mixedText(rng, 200, 0.5)}}};
+        Json items[] = {
+            {{"id", voice}, {"type", "voice"}, {"date", iso(midday, "+08:00")}, {"title", rng.pick(kTitles)},
+                {"content", mixedText(rng, 120, 0.7)}, {"outputRelPath", "outputs/" + day + "/" + voice + ".tr.txt"},
+                {"processingState", filedUnder.empty() ? "pending" : "done"}},
+            {{"id", note}, {"type", "text"}, {"date", iso(midday - 3600, "+08:00")},
+                {"content", mixedText(rng, 200, 0.5)}}};
         index << wire(items[0]) << ",\n" << wire(items[1]) << (i + 1 < dayFolders ? ",\n" : "\n");
     }
     index << "],\"updatedAt\":\"2025-12-31T15:59:59Z\"}";
     if (!index.flush()) throw std::runtime_error("cannot write " + (scratch / "core/Dashboard.json").string());
     index.close();
     fs::create_directories(scratch / "preferences");
-    Json marker = {{"app", "quillstack"}, {"createdAt", "2016-01-01T00:00:00Z"}, {"pathSchema", "english-v2"}, {"schemaVersion", 2}};
+    Json marker = {{"app", "quillstack"}, {"createdAt", "2016-01-01T00:00:00Z"}, {"pathSchema", "english-v2"},
+        {"schemaVersion", 2}};
     writeFile(scratch / "preferences/quillstack-library.json", pretty(marker));
     fs::rename(scratch, out);
     // Recordings 101 to 150 from the newest: files on their own day.
     Json t = {{"dayFolders", dayFolders}, {"seed", seed}, {"presentTo", present},
-              {"presentFrom", iso(last - 149 * std::int64_t{86400}, "").substr(0, 10)}};
+        {"presentFrom", iso(last - 149 * std::int64_t{86400}, "").substr(0, 10)}};
     writeFile(targetsPath(out), pretty(t) + "\n");
     return t;
 }

@@ -3,12 +3,12 @@
 #include <sys/mman.h>  // memfd_create (Linux)
 #include <unistd.h>    // write, lseek, close, unlink
 
+#include <fcntl.h>     // open
 #include <cerrno>      // EIO, ENOSPC
 #include <cstddef>     // size_t
 #include <cstdint>     // uint8_t
 #include <cstdio>      // std::fprintf
 #include <cstdlib>     // mkdtemp, mkstemp, getenv, atexit, abort
-#include <fcntl.h>     // open
 #include <filesystem>  // std::filesystem
 #include <memory>      // std::make_shared
 #include <string>      // std::string

@@ -18,7 +18,7 @@ if git cat-file -e "$base^{commit}" 2>/dev/null; then
   case "$diff" in
     *"no modified files to format"*|*"clang-format did not modify any files"*|"") ;;
     *) echo "check-style: lines changed since the formatter came in that clang-format lays out otherwise:"
-       echo "$diff" | head -n 60
+       printf "%s\n" "$diff" | head -n 60 || true
        status=1 ;;
   esac
 else

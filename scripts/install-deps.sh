@@ -14,7 +14,7 @@ if [[ "$(uname -s)" == "Darwin" ]]; then
 fi
 
 packages=(cmake g++ make pkg-config nlohmann-json3-dev libsimdjson-dev libicu-dev
-          googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev nodejs npm
+          googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev clang-format clang-tidy nodejs npm
           ruby llvm)
 missing=()
 for p in "${packages[@]}"; do

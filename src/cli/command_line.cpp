@@ -11,7 +11,7 @@
 namespace qs {
 namespace {
 
-constexpr std::string_view usageText =
+constexpr std::string_view kUsageText =
     "用法: quillstack-mcp [--vault <路径>]\n"
     "\n"
     "  --vault <路径>   指定 Vault 根目录。也可用环境变量 QUILLSTACK_VAULT。\n"
@@ -21,7 +21,6 @@ constexpr std::string_view usageText =
     "\n"
     "这是一个 MCP server,正常情况下由 MCP host(Claude Desktop / Cursor / …)\n"
     "通过 stdio 拉起,不需要手工运行。";
-
 
 CommandLine failed(std::string message) {
     CommandLine line;
@@ -60,12 +59,8 @@ int runProgram(const std::vector<std::string>& arguments) {
 
     CommandLine line = parseCommandLine(arguments);
     switch (line.action) {
-    case CommandLine::Action::version:
-        writeAll(1, "quillstack " + std::string(serverVersion) + "\n");
-        return 0;
-    case CommandLine::Action::help:
-        writeAll(1, std::string(usageText) + "\n");
-        return 0;
+    case CommandLine::Action::version: writeAll(1, "quillstack " + std::string(kServerVersion) + "\n"); return 0;
+    case CommandLine::Action::help: writeAll(1, std::string(kUsageText) + "\n"); return 0;
     case CommandLine::Action::error:
         logStderr(line.errorMessage);
         return 2;

@@ -19,8 +19,12 @@ public:
 
     bool null() override { return false; }
     bool boolean(bool) override { return false; }
-    bool number_integer(number_integer_t n) override { return found(JsonNumber::Kind::integer, static_cast<double>(n)); }
-    bool number_unsigned(number_unsigned_t n) override { return found(JsonNumber::Kind::integer, static_cast<double>(n)); }
+    bool number_integer(number_integer_t n) override {
+        return found(JsonNumber::Kind::integer, static_cast<double>(n));
+    }
+    bool number_unsigned(number_unsigned_t n) override {
+        return found(JsonNumber::Kind::integer, static_cast<double>(n));
+    }
     bool number_float(number_float_t n, const string_t& text) override {
         const bool plain = text.find_first_of(".eE") == string_t::npos;
         return found(plain ? JsonNumber::Kind::wideInteger : JsonNumber::Kind::real, n);
@@ -77,8 +81,10 @@ std::vector<std::string_view> numberTokens(std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (inString) {
-            if (c == '\\') ++i;
-            else if (c == '"') inString = false;
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
         } else if (c == '"') {
             inString = true;
         } else if (startsNumber(c)) {

@@ -11,7 +11,7 @@ namespace {
 // The JSON library copies, compares and writes values recursively, so a
 // document nested a few hundred thousand levels deep would overflow the stack
 // long after it was parsed. No message or vault file comes close to this.
-constexpr size_t maximumNesting = 512;
+constexpr size_t kMaximumNesting = 512;
 
 // True when no array or object in the text nests deeper than `limit`. Only
 // brackets outside strings count; the text need not be valid JSON.
@@ -21,8 +21,10 @@ bool nestingWithin(std::string_view text, size_t limit) {
     for (size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
         if (inString) {
-            if (c == '\\') ++i;
-            else if (c == '"') inString = false;
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
         } else if (c == '"') {
             inString = true;
         } else if (c == '[' || c == '{') {
@@ -130,7 +132,7 @@ std::optional<Json> parseKeepingNumbers(std::string_view text, JsonNumbers numbe
     const std::string_view input = patched.empty() ? text : std::string_view(patched);
     Builder builder(tokens, asText);
     if (!Json::sax_parse(input.begin(), input.end(), &builder, nlohmann::json::input_format_t::json,
-                         /*strict=*/true, /*ignore_comments=*/false)) {
+            /*strict=*/true, /*ignore_comments=*/false)) {
         return std::nullopt;
     }
     return std::move(builder.root);
@@ -139,11 +141,11 @@ std::optional<Json> parseKeepingNumbers(std::string_view text, JsonNumbers numbe
 }  // namespace
 
 std::optional<Json> parseJsonDocument(std::string_view text, JsonNumbers numbers) {
-    if (!nestingWithin(text, maximumNesting)) return std::nullopt;
+    if (!nestingWithin(text, kMaximumNesting)) return std::nullopt;
     std::optional<Json> parsed;
     if (numbers == JsonNumbers::values) {
         Json value = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false,
-                                 /*ignore_comments=*/false);
+            /*ignore_comments=*/false);
         if (!value.is_discarded()) parsed = std::move(value);
     }
     if (!parsed) parsed = parseKeepingNumbers(text, numbers);

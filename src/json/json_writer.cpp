@@ -49,9 +49,7 @@ public:
                 out += "null";
             }
             return true;
-        default:
-            out += "null";
-            return true;
+        default: out += "null"; return true;
         }
     }
 
@@ -133,8 +131,8 @@ private:
         case '\f': out += "\\f"; break;
         case '\r': out += "\\r"; break;
         default: {
-            static constexpr char hex[] = "0123456789abcdef";
-            const char code[] = {'\\', 'u', '0', '0', hex[b >> 4], hex[b & 0xF]};
+            static constexpr char kHex[] = "0123456789abcdef";
+            const char code[] = {'\\', 'u', '0', '0', kHex[b >> 4], kHex[b & 0xF]};
             out.append(code, sizeof code);
         }
         }

@@ -6,18 +6,18 @@
 #include "platform/cloud_services.hpp"
 #include "platform/log.hpp"
 
-#include <algorithm>  // std::max
-#include <cerrno>     // errno
-#include <cstdlib>    // getenv, mkostemp, realpath, free
-#include <ctime>      // time
-#include <dirent.h>   // opendir, readdir
-#include <fcntl.h>    // open, fcntl, O_* flags, AT_* flags, F_FULLFSYNC
-#include <mutex>      // std::once_flag
-#include <pwd.h>      // getpwuid_r, getpwnam_r
-#include <stdio.h>    // renameat2, RENAME_NOREPLACE (Linux); renamex_np, RENAME_EXCL (macOS)
-#include <sys/stat.h> // stat, fstatat, fchmod, mkdir, umask, SF_DATALESS
-#include <utility>    // std::exchange
-#include <unistd.h>   // read, write, fsync, close, unlink, link, getcwd
+#include <dirent.h>    // opendir, readdir
+#include <fcntl.h>     // open, fcntl, O_* flags, AT_* flags, F_FULLFSYNC
+#include <pwd.h>       // getpwuid_r, getpwnam_r
+#include <stdio.h>     // renameat2, RENAME_NOREPLACE (Linux); renamex_np, RENAME_EXCL (macOS)
+#include <sys/stat.h>  // stat, fstatat, fchmod, mkdir, umask, SF_DATALESS
+#include <unistd.h>    // read, write, fsync, close, unlink, link, getcwd
+#include <algorithm>   // std::max
+#include <cerrno>      // errno
+#include <cstdlib>     // getenv, mkostemp, realpath, free
+#include <ctime>       // time
+#include <mutex>       // std::once_flag
+#include <utility>     // std::exchange
 #if defined(__APPLE__)
 #include <sys/resource.h>  // setiopolicy_np, IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES
 #endif
@@ -88,8 +88,8 @@ void syncFolder(const std::string& folder) {
 // wait. A process started with materialisation on (or off) is thus alike.
 void neverMaterializeDataless() {
 #if defined(__APPLE__) && defined(IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES)
-    ::setiopolicy_np(IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES, IOPOL_SCOPE_PROCESS,
-                     IOPOL_MATERIALIZE_DATALESS_FILES_OFF);
+    ::setiopolicy_np(
+        IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES, IOPOL_SCOPE_PROCESS, IOPOL_MATERIALIZE_DATALESS_FILES_OFF);
 #endif
 }
 
@@ -151,8 +151,8 @@ public:
         return info;
     }
 
-    Expected<std::vector<DirEntry>, Error> list(const std::string& folder, bool skipHidden,
-                                                bool fetchIsDirectory) override {
+    Expected<std::vector<DirEntry>, Error> list(
+        const std::string& folder, bool skipHidden, bool fetchIsDirectory) override {
         DIR* dir = ::opendir(folder.c_str());
         if (!dir) return failure("list", folder);
         std::vector<DirEntry> entries;
@@ -252,7 +252,8 @@ public:
             if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0) {
                 int err = errno;
                 if (err != EEXIST) return failure("create folder", prefix, err);
-                if (!isDirectoryAt(prefix)) return failure("create folder", prefix, pos == std::string::npos ? EEXIST : ENOTDIR);
+                if (!isDirectoryAt(prefix))
+                    return failure("create folder", prefix, pos == std::string::npos ? EEXIST : ENOTDIR);
             }
             if (pos == std::string::npos || pos + 1 >= folder.size()) break;
         }

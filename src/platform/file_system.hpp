@@ -84,8 +84,8 @@ public:
 
     // The names directly inside `folder` ("." and ".." never included). With
     // `skipHidden`, names beginning with "." are left out.
-    virtual Expected<std::vector<DirEntry>, Error> list(const std::string& folder, bool skipHidden,
-                                                        bool fetchIsDirectory) = 0;
+    virtual Expected<std::vector<DirEntry>, Error> list(
+        const std::string& folder, bool skipHidden, bool fetchIsDirectory) = 0;
 
     // The whole regular file into `buffer`, reusing its capacity. A pipe or a
     // device is never read (notRegular), nor a file beyond `limit` bytes
@@ -117,11 +117,9 @@ public:
     virtual void requestDownload(const std::string& path) = 0;
     // Runs `block` with the path to read, excluding coordinated writers of
     // the same file; fails without running it when coordination cannot be had.
-    virtual Status coordinateReading(const std::string& path,
-                                     const std::function<void(const std::string&)>& block) = 0;
+    virtual Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) = 0;
     // As above, for replacing the file; excludes coordinated readers and writers.
-    virtual Status coordinateWriting(const std::string& path,
-                                     const std::function<void(const std::string&)>& block) = 0;
+    virtual Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) = 0;
 
     // True when any entry exists at `path` (an evicted one too).
     bool exists(const std::string& path) { return stat(path).hasValue(); }

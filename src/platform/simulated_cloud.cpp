@@ -56,8 +56,8 @@ std::optional<Error> SimulatedCloud::enter(const char* operation, const std::str
     return Error::fromErrno(operation, path, failCode_);
 }
 
-std::map<std::string, SimulatedCloud::Evicted>::iterator SimulatedCloud::evictedAt(const std::string& path,
-                                                                                   bool orSelf) {
+std::map<std::string, SimulatedCloud::Evicted>::iterator SimulatedCloud::evictedAt(
+    const std::string& path, bool orSelf) {
     const auto now = Clock::now();
     for (auto it = evicted_.begin(); it != evicted_.end();) {
         if (it->second.arrival && *it->second.arrival <= now) {
@@ -105,8 +105,8 @@ Expected<EntryInfo, Error> SimulatedCloud::stat(const std::string& path) {
     return info;
 }
 
-Expected<std::vector<DirEntry>, Error> SimulatedCloud::list(const std::string& folder, bool skipHidden,
-                                                            bool fetchIsDirectory) {
+Expected<std::vector<DirEntry>, Error> SimulatedCloud::list(
+    const std::string& folder, bool skipHidden, bool fetchIsDirectory) {
     if (auto failure = enter("list", folder)) return *failure;
     if (auto failure = touch("list", folder, true)) return *failure;
     return disk_->list(folder, skipHidden, fetchIsDirectory);
@@ -167,7 +167,8 @@ void SimulatedCloud::requestDownload(const std::string& path) {
     }
 }
 
-Status SimulatedCloud::coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) {
+Status SimulatedCloud::coordinateReading(
+    const std::string& path, const std::function<void(const std::string&)>& block) {
     if (auto failure = enter("coordinate reading", path)) return *failure;
     {
         std::lock_guard lock(mutex_);
@@ -177,7 +178,8 @@ Status SimulatedCloud::coordinateReading(const std::string& path, const std::fun
     return {};
 }
 
-Status SimulatedCloud::coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) {
+Status SimulatedCloud::coordinateWriting(
+    const std::string& path, const std::function<void(const std::string&)>& block) {
     if (auto failure = enter("coordinate writing", path)) return *failure;
     {
         std::lock_guard lock(mutex_);

@@ -39,8 +39,8 @@ public:
     int blockedCalls() const;
 
     Expected<EntryInfo, Error> stat(const std::string& path) override;
-    Expected<std::vector<DirEntry>, Error> list(const std::string& folder, bool skipHidden,
-                                                bool fetchIsDirectory) override;
+    Expected<std::vector<DirEntry>, Error> list(
+        const std::string& folder, bool skipHidden, bool fetchIsDirectory) override;
     Status readInto(const std::string& path, std::string& buffer, uint64_t limit) override;
     Expected<std::string, Error> realPath(const std::string& path) override;
     Status createDirectories(const std::string& folder) override;

@@ -14,9 +14,9 @@ namespace qs {
 namespace {
 
 // Answered for a missing or unknown request; deliberately not the newest one.
-constexpr std::string_view fallbackProtocolVersion = "2025-06-18";
+constexpr std::string_view kFallbackProtocolVersion = "2025-06-18";
 
-constexpr std::string_view instructions =
+constexpr std::string_view kInstructions =
     "quillstack 是用户的个人记录库:录音转译、随手记、截图 OCR、剪贴板、健康数据、日报、英语词库。\n"
     "\n"
     "典型流程:\n"
@@ -30,7 +30,7 @@ constexpr std::string_view instructions =
 constexpr std::chrono::seconds kIdleRelease{60};
 
 Json capabilities() { return Json{{"tools", Json{{"listChanged", false}}}}; }
-Json serverInfo() { return Json{{"name", "quillstack"}, {"version", std::string(serverVersion)}}; }
+Json serverInfo() { return Json{{"name", "quillstack"}, {"version", std::string(kServerVersion)}}; }
 
 }  // namespace
 
@@ -47,12 +47,14 @@ struct MCPServer::Method {
 const MCPServer::Method* MCPServer::findMethod(std::string_view name) {
     // The revision removed "initialize" and "ping"; "server/discover" has no
     // 2025 meaning to protect, so a bare probe is answered too.
-    static constexpr Method methods[] = {
+    // One method to a row reads better than the formatter's layout.
+    // clang-format off
+    static constexpr Method kMethods[] = {
         {.name = "initialize", .handler = [](MCPServer& s, const Call& c) { return s.initialize(c); }, .modern = false},
         // An explicit object: a default Json would go out as null.
         {.name = "ping", .handler = [](MCPServer&, const Call&) { return Json::object(); }, .modern = false},
         {.name = "server/discover",
-         .handler = [](MCPServer&, const Call&) { return ProtocolEra::discoverResult(capabilities(), instructions); },
+         .handler = [](MCPServer&, const Call&) { return ProtocolEra::discoverResult(capabilities(), kInstructions); },
          .probe = true,
          .cacheable = true},
         {.name = "tools/list", .handler = [](MCPServer& s, const Call& c) { return s.listTools(c); }, .cacheable = true},
@@ -64,7 +66,8 @@ const MCPServer::Method* MCPServer::findMethod(std::string_view name) {
          .handler = [](MCPServer&, const Call&) { return Json{{"prompts", Json::array()}}; },
          .cacheable = true},
     };
-    for (const Method& method : methods) {
+    // clang-format on
+    for (const Method& method : kMethods) {
         if (method.name == name) return &method;
     }
     return nullptr;
@@ -76,7 +79,7 @@ MCPServer::MCPServer(Vault vault, int inFd, int outFd)
 MCPServer::MCPServer(Vault vault, Transport& transport) : tools_(std::move(vault)), transport_(transport) {}
 
 void MCPServer::run() {
-    logStderr("started (quillstack " + std::string(serverVersion) + ")");
+    logStderr("started (quillstack " + std::string(kServerVersion) + ")");
     bool released = false;
     for (;;) {
         // A server nobody has called for a while hands its kept index back.
@@ -97,7 +100,8 @@ void MCPServer::run() {
         } else if (auto request = RPCRequest::fromRaw(incoming.object, incoming.idText)) {
             written = handle(*request);
         } else {
-            written = reply(RequestId::of(incoming.object, incoming.idText), RPCError(RPCCode::invalidRequest, "缺少 method"));
+            written = reply(
+                RequestId::of(incoming.object, incoming.idText), RPCError(RPCCode::invalidRequest, "缺少 method"));
         }
         // Nobody reads our replies any more: stop rather than work for no one.
         if (!written) return;
@@ -112,7 +116,9 @@ bool MCPServer::handle(const RPCRequest& request) {
     return reply(*request.id, answer(request));
 }
 
-bool MCPServer::reply(const RequestId& id, const Outcome& outcome) { return transport_.writeLine(replyLine(id, outcome)); }
+bool MCPServer::reply(const RequestId& id, const Outcome& outcome) {
+    return transport_.writeLine(replyLine(id, outcome));
+}
 
 // Each request is judged on its own: one whose _meta names a version is a
 // 2026-07-28 request, whatever came before; any other is a 2025-era one,
@@ -151,17 +157,15 @@ Outcome MCPServer::answer(const RPCRequest& request) {
 }
 
 Json MCPServer::initialize(const Call& call) {
-    std::string_view version = fallbackProtocolVersion;
+    std::string_view version = kFallbackProtocolVersion;
     if (auto it = call.request.params.find("protocolVersion"); it != call.request.params.end() && it->is_string()) {
-        for (auto supported : legacyProtocolVersions) {
+        for (auto supported : kLegacyProtocolVersions) {
             if (it->get_ref<const std::string&>() == supported) version = supported;
         }
     }
     negotiated_ = version;
-    return Json{{"protocolVersion", std::string(version)},
-                {"capabilities", capabilities()},
-                {"serverInfo", serverInfo()},
-                {"instructions", std::string(instructions)}};
+    return Json{{"protocolVersion", std::string(version)}, {"capabilities", capabilities()},
+        {"serverInfo", serverInfo()}, {"instructions", std::string(kInstructions)}};
 }
 
 Json MCPServer::listTools(const Call& call) {
@@ -181,7 +185,8 @@ Json MCPServer::callTool(const Call& call) {
     const ToolDefinition* tool = ToolCatalog::find(toolName);
     // The 2026-07-28 revision files an unknown tool under invalid params.
     if (!tool) {
-        throw RPCError(call.modern ? RPCCode::invalidParams : RPCCode::methodNotFound, "没有名为 " + toolName + " 的工具");
+        throw RPCError(
+            call.modern ? RPCCode::invalidParams : RPCCode::methodNotFound, "没有名为 " + toolName + " 的工具");
     }
     auto arguments = params.find("arguments");
     // Anything but an object reads as no arguments.

@@ -14,7 +14,7 @@
 namespace qs {
 
 // Reported by "initialize", "server/discover" and by --version.
-inline constexpr std::string_view serverVersion = "0.1.0";
+inline constexpr std::string_view kServerVersion = "0.1.0";
 
 class MCPServer {
 public:

@@ -14,11 +14,11 @@
 namespace qs {
 
 // Answered by "initialize", oldest first.
-inline constexpr std::array<std::string_view, 4> legacyProtocolVersions{"2024-11-05", "2025-03-26", "2025-06-18",
-                                                                        "2025-11-25"};
+inline constexpr std::array<std::string_view, 4> kLegacyProtocolVersions{
+    "2024-11-05", "2025-03-26", "2025-06-18", "2025-11-25"};
 // What a request's _meta may name, oldest first: the one list that
 // "server/discover" and the -32022 error both give.
-inline constexpr std::array<std::string_view, 1> modernProtocolVersions{"2026-07-28"};
+inline constexpr std::array<std::string_view, 1> kModernProtocolVersions{"2026-07-28"};
 
 namespace ProtocolEra {
 

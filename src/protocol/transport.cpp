@@ -11,7 +11,7 @@
 namespace qs {
 namespace {
 
-constexpr size_t minimumRead = 64 * 1024;
+constexpr size_t kMinimumRead = 64 * 1024;
 
 }  // namespace
 
@@ -55,7 +55,7 @@ bool LineReader::fill() {
         start_ = 0;
     }
     const size_t used = buffer_.size();
-    const size_t chunk = used > minimumRead ? used : minimumRead;
+    const size_t chunk = used > kMinimumRead ? used : kMinimumRead;
     buffer_.resize(used + chunk);
     for (;;) {
         ssize_t n = ::read(fd_, buffer_.data() + used, chunk);

@@ -126,7 +126,7 @@ LowercaseNeedle::LowercaseNeedle(std::string_view lowerQuery) : query_(lowerQuer
     std::vector<UChar32> queryCharacters = codePoints(lowerQuery);
     for (const Mapping& mapping : caseData().changing) {
         if (std::any_of(mapping.forms.begin(), mapping.forms.end(),
-                        [&](const std::vector<UChar32>& form) { return canOverlap(form, queryCharacters); })) {
+                [&](const std::vector<UChar32>& form) { return canOverlap(form, queryCharacters); })) {
             relevant_.push_back(utf8Of(mapping.character));
         }
     }
@@ -148,7 +148,7 @@ bool LowercaseNeedle::mayGainAHitByLowerCasing(std::string_view text) const {
         return caseData().changingSet.spanUTF8(text.data(), length, USET_SPAN_NOT_CONTAINED) < length;
     }
     return std::any_of(relevant_.begin(), relevant_.end(),
-                       [&](const std::string& form) { return text.find(form) != std::string_view::npos; });
+        [&](const std::string& form) { return text.find(form) != std::string_view::npos; });
 }
 
 bool LowercaseNeedle::foundIn(std::string_view text) const {

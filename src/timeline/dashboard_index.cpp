@@ -1,8 +1,8 @@
 // Loading Dashboard.json, finding an entry, and the ordered filtered listing.
 #include "timeline/dashboard_index.hpp"
 
-#include <algorithm>   // std::partial_sort, std::partition_point, std::min
-#include <bit>         // std::countr_zero
+#include <algorithm>  // std::partial_sort, std::partition_point, std::min
+#include <bit>        // std::countr_zero
 #include <filesystem>  // std::filesystem::file_size
 #include <functional>  // std::less
 #include <utility>     // std::move
@@ -33,7 +33,8 @@ ResultPage ordered(std::vector<const FeedItem*> kept, ResultWindow window) {
     const size_t sorted = std::min(end + 1, kept.size());
     std::partial_sort(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(sorted), kept.end(), before);
     ResultPage page;
-    page.items.assign(kept.begin() + static_cast<std::ptrdiff_t>(first), kept.begin() + static_cast<std::ptrdiff_t>(end));
+    page.items.assign(
+        kept.begin() + static_cast<std::ptrdiff_t>(first), kept.begin() + static_cast<std::ptrdiff_t>(end));
     page.more = end < kept.size();
     return page;
 }
@@ -150,10 +151,11 @@ ResultPage DashboardIndex::search(const SearchFilter& filter, ResultWindow windo
     size_t rank = 0;
     if (itemFilter.dateTo()) {
         rank = static_cast<size_t>(std::partition_point(ranked.begin(), ranked.end(), [&](uint32_t at) {
-                                       return items[at].day > *itemFilter.dateTo();
-                                   }) - ranked.begin());
+            return items[at].day > *itemFilter.dateTo();
+        }) - ranked.begin());
     }
-    auto candidates = itemFilter.lowerQuery().empty() ? std::nullopt : order.slices().candidates(itemFilter.lowerQuery());
+    auto candidates =
+        itemFilter.lowerQuery().empty() ? std::nullopt : order.slices().candidates(itemFilter.lowerQuery());
     PageBuilder page(window);
     while (rank < ranked.size()) {
         if (candidates) {

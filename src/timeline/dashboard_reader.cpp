@@ -22,7 +22,7 @@ using simdjson::SUCCESS;
 
 // Deeper nesting is refused rather than recursed into; it stays well inside
 // the depth simdjson's parser is sized for.
-constexpr int maxDepth = 512;
+constexpr int kMaxDepth = 512;
 
 enum class ItemKey {
     id, type, date, title, content, source, tags, people, projects,
@@ -132,7 +132,7 @@ private:
     }
 
     bool item(od::object& object, std::vector<FeedItem>& items) {
-        constexpr int depth = 4;  // of the item's values
+        constexpr int kDepth = 4;  // of the item's values
         // Built in place: the item vector is too big for the caches, so a
         // second copy of each item would cost a trip to memory.
         FeedItem& item = items.emplace_back();
@@ -146,34 +146,34 @@ private:
             bool ok = true;
             switch (itemKey(key)) {
             case ItemKey::id:
-                ok = optionalText(value, id, depth);
+                ok = optionalText(value, id, kDepth);
                 if (id && id->empty()) id.reset();
                 break;
             case ItemKey::type:
-                ok = optionalText(value, text, depth);
+                ok = optionalText(value, text, kDepth);
                 item.type = text.value_or("text");
                 break;
             case ItemKey::date:
-                ok = optionalText(value, text, depth);
+                ok = optionalText(value, text, kDepth);
                 item.dateISO = text.value_or("");
                 break;
             case ItemKey::title:
-                ok = optionalText(value, text, depth);
+                ok = optionalText(value, text, kDepth);
                 item.title = text ? std::optional(Text::trimWhitespace(*text)) : std::nullopt;
                 break;
             case ItemKey::content:
-                ok = optionalText(value, text, depth);
+                ok = optionalText(value, text, kDepth);
                 item.content = text.value_or("");
                 break;
-            case ItemKey::source: ok = optionalText(value, item.source, depth); break;
-            case ItemKey::outputRelPath: ok = optionalText(value, item.outputRelPath, depth); break;
-            case ItemKey::processingState: ok = optionalText(value, item.processingState, depth); break;
-            case ItemKey::tags: ok = textList(value, item.tags, depth); break;
-            case ItemKey::people: ok = textList(value, item.people, depth); break;
-            case ItemKey::projects: ok = textList(value, item.projects, depth); break;
-            case ItemKey::extractedTasks: ok = textList(value, item.extractedTasks, depth); break;
-            case ItemKey::importance: ok = integer(value, item.importance, depth); break;
-            case ItemKey::other: ok = validate(value, depth); break;
+            case ItemKey::source: ok = optionalText(value, item.source, kDepth); break;
+            case ItemKey::outputRelPath: ok = optionalText(value, item.outputRelPath, kDepth); break;
+            case ItemKey::processingState: ok = optionalText(value, item.processingState, kDepth); break;
+            case ItemKey::tags: ok = textList(value, item.tags, kDepth); break;
+            case ItemKey::people: ok = textList(value, item.people, kDepth); break;
+            case ItemKey::projects: ok = textList(value, item.projects, kDepth); break;
+            case ItemKey::extractedTasks: ok = textList(value, item.extractedTasks, kDepth); break;
+            case ItemKey::importance: ok = integer(value, item.importance, kDepth); break;
+            case ItemKey::other: ok = validate(value, kDepth); break;
             }
             if (!ok) return false;
         }
@@ -252,7 +252,7 @@ private:
         switch (type) {
         case od::json_type::object: {
             od::object object;
-            if (depth > maxDepth || value.get_object().get(object) != SUCCESS) return false;
+            if (depth > kMaxDepth || value.get_object().get(object) != SUCCESS) return false;
             for (auto result : object) {
                 od::field field;
                 std::string_view key;
@@ -263,7 +263,7 @@ private:
         }
         case od::json_type::array: {
             od::array array;
-            if (depth > maxDepth || value.get_array().get(array) != SUCCESS) return false;
+            if (depth > kMaxDepth || value.get_array().get(array) != SUCCESS) return false;
             for (auto result : array) {
                 od::value element;
                 if (result.get(element) != SUCCESS || !validate(element, depth + 1)) return false;
@@ -274,8 +274,7 @@ private:
             std::string_view ignored;
             return takeString(value, ignored, false) == Taken::string;
         }
-        case od::json_type::number:
-            return readNumber(value, trimTrailingSpace(value.raw_json_token())).has_value();
+        case od::json_type::number: return readNumber(value, trimTrailingSpace(value.raw_json_token())).has_value();
         case od::json_type::boolean: {
             bool flag = false;
             return value.get_bool().get(flag) == SUCCESS;

@@ -3,13 +3,13 @@
 
 #include <string>  // std::string
 
-#include "text/unicode.hpp"
 #include "text/lowercase_search.hpp"
+#include "text/unicode.hpp"
 
 namespace qs {
 namespace {
 
-constexpr std::string_view untitled = "(无标题)";
+constexpr std::string_view kUntitled = "(无标题)";
 
 // The first `n` characters. Text no longer than `n` bytes has at most `n`
 // characters, and a run of printable ASCII is one character per byte, so
@@ -66,7 +66,7 @@ std::string_view FeedItem::displayTitle() const {
         if (end > start) return firstCharacters(content.substr(start, end - start), 60);
         start = end + 1;
     }
-    return untitled;
+    return kUntitled;
 }
 
 Json FeedItem::summaryDict(size_t snippetLimit) const {

@@ -4,9 +4,9 @@
 #include <optional>     // std::optional
 #include <string>       // std::string
 
+#include "text/lowercase_search.hpp"
 #include "timeline/dashboard_index.hpp"
 #include "timeline/feed_item.hpp"
-#include "text/lowercase_search.hpp"
 
 namespace qs {
 

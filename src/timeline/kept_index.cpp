@@ -44,9 +44,8 @@ Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::get(const Vault& vau
     return read(vault, path, nullptr);
 }
 
-Expected<KeptIndex::Found, IndexUnreadable> KeptIndex::search(const Vault& vault,
-                                                              const DashboardIndex::SearchFilter& filter,
-                                                              ResultWindow window) {
+Expected<KeptIndex::Found, IndexUnreadable> KeptIndex::search(
+    const Vault& vault, const DashboardIndex::SearchFilter& filter, ResultWindow window) {
     const std::string path = vault.path(VaultPath::dashboard);
     if (reusable(path)) {
         if (!order_) order_ = std::make_unique<ResultOrder>(index_->items);

@@ -40,8 +40,8 @@ public:
         const DashboardIndex* index;
         ResultPage page;
     };
-    Expected<Found, IndexUnreadable> search(const Vault& vault, const DashboardIndex::SearchFilter& filter,
-                                            ResultWindow window);
+    Expected<Found, IndexUnreadable> search(
+        const Vault& vault, const DashboardIndex::SearchFilter& filter, ResultWindow window);
 
     KeptIndex() = default;
     // Its indexes hand their arenas back to it.

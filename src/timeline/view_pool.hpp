@@ -21,7 +21,7 @@ public:
     }
 
     void begin() {
-        if (chunks_.empty()) chunks_.emplace_back().reserve(chunkSize);
+        if (chunks_.empty()) chunks_.emplace_back().reserve(kChunkSize);
         start_ = chunks_[current_].size();
     }
 
@@ -37,7 +37,7 @@ public:
     }
 
 private:
-    static constexpr size_t chunkSize = 8192;
+    static constexpr size_t kChunkSize = 8192;
 
     // The list being built does not fit: it moves to a fresh chunk big
     // enough to grow, and the old chunk keeps only finished lists.
@@ -48,7 +48,7 @@ private:
         auto& old = chunks_[current_];
         auto& next = chunks_[++current_];
         size_t length = old.size() - start_;
-        size_t wanted = std::max(chunkSize, 2 * length + 1);
+        size_t wanted = std::max(kChunkSize, 2 * length + 1);
         next.clear();
         if (next.capacity() < wanted) next.reserve(wanted);
         next.insert(next.end(), old.begin() + static_cast<std::ptrdiff_t>(start_), old.end());

@@ -23,9 +23,8 @@ std::string variant(std::string_view base, std::string_view suffix, unsigned cou
 
 }  // namespace
 
-Expected<ArchiveCopy, VaultError> writeArchiveCopy(const Vault& vault, std::string_view data,
-                                                   const std::string& stampedPath, std::string_view suffix,
-                                                   unsigned from) {
+Expected<ArchiveCopy, VaultError> writeArchiveCopy(
+    const Vault& vault, std::string_view data, const std::string& stampedPath, std::string_view suffix, unsigned from) {
     std::string_view base = stampedPath;
     if (base.size() >= suffix.size() && base.substr(base.size() - suffix.size()) == suffix) {
         base.remove_suffix(suffix.size());
@@ -41,7 +40,7 @@ Expected<ArchiveCopy, VaultError> writeArchiveCopy(const Vault& vault, std::stri
     }
     const std::string last = variant(base, suffix, kMaxCounter);
     return VaultError{VaultError::Kind::writeFailed, last,
-                      Platform::Error{Platform::Error::Kind::taken, "claim", last, 0, "归档名已用尽: " + last}};
+        Platform::Error{Platform::Error::Kind::taken, "claim", last, 0, "归档名已用尽: " + last}};
 }
 
 }  // namespace qs::WriteTools

@@ -20,7 +20,6 @@ struct ArchiveCopy {
 // second as an earlier one, by this or another process, therefore never
 // replaces it.
 Expected<ArchiveCopy, VaultError> writeArchiveCopy(const Vault& vault, std::string_view data,
-                                                   const std::string& stampedPath, std::string_view suffix,
-                                                   unsigned from = 1);
+    const std::string& stampedPath, std::string_view suffix, unsigned from = 1);
 
 }  // namespace qs::WriteTools

@@ -19,8 +19,8 @@ constexpr std::string_view kDescription[] = {
 constexpr ToolParam kId{"id", "string", "条目 id。", true};
 constexpr ToolParam kParams[] = {kId};
 
-constexpr const char* noMinutesWarning = "还没有纪要正文(.min.md)。可能这条还没被 AI 处理完。";
-constexpr const char* downloadingWarning = "纪要正文(.min.md)还在从 iCloud 下载,这次没等到。稍后再读一次。";
+constexpr const char* kNoMinutesWarning = "还没有纪要正文(.min.md)。可能这条还没被 AI 处理完。";
+constexpr const char* kDownloadingWarning = "纪要正文(.min.md)还在从 iCloud 下载,这次没等到。稍后再读一次。";
 
 // A file's text, or why there is none.
 struct FileText {
@@ -69,7 +69,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
         payload["extracted_tasks"] = FeedItem::textArray(item->extractedTasks);
         payload["processing_state"] = std::string(item->processingState.value_or("unknown"));
     }
-    if (!minutesText) payload["warning"] = minutesDownloading ? downloadingWarning : noMinutesWarning;
+    if (!minutesText) payload["warning"] = minutesDownloading ? kDownloadingWarning : kNoMinutesWarning;
     return ToolResult::json(payload);
 }
 

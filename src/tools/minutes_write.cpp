@@ -65,7 +65,8 @@ std::optional<std::string> readOld(const Vault& vault, const std::string& path, 
     if (error.kind == VaultError::Kind::tooLarge) {
         throw ToolFailure("现有文件 " + path + " 大得不像纪要,不读也不覆盖,这次什么都没写。");
     }
-    throw ToolFailure("读不到现有文件 " + path + ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。");
+    throw ToolFailure(
+        "读不到现有文件 " + path + ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。");
 }
 
 // The new minutes and summary, written in full before any name changes, so
@@ -80,7 +81,9 @@ class Undo {
 public:
     explicit Undo(const Vault& vault) : vault_(vault) {}
     void created(std::string path) { created_.push_back(std::move(path)); }
-    void replaced(std::string path, std::string oldBytes) { replaced_.emplace_back(std::move(path), std::move(oldBytes)); }
+    void replaced(std::string path, std::string oldBytes) {
+        replaced_.emplace_back(std::move(path), std::move(oldBytes));
+    }
 
     // Takes every change back, then gives up with `failure`; when a change
     // stays, the message names it.
@@ -147,16 +150,16 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     Json archived = Json::array();
     unsigned counter = 1;  // both copies of one call share one name where they can
     if (oldMinutes) {
-        auto copy = WriteTools::writeArchiveCopy(vault, *oldMinutes, files.archivePath(EntryFile::minutes, now),
-                                                 kindOf(EntryFile::minutes).suffix);
+        auto copy = WriteTools::writeArchiveCopy(
+            vault, *oldMinutes, files.archivePath(EntryFile::minutes, now), kindOf(EntryFile::minutes).suffix);
         if (!copy) undo.fail(copy.error(), summaryPath);
         counter = copy->counter;
         archived.push_back(copy->path);
         undo.created(copy->path);
     }
     if (oldSummary && summary) {
-        auto copy = WriteTools::writeArchiveCopy(vault, *oldSummary, files.archivePath(EntryFile::summary, now),
-                                                 kindOf(EntryFile::summary).suffix, counter);
+        auto copy = WriteTools::writeArchiveCopy(
+            vault, *oldSummary, files.archivePath(EntryFile::summary, now), kindOf(EntryFile::summary).suffix, counter);
         if (!copy) undo.fail(copy.error(), summaryPath);
         archived.push_back(copy->path);
         undo.created(copy->path);
@@ -164,14 +167,16 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
     // Place: the summary first, the minutes last, as the minutes are what the entry is.
     if (staged.summary) {
-        if (auto placed = VaultIO::place(vault, *staged.summary, summaryPath); !placed) undo.fail(placed.error(), summaryPath);
+        if (auto placed = VaultIO::place(vault, *staged.summary, summaryPath); !placed)
+            undo.fail(placed.error(), summaryPath);
         if (oldSummary && oldSummaryPath == summaryPath) {
             undo.replaced(summaryPath, *oldSummary);
         } else {
             undo.created(summaryPath);
         }
     }
-    if (auto placed = VaultIO::place(vault, staged.minutes, minutesPath); !placed) undo.fail(placed.error(), summaryPath);
+    if (auto placed = VaultIO::place(vault, staged.minutes, minutesPath); !placed)
+        undo.fail(placed.error(), summaryPath);
 
     Json wrote = Json::array({minutesPath});
     if (summary) wrote.push_back(summaryPath);

@@ -22,14 +22,14 @@ constexpr ToolParam kLimit{"limit", "integer", "最多返回几条,默认 {}。"
 constexpr ToolParam kOffset{"offset", "integer", "跳过前几条再返回,翻页时传上次拿到的 next_offset,默认 {}。", false, 0};
 constexpr ToolParam kParams[] = {kDateFrom, kDateTo, kLimit, kOffset};
 
-constexpr const char* transcriptNote = "转译稿没有说话人标注和时间戳,是一整段连续文本。";
+constexpr const char* kTranscriptNote = "转译稿没有说话人标注和时间戳,是一整段连续文本。";
 
 Json run(const ToolArguments& arguments, ToolContext& context) {
     const Vault& vault = context.vault();
     // Reading the arguments cannot fail, so an unreadable index still fails
     // whatever they are; the filter is applied while the index is read.
-    DashboardIndex::SearchFilter filter{std::nullopt, std::string("voice"), arguments.optionalString(kDateFrom),
-                                        arguments.optionalString(kDateTo)};
+    DashboardIndex::SearchFilter filter{
+        std::nullopt, std::string("voice"), arguments.optionalString(kDateFrom), arguments.optionalString(kDateTo)};
     const ResultWindow window{arguments.integer(kOffset), arguments.integer(kLimit)};
     KeptIndex::Found found = requireIndex(context.index().search(vault, filter, window));
 
@@ -62,7 +62,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     Json payload = Json::object();
     payload["returned"] = recordings.size();
     payload["recordings"] = std::move(recordings);
-    payload["note"] = transcriptNote;
+    payload["note"] = kTranscriptNote;
     if (found.page.more) payload["next_offset"] = window.skipped() + found.page.items.size();
     return ToolResult::json(payload);
 }

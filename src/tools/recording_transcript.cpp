@@ -86,6 +86,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
-constexpr ToolDefinition recordingTranscriptTool{"recording_transcript", "读转译稿", kDescription, kParams, kReadOnlyHints, run};
+constexpr ToolDefinition recordingTranscriptTool{
+    "recording_transcript", "读转译稿", kDescription, kParams, kReadOnlyHints, run};
 
 }  // namespace qs

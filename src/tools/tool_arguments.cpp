@@ -66,11 +66,10 @@ int64_t ToolArguments::integer(const ToolParam& param) const {
         return value->get<int64_t>();
     case Json::value_t::number_unsigned: {
         uint64_t u = value->get<uint64_t>();
-        constexpr auto max = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
-        return u > max ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(u);
+        constexpr auto kMax = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+        return u > kMax ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(u);
     }
-    case Json::value_t::number_float:
-        return truncatedInt64(value->get<double>());
+    case Json::value_t::number_float: return truncatedInt64(value->get<double>());
     case Json::value_t::string:
         return parseDecimal(value->get_ref<const std::string&>()).value_or(defaultValue);
     default:

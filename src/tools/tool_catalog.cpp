@@ -55,14 +55,11 @@ Json descriptor(const ToolDefinition& tool, bool titled) {
         properties[std::string(param.name)] = std::move(schema);
         if (param.required) required.push_back(std::string(param.name));
     }
-    Json described{{"name", std::string(tool.name)},
-                {"description", joinLines(tool.description)},
-                {"inputSchema", Json{{"type", "object"}, {"properties", std::move(properties)},
-                                     {"required", std::move(required)}}},
-                {"annotations", Json{{"readOnlyHint", tool.hints.readOnly},
-                                     {"destructiveHint", tool.hints.destructive},
-                                     {"idempotentHint", tool.hints.idempotent},
-                                     {"openWorldHint", tool.hints.openWorld}}}};
+    Json described{{"name", std::string(tool.name)}, {"description", joinLines(tool.description)},
+        {"inputSchema",
+            Json{{"type", "object"}, {"properties", std::move(properties)}, {"required", std::move(required)}}},
+        {"annotations", Json{{"readOnlyHint", tool.hints.readOnly}, {"destructiveHint", tool.hints.destructive},
+                            {"idempotentHint", tool.hints.idempotent}, {"openWorldHint", tool.hints.openWorld}}}};
     if (titled) described["title"] = std::string(tool.title);
     return described;
 }

@@ -11,8 +11,8 @@
 
 #include "platform/log.hpp"
 #include "text/dates.hpp"
-#include "text/unicode.hpp"
 #include "text/lowercase_search.hpp"
+#include "text/unicode.hpp"
 #include "tools/tool_arguments.hpp"
 #include "tools/tool_result.hpp"
 #include "vault/vault_io.hpp"

@@ -5,9 +5,9 @@
 #include <cstdint>  // uint8_t, uint32_t
 #include <random>   // std::random_device
 
-#include "tools/tool_failure.hpp"
 #include "text/dates.hpp"
 #include "text/unicode.hpp"
+#include "tools/tool_failure.hpp"
 
 namespace qs::WriteTools {
 

@@ -1,10 +1,10 @@
 // Listing day folders once, and again only when they change.
 #include "vault/day_folders.hpp"
 
-#include <algorithm>   // std::sort
-#include <chrono>      // std::chrono::system_clock
-#include <cstdint>     // int64_t
-#include <functional>  // std::hash
+#include <algorithm>      // std::sort
+#include <chrono>         // std::chrono::system_clock
+#include <cstdint>        // int64_t
+#include <functional>     // std::hash
 #include <unordered_map>  // std::unordered_multimap
 
 #include "text/unicode.hpp"
@@ -25,7 +25,7 @@ int64_t nowNs() {
 // Trusted when nothing moved during the listing and the last change lies
 // before the racy window.
 bool settled(const std::optional<Platform::FileStamp>& before, const std::optional<Platform::FileStamp>& after,
-             int64_t listedAt) {
+    int64_t listedAt) {
     return before && after && *before == *after && before->modifiedNs < listedAt - kRacyWindowNs &&
            before->changedNs < listedAt - kRacyWindowNs;
 }
@@ -39,9 +39,9 @@ std::string asciiLowered(std::string text) {
 
 // A placeholder stands where its file would: ".X.min.md.icloud" is "X.min.md".
 std::string standsFor(std::string name) {
-    constexpr std::string_view tail = ".icloud";
-    if (name.size() > tail.size() + 1 && name[0] == '.' && name.ends_with(tail)) {
-        name = name.substr(1, name.size() - 1 - tail.size());
+    constexpr std::string_view kTail = ".icloud";
+    if (name.size() > kTail.size() + 1 && name[0] == '.' && name.ends_with(kTail)) {
+        name = name.substr(1, name.size() - 1 - kTail.size());
     }
     return asciiLowered(std::move(name));
 }
@@ -111,8 +111,7 @@ const DayFolders::Day& DayFolders::fresh(const Vault& vault, const Base& base, D
 }
 
 std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, VaultPath location,
-                                                           std::span<const std::string> ids,
-                                                           std::span<const std::string_view> suffixes) {
+    std::span<const std::string> ids, std::span<const std::string_view> suffixes) {
     std::vector<std::optional<std::string>> found(ids.size());
     if (ids.empty()) return found;
     Base& base = fresh(vault, location);
@@ -139,7 +138,8 @@ std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, V
                 // The test a plain scan makes: it says what a case-blind file
                 // system makes of the name, and turns away a dangling link.
                 const std::string& file = files[k];
-                if (!base.handle.has(day.name + "/" + file) && !base.handle.has(day.name + "/." + file + ".icloud")) continue;
+                if (!base.handle.has(day.name + "/" + file) && !base.handle.has(day.name + "/." + file + ".icloud"))
+                    continue;
                 found[i] = day.name;
                 --open;
             }

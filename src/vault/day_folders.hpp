@@ -2,12 +2,12 @@
 // from call to call while each folder's own stamp shows it unchanged.
 #pragma once
 
-#include <array>          // std::array
-#include <optional>       // std::optional
-#include <span>           // std::span
-#include <string>         // std::string
-#include <string_view>    // std::string_view
-#include <vector>         // std::vector
+#include <array>        // std::array
+#include <optional>     // std::optional
+#include <span>         // std::span
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+#include <vector>       // std::vector
 
 #include "platform/file_system.hpp"
 #include "vault/vault.hpp"
@@ -28,7 +28,7 @@ public:
     // Each found name is confirmed by the same existence test a plain scan
     // makes, so a listing never answers for the file system.
     std::vector<std::optional<std::string>> newest(const Vault& vault, VaultPath base, std::span<const std::string> ids,
-                                                   std::span<const std::string_view> suffixes);
+        std::span<const std::string_view> suffixes);
 
     // Forgets everything, for a server left idle.
     void release() { bases_ = {}; }

@@ -16,8 +16,8 @@ namespace {
 
 constexpr std::array<std::string_view, 3> kInsightsSuffixes{
     kindOf(EntryFile::summary).suffix, kindOf(EntryFile::minutes).suffix, kindOf(EntryFile::meta).suffix};
-constexpr std::array<std::string_view, 2> kOutputsSuffixes{kindOf(EntryFile::transcriptText).suffix,
-                                                           kindOf(EntryFile::transcriptJson).suffix};
+constexpr std::array<std::string_view, 2> kOutputsSuffixes{
+    kindOf(EntryFile::transcriptText).suffix, kindOf(EntryFile::transcriptJson).suffix};
 
 // Whether the reading location of `subpath` under `base` exists: it is the
 // layout's own file when that exists, else (English layout only) the legacy
@@ -26,8 +26,8 @@ constexpr std::array<std::string_view, 2> kOutputsSuffixes{kindOf(EntryFile::tra
 bool existsForReading(const Vault& vault, VaultPath base, const std::string& subpath) {
     if (vault.fs().exists(vault.writingPath(base, subpath))) return true;
     if (vault.schema == PathSchema::legacyChineseV1) return false;
-    return vault.fs().exists(
-        Platform::joinPath(Platform::joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), subpath));
+    return vault.fs().exists(Platform::joinPath(
+        Platform::joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), subpath));
 }
 
 // Whether `day` under `base` (the layout's own folder, then the legacy one)
@@ -42,7 +42,8 @@ bool hasFileUnder(const Vault& vault, VaultPath base, const std::string& day, co
                   const std::array<std::string_view, N>& suffixes) {
     std::string folders[2] = {vault.writingPath(base, day)};
     if (vault.schema != PathSchema::legacyChineseV1) {
-        folders[1] = Platform::joinPath(Platform::joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), day);
+        folders[1] = Platform::joinPath(
+            Platform::joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), day);
     }
     for (const std::string& folder : folders) {
         if (folder.empty()) continue;
@@ -67,14 +68,14 @@ VaultFiles VaultFiles::locate(const Vault& vault, const std::string& id, const s
     return locate(vault, id, hintDay, folders);
 }
 
-VaultFiles VaultFiles::locate(const Vault& vault, const std::string& id, const std::string& hintDay,
-                              DayFolders& folders) {
+VaultFiles VaultFiles::locate(
+    const Vault& vault, const std::string& id, const std::string& hintDay, DayFolders& folders) {
     const Wanted entry{id, hintDay};
     return std::move(locateAll(vault, std::span(&entry, 1), folders).front());
 }
 
-std::vector<VaultFiles> VaultFiles::locateAll(const Vault& vault, std::span<const Wanted> entries,
-                                              DayFolders& folders) {
+std::vector<VaultFiles> VaultFiles::locateAll(
+    const Vault& vault, std::span<const Wanted> entries, DayFolders& folders) {
     std::vector<VaultFiles> located;
     std::vector<size_t> unseen;  // entries with no file on their hinted day
     for (const Wanted& entry : entries) {
@@ -83,7 +84,7 @@ std::vector<VaultFiles> VaultFiles::locateAll(const Vault& vault, std::span<cons
         std::string hint = isSinglePathComponent(entry.hintDay) ? entry.hintDay : std::string();
         const bool onHint = !hint.empty() && isSinglePathComponent(entry.id) &&
                             (hasFileUnder(vault, VaultPath::insightsDir, hint, entry.id, kInsightsSuffixes) ||
-                             hasFileUnder(vault, VaultPath::outputsDir, hint, entry.id, kOutputsSuffixes));
+                                hasFileUnder(vault, VaultPath::outputsDir, hint, entry.id, kOutputsSuffixes));
         if (!onHint && isSinglePathComponent(entry.id)) unseen.push_back(located.size());
         located.push_back(VaultFiles{&vault, entry.id, std::move(hint)});
     }
@@ -97,8 +98,10 @@ std::vector<VaultFiles> VaultFiles::locateAll(const Vault& vault, std::span<cons
         auto days = folders.newest(vault, base, ids, suffixes);
         std::vector<size_t> still;
         for (size_t k = 0; k < unseen.size(); ++k) {
-            if (days[k]) located[unseen[k]].day = std::move(*days[k]);
-            else still.push_back(unseen[k]);
+            if (days[k])
+                located[unseen[k]].day = std::move(*days[k]);
+            else
+                still.push_back(unseen[k]);
         }
         unseen = std::move(still);
     }
@@ -118,8 +121,8 @@ std::string VaultFiles::forWriting(EntryFile file) const {
 }
 
 std::string VaultFiles::archivePath(EntryFile file, std::chrono::system_clock::time_point at) const {
-    return vault->writingPath(VaultPath::metaDir,
-                              "minutes-history/" + id + "/" + Text::archiveStamp(at) + std::string(kindOf(file).suffix));
+    return vault->writingPath(
+        VaultPath::metaDir, "minutes-history/" + id + "/" + Text::archiveStamp(at) + std::string(kindOf(file).suffix));
 }
 
 }  // namespace qs

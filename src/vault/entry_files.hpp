@@ -43,8 +43,8 @@ struct VaultFiles {
     // hint. The id must already have passed isSinglePathComponent.
     static VaultFiles locate(const Vault& vault, const std::string& id, const std::string& hintDay);
     // The same, with day folders kept from earlier calls.
-    static VaultFiles locate(const Vault& vault, const std::string& id, const std::string& hintDay,
-                             DayFolders& folders);
+    static VaultFiles locate(
+        const Vault& vault, const std::string& id, const std::string& hintDay, DayFolders& folders);
     // The same for many entries, in their order: each day folder is looked at
     // once for all of them.
     struct Wanted {

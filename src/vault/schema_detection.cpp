@@ -25,7 +25,8 @@ bool isIntegerValue(const Json& value) {
 // The schema the library marker names, when the marker is a complete one.
 std::optional<PathSchema> schemaFromMarker(Platform::FileSystem& fs, const std::string& root) {
     std::string bytes;
-    if (!fs.readInto(Platform::joinPath(root, "preferences/quillstack-library.json"), bytes, kMarkerLimit)) return std::nullopt;
+    if (!fs.readInto(Platform::joinPath(root, "preferences/quillstack-library.json"), bytes, kMarkerLimit))
+        return std::nullopt;
     auto marker = parseJsonDocument(bytes);
     if (!marker || !marker->is_object()) return std::nullopt;
     const Json& m = *marker;

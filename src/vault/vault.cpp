@@ -24,8 +24,8 @@ std::string Vault::path(VaultPath location, std::string_view subpath) const {
     if (folder && (folder->dataless || fs().exists(primary) || fs().exists(cloudPlaceholderOf(primary)))) {
         return primary;
     }
-    std::string legacy =
-        Platform::joinPath(Platform::joinPath(root, VaultPathResolver::resolve(location, PathSchema::legacyChineseV1)), subpath);
+    std::string legacy = Platform::joinPath(
+        Platform::joinPath(root, VaultPathResolver::resolve(location, PathSchema::legacyChineseV1)), subpath);
     return fs().exists(legacy) ? legacy : primary;
 }
 
@@ -60,7 +60,7 @@ Expected<bool, Platform::Error> Vault::holds(const std::string& path, bool follo
     }
     if (base == "/") return true;
     return resolved == base || (resolved.size() > base.size() && resolved.compare(0, base.size(), base) == 0 &&
-                                resolved[base.size()] == '/');
+                                   resolved[base.size()] == '/');
 }
 
 }  // namespace qs

@@ -22,7 +22,8 @@ VaultError writing(VaultError::Kind kind, const std::string& path, Platform::Err
 Result requireInside(const Vault& vault, const std::string& path, bool followLast) {
     auto inside = vault.holds(path, followLast);
     if (!inside) return VaultError::reading(path, inside.error());
-    if (!*inside) return VaultError{VaultError::Kind::outsideVault, path, Platform::Error::fromErrno("resolve", path, EXDEV)};
+    if (!*inside)
+        return VaultError{VaultError::Kind::outsideVault, path, Platform::Error::fromErrno("resolve", path, EXDEV)};
     return {};
 }
 

@@ -65,13 +65,13 @@ std::string standardised(const std::string& path) {
     return out.empty() ? "/" : out;
 }
 
-std::optional<Vault> validate(const std::shared_ptr<Platform::FileSystem>& fs, const std::string& folder,
-                              const DownloadWait& wait) {
+std::optional<Vault> validate(
+    const std::shared_ptr<Platform::FileSystem>& fs, const std::string& folder, const DownloadWait& wait) {
     auto info = fs->stat(folder);
     if (!info || !info->isDirectory) return std::nullopt;
     auto real = fs->realPath(folder);
     Vault vault{folder, VaultInitializer::detectSchema(*fs, folder).value_or(PathSchema::englishV2),
-                real ? *real : folder, wait, fs};
+        real ? *real : folder, wait, fs};
     if (!VaultIO::ensureDownloaded(vault, vault.path(VaultPath::dashboard))) return std::nullopt;
     logStderr("Vault: " + folder + " (schema=" + std::string(rawValue(vault.schema)) + ")");
     return vault;
@@ -88,7 +88,8 @@ std::vector<std::string> candidates(Platform::FileSystem& fs, const std::optiona
     if (explicitPath) list.push_back(absolutePath(*explicitPath));
     if (const char* env = std::getenv("QUILLSTACK_VAULT"); env && *env) list.push_back(absolutePath(env));
 
-    const std::string iCloudDrive = Platform::joinPath(Platform::homeDirectory(), "Library/Mobile Documents/com~apple~CloudDocs");
+    const std::string iCloudDrive =
+        Platform::joinPath(Platform::homeDirectory(), "Library/Mobile Documents/com~apple~CloudDocs");
     list.push_back(Platform::joinPath(iCloudDrive, "quillstack"));
     if (auto entries = fs.list(iCloudDrive, /*skipHidden=*/true, /*fetchIsDirectory=*/true)) {
         // Names compare by their canonical form, code point by code point,
@@ -112,7 +113,7 @@ std::vector<std::string> candidates(Platform::FileSystem& fs, const std::optiona
 }
 
 Vault locate(const std::shared_ptr<Platform::FileSystem>& fs, const std::optional<std::string>& explicitPath,
-             const DownloadWait& wait) {
+    const DownloadWait& wait) {
     std::vector<std::string> tried;
     for (const std::string& candidate : candidates(*fs, explicitPath)) {
         tried.push_back(candidate);

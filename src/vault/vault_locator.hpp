@@ -27,7 +27,7 @@ namespace VaultLocator {
 // The first candidate on `fs` that holds a timeline index, one still in
 // iCloud waited for as `wait` says; throws LocateError. The vault keeps `fs`.
 Vault locate(const std::shared_ptr<Platform::FileSystem>& fs, const std::optional<std::string>& explicitPath,
-             const DownloadWait& wait = {});
+    const DownloadWait& wait = {});
 
 // The ordered, de-duplicated candidate folders (absolute paths).
 std::vector<std::string> candidates(Platform::FileSystem& fs, const std::optional<std::string>& explicitPath);

@@ -10,8 +10,8 @@ namespace {
 
 // The lock's failures reach the client as failed writes, with their reason.
 VaultError lockFailure(const std::string& path, std::string reason) {
-    return VaultError{VaultError::Kind::writeFailed, path, Platform::Error{Platform::Error::Kind::failed, "lock", path, 0,
-                                                                           std::move(reason)}};
+    return VaultError{VaultError::Kind::writeFailed, path,
+        Platform::Error{Platform::Error::Kind::failed, "lock", path, 0, std::move(reason)}};
 }
 
 }  // namespace
@@ -33,8 +33,8 @@ Expected<VaultWriteLock, VaultError> VaultWriteLock::acquire(const Vault& vault,
     case Platform::FolderLock::Status::unsupported:
         return lockFailure(lockFile, "拿不到纪要写锁(" + lock.error() + "),这次什么都没写: " + lockFile);
     case Platform::FolderLock::Status::timedOut:
-        return lockFailure(vault.root, "另一个进程占着纪要写锁超过 " + std::to_string(wait.count() / 1000) +
-                                           " 秒,请稍后再试");
+        return lockFailure(
+            vault.root, "另一个进程占着纪要写锁超过 " + std::to_string(wait.count() / 1000) + " 秒,请稍后再试");
     }
     return VaultWriteLock(std::move(lock));
 }

@@ -46,7 +46,8 @@ bool standInForWideNumbers(char* text, size_t length) {
         // Shorter than 20 characters and without an exponent, it fits.
         if (token.size() < 20 && token.find_first_of("eE") == std::string_view::npos) continue;
         const auto number = readJsonNumber(token);
-        if (!number || (number->kind != JsonNumber::Kind::wideInteger && number->kind != JsonNumber::Kind::infinite)) continue;
+        if (!number || (number->kind != JsonNumber::Kind::wideInteger && number->kind != JsonNumber::Kind::infinite))
+            continue;
         char* at = text + (token.data() - text);
         std::memset(at, ' ', token.size());
         std::memcpy(at, "[0]", 3);

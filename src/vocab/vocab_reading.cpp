@@ -260,7 +260,8 @@ public:
         int64_t version = 0;
         std::string_view writer;
         double updatedAt = 0;
-        if (!readInteger(*f[0], version) || f[1]->get_string().get(writer) || !date(*f[2], updatedAt)) return std::nullopt;
+        if (!readInteger(*f[0], version) || f[1]->get_string().get(writer) || !date(*f[2], updatedAt))
+            return std::nullopt;
         return entries(*f[3], out);
     }
 
@@ -273,7 +274,8 @@ private:
 std::optional<size_t> read(element root, Shape shape, DateEncoding dates, std::vector<Word>& words) {
     words.clear();
     Reader reader(dates);
-    std::optional<size_t> unreadable = shape == Shape::envelope ? reader.envelope(root, words) : reader.entries(root, words);
+    std::optional<size_t> unreadable =
+        shape == Shape::envelope ? reader.envelope(root, words) : reader.entries(root, words);
     if (!unreadable) words.clear();
     return unreadable;
 }

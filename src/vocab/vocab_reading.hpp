@@ -23,8 +23,8 @@ enum class DateEncoding {
 // file order, an entry that does not fit marked unreadable (it costs only
 // itself). The count of unreadable words; nothing when the file's shape does
 // not fit. Nothing is copied out of the document.
-std::optional<size_t> read(simdjson::dom::element root, Shape shape, DateEncoding dates,
-                           std::vector<VocabBookReader::Word>& words);
+std::optional<size_t> read(
+    simdjson::dom::element root, Shape shape, DateEncoding dates, std::vector<VocabBookReader::Word>& words);
 
 // The whole entry of a word that a reading with `dates` accepted.
 VocabEntry entry(const VocabBookReader::Word& word, DateEncoding dates);

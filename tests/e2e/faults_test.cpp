@@ -192,9 +192,10 @@ TEST(Faults, AnEvictedEntryStaysOnItsOwnDay) {
             const auto before = files(v.dir);
             Json read = toolPayload(v.call(minutesReadTool, {{"id", "X"}}));
             EXPECT_EQ((std::tuple{read["date"], read["minutes_markdown"], read["warning"]}),
-                      (std::tuple{"2025-03-02", "", "纪要正文(.min.md)还在从 iCloud 下载,这次没等到。稍后再读一次。"})) << evicted;
+                (std::tuple{"2025-03-02", "", "纪要正文(.min.md)还在从 iCloud 下载,这次没等到。稍后再读一次。"}))
+                << evicted;
             EXPECT_EQ(toolText(v.call(minutesWriteTool, {{"id", "X"}, {"markdown", "new"}})),
-                      "❌ 读不到现有文件 " + v.dir.at(own) + ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。");
+                "❌ 读不到现有文件 " + v.dir.at(own) + ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。");
             EXPECT_EQ(files(v.dir), before);
             EXPECT_EQ(v.cloud->blockedCalls(), 0) << evicted;
         }
@@ -204,12 +205,17 @@ TEST(Faults, AnEvictedEntryStaysOnItsOwnDay) {
 // the vault is then byte for byte as before the call (and the reply an
 // error) or as after a clean run (and the reply a success); no temporary stays.
 TEST(Faults, EveryWriteStepFailedInTurnLeavesTheVaultBeforeOrAfter) {
-    struct Case { Layout layout; const ToolDefinition* tool; Json args; bool old; };
+    struct Case {
+        Layout layout;
+        const ToolDefinition* tool;
+        Json args;
+        bool old;
+    };
     const Json minutes{{"id", "X"}, {"markdown", "new minutes"}, {"summary", "new summary"}};
     const Json diary{{"text", "日记"}, {"date", "2025-03-01"}, {"tags", {"a"}}};
     const Case cases[] = {{Layout::english, &minutesWriteTool, minutes, false}, {Layout::english, &minutesWriteTool, minutes, true},
-                          {Layout::legacy, &minutesWriteTool, minutes, false}, {Layout::legacy, &minutesWriteTool, minutes, true},
-                          {Layout::english, &diaryWriteTool, diary, false}};
+        {Layout::legacy, &minutesWriteTool, minutes, false}, {Layout::legacy, &minutesWriteTool, minutes, true},
+        {Layout::english, &diaryWriteTool, diary, false}};
     int steps = 0, held = 0;
     for (const Case& c : cases) {
         auto prepare = [&](SimulatedVault& v) {

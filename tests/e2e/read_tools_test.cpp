@@ -32,17 +32,23 @@ using ReadFiles = ToolSuite<ReadVault, const char*>;
 
 TEST_P(ReadFiles, EachToolFindsItsFilesWhereTheyLie) {
     vault.dashboard(Json::array({
-        entry("both", "2025-03-01"), entry("txt-only", "2025-03-03"), entry("none", "2025-03-04"), entry("moved", "2025-03-05"),
-        entry("text-note", "2025-03-06", "text"), entry("broken", "2025-03-02", "text"), entry("evicted", "2025-03-08"),
-        entry("m1", "2025-02-20", "note", {{"title", " Review "}, {"tags", {"设计", 3}}, {"people", {"Ann"}}, {"projects", {"A"}},
-                                           {"importance", 4.7}, {"extractedTasks", {"send"}}, {"processingState", "done"}}),
+        entry("both", "2025-03-01"),
+        entry("txt-only", "2025-03-03"),
+        entry("none", "2025-03-04"),
+        entry("moved", "2025-03-05"),
+        entry("text-note", "2025-03-06", "text"),
+        entry("broken", "2025-03-02", "text"),
+        entry("evicted", "2025-03-08"),
+        entry("m1", "2025-02-20", "note",
+            {{"title", " Review "}, {"tags", {"设计", 3}}, {"people", {"Ann"}}, {"projects", {"A"}}, {"importance", 4.7},
+                {"extractedTasks", {"send"}}, {"processingState", "done"}}),
     }));
-    const std::pair<std::string, std::string> files[] = {
-        {"outputs/2025-03-01/both.transcript.json", R"({"plainText":"第一句。Second."})"}, {"insights/2025-03-01/both.min.md", "#"},
-        {"outputs/2025-03-03/txt-only.tr.txt", "a"}, {"insights/2025-03-04/none.sum.txt", "s"}, {"insights/2025-03-07/moved.min.md", "m"},
-        {"outputs/2025-03-07/moved.tr.txt", "t"}, {"insights/2025-02-20/m1.min.md", "# 纪要\n"}, {"insights/2025-02-20/m1.sum.txt", "总结\n"},
-        {"insights/2025-03-02/broken.min.md", "\xC3\x28"}, {"insights/2025-03-10/.evicted.sum.txt.icloud", ""},
-        {"insights/2025-03-09/evicted.min.md", "old"}, {"outputs/2025-03-09/evicted.tr.txt", "old"}};
+    const std::pair<std::string, std::string> files[] = {{"outputs/2025-03-01/both.transcript.json", R"({"plainText":"第一句。Second."})"},
+        {"insights/2025-03-01/both.min.md", "#"}, {"outputs/2025-03-03/txt-only.tr.txt", "a"}, {"insights/2025-03-04/none.sum.txt", "s"},
+        {"insights/2025-03-07/moved.min.md", "m"}, {"outputs/2025-03-07/moved.tr.txt", "t"}, {"insights/2025-02-20/m1.min.md", "# 纪要\n"},
+        {"insights/2025-02-20/m1.sum.txt", "总结\n"}, {"insights/2025-03-02/broken.min.md", "\xC3\x28"},
+        {"insights/2025-03-10/.evicted.sum.txt.icloud", ""}, {"insights/2025-03-09/evicted.min.md", "old"},
+        {"outputs/2025-03-09/evicted.tr.txt", "old"}};
     for (const auto& [rel, bytes] : files) vault.write(vault.files(rel), bytes);
     Json list = payload("recording_list"), flags = Json::array();
     for (const auto& r : list["recordings"]) flags.push_back({r["id"], r["date"], r["has_transcript"], r["has_minutes"]});
@@ -69,7 +75,7 @@ TEST_P(ReadFiles, EachToolFindsItsFilesWhereTheyLie) {
     // Numbers of any size come through as the file wrote them.
     vault.write(vault.files("insights/daily_reports/2025-03-02.json"), R"({"mode":[99999999999999999999,-1e400,1.50],"n":1e400})");
     EXPECT_EQ(toolText(server().callTool("report_daily", {{"date", "2025-03-02"}})),
-              "{\n  \"date\": \"2025-03-02\",\n  \"mode\": [\n    99999999999999999999,\n    -1e400,\n    1.50\n  ]\n}");
+        "{\n  \"date\": \"2025-03-02\",\n  \"mode\": [\n    99999999999999999999,\n    -1e400,\n    1.50\n  ]\n}");
 
     // The book: missing, then read where it lies.
     const std::string book = vault.coreDir() + "/vocabulary.json";
@@ -183,8 +189,8 @@ TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
         {"k4", {{"word", "ephemeral"}, {"source", "lookup"}}},  // no due moment: due
         {"k5", {{"word", "Ölkanne"}, {"dueAt", "2099-03-01T00:00:00Z"}, {"source", "imported"}}},
         {"k6", {{"word", "rerun"}, {"dueAt", "2019-01-01T00:00:00Z"}, {"deletedAt", "2024-06-01T00:00:00Z"}}}}));
-    const std::tuple<Json, Names, int> cases[] = {
-        {Json::object(), {"Running", "sprint", "ephemeral", "walk", "Ölkanne"}, 5}, {{{"limit", 0}}, {"Running"}, 5},  // total before the limit
+    const std::tuple<Json, Names, int> cases[] = {{Json::object(), {"Running", "sprint", "ephemeral", "walk", "Ölkanne"}, 5},
+        {{{"limit", 0}}, {"Running"}, 5},  // total before the limit
         {{{"due_only", true}}, {"Running", "sprint", "ephemeral"}, 3}, {{{"source", "lookup"}}, {"Running", "ephemeral", "walk"}, 3},
         {{{"source", "imported"}}, {"sprint", "Ölkanne"}, 2}, {{{"query", "RUN"}}, {"Running", "sprint"}, 2},  // word or translation, any case
         {{{"query", "ALK"}}, {"walk"}, 1}};
@@ -207,7 +213,7 @@ TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
     vault.writeJson(book, vocabBook({{"a", {{"word", "kept"}}}, {"b", {{"word", "n"}, {"dueAt", 1}}}}));
     const Json partial = payload("vocab_list");
     EXPECT_EQ(Json::array({column(partial["words"], "word"), partial["total"], partial["note"]}),
-              Json::array({Names{"kept"}, 1, "词库里有 1 个词解不开,已跳过,其余照常列出。"}));
+        Json::array({Names{"kept"}, 1, "词库里有 1 个词解不开,已跳过,其余照常列出。"}));
 
     // An unreadable book lists nothing but says so, and the reader warns on stderr.
     vault.write(book, "{\"words\": ");
@@ -244,9 +250,9 @@ TEST(KeptIndex, EveryChangeOfTheFileIsSeenByTheNextCall) {
 // Day folders last changed long before the server lists them are kept from
 // call to call; a file added to one, or removed, is seen by the next call.
 const TempVault dayVault;
-const auto dayWritten = (dayVault.dashboard(Json::array({entry("r", "2025-03-01")})),
-                         dayVault.write(dayVault.outputsDir() + "/2025-03-02/r.tr.txt", "t"),
-                         dayVault.write(dayVault.insightsDir() + "/2025-03-03/other.meta.json", "{}"), std::chrono::system_clock::now());
+const auto dayWritten =
+    (dayVault.dashboard(Json::array({entry("r", "2025-03-01")})), dayVault.write(dayVault.outputsDir() + "/2025-03-02/r.tr.txt", "t"),
+        dayVault.write(dayVault.insightsDir() + "/2025-03-03/other.meta.json", "{}"), std::chrono::system_clock::now());
 
 TEST(DayFolders, EveryChangeOfADayFolderIsSeenByTheNextCall) {
     std::this_thread::sleep_until(dayWritten + std::chrono::milliseconds(2100));

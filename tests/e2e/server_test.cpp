@@ -95,7 +95,7 @@ TEST_F(Server, EveryRequestIsJudgedByItsOwnEra) {
         {call(14, "ping"), "legacy"},
         {call(15, "tools/list", {}, meta(20260728)), error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/protocolVersion`(字符串)")},
         {call(16, "tools/list", {}, {{"io.modelcontextprotocol/protocolVersion", "2026-07-28"}}),
-         error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/clientCapabilities`(对象)")},
+            error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/clientCapabilities`(对象)")},
         {call(17, "tools/list", {{"cursor", "x"}}), error(-32602, badCursor)},
         {call(18, "tools/list", {{"cursor", "x"}}, meta()), error(-32602, badCursor)},
         {call(19, "tools/list", {{"cursor", ""}}), "legacy"},
@@ -105,8 +105,9 @@ TEST_F(Server, EveryRequestIsJudgedByItsOwnEra) {
     for (const auto& c : cases) messages.push_back(c.first);
     auto r = qs::test::runSession(vault.path(), messages);
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, "[quillstack-mcp] Vault: " + vault.path() + " (schema=english-v2)\n"
-                     "[quillstack-mcp] started (quillstack 0.1.0)\n[quillstack-mcp] stdin 关闭,退出\n");
+    EXPECT_EQ(r.err, "[quillstack-mcp] Vault: " + vault.path() +
+                         " (schema=english-v2)\n"
+                         "[quillstack-mcp] started (quillstack 0.1.0)\n[quillstack-mcp] stdin 关闭,退出\n");
     auto replies = r.replies();
     ASSERT_EQ(replies.size(), std::size(cases));
     const Json serverMeta{{"io.modelcontextprotocol/serverInfo", {{"name", "quillstack"}, {"version", "0.1.0"}}}};

@@ -17,7 +17,8 @@ using namespace qs::Platform;
 
 using Kind = Error::Kind;
 // The kind of a failure, or nothing for success.
-template <class T> std::optional<Kind> kindOf(const qs::Expected<T, Error>& result) {
+template <class T>
+std::optional<Kind> kindOf(const qs::Expected<T, Error>& result) {
     return result ? std::nullopt : std::optional(result.error().kind);
 }
 
@@ -31,14 +32,14 @@ TEST(FileSystem, ExistenceAndListing) {
     // Each asked of the path, of the open folder, and whether it is a folder.
     for (const auto& [name, exists, folder] : {std::tuple{".d/f", true, false}, {"link", true, true}, {"dangling", false, false}})
         EXPECT_EQ((std::tuple{fs->exists(dir.at(name)), FolderHandle(dir.path()).has(name),
-                              fs->stat(dir.at(name)).hasValue() && fs->stat(dir.at(name))->isDirectory}),
-                  (std::tuple{exists, exists, folder})) << name;
+                      fs->stat(dir.at(name)).hasValue() && fs->stat(dir.at(name))->isDirectory}),
+            (std::tuple{exists, exists, folder}))
+            << name;
     FolderHandle moved(dir.path()), holder(std::move(moved));
     EXPECT_TRUE(holder.has("link/f") && !moved.has(".d"));
     std::multiset<std::string> names;  // both listings; "/" marks a folder, "-" anything else, when asked for
     for (bool kinds : {false, true})
-        for (const auto& e : fs->list(dir.path(), kinds, kinds).value())
-            names.insert(e.name + (e.isDirectory ? (*e.isDirectory ? "/" : "-") : ""));
+        for (const auto& e : fs->list(dir.path(), kinds, kinds).value()) names.insert(e.name + (e.isDirectory ? (*e.isDirectory ? "/" : "-") : ""));
     EXPECT_EQ(names, (std::multiset<std::string>{".d", "dangling", "dangling-", "link", "link-"}));
     EXPECT_EQ(kindOf(fs->list(dir.at("gone"), false, false)), Kind::absent);
 }
@@ -52,9 +53,8 @@ TEST(FileSystem, ReadsRegularFilesOfBoundedSize) {
     std::string buffer;
     ASSERT_TRUE(fs->readInto(dir.at("f"), buffer, 4));  // exactly at the limit
     EXPECT_EQ(buffer, "tiny");
-    for (const auto& [path, kind] : {std::pair{dir.at("gone"), Kind::absent}, {dir.at("f/x"), Kind::absent},
-                                     {dir.path(), Kind::failed}, {dir.at("pipe"), Kind::notRegular},
-                                     {dir.at("f"), Kind::tooLarge}})
+    for (const auto& [path, kind] : {std::pair{dir.at("gone"), Kind::absent}, {dir.at("f/x"), Kind::absent}, {dir.path(), Kind::failed},
+             {dir.at("pipe"), Kind::notRegular}, {dir.at("f"), Kind::tooLarge}})
         EXPECT_EQ(kindOf(fs->readInto(path, buffer, 3)), kind) << path;
 }
 
@@ -64,7 +64,10 @@ TEST(FileSystem, StagedWritesAndFolderChains) {
     qs::test::TempDir dir;
     auto fs = systemFileSystem();
     auto mode = [&](const char* name) { struct stat st{}; ::stat(dir.at(name).c_str(), &st); return st.st_mode & 0777; };
-    auto put = [&](const char* name, std::string_view data) { auto staged = fs->stage(dir.at(name), data); return fs->replace(*staged, dir.at(name)); };
+    auto put = [&](const char* name, std::string_view data) {
+        auto staged = fs->stage(dir.at(name), data);
+        return fs->replace(*staged, dir.at(name));
+    };
     dir.write("plain", "");
     ASSERT_TRUE(put("note", "first"));
     EXPECT_EQ(mode("note"), mode("plain"));  // a new file's usual permissions

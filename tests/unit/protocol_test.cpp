@@ -4,9 +4,9 @@
 #include <unistd.h>  // pipe, close, write
 
 #include <algorithm>  // std::count
-#include <cmath>    // INFINITY
-#include <sstream>  // std::istringstream
-#include <thread>   // std::thread
+#include <cmath>      // INFINITY
+#include <sstream>    // std::istringstream
+#include <thread>     // std::thread
 
 #include "protocol/mcp_server.hpp"
 #include "support/fd_capture.hpp"
@@ -72,8 +72,7 @@ Json call(const Json& id, const std::string& method, const Json& params = Json::
     return Json{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}};
 }
 Json error(int code, const std::string& message) { return Json{{"code", code}, {"message", message}}; }
-const Json modernMeta{{"io.modelcontextprotocol/protocolVersion", "2026-07-28"},
-                      {"io.modelcontextprotocol/clientCapabilities", Json::object()}};
+const Json modernMeta{{"io.modelcontextprotocol/protocolVersion", "2026-07-28"}, {"io.modelcontextprotocol/clientCapabilities", Json::object()}};
 
 }  // namespace
 
@@ -95,19 +94,20 @@ TEST(Transport, SplitsLinesArrivingInAnyPiecesAndWantsOneObjectEach) {
 TEST(Reply, UnwritableResultBecomesInternalErrorWithTheSameId) {
     qs::test::FdCapture log(2);
     EXPECT_EQ(qs::replyLine(qs::RequestId(1e2, "1e2"), Json{{"x", INFINITY}}),
-              R"({"error":{"code":-32603,"message":"response serialization failed"},"id":1e2,"jsonrpc":"2.0"})");
+        R"({"error":{"code":-32603,"message":"response serialization failed"},"id":1e2,"jsonrpc":"2.0"})");
     EXPECT_EQ(log.finish(), "[quillstack-mcp] ⚠️ 响应不是合法 JSON,已降级为 internal error\n");
 }
 
 // A notification gets no reply and one log line; slashes are escaped on the wire.
 TEST_F(Session, AnswersTheMethodTableAndLogsItsLife) {
     qs::test::FdCapture log(2);
-    auto r = replies({call(1, "initialize"), Json{{"jsonrpc", "2.0"}, {"method", "notifications/initialized"}},
-                      call(2, "tools/list"), call(3, "ping"), call(4, "resources/list"), call(5, "prompts/list"),
-                      call("a/b", "x/y"), call(7, "tools/call", {{"name", "minutes_read"}, {"arguments", nullptr}}),
-                      call(8, "tools/call", {{"name", 5}}), call(9, "tools/call", {{"name", "Vault_Search"}})});
-    EXPECT_EQ(log.finish(), "[quillstack-mcp] started (quillstack 0.1.0)\n"
-                            "[quillstack-mcp] notification: notifications/initialized\n[quillstack-mcp] stdin 关闭,退出\n");
+    auto r = replies({call(1, "initialize"), Json{{"jsonrpc", "2.0"}, {"method", "notifications/initialized"}}, call(2, "tools/list"),
+        call(3, "ping"), call(4, "resources/list"), call(5, "prompts/list"), call("a/b", "x/y"),
+        call(7, "tools/call", {{"name", "minutes_read"}, {"arguments", nullptr}}), call(8, "tools/call", {{"name", 5}}),
+        call(9, "tools/call", {{"name", "Vault_Search"}})});
+    EXPECT_EQ(log.finish(),
+        "[quillstack-mcp] started (quillstack 0.1.0)\n"
+        "[quillstack-mcp] notification: notifications/initialized\n[quillstack-mcp] stdin 关闭,退出\n");
     ASSERT_EQ(r.size(), 9u);
     const Json& init = r[0]["result"];
     EXPECT_EQ(init.size(), 4u);
@@ -132,16 +132,20 @@ TEST_F(Session, MalformedInputIsAnsweredAndIdsKeepTheirText) {
     const std::string deep = std::string(200000, '[') + std::string(200000, ']');  // would exhaust the stack
     const std::string parseError = R"({"error":{"code":-32700,"message":"消息不是合法 JSON"},"id":null,"jsonrpc":"2.0"})";
     const Lines ids = {"\"a\\/b\"", "{\"a\":1}", "false", "18446744073709551616", "-9223372036854775809", "1e2", "1.0", "-1e400"};
-    std::string input = "\n\t \nnot json\n[]\n{\"id\":" + deep + ",\"method\":\"ping\"}\n{\"id\":4,\"method\":7}\n{\"id\":5}\n"
-                        "{\"id\":null,\"method\":\"ping\"}\n{\"id\":1,\"method\":\"a\xff\xfe" "b\"}\n" +
+    std::string input = "\n\t \nnot json\n[]\n{\"id\":" + deep +
+                        ",\"method\":\"ping\"}\n{\"id\":4,\"method\":7}\n{\"id\":5}\n"
+                        "{\"id\":null,\"method\":\"ping\"}\n{\"id\":1,\"method\":\"a\xff\xfe"
+                        "b\"}\n" +
                         call(6, "ping", {{"pad", std::string(10 << 20, 'x')}}).dump() + "\n";
     for (const auto& id : ids) input += "{\"id\":" + id + ",\"method\":\"ping\"}\n";
     // Numbers of any size parse, and a number beyond a double elsewhere on the line costs the id nothing.
-    auto out = serve(input + R"({"params":{"n":1e400},"id":2.50,"method":"ping"})" "\n");
+    auto out = serve(input + R"({"params":{"n":1e400},"id":2.50,"method":"ping"})"
+                             "\n");
     ASSERT_EQ(out.size(), 10 + ids.size());
     EXPECT_EQ(out.back(), R"({"id":2.50,"jsonrpc":"2.0","result":{}})");
     for (size_t i = 0; i < 5; ++i) EXPECT_EQ(out[i], parseError) << i;
-    for (int i : {5, 6}) EXPECT_EQ(out[i], R"({"error":{"code":-32600,"message":"缺少 method"},"id":)" + std::to_string(i - 1) + R"(,"jsonrpc":"2.0"})");
+    for (int i : {5, 6})
+        EXPECT_EQ(out[i], R"({"error":{"code":-32600,"message":"缺少 method"},"id":)" + std::to_string(i - 1) + R"(,"jsonrpc":"2.0"})");
     EXPECT_EQ(out[7], "{\"error\":{\"code\":-32601,\"message\":\"不支持的方法: a\uFFFD\uFFFDb\"},\"id\":1,\"jsonrpc\":\"2.0\"}");
     EXPECT_EQ(out[8], R"({"id":6,"jsonrpc":"2.0","result":{}})");
     for (size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(out[9 + i], "{\"id\":" + ids[i] + ",\"jsonrpc\":\"2.0\",\"result\":{}}");
@@ -152,18 +156,23 @@ TEST_F(Session, MalformedInputIsAnsweredAndIdsKeepTheirText) {
 // an older session, or one that never sent "initialize", sees neither. A
 // failed result stays text only.
 TEST_F(Session, TitlesAndStructuredContentFollowTheAgreedVersion) {
-    const std::tuple<Json, std::string, bool> cases[] = {  // initialize params (null: none, meta: modern), agreed, rich
-        {nullptr, "", false},      {{{"protocolVersion", "2024-11-05"}}, "2024-11-05", false},
-        {{{"protocolVersion", "2025-03-26"}}, "2025-03-26", false}, {{{"protocolVersion", "2025-06-18"}}, "2025-06-18", true},
-        {{{"protocolVersion", "2025-11-25"}}, "2025-11-25", true},  {{{"protocolVersion", " 2025-03-26"}}, "2025-06-18", true},
-        {{{"protocolVersion", 20250326}}, "2025-06-18", true},      {Json::array({1}), "2025-06-18", true},
+    const std::tuple<Json, std::string, bool> cases[] = {
+        // initialize params (null: none, meta: modern), agreed, rich
+        {nullptr, "", false},
+        {{{"protocolVersion", "2024-11-05"}}, "2024-11-05", false},
+        {{{"protocolVersion", "2025-03-26"}}, "2025-03-26", false},
+        {{{"protocolVersion", "2025-06-18"}}, "2025-06-18", true},
+        {{{"protocolVersion", "2025-11-25"}}, "2025-11-25", true},
+        {{{"protocolVersion", " 2025-03-26"}}, "2025-06-18", true},
+        {{{"protocolVersion", 20250326}}, "2025-06-18", true},
+        {Json::array({1}), "2025-06-18", true},
         {{{"_meta", modernMeta}}, "", true},
     };
     for (const auto& [init, agreed, rich] : cases) {
         const Json meta = init.contains("_meta") ? init : Json::object();
         auto with = [&](Json params) { return params.update(meta), params; };
         std::vector<Json> messages{call(2, "tools/list", meta), call(3, "tools/call", with({{"name", "vault_search"}})),
-                                   call(4, "tools/call", with({{"name", "minutes_read"}}))};
+            call(4, "tools/call", with({{"name", "minutes_read"}}))};
         if (!init.is_null() && meta.empty()) messages.insert(messages.begin(), call(1, "initialize", init));
         auto r = replies(messages);
         EXPECT_EQ(r.front()["result"].value("protocolVersion", ""), agreed) << init;

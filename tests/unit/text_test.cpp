@@ -80,13 +80,12 @@ TEST(Dates, StampsAndIsoUtcParseBack) {
 
 TEST(Dates, ParsesInternetDateTimesOnly) {
     for (const auto& [text, seconds] : {std::pair{"1970-01-01T08:00:00+08:00", 0.0}, {"1969-12-31T18:15:00-05:45", 0.0},
-                                        {"1970-01-01T23:59:00+23:59", 0.0}, {"1970-01-01T00:00:00.250Z", 0.25},
-                                        {"1970-01-01T00:00:00.999999999Z", 0.999999999}, {"2024-02-29T00:00:00Z", 1709164800.0},
-                                        {"1970-01-01T00:00:00.12345678901234567Z", 0.123456789012345},
-                                        {"1970-01-01T08:00:00+0800", 0.0}, {"1969-12-31T18:15:00-0545", 0.0}, {"1970-01-01T08:00:00+08", 0.0}})
+             {"1970-01-01T23:59:00+23:59", 0.0}, {"1970-01-01T00:00:00.250Z", 0.25}, {"1970-01-01T00:00:00.999999999Z", 0.999999999},
+             {"2024-02-29T00:00:00Z", 1709164800.0}, {"1970-01-01T00:00:00.12345678901234567Z", 0.123456789012345}, {"1970-01-01T08:00:00+0800", 0.0},
+             {"1969-12-31T18:15:00-0545", 0.0}, {"1970-01-01T08:00:00+08", 0.0}})
         EXPECT_EQ(parseIsoDateTime(text), seconds) << text;
     for (const char* text : {"2025-03-02T08:15:00", "2025-03-02T08:15:00Z ", "2025-02-29T00:00:00Z", "2100-02-29T00:00:00Z",
-                             "2025-03-02T08:15:00+080", "2025-03-02T08:15:00+08:0", "2025-03-02T08:15:00+08:000", "2025-03-02T08:15:00+8"})
+             "2025-03-02T08:15:00+080", "2025-03-02T08:15:00+08:0", "2025-03-02T08:15:00+08:000", "2025-03-02T08:15:00+8"})
         EXPECT_FALSE(parseIsoDateTime(text)) << text;
     // Out of range: month, day, hour, minute, second, offset hours and minutes.
     const std::string base = "2025-03-02T16:15:00+08:00";
@@ -105,11 +104,11 @@ TEST(Dates, ParsesInternetDateTimesOnly) {
 TEST(LowercaseNeedle, AgreesWithLowerCasingTheWholeText) {
     std::vector<std::string> haystacks = {"Team MEETING notes", "今天的会议记录，很长", "CAFÉ AU LAIT", "İstanbul", "\u212Aelvin", "ΣΟΦΟΣ ΚΑΙ", "ΑΣ",
         "AΣ B", "Straße", "ǅungla", "ＡＢＣ全角", "", "ZEPHYRINE İ", "ZEPHYRİNE", "\u212AİX"};
-    const std::vector<std::string> pieces = {"a", "A", "b", "B", "z", "Z", " ", "ab", "AB", "zA", "é", "İ", "会", "\n", "@", "`", "[", "{", "Meeting ",
-        "İSTANBUL ", "会议记录 ", "ΣΟΦΟΣ ", "\u212Aelvin ", "Straße ", "x"};
+    const std::vector<std::string> pieces = {"a", "A", "b", "B", "z", "Z", " ", "ab", "AB", "zA", "é", "İ", "会", "\n", "@", "`", "[", "{",
+        "Meeting ", "İSTANBUL ", "会议记录 ", "ΣΟΦΟΣ ", "\u212Aelvin ", "Straße ", "x"};
     std::mt19937 random(7);
-    const std::vector<std::string> queries = {"a", "ab", "aba", "zab", "b a", "abzab", "é", "会a", "@", "[ab", "ab{", std::string(40, 'a'), "会", "会会",
-        "é会", "会ab", "éb会", std::string(repeat("会", 14)), "meeting", "会议", "café", "i̇stanbul", "istanbul", "kelvin", "σοφος", "σοφοσ",
+    const std::vector<std::string> queries = {"a", "ab", "aba", "zab", "b a", "abzab", "é", "会a", "@", "[ab", "ab{", std::string(40, 'a'), "会",
+        "会会", "é会", "会ab", "éb会", std::string(repeat("会", 14)), "meeting", "会议", "café", "i̇stanbul", "istanbul", "kelvin", "σοφος", "σοφοσ",
         "σοφος και", "ss", "ς", "aς b", "ǆungla", "ａｂｃ", "abc", " ", "x", "zephyrine", "zephyri", "\u0307ne", "ki"};
     const std::vector<LowercaseNeedle> needles(queries.begin(), queries.end());
     const AsciiFoldedFinder::ByteRange ranges[] = {{0x80, 0xFF}, {0xC3, 0xC4}, {'@', '@'}, {'\n', ' '}};
@@ -119,8 +118,8 @@ TEST(LowercaseNeedle, AgreesWithLowerCasingTheWholeText) {
         std::string lowered = toLowerFull(text), asciiLowered;
         for (char c : text) asciiLowered += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
         const AsciiFoldedFinder::ByteRange range = ranges[t % 4];
-        const bool inRange = std::any_of(text.begin(), text.end(), [&](char c) {
-            return static_cast<unsigned char>(c) >= range.low && static_cast<unsigned char>(c) <= range.high; });
+        const bool inRange = std::any_of(text.begin(), text.end(),
+            [&](char c) { return static_cast<unsigned char>(c) >= range.low && static_cast<unsigned char>(c) <= range.high; });
         for (size_t q = 0; q < queries.size(); ++q) {
             const std::string& query = queries[q];
             ASSERT_EQ(needles[q].foundIn(text), lowered.find(query) != std::string::npos) << text << " / " << query;

@@ -1,7 +1,7 @@
 // The timeline: strict reading of Dashboard.json in any Unicode encoding, feed
 // item rules, and the ordered, paged listing.
 #include <gtest/gtest.h>
-#include <unicode/ucnv.h>    // ucnv_convert
+#include <unicode/ucnv.h>  // ucnv_convert
 
 #include <algorithm>  // std::is_sorted
 #include <random>     // std::mt19937
@@ -89,15 +89,14 @@ TEST(DashboardIndex, AcceptsOnlyAStrictJsonObject) {
 }
 
 TEST(FeedItem, ImportanceIsAnyNumberTruncatedTowardZeroAndClamped) {
-    const std::pair<const char*, int64_t> cases[] = {
-        {"4.9", 4}, {"-7.9", -7}, {"\"5\"", 3}, {"true", 1}, {"false", 0}, {"null", 3}, {"[5]", 3}, {"1e2", 100}, {"-0.5", 0},
-        {"1e30", INT64_MAX}, {"-1e30", INT64_MIN}, {"1e400", INT64_MAX}, {"-1e400", INT64_MIN}, {"12345678901234567890", INT64_MAX},
-        {"-9223372036854775808", INT64_MIN}, {"9223372036854775807", INT64_MAX}, {"9223372036854775808", INT64_MAX},
-        {"99999999999999999999", INT64_MAX}, {"-123456789012345678901234567890", INT64_MIN}, {"1e-400", 0}};
+    const std::pair<const char*, int64_t> cases[] = {{"4.9", 4}, {"-7.9", -7}, {"\"5\"", 3}, {"true", 1}, {"false", 0}, {"null", 3}, {"[5]", 3},
+        {"1e2", 100}, {"-0.5", 0}, {"1e30", INT64_MAX}, {"-1e30", INT64_MIN}, {"1e400", INT64_MAX}, {"-1e400", INT64_MIN},
+        {"12345678901234567890", INT64_MAX}, {"-9223372036854775808", INT64_MIN}, {"9223372036854775807", INT64_MAX},
+        {"9223372036854775808", INT64_MAX}, {"99999999999999999999", INT64_MAX}, {"-123456789012345678901234567890", INT64_MIN}, {"1e-400", 0}};
     // The same number in members the index ignores, at the top level and in the entry, costs nothing.
     for (const auto& [raw, expected] : cases) {
-        auto index = DashboardIndex::parse(std::string(R"({"sum":)") + raw + R"(,"feedItems":[{"id":"x","hash":[)" + raw +
-                                           R"(],"importance":)" + raw + "}]}");
+        auto index =
+            DashboardIndex::parse(std::string(R"({"sum":)") + raw + R"(,"feedItems":[{"id":"x","hash":[)" + raw + R"(],"importance":)" + raw + "}]}");
         EXPECT_EQ(index ? index->items.at(0).importance : -1, expected) << raw;
     }
 }
@@ -164,7 +163,7 @@ TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
     DashboardIndex index = parsed({{{"id", "old"}}});
     index = std::move(DashboardIndex::parse(document).value());  // the replaced index hands its memory back
     const ResultOrder order(index.items);
-    const std::tuple<Maybe, Maybe, Maybe, Maybe, int64_t, Ids> cases[] = {  // query, type, from, to, limit, found
+    const std::tuple<Maybe, Maybe, Maybe, Maybe, int64_t, Ids> cases[] = {// query, type, from, to, limit, found
         {{}, "voice", "2025-03-01", "2025-03-01", 20, {"v3", "v2", "v1"}}, {{}, "text", {}, {}, 20, {"a", "c", "b", "noday"}},
         {{}, {}, "2025-03-10", "2025-03-01", 20, {}}, {{}, {}, {}, {}, 0, {"a", "+"}}, {{}, {}, {}, {}, -5, {"a", "+"}},
         {{}, {}, {}, {}, 3, {"a", "c", "b", "+"}}, {"", "", "", "", 8, {"a", "c", "b", "v3", "v2", "v1", "v0-meeting", "noday", "+"}},
@@ -182,7 +181,7 @@ TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
             EXPECT_EQ(ids(DashboardIndex::parse(document, filter)->found({offset, limit})), plain) << offset;
         }
     }
-    EXPECT_TRUE(index.found({0, 10}).items.empty());  // no filter given, nothing picked
+    EXPECT_TRUE(index.found({0, 10}).items.empty());                     // no filter given, nothing picked
     auto fillers = index.search({{}, "filler", {}, {}}, {0, 30}).items;  // ties keep index order
     EXPECT_TRUE(fillers.size() == 30 && fillers[0] == &index.items[0] && std::is_sorted(fillers.begin(), fillers.end()));
     EXPECT_TRUE(index.item("f") == &index.items[0] && !index.item("f ") && !index.item("F"));

@@ -74,8 +74,7 @@ TEST(ToolCatalog, EightToolsInOrderWithTheirRequiredArgumentsAndHints) {
 TEST(ToolCatalog, WhateverAToolThrowsBecomesAFailedResult) {
     const std::pair<qs::ToolHandler, std::string> failures[] = {
         {[](const ToolArguments&, qs::ToolContext&) -> Json { throw qs::ToolFailure("找不到条目"); }, "找不到条目"},
-        {[](const ToolArguments& a, qs::ToolContext&) -> Json { return a.requiredString(kText); },
-         "缺少必填参数 `k`(非空字符串)"},
+        {[](const ToolArguments& a, qs::ToolContext&) -> Json { return a.requiredString(kText); }, "缺少必填参数 `k`(非空字符串)"},
         {[](const ToolArguments&, qs::ToolContext&) -> Json { throw std::runtime_error("io"); }, "io"},
     };
     qs::ToolContext context(qs::Vault{"/nowhere"});

@@ -6,9 +6,9 @@
 #include <cstdlib>  // setenv, unsetenv
 #include <thread>   // std::thread
 
+#include "platform/simulated_cloud.hpp"
 #include "support/fd_capture.hpp"
 #include "support/temp_vault.hpp"
-#include "platform/simulated_cloud.hpp"
 #include "vault/entry_files.hpp"
 #include "vault/path_component.hpp"
 #include "vault/vault_io.hpp"
@@ -105,7 +105,7 @@ TEST(VaultIO, WritesTheirFailuresAndLinksLeadingOut) {
     using K = VaultError::Kind;
     // The folder cannot be made; the new content cannot be put in place; the folder lies outside.
     for (const auto& [rel, kind] : {std::pair{"insights/d/X.min.md", K::createFolderFailed}, {"day/Y.min.md", K::writeFailed},
-                                    {"d/secret.txt", K::outsideVault}, {"d/deeper/a.md", K::outsideVault}}) {
+             {"d/secret.txt", K::outsideVault}, {"d/deeper/a.md", K::outsideVault}}) {
         auto written = VaultIO::write(vault, "new", dir.at(rel));
         EXPECT_EQ(written ? std::nullopt : std::optional(written.error().kind), kind) << rel;
     }
@@ -126,8 +126,14 @@ TEST(VaultIO, WritesTheirFailuresAndLinksLeadingOut) {
 TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
     using Policy = Platform::SimulatedCloud::Policy;
     const std::string pending = kLog + "iCloud 占位符,触发下载: ", late = kLog + "⏱ 下载超时: ";
-    struct Case { const char* evicted; Policy policy; std::optional<std::chrono::milliseconds> arrives; bool refuse;
-                  std::optional<VaultError::Kind> failure; std::string log; };
+    struct Case {
+        const char* evicted;
+        Policy policy;
+        std::optional<std::chrono::milliseconds> arrives;
+        bool refuse;
+        std::optional<VaultError::Kind> failure;
+        std::string log;
+    };
     const Case cases[] = {
         {"day/X.min.md", Policy::fail, 50ms, false, {}, pending + "X.min.md\n"},
         {"day/X.min.md", Policy::block, 50ms, false, {}, pending + "X.min.md\n"},
@@ -148,7 +154,9 @@ TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
         test::FdCapture err(2);
         std::string bytes;
         auto read = VaultIO::readInto(vault, dir.at("day/X.min.md"), bytes);
-        if (c.refuse) { EXPECT_TRUE(VaultIO::write(vault, "新", dir.at("day/X.min.md"))); }
+        if (c.refuse) {
+            EXPECT_TRUE(VaultIO::write(vault, "新", dir.at("day/X.min.md")));
+        }
         EXPECT_EQ(read ? std::nullopt : std::optional(read.error().kind), c.failure) << c.evicted;
         EXPECT_EQ(bytes, c.failure ? "" : "内容") << c.evicted;
         EXPECT_EQ(err.finish(), c.log) << c.evicted;
@@ -170,9 +178,11 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     ::setenv("QUILLSTACK_VAULT", home.at("b").c_str(), 1);
     test::FdCapture err(2);
     const auto fs = Platform::systemFileSystem();
-    EXPECT_EQ(failure<LocateError>([&] { VaultLocator::locate(fs, home.at("pending"), {50ms, 10ms}); }),
-              "找不到 quillstack Vault。已尝试:\n  · " + home.at("pending") + "\n  · " + home.at("b") + "\n  · " +
-                  drive("quillstack") + "\n\n用 --vault <路径> 或环境变量 QUILLSTACK_VAULT 指定。");
+    EXPECT_EQ(failure<LocateError>([&] {
+        VaultLocator::locate(fs, home.at("pending"), {50ms, 10ms});
+    }),
+        "找不到 quillstack Vault。已尝试:\n  · " + home.at("pending") + "\n  · " + home.at("b") + "\n  · " + drive("quillstack") +
+            "\n\n用 --vault <路径> 或环境变量 QUILLSTACK_VAULT 指定。");
     for (const std::string& rel : Paths{"a/00-记忆核心", "b/core", kDrive + "alpha/core", kDrive + "Zeta/core"}) {
         home.write(rel + "/Dashboard.json", "");
     }
@@ -180,8 +190,8 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     VaultLocator::locate(fs, home.at("a"));
     VaultLocator::locate(fs, home.at("none"));
     ::setenv("QUILLSTACK_VAULT", "", 1);
-    EXPECT_EQ(VaultLocator::candidates(*fs, "~/v"), (Paths{home.at("v"), drive("quillstack"), drive("Zeta"), drive("alpha"),
-                                                     drive("f"), drive("e\u0301")}));  // a decomposed é sorts after f
+    EXPECT_EQ(VaultLocator::candidates(*fs, "~/v"),
+        (Paths{home.at("v"), drive("quillstack"), drive("Zeta"), drive("alpha"), drive("f"), drive("e\u0301")}));  // a decomposed é sorts after f
     VaultLocator::locate(fs, std::nullopt);
     home.write(kDrive + "quillstack/core/Dashboard.json", "");
     VaultLocator::locate(fs, std::nullopt);

@@ -70,7 +70,7 @@ TEST(VocabBook, AnEntryThatDoesNotFitCostsOnlyItself) {
         return file;
     };
     for (const std::string& file : {std::string("[]"), std::string("{\"words\": {"), std::string(R"({"a":{"stage":1}})"),
-                                    std::string(R"({"version":1,"updatedAt":"2025-03-01T08:30:00Z","words":{}})"), withEntry("n").insert(1, "\"x\":1e400x,")})
+             std::string(R"({"version":1,"updatedAt":"2025-03-01T08:30:00Z","words":{}})"), withEntry("n").insert(1, "\"x\":1e400x,")})
         EXPECT_FALSE(VocabBook::decode(file)) << file;
     const std::string files[] = {withEntry({{"word", "n"}, {"dueAt", 762510600}}), withEntry({{"word", "n"}, {"dueAt", "2025-03-01 08:30:00"}}),
         withEntry("just text"), withEntry({{"stage", 1}}), withEntry({{"word", "n"}, {"stage", 1.5}}),

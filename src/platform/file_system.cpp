@@ -137,6 +137,19 @@ bool isDirectoryAt(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+FileStamp stampFrom(const struct stat& st) {
+#if defined(__APPLE__)
+    const timespec& modified = st.st_mtimespec;
+    const timespec& changed = st.st_ctimespec;
+#else
+    const timespec& modified = st.st_mtim;
+    const timespec& changed = st.st_ctim;
+#endif
+    auto ns = [](const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+        static_cast<uint64_t>(st.st_size), ns(modified), ns(changed)};
+}
+
 class SystemFileSystem final : public FileSystem {
 public:
     SystemFileSystem() { neverMaterializeDataless(); }
@@ -337,6 +350,22 @@ public:
         ::closedir(dir);
     }
 
+    std::optional<FileStamp> stampOf(const std::string& path, bool folder) override {
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0 || !(folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode))) {
+            return std::nullopt;
+        }
+        return stampFrom(st);
+    }
+
+    FolderLock lockFolder(const std::string& folder, std::chrono::milliseconds wait) override {
+        return FolderLock::acquire(folder, wait);
+    }
+
+    FolderLock lockFile(const std::string& file, std::chrono::milliseconds wait) override {
+        return FolderLock::acquireFile(file, wait);
+    }
+
     void requestDownload(const std::string& path) override { Cloud::requestDownload(path); }
 
     Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) override {
@@ -376,85 +405,6 @@ StagedFile::~StagedFile() { discard(); }
 void StagedFile::discard() noexcept {
     if (!temporary_.empty()) owner_->discard(temporary_);
     temporary_.clear();
-}
-
-FolderHandle::FolderHandle(const std::string& folder)
-    : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
-
-FolderHandle::FolderHandle(FolderHandle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-
-FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-FolderHandle::~FolderHandle() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-bool FolderHandle::has(const std::string& relative) const {
-    struct stat st;
-    return fd_ >= 0 && ::fstatat(fd_, relative.c_str(), &st, 0) == 0;
-}
-
-namespace {
-
-FileStamp stampFrom(const struct stat& st) {
-#if defined(__APPLE__)
-    const timespec& modified = st.st_mtimespec;
-    const timespec& changed = st.st_ctimespec;
-#else
-    const timespec& modified = st.st_mtim;
-    const timespec& changed = st.st_ctim;
-#endif
-    auto ns = [](const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
-    return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                     static_cast<uint64_t>(st.st_size), ns(modified), ns(changed)};
-}
-
-}  // namespace
-
-std::optional<FileStamp> stampOf(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    return stampFrom(st);
-}
-
-std::optional<FileStamp> folderStampOf(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
-    return stampFrom(st);
-}
-
-std::optional<FileStamp> FolderHandle::stampOf(const std::string& relative) const {
-    struct stat st;
-    if (fd_ < 0 || ::fstatat(fd_, relative.c_str(), &st, 0) != 0) return std::nullopt;
-    return stampFrom(st);
-}
-
-std::optional<std::vector<std::string>> FolderHandle::namesIn(const std::string& relative) const {
-    const int fd = fd_ < 0 ? -1 : ::openat(fd_, relative.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
-    if (!dir) {
-        if (fd >= 0) ::close(fd);
-        return std::nullopt;
-    }
-    std::vector<std::string> names;
-    for (;;) {
-        errno = 0;
-        const dirent* e = ::readdir(dir);
-        if (!e) break;
-        std::string_view name = e->d_name;
-        if (name != "." && name != "..") names.emplace_back(name);
-    }
-    const bool failed = errno != 0;
-    ::closedir(dir);
-    if (failed) return std::nullopt;
-    return names;
 }
 
 void returnFreeMemory() {

@@ -13,6 +13,7 @@
 #include <vector>       // std::vector
 
 #include "platform/expected.hpp"
+#include "platform/folder_lock.hpp"
 #include "platform/paths.hpp"
 #include "platform/platform_error.hpp"
 
@@ -70,6 +71,16 @@ private:
     std::string_view data_;  // must outlive the staged file
 };
 
+// What tells one version of a file from another without reading it.
+struct FileStamp {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    int64_t modifiedNs = 0;  // since 1970, as the file system keeps it
+    int64_t changedNs = 0;   // the inode's change time, which no one can set back
+    bool operator==(const FileStamp&) const = default;
+};
+
 enum class Claim { claimed, taken };
 
 // The file and cloud services, as leveldb's Env: the system's own
@@ -121,6 +132,15 @@ public:
     // As above, for replacing the file; excludes coordinated readers and writers.
     virtual Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) = 0;
 
+    // The stamp of the regular file (or, with `folder`, the folder) at
+    // `path`, links followed; nothing for anything else or nothing at all.
+    virtual std::optional<FileStamp> stampOf(const std::string& path, bool folder) = 0;
+
+    // An exclusive advisory lock on `folder`, waited for up to `wait`; or,
+    // for a folder that cannot be locked itself, on the lock file `file`.
+    virtual FolderLock lockFolder(const std::string& folder, std::chrono::milliseconds wait) = 0;
+    virtual FolderLock lockFile(const std::string& file, std::chrono::milliseconds wait) = 0;
+
     // True when any entry exists at `path` (an evicted one too).
     bool exists(const std::string& path) { return stat(path).hasValue(); }
 
@@ -134,47 +154,6 @@ protected:
 // Every read, open, stat and listing fails on an evicted entry instead of
 // waiting for it, whatever materialisation policy the process inherited.
 std::shared_ptr<FileSystem> systemFileSystem();
-
-// What tells one version of a file from another without reading it.
-struct FileStamp {
-    uint64_t device = 0;
-    uint64_t inode = 0;
-    uint64_t size = 0;
-    int64_t modifiedNs = 0;  // since 1970, as the file system keeps it
-    int64_t changedNs = 0;   // the inode's change time, which no one can set back
-    bool operator==(const FileStamp&) const = default;
-};
-
-// The stamp of the regular file at `path` (links followed); nothing for
-// anything else or nothing at all.
-std::optional<FileStamp> stampOf(const std::string& path);
-// The same for the folder at `path`.
-std::optional<FileStamp> folderStampOf(const std::string& path);
-
-// An open folder, for many existence tests below it: each test then
-// resolves only the names below the folder, not the whole path again.
-// Move-only; a folder that cannot be opened makes a handle that finds nothing.
-class FolderHandle {
-public:
-    FolderHandle() = default;
-    explicit FolderHandle(const std::string& folder);
-    FolderHandle(FolderHandle&& other) noexcept;
-    FolderHandle& operator=(FolderHandle&& other) noexcept;
-    FolderHandle(const FolderHandle&) = delete;
-    FolderHandle& operator=(const FolderHandle&) = delete;
-    ~FolderHandle();
-
-    // Whether folder + "/" + relative exists.
-    bool has(const std::string& relative) const;
-    // The stamp of whatever is at folder + "/" + relative (links followed).
-    std::optional<FileStamp> stampOf(const std::string& relative) const;
-    // The names directly inside folder + "/" + relative, hidden ones
-    // included; nothing when it cannot be listed.
-    std::optional<std::vector<std::string>> namesIn(const std::string& relative) const;
-
-private:
-    int fd_ = -1;
-};
 
 // Gives memory the process has freed back to the system, where the
 // allocator keeps it otherwise.

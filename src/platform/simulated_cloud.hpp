@@ -49,6 +49,17 @@ public:
     Expected<Claim, Error> claim(StagedFile& staged, const std::string& target) override;
     Status remove(const std::string& path) override;
     void removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) override;
+    // Stamps and locks are the disk's own: a provider keeps an evicted
+    // entry's metadata, and locks are never evicted.
+    std::optional<FileStamp> stampOf(const std::string& path, bool folder) override {
+        return disk_->stampOf(path, folder);
+    }
+    FolderLock lockFolder(const std::string& folder, std::chrono::milliseconds wait) override {
+        return disk_->lockFolder(folder, wait);
+    }
+    FolderLock lockFile(const std::string& file, std::chrono::milliseconds wait) override {
+        return disk_->lockFile(file, wait);
+    }
     void requestDownload(const std::string& path) override;
     Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) override;
     Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) override;

@@ -14,9 +14,9 @@ int64_t nowNs() {
 
 }  // namespace
 
-bool KeptIndex::reusable(const std::string& path) const {
+bool KeptIndex::reusable(const Vault& vault, const std::string& path) const {
     if (!index_ || !trusted_) return false;
-    auto now = Platform::stampOf(path);
+    auto now = vault.fs().stampOf(path, /*folder=*/false);
     return now && *now == stamp_;
 }
 
@@ -25,10 +25,10 @@ Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::read(const Vault& va
     // Dropped first, so the read reuses its memory instead of doubling it.
     drop();
     const int64_t readAt = nowNs();
-    const auto before = Platform::stampOf(path);
+    const auto before = vault.fs().stampOf(path, /*folder=*/false);
     IndexLoad load = filter ? DashboardIndex::load(vault, *filter, &arenas_) : DashboardIndex::load(vault, &arenas_);
     if (!load) return load.error();
-    const auto after = Platform::stampOf(path);
+    const auto after = vault.fs().stampOf(path, /*folder=*/false);
     // Trusted only when nothing moved during the read and its last change
     // lies before the racy window; otherwise the next call reads again.
     trusted_ = before && after && *before == *after && before->modifiedNs < readAt - kRacyWindowNs &&
@@ -40,14 +40,14 @@ Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::read(const Vault& va
 
 Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::get(const Vault& vault) {
     const std::string path = vault.path(VaultPath::dashboard);
-    if (reusable(path)) return &*index_;
+    if (reusable(vault, path)) return &*index_;
     return read(vault, path, nullptr);
 }
 
 Expected<KeptIndex::Found, IndexUnreadable> KeptIndex::search(
     const Vault& vault, const DashboardIndex::SearchFilter& filter, ResultWindow window) {
     const std::string path = vault.path(VaultPath::dashboard);
-    if (reusable(path)) {
+    if (reusable(vault, path)) {
         if (!order_) order_ = std::make_unique<ResultOrder>(index_->items);
         return Found{&*index_, index_->search(filter, window, *order_)};
     }

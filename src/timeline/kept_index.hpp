@@ -54,7 +54,7 @@ public:
 
 private:
     // Whether the index held may answer this call.
-    bool reusable(const std::string& path) const;
+    bool reusable(const Vault& vault, const std::string& path) const;
     // Reads afresh; what was read answers this call, and the next ones too
     // when its stamp allows.
     Expected<const DashboardIndex*, IndexUnreadable> read(const Vault& vault, const std::string& path,

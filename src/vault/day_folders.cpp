@@ -56,9 +56,8 @@ DayFolders::Base& DayFolders::fresh(const Vault& vault, VaultPath location) {
         base.folder = folder;
     }
     const int64_t listedAt = nowNs();
-    auto stamp = Platform::folderStampOf(folder);
+    auto stamp = vault.fs().stampOf(folder, /*folder=*/true);
     if (base.trusted && stamp && stamp == base.stamp) return base;
-    base.handle = Platform::FolderHandle(folder);
     std::vector<Day> days;
     if (auto entries = vault.fs().list(folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false)) {
         for (auto& entry : *entries) {
@@ -75,37 +74,35 @@ DayFolders::Base& DayFolders::fresh(const Vault& vault, VaultPath location) {
         if (old != base.days.end() && old->name == day.name) day = std::move(*old);
     }
     base.days = std::move(days);
-    base.trusted = settled(stamp, Platform::folderStampOf(folder), listedAt);
+    base.trusted = settled(stamp, vault.fs().stampOf(folder, /*folder=*/true), listedAt);
     base.stamp = stamp;
     return base;
 }
 
 const DayFolders::Day& DayFolders::fresh(const Vault& vault, const Base& base, Day& day) {
-    auto stamp = base.handle.stampOf(day.name);
+    const std::string folder = base.folder + "/" + day.name;
+    auto stamp = vault.fs().stampOf(folder, /*folder=*/true);
     if (day.trusted && stamp == day.stamp) return day;
     const int64_t listedAt = nowNs();
     day.names.clear();
     day.hashes.clear();
-    auto names = base.handle.namesIn(day.name);
-    if (!names) {
-        // An evicted day folder cannot be listed until iCloud brings it down
-        // (within the download wait); until then it is not trusted, so the
-        // next call looks again rather than take it for empty.
-        const std::string folder = base.folder + "/" + day.name;
-        auto info = vault.fs().stat(folder);
-        if (!info || !info->dataless || !VaultIO::ensureDownloaded(vault, folder)) {
-            day.trusted = false;
-            return day;
-        }
-        names = base.handle.namesIn(day.name);
+    // An evicted day folder is listed only once iCloud has brought it down
+    // (within the download wait): a listing of it would fail or block. Until
+    // then it is not trusted, so the next call looks again rather than take
+    // it for empty.
+    auto info = vault.fs().stat(folder);
+    const bool here = info && (!info->dataless || VaultIO::ensureDownloaded(vault, folder));
+    auto entries = here ? vault.fs().list(folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false)
+                        : Expected<std::vector<Platform::DirEntry>, Platform::Error>(Platform::Error{});
+    if (!entries) {
+        day.trusted = false;
+        return day;
     }
-    if (names) {
-        for (std::string& entry : *names) {
-            day.names.push_back(standsFor(std::move(entry)));
-            day.hashes.push_back(std::hash<std::string>()(day.names.back()));
-        }
+    for (Platform::DirEntry& entry : *entries) {
+        day.names.push_back(standsFor(std::move(entry.name)));
+        day.hashes.push_back(std::hash<std::string>()(day.names.back()));
     }
-    day.trusted = settled(stamp, base.handle.stampOf(day.name), listedAt);
+    day.trusted = settled(stamp, vault.fs().stampOf(folder, /*folder=*/true), listedAt);
     day.stamp = stamp;
     return day;
 }
@@ -137,9 +134,11 @@ std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, V
                 if (found[i] || day.names[n] != keys[k]) continue;
                 // The test a plain scan makes: it says what a case-blind file
                 // system makes of the name, and turns away a dangling link.
+                const std::string folder = base.folder + "/" + day.name;
                 const std::string& file = files[k];
-                if (!base.handle.has(day.name + "/" + file) && !base.handle.has(day.name + "/." + file + ".icloud"))
+                if (!vault.fs().exists(folder + "/" + file) && !vault.fs().exists(folder + "/." + file + ".icloud")) {
                     continue;
+                }
                 found[i] = day.name;
                 --open;
             }

@@ -45,7 +45,6 @@ private:
     };
     struct Base {
         std::string folder;
-        Platform::FolderHandle handle;
         std::optional<Platform::FileStamp> stamp;
         bool trusted = false;
         std::vector<Day> days;  // its day-shaped names, newest first

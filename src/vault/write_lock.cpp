@@ -17,7 +17,7 @@ VaultError lockFailure(const std::string& path, std::string reason) {
 }  // namespace
 
 Expected<VaultWriteLock, VaultError> VaultWriteLock::acquire(const Vault& vault, std::chrono::milliseconds wait) {
-    auto lock = Platform::FolderLock::acquire(vault.root, wait);
+    auto lock = vault.fs().lockFolder(vault.root, wait);
     std::string lockFile;
     if (lock.status() == Platform::FolderLock::Status::unsupported) {
         const std::string meta = vault.writingPath(VaultPath::metaDir);
@@ -25,7 +25,7 @@ Expected<VaultWriteLock, VaultError> VaultWriteLock::acquire(const Vault& vault,
         if (auto made = vault.fs().createDirectories(meta); !made) {
             return lockFailure(lockFile, "拿不到纪要写锁(" + made.error().message() + "),这次什么都没写: " + lockFile);
         }
-        lock = Platform::FolderLock::acquireFile(lockFile, wait);
+        lock = vault.fs().lockFile(lockFile, wait);
     }
     switch (lock.status()) {
     case Platform::FolderLock::Status::held:

@@ -201,6 +201,23 @@ TEST(Faults, AnEvictedEntryStaysOnItsOwnDay) {
         }
 }
 
+// An entry with nothing on its own day is looked for in the other day
+// folders, newest first: an evicted newer one is brought down and listed
+// before an older folder's copy can win, and nothing blocks meanwhile.
+TEST(Faults, AnEvictedDayFolderIsListedOnceItArrives) {
+    using Policy = Platform::SimulatedCloud::Policy;
+    for (Policy policy : {Policy::fail, Policy::block}) {
+        SimulatedVault v;
+        v.dir.write(v.insights("2025-03-05/X.min.md"), "newest");
+        v.dir.write(v.insights("2025-03-04/X.min.md"), "older copy");
+        v.cloud->evict(v.dir.at(v.insights("2025-03-05")), 20ms);
+        v.cloud->setPolicy(policy);
+        Json read = toolPayload(v.call(minutesReadTool, {{"id", "X"}}));
+        EXPECT_EQ((std::tuple{read["date"], read["minutes_markdown"]}), (std::tuple{"2025-03-05", "newest"}));
+        EXPECT_EQ(v.cloud->blockedCalls(), 0);
+    }
+}
+
 // Each file-system call of a write failed in turn, up to the call's last:
 // the vault is then byte for byte as before the call (and the reply an
 // error) or as after a clean run (and the reply a success); no temporary stays.

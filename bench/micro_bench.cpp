@@ -24,8 +24,10 @@ int main(int argc, char** argv) {
     std::vector<char*> rest;
     for (int i = 0; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg.rfind("--vault=", 0) == 0) vaultPath = arg.substr(8);
-        else rest.push_back(argv[i]);
+        if (arg.rfind("--vault=", 0) == 0)
+            vaultPath = arg.substr(8);
+        else
+            rest.push_back(argv[i]);
     }
     auto targets = qs::Bench::readTargets(vaultPath);
     if (vaultPath.empty() || !targets) {

@@ -71,7 +71,9 @@ struct Row {
 };
 
 using Clock = std::chrono::steady_clock;
-double msSince(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
 
 Latency summarize(std::vector<double> ms) {
     if (ms.empty()) return {};
@@ -102,7 +104,8 @@ std::vector<Call> benchCalls(const Json& t) {
         return [=](const Json& p) {
             Json v = p.value(key, Json());
             long got = v.is_number_integer() ? v.get<long>() : -1;
-            return got == want ? "" : std::string(key) + " is " + std::to_string(got) + ", expected " + std::to_string(want);
+            return got == want ? ""
+                               : std::string(key) + " is " + std::to_string(got) + ", expected " + std::to_string(want);
         };
     };
     auto some = [](const char* key) {  // a positive count or a non-empty text
@@ -114,7 +117,8 @@ std::vector<Call> benchCalls(const Json& t) {
     auto num = [&t](const char* key) { return t.value(key, 0L); };
     auto str = [&t](const char* key) { return t.value(key, std::string()); };
     const long chars = num("transcriptChars");
-    auto transcript = [total = expect("total_chars", chars), part = expect("returned_chars", std::min(5000L, chars - 10000))](
+    auto transcript = [total = expect("total_chars", chars),
+                          part = expect("returned_chars", std::min(5000L, chars - 10000))](
                           const Json& p) { return total(p) + part(p); };
     Json voice = {{"type", "voice"}, {"date_from", str("voiceDateFrom")}, {"date_to", str("voiceDateTo")}};
     Json excerpt = {{"id", str("transcriptId")}, {"offset", 10000}, {"max_chars", 5000}};
@@ -153,7 +157,7 @@ public:
     // Sends "initialize" and then the "initialized" notification.
     Outcome initialize() {
         Outcome out = call("initialize", {{"protocolVersion", "2025-06-18"}, {"capabilities", Json::object()},
-                                          {"clientInfo", {{"name", "quillstack-bench"}, {"version", "0.1.0"}}}});
+                                             {"clientInfo", {{"name", "quillstack-bench"}, {"version", "0.1.0"}}}});
         if (out.error.empty()) child.sendLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
         return out;
     }
@@ -196,7 +200,8 @@ private:
 // `changed` calls, each right after `file` got the same bytes under a new
 // modification time and inode (as an app's atomic save leaves it), then
 // warm-ups and `repeat` timed calls.
-Measured measure(Server& server, const Call& call, const fs::path& file, int changed, int warmup, int repeat, bool& broken) {
+Measured measure(
+    Server& server, const Call& call, const fs::path& file, int changed, int warmup, int repeat, bool& broken) {
     Json params = {{"name", call.tool}, {"arguments", call.arguments}};
     Measured m;
     std::vector<double> first, repeated;
@@ -273,7 +278,8 @@ Row measureSize(const Options& o, std::size_t entries) {
     auto launch = [&] {  // a fresh server, the old one killed
         server = std::make_unique<Server>(o, vault);
         Outcome init = server->initialize();
-        if (!init.error.empty()) throw std::runtime_error("initialize: " + init.error + "; " + server->child.stderrText());
+        if (!init.error.empty())
+            throw std::runtime_error("initialize: " + init.error + "; " + server->child.stderrText());
     };
     launch();
     for (const Call& call : benchCalls(*targets)) {
@@ -285,10 +291,11 @@ Row measureSize(const Options& o, std::size_t entries) {
         Measured m = measure(*server, call, file, changed, o.warmup, repeat, broken);
         peakKiB = std::max(peakKiB, qs::harness::statusKiB(server->child.pid(), "VmHWM").value_or(0));
         std::fprintf(stderr, "[bench] %zu entries: %s %s\n", entries, call.label.c_str(),
-                     m.error.empty() ? (ms(m.repeated.median) + " ms").c_str() : m.error.c_str());
+            m.error.empty() ? (ms(m.repeated.median) + " ms").c_str() : m.error.c_str());
         if (broken) {
             std::string err = server->child.stderrText();
-            m.error += "; the next call starts a new server; stderr: " + err.substr(err.size() > 300 ? err.size() - 300 : 0);
+            m.error +=
+                "; the next call starts a new server; stderr: " + err.substr(err.size() > 300 ? err.size() - 300 : 0);
             launch();
         }
         row.results.push_back(std::move(m));
@@ -376,7 +383,10 @@ std::string table(const std::vector<Call>& calls, const std::vector<Row>& rows, 
         out += "| " + thousands(row.entries) + " | " + fixed(row.indexMiB, "%.1f") + " | " + ms(row.floorMs) + " |";
         for (std::size_t i = 0; i < calls.size(); ++i) {
             const Floor kind = calls[i].floor;
-            double floor = (kind == Floor::index ? row.floorMs : kind == Floor::vocabulary ? row.vocabFloorMs : 0).value_or(0);
+            double floor = (kind == Floor::index        ? row.floorMs
+                            : kind == Floor::vocabulary ? row.vocabFloorMs
+                                                        : 0)
+                               .value_or(0);
             if (calls[i].floor == Floor::vocabulary) out += " " + ms(row.vocabFloorMs) + " |";
             const Measured& m = row.results[i];
             std::optional<Latency> l = first ? m.first : m.repeated;
@@ -419,18 +429,28 @@ Options parseOptions(int argc, char** argv) {
                 comma = std::min(value.find(',', start), value.size());
                 o.sizes.push_back(parseCount(value.substr(start, comma - start)));
             }
-        } else if (arg == "--repeat") o.repeat = std::max(1, std::stoi(value));
-        else if (arg == "--warmup") o.warmup = std::max(0, std::stoi(value));
-        else if (arg == "--changed") o.changed = std::max(0, std::stoi(value));
-        else if (arg == "--idle-seconds") o.idleSeconds = std::max(0, std::stoi(value));
-        else if (arg == "--spawns") o.spawns = std::max(1, std::stoi(value));
-        else if (arg == "--seed") o.seed = std::stoull(value);
-        else if (arg == "--timeout") o.timeoutMs = std::max(1, std::stoi(value)) * 1000;
-        else if (arg == "--binary") o.binary = value;
-        else if (arg == "--cache") o.cache = value;
+        } else if (arg == "--repeat")
+            o.repeat = std::max(1, std::stoi(value));
+        else if (arg == "--warmup")
+            o.warmup = std::max(0, std::stoi(value));
+        else if (arg == "--changed")
+            o.changed = std::max(0, std::stoi(value));
+        else if (arg == "--idle-seconds")
+            o.idleSeconds = std::max(0, std::stoi(value));
+        else if (arg == "--spawns")
+            o.spawns = std::max(1, std::stoi(value));
+        else if (arg == "--seed")
+            o.seed = std::stoull(value);
+        else if (arg == "--timeout")
+            o.timeoutMs = std::max(1, std::stoi(value)) * 1000;
+        else if (arg == "--binary")
+            o.binary = value;
+        else if (arg == "--cache")
+            o.cache = value;
         else if (arg == "--day-folders")
             o.dayFolders = std::stoull(value);
-        else throw std::invalid_argument("unknown option " + arg);
+        else
+            throw std::invalid_argument("unknown option " + arg);
     }
     return o;
 }
@@ -441,7 +461,8 @@ int main(int argc, char** argv) {
     Options o;
     try {
         o = parseOptions(argc, argv);
-        if (!fs::exists(o.binary)) throw std::invalid_argument("no server at " + o.binary + " (build it, or pass --binary)");
+        if (!fs::exists(o.binary))
+            throw std::invalid_argument("no server at " + o.binary + " (build it, or pass --binary)");
     } catch (const std::exception& e) {
         if (*e.what()) std::fprintf(stderr, "quillstack-bench: %s\n", e.what());
         std::fputs(kUsage, *e.what() ? stderr : stdout);
@@ -460,14 +481,16 @@ int main(int argc, char** argv) {
 
     const std::string repeats = o.repeat ? std::to_string(o.repeat) : "15 (5 above 200,000 entries)";
     const std::string changes = o.changed >= 0 ? std::to_string(o.changed) : "5 (2 above 200,000 entries)";
-    std::printf("%s\nCells: median / p95 ms of %s repeated calls after %d warm-up calls (ratio = median ÷ floor). "
-                "Floor: Dashboard.json read into a reused buffer and walked once with simdjson on-demand, its median "
-                "over samples taken before each tool all through the run; vocab_list's floor: vocabulary.json read "
-                "into a reused buffer and parsed whole into simdjson's DOM. MiB throughout.\n\n",
-                table(calls, rows, false, o.idleSeconds).c_str(), repeats.c_str(), o.warmup);
-    std::printf("The first call right after its file was rewritten (same bytes, new inode and time), %s calls each, "
-                "and the server's resident memory after %d s without calls:\n\n%s",
-                changes.c_str(), o.idleSeconds, table(calls, rows, true, o.idleSeconds).c_str());
+    std::printf(
+        "%s\nCells: median / p95 ms of %s repeated calls after %d warm-up calls (ratio = median ÷ floor). "
+        "Floor: Dashboard.json read into a reused buffer and walked once with simdjson on-demand, its median "
+        "over samples taken before each tool all through the run; vocab_list's floor: vocabulary.json read "
+        "into a reused buffer and parsed whole into simdjson's DOM. MiB throughout.\n\n",
+        table(calls, rows, false, o.idleSeconds).c_str(), repeats.c_str(), o.warmup);
+    std::printf(
+        "The first call right after its file was rewritten (same bytes, new inode and time), %s calls each, "
+        "and the server's resident memory after %d s without calls:\n\n%s",
+        changes.c_str(), o.idleSeconds, table(calls, rows, true, o.idleSeconds).c_str());
     if (o.dayFolders > 0) {
         try {
             std::printf(
@@ -482,8 +505,11 @@ int main(int argc, char** argv) {
         const std::string size = thousands(row.entries);
         for (std::size_t i = 0; i < calls.size(); ++i) {
             const Measured& m = row.results[i];
-            std::string note = !m.error.empty() ? m.error : !m.warning.empty() ? "⚠ unexpected reply: " + m.warning : "";
-            if (!note.empty()) std::printf("- %s entries, %s: %s\n", size.c_str(), calls[i].label.c_str(), note.c_str());
+            std::string note = !m.error.empty()     ? m.error
+                               : !m.warning.empty() ? "⚠ unexpected reply: " + m.warning
+                                                    : "";
+            if (!note.empty())
+                std::printf("- %s entries, %s: %s\n", size.c_str(), calls[i].label.c_str(), note.c_str());
         }
         for (const auto& problem : row.problems) std::printf("- %s entries: %s\n", size.c_str(), problem.c_str());
     }

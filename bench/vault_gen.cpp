@@ -20,54 +20,87 @@ namespace {
 
 using Pool = std::vector<std::string>;
 const Pool kChinese = {
-    "今天的例会开得有点长,但该定的事情都定了。", "客户说导出功能一定要保留筛选条件。",
-    "晚上跑了五公里,配速比上周快了十秒。", "下午和设计一起过了首页的高保真稿,整体方向没问题。",
-    "加载速度还是太慢,大表格第一次打开要七八秒。", "妈妈打电话说周末想去公园走走。",
-    "这个需求的优先级需要和老板再对一次。", "季度目标里付费转化率落后得比较多。",
-    "用户访谈里有三个人都提到了同一个问题。", "我们可能高估了新用户对模板的需求。",
-    "把上周的复盘整理成文档发到群里。", "数据口径不一致,财务那边很不信任这个报表。",
-    "午饭的时候想到一个改进新手引导的办法。", "今天的步数只有四千多,明天要多走走。",
-    "评审会上大家对导航的改动意见不太统一。", "地铁上读完了两章书,作者的观点很有启发。",
-    "周五之前要把产品需求文档的初稿发出去。", "今天睡得不好,下午开会的时候有点走神。",
-    "和技术负责人聊了缓存方案,预计一个迭代能做完。", "客服反馈说同步失败的提示太不明显了。",
-    "这周的迭代完成了十九张卡,还剩四张。", "合作伙伴希望数据留在欧洲的机房里。",
-    "想清楚要解决的问题,比急着给出方案更重要。", "晚饭做了红烧肉,味道比上次好多了。",
-    "周末带爸妈去植物园,樱花已经开了一半。", "新版本的空状态设计得很用心,插画很好看。",
-    "定价模型可能才是转化率低的真正原因。", "会后单独和销售聊了一下老客户迁移的问题。",
-    "看板上有两张卡一直卡在等设计稿。", "灰度发布先开百分之五的用户,观察两天。",
-    "埋点数据显示大部分人在第三步就流失了。", "下周要去杭州出差,记得提前订酒店。",
+    "今天的例会开得有点长,但该定的事情都定了。",
+    "客户说导出功能一定要保留筛选条件。",
+    "晚上跑了五公里,配速比上周快了十秒。",
+    "下午和设计一起过了首页的高保真稿,整体方向没问题。",
+    "加载速度还是太慢,大表格第一次打开要七八秒。",
+    "妈妈打电话说周末想去公园走走。",
+    "这个需求的优先级需要和老板再对一次。",
+    "季度目标里付费转化率落后得比较多。",
+    "用户访谈里有三个人都提到了同一个问题。",
+    "我们可能高估了新用户对模板的需求。",
+    "把上周的复盘整理成文档发到群里。",
+    "数据口径不一致,财务那边很不信任这个报表。",
+    "午饭的时候想到一个改进新手引导的办法。",
+    "今天的步数只有四千多,明天要多走走。",
+    "评审会上大家对导航的改动意见不太统一。",
+    "地铁上读完了两章书,作者的观点很有启发。",
+    "周五之前要把产品需求文档的初稿发出去。",
+    "今天睡得不好,下午开会的时候有点走神。",
+    "和技术负责人聊了缓存方案,预计一个迭代能做完。",
+    "客服反馈说同步失败的提示太不明显了。",
+    "这周的迭代完成了十九张卡,还剩四张。",
+    "合作伙伴希望数据留在欧洲的机房里。",
+    "想清楚要解决的问题,比急着给出方案更重要。",
+    "晚饭做了红烧肉,味道比上次好多了。",
+    "周末带爸妈去植物园,樱花已经开了一半。",
+    "新版本的空状态设计得很用心,插画很好看。",
+    "定价模型可能才是转化率低的真正原因。",
+    "会后单独和销售聊了一下老客户迁移的问题。",
+    "看板上有两张卡一直卡在等设计稿。",
+    "灰度发布先开百分之五的用户,观察两天。",
+    "埋点数据显示大部分人在第三步就流失了。",
+    "下周要去杭州出差,记得提前订酒店。",
 };
 const Pool kEnglish = {
-    "Let's take this offline and circle back on Friday.", "The dashboard takes seven seconds to load on large tables.",
-    "We agreed to ship CSV export first and Excel later.", "Fall in love with the problem, not the solution.",
-    "Retention on day seven doubled for users who imported demo data.", "The pilot customers need their data in the EU.",
-    "Scope freeze is next Friday, beta goes out at the end of the month.", "Ran 5 km this morning, the weather was perfect.",
-    "I don't have the bandwidth for another project this quarter.", "What is the trade-off between speed and accuracy here?",
-    "The weekly active team count is at seventy-eight percent of target.", "Remember to send the staging access before Wednesday.",
-    "Design review went well: seven decisions, no open blockers.", "Alert fatigue is real; cap notifications at three a day.",
-    "The z-score approach filters out most of the noise.", "Progressive disclosure keeps the first screen simple.",
-    "Pricing per workspace might fit retail chains better.", "Katrin will review the German strings in context.",
-    "The export failed with a gateway timeout after 30 seconds.", "Need to follow up with finance about the revenue numbers.",
-    "Saved views solve most of the filtering complaints.", "Mom sent a recipe for braised pork belly.",
-    "The onboarding checklist should start with connecting a data source.", "Our NPS moved from 32 to 36 this month.",
-    "Read two chapters of Inspired on the train home.", "The webhook integration moves up in the backlog.",
+    "Let's take this offline and circle back on Friday.",
+    "The dashboard takes seven seconds to load on large tables.",
+    "We agreed to ship CSV export first and Excel later.",
+    "Fall in love with the problem, not the solution.",
+    "Retention on day seven doubled for users who imported demo data.",
+    "The pilot customers need their data in the EU.",
+    "Scope freeze is next Friday, beta goes out at the end of the month.",
+    "Ran 5 km this morning, the weather was perfect.",
+    "I don't have the bandwidth for another project this quarter.",
+    "What is the trade-off between speed and accuracy here?",
+    "The weekly active team count is at seventy-eight percent of target.",
+    "Remember to send the staging access before Wednesday.",
+    "Design review went well: seven decisions, no open blockers.",
+    "Alert fatigue is real; cap notifications at three a day.",
+    "The z-score approach filters out most of the noise.",
+    "Progressive disclosure keeps the first screen simple.",
+    "Pricing per workspace might fit retail chains better.",
+    "Katrin will review the German strings in context.",
+    "The export failed with a gateway timeout after 30 seconds.",
+    "Need to follow up with finance about the revenue numbers.",
+    "Saved views solve most of the filtering complaints.",
+    "Mom sent a recipe for braised pork belly.",
+    "The onboarding checklist should start with connecting a data source.",
+    "Our NPS moved from 32 to 36 this month.",
+    "Read two chapters of Inspired on the train home.",
+    "The webhook integration moves up in the backlog.",
 };
 // ZWJ sequences, skin tones, flags and variation selectors among them.
-const Pool kEmoji = {"🎉", "🙂", "😮‍💨", "👍🏽", "👩‍💻", "🏃", "🌸", "📧", "🍲", "☕️", "🇨🇳", "👨‍👩‍👧", "✅", "🤔", "📈", "🚇"};
+const Pool kEmoji = {"🎉", "🙂", "😮‍💨", "👍🏽", "👩‍💻", "🏃", "🌸", "📧", "🍲", "☕️", "🇨🇳",
+    "👨‍👩‍👧", "✅", "🤔", "📈", "🚇"};
 const Pool kTags = {"会议", "日记", "想法", "用户访谈", "OKR", "读书", "健康", "跑步", "家人", "设计", "定价", "bug",
-                    "Sprint", "英语", "学习", "增长", "竞品", "出差", "复盘", "meeting", "idea", "travel", "reading"};
-const Pool kPeople = {"王磊", "赵敏", "Sarah Chen", "Amy", "David Müller", "Katrin", "小周", "妈妈", "爸爸", "陈老师", "Tom", "李娜"};
+    "Sprint", "英语", "学习", "增长", "竞品", "出差", "复盘", "meeting", "idea", "travel", "reading"};
+const Pool kPeople = {
+    "王磊", "赵敏", "Sarah Chen", "Amy", "David Müller", "Katrin", "小周", "妈妈", "爸爸", "陈老师", "Tom", "李娜"};
 const Pool kProjects = {"Atlas 2.0", "定价调整", "增长实验", "Q1 OKR", "国际化", "数据平台", "Onboarding", "Mobile"};
-const Pool kTitles = {"周一产品例会", "客户访谈", "设计评审 Design Review", "和王磊的 1:1", "Partner sync", "回家路上的语音备忘",
-                      "读书笔记", "周末计划", "竞品定价页截图", "看板截图", "健康摘要", "短信摘要", "去年今天", "午饭时的想法",
-                      "Weekly planning", "Retro notes", "下周要做的事", "English phrases to remember", "白板照片", "复盘"};
+const Pool kTitles = {"周一产品例会", "客户访谈", "设计评审 Design Review", "和王磊的 1:1", "Partner sync",
+    "回家路上的语音备忘", "读书笔记", "周末计划", "竞品定价页截图", "看板截图", "健康摘要", "短信摘要", "去年今天",
+    "午饭时的想法", "Weekly planning", "Retro notes", "下周要做的事", "English phrases to remember", "白板照片",
+    "复盘"};
 const Pool kTasks = {"周三前把 PRD 发给设计", "评估导出功能工作量", "约客户确认访谈纪要", "和销售对一下定价方案",
-                     "Send staging access to David", "Book the hotel for the Hangzhou trip", "更新 OKR 进度", "报名 SQL 内训"};
+    "Send staging access to David", "Book the hotel for the Hangzhou trip", "更新 OKR 进度", "报名 SQL 内训"};
 const Pool kTranslations = {"n. 带宽;精力", "v. 减轻,缓和", "adj. 模棱两可的", "n. 共识", "v. 弃用", "adj. 可扩展的",
-                            "adj. 暂定的", "n. 激励,动机", "n. 同期群", "adj. 务实的", "adj. 令人信服的", "n. 可行性",
-                            "n. 利益相关者", "v. 优先处理", "n. 异常", "n. 疲劳,厌倦", "n. 披露", "n. 权衡,取舍"};
+    "adj. 暂定的", "n. 激励,动机", "n. 同期群", "adj. 务实的", "adj. 令人信服的", "n. 可行性", "n. 利益相关者",
+    "v. 优先处理", "n. 异常", "n. 疲劳,厌倦", "n. 披露", "n. 权衡,取舍"};
 const Pool kExamTags = {"CET4", "CET6", "IELTS", "TOEFL", "GRE", "考研"};
-const Pool kOnsets = {"b", "br", "c", "cl", "d", "f", "fl", "g", "gr", "l", "m", "n", "p", "pr", "r", "s", "st", "t", "tr", "v"};
+const Pool kOnsets = {
+    "b", "br", "c", "cl", "d", "f", "fl", "g", "gr", "l", "m", "n", "p", "pr", "r", "s", "st", "t", "tr", "v"};
 const Pool kVowels = {"a", "e", "i", "o", "u", "ea", "io"};
 const Pool kSuffixes = {"tion", "ment", "ness", "able", "ity", "ous", "ive", "ize", "er", "al", "ence", "ing"};
 
@@ -112,8 +145,8 @@ std::string iso(std::int64_t s, const char* zone) {
     year_month_day ymd{sys_days{days{s / 86400}}};
     char buf[40];
     std::snprintf(buf, sizeof buf, "%04d-%02u-%02uT%02d:%02d:%02d%s", static_cast<int>(ymd.year()),
-                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()), static_cast<int>(s % 86400 / 3600),
-                  static_cast<int>(s % 3600 / 60), static_cast<int>(s % 60), zone);
+        static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()), static_cast<int>(s % 86400 / 3600),
+        static_cast<int>(s % 3600 / 60), static_cast<int>(s % 60), zone);
     return buf;
 }
 
@@ -204,8 +237,12 @@ struct TypeShape {
 };
 // Roughly what a heavy user's timeline holds.
 constexpr TypeShape kTypes[] = {
-    {"text", 0.30, 0.55, 2000, nullptr}, {"ocr", 0.20, 0.40, 1500, "截图"}, {"voice", 0.15, 0.85, 1000, "iPhone 录音"},
-    {"clip", 0.15, 0.30, 800, "剪贴板"},  {"health", 0.08, 1, 300, "健康"},  {"sms", 0.07, 1, 400, "短信"},
+    {"text", 0.30, 0.55, 2000, nullptr},
+    {"ocr", 0.20, 0.40, 1500, "截图"},
+    {"voice", 0.15, 0.85, 1000, "iPhone 录音"},
+    {"clip", 0.15, 0.30, 800, "剪贴板"},
+    {"health", 0.08, 1, 300, "健康"},
+    {"sms", 0.07, 1, 400, "短信"},
     {"serendipity", 0.05, 1, 300, "那年今日"},
 };
 
@@ -305,9 +342,9 @@ public:
             if (words.contains(word)) continue;
             std::string added = isoBetween(rng_, 2021, 2025);
             Json w = {{"word", word}, {"addedAt", added}, {"updatedAt", added}, {"stage", rng_.between(0, 7)},
-                      // Past and far-future due dates, so "due_only" splits the book.
-                      {"dueAt", rng_.chance(0.4) ? isoBetween(rng_, 2021, 2025) : isoBetween(rng_, 2090, 2099)},
-                      {"lapses", rng_.between(0, 4)}, {"graduated", rng_.chance(0.1)}, {"examTags", Json::array()}};
+                // Past and far-future due dates, so "due_only" splits the book.
+                {"dueAt", rng_.chance(0.4) ? isoBetween(rng_, 2021, 2025) : isoBetween(rng_, 2090, 2099)},
+                {"lapses", rng_.between(0, 4)}, {"graduated", rng_.chance(0.1)}, {"examTags", Json::array()}};
             for (long i = 0, n = rng_.between(0, 3); i < n; ++i) w["examTags"].push_back(rng_.pick(kExamTags));
             if (rng_.chance(0.95)) w["phonetic"] = "/" + word + "/";
             if (rng_.chance(0.97)) w["translation"] = rng_.pick(kTranslations);
@@ -334,15 +371,16 @@ public:
             std::string day = iso(midnight(2025, 12, 31) - static_cast<std::int64_t>(i) * 86400, "").substr(0, 10);
             Json insights = Json::array();
             for (long k = 0, n = rng_.between(2, 4); k < n; ++k) insights.push_back(mixedText(rng_, 20, 0.8));
-            Json report = {
-                {"headline", mixedText(rng_, 12, 0.9)}, {"shortSummary", mixedText(rng_, 40, 0.8)},
-                {"narrative", mixedText(rng_, 300, 0.8)}, {"markdownContent", "## 今天\n- " + mixedText(rng_, 200, 0.8)},
+            Json report = {{"headline", mixedText(rng_, 12, 0.9)}, {"shortSummary", mixedText(rng_, 40, 0.8)},
+                {"narrative", mixedText(rng_, 300, 0.8)},
+                {"markdownContent", "## 今天\n- " + mixedText(rng_, 200, 0.8)},
                 {"moodSummary", {{"label", "平稳"}, {"score", rng_.between(1, 5)}}}, {"keyInsights", insights},
                 {"topInsights", Json::array({{{"title", rng_.pick(kTitles)}}})},
-                {"stats", {{"entries", rng_.between(1, 60)}, {"voice", rng_.between(0, 8)}, {"steps", rng_.between(800, 20000)}}},
-                {"pendingItems", Json::array({rng_.pick(kTasks)})}, {"tomorrowSuggestions", Json::array({rng_.pick(kTasks)})},
-                {"mode", "auto"}, {"schemaVersion", 2}, {"generatedBy", "quillstack-mac 1.8.3 (minutes-v3)"},
-                {"generatedAt", day + "T15:30:00Z"}};
+                {"stats", {{"entries", rng_.between(1, 60)}, {"voice", rng_.between(0, 8)},
+                              {"steps", rng_.between(800, 20000)}}},
+                {"pendingItems", Json::array({rng_.pick(kTasks)})},
+                {"tomorrowSuggestions", Json::array({rng_.pick(kTasks)})}, {"mode", "auto"}, {"schemaVersion", 2},
+                {"generatedBy", "quillstack-mac 1.8.3 (minutes-v3)"}, {"generatedAt", day + "T15:30:00Z"}};
             writeFile(dir / (day + ".json"), pretty(report));
         }
         return iso(midnight(2025, 12, 31) - static_cast<std::int64_t>(kReportDays / 2) * 86400, "").substr(0, 10);
@@ -354,7 +392,8 @@ private:
     void entryFiles(const Entry& e, const std::string& title, bool target, bool longOne) {
         if (e.transcript) {
             fs::path dir = folder("memories/timeline/outputs/" + e.day);
-            std::string text = transcriptText(rng_, longOne ? kTargetChars : static_cast<std::size_t>(rng_.between(10000, 25000)));
+            std::string text =
+                transcriptText(rng_, longOne ? kTargetChars : static_cast<std::size_t>(rng_.between(10000, 25000)));
             double form = target ? 0.0 : rng_.unit();
             Json doc = {{"plainText", text}, {"language", "zh-CN"}, {"engine", "on-device"}};
             if (form < 0.8) writeFile(dir / (e.id + ".transcript.json"), wire(doc));
@@ -395,14 +434,15 @@ Json generateVault(const fs::path& out, std::size_t entries, std::uint64_t seed)
     fs::remove_all(scratch);
     Generator gen(scratch, seed);
     Json t = {{"entries", entries}, {"seed", seed}, {"asciiMarker", kAsciiMarker}, {"chineseMarker", kChineseMarker},
-              {"voiceDateFrom", "2023-01-01"}, {"voiceDateTo", "2023-03-31"}, {"transcriptChars", kTargetChars},
-              {"vocabQuery", kVocabQuery}, {"vocabWords", kVocabWords}};
+        {"voiceDateFrom", "2023-01-01"}, {"voiceDateTo", "2023-03-31"}, {"transcriptChars", kTargetChars},
+        {"vocabQuery", kVocabQuery}, {"vocabWords", kVocabWords}};
     gen.timeline(entries, t);
     gen.vocabulary();
     t["reportDay"] = gen.dailyReports();
     fs::create_directories(scratch / "preferences");
     fs::create_directories(scratch / "memories/timeline/inputs");
-    Json marker = {{"app", "quillstack"}, {"createdAt", "2021-01-01T00:00:00Z"}, {"pathSchema", "english-v2"}, {"schemaVersion", 2}};
+    Json marker = {{"app", "quillstack"}, {"createdAt", "2021-01-01T00:00:00Z"}, {"pathSchema", "english-v2"},
+        {"schemaVersion", 2}};
     writeFile(scratch / "preferences/quillstack-library.json", pretty(marker));
     fs::rename(scratch, out);
     writeFile(targetsPath(out), pretty(t) + "\n");

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool expected = qs::Text::toLowerFull(text).find(query) != std::string::npos;
     if (qs::Text::LowercaseNeedle(query).foundIn(text) != expected) {
         std::fprintf(stderr, "needle disagrees (expected %d) for query [%s] in text [%s]\n", expected, query.c_str(),
-                     text.c_str());
+            text.c_str());
         std::abort();
     }
     return 0;

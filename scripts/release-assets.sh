@@ -25,8 +25,8 @@ lint=tools/release-lint
 if [[ ! -d $lint/node_modules || $lint/package-lock.json -nt $lint/node_modules/.package-lock.json ]]; then
   (cd "$lint" && npm ci --no-audit --no-fund --loglevel=error)
 fi
-# The schema is draft-07; its "example" annotations are not keywords Ajv knows.
-"$lint/node_modules/.bin/ajv" validate --spec=draft7 --strict=false -c ajv-formats \
+# The schema is draft-07 (Ajv's default draft); its "example" annotations are not keywords Ajv knows.
+"$lint/node_modules/.bin/ajv" validate --strict=false -c ajv-formats \
   -s packaging/registry/server.schema.json -d "$dist/server.json"
 
 bash scripts/fill-formula.sh "$repo" "$tag" "$tarball" "$dist/quillstack-mcp.rb"

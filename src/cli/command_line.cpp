@@ -61,11 +61,8 @@ int runProgram(const std::vector<std::string>& arguments) {
     switch (line.action) {
     case CommandLine::Action::version: writeAll(1, "quillstack " + std::string(kServerVersion) + "\n"); return 0;
     case CommandLine::Action::help: writeAll(1, std::string(kUsageText) + "\n"); return 0;
-    case CommandLine::Action::error:
-        logStderr(line.errorMessage);
-        return 2;
-    case CommandLine::Action::serve:
-        break;
+    case CommandLine::Action::error: logStderr(line.errorMessage); return 2;
+    case CommandLine::Action::serve: break;
     }
 
     std::optional<Vault> vault;

@@ -77,23 +77,14 @@ std::optional<JsonNumber> readJsonNumber(std::string_view token) {
 
 std::vector<std::string_view> numberTokens(std::string_view text) {
     std::vector<std::string_view> tokens;
-    bool inString = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (startsNumber(c)) {
-            size_t end = i + 1;
-            while (end < text.size() && continuesNumber(text[end])) ++end;
-            tokens.push_back(text.substr(i, end - i));
-            i = end - 1;
-        }
-    }
+    forEachOutsideStrings(text, [&](size_t& i) {
+        if (!startsNumber(text[i])) return true;
+        size_t end = i + 1;
+        while (end < text.size() && continuesNumber(text[end])) ++end;
+        tokens.push_back(text.substr(i, end - i));
+        i = end - 1;
+        return true;
+    });
     return tokens;
 }
 

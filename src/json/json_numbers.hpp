@@ -29,6 +29,29 @@ std::optional<JsonNumber> readJsonNumber(std::string_view token);
 // exactly its numbers; in any other text they are only candidates.
 std::vector<std::string_view> numberTokens(std::string_view text);
 
+// Calls `visit(i)` for every byte i of `text` that lies outside a string
+// (the quotes themselves excluded); `visit` may move i on to the last byte
+// it took, and returns false to stop the walk. The text need not be valid
+// JSON.
+template <class Visit>
+bool forEachOutsideStrings(std::string_view text, Visit visit) {
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (!visit(i)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The two ways a real number becomes a 64-bit integer here. Truncated: its
 // integer part, an absurd value (1e300, ±infinity) held at the nearest end of
 // the range instead of overflowing. Exact: only a whole number inside the

@@ -17,23 +17,12 @@ constexpr size_t kMaximumNesting = 512;
 // brackets outside strings count; the text need not be valid JSON.
 bool nestingWithin(std::string_view text, size_t limit) {
     size_t depth = 0;
-    bool inString = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > limit) return false;
-        } else if ((c == ']' || c == '}') && depth > 0) {
-            --depth;
-        }
-    }
-    return true;
+    return forEachOutsideStrings(text, [&](size_t& i) {
+        const char c = text[i];
+        if (c == '[' || c == '{') return ++depth <= limit;
+        if ((c == ']' || c == '}') && depth > 0) --depth;
+        return true;
+    });
 }
 
 // Builds the value as the library's own parser does, except that the n-th

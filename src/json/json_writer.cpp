@@ -23,19 +23,12 @@ public:
 
     bool value(const Json& v, int depth) {
         switch (v.type()) {
-        case Json::value_t::object:
-            return container(v, depth, '{', '}', true);
-        case Json::value_t::array:
-            return container(v, depth, '[', ']', false);
-        case Json::value_t::string:
-            return text(v.get_ref<const std::string&>());
-        case Json::value_t::boolean:
-            out += v.get<bool>() ? "true" : "false";
-            return true;
-        case Json::value_t::number_integer:
-            return number(v.get<int64_t>());
-        case Json::value_t::number_unsigned:
-            return number(v.get<uint64_t>());
+        case Json::value_t::object: return container(v, depth, '{', '}', true);
+        case Json::value_t::array: return container(v, depth, '[', ']', false);
+        case Json::value_t::string: return text(v.get_ref<const std::string&>());
+        case Json::value_t::boolean: out += v.get<bool>() ? "true" : "false"; return true;
+        case Json::value_t::number_integer: return number(v.get<int64_t>());
+        case Json::value_t::number_unsigned: return number(v.get<uint64_t>());
         case Json::value_t::number_float:
             // Rare in replies; the library's shortest round-trip form.
             if (!std::isfinite(v.get<double>())) return false;

@@ -1,9 +1,9 @@
 // Line framing on file descriptors: reading lines, writing whole reply lines.
 #include "protocol/transport.hpp"
 
-#include <cerrno>    // errno, EINTR, EAGAIN
 #include <poll.h>    // poll, when a descriptor was handed to us non-blocking
 #include <unistd.h>  // read
+#include <cerrno>    // errno, EINTR, EAGAIN
 
 #include "platform/log.hpp"
 #include "text/unicode.hpp"

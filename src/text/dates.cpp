@@ -69,8 +69,7 @@ constexpr double kMaxSeconds = 1e14;
 
 std::string format(const char* pattern, const Civil& c) {
     char buf[80];
-    std::snprintf(buf, sizeof buf, pattern, static_cast<long long>(c.year), c.month, c.day, c.hour, c.minute,
-                  c.second);
+    std::snprintf(buf, sizeof buf, pattern, static_cast<long long>(c.year), c.month, c.day, c.hour, c.minute, c.second);
     return buf;
 }
 
@@ -113,8 +112,8 @@ std::optional<double> parseIsoDateTime(std::string_view s) {
     // yyyy-MM-ddTHH:mm:ss[.f+](Z|±HH:mm|±HHmm|±HH)
     unsigned year, month, day, hour, minute, second;
     if (!digits(s, 0, 4, year) || s.size() < 19 || s[4] != '-' || !digits(s, 5, 2, month) || s[7] != '-' ||
-        !digits(s, 8, 2, day) || s[10] != 'T' || !digits(s, 11, 2, hour) || s[13] != ':' ||
-        !digits(s, 14, 2, minute) || s[16] != ':' || !digits(s, 17, 2, second)) {
+        !digits(s, 8, 2, day) || s[10] != 'T' || !digits(s, 11, 2, hour) || s[13] != ':' || !digits(s, 14, 2, minute) ||
+        s[16] != ':' || !digits(s, 17, 2, second)) {
         return std::nullopt;
     }
     if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 ||
@@ -162,8 +161,6 @@ std::optional<double> parseIsoDateTime(std::string_view s) {
     return static_cast<double>(seconds) + fraction;
 }
 
-double nowUnixSeconds() {
-    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-}
+double nowUnixSeconds() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
 
 }  // namespace qs::Text

@@ -1,8 +1,8 @@
 // Loading Dashboard.json, finding an entry, and the ordered filtered listing.
 #include "timeline/dashboard_index.hpp"
 
-#include <algorithm>  // std::partial_sort, std::partition_point, std::min
-#include <bit>        // std::countr_zero
+#include <algorithm>   // std::partial_sort, std::partition_point, std::min
+#include <bit>         // std::countr_zero
 #include <filesystem>  // std::filesystem::file_size
 #include <functional>  // std::less
 #include <utility>     // std::move
@@ -80,15 +80,18 @@ bool DashboardIndex::fill(const SearchFilter* filter) {
     }
     size_t length = text->size() - start;
     // simdjson reads a little past the end; zeroed padding keeps that defined.
-    if (text->capacity() < text->size() + simdjson::SIMDJSON_PADDING) text->reserve(text->size() + text->size() / 8 + simdjson::SIMDJSON_PADDING);
+    if (text->capacity() < text->size() + simdjson::SIMDJSON_PADDING)
+        text->reserve(text->size() + text->size() / 8 + simdjson::SIMDJSON_PADDING);
     text->append(simdjson::SIMDJSON_PADDING, '\0');
     std::optional<ItemFilter> itemFilter;
     if (filter) itemFilter.emplace(*filter);
     return readDashboard(arena, text->data() + start, length, text->size() - start, items, updatedAt,
-                         itemFilter ? &*itemFilter : nullptr, picked_);
+        itemFilter ? &*itemFilter : nullptr, picked_);
 }
 
-IndexLoad DashboardIndex::load(const Vault& vault, IndexArenaPool* arenas) { return loadFiltered(vault, nullptr, arenas); }
+IndexLoad DashboardIndex::load(const Vault& vault, IndexArenaPool* arenas) {
+    return loadFiltered(vault, nullptr, arenas);
+}
 
 IndexLoad DashboardIndex::load(const Vault& vault, const SearchFilter& filter, IndexArenaPool* arenas) {
     return loadFiltered(vault, &filter, arenas);

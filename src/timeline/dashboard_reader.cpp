@@ -25,8 +25,20 @@ using simdjson::SUCCESS;
 constexpr int kMaxDepth = 512;
 
 enum class ItemKey {
-    id, type, date, title, content, source, tags, people, projects,
-    outputRelPath, processingState, extractedTasks, importance, other
+    id,
+    type,
+    date,
+    title,
+    content,
+    source,
+    tags,
+    people,
+    projects,
+    outputRelPath,
+    processingState,
+    extractedTasks,
+    importance,
+    other
 };
 
 ItemKey itemKey(std::string_view key) {
@@ -212,7 +224,9 @@ private:
             if (result.get(element) != SUCCESS) return false;
             switch (takeString(element, text, true)) {
             case Taken::string: arena_.lists.push(text); break;
-            case Taken::otherKind: if (!validate(element, depth + 1)) return false; break;
+            case Taken::otherKind:
+                if (!validate(element, depth + 1)) return false;
+                break;
             case Taken::invalid: return false;
             }
         }
@@ -339,7 +353,8 @@ private:
     // lone surrogate are refused by the unescaper itself.
     bool unescape(od::raw_json_string raw, size_t rawLength, std::string_view& out) {
         std::string& scratch = arena_.scratch;
-        if (scratch.size() < rawLength + simdjson::SIMDJSON_PADDING) scratch.resize(rawLength + rawLength / 2 + simdjson::SIMDJSON_PADDING);
+        if (scratch.size() < rawLength + simdjson::SIMDJSON_PADDING)
+            scratch.resize(rawLength + rawLength / 2 + simdjson::SIMDJSON_PADDING);
         auto* dst = reinterpret_cast<uint8_t*>(scratch.data());
         return arena_.parser.unescape(raw, dst).get(out) == SUCCESS;
     }
@@ -354,7 +369,7 @@ private:
 }  // namespace
 
 bool readDashboard(IndexArena& arena, char* json, size_t length, size_t capacity, std::vector<FeedItem>& items,
-                   std::optional<std::string>& updatedAt, const ItemFilter* filter, std::vector<size_t>& picked) {
+    std::optional<std::string>& updatedAt, const ItemFilter* filter, std::vector<size_t>& picked) {
     items.clear();
     updatedAt.reset();
     picked.clear();

@@ -26,7 +26,7 @@ struct FeedItem {
     std::string_view id;
     std::string_view type = "text";
     std::string_view dateISO;
-    std::string_view day;  // derived by deriveDay()
+    std::string_view day;                   // derived by deriveDay()
     std::optional<std::string_view> title;  // already trimmed
     std::string_view content;
     std::optional<std::string_view> source;

@@ -1,8 +1,8 @@
 // Whether a feed item passes a search's filters: type, day range, text.
 #pragma once
 
-#include <optional>     // std::optional
-#include <string>       // std::string
+#include <optional>  // std::optional
+#include <string>    // std::string
 
 #include "text/lowercase_search.hpp"
 #include "timeline/dashboard_index.hpp"

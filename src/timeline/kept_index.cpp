@@ -20,8 +20,8 @@ bool KeptIndex::reusable(const Vault& vault, const std::string& path) const {
     return now && *now == stamp_;
 }
 
-Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::read(const Vault& vault, const std::string& path,
-                                                                 const DashboardIndex::SearchFilter* filter) {
+Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::read(
+    const Vault& vault, const std::string& path, const DashboardIndex::SearchFilter* filter) {
     // Dropped first, so the read reuses its memory instead of doubling it.
     drop();
     const int64_t readAt = nowNs();

@@ -57,8 +57,8 @@ private:
     bool reusable(const Vault& vault, const std::string& path) const;
     // Reads afresh; what was read answers this call, and the next ones too
     // when its stamp allows.
-    Expected<const DashboardIndex*, IndexUnreadable> read(const Vault& vault, const std::string& path,
-                                                          const DashboardIndex::SearchFilter* filter);
+    Expected<const DashboardIndex*, IndexUnreadable> read(
+        const Vault& vault, const std::string& path, const DashboardIndex::SearchFilter* filter);
 
     // Drops the index; its arena stays for the next read.
     void drop();

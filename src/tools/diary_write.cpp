@@ -91,7 +91,9 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
         {"date", day},
         {"chars", Text::graphemeCount(text)},
         {"wrote", Json::array({textPath, metaPath})},
-        {"next", "Mac App 会自动生成摘要、抽标签和待办,约 30 秒后出现在时间流。全文原样保留在详情页。Dashboard.json 未被修改。"},
+        {"next",
+            "Mac App 会自动生成摘要、抽标签和待办,约 30 秒后出现在时间流。全文原样保留在详情页。Dashboard.json "
+            "未被修改。"},
     };
     return ToolResult::json(payload);
 }

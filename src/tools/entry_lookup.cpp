@@ -18,8 +18,9 @@ std::string requireEntryId(const ToolArguments& arguments, const ToolParam& idPa
     // An id naming a parent folder or a sub-path would let a client read or
     // write files outside the entry's folder, and outside the vault.
     if (!isSinglePathComponent(id)) {
-        throw ToolFailure("id 不合法:「" + id +
-                          "」。id 是单个文件名(不能含 / 或 \\,不能是 . 或 ..),请用 vault_search 或 recording_list 拿到的 id。");
+        throw ToolFailure(
+            "id 不合法:「" + id +
+            "」。id 是单个文件名(不能含 / 或 \\,不能是 . 或 ..),请用 vault_search 或 recording_list 拿到的 id。");
     }
     return id;
 }

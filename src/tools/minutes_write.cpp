@@ -1,9 +1,9 @@
 // minutes_write: replaces an entry's minutes (and card summary), archiving what it replaces.
 #include <algorithm>  // std::find
-#include <optional>  // std::optional
-#include <string>    // std::string
-#include <utility>   // std::pair, std::move
-#include <vector>    // std::vector
+#include <optional>   // std::optional
+#include <string>     // std::string
+#include <utility>    // std::pair, std::move
+#include <vector>     // std::vector
 
 #include "text/dates.hpp"
 #include "timeline/dashboard_index.hpp"

@@ -53,7 +53,8 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
     std::optional<Transcript> found = readTranscript(files);
     if (!found) {
-        throw ToolFailure("条目 " + id + " 没有转译稿。可能还没处理完,或者它不是录音 —— 用 recording_list 看哪些有转译稿。");
+        throw ToolFailure(
+            "条目 " + id + " 没有转译稿。可能还没处理完,或者它不是录音 —— 用 recording_list 看哪些有转译稿。");
     }
     int64_t offset = std::max<int64_t>(arguments.integer(kOffset), 0);
     int64_t maxChars = std::max<int64_t>(arguments.integer(kMaxChars), 1);

@@ -24,9 +24,19 @@ constexpr ToolParam kParams[] = {kDate};
 
 // The members handed to the client; everything else in the file stays behind.
 constexpr std::array<std::string_view, 13> kReportMembers = {
-    "headline",    "shortSummary", "narrative",    "markdownContent", "moodSummary",
-    "keyInsights", "topInsights",  "stats",        "pendingItems",    "tomorrowSuggestions",
-    "mode",        "schemaVersion", "generatedBy",
+    "headline",
+    "shortSummary",
+    "narrative",
+    "markdownContent",
+    "moodSummary",
+    "keyInsights",
+    "topInsights",
+    "stats",
+    "pendingItems",
+    "tomorrowSuggestions",
+    "mode",
+    "schemaVersion",
+    "generatedBy",
 };
 
 Json run(const ToolArguments& arguments, ToolContext& context) {
@@ -37,7 +47,8 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     }
     const std::string noReport = date + " 没有日报。日报由 Mac App 生成,不是每天都有。";
 
-    std::optional<std::string> bytes = VaultIO::readData(context.vault(), context.vault().path(VaultPath::dailyReportsDir, date + ".json"));
+    std::optional<std::string> bytes =
+        VaultIO::readData(context.vault(), context.vault().path(VaultPath::dailyReportsDir, date + ".json"));
     if (!bytes) throw ToolFailure(noReport);
     // Numbers keep their own text: the client gets each value as the file wrote it.
     std::optional<Json> report = parseJsonDocument(*bytes, JsonNumbers::ownText);

@@ -52,7 +52,7 @@ struct ToolParam {
     std::string_view type;         // the JSON Schema type; an "array" holds texts
     std::string_view description;  // "{}" stands for the default
     bool required = false;
-    int64_t defaultValue = 0;      // for "integer" and "boolean" (0 is false)
+    int64_t defaultValue = 0;  // for "integer" and "boolean" (0 is false)
     std::span<const std::string_view> enumValues = {};
 };
 

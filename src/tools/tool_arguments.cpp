@@ -60,20 +60,16 @@ int64_t ToolArguments::integer(const ToolParam& param) const {
     const Json* value = member(param);
     if (!value) return defaultValue;
     switch (value->type()) {
-    case Json::value_t::boolean:
-        return value->get<bool>() ? 1 : 0;
-    case Json::value_t::number_integer:
-        return value->get<int64_t>();
+    case Json::value_t::boolean: return value->get<bool>() ? 1 : 0;
+    case Json::value_t::number_integer: return value->get<int64_t>();
     case Json::value_t::number_unsigned: {
         uint64_t u = value->get<uint64_t>();
         constexpr auto kMax = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
         return u > kMax ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(u);
     }
     case Json::value_t::number_float: return truncatedInt64(value->get<double>());
-    case Json::value_t::string:
-        return parseDecimal(value->get_ref<const std::string&>()).value_or(defaultValue);
-    default:
-        return defaultValue;
+    case Json::value_t::string: return parseDecimal(value->get_ref<const std::string&>()).value_or(defaultValue);
+    default: return defaultValue;
     }
 }
 
@@ -82,20 +78,16 @@ bool ToolArguments::flag(const ToolParam& param) const {
     const Json* value = member(param);
     if (!value) return defaultValue;
     switch (value->type()) {
-    case Json::value_t::boolean:
-        return value->get<bool>();
-    case Json::value_t::number_integer:
-        return value->get<int64_t>() != 0;
-    case Json::value_t::number_unsigned:
-        return value->get<uint64_t>() != 0;
+    case Json::value_t::boolean: return value->get<bool>();
+    case Json::value_t::number_integer: return value->get<int64_t>() != 0;
+    case Json::value_t::number_unsigned: return value->get<uint64_t>() != 0;
     case Json::value_t::number_float: {
         // Only whole numbers read as flags; 0.5 is neither yes nor no.
         double d = value->get<double>();
         if (d == 0) return false;
         return std::isfinite(d) && std::trunc(d) == d ? true : defaultValue;
     }
-    default:
-        return defaultValue;
+    default: return defaultValue;
     }
 }
 

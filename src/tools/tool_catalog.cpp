@@ -15,8 +15,14 @@ namespace ToolCatalog {
 namespace {
 
 constexpr std::array<const ToolDefinition*, 8> kTools{
-    &vaultSearchTool, &recordingListTool, &recordingTranscriptTool, &minutesReadTool,
-    &vocabListTool,   &reportDailyTool,   &minutesWriteTool,        &diaryWriteTool,
+    &vaultSearchTool,
+    &recordingListTool,
+    &recordingTranscriptTool,
+    &minutesReadTool,
+    &vocabListTool,
+    &reportDailyTool,
+    &minutesWriteTool,
+    &diaryWriteTool,
 };
 
 Json strings(std::span<const std::string_view> texts) {
@@ -38,8 +44,8 @@ std::string joinLines(std::span<const std::string_view> lines) {
 std::string describe(const ToolParam& param) {
     std::string text(param.description);
     if (auto at = text.find("{}"); at != std::string::npos) {
-        std::string shown = param.type == "boolean" ? (param.defaultValue ? "true" : "false")
-                                                    : std::to_string(param.defaultValue);
+        std::string shown =
+            param.type == "boolean" ? (param.defaultValue ? "true" : "false") : std::to_string(param.defaultValue);
         text.replace(at, 2, shown);
     }
     return text;

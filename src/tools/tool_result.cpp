@@ -9,8 +9,7 @@ namespace qs::ToolResult {
 namespace {
 
 Json envelope(std::string text, bool isError) {
-    return Json{{"content", Json::array({Json{{"type", "text"}, {"text", std::move(text)}}})},
-                {"isError", isError}};
+    return Json{{"content", Json::array({Json{{"type", "text"}, {"text", std::move(text)}}})}, {"isError", isError}};
 }
 
 }  // namespace

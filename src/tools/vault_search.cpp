@@ -16,13 +16,23 @@ constexpr std::string_view kDescription[] = {
     "不传 query 就是按类型和日期列条目。",
 };
 constexpr std::string_view kTypeValues[] = {
-    "voice", "text", "ocr", "clip", "health", "sms",
-    "serendipity", "task", "question", "idea", "reference", "clipboard",
+    "voice",
+    "text",
+    "ocr",
+    "clip",
+    "health",
+    "sms",
+    "serendipity",
+    "task",
+    "question",
+    "idea",
+    "reference",
+    "clipboard",
 };
 constexpr ToolParam kQuery{"query", "string", "搜索词。留空则按 type / 日期筛选后返回全部。"};
 constexpr ToolParam kType{"type", "string",
-                          "按类型筛。voice=录音, text=随手记/日记, ocr=截图, clip=剪贴板, health=健康, sms=短信, serendipity=往年今日。",
-                          false, 0, kTypeValues};
+    "按类型筛。voice=录音, text=随手记/日记, ocr=截图, clip=剪贴板, health=健康, sms=短信, serendipity=往年今日。",
+    false, 0, kTypeValues};
 constexpr ToolParam kDateFrom{"date_from", "string", "起始日期,yyyy-MM-dd,含当天。"};
 constexpr ToolParam kDateTo{"date_to", "string", "结束日期,yyyy-MM-dd,含当天。"};
 constexpr ToolParam kLimit{"limit", "integer", "最多返回几条,默认 {}。", false, 20};
@@ -33,7 +43,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     // Reading the arguments cannot fail, so an unreadable index still fails
     // whatever they are; the filter is applied while the index is read.
     DashboardIndex::SearchFilter filter{arguments.optionalString(kQuery), arguments.optionalString(kType),
-                                        arguments.optionalString(kDateFrom), arguments.optionalString(kDateTo)};
+        arguments.optionalString(kDateFrom), arguments.optionalString(kDateTo)};
     const ResultWindow window{arguments.integer(kOffset), arguments.integer(kLimit)};
     KeptIndex::Found found = requireIndex(context.index().search(context.vault(), filter, window));
 

@@ -28,8 +28,8 @@ constexpr std::string_view kDescription[] = {
 constexpr std::string_view kSourceValues[] = {"lookup", "imported"};
 constexpr ToolParam kQuery{"query", "string", "按词或释义过滤,子串匹配。留空返回全部。"};
 constexpr ToolParam kDueOnly{"due_only", "boolean", "只返回今天该复习的词,默认 {}。", false, 0};
-constexpr ToolParam kSource{"source", "string", "按来源筛。lookup=查词查来的, imported=从卡片导入的。", false, 0,
-                            kSourceValues};
+constexpr ToolParam kSource{
+    "source", "string", "按来源筛。lookup=查词查来的, imported=从卡片导入的。", false, 0, kSourceValues};
 constexpr ToolParam kLimit{"limit", "integer", "最多返回几条,默认 {}。", false, 100};
 constexpr ToolParam kParams[] = {kQuery, kDueOnly, kSource, kLimit};
 
@@ -130,9 +130,8 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
             if (filters.keeps(word)) kept.push_back(&word);
         }
     }
-    std::stable_sort(kept.begin(), kept.end(), [](const VocabBookReader::Word* a, const VocabBookReader::Word* b) {
-        return a->dueAt < b->dueAt;
-    });
+    std::stable_sort(kept.begin(), kept.end(),
+        [](const VocabBookReader::Word* a, const VocabBookReader::Word* b) { return a->dueAt < b->dueAt; });
 
     const int64_t limit = std::max<int64_t>(arguments.integer(kLimit), 1);
     const size_t returned = std::min(kept.size(), static_cast<size_t>(limit));

@@ -39,7 +39,7 @@ bool existsForReading(const Vault& vault, VaultPath base, const std::string& sub
 // day the index names is then kept rather than an older copy elsewhere.
 template <size_t N>
 bool hasFileUnder(const Vault& vault, VaultPath base, const std::string& day, const std::string& id,
-                  const std::array<std::string_view, N>& suffixes) {
+    const std::array<std::string_view, N>& suffixes) {
     std::string folders[2] = {vault.writingPath(base, day)};
     if (vault.schema != PathSchema::legacyChineseV1) {
         folders[1] = Platform::joinPath(

@@ -3,8 +3,7 @@
 // vault's own, in vault.cpp.)
 #include "vault/path_schema.hpp"
 
-#include <array>    // std::array
-
+#include <array>  // std::array
 
 namespace qs {
 namespace {
@@ -16,13 +15,13 @@ struct Location {
 
 // In the order of VaultPath.
 constexpr std::array<Location, 7> kLocations{{
-    {"core/Dashboard.json", "00-记忆核心/Dashboard.json"},  // dashboard
-    {"core/meta", "00-记忆核心/meta"},  // metaDir
-    {"memories/timeline/inputs", "01-情景记忆/00-时间流/inputs"},  // inputsDir
-    {"memories/timeline/outputs", "01-情景记忆/00-时间流/outputs"},  // outputsDir
-    {"memories/timeline/insights", "01-情景记忆/00-时间流/insights"},  // insightsDir
+    {"core/Dashboard.json", "00-记忆核心/Dashboard.json"},                                         // dashboard
+    {"core/meta", "00-记忆核心/meta"},                                                             // metaDir
+    {"memories/timeline/inputs", "01-情景记忆/00-时间流/inputs"},                                  // inputsDir
+    {"memories/timeline/outputs", "01-情景记忆/00-时间流/outputs"},                                // outputsDir
+    {"memories/timeline/insights", "01-情景记忆/00-时间流/insights"},                              // insightsDir
     {"memories/timeline/insights/daily_reports", "01-情景记忆/00-时间流/insights/daily_reports"},  // dailyReportsDir
-    {"core/vocabulary.json", "00-记忆核心/vocabulary.json"},  // vocabulary
+    {"core/vocabulary.json", "00-记忆核心/vocabulary.json"},                                       // vocabulary
 }};
 
 std::string_view relativePath(VaultPath path, PathSchema schema) {

@@ -1,6 +1,6 @@
 // Which layout a vault uses: its library marker, else its top-level folders.
-#include <cmath>          // std::trunc, std::isfinite
-#include <utility>        // std::pair
+#include <cmath>    // std::trunc, std::isfinite
+#include <utility>  // std::pair
 
 #include "json/json.hpp"
 #include "platform/file_system.hpp"

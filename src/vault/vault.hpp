@@ -22,9 +22,9 @@ struct DownloadWait {
 };
 
 struct Vault {
-    std::string root;  // absolute folder path, as located
+    std::string root;                           // absolute folder path, as located
     PathSchema schema = PathSchema::englishV2;  // detected once, when located
-    std::string realRoot = {};  // `root` with its links resolved, once; derived when left empty
+    std::string realRoot = {};                  // `root` with its links resolved, once; derived when left empty
     DownloadWait downloadWait = {};
     // Every file service the vault's readers and writers use.
     std::shared_ptr<Platform::FileSystem> files = Platform::systemFileSystem();

@@ -54,8 +54,8 @@ Result awaitDownload(const Vault& vault, const std::string& path) {
     logStderr("iCloud 占位符,触发下载: " + name);
     vault.fs().requestDownload(path);
     const DownloadWait& wait = vault.downloadWait;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait.timeout);
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait.timeout);
     while (std::chrono::steady_clock::now() < deadline) {
         auto now = presenceHere(vault, path);
         if (now && *now == Presence::present) return {};

@@ -7,8 +7,8 @@
 #include <unordered_set>  // std::unordered_set
 #include <utility>        // std::pair
 
-#include "platform/log.hpp"
 #include "platform/file_system.hpp"
+#include "platform/log.hpp"
 #include "text/unicode.hpp"
 #include "vault/vault_io.hpp"
 
@@ -97,8 +97,7 @@ std::vector<std::string> candidates(Platform::FileSystem& fs, const std::optiona
         std::vector<std::pair<std::string, Platform::DirEntry>> keyed;
         keyed.reserve(entries->size());
         for (auto& entry : *entries) keyed.emplace_back(Text::nfc(entry.name), std::move(entry));
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         for (const auto& [key, entry] : keyed) {
             if (entry.isDirectory.value_or(false)) list.push_back(Platform::joinPath(iCloudDrive, entry.name));
         }

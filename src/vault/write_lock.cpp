@@ -28,8 +28,7 @@ Expected<VaultWriteLock, VaultError> VaultWriteLock::acquire(const Vault& vault,
         lock = vault.fs().lockFile(lockFile, wait);
     }
     switch (lock.status()) {
-    case Platform::FolderLock::Status::held:
-        break;
+    case Platform::FolderLock::Status::held: break;
     case Platform::FolderLock::Status::unsupported:
         return lockFailure(lockFile, "拿不到纪要写锁(" + lock.error() + "),这次什么都没写: " + lockFile);
     case Platform::FolderLock::Status::timedOut:

@@ -23,7 +23,7 @@ struct VocabEntry {
     };
 
     std::string word;
-    double addedAt = 0;    // seconds since 1970-01-01T00:00:00Z
+    double addedAt = 0;  // seconds since 1970-01-01T00:00:00Z
     double updatedAt = 0;
     int64_t stage = 0;
     double dueAt = 0;
@@ -53,8 +53,8 @@ public:
         std::string_view word;
         std::optional<std::string_view> translation;
         std::optional<VocabReviewSource> source;
-        double dueAt = 0;      // the moment of reading when the file has none
-        bool deleted = false;  // the entry has a deletedAt
+        double dueAt = 0;              // the moment of reading when the file has none
+        bool deleted = false;          // the entry has a deletedAt
         simdjson::dom::element value;  // the entry in the parsed file
         std::optional<double> moment;  // the moment of reading, once a default took it
         bool unreadable = false;       // does not fit its reading; never handed out

@@ -23,12 +23,39 @@ using Word = VocabBookReader::Word;
 
 // The members the format names; any other member is ignored.
 enum Field : size_t {
-    kWord, kAddedAt, kUpdatedAt, kStage, kDueAt, kLapses, kGraduated, kPhonetic,
-    kTranslation, kExamTags, kSource, kProvenance, kExamples, kNote, kDeletedAt, kFieldCount,
+    kWord,
+    kAddedAt,
+    kUpdatedAt,
+    kStage,
+    kDueAt,
+    kLapses,
+    kGraduated,
+    kPhonetic,
+    kTranslation,
+    kExamTags,
+    kSource,
+    kProvenance,
+    kExamples,
+    kNote,
+    kDeletedAt,
+    kFieldCount,
 };
 constexpr std::array<std::string_view, kFieldCount> kEntryFields = {
-    "word",        "addedAt",  "updatedAt", "stage",      "dueAt",    "lapses", "graduated", "phonetic",
-    "translation", "examTags", "source",    "provenance", "examples", "note",   "deletedAt",
+    "word",
+    "addedAt",
+    "updatedAt",
+    "stage",
+    "dueAt",
+    "lapses",
+    "graduated",
+    "phonetic",
+    "translation",
+    "examTags",
+    "source",
+    "provenance",
+    "examples",
+    "note",
+    "deletedAt",
 };
 constexpr std::array<std::string_view, 3> kProvenanceFields = {"itemID", "date", "excerpt"};
 constexpr std::array<std::string_view, 4> kEnvelopeFields = {"version", "writer", "updatedAt", "words"};
@@ -68,7 +95,7 @@ bool sameLetters(std::string_view a, std::string_view b) {
 // null counts as missing, so a slot is set only for a non-null value.
 template <size_t N>
 bool collect(element value, const std::array<std::string_view, N>& names, const NamesByLength<N>& lookup,
-             std::array<std::optional<element>, N>& slots) {
+    std::array<std::optional<element>, N>& slots) {
     simdjson::dom::object object;
     if (value.get_object().get(object)) return false;
     for (auto field : object) {
@@ -90,8 +117,8 @@ bool collect(element value, const std::array<std::string_view, N>& names, const 
 }
 
 // An optional text member: checked, and copied into `out` when one is given.
-bool readOptionalText(const std::optional<element>& slot, std::optional<std::string_view>& view,
-                      std::optional<std::string>* out) {
+bool readOptionalText(
+    const std::optional<element>& slot, std::optional<std::string_view>& view, std::optional<std::string>* out) {
     view.reset();
     if (!slot) return true;
     std::string_view text;
@@ -105,8 +132,7 @@ bool readOptionalText(const std::optional<element>& slot, std::optional<std::str
 // rather than being silently truncated.
 bool readInteger(element value, int64_t& out) {
     switch (value.type()) {
-    case element_type::INT64:
-        return !value.get_int64().get(out);
+    case element_type::INT64: return !value.get_int64().get(out);
     case element_type::DOUBLE: {
         double d = 0;
         if (value.get_double().get(d)) return false;
@@ -115,8 +141,7 @@ bool readInteger(element value, int64_t& out) {
         out = *whole;
         return true;
     }
-    default:
-        return false;  // booleans, texts, and integers past the signed 64-bit range
+    default: return false;  // booleans, texts, and integers past the signed 64-bit range
     }
 }
 
@@ -174,17 +199,10 @@ public:
             return true;
         }
         switch (value.type()) {
-        case element_type::INT64:
-            out = static_cast<double>(value.get_int64().value_unsafe());
-            break;
-        case element_type::UINT64:
-            out = static_cast<double>(value.get_uint64().value_unsafe());
-            break;
-        case element_type::DOUBLE:
-            out = value.get_double().value_unsafe();
-            break;
-        default:
-            return false;
+        case element_type::INT64: out = static_cast<double>(value.get_int64().value_unsafe()); break;
+        case element_type::UINT64: out = static_cast<double>(value.get_uint64().value_unsafe()); break;
+        case element_type::DOUBLE: out = value.get_double().value_unsafe(); break;
+        default: return false;
         }
         out += Text::kReferenceDateOffset;
         return true;

@@ -39,8 +39,7 @@ Json entries(const std::string& prefix, int count) {
     Json list = Json::array();
     for (int i = 0; i < count; ++i) {
         list.push_back(Json{{"id", prefix + std::to_string(10000 + i)}, {"type", i % 2 ? "voice" : "text"},
-                            {"date", "2025-03-0" + std::to_string(1 + i % 9) + "T08:00:00Z"},
-                            {"title", "会议 " + prefix}, {"content", std::string(4000, 'x')}});
+            {"date", "2025-03-0" + std::to_string(1 + i % 9) + "T08:00:00Z"}, {"title", "会议 " + prefix}, {"content", std::string(4000, 'x')}});
     }
     return list;
 }

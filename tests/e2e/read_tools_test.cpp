@@ -17,14 +17,23 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-Names column(const Json& list, const char* key = "id") { Names out; for (const auto& item : list) out.push_back(item.at(key)); return out; }
-std::string repeated(const std::string& unit, size_t n) { std::string out; while (n-- > 0) out += unit; return out; }
+Names column(const Json& list, const char* key = "id") {
+    Names out;
+    for (const auto& item : list) out.push_back(item.at(key));
+    return out;
+}
+std::string repeated(const std::string& unit, size_t n) {
+    std::string out;
+    while (n-- > 0) out += unit;
+    return out;
+}
 Json vocabBook(const Json& words) { return {{"version", 1}, {"writer", "ios"}, {"updatedAt", "2025-03-01T08:30:00Z"}, {"words", words}}; }
 
 // An English vault also reads entry files, reports and the book that still
 // lie under the legacy folder names.
 struct ReadVault : TempVault {
-    explicit ReadVault(const std::string& name) : TempVault(name == "Legacy" ? Layout::legacy : Layout::english), mixed(name == "EnglishWithLegacyFiles") {}
+    explicit ReadVault(const std::string& name)
+        : TempVault(name == "Legacy" ? Layout::legacy : Layout::english), mixed(name == "EnglishWithLegacyFiles") {}
     std::string files(const std::string& rel) const { return (mixed ? "01-情景记忆/00-时间流" : timelineDir()) + "/" + rel; }
     bool mixed;
 };
@@ -56,21 +65,22 @@ TEST_P(ReadFiles, EachToolFindsItsFilesWhereTheyLie) {
     EXPECT_EQ(flags, Json::parse(R"([["evicted","2025-03-08",false,false],["moved","2025-03-05",true,true],["none","2025-03-04",false,false],
                                      ["txt-only","2025-03-03",true,false],["both","2025-03-01",true,true]])"));
     EXPECT_EQ(list["note"], "转译稿没有说话人标注和时间戳,是一整段连续文本。");
-    EXPECT_EQ(payload("recording_transcript", {{"id", "both"}}), (Json{{"id", "both"}, {"date", "2025-03-01"},
-              {"source_file", "transcript.json"}, {"total_chars", 11}, {"offset", 0}, {"returned_chars", 11}, {"text", "第一句。Second."}}));
+    EXPECT_EQ(payload("recording_transcript", {{"id", "both"}}),
+        (Json{{"id", "both"}, {"date", "2025-03-01"}, {"source_file", "transcript.json"}, {"total_chars", 11}, {"offset", 0}, {"returned_chars", 11},
+            {"text", "第一句。Second."}}));
 
     // Minutes with the index's metadata; no minutes, or minutes that are not text, bring the warning.
     EXPECT_EQ(payload("minutes_read", {{"id", "m1"}}),
-              (Json{{"id", "m1"}, {"date", "2025-02-20"}, {"minutes_markdown", "# 纪要\n"}, {"card_summary", "总结\n"},
-                    {"minutes_path", vault.at(vault.files("insights/2025-02-20/m1.min.md"))}, {"type", "note"}, {"title", "Review"},
-                    {"summary_path", vault.at(vault.files("insights/2025-02-20/m1.sum.txt"))}, {"tags", {"设计"}}, {"people", {"Ann"}},
-                    {"projects", {"A"}}, {"importance", 4}, {"extracted_tasks", {"send"}}, {"processing_state", "done"}}));
+        (Json{{"id", "m1"}, {"date", "2025-02-20"}, {"minutes_markdown", "# 纪要\n"}, {"card_summary", "总结\n"},
+            {"minutes_path", vault.at(vault.files("insights/2025-02-20/m1.min.md"))}, {"type", "note"}, {"title", "Review"},
+            {"summary_path", vault.at(vault.files("insights/2025-02-20/m1.sum.txt"))}, {"tags", {"设计"}}, {"people", {"Ann"}}, {"projects", {"A"}},
+            {"importance", 4}, {"extracted_tasks", {"send"}}, {"processing_state", "done"}}));
     for (const char* id : {"none", "broken", "text-note"})
         EXPECT_EQ(payload("minutes_read", {{"id", id}})["warning"], "还没有纪要正文(.min.md)。可能这条还没被 AI 处理完。") << id;
 
     // A report's known members pass through as they are; nulls and everything else stay behind.
     vault.writeJson(vault.files("insights/daily_reports/2025-03-01.json"),
-                    {{"headline", nullptr}, {"date", "1999-12-31"}, {"extraMember", 1}, {"stats", {0.25, nullptr}}, {"generatedBy", false}});
+        {{"headline", nullptr}, {"date", "1999-12-31"}, {"extraMember", 1}, {"stats", {0.25, nullptr}}, {"generatedBy", false}});
     EXPECT_EQ(payload("report_daily", {{"date", "2025-03-01"}}), (Json{{"date", "2025-03-01"}, {"stats", {0.25, nullptr}}, {"generatedBy", false}}));
     // Numbers of any size come through as the file wrote them.
     vault.write(vault.files("insights/daily_reports/2025-03-02.json"), R"({"mode":[99999999999999999999,-1e400,1.50],"n":1e400})");
@@ -79,20 +89,22 @@ TEST_P(ReadFiles, EachToolFindsItsFilesWhereTheyLie) {
 
     // The book: missing, then read where it lies.
     const std::string book = vault.coreDir() + "/vocabulary.json";
-    EXPECT_EQ(payload("vocab_list"), (Json{{"available", false}, {"words", Json::array()}, {"note", "词库文件还没同步到 Vault(" +
-                                           vault.at(book) + ")。在 iOS 端打开一次 设置 → 词典 → 我的词库 会触发写盘。"}}));
+    EXPECT_EQ(payload("vocab_list"),
+        (Json{{"available", false}, {"words", Json::array()},
+            {"note", "词库文件还没同步到 Vault(" + vault.at(book) + ")。在 iOS 端打开一次 设置 → 词典 → 我的词库 会触发写盘。"}}));
     vault.writeJson(vault.mixed ? "00-记忆核心/vocabulary.json" : book, vocabBook({{"a", {{"word", "found"}}}}));
     EXPECT_EQ(column(payload("vocab_list")["words"], "word"), Names{"found"});
 
     // Every tool that reads the index names it when it is unusable.
     vault.dashboardRaw("{\"feedItems\":[{\"id\":\"a\"}");
     for (const char* tool : {"vault_search", "recording_list", "recording_transcript", "minutes_read"})
-        EXPECT_EQ(failure(tool, {{"id", "both"}}), "❌ 读不到 Dashboard.json(" + vault.at(vault.coreDir() + "/Dashboard.json") +
-                                                        ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?") << tool;
+        EXPECT_EQ(failure(tool, {{"id", "both"}}),
+            "❌ 读不到 Dashboard.json(" + vault.at(vault.coreDir() + "/Dashboard.json") + ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?")
+            << tool;
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, ReadFiles, ::testing::Values("English", "Legacy", "EnglishWithLegacyFiles"),
-                         [](const auto& info) { return std::string(info.param); });
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, ReadFiles, ::testing::Values("English", "Legacy", "EnglishWithLegacyFiles"), [](const auto& info) { return std::string(info.param); });
 
 // Arguments and refusals need no layout of their own.
 class OneVault : public LayoutSuite {};
@@ -101,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(English, OneVault, ::testing::Values(Layout::english));
 TEST_P(OneVault, SearchesAndListsFilterAndLimitNewestFirst) {
     // Three recent entries, then 56 older recordings.
     Json items = Json::array({entry("a", "2025-03-01", "text", {{"title", "PLANNING"}}),
-                              entry("b", "2025-03-02", "voice", {{"content", "周会: planning"}}), entry("c", "2025-03-03", "text")});
+        entry("b", "2025-03-02", "voice", {{"content", "周会: planning"}}), entry("c", "2025-03-03", "text")});
     for (int i = 0; i < 55; ++i) items.push_back(entry("r" + std::to_string(i), "2025-02-01"));
     items.push_back(entry("long", "2025-01-01", "voice", {{"content", repeated("话", 150)}}));
     vault.dashboard(items);
@@ -109,7 +121,7 @@ TEST_P(OneVault, SearchesAndListsFilterAndLimitNewestFirst) {
     EXPECT_EQ(Json::array({all["total_in_vault"], all["returned"]}), Json::array({59, 20}));  // twenty by default
     // Each argument reaches the search, whose rules the index's own tests cover.
     const std::pair<Json, Names> cases[] = {{{{"limit", 3}}, {"c", "b", "a"}}, {{{"query", "planning"}, {"type", "text"}}, {"a"}},
-                                            {{{"date_from", "2025-03-02"}, {"date_to", "2025-03-02"}}, {"b"}}};
+        {{{"date_from", "2025-03-02"}, {"date_to", "2025-03-02"}}, {"b"}}};
     for (const auto& [arguments, ids] : cases) EXPECT_EQ(column(payload("vault_search", arguments)["items"]), ids) << arguments;
     // Page by page, each result exactly once and in order; next_offset only while more follow.
     for (const char* tool : {"vault_search", "recording_list"}) {
@@ -133,9 +145,10 @@ TEST_P(OneVault, SearchesAndListsFilterAndLimitNewestFirst) {
 // letter and a thumbs-up with skin tone (two code points), 6,250 times over.
 TEST_P(OneVault, TranscriptPagesAreWindowsOfWholeCharactersAndRefusalsNameTheProblem) {
     const std::string unit = "🇨🇳字a👍🏽", transcript = repeated(unit, 6250), day = vault.outputsDir() + "/2025-02-27/";
-    vault.dashboard(Json::array({entry("rec", "2025-02-27"), entry("note", "2025-02-27", "text"), entry("..", "2025-03-02"), entry("a/b", "2025-03-02")}));
+    vault.dashboard(
+        Json::array({entry("rec", "2025-02-27"), entry("note", "2025-02-27", "text"), entry("..", "2025-03-02"), entry("a/b", "2025-03-02")}));
     vault.write(day + "rec.transcript.json", Json{{"plainText", transcript}}.dump());
-    const std::tuple<int64_t, int64_t, Json> pages[] = {  // offset, max_chars, the window
+    const std::tuple<int64_t, int64_t, Json> pages[] = {// offset, max_chars, the window
         {0, 10000, {{"offset", 0}, {"returned_chars", 10000}, {"text", repeated(unit, 2500)}, {"truncated", true}, {"next_offset", 10000}}},
         {20000, 10000, {{"offset", 20000}, {"returned_chars", 5000}, {"text", repeated(unit, 1250)}}},
         {1, 0, {{"offset", 1}, {"returned_chars", 1}, {"text", "字"}, {"truncated", true}, {"next_offset", 2}}},
@@ -166,7 +179,8 @@ TEST_P(OneVault, TranscriptPagesAreWindowsOfWholeCharactersAndRefusalsNameThePro
         refused(tool, {{"id", ""}, {"markdown", "m"}}, missingId);
     }
     for (const std::string id : {"note", "bad", "blank"})
-        refused("recording_transcript", {{"id", id}}, "❌ 条目 " + id + " 没有转译稿。可能还没处理完,或者它不是录音 —— 用 recording_list 看哪些有转译稿。");
+        refused("recording_transcript", {{"id", id}},
+            "❌ 条目 " + id + " 没有转译稿。可能还没处理完,或者它不是录音 —— 用 recording_list 看哪些有转译稿。");
     refused("minutes_read", {{"id", "ghost"}}, "❌ 找不到条目 ghost。先用 vault_search 确认 id。");
     for (const std::string date : {"2025-03-04", "2025-03-05", "2025-03-06"})
         refused("report_daily", {{"date", date}}, "❌ " + date + " 没有日报。日报由 Mac App 生成,不是每天都有。");
@@ -179,16 +193,16 @@ TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
     // Five live words in a known due order, and one deleted word that matches "run".
     const std::string book = vault.coreDir() + "/vocabulary.json";
     vault.dashboard(Json::array());
-    vault.writeJson(book, vocabBook({
-        {"k1", {{"word", "Running"}, {"dueAt", "2020-01-01T16:30:00.750+08:00"}, {"source", "lookup"}, {"translation", "跑步"}, {"stage", 4},
-                {"lapses", 2}, {"graduated", true}, {"phonetic", "/ˈrʌn/"}, {"examTags", {"GRE"}}, {"note", "a / b"},
-                {"provenance", {{"itemID", "A1"}, {"date", "2025-03-02"}, {"excerpt", "ran"}}}}},
-        {"k2", {{"word", "sprint"}, {"dueAt", "2020-01-02T00:00:00Z"}, {"source", "imported"}, {"translation", "to RUN fast"},
-                {"phonetic", ""}, {"note", ""}, {"provenance", {{"excerpt", ""}}}}},
-        {"k3", {{"word", "walk"}, {"dueAt", "2099-01-01T00:00:00Z"}}},
-        {"k4", {{"word", "ephemeral"}, {"source", "lookup"}}},  // no due moment: due
-        {"k5", {{"word", "Ölkanne"}, {"dueAt", "2099-03-01T00:00:00Z"}, {"source", "imported"}}},
-        {"k6", {{"word", "rerun"}, {"dueAt", "2019-01-01T00:00:00Z"}, {"deletedAt", "2024-06-01T00:00:00Z"}}}}));
+    vault.writeJson(
+        book, vocabBook({{"k1", {{"word", "Running"}, {"dueAt", "2020-01-01T16:30:00.750+08:00"}, {"source", "lookup"}, {"translation", "跑步"},
+                                    {"stage", 4}, {"lapses", 2}, {"graduated", true}, {"phonetic", "/ˈrʌn/"}, {"examTags", {"GRE"}},
+                                    {"note", "a / b"}, {"provenance", {{"itemID", "A1"}, {"date", "2025-03-02"}, {"excerpt", "ran"}}}}},
+                  {"k2", {{"word", "sprint"}, {"dueAt", "2020-01-02T00:00:00Z"}, {"source", "imported"}, {"translation", "to RUN fast"},
+                             {"phonetic", ""}, {"note", ""}, {"provenance", {{"excerpt", ""}}}}},
+                  {"k3", {{"word", "walk"}, {"dueAt", "2099-01-01T00:00:00Z"}}},
+                  {"k4", {{"word", "ephemeral"}, {"source", "lookup"}}},  // no due moment: due
+                  {"k5", {{"word", "Ölkanne"}, {"dueAt", "2099-03-01T00:00:00Z"}, {"source", "imported"}}},
+                  {"k6", {{"word", "rerun"}, {"dueAt", "2019-01-01T00:00:00Z"}, {"deletedAt", "2024-06-01T00:00:00Z"}}}}));
     const std::tuple<Json, Names, int> cases[] = {{Json::object(), {"Running", "sprint", "ephemeral", "walk", "Ölkanne"}, 5},
         {{{"limit", 0}}, {"Running"}, 5},  // total before the limit
         {{{"due_only", true}}, {"Running", "sprint", "ephemeral"}, 3}, {{{"source", "lookup"}}, {"Running", "ephemeral", "walk"}, 3},
@@ -200,10 +214,10 @@ TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
     }
     Json listed = payload("vocab_list")["words"];
     EXPECT_EQ(listed[0], (Json{{"word", "Running"}, {"stage", 4}, {"due_at", "2020-01-01T08:30:00Z"}, {"graduated", true}, {"lapses", 2},
-                               {"source", "lookup"}, {"phonetic", "/ˈrʌn/"}, {"translation", "跑步"}, {"exam_tags", {"GRE"}}, {"note", "a / b"},
-                               {"encountered_in", {{"item_id", "A1"}, {"date", "2025-03-02"}, {"excerpt", "ran"}}}}));
+                             {"source", "lookup"}, {"phonetic", "/ˈrʌn/"}, {"translation", "跑步"}, {"exam_tags", {"GRE"}}, {"note", "a / b"},
+                             {"encountered_in", {{"item_id", "A1"}, {"date", "2025-03-02"}, {"excerpt", "ran"}}}}));
     EXPECT_EQ(listed[1], (Json{{"word", "sprint"}, {"stage", 0}, {"due_at", "2020-01-02T00:00:00Z"}, {"graduated", false}, {"lapses", 0},
-                               {"source", "imported"}, {"translation", "to RUN fast"}, {"encountered_in", {{"excerpt", ""}}}}));
+                             {"source", "imported"}, {"translation", "to RUN fast"}, {"encountered_in", {{"excerpt", ""}}}}));
 
     Json many = Json::object();  // past the default limit
     for (int i = 0; i < 101; ++i) many["k" + std::to_string(i)] = {{"word", "w"}};
@@ -217,10 +231,12 @@ TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
 
     // An unreadable book lists nothing but says so, and the reader warns on stderr.
     vault.write(book, "{\"words\": ");
-    EXPECT_EQ(payload("vocab_list"), (Json{{"available", true}, {"total", 0}, {"returned", 0}, {"words", Json::array()}, {"note",
-        "词库文件解不开(" + vault.at(book) + "),暂按空词库处理。在 iOS 端打开一次 设置 → 词典 → 我的词库 会重新写盘。"}}));
+    EXPECT_EQ(payload("vocab_list"),
+        (Json{{"available", true}, {"total", 0}, {"returned", 0}, {"words", Json::array()},
+            {"note", "词库文件解不开(" + vault.at(book) + "),暂按空词库处理。在 iOS 端打开一次 设置 → 词典 → 我的词库 会重新写盘。"}}));
     server().finish();  // the reader's own line, without the log's prefix
-    EXPECT_NE(server().stderrText().find("\n⚠️ [VocabBook] 词库文件解不开,按空处理(合并取并集,不会因此删词)\n"), std::string::npos);
+    EXPECT_NE(server().stderrText().find("\n⚠️ [VocabBook] 词库文件解不开,按空处理(合并取并集,不会因此删词)\n"),
+        std::string::npos);
 }
 
 // Written when the program starts, with times from long ago, so its last

@@ -25,9 +25,8 @@ Json call(const Json& id, const std::string& method, Json params = Json::object(
 Json error(int code, const std::string& message) { return Json{{"code", code}, {"message", message}}; }
 
 Json meta(const Json& version = "2026-07-28") {
-    return Json{{"io.modelcontextprotocol/protocolVersion", version},
-                {"io.modelcontextprotocol/clientInfo", {{"name", "e2e"}, {"version", "1"}}},
-                {"io.modelcontextprotocol/clientCapabilities", Json::object()}};
+    return Json{{"io.modelcontextprotocol/protocolVersion", version}, {"io.modelcontextprotocol/clientInfo", {{"name", "e2e"}, {"version", "1"}}},
+        {"io.modelcontextprotocol/clientCapabilities", Json::object()}};
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ TEST(JsonWriter, WritesWhatTheLibraryWrites) {
     std::string ascii;
     for (int c = 0; c < 0x80; ++c) ascii += static_cast<char>(c);
     const Json value = {{ascii + "中文😀\xEF\xBF\xBE", {ascii, "", 0, -1, 42u, 0.1, -0.0, 1e300, true, nullptr}},
-                        {"e", Json::array({Json::object(), Json::array(), Json{{"k", Json::array({Json{{"x", false}}})}}})}};
+        {"e", Json::array({Json::object(), Json::array(), Json{{"k", Json::array({Json{{"x", false}}})}}})}};
     std::string wire;
     for (char c : value.dump(-1, ' ', false, Json::error_handler_t::strict)) wire += c == '/' ? "\\/" : std::string(1, c);
     EXPECT_EQ(JsonWriter::wire(value), wire);

@@ -61,7 +61,11 @@ TEST(FileSystem, ReadsRegularFilesOfBoundedSize) {
 TEST(FileSystem, StagedWritesAndFolderChains) {
     qs::test::TempDir dir;
     auto fs = systemFileSystem();
-    auto mode = [&](const char* name) { struct stat st{}; ::stat(dir.at(name).c_str(), &st); return st.st_mode & 0777; };
+    auto mode = [&](const char* name) {
+        struct stat st {};
+        ::stat(dir.at(name).c_str(), &st);
+        return st.st_mode & 0777;
+    };
     auto put = [&](const char* name, std::string_view data) {
         auto staged = fs->stage(dir.at(name), data);
         return fs->replace(*staged, dir.at(name));

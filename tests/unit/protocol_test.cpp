@@ -83,8 +83,14 @@ TEST(Transport, SplitsLinesArrivingInAnyPiecesAndWantsOneObjectEach) {
     EXPECT_EQ(linesOf({"{\"a\"", ":1}", "\r", "\n{", "}\n", "tail"}), (Lines{"{\"a\":1}", "{}", "tail"}));
     EXPECT_EQ(linesOf({}), Lines{});
     const std::pair<std::string, Kind> cases[] = {
-        {"", Kind::invalid},      {"\u3000", Kind::invalid},   {"[1,2]", Kind::invalid},       {"null", Kind::invalid},
-        {"{", Kind::invalid},     {"{} {}", Kind::invalid},    {" \t{}\u3000 ", Kind::message}, {"{}\r", Kind::message},
+        {"", Kind::invalid},
+        {"\u3000", Kind::invalid},
+        {"[1,2]", Kind::invalid},
+        {"null", Kind::invalid},
+        {"{", Kind::invalid},
+        {"{} {}", Kind::invalid},
+        {" \t{}\u3000 ", Kind::message},
+        {"{}\r", Kind::message},
         {"{\"p\":" + std::string(511, '[') + std::string(511, ']') + "}", Kind::message},  // 512 levels
         {"{\"p\":" + std::string(512, '[') + std::string(512, ']') + "}", Kind::invalid},
     };

@@ -17,7 +17,10 @@
 
 using namespace qs::Text;
 
-static std::string utf8(const icu::UnicodeString& s) { std::string out; return s.toUTF8String(out); }
+static std::string utf8(const icu::UnicodeString& s) {
+    std::string out;
+    return s.toUTF8String(out);
+}
 static std::string repeat(std::string_view unit, int n) { return n > 0 ? std::string(unit) + repeat(unit, n - 1) : ""; }
 
 // Final sigma and the other context-dependent mappings need the whole text,
@@ -27,11 +30,17 @@ TEST(ToLowerFull, MatchesIcuOnTheWholeText) {
     for (const char* text : {"ΑΣ'Β", "ὈΔΥΣΣΕΎΣ", "A\u0301Σ", "x\u0345Σ\u0345y", "İstanbul"}) EXPECT_EQ(toLowerFull(text), icu(text));
     for (UChar32 first = 0x20; first <= 0x10FFFF; first += 500) {
         icu::UnicodeString run;  // every code point, in runs lower-cased as one text
-        for (UChar32 c = first; c < first + 500 && c <= 0x10FFFF; ++c) if (!U_IS_SURROGATE(c)) run.append(c);
+        for (UChar32 c = first; c < first + 500 && c <= 0x10FFFF; ++c)
+            if (!U_IS_SURROGATE(c)) run.append(c);
         ASSERT_EQ(toLowerFull(utf8(run)), icu(utf8(run))) << std::hex << first;
     }
     // Ill-formed bytes pass through unchanged around lower-cased text.
-    EXPECT_EQ(toLowerFull("\xF0\x9F\u00C0\xFF" "B") + toLowerFull("\xFFΣ"), "\xF0\x9F\u00E0\xFF" "b" "\xFFσ");
+    EXPECT_EQ(toLowerFull("\xF0\x9F\u00C0\xFF"
+                          "B") +
+                  toLowerFull("\xFFΣ"),
+        "\xF0\x9F\u00E0\xFF"
+        "b"
+        "\xFFσ");
 }
 
 TEST(Graphemes, BoundariesCountsAndPrefixes) {
@@ -39,15 +48,18 @@ TEST(Graphemes, BoundariesCountsAndPrefixes) {
         {"", {0}}, {"a\r\n", {0, 1, 3}}, {"\n\r\r", {0, 1, 2, 3}}, {"e\u0300中", {0, 3, 6}}, {"a👍🏽b", {0, 1, 9, 10}}};
     for (const auto& [text, bounds] : cases)
         EXPECT_EQ((std::pair{graphemeBoundaries(text), graphemeCount(text)}), (std::pair{bounds, bounds.size() - 1})) << text;
-    for (const auto& [text, n, prefix] : {std::tuple<const char*, size_t, const char*>{"🇨🇳🇺🇸x", 1, "🇨🇳"}, {"中文", 5, "中文"},
-                                          {"中文", 0, ""}, {"ab\r\ncd", 3, "ab\r\n"}, {"abc", 5, "abc"}})
+    for (const auto& [text, n, prefix] : {std::tuple<const char*, size_t, const char*>{"🇨🇳🇺🇸x", 1, "🇨🇳"}, {"中文", 5, "中文"}, {"中文", 0, ""},
+             {"ab\r\ncd", 3, "ab\r\n"}, {"abc", 5, "abc"}})
         EXPECT_EQ(graphemePrefix(text, n), prefix) << text << n;
 }
 
 TEST(Unicode, Utf8RepairNfcTrimAndDayShape) {
     const std::string r = "\xEF\xBF\xBD", nul("nul\0ok", 6);
-    const std::pair<std::string, std::string> cases[] = {
-        {"中文 ✓ 👍", "中文 ✓ 👍"}, {"a\x80" "b", "a" + r + "b"}, {"\xC0\xAF", r + r},  // an overlong "/"
+    const std::pair<std::string, std::string> cases[] = {{"中文 ✓ 👍", "中文 ✓ 👍"},
+        {"a\x80"
+         "b",
+            "a" + r + "b"},
+        {"\xC0\xAF", r + r},  // an overlong "/"
         {"\xED\xA0\x80", r + r + r}, {"\xF0\x9F\x98", r}, {"\xF4\x90\x80\x80", r + r + r + r}, {nul, nul}};
     for (const auto& [bytes, repaired] : cases)
         EXPECT_EQ((std::pair{isValidUtf8(bytes), decodeLossy(bytes)}), (std::pair{bytes == repaired, repaired}));
@@ -58,7 +70,7 @@ TEST(Unicode, Utf8RepairNfcTrimAndDayShape) {
         EXPECT_EQ(trimWhitespace(around), u_isUWhiteSpace(c) ? "x y" : around) << c;
     }
     for (const auto& [text, day] : {std::pair{"2025-03-02", true}, {"0000-99-99", true}, {"2025-03-021", false}, {"2025/03/02", false},
-                                    {"2025-03-0a", false}, {"2025-03- 2", false}})
+             {"2025-03-0a", false}, {"2025-03- 2", false}})
         EXPECT_EQ(isDayShape(text), day) << text;
 }
 
@@ -70,11 +82,12 @@ TEST(Dates, StampsAndIsoUtcParseBack) {
     EXPECT_EQ(localDay(Clock::time_point(std::chrono::seconds(1740859200))), "2025-03-02");  // 2025-03-01T20:00:00Z
     // Out of range (not a number, past about three million years) is clamped.
     for (const auto& [seconds, text] : {std::pair{0.0, "1970-01-01T00:00:00Z"}, {1740903300.9, "2025-03-02T08:15:00Z"},
-                                        {-0.5, "1969-12-31T23:59:59Z"}, {951782400.0, "2000-02-29T00:00:00Z"},
-                                        {253402300799.0, "9999-12-31T23:59:59Z"}, {-62167219200.0, "0000-01-01T00:00:00Z"},
-                                        {NAN, "1970-01-01T00:00:00Z"}, {-1e300, "-3166904-02-24T14:13:20Z"}}) {
+             {-0.5, "1969-12-31T23:59:59Z"}, {951782400.0, "2000-02-29T00:00:00Z"}, {253402300799.0, "9999-12-31T23:59:59Z"},
+             {-62167219200.0, "0000-01-01T00:00:00Z"}, {NAN, "1970-01-01T00:00:00Z"}, {-1e300, "-3166904-02-24T14:13:20Z"}}) {
         EXPECT_EQ(isoUtc(seconds), text) << seconds;
-        if (std::abs(seconds) < 1e14) { EXPECT_EQ(parseIsoDateTime(text), std::floor(seconds)) << text; }
+        if (std::abs(seconds) < 1e14) {
+            EXPECT_EQ(parseIsoDateTime(text), std::floor(seconds)) << text;
+        }
     }
 }
 

@@ -29,8 +29,8 @@ DashboardIndex parsed(const Json& items) { return std::move(DashboardIndex::pars
 std::string encode(const std::string& utf8, const char* encoding) {
     std::string out(utf8.size() * 4 + 8, '\0');
     UErrorCode status = U_ZERO_ERROR;
-    out.resize(static_cast<size_t>(ucnv_convert(encoding, "UTF-8", out.data(), static_cast<int32_t>(out.size()), utf8.data(),
-                                                 static_cast<int32_t>(utf8.size()), &status)));
+    out.resize(static_cast<size_t>(
+        ucnv_convert(encoding, "UTF-8", out.data(), static_cast<int32_t>(out.size()), utf8.data(), static_cast<int32_t>(utf8.size()), &status)));
     return out;
 }
 
@@ -50,8 +50,8 @@ TEST(DashboardIndex, ReadsUtf8To32WithOrWithoutByteOrderMark) {
             auto index = DashboardIndex::parse(mark + encode(sample, encoding));
             ASSERT_TRUE(index && index->items.size() == 2) << encoding << " mark " << mark.size();
             EXPECT_EQ(index->updatedAt, "2025-03-05T10:00:00Z");
-            EXPECT_EQ(index->items[0].summaryDict(99), (Json{{"id", "A1"}, {"type", "text"}, {"date", "2025-03-03"},
-                {"title", "Weekly \"sync\""}, {"snippet", "line one line two é 😀 / end"}, {"tags", {"work", "周会"}}}));
+            EXPECT_EQ(index->items[0].summaryDict(99), (Json{{"id", "A1"}, {"type", "text"}, {"date", "2025-03-03"}, {"title", "Weekly \"sync\""},
+                                                           {"snippet", "line one line two é 😀 / end"}, {"tags", {"work", "周会"}}}));
         }
     }
     // An unpaired surrogate (here {"a":"\udc00"} in UTF-16LE) is no text at all.
@@ -62,13 +62,13 @@ TEST(DashboardIndex, ReadsUtf8To32WithOrWithoutByteOrderMark) {
 // parser is the judge (it stops at a NUL byte, which is refused here). The
 // listed cases are those random edits rarely make.
 TEST(DashboardIndex, AcceptsOnlyAStrictJsonObject) {
-    std::vector<std::string> documents = {"[]", "null", R"({"feedItems":{"id":"a"}})", R"({"feedItems":"a","updatedAt":5})",
-        R"({"a":1,})", R"({'a':1})", R"({"a":NaN})", R"({"o":[1,tru]})", R"({"o":[01]})", R"({"o":[1.]})", R"({"o":[.5]})",
-        R"({"o":"\q"})", R"({"o":"\ud800"})", R"({"o":"\udc00x"})", R"({"o":"\u12"})", "{\"o\":\"a\tb\"}", "{\"o\":\"\xC3\x28\"}",
-        "{\"o\xFF\":1}", R"({"a":[{"b":1]}})", R"({"a":true1})", R"({"x":-0.0e+5,"y":[1E-2,0,-1]})", std::string("{\"a\":1}\0", 8),
-        R"({"feedItems":[{"id":"a","x":[}]})", R"({"feedItems":[{"id":"a"} {"id":"b"}]})", R"({"feedItems":["id":"a"]})",
-        R"({"feedItems":[{"tags":["a":"b"]}]})", R"({"feedItems":[],"x":"\/\b\f\n\r\t\u00e9\"\\"})",
-        R"({"feedItems":[{"id":"a","importance":1.5e}]})", R"({"o":[1e400x]})", R"({"feedItems":[{"id":"a","importance":-1e400.5}]})", R"({"ok":1,"fine":)" + std::string(511, '[') + std::string(511, ']') + "}"};
+    std::vector<std::string> documents = {"[]", "null", R"({"feedItems":{"id":"a"}})", R"({"feedItems":"a","updatedAt":5})", R"({"a":1,})",
+        R"({'a':1})", R"({"a":NaN})", R"({"o":[1,tru]})", R"({"o":[01]})", R"({"o":[1.]})", R"({"o":[.5]})", R"({"o":"\q"})", R"({"o":"\ud800"})",
+        R"({"o":"\udc00x"})", R"({"o":"\u12"})", "{\"o\":\"a\tb\"}", "{\"o\":\"\xC3\x28\"}", "{\"o\xFF\":1}", R"({"a":[{"b":1]}})", R"({"a":true1})",
+        R"({"x":-0.0e+5,"y":[1E-2,0,-1]})", std::string("{\"a\":1}\0", 8), R"({"feedItems":[{"id":"a","x":[}]})",
+        R"({"feedItems":[{"id":"a"} {"id":"b"}]})", R"({"feedItems":["id":"a"]})", R"({"feedItems":[{"tags":["a":"b"]}]})",
+        R"({"feedItems":[],"x":"\/\b\f\n\r\t\u00e9\"\\"})", R"({"feedItems":[{"id":"a","importance":1.5e}]})", R"({"o":[1e400x]})",
+        R"({"feedItems":[{"id":"a","importance":-1e400.5}]})", R"({"ok":1,"fine":)" + std::string(511, '[') + std::string(511, ']') + "}"};
     for (size_t cut = 0; cut < sample.size(); ++cut) documents.push_back(sample.substr(0, cut));
     std::mt19937 random(20250302);
     const std::string alphabet = "{}[]\",:\\ 0-e.tfnu\x01\xC3\xA9\xFF";
@@ -106,7 +106,7 @@ TEST(FeedItem, ImportanceIsAnyNumberTruncatedTowardZeroAndClamped) {
 // first non-empty content line cut to 60 characters.
 TEST(FeedItem, DayAndDisplayTitleFallBack) {
     const std::string date = "2025-03-02T08:15:00+08:00";
-    const std::tuple<Json, std::string, std::string> cases[] = {  // fields besides the id, day, title
+    const std::tuple<Json, std::string, std::string> cases[] = {// fields besides the id, day, title
         {{{"date", date}, {"title", "\u3000Given\t\n"}}, "2025-03-02", "Given"},
         {{{"outputRelPath", "outputs/2025-03-04/a.md"}, {"date", "2025-01-01"}, {"title", ""}}, "2025-03-04", "(无标题)"},
         {{{"outputRelPath", "/x.md"}, {"date", date}, {"title", "  \n"}, {"content", "from content"}}, "2025-03-02", "from content"},
@@ -129,16 +129,16 @@ TEST(FeedItem, DayAndDisplayTitleFallBack) {
 // defaults; lists keep only their strings; the snippet is cut in characters.
 TEST(FeedItem, SummaryHoldsOnlyWhatTheItemHas) {
     DashboardIndex index = parsed({{{"id", 42}}, {{"id", ""}}, {{"id", nullptr}}, {{"title", "no id"}},
-        {{"id", "x"}, {"type", 5}, {"date", Json::object()}, {"title", 3}, {"content", Json::array()}, {"source", false},
-         {"outputRelPath", 1}, {"processingState", nullptr}, {"tags", "a"}, {"people", {{"a", 1}}}, {"extractedTasks", 1}},
+        {{"id", "x"}, {"type", 5}, {"date", Json::object()}, {"title", 3}, {"content", Json::array()}, {"source", false}, {"outputRelPath", 1},
+            {"processingState", nullptr}, {"tags", "a"}, {"people", {{"a", 1}}}, {"extractedTasks", 1}},
         {{"id", "y"}, {"type", "voice"}, {"title", "T"}, {"content", "a\n👍🏽b"}, {"source", ""}, {"tags", {"a", 1, nullptr, "b", {"c"}, ""}},
-         {"people", {"张三"}}, {"projects", {"q", 2}}, {"outputRelPath", "outputs/2025-03-04/y.tr.txt"},
-         {"processingState", "done"}, {"extractedTasks", {true, "do it"}}}});
+            {"people", {"张三"}}, {"projects", {"q", 2}}, {"outputRelPath", "outputs/2025-03-04/y.tr.txt"}, {"processingState", "done"},
+            {"extractedTasks", {true, "do it"}}}});
     ASSERT_EQ(index.items.size(), 2u);
     EXPECT_EQ(index.items[0].summaryDict(3), (Json{{"id", "x"}, {"type", "text"}, {"date", ""}, {"title", "(无标题)"}}));
     EXPECT_TRUE(!index.items[0].processingState && index.items[0].extractedTasks.empty());
-    EXPECT_EQ(index.items[1].summaryDict(3), (Json{{"id", "y"}, {"type", "voice"}, {"date", "2025-03-04"}, {"title", "T"},
-        {"snippet", "a 👍🏽"}, {"source", ""}, {"tags", {"a", "b", ""}}, {"people", {"张三"}}, {"projects", {"q"}}}));
+    EXPECT_EQ(index.items[1].summaryDict(3), (Json{{"id", "y"}, {"type", "voice"}, {"date", "2025-03-04"}, {"title", "T"}, {"snippet", "a 👍🏽"},
+                                                 {"source", ""}, {"tags", {"a", "b", ""}}, {"people", {"张三"}}, {"projects", {"q"}}}));
     EXPECT_EQ(index.items[1].processingState, "done");
     EXPECT_EQ(Ids(index.items[1].extractedTasks.begin(), index.items[1].extractedTasks.end()), Ids{"do it"});
 }
@@ -155,7 +155,7 @@ TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
         {{"id", "v3"}, {"type", "voice"}, {"date", "2025-03-01"}, {"people", {"Meeting Room"}}},
         {{"id", "a"}, {"date", "2025-03-05T10:00:00Z"}, {"projects", {"MEETING"}}},
         {{"id", "v2"}, {"type", "voice"}, {"date", "2025-03-01"}, {"title", ""}, {"tags", {"other"}}, {"source", "meeting"},
-         {"processingState", "meeting"}, {"extractedTasks", {"meeting"}}},
+            {"processingState", "meeting"}, {"extractedTasks", {"meeting"}}},
         {{"id", "noday"}, {"content", "Café meet ing"}}, {{"id", "v0-meeting"}, {"type", "voice"}, {"date", "2025-02-28"}}};
     items.insert(items.end(), searched.begin(), searched.end());
     // A repeated "feedItems" counts with its last value, picks included.

@@ -18,8 +18,7 @@ using qs::ToolArguments;
 namespace {
 
 Json hints(bool readOnly, bool destructive, bool idempotent) {
-    return Json{{"readOnlyHint", readOnly}, {"destructiveHint", destructive}, {"idempotentHint", idempotent},
-                {"openWorldHint", false}};
+    return Json{{"readOnlyHint", readOnly}, {"destructiveHint", destructive}, {"idempotentHint", idempotent}, {"openWorldHint", false}};
 }
 
 // Arguments holding one member "k".
@@ -37,10 +36,14 @@ qs::ToolParam withDefault(int64_t value) { return qs::ToolParam{"k", "integer", 
 TEST(ToolCatalog, EightToolsInOrderWithTheirRequiredArgumentsAndHints) {
     const Json readOnly = hints(true, false, true);
     const std::tuple<std::string, Json, Json> expected[] = {
-        {"vault_search", Json::array(), readOnly},    {"recording_list", Json::array(), readOnly},
-        {"recording_transcript", {"id"}, readOnly},   {"minutes_read", {"id"}, readOnly},
-        {"vocab_list", Json::array(), readOnly},      {"report_daily", {"date"}, readOnly},
-        {"minutes_write", {"id", "markdown"}, hints(false, true, true)}, {"diary_write", {"text"}, hints(false, false, false)},
+        {"vault_search", Json::array(), readOnly},
+        {"recording_list", Json::array(), readOnly},
+        {"recording_transcript", {"id"}, readOnly},
+        {"minutes_read", {"id"}, readOnly},
+        {"vocab_list", Json::array(), readOnly},
+        {"report_daily", {"date"}, readOnly},
+        {"minutes_write", {"id", "markdown"}, hints(false, true, true)},
+        {"diary_write", {"text"}, hints(false, false, false)},
     };
     const Json& all = qs::ToolCatalog::descriptors(false);
     ASSERT_EQ(all.size(), std::size(expected));
@@ -90,14 +93,21 @@ TEST(ToolArguments, TextsIntegersFlagsAndListsAreReadLeniently) {
     EXPECT_EQ(With(" a ").view().optionalString(kText), " a ");
     for (const Json& absent : {Json("  \t\n"), Json("\u3000\u00a0"), Json(1)}) EXPECT_FALSE(With(absent).view().optionalString(kText));
     const std::pair<Json, int64_t> integers[] = {
-        {12, 12},       {"+12", 12},      {"-12", -12},  {12.9, 12},   {-7.9, -7},  {true, 1},
-        {" 12", 99},    {"12abc", 99},    {"1e3", 99},   {"12.0", 99}, {"", 99},    {"--1", 99}, {nullptr, 99},
-        {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN}, {"9223372036854775808", 99},
+        {12, 12}, {"+12", 12}, {"-12", -12}, {12.9, 12}, {-7.9, -7}, {true, 1}, {" 12", 99}, {"12abc", 99}, {"1e3", 99}, {"12.0", 99}, {"", 99},
+        {"--1", 99}, {nullptr, 99}, {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN}, {"9223372036854775808", 99},
         {1e300, INT64_MAX}, {-1e300, INT64_MIN}, {Json(18446744073709551615ULL), INT64_MAX},  // saturating
     };
     for (const auto& [value, expected] : integers) EXPECT_EQ(With(value).view().integer(withDefault(99)), expected) << value;
-    const std::tuple<Json, bool, bool> flags[] = {  // value, default, read
-        {false, true, false}, {0, true, false}, {Json(0u), true, false}, {Json(2u), false, true}, {-1, false, true}, {0.5, false, false}, {0.5, true, true}, {"true", false, false},
+    const std::tuple<Json, bool, bool> flags[] = {
+        // value, default, read
+        {false, true, false},
+        {0, true, false},
+        {Json(0u), true, false},
+        {Json(2u), false, true},
+        {-1, false, true},
+        {0.5, false, false},
+        {0.5, true, true},
+        {"true", false, false},
     };
     for (const auto& [value, fallback, expected] : flags) EXPECT_EQ(With(value).view().flag(withDefault(fallback)), expected) << value;
     EXPECT_EQ(With(Json::array({"a", 1, "", nullptr, " b "})).view().stringArray(kText), (std::vector<std::string>{"a", "", " b "}));
@@ -107,9 +117,7 @@ TEST(ToolArguments, TextsIntegersFlagsAndListsAreReadLeniently) {
 // Whatever a tool hands over, the reply line can still be written.
 TEST(ToolResult, PayloadsArePrettySortedAndAlwaysWritable) {
     EXPECT_EQ(qs::ToolResult::json(Json{{"b", "x/y"}, {"a", Json::array({1})}}),
-              (Json{{"content", {{{"type", "text"}, {"text", "{\n  \"a\": [\n    1\n  ],\n  \"b\": \"x/y\"\n}"}}}},
-                    {"isError", false}}));
+        (Json{{"content", {{{"type", "text"}, {"text", "{\n  \"a\": [\n    1\n  ],\n  \"b\": \"x/y\"\n}"}}}}, {"isError", false}}));
     EXPECT_TRUE(qs::JsonWriter::wire(qs::ToolResult::json(Json{{"x", INFINITY}, {"s", std::string("a\xff")}})));
-    EXPECT_EQ(qs::ToolResult::failure("name \xff.md"),
-              (Json{{"content", {{{"type", "text"}, {"text", "❌ name \uFFFD.md"}}}}, {"isError", true}}));
+    EXPECT_EQ(qs::ToolResult::failure("name \xff.md"), (Json{{"content", {{{"type", "text"}, {"text", "❌ name \uFFFD.md"}}}}, {"isError", true}}));
 }

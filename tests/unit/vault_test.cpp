@@ -24,15 +24,20 @@ constexpr PathSchema kEnglish = PathSchema::englishV2, kLegacy = PathSchema::leg
 const std::string kLog = "[quillstack-mcp] ";
 
 // The description of the failure `call` throws; "" when it throws none.
-template <class Failure, class Call> std::string failure(Call call) {
-    try { call(); } catch (const Failure& e) { return e.description(); }
+template <class Failure, class Call>
+std::string failure(Call call) {
+    try {
+        call();
+    } catch (const Failure& e) {
+        return e.description();
+    }
     return "";
 }
 
 TEST(PathSchema, RawValuesAndJoinedPaths) {
     for (PathSchema schema : {kEnglish, kLegacy}) EXPECT_EQ(pathSchemaFromRaw(rawValue(schema)), schema);
-    const std::tuple<const char*, const char*, const char*> joins[] = {{"/v", "a/b", "/v/a/b"}, {"/v/", "a", "/v/a"},
-        {"/v", "//x", "/v/x"}, {"/v", "", "/v"}, {"/", "a", "/a"}, {"//", "a", "/a"}, {"/v//", "/a", "/v/a"}, {"", "a", "/a"}};
+    const std::tuple<const char*, const char*, const char*> joins[] = {{"/v", "a/b", "/v/a/b"}, {"/v/", "a", "/v/a"}, {"/v", "//x", "/v/x"},
+        {"/v", "", "/v"}, {"/", "a", "/a"}, {"//", "a", "/a"}, {"/v//", "/a", "/v/a"}, {"", "a", "/a"}};
     for (const auto& [base, rel, joined] : joins) EXPECT_EQ(Platform::joinPath(base, rel), joined) << base << " + " << rel;
 }
 
@@ -63,11 +68,11 @@ TEST(EntryFiles, TheDayFolderThatHoldsTheFilesWins) {
         dir.write(dir.insightsDir() + "/" + day + "/X.meta.json", "");
     }
     const std::string legacy = "01-情景记忆/00-时间流/insights/2025-01-10/Y.min.md", out = dir.outputsDir();
-    for (const std::string& rel : {legacy, out + "/2025-03-08/X.tr.txt", out + "/2025-02-28/Y.tr.txt",
-                                   "core/.Dashboard.json.icloud"s, "00-记忆核心/Dashboard.json"s}) dir.write(rel, "");
-    const std::tuple<const char*, const char*, const char*> cases[] = {{"X", "2025-03-02", "2025-03-02"},
-        {"X", "2025-02-01", "2025-03-05"}, {"Y", "", "2025-02-28"}, {"Y", "2025-01-10", "2025-01-10"},
-        {"Z", "drafts", "drafts"}, {"Z", "..", ""}};
+    for (const std::string& rel :
+        {legacy, out + "/2025-03-08/X.tr.txt", out + "/2025-02-28/Y.tr.txt", "core/.Dashboard.json.icloud"s, "00-记忆核心/Dashboard.json"s})
+        dir.write(rel, "");
+    const std::tuple<const char*, const char*, const char*> cases[] = {{"X", "2025-03-02", "2025-03-02"}, {"X", "2025-02-01", "2025-03-05"},
+        {"Y", "", "2025-02-28"}, {"Y", "2025-01-10", "2025-01-10"}, {"Z", "drafts", "drafts"}, {"Z", "..", ""}};
     for (const auto& [id, hint, day] : cases) EXPECT_EQ(VaultFiles::locate(vault, id, hint).day, day) << id << hint;
     for (auto name : {""sv, "."sv, "a/b"sv, "a\\b"sv, "a\0b"sv}) EXPECT_FALSE(isSinglePathComponent(name)) << name;
     EXPECT_EQ(VaultFiles::locate(vault, "Y", "2025-01-10").path(EntryFile::minutes), dir.at(legacy));
@@ -82,7 +87,10 @@ TEST(VaultIO, ReadsWaitForAPlaceholdersFile) {
     const Vault vault{dir.path()};
     EXPECT_EQ(vault.downloadWait.timeout.count(), 5.0);
     dir.write("day/.X.min.md.icloud", "");
-    std::thread provider([&] { std::this_thread::sleep_for(100ms); VaultIO::write(vault, "内容\n", dir.at("day/X.min.md")); });
+    std::thread provider([&] {
+        std::this_thread::sleep_for(100ms);
+        VaultIO::write(vault, "内容\n", dir.at("day/X.min.md"));
+    });
     test::FdCapture err(2);
     EXPECT_EQ(VaultIO::readData(vault, dir.at("day/X.min.md")), "内容\n");
     provider.join();
@@ -196,14 +204,14 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     home.write(kDrive + "quillstack/core/Dashboard.json", "");
     VaultLocator::locate(fs, std::nullopt);
     const std::string found = kLog + "Vault: ", english = " (schema=english-v2)\n";
-    EXPECT_EQ(err.finish(), kLog + "iCloud 占位符,触发下载: Dashboard.json\n" + kLog + "⏱ 下载超时: Dashboard.json\n" + found +
-                                home.at("a") + " (schema=legacy-zh-v1)\n" + found + home.at("b") + english + found +
-                                drive("Zeta") + english + found + drive("quillstack") + english);
+    EXPECT_EQ(err.finish(), kLog + "iCloud 占位符,触发下载: Dashboard.json\n" + kLog + "⏱ 下载超时: Dashboard.json\n" + found + home.at("a") +
+                                " (schema=legacy-zh-v1)\n" + found + home.at("b") + english + found + drive("Zeta") + english + found +
+                                drive("quillstack") + english);
     // "~" is this user's home, "~name" that user's (as shells do); a relative
     // path ("xroot/v" too) starts at the working folder.
     const std::string cwd = Platform::currentDirectory();
-    const std::pair<std::string, std::string> firsts[] = {{"~", home.path()}, {"~/", home.path()},
-        {"~root/v", "/root/v"}, {"~no-such-user-qs/v", cwd + "/~no-such-user-qs/v"}, {"xroot/v", cwd + "/xroot/v"}, {"", cwd}};
+    const std::pair<std::string, std::string> firsts[] = {{"~", home.path()}, {"~/", home.path()}, {"~root/v", "/root/v"},
+        {"~no-such-user-qs/v", cwd + "/~no-such-user-qs/v"}, {"xroot/v", cwd + "/xroot/v"}, {"", cwd}};
     for (const auto& [given, first] : firsts) EXPECT_EQ(VaultLocator::candidates(*fs, given).front(), first) << given;
     // A second spelling of a folder is dropped.
     ::setenv("QUILLSTACK_VAULT", (home.path() + "/x/.././v/").c_str(), 1);

@@ -27,13 +27,11 @@ Json envelope(const Json& words, const Json& updatedAt = "2025-03-01T08:30:00Z")
 // moment per entry), updatedAt the entry's own addedAt.
 TEST(VocabBook, ReadsBothShapesInBothDateEncodings) {
     Json iso{{"word", "serendipity"}, {"addedAt", "2024-12-31T23:59:59Z"}, {"updatedAt", "2025-03-01T16:30:00.5+08:00"},
-             {"dueAt", "2025-03-01T08:30:00.250Z"}, {"stage", 3.0}, {"lapses", 2}, {"graduated", true},
-             {"phonetic", "p"}, {"translation", "t"}, {"note", "n"}, {"examTags", {"GRE"}}, {"examples", {"e"}},
-             {"source", "imported"}, {"provenance", {{"itemID", "A1B2"}, {"date", "d"}, {"excerpt", "x"}, {"extra", 1}}},
-             {"futureMember", {{"ignored", true}}}};
+        {"dueAt", "2025-03-01T08:30:00.250Z"}, {"stage", 3.0}, {"lapses", 2}, {"graduated", true}, {"phonetic", "p"}, {"translation", "t"},
+        {"note", "n"}, {"examTags", {"GRE"}}, {"examples", {"e"}}, {"source", "imported"},
+        {"provenance", {{"itemID", "A1B2"}, {"date", "d"}, {"excerpt", "x"}, {"extra", 1}}}, {"futureMember", {{"ignored", true}}}};
     Json numeric = iso;
-    numeric.update({{"addedAt", kNewYearEve - kSince2001}, {"updatedAt", kMarch1 - kSince2001 + 0.5},
-                    {"dueAt", kMarch1 - kSince2001 + 0.25}});
+    numeric.update({{"addedAt", kNewYearEve - kSince2001}, {"updatedAt", kMarch1 - kSince2001 + 0.5}, {"dueAt", kMarch1 - kSince2001 + 0.25}});
     for (const auto& [entry, deletedAt] : {std::pair{iso, Json("2025-03-01T08:30:00Z")}, {numeric, Json(762510600)}}) {
         Json words{{"k-serendipity", entry}, {"k-old", entry}, {"k-bare", {{"word", "bare"}, {"stage", nullptr}}}};
         words["k-old"]["deletedAt"] = deletedAt;
@@ -45,9 +43,9 @@ TEST(VocabBook, ReadsBothShapesInBothDateEncodings) {
             ASSERT_TRUE(book && book->size() == 3) << file.dump();
             const VocabEntry &e = book->at("k-serendipity"), &old = book->at("k-old"), &bare = book->at("k-bare");
             EXPECT_EQ(std::tie(e.word, e.addedAt, e.updatedAt, e.dueAt, e.stage, e.lapses, e.graduated),
-                      std::tuple("serendipity", kNewYearEve, kMarch1 + 0.5, kMarch1 + 0.25, 3, 2, true));
+                std::tuple("serendipity", kNewYearEve, kMarch1 + 0.5, kMarch1 + 0.25, 3, 2, true));
             EXPECT_EQ(std::tie(e.phonetic, e.translation, e.note, e.examTags, e.examples, e.source, e.deletedAt),
-                      std::tuple("p", "t", "n", Texts{"GRE"}, Texts{"e"}, VocabReviewSource::imported, std::nullopt));
+                std::tuple("p", "t", "n", Texts{"GRE"}, Texts{"e"}, VocabReviewSource::imported, std::nullopt));
             const auto& origin = e.provenance.value();
             EXPECT_EQ(std::tie(origin.itemID, origin.date, origin.excerpt), std::tuple("A1B2", "d", "x"));
             EXPECT_EQ(std::tie(old.deletedAt, old.updatedAt), std::tuple(kMarch1, kNewYearEve));
@@ -95,14 +93,15 @@ TEST(VocabBook, AnEntryThatDoesNotFitCostsOnlyItself) {
 // entry built later keeps the moment its word was read at.
 TEST(VocabBookReader, WordsInKeyOrderBuiltWholeOnDemand) {
     VocabBookReader reader;
-    const auto words = reader.read(R"({"c":{"word":"Cat","dueAt":"2025-03-02T00:00:00Z","translation":"猫","source":"imported"},
+    const auto words = reader
+                           .read(R"({"c":{"word":"Cat","dueAt":"2025-03-02T00:00:00Z","translation":"猫","source":"imported"},
         "b":{"word":"old","dueAt":"2025-03-01T00:00:00Z"}, "a":{"word":"ant","deletedAt":"2025-01-01T00:00:00Z"},
-        "b":{"word":"bee","note":"n"}})").value();
+        "b":{"word":"bee","note":"n"}})")
+                           .value();
     std::string seen;
     for (const auto& w : words) seen += std::string(w.key) + ":" + std::string(w.word) + (w.deleted ? "- " : " ");
     EXPECT_EQ(seen, "a:ant- b:bee c:Cat ");
-    EXPECT_EQ(std::tie(words[2].translation, words[2].source, words[2].dueAt),
-              std::tuple("猫", VocabReviewSource::imported, 1740873600.0));
+    EXPECT_EQ(std::tie(words[2].translation, words[2].source, words[2].dueAt), std::tuple("猫", VocabReviewSource::imported, 1740873600.0));
     const VocabEntry bee = reader.entry(words[1]);
     EXPECT_EQ(std::tie(bee.word, bee.note, bee.addedAt), std::tuple("bee", "n", words[1].dueAt));
     // A shorter file in falling order, read with the same buffers.

@@ -8,6 +8,7 @@
 #include <iterator>    // std::istreambuf_iterator
 
 #include "json/json.hpp"
+#include "json/json_numbers.hpp"
 #include "support/server_process.hpp"
 
 using namespace qs;
@@ -43,6 +44,15 @@ TEST(JsonParse, StrictDocumentsOfBoundedNesting) {
 }
 
 // The README's session and the interop tests read these files.
+// A real as a 64-bit integer: truncated and held in range, or only when exact.
+TEST(JsonNumbers, RealsAsIntegersAtTheEdgesOfTheRange) {
+    const double two63 = 9223372036854775808.0, low = -two63;
+    const std::tuple<double, int64_t, std::optional<int64_t>> cases[] = {{-7.9, -7, std::nullopt}, {3.0, 3, 3}, {two63, INT64_MAX, std::nullopt},
+        {low, INT64_MIN, INT64_MIN}, {1e300, INT64_MAX, std::nullopt}, {-INFINITY, INT64_MIN, std::nullopt}, {NAN, 0, std::nullopt}};
+    for (const auto& [real, truncated, exact] : cases)
+        EXPECT_EQ((std::pair{truncatedInt64(real), exactInt64(real)}), (std::pair{truncated, exact})) << real;
+}
+
 TEST(DemoVault, EveryJsonFileParses) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(test::sourceDir() + "/examples/demo-vault")) {
         if (entry.path().extension() != ".json") continue;

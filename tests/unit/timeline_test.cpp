@@ -148,7 +148,10 @@ TEST(FeedItem, SummaryHoldsOnlyWhatTheItemHas) {
 // Filtering while loading, or walking a kept index's result order, finds the
 // same page at every offset.
 TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
-    Json items(57, Json{{"id", "f"}, {"type", "filler"}});  // the last item is the 65th: a second bitmap word
+    // Fillers: 64 dated newest, so a query's first candidate word is empty,
+    // and 57 undated; the searched items come after them.
+    Json items(64, Json{{"id", "f"}, {"type", "filler"}, {"date", "2025-03-09"}});
+    items.insert(items.end(), 57, Json{{"id", "f"}, {"type", "filler"}});
     const Json searched = {{{"id", "b"}, {"date", "2025-03-02"}, {"title", "Team MEETING notes"}},
         {{"id", "v1"}, {"type", "voice"}, {"date", "2025-03-01"}, {"tags", {"x", "meetings"}}},
         {{"id", "c"}, {"date", "2025-03-02"}, {"content", "the Meeting went long"}},
@@ -165,11 +168,11 @@ TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
     const ResultOrder order(index.items);
     const std::tuple<Maybe, Maybe, Maybe, Maybe, int64_t, Ids> cases[] = {// query, type, from, to, limit, found
         {{}, "voice", "2025-03-01", "2025-03-01", 20, {"v3", "v2", "v1"}}, {{}, "text", {}, {}, 20, {"a", "c", "b", "noday"}},
-        {{}, {}, "2025-03-10", "2025-03-01", 20, {}}, {{}, {}, {}, {}, 0, {"a", "+"}}, {{}, {}, {}, {}, -5, {"a", "+"}},
-        {{}, {}, {}, {}, 3, {"a", "c", "b", "+"}}, {"", "", "", "", 8, {"a", "c", "b", "v3", "v2", "v1", "v0-meeting", "noday", "+"}},
-        {{}, "Voice", {}, {}, 20, {}}, {{}, {}, {}, "2025-02-28", 2, {"v0-meeting", "noday", "+"}},
-        {"meeting", {}, {}, {}, 20, {"a", "c", "b", "v3", "v1", "v0-meeting"}}, {"CAFÉ", {}, {}, {}, 20, {"noday"}},
-        {"MEETING ", {}, {}, {}, 20, {"c", "b", "v3"}}, {"ng", {}, {}, {}, 1, {"a", "+"}},
+        {{}, {}, "2025-03-10", "2025-03-01", 20, {}}, {{}, {}, {}, {}, 0, {"f", "+"}}, {{}, {}, {}, {}, -5, {"f", "+"}},
+        {{}, {}, {}, "2025-03-05", 3, {"a", "c", "b", "+"}},
+        {"", "", "", "2025-03-05", 8, {"a", "c", "b", "v3", "v2", "v1", "v0-meeting", "noday", "+"}}, {{}, "Voice", {}, {}, 20, {}},
+        {{}, {}, {}, "2025-02-28", 2, {"v0-meeting", "noday", "+"}}, {"meeting", {}, {}, {}, 20, {"a", "c", "b", "v3", "v1", "v0-meeting"}},
+        {"CAFÉ", {}, {}, {}, 20, {"noday"}}, {"MEETING ", {}, {}, {}, 20, {"c", "b", "v3"}}, {"ng", {}, {}, {}, 1, {"a", "+"}},
         {"meeting", {}, "2025-03-01", "2025-03-02", 2, {"c", "b", "+"}}};
     for (const auto& [query, type, from, to, limit, found] : cases) {
         SCOPED_TRACE(query.value_or("-") + " " + type.value_or("-") + " " + from.value_or("-") + " " + to.value_or("-"));

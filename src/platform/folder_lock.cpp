@@ -1,13 +1,13 @@
 // flock on a folder descriptor, polled against a deadline so a stuck peer cannot hang us.
 #include "platform/folder_lock.hpp"
 
-#include <cerrno>     // errno
-#include <cstring>    // strerror
-#include <fcntl.h>    // open, O_* flags
-#include <sys/file.h> // flock
-#include <thread>     // std::this_thread::sleep_for
-#include <unistd.h>   // close
-#include <utility>    // std::exchange, std::move
+#include <fcntl.h>     // open, O_* flags
+#include <sys/file.h>  // flock
+#include <unistd.h>    // close
+#include <cerrno>      // errno
+#include <cstring>     // strerror
+#include <thread>      // std::this_thread::sleep_for
+#include <utility>     // std::exchange, std::move
 
 namespace qs::Platform {
 
@@ -18,8 +18,7 @@ constexpr std::chrono::milliseconds kPollInterval{2};
 
 }  // namespace
 
-FolderLock::FolderLock(int fd, Status status, std::string error)
-    : fd_(fd), status_(status), error_(std::move(error)) {}
+FolderLock::FolderLock(int fd, Status status, std::string error) : fd_(fd), status_(status), error_(std::move(error)) {}
 
 FolderLock FolderLock::acquire(const std::string& folder, std::chrono::milliseconds timeout) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -75,8 +75,7 @@ std::string icuLower(std::string_view s) {
     std::string out;
     icu::StringByteSink<std::string> sink(&out, static_cast<int32_t>(s.size()));
     UErrorCode status = U_ZERO_ERROR;
-    icu::CaseMap::utf8ToLower("", 0, icu::StringPiece(s.data(), static_cast<int32_t>(s.size())), sink,
-                              nullptr, status);
+    icu::CaseMap::utf8ToLower("", 0, icu::StringPiece(s.data(), static_cast<int32_t>(s.size())), sink, nullptr, status);
     if (U_FAILURE(status)) return std::string(s);
     return out;
 }

@@ -167,26 +167,25 @@ void SimulatedCloud::requestDownload(const std::string& path) {
     }
 }
 
-Status SimulatedCloud::coordinateReading(
-    const std::string& path, const std::function<void(const std::string&)>& block) {
-    if (auto failure = enter("coordinate reading", path)) return *failure;
+Status SimulatedCloud::coordinate(
+    const char* operation, const std::string& path, const std::function<void(const std::string&)>& block) {
+    if (auto failure = enter(operation, path)) return *failure;
     {
         std::lock_guard lock(mutex_);
-        if (refuseCoordination_) return Error{Error::Kind::failed, "coordinate reading", path, 0, "simulated refusal"};
+        if (refuseCoordination_) return Error{Error::Kind::failed, operation, path, 0, "simulated refusal"};
     }
     block(path);
     return {};
 }
 
+Status SimulatedCloud::coordinateReading(
+    const std::string& path, const std::function<void(const std::string&)>& block) {
+    return coordinate("coordinate reading", path, block);
+}
+
 Status SimulatedCloud::coordinateWriting(
     const std::string& path, const std::function<void(const std::string&)>& block) {
-    if (auto failure = enter("coordinate writing", path)) return *failure;
-    {
-        std::lock_guard lock(mutex_);
-        if (refuseCoordination_) return Error{Error::Kind::failed, "coordinate writing", path, 0, "simulated refusal"};
-    }
-    block(path);
-    return {};
+    return coordinate("coordinate writing", path, block);
 }
 
 // Staged files are made by the disk below, which removes them itself.

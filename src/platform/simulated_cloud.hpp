@@ -83,6 +83,9 @@ private:
     // wait for its download.
     std::optional<Error> touch(const char* operation, const std::string& path, bool orSelf);
     void schedule(Evicted& entry);
+    // Either coordination: the block runs unless the call fails or is refused.
+    Status coordinate(
+        const char* operation, const std::string& path, const std::function<void(const std::string&)>& block);
 
     std::shared_ptr<FileSystem> disk_;
     mutable std::mutex mutex_;

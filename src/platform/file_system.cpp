@@ -358,6 +358,19 @@ public:
         return stampFrom(st);
     }
 
+    std::vector<std::optional<FileStamp>> folderStamps(
+        const std::string& folder, const std::vector<std::string>& names) override {
+        std::vector<std::optional<FileStamp>> stamps(names.size());
+        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir < 0) return stamps;
+        struct stat st;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (::fstatat(dir, names[i].c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode)) stamps[i] = stampFrom(st);
+        }
+        ::close(dir);
+        return stamps;
+    }
+
     FolderLock lockFolder(const std::string& folder, std::chrono::milliseconds wait) override {
         return FolderLock::acquire(folder, wait);
     }

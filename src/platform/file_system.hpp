@@ -135,6 +135,11 @@ public:
     // The stamp of the regular file (or, with `folder`, the folder) at
     // `path`, links followed; nothing for anything else or nothing at all.
     virtual std::optional<FileStamp> stampOf(const std::string& path, bool folder) = 0;
+    // The stamps of the folders `names` directly inside `folder`, in order,
+    // with `folder` looked up once for them all; nothing for a name that is
+    // no folder. Thousands of day folders are stamped on every scan.
+    virtual std::vector<std::optional<FileStamp>> folderStamps(
+        const std::string& folder, const std::vector<std::string>& names) = 0;
 
     // An exclusive advisory lock on `folder`, waited for up to `wait`; or,
     // for a folder that cannot be locked itself, on the lock file `file`.

@@ -54,6 +54,10 @@ public:
     std::optional<FileStamp> stampOf(const std::string& path, bool folder) override {
         return disk_->stampOf(path, folder);
     }
+    std::vector<std::optional<FileStamp>> folderStamps(
+        const std::string& folder, const std::vector<std::string>& names) override {
+        return disk_->folderStamps(folder, names);
+    }
     FolderLock lockFolder(const std::string& folder, std::chrono::milliseconds wait) override {
         return disk_->lockFolder(folder, wait);
     }

@@ -79,10 +79,10 @@ DayFolders::Base& DayFolders::fresh(const Vault& vault, VaultPath location) {
     return base;
 }
 
-const DayFolders::Day& DayFolders::fresh(const Vault& vault, const Base& base, Day& day) {
+void DayFolders::fresh(
+    const Vault& vault, const Base& base, Day& day, const std::optional<Platform::FileStamp>& stamp) {
+    if (day.trusted && stamp == day.stamp) return;
     const std::string folder = base.folder + "/" + day.name;
-    auto stamp = vault.fs().stampOf(folder, /*folder=*/true);
-    if (day.trusted && stamp == day.stamp) return day;
     const int64_t listedAt = nowNs();
     day.names.clear();
     day.hashes.clear();
@@ -96,7 +96,7 @@ const DayFolders::Day& DayFolders::fresh(const Vault& vault, const Base& base, D
                         : Expected<std::vector<Platform::DirEntry>, Platform::Error>(Platform::Error{});
     if (!entries) {
         day.trusted = false;
-        return day;
+        return;
     }
     for (Platform::DirEntry& entry : *entries) {
         day.names.push_back(standsFor(std::move(entry.name)));
@@ -104,7 +104,6 @@ const DayFolders::Day& DayFolders::fresh(const Vault& vault, const Base& base, D
     }
     day.trusted = settled(stamp, vault.fs().stampOf(folder, /*folder=*/true), listedAt);
     day.stamp = stamp;
-    return day;
 }
 
 std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, VaultPath location,
@@ -124,9 +123,21 @@ std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, V
     }
     size_t open = ids.size();
     // Newest first; a folder is looked at only while some id is still open.
-    for (Day& day : base.days) {
-        if (open == 0) break;
-        fresh(vault, base, day);
+    // Day folders are stamped a batch at a time, the batch doubling, so an id
+    // found in the newest few costs few stamps and a full scan few batches.
+    std::vector<std::string> batch;
+    std::vector<std::optional<Platform::FileStamp>> stamps;
+    for (size_t d = 0, first = 0; d < base.days.size() && open > 0; ++d) {
+        if (d == first + stamps.size()) {
+            first = d;
+            batch.clear();
+            for (size_t k = d; k < std::min(base.days.size(), d + std::max<size_t>(16, d)); ++k) {
+                batch.push_back(base.days[k].name);
+            }
+            stamps = vault.fs().folderStamps(base.folder, batch);
+        }
+        Day& day = base.days[d];
+        fresh(vault, base, day, stamps[d - first]);
         for (size_t n = 0; n < day.hashes.size(); ++n) {
             for (auto [hit, end] = wanted.equal_range(day.hashes[n]); hit != end; ++hit) {
                 const size_t k = hit->second;

@@ -50,7 +50,7 @@ private:
         std::vector<Day> days;  // its day-shaped names, newest first
     };
     Base& fresh(const Vault& vault, VaultPath base);
-    static const Day& fresh(const Vault& vault, const Base& base, Day& day);
+    static void fresh(const Vault& vault, const Base& base, Day& day, const std::optional<Platform::FileStamp>& stamp);
 
     std::array<Base, 2> bases_;
 };

@@ -264,11 +264,16 @@ TEST(KeptIndex, EveryChangeOfTheFileIsSeenByTheNextCall) {
 }
 
 // Day folders last changed long before the server lists them are kept from
-// call to call; a file added to one, or removed, is seen by the next call.
+// call to call; a file added to one, or removed, is seen by the next call,
+// also behind forty newer day folders (stamped a batch at a time).
 const TempVault dayVault;
-const auto dayWritten =
-    (dayVault.dashboard(Json::array({entry("r", "2025-03-01")})), dayVault.write(dayVault.outputsDir() + "/2025-03-02/r.tr.txt", "t"),
-        dayVault.write(dayVault.insightsDir() + "/2025-03-03/other.meta.json", "{}"), std::chrono::system_clock::now());
+const auto dayWritten = (
+    dayVault.dashboard(Json::array({entry("r", "2025-03-01")})), dayVault.write(dayVault.outputsDir() + "/2025-03-02/r.tr.txt", "t"),
+    dayVault.write(dayVault.insightsDir() + "/2025-03-03/other.meta.json", "{}"),
+    [] {
+        for (int d = 10; d < 50; ++d) dayVault.write(dayVault.insightsDir() + "/2025-04-" + std::to_string(d) + "/x.meta.json", "{}");
+    }(),
+    std::chrono::system_clock::now());
 
 TEST(DayFolders, EveryChangeOfADayFolderIsSeenByTheNextCall) {
     std::this_thread::sleep_until(dayWritten + std::chrono::milliseconds(2100));

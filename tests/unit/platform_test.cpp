@@ -29,11 +29,11 @@ TEST(FileSystem, ExistenceAndListing) {
     dir.write(".d/f", "x");
     ASSERT_EQ(::symlink(dir.at(".d").c_str(), dir.at("link").c_str()), 0);
     ASSERT_EQ(::symlink(dir.at("gone").c_str(), dir.at("dangling").c_str()), 0);
-    // Each asked of the path, whether it is a folder, and its folder stamp.
+    // Each asked of the path, whether it is a folder, and its folder stamp, alone and among its neighbours.
     for (const auto& [name, exists, folder] : {std::tuple{".d/f", true, false}, {"link", true, true}, {"dangling", false, false}})
         EXPECT_EQ((std::tuple{fs->exists(dir.at(name)), fs->stat(dir.at(name)).hasValue() && fs->stat(dir.at(name))->isDirectory,
-                      fs->stampOf(dir.at(name), true).has_value()}),
-            (std::tuple{exists, folder, folder}))
+                      fs->stampOf(dir.at(name), true).has_value(), fs->folderStamps(dir.path(), {".d", name, "gone"})[1]}),
+            (std::tuple{exists, folder, folder, fs->stampOf(dir.at(name), true)}))
             << name;
     std::multiset<std::string> names;  // both listings; "/" marks a folder, "-" anything else, when asked for
     for (bool kinds : {false, true})

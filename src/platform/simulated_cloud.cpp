@@ -45,6 +45,11 @@ int SimulatedCloud::calls() const {
     return calls_;
 }
 
+std::vector<std::string> SimulatedCloud::listed() const {
+    std::lock_guard lock(mutex_);
+    return listed_;
+}
+
 int SimulatedCloud::blockedCalls() const {
     std::lock_guard lock(mutex_);
     return blocked_;
@@ -108,6 +113,10 @@ Expected<EntryInfo, Error> SimulatedCloud::stat(const std::string& path) {
 Expected<std::vector<DirEntry>, Error> SimulatedCloud::list(
     const std::string& folder, bool skipHidden, bool fetchIsDirectory) {
     if (auto failure = enter("list", folder)) return *failure;
+    {
+        std::lock_guard lock(mutex_);
+        listed_.push_back(folder);
+    }
     if (auto failure = touch("list", folder, true)) return *failure;
     return disk_->list(folder, skipHidden, fetchIsDirectory);
 }

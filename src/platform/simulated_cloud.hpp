@@ -10,6 +10,7 @@
 #include <mutex>     // std::mutex
 #include <optional>  // std::optional
 #include <string>    // std::string
+#include <vector>    // std::vector
 
 #include "platform/file_system.hpp"
 
@@ -34,6 +35,8 @@ public:
     void failCall(int k, int code);
 
     int calls() const;
+    // Every folder listed so far, in order: what a kept listing saves.
+    std::vector<std::string> listed() const;
     // Calls that would have waited on an evicted entry: none may happen
     // where the server's thread must stay within its bound.
     int blockedCalls() const;
@@ -97,6 +100,7 @@ private:
     Policy policy_ = Policy::fail;
     bool refuseCoordination_ = false;
     int calls_ = 0;
+    std::vector<std::string> listed_;
     int blocked_ = 0;
     int failAt_ = 0;
     int failCode_ = 0;

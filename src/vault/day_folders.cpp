@@ -71,7 +71,7 @@ DayFolders::Base& DayFolders::fresh(const Vault& vault, VaultPath location) {
     auto old = base.days.begin();
     for (Day& day : days) {
         while (old != base.days.end() && newer(*old, day)) ++old;
-        if (old != base.days.end() && old->name == day.name) day = std::move(*old);
+        if (old != base.days.end() && old->name == day.name) day = std::move(*old++);
     }
     base.days = std::move(days);
     base.trusted = settled(stamp, vault.fs().stampOf(folder, /*folder=*/true), listedAt);

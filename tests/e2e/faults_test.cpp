@@ -217,6 +217,35 @@ TEST(Faults, AnEvictedDayFolderIsListedOnceItArrives) {
     }
 }
 
+// Day folders last changed long before the server lists them are kept from
+// call to call: a repeated call lists none again, a file added to a kept one
+// (behind forty newer ones, stamped a batch at a time) or removed is seen by
+// the next call, and a new day folder leaves the others' listings kept.
+TEST(Faults, DayFoldersAreListedAgainOnlyWhenTheyChange) {
+    SimulatedVault v;
+    v.dir.write(v.dir.outputsDir() + "/2025-03-01/X.tr.txt", "t");
+    v.dir.write(v.insights("2025-03-03/other.meta.json"), "{}");
+    for (int d = 10; d < 50; ++d) v.dir.write(v.insights("2025-04-" + std::to_string(d) + "/x.meta.json"), "{}");
+    std::this_thread::sleep_for(2100ms);
+    std::vector<std::string> listed;  // by the last call
+    auto flags = [&] {
+        const size_t before = v.cloud->listed().size();
+        Json recording = toolPayload(v.call(recordingListTool, Json::object()))["recordings"][0];
+        listed = v.cloud->listed();
+        listed.erase(listed.begin(), listed.begin() + static_cast<long>(before));
+        return Json::array({recording["has_transcript"], recording["has_minutes"]});
+    };
+    EXPECT_EQ(flags(), Json::array({true, false}));
+    EXPECT_EQ((std::pair{flags(), listed.size()}), (std::pair{Json::array({true, false}), size_t{0}}));
+    v.dir.write(v.insights("2025-03-03/X.min.md"), "m");
+    EXPECT_EQ((std::pair{flags(), listed}), (std::pair{Json::array({false, true}), std::vector{v.dir.at(v.insights("2025-03-03"))}}));
+    v.dir.write(v.insights("2025-05-01/y.meta.json"), "{}");
+    EXPECT_EQ(flags(), Json::array({false, true}));
+    for (const std::string& folder : listed) EXPECT_EQ(folder.find("2025-04-"), std::string::npos) << folder;
+    std::remove(v.dir.at(v.insights("2025-03-03/X.min.md")).c_str());
+    EXPECT_EQ(flags(), Json::array({true, false}));
+}
+
 // Each file-system call of a write failed in turn, up to the call's last:
 // the vault is then byte for byte as before the call (and the reply an
 // error) or as after a clean run (and the reply a success); no temporary stays.

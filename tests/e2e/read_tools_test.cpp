@@ -263,33 +263,5 @@ TEST(KeptIndex, EveryChangeOfTheFileIsSeenByTheNextCall) {
     EXPECT_EQ(hits("other-id"), 1);
 }
 
-// Day folders last changed long before the server lists them are kept from
-// call to call; a file added to one, or removed, is seen by the next call,
-// also behind forty newer day folders (stamped a batch at a time).
-const TempVault dayVault;
-const auto dayWritten = (
-    dayVault.dashboard(Json::array({entry("r", "2025-03-01")})), dayVault.write(dayVault.outputsDir() + "/2025-03-02/r.tr.txt", "t"),
-    dayVault.write(dayVault.insightsDir() + "/2025-03-03/other.meta.json", "{}"),
-    [] {
-        for (int d = 10; d < 50; ++d) dayVault.write(dayVault.insightsDir() + "/2025-04-" + std::to_string(d) + "/x.meta.json", "{}");
-    }(),
-    std::chrono::system_clock::now());
-
-TEST(DayFolders, EveryChangeOfADayFolderIsSeenByTheNextCall) {
-    std::this_thread::sleep_until(dayWritten + std::chrono::milliseconds(2100));
-    ServerSession session(dayVault.path());
-    auto flags = [&] {
-        Json listed = toolPayload(session.callTool("recording_list", Json::object()))["recordings"][0];
-        return Json::array({listed["has_transcript"], listed["has_minutes"]});
-    };
-    EXPECT_EQ(flags(), Json::array({true, false}));
-    EXPECT_EQ(flags(), Json::array({true, false}));  // from the kept listings
-    const std::string minutes = dayVault.insightsDir() + "/2025-03-03/r.min.md";
-    dayVault.write(minutes, "m");
-    EXPECT_EQ(flags(), Json::array({false, true}));
-    std::remove(dayVault.at(minutes).c_str());
-    EXPECT_EQ(flags(), Json::array({true, false}));
-}
-
 }  // namespace
 }  // namespace qs::test

@@ -49,14 +49,12 @@ int flushToDisk(int fd) {
 // Renames without replacing an existing target: fails with EEXIST when the
 // name is taken, or EINVAL/ENOSYS/ENOTSUP where the system or file system
 // cannot rename that way.
-int renameNoReplace(const char* from, const char* to) {
+int renameNoReplace([[maybe_unused]] const char* from, [[maybe_unused]] const char* to) {
 #if defined(__APPLE__)
     return ::renamex_np(from, to, RENAME_EXCL);
 #elif defined(__linux__)
     return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
 #else
-    (void)from;
-    (void)to;
     errno = ENOSYS;
     return -1;
 #endif

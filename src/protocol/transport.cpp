@@ -17,7 +17,7 @@ constexpr size_t kMinimumRead = 64 * 1024;
 
 std::optional<std::string> LineReader::next() {
     for (;;) {
-        size_t newline = buffer_.find('\n', scanned_ > start_ ? scanned_ : start_);
+        size_t newline = buffer_.find('\n', scanned_);
         if (newline != std::string::npos) {
             size_t end = newline;
             if (end > start_ && buffer_[end - 1] == '\r') --end;
@@ -36,7 +36,7 @@ std::optional<std::string> LineReader::next() {
 }
 
 bool LineReader::waitForInput(std::chrono::milliseconds timeout) {
-    if (eof_ || buffer_.find('\n', scanned_ > start_ ? scanned_ : start_) != std::string::npos) return true;
+    if (eof_ || buffer_.find('\n', scanned_) != std::string::npos) return true;
     pollfd p{fd_, POLLIN, 0};
     for (;;) {
         int ready = ::poll(&p, 1, static_cast<int>(timeout.count()));
@@ -49,11 +49,9 @@ bool LineReader::waitForInput(std::chrono::milliseconds timeout) {
 // ends input just the same). The chunk grows with the line, so a line of
 // many megabytes costs few reads and no quadratic copying.
 bool LineReader::fill() {
-    if (start_ > 0) {
-        buffer_.erase(0, start_);
-        scanned_ -= start_;
-        start_ = 0;
-    }
+    buffer_.erase(0, start_);
+    scanned_ -= start_;
+    start_ = 0;
     const size_t used = buffer_.size();
     const size_t chunk = used > kMinimumRead ? used : kMinimumRead;
     buffer_.resize(used + chunk);

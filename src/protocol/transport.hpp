@@ -30,7 +30,7 @@ private:
     int fd_;
     std::string buffer_;
     size_t start_ = 0;    // first byte of the line being assembled
-    size_t scanned_ = 0;  // bytes before this hold no line feed
+    size_t scanned_ = 0;  // bytes before this hold no line feed; never before start_
     bool eof_ = false;
 };
 

@@ -237,6 +237,10 @@ TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
     server().finish();  // the reader's own line, without the log's prefix
     EXPECT_NE(server().stderrText().find("\n⚠️ [VocabBook] 词库文件解不开,按空处理(合并取并集,不会因此删词)\n"),
         std::string::npos);
+    // Skipped words are logged by the one call that skipped them.
+    const std::string& log = server().stderrText();
+    EXPECT_EQ(log.find("已跳过"), log.rfind("已跳过"));
+    EXPECT_NE(log.find("词库里有 1 个词解不开,已跳过"), std::string::npos);
 }
 
 // Written when the program starts, with times from long ago, so its last

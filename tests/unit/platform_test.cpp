@@ -97,12 +97,13 @@ TEST(FileSystem, RemovesOnlyStaleTemporaries) {
     auto old = fs->stage(dir.at("a.md"), "x");
     dir.write("notes.md", "kept");  // the user's own files, old as they are
     dir.write(".notes.md.qs-tmp-1", "kept");
+    dir.write("notes.qs-tmp-abcdef", "kept");
     const timespec epoch[2] = {};
     for (const auto& name : dir.list("")) ::utimensat(AT_FDCWD, dir.at(name).c_str(), epoch, 0);
     auto fresh = fs->stage(dir.at("b.md"), "y");
     fs->removeStaleTemporaries(dir.path(), std::chrono::hours(1));
     EXPECT_TRUE(fs->replace(*fresh, dir.at("b.md")));
-    EXPECT_EQ(dir.list(""), (std::vector<std::string>{".notes.md.qs-tmp-1", "b.md", "notes.md"}));
+    EXPECT_EQ(dir.list(""), (std::vector<std::string>{".notes.md.qs-tmp-1", "b.md", "notes.md", "notes.qs-tmp-abcdef"}));
 }
 
 TEST(FolderLock, OneHolderPerFolderUntilReleased) {

@@ -1,6 +1,7 @@
 // Line framing, reply lines, and whole sessions driven through the transport seam.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>   // fcntl, open, O_NONBLOCK
 #include <unistd.h>  // pipe, close, write
 
 #include <algorithm>  // std::count
@@ -18,10 +19,11 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-// The lines a reader makes of bytes written to a pipe piece by piece.
+// The lines a reader makes of bytes written to a pipe piece by piece; the
+// reading end non-blocking, as a parent may hand it over.
 Lines linesOf(const Lines& pieces) {
     int fds[2];
-    if (::pipe(fds) != 0) throw std::runtime_error("pipe");
+    if (::pipe(fds) != 0 || ::fcntl(fds[0], F_SETFL, O_NONBLOCK) != 0) throw std::runtime_error("pipe");
     std::thread writer([fd = fds[1], &pieces] {
         for (const auto& piece : pieces) {
             if (::write(fd, piece.data(), piece.size()) != static_cast<ssize_t>(piece.size())) break;
@@ -82,6 +84,10 @@ TEST(Transport, SplitsLinesArrivingInAnyPiecesAndWantsOneObjectEach) {
     EXPECT_EQ(linesOf({"a\nb\r\n\r\nc\rd\n\nlast"}), (Lines{"a", "b", "", "c\rd", "", "last"}));
     EXPECT_EQ(linesOf({"{\"a\"", ":1}", "\r", "\n{", "}\n", "tail"}), (Lines{"{\"a\":1}", "{}", "tail"}));
     EXPECT_EQ(linesOf({}), Lines{});
+    EXPECT_EQ(linesOf({std::string(200'000, 'x'), "\ny"}), (Lines{std::string(200'000, 'x'), "y"}));
+    const int folder = ::open(".", O_RDONLY | O_DIRECTORY);  // a read error ends input as the end does
+    EXPECT_FALSE(qs::LineReader(folder).next());
+    ::close(folder);
     const std::pair<std::string, Kind> cases[] = {
         {"", Kind::invalid},
         {"\u3000", Kind::invalid},

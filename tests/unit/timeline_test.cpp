@@ -8,6 +8,7 @@
 
 #include "timeline/dashboard_index.hpp"
 #include "timeline/result_order.hpp"
+#include "timeline/trigram_slices.hpp"
 
 namespace qs {
 namespace {
@@ -141,6 +142,27 @@ TEST(FeedItem, SummaryHoldsOnlyWhatTheItemHas) {
                                                  {"source", ""}, {"tags", {"a", "b", ""}}, {"people", {"张三"}}, {"projects", {"q"}}}));
     EXPECT_EQ(index.items[1].processingState, "done");
     EXPECT_EQ(Ids(index.items[1].extractedTasks.begin(), index.items[1].extractedTasks.end()), Ids{"do it"});
+}
+// The prefilter lets through each rank whose item holds every byte trigram
+// of the query in a searched text, lower-cased: on texts this short, no
+// other. A query under three bytes narrows nothing.
+TEST(TrigramSlices, CandidatesAreTheRanksWhoseItemsHoldTheQuery) {
+    const std::string_view people[] = {"Delta"}, tags[] = {"周会"}, projects[] = {"zeta"};
+    std::vector<FeedItem> items(3);
+    items[0].content = "Alpha beta";
+    items[1].title = "GAMMA", items[1].people = people;
+    items[2].id = "eps-9", items[2].tags = tags, items[2].projects = projects;
+    std::vector<uint32_t> order;  // 70 ranks over the three items: two words of bits
+    for (uint32_t r = 0; r < 70; ++r) order.push_back((r * 2 + 1) % 3);
+    const TrigramSlices slices(items, order);
+    const std::pair<const char*, unsigned> cases[] = {{"alp", 0b001}, {"a b", 0b001}, {"gamma", 0b010}, {"delta", 0b010}, {"eps-9", 0b100},
+        {"周会", 0b100}, {"zeta", 0b100}, {"xyz", 0}, {"alpha beta gamma", 0}};
+    for (const auto& [query, holders] : cases) {
+        std::vector<uint64_t> ranks(2);
+        for (size_t r = 0; r < order.size(); ++r) ranks[r / 64] |= uint64_t{(holders >> order[r]) & 1u} << (r % 64);
+        EXPECT_EQ(slices.candidates(query), ranks) << query;
+    }
+    EXPECT_EQ(slices.candidates("al"), std::nullopt);
 }
 
 // Greatest day first, then greatest id, else index order; an empty day sorts

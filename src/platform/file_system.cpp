@@ -150,7 +150,7 @@ FileStamp stampFrom(const struct stat& st) {
 
 class SystemFileSystem final : public FileSystem {
 public:
-    SystemFileSystem() { neverMaterializeDataless(); }
+    explicit SystemFileSystem(Lacking lacking) : lacking_(lacking) { neverMaterializeDataless(); }
 
     Expected<EntryInfo, Error> stat(const std::string& path) override {
         struct stat st;
@@ -292,14 +292,14 @@ public:
 
     Expected<Claim, Error> claim(StagedFile& staged, const std::string& target) override {
         const std::string& temp = staged.temporary();
-        int rc = renameNoReplace(temp.c_str(), target.c_str());
+        int rc = lacking_.noReplaceRename ? (errno = EINVAL, -1) : renameNoReplace(temp.c_str(), target.c_str());
         int err = rc == 0 ? 0 : errno;
         if (rc == 0) {
             staged.placed();
         } else if (err == EINVAL || err == ENOSYS || err == ENOTSUP) {
             // File systems without no-replace renames: a hard link claims the
             // name just as exclusively.
-            rc = ::link(temp.c_str(), target.c_str());
+            rc = lacking_.hardLinks ? (errno = EPERM, -1) : ::link(temp.c_str(), target.c_str());
             err = rc == 0 ? 0 : errno;
             if (rc != 0 && err != EEXIST) {
                 // Neither is supported: an exclusive create in place.
@@ -389,11 +389,14 @@ public:
 
 protected:
     void discard(const std::string& temporary) noexcept override { ::unlink(temporary.c_str()); }
+
+private:
+    Lacking lacking_;
 };
 
 }  // namespace
 
-std::shared_ptr<FileSystem> systemFileSystem() { return std::make_shared<SystemFileSystem>(); }
+std::shared_ptr<FileSystem> systemFileSystem(Lacking lacking) { return std::make_shared<SystemFileSystem>(lacking); }
 
 StagedFile::StagedFile(FileSystem& owner, std::string temporary, std::string_view data)
     : owner_(&owner), temporary_(std::move(temporary)), data_(data) {}

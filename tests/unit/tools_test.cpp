@@ -94,8 +94,8 @@ TEST(ToolArguments, TextsIntegersFlagsAndListsAreReadLeniently) {
     for (const Json& absent : {Json("  \t\n"), Json("\u3000\u00a0"), Json(1)}) EXPECT_FALSE(With(absent).view().optionalString(kText));
     const std::pair<Json, int64_t> integers[] = {
         {12, 12}, {"+12", 12}, {"-12", -12}, {12.9, 12}, {-7.9, -7}, {true, 1}, {false, 0}, {" 12", 99}, {"12abc", 99}, {"1e3", 99}, {"12.0", 99},
-        {"", 99}, {"--1", 99}, {nullptr, 99}, {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN}, {"9223372036854775808", 99},
-        {1e300, INT64_MAX}, {-1e300, INT64_MIN}, {Json(18446744073709551615ULL), INT64_MAX},  // saturating
+        {"", 99}, {"--1", 99}, {"+-1", 99}, {nullptr, 99}, {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
+        {"9223372036854775808", 99}, {1e300, INT64_MAX}, {-1e300, INT64_MIN}, {Json(18446744073709551615ULL), INT64_MAX},  // saturating
     };
     for (const auto& [value, expected] : integers) EXPECT_EQ(With(value).view().integer(withDefault(99)), expected) << value;
     const std::tuple<Json, bool, bool> flags[] = {

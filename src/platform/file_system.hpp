@@ -155,9 +155,6 @@ protected:
     virtual void discard(const std::string& temporary) noexcept = 0;
 };
 
-// The system's own services: POSIX, and on macOS Foundation's cloud services.
-// Every read, open, stat and listing fails on an evicted entry instead of
-// waiting for it, whatever materialisation policy the process inherited.
 // What the file system a vault lives on may lack (a network share, FAT): the
 // claim of a new name then falls back in turn. The disk here has all of it,
 // so tests say what to do without.
@@ -165,6 +162,10 @@ struct Lacking {
     bool noReplaceRename = false;
     bool hardLinks = false;
 };
+
+// The system's own services: POSIX, and on macOS Foundation's cloud services.
+// Every read, open, stat and listing fails on an evicted entry instead of
+// waiting for it, whatever materialisation policy the process inherited.
 std::shared_ptr<FileSystem> systemFileSystem(Lacking lacking = {});
 
 // Gives memory the process has freed back to the system, where the

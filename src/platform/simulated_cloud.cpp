@@ -2,9 +2,12 @@
 // timing, refused coordination and failing calls laid over them.
 #include "platform/simulated_cloud.hpp"
 
-#include <cerrno>   // EDEADLK
-#include <thread>   // std::this_thread::sleep_until
-#include <utility>  // std::move
+#include <cerrno>              // EDEADLK, ETIMEDOUT
+#include <condition_variable>  // std::condition_variable
+#include <thread>              // std::this_thread::sleep_until
+#include <utility>             // std::move
+
+#include "platform/cancel_timer.hpp"
 
 namespace qs::Platform {
 namespace {
@@ -32,6 +35,11 @@ void SimulatedCloud::setPolicy(Policy policy) {
 void SimulatedCloud::refuseCoordination(bool refuse) {
     std::lock_guard lock(mutex_);
     refuseCoordination_ = refuse;
+}
+
+void SimulatedCloud::holdCoordination(bool hold) {
+    std::lock_guard lock(mutex_);
+    holdCoordination_ = hold;
 }
 
 void SimulatedCloud::failCall(int k, int code) {
@@ -167,34 +175,52 @@ void SimulatedCloud::removeStaleTemporaries(const std::string& folder, std::chro
     disk_->removeStaleTemporaries(folder, age);
 }
 
-void SimulatedCloud::requestDownload(const std::string& path) {
-    if (enter("download", path)) return;  // refused, as a provider may
+Status SimulatedCloud::requestDownload(const std::string& path) {
+    if (auto refusal = enter("download", path)) return *refusal;  // refused, as a provider may
     std::lock_guard lock(mutex_);
     // The entry and every evicted folder above it come down.
     for (auto& [at, entry] : evicted_) {
         if (covers(at, path, true)) schedule(entry);
     }
+    return {};
 }
 
-Status SimulatedCloud::coordinate(
-    const char* operation, const std::string& path, const std::function<void(const std::string&)>& block) {
+Status SimulatedCloud::coordinate(const char* operation, const std::string& path, std::chrono::milliseconds bound,
+    const std::function<void(const std::string&)>& block) {
     if (auto failure = enter(operation, path)) return *failure;
+    bool held = false;
     {
         std::lock_guard lock(mutex_);
         if (refuseCoordination_) return Error{Error::Kind::failed, operation, path, 0, "simulated refusal"};
+        held = holdCoordination_;
+    }
+    if (held) {
+        // The coordinator waits until cancelled, as Foundation's does; the
+        // same timer as the system's cancels it at the bound.
+        std::mutex waiting;
+        std::condition_variable wake;
+        bool cancelled = false;
+        CancelTimer timer(bound, [&] {
+            std::lock_guard lock(waiting);
+            cancelled = true;
+            wake.notify_all();
+        });
+        std::unique_lock lock(waiting);
+        wake.wait(lock, [&] { return cancelled; });
+        return Error{Error::Kind::notDownloaded, operation, path, ETIMEDOUT, "file coordination timed out"};
     }
     block(path);
     return {};
 }
 
 Status SimulatedCloud::coordinateReading(
-    const std::string& path, const std::function<void(const std::string&)>& block) {
-    return coordinate("coordinate reading", path, block);
+    const std::string& path, std::chrono::milliseconds bound, const std::function<void(const std::string&)>& block) {
+    return coordinate("coordinate reading", path, bound, block);
 }
 
 Status SimulatedCloud::coordinateWriting(
-    const std::string& path, const std::function<void(const std::string&)>& block) {
-    return coordinate("coordinate writing", path, block);
+    const std::string& path, std::chrono::milliseconds bound, const std::function<void(const std::string&)>& block) {
+    return coordinate("coordinate writing", path, bound, block);
 }
 
 // Staged files are made by the disk below, which removes them itself.

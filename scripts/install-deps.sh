@@ -8,8 +8,8 @@ cd "$(dirname "$0")/.."
 
 if [[ "$(uname -s)" == "Darwin" ]]; then
   echo "On macOS install the dependencies with Homebrew:"
-  echo "  brew install cmake icu4c nlohmann-json simdjson googletest google-benchmark node"
-  echo "and configure with: cmake --preset release -DCMAKE_PREFIX_PATH=\"\$(brew --prefix icu4c)\""
+  echo "  brew install cmake icu4c@78 nlohmann-json simdjson googletest google-benchmark node"
+  echo "and configure with: cmake --preset release -DCMAKE_PREFIX_PATH=\"\$(brew --prefix icu4c@78)\""
   exit 0
 fi
 

@@ -20,8 +20,8 @@
 #include <string>    // std::string
 #include <thread>    // std::thread, std::this_thread
 
-#include "platform/simulated_cloud.hpp"
 #include "support/server_process.hpp"
+#include "support/simulated_cloud.hpp"
 #include "support/temp_vault.hpp"
 #include "tools/tool.hpp"
 #include "tools/tool_catalog.hpp"
@@ -226,7 +226,7 @@ TEST(Faults, DayFoldersAreListedAgainOnlyWhenTheyChange) {
     v.dir.write(v.dir.outputsDir() + "/2025-03-01/X.tr.txt", "t");
     v.dir.write(v.insights("2025-03-03/other.meta.json"), "{}");
     for (int d = 10; d < 50; ++d) v.dir.write(v.insights("2025-04-" + std::to_string(d) + "/x.meta.json"), "{}");
-    std::this_thread::sleep_for(2100ms);
+    v.cloud->advanceClock(2100ms);    // past the racy window of every folder written above
     std::vector<std::string> listed;  // by the last call
     auto flags = [&] {
         const size_t before = v.cloud->listed().size();

@@ -197,7 +197,8 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     VaultLocator::locate(fs, home.at("none"));
     fs->setEnvironment("QUILLSTACK_VAULT", "");
     EXPECT_EQ(VaultLocator::candidates(*fs, "~/v"),
-        (Paths{home.at("v"), drive("quillstack"), drive("Zeta"), drive("alpha"), drive("f"), drive("e\u0301")}));  // a decomposed é sorts after f
+        // a decomposed é sorts after f
+        (Paths{home.at("v"), drive("quillstack"), drive("Zeta"), drive("alpha"), drive("f"), drive("e\u0301")}));
     VaultLocator::locate(fs, std::nullopt);
     home.write(kDrive + "quillstack/core/Dashboard.json", "");
     VaultLocator::locate(fs, std::nullopt);

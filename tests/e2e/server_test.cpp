@@ -98,7 +98,7 @@ TEST_F(Server, EveryRequestIsJudgedByItsOwnEra) {
         {call(17, "tools/list", {{"cursor", "x"}}), error(-32602, badCursor)},
         {call(18, "tools/list", {{"cursor", "x"}}, meta()), error(-32602, badCursor)},
         {call(19, "tools/list", {{"cursor", ""}}), "legacy"},
-        {call(20, "resources/list", {}, meta()), "modern"},
+        {call(20, "resources/templates/list", {}, meta()), "modern"},
     };
     std::vector<Json> messages;
     for (const auto& c : cases) messages.push_back(c.first);

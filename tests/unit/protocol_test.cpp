@@ -93,19 +93,9 @@ TEST(Transport, SplitsLinesArrivingInAnyPiecesAndWantsOneObjectEach) {
     const int folder = ::open(".", O_RDONLY | O_DIRECTORY);
     EXPECT_FALSE(qs::LineReader(folder).next());
     ::close(folder);
-    const std::pair<std::string, Kind> cases[] = {
-        {"", Kind::invalid},
-        {"\u3000", Kind::invalid},
-        {"[1,2]", Kind::invalid},
-        {"null", Kind::invalid},
-        {"{", Kind::invalid},
-        {"{} {}", Kind::invalid},
-        {" \t{}\u3000 ", Kind::message},
-        {"{}\r", Kind::message},
-        // 512 levels
-        {"{\"p\":" + std::string(511, '[') + std::string(511, ']') + "}", Kind::message},
-        {"{\"p\":" + std::string(512, '[') + std::string(512, ']') + "}", Kind::invalid},
-    };
+    // What is JSON at all is the parser's own test's; a line holds one object, trimmed of Unicode white space.
+    const std::pair<std::string, Kind> cases[] = {{"", Kind::invalid}, {"\u3000", Kind::invalid}, {"[1,2]", Kind::invalid}, {"null", Kind::invalid},
+        {"{} {}", Kind::invalid}, {" \t{}\u3000 ", Kind::message}, {"{}\r", Kind::message}};
     for (const auto& [line, kind] : cases) EXPECT_EQ(qs::RPCTransport::parseLine(line).kind, kind) << line.substr(0, 20);
 }
 

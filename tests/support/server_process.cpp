@@ -3,22 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>  // std::min
-#include <cstdlib>    // std::getenv
-#include <thread>     // std::thread
+#include <cstdlib>  // std::getenv
+#include <thread>   // std::thread
 
 namespace qs::test {
 namespace {
-
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    for (size_t start = 0; start < text.size();) {
-        size_t nl = std::min(text.find('\n', start), text.size());
-        lines.push_back(text.substr(start, nl - start));
-        start = nl + 1;
-    }
-    return lines;
-}
 
 // The child's options: the built binary, and the sanitizer settings and PATH
 // passed on, since the sanitizer build needs its options in the child too.
@@ -38,17 +27,6 @@ ProcessOptions vaultOptions(const std::string& vaultRoot) {
 
 std::string sourceDir() { return QS_SOURCE_DIR; }
 
-std::vector<std::string> RunResult::outLines() const { return splitLines(out); }
-
-std::vector<Json> RunResult::replies() const {
-    std::vector<Json> parsed;
-    for (const auto& line : outLines()) {
-        parsed.push_back(parseJsonDocument(line).value_or(Json(Json::value_t::discarded)));
-        EXPECT_FALSE(parsed.back().is_discarded()) << "stdout line is not JSON: " << line;
-    }
-    return parsed;
-}
-
 RunResult runBinary(const ProcessOptions& options, const std::string& input) {
     harness::ChildProcess child(childOptions(options));
     // Written from a thread while the output is read, so a child filling
@@ -63,12 +41,6 @@ RunResult runBinary(const ProcessOptions& options, const std::string& input) {
     result.exitCode = child.finish();
     result.err = child.stderrText();
     return result;
-}
-
-RunResult runSession(const std::string& vaultRoot, const std::vector<Json>& messages) {
-    std::string input;
-    for (const auto& m : messages) input += m.dump() + "\n";
-    return runBinary(vaultOptions(vaultRoot), input);
 }
 
 ServerSession::ServerSession(const ProcessOptions& options) : child_(childOptions(options)) {}

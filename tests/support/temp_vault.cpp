@@ -1,13 +1,13 @@
 // Temporary fixture folders for unit and end-to-end tests.
 #include "support/temp_vault.hpp"
 
+#include <unistd.h>    // mkdtemp on macOS (glibc has it in <cstdlib>)
 #include <algorithm>   // std::sort
 #include <cstdlib>     // mkdtemp, getenv
 #include <filesystem>  // std::filesystem
 #include <fstream>     // std::ofstream, std::ifstream
 #include <sstream>     // std::stringstream
 #include <stdexcept>   // std::runtime_error
-#include <unistd.h>    // mkdtemp on macOS (glibc has it in <cstdlib>)
 
 namespace fs = std::filesystem;
 
@@ -55,11 +55,6 @@ std::optional<std::string> TempDir::read(const std::string& rel) const {
     return ss.str();
 }
 
-bool TempDir::exists(const std::string& rel) const {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(at(rel), ec));
-}
-
 std::vector<std::string> TempDir::list(const std::string& rel) const {
     std::vector<std::string> names;
     std::error_code ec;
@@ -74,8 +69,7 @@ std::vector<std::string> TempDir::listRecursive(const std::string& rel) const {
     std::vector<std::string> files;
     std::error_code ec;
     fs::path base = at(rel);
-    for (auto it = fs::recursive_directory_iterator(base, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(base, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_regular_file(ec)) files.push_back(fs::relative(it->path(), base).string());
     }
     std::sort(files.begin(), files.end());
@@ -89,9 +83,7 @@ TempVault::TempVault(Layout layout) : layout_(layout) {
 
 std::string TempVault::coreDir() const { return layout_ == Layout::english ? "core" : "00-记忆核心"; }
 
-std::string TempVault::timelineDir() const {
-    return layout_ == Layout::english ? "memories/timeline" : "01-情景记忆/00-时间流";
-}
+std::string TempVault::timelineDir() const { return layout_ == Layout::english ? "memories/timeline" : "01-情景记忆/00-时间流"; }
 
 void TempVault::dashboard(const Json& items) const {
     writeJson(coreDir() + "/Dashboard.json", Json{{"feedItems", items}, {"updatedAt", "2025-03-05T10:00:00Z"}});

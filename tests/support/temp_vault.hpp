@@ -9,8 +9,7 @@
 
 namespace qs::test {
 
-// A fresh folder under $TMPDIR, removed (with anything made read-only inside
-// it made writable again) when the object goes.
+// A fresh folder under $TMPDIR, removed when the object goes.
 class TempDir {
 public:
     TempDir();

@@ -12,6 +12,7 @@
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
+#include "platform/change_watch.hpp"
 #include "platform/expected.hpp"
 #include "platform/folder_lock.hpp"
 #include "platform/paths.hpp"
@@ -188,6 +189,14 @@ public:
     virtual std::optional<std::string> homeDirectoryOf(const std::string& user) = 0;
     // The current working folder.
     virtual std::string currentDirectory() = 0;
+
+    // A watch over folders below `root` (the vault), for readers that keep
+    // what they read; nothing where the system tells no changes there: those
+    // readers check stamps instead.
+    virtual std::shared_ptr<ChangeWatch> watch(const std::string& root) {
+        (void)root;
+        return nullptr;
+    }
 
     // True when any entry exists at `path` (an evicted one too).
     bool exists(const std::string& path) { return stat(path).hasValue(); }

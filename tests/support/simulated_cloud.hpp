@@ -18,6 +18,8 @@
 
 namespace qs::Platform {
 
+class SimulatedWatch;
+
 class SimulatedCloud final : public FileSystem {
 public:
     // What touching an evicted entry's content does before it has arrived:
@@ -42,6 +44,14 @@ public:
     void advanceClock(std::chrono::nanoseconds duration);
     // The environment variable as the process would see it; nothing unsets it.
     void setEnvironment(const std::string& name, std::optional<std::string> value);
+
+    // Change notifications, told for every change on the disk in the folders
+    // a reader watches (found at each drain) unless `missing`: then no watch
+    // is had at all, as on a network share.
+    void setNotificationsMissing(bool missing);
+    // The next drain tells nothing of what changed, only that changes were
+    // lost, as a full event queue or a dropped stream does.
+    void dropNotifications();
 
     int calls() const;
     // Every folder listed so far, in order: what a kept listing saves.
@@ -70,6 +80,7 @@ public:
     }
     FolderLock lockFolder(const std::string& folder, std::chrono::milliseconds wait) override { return disk_->lockFolder(folder, wait); }
     FolderLock lockFile(const std::string& file, std::chrono::milliseconds wait) override { return disk_->lockFile(file, wait); }
+    std::shared_ptr<ChangeWatch> watch(const std::string& root) override;
     void requestDownload(const std::string& path) override;
     Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) override;
     Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) override;
@@ -117,6 +128,8 @@ private:
     std::map<std::string, int> failing_;  // by operation
     std::chrono::nanoseconds advanced_{0};
     std::map<std::string, std::optional<std::string>> environment_;
+    bool notificationsMissing_ = false;
+    std::vector<std::weak_ptr<SimulatedWatch>> watches_;
 };
 
 }  // namespace qs::Platform

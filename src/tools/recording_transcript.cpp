@@ -27,21 +27,33 @@ constexpr ToolParam kParams[] = {kId, kOffset, kMaxChars};
 struct Transcript {
     std::string text;
     const char* sourceFile;
+    std::string path;
+    std::optional<Platform::FileStamp> stamp;  // taken before the read: a later change never matches it
 };
 
 // The ".transcript.json" "plainText" first, else the ".tr.txt" text; empty
 // or unreadable sources count as missing.
+// A file too large or refused fails the call with its reason instead.
 std::optional<Transcript> readTranscript(const VaultFiles& files) {
-    if (auto bytes = VaultIO::readData(*files.vault, files.path(EntryFile::transcriptJson))) {
-        if (auto parsed = parseJsonDocument(*bytes); parsed && parsed->is_object()) {
+    std::string bytes;
+    std::optional<Platform::FileStamp> stamp;
+    auto read = [&](EntryFile file) {
+        stamp = files.vault->fs().stampOf(files.path(file), /*folder=*/false);
+        auto done = VaultIO::readInto(*files.vault, files.path(file), bytes);
+        if (!done) requireReadable(done.error());
+        return done.hasValue();
+    };
+    if (read(EntryFile::transcriptJson)) {
+        if (auto parsed = parseJsonDocument(bytes); parsed && parsed->is_object()) {
             auto found = parsed->find("plainText");
             if (found != parsed->end() && found->is_string() && !found->get_ref<const std::string&>().empty()) {
-                return Transcript{found->get<std::string>(), "transcript.json"};
+                return Transcript{
+                    found->get<std::string>(), "transcript.json", files.path(EntryFile::transcriptJson), stamp};
             }
         }
     }
-    if (auto bytes = VaultIO::readData(*files.vault, files.path(EntryFile::transcriptText))) {
-        if (!bytes->empty() && Text::isValidUtf8(*bytes)) return Transcript{std::move(*bytes), "tr.txt"};
+    if (read(EntryFile::transcriptText) && !bytes.empty() && Text::isValidUtf8(bytes)) {
+        return Transcript{std::move(bytes), "tr.txt", files.path(EntryFile::transcriptText), stamp};
     }
     return std::nullopt;
 }
@@ -61,6 +73,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
     std::vector<size_t> bounds = Text::graphemeBoundaries(found->text);
     auto total = static_cast<int64_t>(bounds.size()) - 1;
+    if (found->stamp) context.transcriptLengths()[found->path] = {*found->stamp, total};
     if (offset >= total) {
         throw ToolFailure("offset " + std::to_string(offset) + " 超出全文长度 " + std::to_string(total) + "。");
     }

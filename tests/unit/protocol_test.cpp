@@ -150,10 +150,13 @@ TEST_F(Session, MalformedInputIsAnsweredAndIdsKeepTheirText) {
                         "b\"}\n" +
                         call(6, "ping", {{"pad", std::string(10 << 20, 'x')}}).dump() + "\n";
     for (const auto& id : ids) input += "{\"id\":" + id + ",\"method\":\"ping\"}\n";
+    input += R"({"id":"s","method":"ping","params":{"q":"\ud800"}})"
+             "\n";  // a lone surrogate costs the id nothing
     // Numbers of any size parse, and a number beyond a double elsewhere on the line costs the id nothing.
     auto out = serve(input + R"({"params":{"n":1e400},"id":2.50,"method":"ping"})"
                              "\n");
-    ASSERT_EQ(out.size(), 10 + ids.size());
+    ASSERT_EQ(out.size(), 11 + ids.size());
+    EXPECT_EQ(out[9 + ids.size()], R"({"id":"s","jsonrpc":"2.0","result":{}})");
     EXPECT_EQ(out.back(), R"({"id":2.50,"jsonrpc":"2.0","result":{}})");
     for (size_t i = 0; i < 5; ++i) EXPECT_EQ(out[i], parseError) << i;
     for (int i : {5, 6})

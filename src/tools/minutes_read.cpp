@@ -17,6 +17,7 @@ constexpr std::string_view kDescription[] = {
     "结构化元数据(标签/人物/项目/待办/重要度)。",
     "改写纪要之前**先用它读一遍**,拿到当前内容和确切的文件落点。",
     "也给出条目自己的全文(content)和时间;versions 列出归档的旧版本(归档时间、字节数),传 version 读回其中一份。",
+    "纪要和全文很长时,有的宿主会截断结果(约 2.5 万字,有的只有 10 KB):先看 card_summary,需要时再读全文。",
 };
 constexpr ToolParam kId{"id", "string", "条目 id。", true};
 constexpr ToolParam kVersion{"version", "string", "要读回的旧版本,填 versions 里的 name;不传则只列出。", false, 0, {},
@@ -109,6 +110,6 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
-constexpr ToolDefinition minutesReadTool{"minutes_read", "读纪要", kDescription, kParams, kReadOnlyHints, run};
+constexpr ToolDefinition minutesReadTool{"minutes_read", "读纪要", kDescription, kParams, kReadOnlyHints, run, 150000};
 
 }  // namespace qs

@@ -18,6 +18,8 @@ constexpr std::string_view kDescription[] = {
     "单份通常 1–2 万字,需要分段读时用 offset。",
     "注意:转译稿没有说话人标注和时间戳,是一整段连续文本。",
     "要读 AI 生成的纪要/摘要用 minutes_read。",
+    "有的宿主只把约 2.5 万字(有的只有 10 KB)的结果交给模型:结果被截断时,用 max_chars=8000 左右分段,按 next_offset "
+    "接着读。",
 };
 constexpr ToolParam kId{"id", "string", "条目 id,从 vault_search 或 recording_list 拿。", true};
 constexpr ToolParam kOffset{"offset", "integer", "从第几个字符开始读,默认 {}。", false, 0};
@@ -100,7 +102,8 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
+// The default window of 40,000 characters is some 120 KB of UTF-8 text.
 constexpr ToolDefinition recordingTranscriptTool{
-    "recording_transcript", "读转译稿", kDescription, kParams, kReadOnlyHints, run};
+    "recording_transcript", "读转译稿", kDescription, kParams, kReadOnlyHints, run, 150000};
 
 }  // namespace qs

@@ -97,6 +97,10 @@ struct ToolDefinition {
     std::span<const ToolParam> params;
     ToolHints hints;
     ToolHandler handler;
+    // For a tool whose results can be long: the size in characters it asks
+    // hosts to pass on whole (one host reads "anthropic/maxResultSizeChars");
+    // 0 asks nothing.
+    int64_t maxResultChars = 0;
 };
 
 // The eight tools, each defined in its own file.

@@ -73,6 +73,8 @@ Json descriptor(const ToolDefinition& tool, bool titled) {
         {"annotations", Json{{"readOnlyHint", tool.hints.readOnly}, {"destructiveHint", tool.hints.destructive},
                             {"idempotentHint", tool.hints.idempotent}, {"openWorldHint", tool.hints.openWorld}}}};
     if (titled) described["title"] = std::string(tool.title);
+    // Sent where titles are: to sessions that know a tool may carry more than its four members.
+    if (titled && tool.maxResultChars > 0) described["_meta"]["anthropic/maxResultSizeChars"] = tool.maxResultChars;
     return described;
 }
 

@@ -189,6 +189,7 @@ TEST_F(Session, TitlesAndStructuredContentFollowTheAgreedVersion) {
         const Json& tools = r[r.size() - 3]["result"]["tools"];
         EXPECT_EQ(tools[0].value("title", ""), rich ? "全库搜索" : "") << init;
         for (const Json& tool : tools) EXPECT_EQ(tool.size(), rich ? 5u + tool.contains("_meta") : 4u) << init << tool["name"];
+        EXPECT_EQ(tools[2].value("/_meta/anthropic~1maxResultSizeChars"_json_pointer, 0), rich ? 150000 : 0) << init;
         const Json& found = r[r.size() - 2]["result"];
         EXPECT_EQ(found.value("structuredContent", Json()), rich ? Json::parse(found["content"][0]["text"].get<std::string>()) : Json());
         EXPECT_TRUE(r.back()["result"]["isError"] == true && !r.back()["result"].contains("structuredContent")) << init;

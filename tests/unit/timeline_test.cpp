@@ -72,7 +72,8 @@ TEST(DashboardIndex, ReadsUtf8To32WithOrWithoutByteOrderMark) {
 }
 
 // A broken file fails the whole load wherever the fault is; nlohmann's strict
-// parser is the judge, after the repairs of characters the reader makes (it stops at a NUL byte, which is refused here). The
+// parser is the judge, after the reader's repairs of single characters (it
+// stops at a NUL byte, which is refused here). The
 // listed cases are those random edits rarely make.
 TEST(DashboardIndex, AcceptsOnlyAStrictJsonObject) {
     std::vector<std::string> documents = {"[]", "null", R"({"feedItems":{"id":"a"}})", R"({"feedItems":"a","updatedAt":5})", R"({"a":1,})",

@@ -16,6 +16,7 @@ namespace qs {
 class DayFolders;
 class KeptIndex;
 class ToolArguments;
+class VaultChanges;
 class VocabBookReader;
 
 // What the tools keep from one call to the next, owned by the server: the
@@ -34,6 +35,12 @@ public:
     KeptIndex& index() { return *index_; }
     // The day folders, listed once and used again while each is unchanged.
     DayFolders& dayFolders() { return *dayFolders_; }
+    // The vault's change notifications, one watch for every reader.
+    VaultChanges& changes() { return *changes_; }
+
+    // Takes in what changed in the vault since the last call, without
+    // waiting: every call begins here.
+    void beginCall();
     // Transcript lengths in characters as earlier calls counted them, by
     // path, each with the stamp of the file it was counted in: a listing
     // shows a length without reading the file again.
@@ -53,6 +60,7 @@ private:
     std::unique_ptr<KeptIndex> index_;
     std::unique_ptr<DayFolders> dayFolders_;
     std::map<std::string, CountedTranscript> transcriptLengths_;
+    std::unique_ptr<VaultChanges> changes_;
 };
 
 // What a text argument must be beyond a text. A value of another form is

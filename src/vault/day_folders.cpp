@@ -1,8 +1,7 @@
 // Listing day folders once, and again only when they change.
 #include "vault/day_folders.hpp"
 
-#include <algorithm>      // std::sort
-#include <chrono>         // std::chrono::system_clock
+#include <algorithm>      // std::sort, std::lower_bound
 #include <cstdint>        // int64_t
 #include <functional>     // std::hash
 #include <unordered_map>  // std::unordered_multimap
@@ -13,23 +12,6 @@
 namespace qs {
 namespace {
 
-// As the kept index's: more than the timestamp granularity of any file
-// system a vault lives on.
-constexpr int64_t kRacyWindowNs = 2'000'000'000;
-
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-// Trusted when nothing moved during the listing and the last change lies
-// before the racy window.
-bool settled(const std::optional<Platform::FileStamp>& before, const std::optional<Platform::FileStamp>& after,
-    int64_t listedAt) {
-    return before && after && *before == *after && before->modifiedNs < listedAt - kRacyWindowNs &&
-           before->changedNs < listedAt - kRacyWindowNs;
-}
-
 std::string asciiLowered(std::string text) {
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -37,12 +19,9 @@ std::string asciiLowered(std::string text) {
     return text;
 }
 
-// A placeholder stands where its file would: ".X.min.md.icloud" is "X.min.md".
+// A placeholder stands where its file would.
 std::string standsFor(std::string name) {
-    constexpr std::string_view kTail = ".icloud";
-    if (name.size() > kTail.size() + 1 && name[0] == '.' && name.ends_with(kTail)) {
-        name = name.substr(1, name.size() - 1 - kTail.size());
-    }
+    if (auto target = placeholderTarget(name)) return asciiLowered(std::string(*target));
     return asciiLowered(std::move(name));
 }
 
@@ -55,11 +34,18 @@ DayFolders::Base& DayFolders::fresh(const Vault& vault, VaultPath location) {
         base = Base();
         base.folder = folder;
     }
-    const int64_t listedAt = nowNs();
+    if (base.watched) return base;
+    // Watched before it is stamped or listed: a change after either is told.
+    const bool watched = watch_ && watch_->add(folder);
+    const int64_t listedAt = vault.fs().wallClockNs();
     auto stamp = vault.fs().stampOf(folder, /*folder=*/true);
-    if (base.trusted && stamp && stamp == base.stamp) return base;
+    if (base.trusted && stamp && stamp == base.stamp) {
+        base.watched = watched;
+        return base;
+    }
     std::vector<Day> days;
-    if (auto entries = vault.fs().list(folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false)) {
+    auto entries = vault.fs().list(folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false);
+    if (entries) {
         for (auto& entry : *entries) {
             if (Text::isDayShape(entry.name)) days.emplace_back().name = std::move(entry.name);
         }
@@ -74,16 +60,21 @@ DayFolders::Base& DayFolders::fresh(const Vault& vault, VaultPath location) {
         if (old != base.days.end() && old->name == day.name) day = std::move(*old++);
     }
     base.days = std::move(days);
-    base.trusted = settled(stamp, vault.fs().stampOf(folder, /*folder=*/true), listedAt);
+    base.trusted = Platform::FileStamp::settled(stamp, vault.fs().stampOf(folder, /*folder=*/true), listedAt);
     base.stamp = stamp;
+    base.watched = watched && entries;
     return base;
 }
 
 void DayFolders::fresh(
-    const Vault& vault, const Base& base, Day& day, const std::optional<Platform::FileStamp>& stamp) {
-    if (day.trusted && stamp == day.stamp) return;
+    const Vault& vault, const Base& base, Day& day, const std::optional<Platform::FileStamp>& stamp, bool watched) {
+    day.watched = false;
+    if (day.trusted && stamp == day.stamp) {
+        day.watched = watched;
+        return;
+    }
     const std::string folder = base.folder + "/" + day.name;
-    const int64_t listedAt = nowNs();
+    const int64_t listedAt = vault.fs().wallClockNs();
     day.names.clear();
     day.hashes.clear();
     // An evicted day folder is listed only once iCloud has brought it down
@@ -102,8 +93,45 @@ void DayFolders::fresh(
         day.names.push_back(standsFor(std::move(entry.name)));
         day.hashes.push_back(std::hash<std::string>()(day.names.back()));
     }
-    day.trusted = settled(stamp, vault.fs().stampOf(folder, /*folder=*/true), listedAt);
+    day.trusted = Platform::FileStamp::settled(stamp, vault.fs().stampOf(folder, /*folder=*/true), listedAt);
     day.stamp = stamp;
+    day.watched = watched;
+}
+
+void DayFolders::note(const Platform::ChangeBatch& batch, std::shared_ptr<Platform::ChangeWatch> watch) {
+    watch_ = std::move(watch);
+    for (Base& base : bases_) {
+        if (batch.overflow || !watch_) {
+            base.watched = false;
+            for (Day& day : base.days) day.watched = false;
+            continue;
+        }
+        for (const Platform::Change& change : batch.changes) {
+            // A listing keeps names: a file written in place leaves it as it was.
+            if (change.kind == Platform::ChangeKind::changed) continue;
+            unwatch(base, change.path);
+            if (!change.from.empty()) unwatch(base, change.from);
+        }
+    }
+}
+
+void DayFolders::unwatch(Base& base, const std::string& path) {
+    if (base.folder.empty()) return;
+    if (base.folder.starts_with(path) && (base.folder.size() == path.size() || base.folder[path.size()] == '/')) {
+        base.watched = false;  // the base folder itself, or a folder above it
+        for (Day& day : base.days) day.watched = false;
+        return;
+    }
+    if (path.size() <= base.folder.size() + 1 || !path.starts_with(base.folder) || path[base.folder.size()] != '/') {
+        return;
+    }
+    const std::string_view inside = std::string_view(path).substr(base.folder.size() + 1);
+    const size_t slash = inside.find('/');
+    if (slash == std::string_view::npos) base.watched = false;  // a name of the base folder's own
+    const std::string_view name = inside.substr(0, slash);
+    auto day = std::lower_bound(base.days.begin(), base.days.end(), name,
+        [](const Day& d, std::string_view n) { return std::string_view(d.name) > n; });
+    if (day != base.days.end() && day->name == name) day->watched = false;
 }
 
 std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, VaultPath location,
@@ -123,21 +151,29 @@ std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, V
     }
     size_t open = ids.size();
     // Newest first; a folder is looked at only while some id is still open.
-    // Day folders are stamped a batch at a time, the batch doubling, so an id
-    // found in the newest few costs few stamps and a full scan few batches.
+    // Day folders not watched since their listing are stamped a batch at a
+    // time, the batch doubling, so an id found in the newest few costs few
+    // stamps and a full scan few batches; a watched one costs nothing.
     std::vector<std::string> batch;
     std::vector<std::optional<Platform::FileStamp>> stamps;
-    for (size_t d = 0, first = 0; d < base.days.size() && open > 0; ++d) {
-        if (d == first + stamps.size()) {
-            first = d;
-            batch.clear();
-            for (size_t k = d; k < std::min(base.days.size(), d + std::max<size_t>(16, d)); ++k) {
-                batch.push_back(base.days[k].name);
-            }
-            stamps = vault.fs().folderStamps(base.folder, batch);
-        }
+    std::vector<char> watched;
+    for (size_t d = 0, next = 0; d < base.days.size() && open > 0; ++d) {
         Day& day = base.days[d];
-        fresh(vault, base, day, stamps[d - first]);
+        if (!day.watched) {
+            if (next == batch.size()) {
+                next = 0;
+                batch.clear();
+                watched.clear();
+                for (size_t k = d; k < base.days.size() && batch.size() < std::max<size_t>(16, d); ++k) {
+                    if (k > d && base.days[k].watched) continue;
+                    batch.push_back(base.days[k].name);
+                    watched.push_back(watch_ && watch_->add(base.folder + "/" + batch.back()));
+                }
+                stamps = vault.fs().folderStamps(base.folder, batch);
+            }
+            fresh(vault, base, day, stamps[next], watched[next] != 0);
+            ++next;
+        }
         for (size_t n = 0; n < day.hashes.size(); ++n) {
             for (auto [hit, end] = wanted.equal_range(day.hashes[n]); hit != end; ++hit) {
                 const size_t k = hit->second;
@@ -147,7 +183,8 @@ std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, V
                 // system makes of the name, and turns away a dangling link.
                 const std::string folder = base.folder + "/" + day.name;
                 const std::string& file = files[k];
-                if (!vault.fs().exists(folder + "/" + file) && !vault.fs().exists(folder + "/." + file + ".icloud")) {
+                if (!vault.fs().exists(folder + "/" + file) &&
+                    !vault.fs().exists(cloudPlaceholderOf(folder + "/" + file))) {
                     continue;
                 }
                 found[i] = day.name;

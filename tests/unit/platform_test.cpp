@@ -1,16 +1,21 @@
 // The system's file services behind the seam: existence and listing, bounded
-// reads, staged writes and claims, folder chains, stale temporaries, folder locks.
+// reads, staged writes and claims, folder chains, stale temporaries, folder
+// locks, change notifications.
 #include <fcntl.h>  // AT_FDCWD
 #include <gtest/gtest.h>
 #include <sys/stat.h>  // stat, chmod, umask, mkfifo, utimensat
-#include <unistd.h>    // symlink
+#include <unistd.h>    // symlink, rmdir
 
 #include <cerrno>    // EEXIST, ENOTDIR, ENOENT
+#include <cstdio>    // std::rename, std::remove
 #include <optional>  // std::optional
 #include <set>       // std::multiset
+#include <tuple>     // std::tuple
+#include <vector>    // std::vector
 
 #include "platform/file_system.hpp"
 #include "platform/folder_lock.hpp"
+#include "support/simulated_cloud.hpp"
 #include "support/temp_vault.hpp"
 
 using namespace qs::Platform;
@@ -81,7 +86,9 @@ TEST(FileSystem, StagedWritesAndFolderChains) {
     // A name is claimed once, whatever the file system lacks: the no-replace
     // rename, then the hard link, each has its fallback.
     for (const char* name : {"e0", "e1", "e2"}) {
-        auto lacking = systemFileSystem({name[1] > '0', name[1] > '1'});
+        auto lacking = std::make_shared<SimulatedCloud>();
+        if (name[1] > '0') lacking->failAlways("rename", EINVAL);
+        if (name[1] > '1') lacking->failAlways("link", EPERM);
         for (const auto& [content, claim] : {std::pair{"one", Claim::claimed}, {"two", Claim::taken}}) {
             auto staged = lacking->stage(dir.at(name), content);
             EXPECT_EQ(*lacking->claim(*staged, dir.at(name)), claim) << name << content;
@@ -139,4 +146,28 @@ TEST(FolderLock, OneHolderPerFolderUntilReleased) {
     ASSERT_EQ(::symlink(dir.at(".lock").c_str(), dir.at(".link").c_str()), 0);
     EXPECT_EQ(FolderLock::acquireFile(dir.at(".link"), {}).status(), FolderLock::Status::unsupported);
     EXPECT_TRUE(FolderLock::acquireFile(dir.at(".lock"), {}).held());
+}
+
+// The system's own notifications, where they are delivered in step with the
+// change (inotify): a file created, renamed and deleted in a watched folder
+// is told, and a drain with nothing to tell returns at once.
+TEST(ChangeWatch, TellsWhatChangedInAWatchedFolderWithoutWaiting) {
+#if !defined(__linux__)
+    GTEST_SKIP() << "this system delivers its notifications later";
+#endif
+    qs::test::TempDir dir;
+    dir.mkdir("day");
+    auto watch = systemFileSystem()->watch(dir.path());
+    ASSERT_TRUE(watch);
+    EXPECT_EQ((std::tuple{watch->add(dir.at("day")), watch->add(dir.at("none")), watch->add("/tmp")}), (std::tuple{true, false, false}));
+    EXPECT_TRUE(watch->drain().empty());
+    dir.write("day/a.txt", "x");
+    ASSERT_EQ(std::rename(dir.at("day/a.txt").c_str(), dir.at("day/b.txt").c_str()), 0);
+    ASSERT_EQ(std::remove(dir.at("day/b.txt").c_str()), 0);
+    ASSERT_EQ(::rmdir(dir.at("day").c_str()), 0);
+    using enum ChangeKind;
+    EXPECT_EQ(watch->drain().changes,
+        (std::vector<Change>{{created, dir.at("day/a.txt"), ""}, {changed, dir.at("day/a.txt"), ""},
+            {renamed, dir.at("day/b.txt"), dir.at("day/a.txt")}, {deleted, dir.at("day/b.txt"), ""}, {deleted, dir.at("day"), ""}}));
+    EXPECT_TRUE(watch->drain().empty());
 }

@@ -1,0 +1,346 @@
+// The simulated cloud provider: real files on disk, with eviction, download
+// timing, refused coordination and failing calls laid over them.
+#include "support/simulated_cloud.hpp"
+
+#include <cerrno>   // EDEADLK
+#include <utility>  // std::move, std::exchange, std::pair
+
+namespace qs::Platform {
+namespace {
+
+// Whether the entry at `at` is `path` itself (when `orSelf`) or a folder above it.
+bool covers(const std::string& at, const std::string& path, bool orSelf) {
+    if (orSelf && path == at) return true;
+    return path.size() > at.size() && path.compare(0, at.size(), at) == 0 && path[at.size()] == '/';
+}
+
+}  // namespace
+
+// Tells what changed by comparing, at each drain, every watched folder with
+// what it held at the last one: the simulation sees every change made on the
+// disk, the tests' own included, the moment it is drained.
+class SimulatedWatch final : public ChangeWatch {
+public:
+    SimulatedWatch(std::shared_ptr<FileSystem> disk, std::string root) : disk_(std::move(disk)), root_(std::move(root)) {}
+
+    bool add(const std::string& folder) override {
+        if (!folder.starts_with(root_)) return false;
+        std::lock_guard lock(mutex_);
+        if (folders_.contains(folder)) return true;
+        auto names = look(folder);
+        if (!names) return false;
+        folders_[folder] = std::move(*names);
+        return true;
+    }
+
+    ChangeBatch drain() override {
+        std::lock_guard lock(mutex_);
+        ChangeBatch batch;
+        for (auto at = folders_.begin(); at != folders_.end();) {
+            auto now = look(at->first);
+            if (!now) {
+                batch.changes.push_back(Change{ChangeKind::deleted, at->first, {}});
+                at = folders_.erase(at);
+                continue;
+            }
+            for (const auto& [name, version] : *now) {
+                auto old = at->second.find(name);
+                if (old == at->second.end() || old->second != version) {
+                    batch.changes.push_back(Change{old == at->second.end() ? ChangeKind::created : ChangeKind::changed, at->first + "/" + name, {}});
+                }
+            }
+            for (const auto& [name, version] : at->second) {
+                if (!now->contains(name)) batch.changes.push_back(Change{ChangeKind::deleted, at->first + "/" + name, {}});
+            }
+            at->second = std::move(*now);
+            ++at;
+        }
+        if (std::exchange(dropped_, false)) batch = ChangeBatch{{}, true};
+        return batch;
+    }
+
+    void drop() {
+        std::lock_guard lock(mutex_);
+        dropped_ = true;
+    }
+
+private:
+    // Each name in `folder` with what tells a file's versions apart: its stamp
+    // and, as a same-size rewrite can keep a coarse clock's stamp, its bytes.
+    // A folder has no versions here: what changes inside it is its own news.
+    using Versions = std::map<std::string, std::pair<std::optional<FileStamp>, std::string>>;
+    std::optional<Versions> look(const std::string& folder) {
+        auto entries = disk_->list(folder, false, false);
+        if (!entries) return std::nullopt;
+        Versions versions;
+        for (const DirEntry& entry : *entries) {
+            const std::string path = folder + "/" + entry.name;
+            auto& version = versions[entry.name];
+            version.first = disk_->stampOf(path, false);
+            if (version.first && !disk_->readInto(path, version.second, 1 << 20)) version.second.clear();
+        }
+        return versions;
+    }
+
+    std::shared_ptr<FileSystem> disk_;
+    const std::string root_;
+    std::mutex mutex_;
+    std::map<std::string, Versions> folders_;
+    bool dropped_ = false;
+};
+
+SimulatedCloud::SimulatedCloud(std::shared_ptr<FileSystem> disk) : disk_(std::move(disk)) {}
+
+void SimulatedCloud::evict(const std::string& path, std::optional<std::chrono::milliseconds> arrivesAfter) {
+    std::lock_guard lock(mutex_);
+    evicted_[path] = Evicted{arrivesAfter, std::nullopt};
+}
+
+void SimulatedCloud::setPolicy(Policy policy) {
+    std::lock_guard lock(mutex_);
+    policy_ = policy;
+}
+
+void SimulatedCloud::refuseCoordination(bool refuse) {
+    std::lock_guard lock(mutex_);
+    refuseCoordination_ = refuse;
+}
+
+void SimulatedCloud::failCall(int k, int code) {
+    std::lock_guard lock(mutex_);
+    failAt_ = k > 0 ? calls_ + k : 0;
+    failCode_ = code;
+}
+
+void SimulatedCloud::failAlways(const std::string& operation, int code) {
+    std::lock_guard lock(mutex_);
+    failing_[operation] = code;
+}
+
+void SimulatedCloud::advanceClock(std::chrono::nanoseconds duration) {
+    std::lock_guard lock(mutex_);
+    advanced_ += duration;
+}
+
+void SimulatedCloud::setEnvironment(const std::string& name, std::optional<std::string> value) {
+    std::lock_guard lock(mutex_);
+    environment_[name] = std::move(value);
+}
+
+void SimulatedCloud::setNotificationsMissing(bool missing) {
+    std::lock_guard lock(mutex_);
+    notificationsMissing_ = missing;
+}
+
+void SimulatedCloud::dropNotifications() {
+    std::lock_guard lock(mutex_);
+    for (const auto& watch : watches_) {
+        if (auto live = watch.lock()) live->drop();
+    }
+}
+
+std::shared_ptr<ChangeWatch> SimulatedCloud::watch(const std::string& root) {
+    std::lock_guard lock(mutex_);
+    if (notificationsMissing_) return nullptr;
+    auto watch = std::make_shared<SimulatedWatch>(disk_, root);
+    watches_.push_back(watch);
+    return watch;
+}
+
+int SimulatedCloud::calls() const {
+    std::lock_guard lock(mutex_);
+    return calls_;
+}
+
+std::vector<std::string> SimulatedCloud::listed() const {
+    std::lock_guard lock(mutex_);
+    return listed_;
+}
+
+int SimulatedCloud::blockedCalls() const {
+    std::lock_guard lock(mutex_);
+    return blocked_;
+}
+
+std::optional<Error> SimulatedCloud::enter(const char* operation, const std::string& path) {
+    std::lock_guard lock(mutex_);
+    if (auto always = failing_.find(operation); always != failing_.end() && always->second != 0) {
+        ++calls_;
+        return Error::fromErrno(operation, path, always->second);
+    }
+    if (++calls_ != failAt_) return std::nullopt;
+    return Error::fromErrno(operation, path, failCode_);
+}
+
+std::map<std::string, SimulatedCloud::Evicted>::iterator SimulatedCloud::evictedAt(const std::string& path, bool orSelf) {
+    const auto now = Clock::now() + advanced_;
+    for (auto it = evicted_.begin(); it != evicted_.end();) {
+        if (it->second.arrival && *it->second.arrival <= now) {
+            it = evicted_.erase(it);  // downloaded: an ordinary entry again
+            continue;
+        }
+        if (covers(it->first, path, orSelf)) return it;
+        ++it;
+    }
+    return evicted_.end();
+}
+
+void SimulatedCloud::schedule(Evicted& entry) {
+    if (!entry.arrival && entry.arrivesAfter) entry.arrival = Clock::now() + advanced_ + *entry.arrivesAfter;
+}
+
+std::optional<Error> SimulatedCloud::touch(const char* operation, const std::string& path, bool orSelf) {
+    std::optional<Clock::time_point> arrival;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = evictedAt(path, orSelf);
+        if (it == evicted_.end()) return std::nullopt;
+        if (policy_ == Policy::fail) return Error::fromErrno(operation, path, EDEADLK);
+        // Materialisation on: the access itself asks for the download and waits.
+        ++blocked_;
+        schedule(it->second);
+        arrival = it->second.arrival;
+    }
+    // A provider that never delivers would hold the thread for good; the
+    // count above is what tells, so the call ends here instead.
+    if (!arrival) return Error::fromErrno(operation, path, EDEADLK);
+    sleepFor(*arrival - steadyNow());
+    return std::nullopt;
+}
+
+Expected<EntryInfo, Error> SimulatedCloud::stat(const std::string& path) {
+    if (auto failure = enter("stat", path)) return *failure;
+    // Looking a name up inside an evicted folder needs the folder's listing.
+    if (auto failure = touch("stat", path, false)) return *failure;
+    auto info = disk_->stat(path);
+    if (info) {
+        std::lock_guard lock(mutex_);
+        info->dataless = evictedAt(path, true) != evicted_.end();
+    }
+    return info;
+}
+
+Expected<std::vector<DirEntry>, Error> SimulatedCloud::list(const std::string& folder, bool skipHidden, bool fetchIsDirectory) {
+    if (auto failure = enter("list", folder)) return *failure;
+    {
+        std::lock_guard lock(mutex_);
+        listed_.push_back(folder);
+    }
+    if (auto failure = touch("list", folder, true)) return *failure;
+    return disk_->list(folder, skipHidden, fetchIsDirectory);
+}
+
+Status SimulatedCloud::readInto(const std::string& path, std::string& buffer, uint64_t limit) {
+    if (auto failure = enter("open", path)) return *failure;
+    if (auto failure = touch("open", path, true)) return *failure;
+    return disk_->readInto(path, buffer, limit);
+}
+
+Expected<std::string, Error> SimulatedCloud::realPath(const std::string& path) {
+    if (auto failure = enter("resolve", path)) return *failure;
+    if (auto failure = touch("resolve", path, false)) return *failure;
+    return disk_->realPath(path);
+}
+
+Status SimulatedCloud::createDirectories(const std::string& folder) {
+    if (auto failure = enter("create folder", folder)) return *failure;
+    if (auto failure = touch("create folder", folder, false)) return *failure;
+    return disk_->createDirectories(folder);
+}
+
+Expected<StagedFile, Error> SimulatedCloud::stage(const std::string& target, std::string_view data) {
+    if (auto failure = enter("write", target)) return *failure;
+    if (auto failure = touch("write", parentOf(target), true)) return *failure;
+    return disk_->stage(target, data);
+}
+
+Status SimulatedCloud::replace(StagedFile& staged, const std::string& target) {
+    if (auto failure = enter("rename", target)) return *failure;
+    if (auto failure = touch("rename", parentOf(target), true)) return *failure;
+    return disk_->replace(staged, target);
+}
+
+Status SimulatedCloud::renameNoReplace(const std::string& from, const std::string& to) {
+    if (auto failure = enter("rename", to)) return *failure;
+    if (auto failure = touch("rename", parentOf(to), true)) return *failure;
+    return disk_->renameNoReplace(from, to);
+}
+
+Status SimulatedCloud::hardLink(const std::string& from, const std::string& to) {
+    if (auto failure = enter("link", to)) return *failure;
+    if (auto failure = touch("link", parentOf(to), true)) return *failure;
+    return disk_->hardLink(from, to);
+}
+
+Status SimulatedCloud::createExclusive(const std::string& path, std::string_view data) {
+    if (auto failure = enter("create", path)) return *failure;
+    if (auto failure = touch("create", parentOf(path), true)) return *failure;
+    return disk_->createExclusive(path, data);
+}
+
+Status SimulatedCloud::remove(const std::string& path) {
+    if (auto failure = enter("remove", path)) return *failure;
+    if (auto failure = touch("remove", parentOf(path), true)) return *failure;
+    return disk_->remove(path);
+}
+
+void SimulatedCloud::removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) { disk_->removeStaleTemporaries(folder, age); }
+
+void SimulatedCloud::requestDownload(const std::string& path) {
+    if (enter("download", path)) return;  // refused, as a provider may
+    std::lock_guard lock(mutex_);
+    // The entry and every evicted folder above it come down.
+    for (auto& [at, entry] : evicted_) {
+        if (covers(at, path, true)) schedule(entry);
+    }
+}
+
+Status SimulatedCloud::coordinate(const char* operation, const std::string& path, const std::function<void(const std::string&)>& block) {
+    if (auto failure = enter(operation, path)) return *failure;
+    {
+        std::lock_guard lock(mutex_);
+        if (refuseCoordination_) return Error{Error::Kind::failed, operation, path, 0, "simulated refusal"};
+    }
+    block(path);
+    return {};
+}
+
+Status SimulatedCloud::coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) {
+    return coordinate("coordinate reading", path, block);
+}
+
+Status SimulatedCloud::coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) {
+    return coordinate("coordinate writing", path, block);
+}
+
+int64_t SimulatedCloud::wallClockNs() {
+    std::lock_guard lock(mutex_);
+    return disk_->wallClockNs() + advanced_.count();
+}
+
+std::chrono::steady_clock::time_point SimulatedCloud::steadyNow() {
+    std::lock_guard lock(mutex_);
+    return Clock::now() + advanced_;
+}
+
+void SimulatedCloud::sleepFor(std::chrono::nanoseconds duration) {
+    if (duration > std::chrono::nanoseconds::zero()) advanceClock(duration);
+}
+
+std::optional<std::string> SimulatedCloud::environment(const std::string& name) {
+    {
+        std::lock_guard lock(mutex_);
+        if (auto set = environment_.find(name); set != environment_.end()) return set->second;
+    }
+    return disk_->environment(name);
+}
+
+std::string SimulatedCloud::homeDirectory() {
+    if (auto home = environment("HOME"); home && !home->empty()) return *home;
+    return disk_->homeDirectory();
+}
+
+// Staged files are made by the disk below, which removes them itself.
+void SimulatedCloud::discard(const std::string&) noexcept {}
+
+}  // namespace qs::Platform

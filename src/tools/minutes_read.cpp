@@ -3,6 +3,7 @@
 #include <string>    // std::string
 
 #include "text/unicode.hpp"
+#include "tools/app_views.hpp"
 #include "tools/entry_lookup.hpp"
 #include "tools/minutes_archive.hpp"
 #include "tools/tool_failure.hpp"
@@ -110,6 +111,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
-constexpr ToolDefinition minutesReadTool{"minutes_read", "读纪要", kDescription, kParams, kReadOnlyHints, run, 150000};
+constexpr ToolDefinition minutesReadTool{
+    "minutes_read", "读纪要", kDescription, kParams, kReadOnlyHints, run, kMeetingView, 150000};
 
 }  // namespace qs

@@ -5,6 +5,7 @@
 #include <vector>     // std::vector
 
 #include "text/unicode.hpp"
+#include "tools/app_views.hpp"
 #include "tools/entry_lookup.hpp"
 #include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
@@ -104,6 +105,6 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 // The default window of 40,000 characters is some 120 KB of UTF-8 text.
 constexpr ToolDefinition recordingTranscriptTool{
-    "recording_transcript", "读转译稿", kDescription, kParams, kReadOnlyHints, run, 150000};
+    "recording_transcript", "读转译稿", kDescription, kParams, kReadOnlyHints, run, kMeetingView, 150000};
 
 }  // namespace qs

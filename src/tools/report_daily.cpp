@@ -6,6 +6,7 @@
 #include <string_view>  // std::string_view
 #include <utility>      // std::move
 
+#include "tools/app_views.hpp"
 #include "tools/tool_arguments.hpp"
 #include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
@@ -60,6 +61,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
-constexpr ToolDefinition reportDailyTool{"report_daily", "读日报", kDescription, kParams, kReadOnlyHints, run};
+constexpr ToolDefinition reportDailyTool{
+    "report_daily", "读日报", kDescription, kParams, kReadOnlyHints, run, kDayView};
 
 }  // namespace qs

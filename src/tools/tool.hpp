@@ -105,6 +105,7 @@ struct ToolDefinition {
     std::span<const ToolParam> params;
     ToolHints hints;
     ToolHandler handler;
+    std::string_view view = {};  // the ui:// view a host shows beside the result, if any
     // For a tool whose results can be long: the size in characters it asks
     // hosts to pass on whole (one host reads "anthropic/maxResultSizeChars");
     // 0 asks nothing.

@@ -103,9 +103,12 @@ log=$work/libcxx.log
 # One shell line per translation unit: its compile command made -fsyntax-only,
 # printing the file's name when it fails.
 python3 - build/libcxx/compile_commands.json "$log" "${simdjson_include[@]}" >"$work/commands" <<'EOF'
-import json, shlex, sys
+import json, os, shlex, sys
 log, extra = sys.argv[2], sys.argv[3:]
 for entry in json.load(open(sys.argv[1])):
+    # Sources the build generates (the views' page) exist only after a build.
+    if not os.path.exists(entry["file"]):
+        continue
     words, out, skip = shlex.split(entry["command"]), [], False
     for word in words:
         if skip:

@@ -125,7 +125,7 @@ private:
     };
 
     template <class F>
-    auto locked(F f) const {
+    auto locked(F f) const -> decltype(f()) {
         std::lock_guard lock(mutex_);
         return f();
     }

@@ -15,6 +15,7 @@ namespace qs {
 class DayFolders;
 class KeptIndex;
 class ToolArguments;
+class VaultChanges;
 class VocabBookReader;
 
 // What the tools keep from one call to the next, owned by the server: the
@@ -33,6 +34,12 @@ public:
     KeptIndex& index() { return *index_; }
     // The day folders, listed once and used again while each is unchanged.
     DayFolders& dayFolders() { return *dayFolders_; }
+    // The vault's change notifications, one watch for every reader.
+    VaultChanges& changes() { return *changes_; }
+
+    // Takes in what changed in the vault since the last call, without
+    // waiting: every call begins here.
+    void beginCall();
 
     // Hands back what the readers keep, for a server left idle: the next
     // call reads afresh.
@@ -43,6 +50,7 @@ private:
     std::unique_ptr<VocabBookReader> vocabReader_;
     std::unique_ptr<KeptIndex> index_;
     std::unique_ptr<DayFolders> dayFolders_;
+    std::unique_ptr<VaultChanges> changes_;
 };
 
 // One input property. Its default is written once, here: the handler reads

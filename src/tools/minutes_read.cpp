@@ -6,6 +6,7 @@
 #include "tools/entry_lookup.hpp"
 #include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
+#include "tools/vault_failure.hpp"
 #include "vault/vault_io.hpp"
 
 namespace qs {
@@ -32,7 +33,10 @@ struct FileText {
 FileText readText(const Vault& vault, const std::string& path) {
     std::string bytes;
     auto read = VaultIO::readInto(vault, path, bytes);
-    if (!read) return {std::nullopt, read.error().kind == VaultError::Kind::notDownloaded};
+    if (!read) {
+        treatAsMissing(read.error());
+        return {std::nullopt, read.error().kind == VaultError::Kind::notDownloaded};
+    }
     if (!Text::isValidUtf8(bytes)) return {};
     return {std::move(bytes), false};
 }

@@ -8,6 +8,7 @@
 #include "tools/entry_lookup.hpp"
 #include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
+#include "tools/vault_failure.hpp"
 #include "vault/vault_io.hpp"
 
 namespace qs {
@@ -32,7 +33,9 @@ struct Transcript {
 // The ".transcript.json" "plainText" first, else the ".tr.txt" text; empty
 // or unreadable sources count as missing.
 std::optional<Transcript> readTranscript(const VaultFiles& files) {
-    if (auto bytes = VaultIO::readData(*files.vault, files.path(EntryFile::transcriptJson))) {
+    if (auto bytes = VaultIO::readData(*files.vault, files.path(EntryFile::transcriptJson)); !bytes) {
+        treatAsMissing(bytes.error());
+    } else {
         if (auto parsed = parseJsonDocument(*bytes); parsed && parsed->is_object()) {
             auto found = parsed->find("plainText");
             if (found != parsed->end() && found->is_string() && !found->get_ref<const std::string&>().empty()) {
@@ -40,7 +43,9 @@ std::optional<Transcript> readTranscript(const VaultFiles& files) {
             }
         }
     }
-    if (auto bytes = VaultIO::readData(*files.vault, files.path(EntryFile::transcriptText))) {
+    if (auto bytes = VaultIO::readData(*files.vault, files.path(EntryFile::transcriptText)); !bytes) {
+        treatAsMissing(bytes.error());
+    } else {
         if (!bytes->empty() && Text::isValidUtf8(*bytes)) return Transcript{std::move(*bytes), "tr.txt"};
     }
     return std::nullopt;

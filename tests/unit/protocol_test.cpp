@@ -258,7 +258,8 @@ TEST_F(Session, ResourcesPageAndReadInBothEras) {
     const Json missing{{"uri", "quillstack://report/2020-01-01"}};
     auto r = replies({call(1, "resources/list"), call(2, "resources/list", {{"cursor", "50"}}), call(3, "resources/list", {{"cursor", "57"}}),
         call(4, "resources/read", {{"uri", "quillstack://report/2026-01-11"}}), call(5, "resources/read", missing),
-        call(6, "resources/read", missing, kModern), call(7, "resources/list", {}, kModern)});
+        call(6, "resources/read", missing, kModern), call(7, "resources/list", {}, kModern),
+        call(8, "resources/read", {{"uri", "ui://quillstack/day.html"}}, kModern)});
     EXPECT_EQ(r[0]["result"]["resources"][0]["uri"], "quillstack://report/2026-03-01");
     EXPECT_EQ(r[0]["result"]["nextCursor"], "50");
     EXPECT_EQ(r[1]["result"]["resources"].size(), 6u);  // the 56 newest of 60
@@ -268,4 +269,5 @@ TEST_F(Session, ResourcesPageAndReadInBothEras) {
     EXPECT_EQ(r[4]["error"]["code"], -32002);
     EXPECT_EQ(r[5]["error"]["code"], -32602);
     EXPECT_EQ(r[6]["result"]["cacheScope"], "private");
+    EXPECT_TRUE(r[7]["result"]["cacheScope"] == "public" && r[7]["result"]["contents"][0]["mimeType"] == "text/html;profile=mcp-app");
 }

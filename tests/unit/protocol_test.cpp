@@ -4,10 +4,11 @@
 #include <fcntl.h>   // fcntl, open, O_NONBLOCK
 #include <unistd.h>  // pipe, close, write
 
-#include <algorithm>  // std::count
-#include <cmath>      // INFINITY
-#include <sstream>    // std::istringstream
-#include <thread>     // std::thread
+#include <algorithm>   // std::count
+#include <cmath>       // INFINITY
+#include <filesystem>  // std::filesystem::remove
+#include <sstream>     // std::istringstream
+#include <thread>      // std::thread
 
 #include "protocol/mcp_server.hpp"
 #include "support/fd_capture.hpp"
@@ -252,6 +253,7 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
 // and short-lived to a 2026-07-28 cache; an unknown resource is -32002, in
 // that era -32602; an evicted report is listed by its placeholder's name.
 TEST_F(Session, ResourcesPageAndReadInBothEras) {
+    std::filesystem::remove(vault.at(vault.coreDir() + "/Dashboard.json"));  // no recordings, still the reports
     for (int day = 1; day <= 59; ++day)
         vault.writeJson(vault.insightsDir() + "/daily_reports/2026-01-" + std::to_string(day + 10) + ".json", {{"headline", "h"}});
     vault.write(vault.insightsDir() + "/daily_reports/.2026-03-01.json.icloud", "");

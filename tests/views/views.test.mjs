@@ -1,7 +1,7 @@
 // The three views in headless Chromium (Debian's chromium, driven by
 // playwright-core) under the AppBridge test host, fed by the real server over
 // stdio: what a person sees, and screenshots in QS_SHOTS. Exits 77 (skipped)
-// without chromium or without views/node_modules.
+// without chromium, without views/node_modules or before Node.js 20 (the SDK's).
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -9,43 +9,37 @@ import path from 'node:path';
 
 const { QS_BINARY: binary, QS_SOURCE_DIR: sourceDir, QS_SHOTS: shots = 'view-shots' } = process.env;
 const modules = path.join(sourceDir, 'views', 'node_modules');
-const browser = ['/usr/bin/chromium', '/usr/bin/chromium-browser'].find((p) => fs.existsSync(p));
-if (!browser || !fs.existsSync(modules)) {
-  console.log(`views: skipped (${browser ? 'npm ci in views/ first' : 'no chromium'})`);
-  process.exit(77);
-}
+const browser = '/usr/bin/chromium';
+if (!fs.existsSync(browser) || !fs.existsSync(modules) || Number(process.versions.node.split('.')[0]) < 20) process.exit(77);
 const load = (file) => import(path.join(modules, file));
 const { chromium } = await load('playwright-core/index.mjs');
 const { build } = await load('esbuild/lib/main.js');
 const { Client } = await load('@modelcontextprotocol/sdk/dist/esm/client/index.js');
 const { StdioClientTransport } = await load('@modelcontextprotocol/sdk/dist/esm/client/stdio.js');
-const entry = 'CA35DAB8-DCA0-418A-A388-369CBF54A473';
 
 let client, page, tools;
 before(async () => {
   client = new Client({ name: 'quillstack-view-host', version: '1.0.0' });
-  const vault = path.join(sourceDir, 'examples', 'demo-vault');
-  await client.connect(new StdioClientTransport({ command: binary, args: ['--vault', vault], stderr: 'ignore' }));
+  await client.connect(new StdioClientTransport({ command: binary, args: ['--vault', `${sourceDir}/examples/demo-vault`], stderr: 'ignore' }));
   ({ tools } = await client.listTools());
-  const host = await build({ entryPoints: [path.join(import.meta.dirname, 'host.js')], bundle: true, write: false, nodePaths: [modules] });
-  page = await (await chromium.launch({ executablePath: browser, args: ['--no-sandbox', '--disable-features=site-per-process,IsolateOrigins'] })).newPage({ viewport: { width: 900, height: 640 } });
+  const host = await build({ entryPoints: [new URL('host.js', import.meta.url).pathname], bundle: true, write: false, nodePaths: [modules] });
+  page = await (await chromium.launch({ executablePath: browser, args: ['--no-sandbox'] })).newPage({ viewport: { width: 900, height: 640 } });
   await page.exposeFunction('mcp', (params) => client.callTool(params));
   await page.setContent(`<body style="margin:0"><script>${host.outputFiles[0].text}</script></body>`);
   fs.mkdirSync(shots, { recursive: true });
 });
 after(async () => { await page?.context().browser().close(); await client?.close(); });
 
-// The tool's view, its result from the server, rendered by the host.
+// The tool's view and its result from the server, rendered by the host.
 async function show(name, input, theme = 'light', locale = 'zh-CN') {
-  const uri = tools.find((t) => t.name === name)._meta.ui.resourceUri;
-  const { contents: [view] } = await client.readResource({ uri });
+  const { contents: [view] } = await client.readResource({ uri: tools.find((t) => t.name === name)._meta.ui.resourceUri });
   assert.equal(view.mimeType, 'text/html;profile=mcp-app');
   const result = await client.callTool({ name, arguments: input });
   await page.evaluate((args) => window.show(args), { html: view.text, input, result, theme, locale });
   return page.frameLocator('iframe');
 }
-// The whole view, once the host has sized its frame to the content; the
-// window is made that tall first, as a resize while capturing paints nothing.
+// The whole view once the host has sized its frame; the window is made that
+// tall first, as a resize while capturing paints nothing.
 async function shot(name) {
   await page.waitForFunction(() => document.querySelector('iframe').offsetHeight > 200);
   await page.setViewportSize({ width: 900, height: await page.evaluate(() => document.body.scrollHeight) });
@@ -54,22 +48,20 @@ async function shot(name) {
   await page.setViewportSize({ width: 900, height: 640 });
 }
 
-test('the day: the report and its entries from morning to night, each opening its minutes', async () => {
+test('the day: the report, its entries from morning to night, one opened to its minutes', async () => {
   const view = await show('report_daily', { date: '2025-03-05' });
-  await assert.doesNotReject(view.locator('h1', { hasText: '1:1 的提醒' }).waitFor());
   await view.locator('.entry').first().waitFor();
   assert.deepEqual((await view.locator('.entry .title').allTextContents()).sort(), ['3月5日健康摘要', '和王磊的 1:1']);
   const times = await view.locator('.entry time').allTextContents();
   assert.deepEqual(times, [...times].sort());
   await view.locator('.entry button', { hasText: '纪要' }).first().click();
-  await view.locator('.opened h3, .opened p').first().waitFor();
+  await view.locator('.opened h3').first().waitFor();
   await shot('day');
 });
 
-test('the meeting: minutes beside the transcript, a page turned from the view, found words marked', async () => {
-  const view = await show('recording_transcript', { id: entry, max_chars: 200 }, 'dark');
-  await view.locator('.page', { hasText: '第 1 / 3 页' }).waitFor();
-  const first = await view.locator('.transcript').textContent();
+test('the meeting: a transcript page turned from the view, found words marked, in the dark', async () => {
+  const view = await show('recording_transcript', { id: 'CA35DAB8-DCA0-418A-A388-369CBF54A473', max_chars: 200 }, 'dark');
+  const first = await view.locator('.page', { hasText: '第 1 / 3 页' }).waitFor().then(() => view.locator('.transcript').textContent());
   await view.locator('button', { hasText: '下一页' }).click();
   await view.locator('.page', { hasText: '第 2 / 3 页' }).waitFor();
   assert.notEqual(await view.locator('.transcript').textContent(), first);
@@ -78,13 +70,11 @@ test('the meeting: minutes beside the transcript, a page turned from the view, f
   await shot('meeting');
 });
 
-test('the vocabulary: due words first, a card flipped to its meaning', async () => {
+test('the vocabulary: in English, due words first, a card flipped', async () => {
   const view = await show('vocab_list', { limit: 16 }, 'light', 'en-US');
-  const card = view.locator('.flash').first();
-  await card.waitFor();
-  await card.click();
-  assert.equal(await card.getAttribute('aria-pressed'), 'true');
-  assert.match(await view.locator('.sub').textContent(), /words/);
+  await view.locator('.flash').first().click();
+  assert.equal(await view.locator('.flash').first().getAttribute('aria-pressed'), 'true');
+  assert.match(await view.locator('.sub').textContent(), /16 shown/);
   await page.waitForTimeout(600);  // the flip's animation, for the picture only
   await shot('vocabulary');
 });

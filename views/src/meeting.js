@@ -51,7 +51,7 @@ function render() {
   const tags = [...(m.people ?? []), ...(m.projects ?? []), ...(m.tags ?? [])];
   const focused = document.activeElement?.id === 'find';
   root.innerHTML = `<header class="row"><div class="grow"><h1>${esc(m.title || say('会议', 'Meeting'))}</h1>
-      <p class="sub">${esc(m.date ?? p?.date ?? '')}${m.card_summary ? ` · ${esc(m.card_summary)}` : ''}</p></div>
+      <p class="sub">${esc(m.date ?? p?.date ?? '')}${m.time ? ` ${esc(m.time)}` : ''}${m.card_summary ? ` · ${esc(m.card_summary)}` : ''}</p></div>
       <input id="find" type="search" placeholder="${say('在纪要和转译稿里找…', 'Find in minutes and transcript…')}" value="${esc(state.find)}"></header>
     ${tags.length ? `<div class="chips tags">${tags.map((t) => `<span class="chip">${esc(t)}</span>`).join('')}</div>` : ''}
     <div class="meeting"><section><h2>${say('纪要', 'Minutes')}</h2><div class="card minutes">

@@ -63,7 +63,7 @@ std::optional<Vault> validate(
     Vault vault{folder, VaultInitializer::detectSchema(*fs, folder).value_or(PathSchema::englishV2),
         real ? *real : folder, wait, fs};
     if (!VaultIO::ensureDownloaded(vault, vault.path(VaultPath::dashboard))) return std::nullopt;
-    logStderr("Vault: " + folder + " (schema=" + std::string(rawValue(vault.schema)) + ")");
+    logStderr("Vault: " + folder + " (schema=" + std::string(layoutName(vault.schema)) + ")");
     return vault;
 }
 

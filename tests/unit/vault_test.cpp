@@ -23,7 +23,7 @@ constexpr PathSchema kEnglish = PathSchema::englishV2, kLegacy = PathSchema::leg
 const std::string kLog = "[quillstack-mcp] ";
 
 TEST(PathSchema, RawValuesAndJoinedPaths) {
-    for (PathSchema schema : {kEnglish, kLegacy}) EXPECT_EQ(pathSchemaFromRaw(rawValue(schema)), schema);
+    for (PathSchema schema : {kEnglish, kLegacy}) EXPECT_EQ(pathSchemaNamed(layoutName(schema)), schema);
     const std::tuple<const char*, const char*, const char*> joins[] = {{"/v", "a/b", "/v/a/b"}, {"/v/", "a", "/v/a"}, {"/v", "//x", "/v/x"},
         {"/v", "", "/v"}, {"/", "a", "/a"}, {"//", "a", "/a"}, {"/v//", "/a", "/v/a"}, {"", "a", "/a"}};
     for (const auto& [base, rel, joined] : joins) EXPECT_EQ(Platform::joinPath(base, rel), joined) << base << " + " << rel;

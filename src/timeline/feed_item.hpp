@@ -45,6 +45,11 @@ struct FeedItem {
     // The title, else the first 60 characters of the first non-empty line of
     // the content, else "(无标题)".
     std::string_view displayTitle() const;
+    // The entry's time of day, "HH:mm" in the machine's local time zone;
+    // nothing when its date has no time.
+    std::optional<std::string> localTime() const;
+    // id, type, date, time, title, snippet, source, tags, people, projects:
+    // what a listing shows of an entry, each key only where the entry has it.
     Json summaryDict(size_t snippetLimit) const;
     // Whether a title, the content, the id or a tag, person or project holds
     // the needle's query (lower-cased, not empty), prepared once per search.

@@ -205,7 +205,7 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     // A vault folder evicted whole comes down before its layout is told.
     auto cloud = std::make_shared<Platform::SimulatedCloud>(fs);
     cloud->evict(home.at("a"), 20ms);
-    EXPECT_EQ(VaultLocator::locate(cloud, home.at("a"), {300ms, 5ms}).schema, kLegacy);
+    EXPECT_EQ(VaultLocator::locate(cloud, home.at("a"), {300ms, 5ms}).value().schema, kLegacy);
 }
 
 }  // namespace

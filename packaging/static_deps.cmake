@@ -8,11 +8,16 @@
 set(qs_saved_suffixes ${CMAKE_FIND_LIBRARY_SUFFIXES})
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 find_package(ICU REQUIRED COMPONENTS uc i18n data)
+# SQLite with FTS5: Debian's libsqlite3-dev and Homebrew's sqlite ship libsqlite3.a too.
+find_package(SQLite3 3.20 REQUIRED)
 set(CMAKE_FIND_LIBRARY_SUFFIXES ${qs_saved_suffixes})
 # Static archives carry no dependency list: i18n needs uc, uc needs the data
 # and the dynamic loader functions it calls (dlopen for plug-ins).
 set_property(TARGET ICU::i18n APPEND PROPERTY INTERFACE_LINK_LIBRARIES ICU::uc)
 set_property(TARGET ICU::uc APPEND PROPERTY INTERFACE_LINK_LIBRARIES ICU::data ${CMAKE_DL_LIBS})
+# The static SQLite calls into libm, libdl and the thread library.
+find_package(Threads REQUIRED)
+set_property(TARGET SQLite::SQLite3 APPEND PROPERTY INTERFACE_LINK_LIBRARIES Threads::Threads m ${CMAKE_DL_LIBS})
 
 # simdjson is shipped only as a shared library; build its amalgamated source,
 # taken from the distribution's source package of the same version.

@@ -438,6 +438,21 @@ std::string homeDirectory() {
     return "/";
 }
 
+std::string cacheDirectory() {
+#if defined(__APPLE__)
+    return joinPath(homeDirectory(), "Library/Caches");
+#else
+    // The XDG base directory rule: only an absolute path counts.
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/') return cache;
+    return joinPath(homeDirectory(), ".cache");
+#endif
+}
+
+std::string temporaryDirectory() {
+    if (const char* tmp = std::getenv("TMPDIR"); tmp && tmp[0] == '/') return tmp;
+    return "/tmp";
+}
+
 std::optional<std::string> homeDirectoryOf(const std::string& user) {
     struct passwd pw;
     struct passwd* found = nullptr;

@@ -175,6 +175,13 @@ void returnFreeMemory();
 // The current user's home folder: $HOME, else the password database.
 std::string homeDirectory();
 
+// Where the user's caches go: ~/Library/Caches on macOS; elsewhere
+// $XDG_CACHE_HOME when absolute, else ~/.cache.
+std::string cacheDirectory();
+
+// A folder for temporary files: $TMPDIR when absolute, else /tmp.
+std::string temporaryDirectory();
+
 // The home folder of the named user from the password database; nothing
 // when there is no such user.
 std::optional<std::string> homeDirectoryOf(const std::string& user);

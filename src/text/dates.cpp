@@ -101,6 +101,16 @@ std::string localDay(Clock::time_point t) {
     return buf;
 }
 
+std::string localTimeOfDay(double unixSeconds) {
+    if (!std::isfinite(unixSeconds)) return "";
+    time_t seconds = static_cast<time_t>(std::floor(unixSeconds));
+    std::tm local{};
+    if (!localtime_r(&seconds, &local)) return "";
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d:%02d", local.tm_hour, local.tm_min);
+    return buf;
+}
+
 std::string isoUtc(double unixSeconds) {
     double clamped = std::isfinite(unixSeconds) ? unixSeconds : 0.0;
     if (clamped > kMaxSeconds) clamped = kMaxSeconds;

@@ -12,6 +12,10 @@
 
 namespace qs {
 
+namespace Search {
+class FulltextService;
+}
+
 class DayFolders;
 class KeptIndex;
 class ToolArguments;
@@ -33,6 +37,8 @@ public:
     KeptIndex& index() { return *index_; }
     // The day folders, listed once and used again while each is unchanged.
     DayFolders& dayFolders() { return *dayFolders_; }
+    // The full-text index, built by a thread of its own from the first search on.
+    Search::FulltextService& fulltext() { return *fulltext_; }
 
     // Hands back what the readers keep, for a server left idle: the next
     // call reads afresh.
@@ -43,6 +49,7 @@ private:
     std::unique_ptr<VocabBookReader> vocabReader_;
     std::unique_ptr<KeptIndex> index_;
     std::unique_ptr<DayFolders> dayFolders_;
+    std::unique_ptr<Search::FulltextService> fulltext_;
 };
 
 // One input property. Its default is written once, here: the handler reads
@@ -78,7 +85,7 @@ struct ToolDefinition {
     ToolHandler handler;
 };
 
-// The eight tools, each defined in its own file.
+// The nine tools, each defined in its own file.
 extern const ToolDefinition vaultSearchTool;
 extern const ToolDefinition recordingListTool;
 extern const ToolDefinition recordingTranscriptTool;
@@ -87,5 +94,6 @@ extern const ToolDefinition vocabListTool;
 extern const ToolDefinition reportDailyTool;
 extern const ToolDefinition minutesWriteTool;
 extern const ToolDefinition diaryWriteTool;
+extern const ToolDefinition fulltextSearchTool;
 
 }  // namespace qs

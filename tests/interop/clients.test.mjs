@@ -17,7 +17,7 @@ const sourceDir = process.env.QS_SOURCE_DIR;
 assert.ok(binary && sourceDir, 'QS_BINARY and QS_SOURCE_DIR must be set');
 // A voice entry of the demo vault with its transcript, minutes and summary.
 const entry = 'CA35DAB8-DCA0-418A-A388-369CBF54A473';
-const toolNames = ['vault_search', 'recording_list', 'recording_transcript', 'minutes_read', 'vocab_list', 'report_daily',
+const toolNames = ['vault_search', 'fulltext_search', 'recording_list', 'recording_transcript', 'minutes_read', 'vocab_list', 'report_daily',
   'minutes_write', 'diary_write'];
 
 const v1 = async () => [(await import('@modelcontextprotocol/sdk/client/index.js')).Client,
@@ -75,6 +75,8 @@ for (const { label, load, options, era, unknownTool, skip } of clients) {
       const [memo] = JSON.parse(wrote.content[0].text).wrote;
       assert.ok(memo.startsWith(workspace.vault));
       assert.equal(fs.readFileSync(memo, 'utf8'), '今天的日记');
+      const found = await client.callTool({ name: 'fulltext_search', arguments: { query: '"今天的日记"' } });
+      assert.deepEqual(found.structuredContent.hits.map((h) => [h.id, h.field]), [[JSON.parse(wrote.content[0].text).id, 'pending']]);
       const missing = await client.callTool({ name: 'minutes_read', arguments: { id: 'NO-SUCH-ENTRY' } });
       assert.ok(missing.isError && !('structuredContent' in missing));
       await assert.rejects(client.callTool({ name: 'no_such_tool', arguments: {} }), (error) => error.code === unknownTool);

@@ -124,8 +124,8 @@ TEST_F(Session, AnswersTheMethodTableAndLogsItsLife) {
     const Json& init = r[0]["result"];
     EXPECT_EQ(init.size(), 4u);
     const std::string instructions = init["instructions"];
-    EXPECT_EQ(std::count(instructions.begin(), instructions.end(), '\n'), 7);  // eight lines, no final line end
-    EXPECT_EQ(r[1]["result"]["tools"].size(), 8u);
+    EXPECT_EQ(std::count(instructions.begin(), instructions.end(), '\n'), 8);  // nine lines, no final line end
+    EXPECT_EQ(r[1]["result"]["tools"].size(), 9u);
     EXPECT_EQ(r[2]["result"], Json::object());
     EXPECT_EQ(r[3]["result"], (Json{{"resources", Json::array()}}));
     EXPECT_EQ(r[4]["result"], (Json{{"prompts", Json::array()}}));

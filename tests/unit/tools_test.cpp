@@ -33,10 +33,11 @@ qs::ToolParam withDefault(int64_t value) { return qs::ToolParam{"k", "integer", 
 
 }  // namespace
 
-TEST(ToolCatalog, EightToolsInOrderWithTheirRequiredArgumentsAndHints) {
+TEST(ToolCatalog, NineToolsInOrderWithTheirRequiredArgumentsAndHints) {
     const Json readOnly = hints(true, false, true);
     const std::tuple<std::string, Json, Json> expected[] = {
         {"vault_search", Json::array(), readOnly},
+        {"fulltext_search", {"query"}, readOnly},
         {"recording_list", Json::array(), readOnly},
         {"recording_transcript", {"id"}, readOnly},
         {"minutes_read", {"id"}, readOnly},
@@ -65,8 +66,8 @@ TEST(ToolCatalog, EightToolsInOrderWithTheirRequiredArgumentsAndHints) {
         EXPECT_TRUE(found && found->name == name) << name;
     }
     for (const char* name : {"", "Vault_Search", "vault_search ", "ping"}) EXPECT_EQ(qs::ToolCatalog::find(name), nullptr);
-    EXPECT_EQ(all[4]["inputSchema"]["properties"]["source"]["enum"], (Json{"lookup", "imported"}));
-    EXPECT_FALSE(all[4]["inputSchema"]["properties"]["query"].contains("enum"));
+    EXPECT_EQ(all[5]["inputSchema"]["properties"]["source"]["enum"], (Json{"lookup", "imported"}));
+    EXPECT_FALSE(all[5]["inputSchema"]["properties"]["query"].contains("enum"));
     // Retyped texts tend to pick up full-width forms of , : ; ( ) +.
     const std::string everything = all.dump();
     for (const char* fullWidth : {"，", "：", "；", "（", "）", "＋", "\\u"}) EXPECT_EQ(everything.find(fullWidth), std::string::npos);

@@ -42,7 +42,8 @@ public:
                         if (name == "id" || name == "type" || name == "date" || name == "title" || name == "content" ||
                             name == "source" || name == "outputRelPath" || name == "processingState") {
                             touch(value);
-                        } else if (name == "tags" || name == "people" || name == "projects" || name == "extractedTasks") {
+                        } else if (name == "tags" || name == "people" || name == "projects" ||
+                                   name == "extractedTasks") {
                             od::array list;
                             if (value.get_array().get(list)) continue;
                             for (auto text : list) touch(text);
@@ -56,18 +57,6 @@ public:
             throw std::runtime_error(path + ": " + e.what());
         }
         return items;
-    }
-
-    // Reads a file afresh and parses it whole into simdjson's DOM, as a
-    // reader that needs every value does; returns the file size.
-    std::size_t parseWhole(const std::string& path) {
-        std::size_t size = load(path);
-        simdjson::dom::element root;
-        if (auto error = domParser_.parse(buffer_.data(), size, false).get(root)) {
-            throw std::runtime_error(path + ": " + simdjson::error_message(error));
-        }
-        checksum_ += static_cast<std::size_t>(root.type());
-        return size;
     }
 
 private:
@@ -84,7 +73,6 @@ private:
 
     simdjson::padded_string buffer_;
     simdjson::ondemand::parser parser_;
-    simdjson::dom::parser domParser_;
     std::size_t checksum_ = 0;  // grows with every text touched, so the compiler cannot drop the work
 };
 

@@ -1,6 +1,6 @@
 // In-process timings of the hot paths, without the pipes: each tool handled
-// by the server with its reply written to /dev/null, next to the floors of
-// the same files. Run on a generated vault:
+// by the server with its reply written to /dev/null, next to the floor of
+// the index. Run on a generated vault:
 //   quillstack-micro --vault=build/bench-vaults/vault-20000-20250302
 #include <benchmark/benchmark.h>
 #include <fcntl.h>   // open
@@ -38,12 +38,9 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&restCount, rest.data());
 
     auto floor = std::make_shared<qs::Bench::FloorReader>();
-    const std::string index = vaultPath + "/core/Dashboard.json", vocab = vaultPath + "/core/vocabulary.json";
+    const std::string index = vaultPath + "/core/Dashboard.json";
     benchmark::RegisterBenchmark("floor/index", [=](benchmark::State& s) {
         for (auto _ : s) benchmark::DoNotOptimize(floor->walkDashboard(index));
-    });
-    benchmark::RegisterBenchmark("floor/vocabulary", [=](benchmark::State& s) {
-        for (auto _ : s) benchmark::DoNotOptimize(floor->parseWhole(vocab));
     });
     auto t = [&targets](const char* key) { return targets->value(key, std::string()); };
     const std::vector<std::pair<const char*, Json>> calls = {
@@ -52,11 +49,6 @@ int main(int argc, char** argv) {
         {"search/chinese", {{"name", "vault_search"}, {"arguments", {{"query", t("chineseMarker")}}}}},
         {"recording_list", {{"name", "recording_list"}, {"arguments", Json::object()}}},
         {"minutes_read", {{"name", "minutes_read"}, {"arguments", {{"id", t("minutesId")}}}}},
-        {"vocab_list/query", {{"name", "vocab_list"}, {"arguments", {{"query", t("vocabQuery")}}}}},
-        // The reading and one word's reply; the reading alone (no word holds "qqqqq").
-        {"vocab_list/limit-1", {{"name", "vocab_list"}, {"arguments", {{"query", t("vocabQuery")}, {"limit", 1}}}}},
-        {"vocab_list/no-match", {{"name", "vocab_list"}, {"arguments", {{"query", "qqqqq"}}}}},
-        {"report_daily", {{"name", "report_daily"}, {"arguments", {{"date", t("reportDay")}}}}},
         {"ping", nullptr},
     };
     const qs::Vault vault = qs::VaultLocator::locate(qs::Platform::systemFileSystem(), vaultPath);

@@ -1,13 +1,12 @@
-// quillstack-bench: per-call latency, memory and start-up time of the real server over stdio, as Markdown tables.
+// quillstack-bench: per-call latency and memory of the real server over stdio, as Markdown tables.
 #include <algorithm>   // std::sort, std::max
 #include <chrono>      // std::chrono::steady_clock
 #include <cmath>       // std::ceil
 #include <cstdio>      // std::printf, std::snprintf
 #include <cstdlib>     // setenv
 #include <filesystem>  // std::filesystem
-#include <fstream>     // std::ifstream
 #include <functional>  // std::function
-#include <iterator>    // std::istreambuf_iterator
+#include <map>         // std::map
 #include <memory>      // std::unique_ptr
 #include <optional>    // std::optional
 #include <stdexcept>   // std::invalid_argument
@@ -26,8 +25,8 @@ namespace {
 
 const char* kUsage =
     "usage: quillstack-bench [--sizes 1000,20k,100k] [--repeat N] [--warmup N] [--changed N] [--idle-seconds N]\n"
-    "                        [--spawns N] [--seed N] [--timeout SECONDS] [--binary PATH] [--cache DIR]\n"
-    "                        [--day-folders N] [--fulltext N]\n"
+    "                        [--seed N] [--timeout SECONDS] [--binary PATH] [--cache DIR] [--day-folders N]\n"
+    "                        [--fulltext N]\n"
     "Generates missing vaults into --cache (default build/bench-vaults), times each tool call over stdio\n"
     "against the server built beside this program: --changed calls right after its file was rewritten,\n"
     "then warm-ups and --repeat calls; then its memory after --idle-seconds. Then recording_list on a vault\n"
@@ -38,22 +37,29 @@ struct Options {
     std::vector<std::size_t> sizes{1000, 20000, 100000};
     std::string binary, cache;
     int repeat = 0, changed = -1;  // 15 and 5, or 5 and 2 above 200,000 entries
-    int warmup = 2, idleSeconds = 0, spawns = 20, timeoutMs = 600000;
+    int warmup = 2, idleSeconds = 0, timeoutSeconds = 600;
     std::size_t dayFolders = 3650;
     std::size_t fulltext = 20000;  // the vault the full-text index is measured on; 0 skips it
     std::uint64_t seed = 20250302;
 };
 
-enum class Floor { index, vocabulary, none };
-
 struct Call {
     std::string label, tool;  // column heading, tool name
     Json arguments;
-    Floor floor;
-    // What is wrong with the first reply's payload, so a call that returns
-    // the wrong thing is not mistaken for a fast one.
-    std::function<std::string(const Json& payload)> check;
+    // A member of the first reply's payload and its value (null: any positive
+    // count or non-empty text), so a call that returns the wrong thing is not
+    // mistaken for a fast one.
+    std::string key;
+    Json want;
 };
+
+// What is wrong with a call's first payload; "" when nothing is.
+std::string check(const Call& call, const Json& payload) {
+    Json v = payload.value(call.key, Json());
+    if (call.want.is_null() ? (v.is_number() && v.get<double>() > 0) || (v.is_string() && v != "") : v == call.want)
+        return "";
+    return call.key + " is " + v.dump() + (call.want.is_null() ? "" : ", expected " + call.want.dump());
+}
 
 struct Latency {
     double median = 0, p95 = 0;  // p95: nearest rank
@@ -63,12 +69,13 @@ struct Measured {
     std::optional<Latency> first;  // right after the file changed
     Latency repeated;
     std::string error, warning;  // the first failure; what the check found
+    bool broken = false;         // the server can no longer be trusted
 };
 
 struct Row {
     std::size_t entries = 0;
     double indexMiB = 0;
-    std::optional<double> floorMs, vocabFloorMs, peakMiB, idleMiB, spawnMs;
+    std::optional<double> floorMs, peakMiB, idleMiB;
     std::vector<Measured> results;  // one per Call
     std::vector<std::string> problems;
 };
@@ -103,44 +110,24 @@ std::string thousands(std::size_t n) {
 
 // The benchmark's calls, aimed at what the generator put in the vault.
 std::vector<Call> benchCalls(const Json& t) {
-    auto expect = [](const char* key, long want) {
-        return [=](const Json& p) {
-            Json v = p.value(key, Json());
-            long got = v.is_number_integer() ? v.get<long>() : -1;
-            return got == want ? ""
-                               : std::string(key) + " is " + std::to_string(got) + ", expected " + std::to_string(want);
-        };
-    };
-    auto some = [](const char* key) {  // a positive count or a non-empty text
-        return [=](const Json& p) {
-            Json v = p.value(key, Json());
-            return (v.is_number() && v.get<double>() > 0) || (v.is_string() && v != "") ? "" : "no " + std::string(key);
-        };
-    };
     auto num = [&t](const char* key) { return t.value(key, 0L); };
     auto str = [&t](const char* key) { return t.value(key, std::string()); };
-    const long chars = num("transcriptChars");
-    auto transcript = [total = expect("total_chars", chars),
-                          part = expect("returned_chars", std::min(5000L, chars - 10000))](
-                          const Json& p) { return total(p) + part(p); };
     Json voice = {{"type", "voice"}, {"date_from", str("voiceDateFrom")}, {"date_to", str("voiceDateTo")}};
     Json excerpt = {{"id", str("transcriptId")}, {"offset", 10000}, {"max_chars", 5000}};
     return {
-        {"search ASCII ~1%", "vault_search", {{"query", str("asciiMarker")}}, Floor::index,
-            expect("returned", std::min(num("asciiMarked"), 20L))},
-        {"search 中文 ~1%", "vault_search", {{"query", str("chineseMarker")}}, Floor::index,
-            expect("returned", std::min(num("chineseMarked"), 20L))},
-        {"search common \"review\"", "vault_search", {{"query", "review"}}, Floor::index, expect("returned", 20)},
-        {"search common 会议", "vault_search", {{"query", "会议"}}, Floor::index, expect("returned", 20)},
-        {"search \"review\" offset 200", "vault_search", {{"query", "review"}, {"offset", 200}}, Floor::index,
-            expect("next_offset", 220)},
-        {"search no args", "vault_search", Json::object(), Floor::index, expect("total_in_vault", num("entries"))},
-        {"search voice+dates", "vault_search", voice, Floor::index, some("returned")},
-        {"recording_list", "recording_list", Json::object(), Floor::index, some("returned")},
-        {"transcript 5k@10k", "recording_transcript", excerpt, Floor::index, transcript},
-        {"minutes_read", "minutes_read", {{"id", str("minutesId")}}, Floor::index, some("minutes_markdown")},
-        {"vocab_list query", "vocab_list", {{"query", str("vocabQuery")}}, Floor::vocabulary, some("total")},
-        {"report_daily", "report_daily", {{"date", str("reportDay")}}, Floor::none, some("headline")},
+        {"search ASCII ~1%", "vault_search", {{"query", str("asciiMarker")}}, "returned",
+            std::min(num("asciiMarked"), 20L)},
+        {"search 中文 ~1%", "vault_search", {{"query", str("chineseMarker")}}, "returned",
+            std::min(num("chineseMarked"), 20L)},
+        {"search common \"review\"", "vault_search", {{"query", "review"}}, "returned", 20},
+        {"search common 会议", "vault_search", {{"query", "会议"}}, "returned", 20},
+        {"search \"review\" offset 200", "vault_search", {{"query", "review"}, {"offset", 200}}, "next_offset", 220},
+        {"search no args", "vault_search", Json::object(), "total_in_vault", num("entries")},
+        {"search voice+dates", "vault_search", voice, "returned", nullptr},
+        {"recording_list", "recording_list", Json::object(), "returned", nullptr},
+        {"transcript 5k@10k", "recording_transcript", excerpt, "returned_chars",
+            std::min(5000L, num("transcriptChars") - 10000)},
+        {"minutes_read", "minutes_read", {{"id", str("minutesId")}}, "minutes_markdown", nullptr},
     };
 }
 
@@ -151,18 +138,16 @@ struct Outcome {
     bool broken = false;  // the server can no longer be trusted
 };
 
-// One JSON-RPC conversation with a running server.
+// One JSON-RPC conversation with a running server, "initialize" done.
 class Server {
 public:
     Server(const Options& o, const fs::path& vault)
-        : child(qs::harness::ChildOptions{o.binary, {"--vault", vault.string()}, {}, {}}), timeoutMs_(o.timeoutMs) {}
-
-    // Sends "initialize" and then the "initialized" notification.
-    Outcome initialize() {
-        Outcome out = call("initialize", {{"protocolVersion", "2025-06-18"}, {"capabilities", Json::object()},
-                                             {"clientInfo", {{"name", "quillstack-bench"}, {"version", "0.1.0"}}}});
-        if (out.error.empty()) child.sendLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
-        return out;
+        : child(qs::harness::ChildOptions{o.binary, {"--vault", vault.string()}, {}, {}}),
+          timeoutMs_(o.timeoutSeconds * 1000) {
+        Outcome init = call("initialize", {{"protocolVersion", "2025-06-18"}, {"capabilities", Json::object()},
+                                              {"clientInfo", {{"name", "quillstack-bench"}, {"version", "0.1.0"}}}});
+        if (!init.error.empty()) throw std::runtime_error("initialize: " + init.error + "; " + child.stderrText());
+        child.sendLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
     }
 
     // From the first byte sent to the whole reply line read; a JSON-RPC
@@ -203,12 +188,10 @@ private:
 // `changed` calls, each right after `file` got the same bytes under a new
 // modification time and inode (as an app's atomic save leaves it), then
 // warm-ups and `repeat` timed calls.
-Measured measure(
-    Server& server, const Call& call, const fs::path& file, int changed, int warmup, int repeat, bool& broken) {
+Measured measure(Server& server, const Call& call, const fs::path& file, int changed, int warmup, int repeat) {
     Json params = {{"name", call.tool}, {"arguments", call.arguments}};
     Measured m;
     std::vector<double> first, repeated;
-    if (file.empty()) changed = 0;
     try {
         for (int i = 0; i < changed + warmup + repeat && m.error.empty(); ++i) {
             if (i < changed) {
@@ -222,11 +205,11 @@ Measured measure(
             }
             Outcome one = server.call("tools/call", params);
             m.error = one.error;
-            broken = one.broken;
+            m.broken = one.broken;
             if (i == 0 && one.error.empty()) {
                 Json text = one.result.value(Json::json_pointer("/content/0/text"), Json());
                 auto payload = text.is_string() ? qs::parseJsonDocument(text.get<std::string>()) : std::nullopt;
-                m.warning = payload ? call.check(*payload) : "the result holds no JSON payload";
+                m.warning = payload ? check(call, *payload) : "the result holds no JSON payload";
             }
             if (i < changed) first.push_back(one.ms);
             if (i >= changed + warmup) repeated.push_back(one.ms);
@@ -239,124 +222,90 @@ Measured measure(
     return m;
 }
 
-// Throws std::runtime_error when there is no vault or its floor cannot be read.
+// A generated vault and its description, generated first when missing.
+// Throws std::runtime_error.
+Json prepare(const Options& o, const fs::path& vault, std::size_t count, bool dayFolders) {
+    if (!fs::exists(vault)) {
+        std::fprintf(stderr, "[bench] generating %s\n", vault.c_str());
+        fs::create_directories(o.cache);
+        dayFolders ? qs::Bench::generateDayFolderVault(vault, count, o.seed)
+                   : qs::Bench::generateVault(vault, count, o.seed);
+    }
+    // Not ours to delete: the generator publishes a vault with its description.
+    auto t = qs::Bench::readTargets(vault);
+    if (!t || t->value(dayFolders ? "dayFolders" : "entries", 0UL) != count || t->value("seed", 0ULL) != o.seed)
+        throw std::runtime_error(vault.string() + " has no matching .bench.json; remove it to regenerate");
+    return *t;
+}
+
 Row measureSize(const Options& o, std::size_t entries) {
     Row row;
     row.entries = entries;
     const fs::path vault = fs::path(o.cache) / ("vault-" + std::to_string(entries) + "-" + std::to_string(o.seed));
-    if (!fs::exists(vault)) {
-        std::fprintf(stderr, "[bench] generating %zu entries into %s\n", entries, vault.c_str());
-        fs::create_directories(o.cache);
-        qs::Bench::generateVault(vault, entries, o.seed);
-    }
-    auto targets = qs::Bench::readTargets(vault);
-    // Not ours to delete: the generator publishes a vault with its description.
-    if (!targets || targets->value("entries", 0UL) != entries || targets->value("seed", 0ULL) != o.seed) {
-        throw std::runtime_error(vault.string() + " has no matching .bench.json; remove it to regenerate");
-    }
+    const Json targets = prepare(o, vault, entries, false);
     const bool huge = entries > 200000;
     const int repeat = o.repeat ? o.repeat : huge ? 5 : 15, changed = o.changed >= 0 ? o.changed : huge ? 2 : 5;
-    const fs::path index = vault / "core/Dashboard.json", vocab = vault / "core/vocabulary.json";
+    const fs::path index = vault / "core/Dashboard.json";
     row.indexMiB = static_cast<double>(fs::file_size(index)) / (1 << 20);
 
     // Floor samples taken all through the run, a few before each tool: on a
     // shared machine the speed drifts, and a floor taken only at the start
     // would tilt every ratio after it.
     qs::Bench::FloorReader reader;
-    std::vector<double> indexFloor, vocabFloor;
-    auto sample = [](std::vector<double>& into, int warmup, int count, const std::function<void()>& run) {
-        for (int i = 0; i < warmup + count; ++i) {
+    std::vector<double> floor;
+    auto sample = [&](int warmup) {
+        for (int i = 0; i < warmup + (repeat + 2) / 3; ++i) {
             auto start = Clock::now();
-            run();
-            if (i >= warmup) into.push_back(msSince(start));
+            std::size_t walked = reader.walkDashboard(index);
+            if (walked != entries && row.problems.empty())
+                row.problems.push_back("floor walked " + std::to_string(walked) + " items");
+            if (i >= warmup) floor.push_back(msSince(start));
         }
     };
-    std::size_t walked = 0;
-    auto walkIndex = [&] { walked = reader.walkDashboard(index); };
-    sample(indexFloor, o.warmup, (repeat + 2) / 3, walkIndex);
-    if (walked != entries) row.problems.push_back("floor walked " + std::to_string(walked) + " items");
-
-    std::unique_ptr<Server> server;
+    sample(o.warmup);
+    auto server = std::make_unique<Server>(o, vault);
     long peakKiB = 0;
-    auto launch = [&] {  // a fresh server, the old one killed
-        server = std::make_unique<Server>(o, vault);
-        Outcome init = server->initialize();
-        if (!init.error.empty())
-            throw std::runtime_error("initialize: " + init.error + "; " + server->child.stderrText());
-    };
-    launch();
-    for (const Call& call : benchCalls(*targets)) {
-        bool broken = false;
-        // The floor this tool is compared with, sampled right before it.
-        if (call.floor == Floor::vocabulary) sample(vocabFloor, o.warmup, repeat, [&] { reader.parseWhole(vocab); });
-        if (call.floor == Floor::index) sample(indexFloor, 0, (repeat + 2) / 3, walkIndex);
-        const fs::path file = call.floor == Floor::index ? index : call.floor == Floor::vocabulary ? vocab : fs::path();
-        Measured m = measure(*server, call, file, changed, o.warmup, repeat, broken);
+    for (const Call& call : benchCalls(targets)) {
+        sample(0);  // the floor this tool is compared with, right before it
+        Measured m = measure(*server, call, index, changed, o.warmup, repeat);
         peakKiB = std::max(peakKiB, qs::harness::statusKiB(server->child.pid(), "VmHWM").value_or(0));
         std::fprintf(stderr, "[bench] %zu entries: %s %s\n", entries, call.label.c_str(),
             m.error.empty() ? (ms(m.repeated.median) + " ms").c_str() : m.error.c_str());
-        if (broken) {
+        if (m.broken) {
             std::string err = server->child.stderrText();
-            m.error +=
-                "; the next call starts a new server; stderr: " + err.substr(err.size() > 300 ? err.size() - 300 : 0);
-            launch();
+            m.error += "; the next call starts a new server; stderr: " +
+                       err.substr(err.size() - std::min<std::size_t>(err.size(), 300));
+            server = std::make_unique<Server>(o, vault);
         }
         row.results.push_back(std::move(m));
     }
     std::this_thread::sleep_for(std::chrono::seconds(o.idleSeconds));
-    auto idleKiB = qs::harness::statusKiB(server->child.pid(), "VmRSS");
-    if (idleKiB) row.idleMiB = static_cast<double>(*idleKiB) / 1024;
-    row.floorMs = summarize(indexFloor).median;
-    row.vocabFloorMs = summarize(vocabFloor).median;
+    if (auto idleKiB = qs::harness::statusKiB(server->child.pid(), "VmRSS"))
+        row.idleMiB = static_cast<double>(*idleKiB) / 1024;
+    row.floorMs = summarize(floor).median;
     if (peakKiB > 0) row.peakMiB = static_cast<double>(peakKiB) / 1024;
-
-    std::vector<double> spawn;
-    for (int i = 0; i < o.spawns && static_cast<int>(spawn.size()) == i; ++i) {
-        auto start = Clock::now();
-        Server fresh(o, vault);
-        Outcome init = fresh.initialize();
-        if (init.error.empty()) spawn.push_back(msSince(start));
-        if (!init.error.empty()) row.problems.push_back("spawn→initialize: " + init.error);
-    }
-    if (static_cast<int>(spawn.size()) == o.spawns) row.spawnMs = summarize(spawn).median;
     return row;
 }
+
+std::string cell(const std::optional<Latency>& l) { return l ? ms(l->median) + " / " + ms(l->p95) : "–"; }
 
 // recording_list on a vault of many day folders: the 50 newest recordings,
 // whose files are not on their own day (half have none at all, so every day
 // folder is looked at), against 50 older ones whose files are on their day.
 std::string measureDayFolders(const Options& o) {
     const fs::path vault = fs::path(o.cache) / ("days-" + std::to_string(o.dayFolders) + "-" + std::to_string(o.seed));
-    if (!fs::exists(vault)) {
-        std::fprintf(stderr, "[bench] generating %zu day folders into %s\n", o.dayFolders, vault.c_str());
-        fs::create_directories(o.cache);
-        qs::Bench::generateDayFolderVault(vault, o.dayFolders, o.seed);
-    }
-    std::ifstream in(fs::path(vault.string() + ".bench.json"));
-    auto t = qs::parseJsonDocument(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
-    if (!t || !t->contains("presentTo"))
-        throw std::runtime_error(vault.string() + " has no matching .bench.json; remove it to regenerate");
-    const Call calls[] = {
-        {"files on their day", "recording_list", {{"date_from", (*t)["presentFrom"]}, {"date_to", (*t)["presentTo"]}},
-            Floor::index, [](const Json& p) { return p.value("returned", 0) == 50 ? "" : "returned is not 50"; }},
-        {"files elsewhere or missing", "recording_list", Json::object(), Floor::index,
-            [](const Json& p) { return p.value("returned", 0) == 50 ? "" : "returned is not 50"; }}};
+    const Json t = prepare(o, vault, o.dayFolders, true);
+    const Call calls[] = {{"files on their day", "recording_list",
+                              {{"date_from", t["presentFrom"]}, {"date_to", t["presentTo"]}}, "returned", 50},
+        {"files elsewhere or missing", "recording_list", Json::object(), "returned", 50}};
     Server server(o, vault);
-    Outcome init = server.initialize();
-    if (!init.error.empty()) throw std::runtime_error("initialize: " + init.error);
-    const int repeat = o.repeat ? o.repeat : 15, changed = o.changed >= 0 ? o.changed : 5;
     std::vector<Measured> m;
     for (const Call& call : calls) {
-        bool broken = false;
-        m.push_back(measure(server, call, vault / "core/Dashboard.json", changed, o.warmup, repeat, broken));
-        for (const Measured& one : m) {
-            if (!one.error.empty() || !one.warning.empty())
-                throw std::runtime_error(call.label + ": " + one.error + one.warning);
-        }
+        m.push_back(measure(server, call, vault / "core/Dashboard.json", o.changed >= 0 ? o.changed : 5, o.warmup,
+            o.repeat ? o.repeat : 15));
+        if (!m.back().error.empty() || !m.back().warning.empty())
+            throw std::runtime_error(call.label + ": " + m.back().error + m.back().warning);
     }
-    auto cell = [](const std::optional<Latency>& l) {
-        return l ? ms(l->median) + " / " + ms(l->p95) : std::string("–");
-    };
     std::string out =
         "| day folders | | " + calls[0].label + " | " + calls[1].label + " | ratio |\n|---:|---|---:|---:|---:|\n";
     for (bool first : {true, false}) {
@@ -369,40 +318,26 @@ std::string measureDayFolders(const Options& o) {
 }
 
 // One row per size. The main table: each call's "median / p95 (ratio×)" of
-// the repeated calls, peak RSS, spawn→initialize. With `first`: the calls
-// right after the file changed, and the memory after the idle time.
+// the repeated calls, peak RSS. With `first`: the calls right after the file
+// changed, and the memory after the idle time.
 std::string table(const std::vector<Call>& calls, const std::vector<Row>& rows, bool first, int idleSeconds) {
     std::string out = "| entries | index MiB | floor ms |", rule = "|---:|---:|---:|";
-    std::vector<std::string> heads;
-    for (const Call& call : calls) {
-        if (call.floor == Floor::vocabulary) heads.push_back("vocab floor ms");  // right before the call it scales
-        heads.push_back(call.label);
-    }
-    if (first) heads.push_back("RSS MiB after " + std::to_string(idleSeconds) + " s idle");
-    if (!first) heads.insert(heads.end(), {"peak RSS MiB", "RSS/index", "spawn→init ms"});
-    for (const auto& head : heads) out += " " + head + " |", rule += "---:|";
-    out += "\n" + rule + "\n";
+    for (const Call& call : calls) out += " " + call.label + " |", rule += "---:|";
+    out += (first ? " RSS MiB after " + std::to_string(idleSeconds) + " s idle |" : " peak RSS MiB | RSS/index |") +
+           std::string("\n");
+    out += rule + (first ? "---:|\n" : "---:|---:|\n");
     for (const Row& row : rows) {
         out += "| " + thousands(row.entries) + " | " + fixed(row.indexMiB, "%.1f") + " | " + ms(row.floorMs) + " |";
         for (std::size_t i = 0; i < calls.size(); ++i) {
-            const Floor kind = calls[i].floor;
-            double floor = (kind == Floor::index        ? row.floorMs
-                            : kind == Floor::vocabulary ? row.vocabFloorMs
-                                                        : 0)
-                               .value_or(0);
-            if (calls[i].floor == Floor::vocabulary) out += " " + ms(row.vocabFloorMs) + " |";
             const Measured& m = row.results[i];
             std::optional<Latency> l = first ? m.first : m.repeated;
-            std::string cell = !m.error.empty() ? "error" : !l ? "–" : ms(l->median) + " / " + ms(l->p95);
-            if (m.error.empty() && l && floor > 0) cell += " (" + fixed(l->median / floor, "%.2f") + "×)";
-            out += " " + cell + (m.warning.empty() ? "" : " ⚠") + " |";
+            std::string text = m.error.empty() ? cell(l) : "error";
+            if (m.error.empty() && l && row.floorMs > 0.0)
+                text += " (" + fixed(l->median / *row.floorMs, "%.2f") + "×)";
+            out += " " + text + (m.warning.empty() ? "" : " ⚠") + " |";
         }
-        if (first) out += " " + mib(row.idleMiB) + " |";
-        if (!first) {
-            std::string ratio = row.peakMiB && row.indexMiB > 0 ? fixed(*row.peakMiB / row.indexMiB, "%.2f") : "–";
-            out += " " + mib(row.peakMiB) + " | " + ratio + " | " + ms(row.spawnMs) + " |";
-        }
-        out += "\n";
+        std::string ratio = row.peakMiB && row.indexMiB > 0 ? fixed(*row.peakMiB / row.indexMiB, "%.2f") : "–";
+        out += first ? " " + mib(row.idleMiB) + " |\n" : " " + mib(row.peakMiB) + " | " + ratio + " |\n";
     }
     return out;
 }
@@ -425,7 +360,6 @@ std::string measureFulltext(const Options& o) {
     fs::remove_all(cache);
     setenv("XDG_CACHE_HOME", cache.c_str(), 1);
     Server server(o, vault);
-    if (Outcome init = server.initialize(); !init.error.empty()) throw std::runtime_error("initialize: " + init.error);
     auto tool = [&](const std::string& name, const Json& arguments) {
         Outcome out = server.call("tools/call", {{"name", name}, {"arguments", arguments}});
         if (!out.error.empty()) throw std::runtime_error(name + ": " + out.error);
@@ -445,7 +379,7 @@ std::string measureFulltext(const Options& o) {
     const auto start = Clock::now();
     std::vector<double> others;
     Json state = payload(tool("fulltext_search", {{"query", "会议"}}));
-    while (state.value(Json::json_pointer("/index/building"), false) && msSince(start) < o.timeoutMs) {
+    while (state.value(Json::json_pointer("/index/building"), false) && msSince(start) < o.timeoutSeconds * 1000.0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         others.push_back(tool("recording_list", {{"limit", 20}}).ms);
         others.push_back(tool("vault_search", {{"query", "review"}}).ms);
@@ -490,41 +424,32 @@ Options parseOptions(int argc, char** argv) {
     fs::path self = fs::read_symlink("/proc/self/exe").parent_path();  // build/<preset>/bench
     o.binary = (self.parent_path() / "src/quillstack-mcp").string();
     o.cache = (self.parent_path().parent_path() / "bench-vaults").string();
+    // The integer options and their least values.
+    const std::map<std::string, std::pair<int*, int>> integers = {{"--repeat", {&o.repeat, 1}},
+        {"--warmup", {&o.warmup, 0}}, {"--changed", {&o.changed, 0}}, {"--idle-seconds", {&o.idleSeconds, 0}},
+        {"--timeout", {&o.timeoutSeconds, 1}}};
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") throw std::invalid_argument("");
         if (i + 1 >= argc) throw std::invalid_argument(arg + " needs a value");
         std::string value = argv[++i];
-        if (arg == "--sizes") {
+        if (auto it = integers.find(arg); it != integers.end()) {
+            *it->second.first = std::max(it->second.second, std::stoi(value));
+        } else if (arg == "--sizes") {
             o.sizes.clear();
             for (std::size_t start = 0, comma = 0; start <= value.size(); start = comma + 1) {
                 comma = std::min(value.find(',', start), value.size());
                 o.sizes.push_back(parseCount(value.substr(start, comma - start)));
             }
-        } else if (arg == "--repeat")
-            o.repeat = std::max(1, std::stoi(value));
-        else if (arg == "--warmup")
-            o.warmup = std::max(0, std::stoi(value));
-        else if (arg == "--changed")
-            o.changed = std::max(0, std::stoi(value));
-        else if (arg == "--idle-seconds")
-            o.idleSeconds = std::max(0, std::stoi(value));
-        else if (arg == "--spawns")
-            o.spawns = std::max(1, std::stoi(value));
-        else if (arg == "--seed")
-            o.seed = std::stoull(value);
-        else if (arg == "--timeout")
-            o.timeoutMs = std::max(1, std::stoi(value)) * 1000;
-        else if (arg == "--binary")
-            o.binary = value;
-        else if (arg == "--cache")
-            o.cache = value;
-        else if (arg == "--day-folders")
-            o.dayFolders = std::stoull(value);
-        else if (arg == "--fulltext")
+        } else if (arg == "--seed" || arg == "--day-folders") {
+            (arg == "--seed" ? o.seed : o.dayFolders) = std::stoull(value);
+        } else if (arg == "--fulltext") {
             o.fulltext = value == "0" ? 0 : parseCount(value);
-        else
+        } else if (arg == "--binary" || arg == "--cache") {
+            (arg == "--binary" ? o.binary : o.cache) = value;
+        } else {
             throw std::invalid_argument("unknown option " + arg);
+        }
     }
     return o;
 }
@@ -549,17 +474,15 @@ int main(int argc, char** argv) {
             rows.push_back(measureSize(o, entries));
         } catch (const std::exception& e) {
             std::vector<Measured> failed(calls.size(), Measured{{}, {}, "error", {}});
-            rows.push_back({entries, 0, {}, {}, {}, {}, {}, failed, {e.what()}});
+            rows.push_back({entries, 0, {}, {}, {}, failed, {e.what()}});
         }
     }
-
     const std::string repeats = o.repeat ? std::to_string(o.repeat) : "15 (5 above 200,000 entries)";
     const std::string changes = o.changed >= 0 ? std::to_string(o.changed) : "5 (2 above 200,000 entries)";
     std::printf(
         "%s\nCells: median / p95 ms of %s repeated calls after %d warm-up calls (ratio = median ÷ floor). "
         "Floor: Dashboard.json read into a reused buffer and walked once with simdjson on-demand, its median "
-        "over samples taken before each tool all through the run; vocab_list's floor: vocabulary.json read "
-        "into a reused buffer and parsed whole into simdjson's DOM. MiB throughout.\n\n",
+        "over samples taken before each tool all through the run. MiB throughout.\n\n",
         table(calls, rows, false, o.idleSeconds).c_str(), repeats.c_str(), o.warmup);
     std::printf(
         "The first call right after its file was rewritten (same bytes, new inode and time), %s calls each, "

@@ -1,5 +1,5 @@
 // A product manager's five years of notes in Chinese and English: the index, transcripts, minutes,
-// vocabulary book and daily reports, written the way the companion apps write them.
+// written the way the companion apps write them.
 #include "vault_gen.hpp"
 
 #include <algorithm>      // std::sort, std::find
@@ -11,7 +11,6 @@
 #include <stdexcept>      // std::runtime_error
 #include <string>         // std::string
 #include <unordered_set>  // std::unordered_set
-#include <utility>        // std::pair
 #include <vector>         // std::vector
 
 namespace qs::Bench {
@@ -19,68 +18,39 @@ namespace fs = std::filesystem;
 namespace {
 
 using Pool = std::vector<std::string>;
-const Pool kChinese = {
-    "今天的例会开得有点长,但该定的事情都定了。",
-    "客户说导出功能一定要保留筛选条件。",
-    "晚上跑了五公里,配速比上周快了十秒。",
-    "下午和设计一起过了首页的高保真稿,整体方向没问题。",
-    "加载速度还是太慢,大表格第一次打开要七八秒。",
-    "妈妈打电话说周末想去公园走走。",
-    "这个需求的优先级需要和老板再对一次。",
-    "季度目标里付费转化率落后得比较多。",
-    "用户访谈里有三个人都提到了同一个问题。",
-    "我们可能高估了新用户对模板的需求。",
-    "把上周的复盘整理成文档发到群里。",
-    "数据口径不一致,财务那边很不信任这个报表。",
-    "午饭的时候想到一个改进新手引导的办法。",
-    "今天的步数只有四千多,明天要多走走。",
-    "评审会上大家对导航的改动意见不太统一。",
-    "地铁上读完了两章书,作者的观点很有启发。",
-    "周五之前要把产品需求文档的初稿发出去。",
-    "今天睡得不好,下午开会的时候有点走神。",
-    "和技术负责人聊了缓存方案,预计一个迭代能做完。",
-    "客服反馈说同步失败的提示太不明显了。",
-    "这周的迭代完成了十九张卡,还剩四张。",
-    "合作伙伴希望数据留在欧洲的机房里。",
-    "想清楚要解决的问题,比急着给出方案更重要。",
-    "晚饭做了红烧肉,味道比上次好多了。",
-    "周末带爸妈去植物园,樱花已经开了一半。",
-    "新版本的空状态设计得很用心,插画很好看。",
-    "定价模型可能才是转化率低的真正原因。",
-    "会后单独和销售聊了一下老客户迁移的问题。",
-    "看板上有两张卡一直卡在等设计稿。",
-    "灰度发布先开百分之五的用户,观察两天。",
-    "埋点数据显示大部分人在第三步就流失了。",
-    "下周要去杭州出差,记得提前订酒店。",
-};
-const Pool kEnglish = {
-    "Let's take this offline and circle back on Friday.",
-    "The dashboard takes seven seconds to load on large tables.",
-    "We agreed to ship CSV export first and Excel later.",
+const Pool kChinese = {"今天的例会开得有点长,但该定的事情都定了。", "客户说导出功能一定要保留筛选条件。",
+    "晚上跑了五公里,配速比上周快了十秒。", "下午和设计一起过了首页的高保真稿,整体方向没问题。",
+    "加载速度还是太慢,大表格第一次打开要七八秒。", "妈妈打电话说周末想去公园走走。",
+    "这个需求的优先级需要和老板再对一次。", "季度目标里付费转化率落后得比较多。",
+    "用户访谈里有三个人都提到了同一个问题。", "我们可能高估了新用户对模板的需求。", "把上周的复盘整理成文档发到群里。",
+    "数据口径不一致,财务那边很不信任这个报表。", "午饭的时候想到一个改进新手引导的办法。",
+    "今天的步数只有四千多,明天要多走走。", "评审会上大家对导航的改动意见不太统一。",
+    "地铁上读完了两章书,作者的观点很有启发。", "周五之前要把产品需求文档的初稿发出去。",
+    "今天睡得不好,下午开会的时候有点走神。", "和技术负责人聊了缓存方案,预计一个迭代能做完。",
+    "客服反馈说同步失败的提示太不明显了。", "这周的迭代完成了十九张卡,还剩四张。", "合作伙伴希望数据留在欧洲的机房里。",
+    "想清楚要解决的问题,比急着给出方案更重要。", "晚饭做了红烧肉,味道比上次好多了。",
+    "周末带爸妈去植物园,樱花已经开了一半。", "新版本的空状态设计得很用心,插画很好看。",
+    "定价模型可能才是转化率低的真正原因。", "会后单独和销售聊了一下老客户迁移的问题。",
+    "看板上有两张卡一直卡在等设计稿。", "灰度发布先开百分之五的用户,观察两天。",
+    "埋点数据显示大部分人在第三步就流失了。", "下周要去杭州出差,记得提前订酒店。"};
+const Pool kEnglish = {"Let's take this offline and circle back on Friday.",
+    "The dashboard takes seven seconds to load on large tables.", "We agreed to ship CSV export first and Excel later.",
     "Fall in love with the problem, not the solution.",
     "Retention on day seven doubled for users who imported demo data.",
     "The pilot customers need their data in the EU.",
     "Scope freeze is next Friday, beta goes out at the end of the month.",
-    "Ran 5 km this morning, the weather was perfect.",
-    "I don't have the bandwidth for another project this quarter.",
+    "Ran 5 km this morning, the weather was perfect.", "I don't have the bandwidth for another project this quarter.",
     "What is the trade-off between speed and accuracy here?",
     "The weekly active team count is at seventy-eight percent of target.",
     "Remember to send the staging access before Wednesday.",
     "Design review went well: seven decisions, no open blockers.",
-    "Alert fatigue is real; cap notifications at three a day.",
-    "The z-score approach filters out most of the noise.",
-    "Progressive disclosure keeps the first screen simple.",
-    "Pricing per workspace might fit retail chains better.",
-    "Katrin will review the German strings in context.",
-    "The export failed with a gateway timeout after 30 seconds.",
-    "Need to follow up with finance about the revenue numbers.",
-    "Saved views solve most of the filtering complaints.",
-    "Mom sent a recipe for braised pork belly.",
-    "The onboarding checklist should start with connecting a data source.",
-    "Our NPS moved from 32 to 36 this month.",
-    "Read two chapters of Inspired on the train home.",
-    "The webhook integration moves up in the backlog.",
-};
+    "Alert fatigue is real; cap notifications at three a day.", "The z-score approach filters out most of the noise.",
+    "Progressive disclosure keeps the first screen simple.", "Pricing per workspace might fit retail chains better.",
+    "Katrin will review the German strings in context.", "The export failed with a gateway timeout after 30 seconds.",
+    "Need to follow up with finance about the revenue numbers.", "Saved views solve most of the filtering complaints.",
+    "Mom sent a recipe for braised pork belly.", "The onboarding checklist should start with connecting a data source.",
+    "Our NPS moved from 32 to 36 this month.", "Read two chapters of Inspired on the train home.",
+    "The webhook integration moves up in the backlog."};
 // ZWJ sequences, skin tones, flags and variation selectors among them.
 const Pool kEmoji = {"🎉", "🙂", "😮‍💨", "👍🏽", "👩‍💻", "🏃", "🌸", "📧", "🍲", "☕️", "🇨🇳",
     "👨‍👩‍👧", "✅", "🤔", "📈", "🚇"};
@@ -95,21 +65,10 @@ const Pool kTitles = {"周一产品例会", "客户访谈", "设计评审 Design
     "复盘"};
 const Pool kTasks = {"周三前把 PRD 发给设计", "评估导出功能工作量", "约客户确认访谈纪要", "和销售对一下定价方案",
     "Send staging access to David", "Book the hotel for the Hangzhou trip", "更新 OKR 进度", "报名 SQL 内训"};
-const Pool kTranslations = {"n. 带宽;精力", "v. 减轻,缓和", "adj. 模棱两可的", "n. 共识", "v. 弃用", "adj. 可扩展的",
-    "adj. 暂定的", "n. 激励,动机", "n. 同期群", "adj. 务实的", "adj. 令人信服的", "n. 可行性", "n. 利益相关者",
-    "v. 优先处理", "n. 异常", "n. 疲劳,厌倦", "n. 披露", "n. 权衡,取舍"};
-const Pool kExamTags = {"CET4", "CET6", "IELTS", "TOEFL", "GRE", "考研"};
-const Pool kOnsets = {
-    "b", "br", "c", "cl", "d", "f", "fl", "g", "gr", "l", "m", "n", "p", "pr", "r", "s", "st", "t", "tr", "v"};
-const Pool kVowels = {"a", "e", "i", "o", "u", "ea", "io"};
-const Pool kSuffixes = {"tion", "ment", "ness", "able", "ity", "ous", "ive", "ize", "er", "al", "ence", "ing"};
-
 // No phrase holds these, so a search for one finds exactly the marked entries.
 constexpr const char* kAsciiMarker = "zephyrine";
 constexpr const char* kChineseMarker = "青鸾计划";
-constexpr const char* kVocabQuery = "ment";  // a frequent suffix
 constexpr std::size_t kTargetChars = 20000, kMaxTranscripts = 2000, kMaxMinutes = 20000;
-constexpr std::size_t kVocabWords = 3000, kReportDays = 365;
 
 // mt19937_64's sequence is fixed by the standard (its distributions are not).
 class Random {
@@ -150,16 +109,7 @@ std::string iso(std::int64_t s, const char* zone) {
     return buf;
 }
 
-std::string isoBetween(Random& rng, int fromYear, int toYear) {
-    std::int64_t from = midnight(fromYear, 1, 1), to = midnight(toYear + 1, 1, 1);
-    return iso(from + static_cast<std::int64_t>(rng.below(static_cast<std::uint64_t>(to - from))), "Z");
-}
-
 bool continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-std::size_t codePoints(const std::string& text) {
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) { return !continuation(c); }));
-}
 
 // At least `minChars` code points of both languages, with line breaks and
 // emoji unless `plain`.
@@ -169,7 +119,8 @@ std::string mixedText(Random& rng, std::size_t minChars, double chineseShare, bo
         const std::string& phrase = rng.chance(chineseShare) ? rng.pick(kChinese) : rng.pick(kEnglish);
         if (!out.empty() && out.back() != '\n' && !(phrase[0] & 0x80)) out += ' ', ++chars;
         out += phrase;
-        chars += codePoints(phrase);
+        chars += static_cast<std::size_t>(
+            std::count_if(phrase.begin(), phrase.end(), [](char c) { return !continuation(c); }));
         if (!plain && rng.chance(0.08)) out += rng.pick(kEmoji), ++chars;
         if (!plain && rng.chance(0.15)) out += '\n', ++chars;
     }
@@ -236,15 +187,9 @@ struct TypeShape {
     const char* source;  // null: a quick note, sometimes marked so
 };
 // Roughly what a heavy user's timeline holds.
-constexpr TypeShape kTypes[] = {
-    {"text", 0.30, 0.55, 2000, nullptr},
-    {"ocr", 0.20, 0.40, 1500, "截图"},
-    {"voice", 0.15, 0.85, 1000, "iPhone 录音"},
-    {"clip", 0.15, 0.30, 800, "剪贴板"},
-    {"health", 0.08, 1, 300, "健康"},
-    {"sms", 0.07, 1, 400, "短信"},
-    {"serendipity", 0.05, 1, 300, "那年今日"},
-};
+constexpr TypeShape kTypes[] = {{"text", 0.30, 0.55, 2000, nullptr}, {"ocr", 0.20, 0.40, 1500, "截图"},
+    {"voice", 0.15, 0.85, 1000, "iPhone 录音"}, {"clip", 0.15, 0.30, 800, "剪贴板"}, {"health", 0.08, 1, 300, "健康"},
+    {"sms", 0.07, 1, 400, "短信"}, {"serendipity", 0.05, 1, 300, "那年今日"}};
 
 struct Entry {
     std::string id, date, day;
@@ -266,7 +211,6 @@ public:
         std::vector<std::int64_t> times(count);
         for (auto& t : times) t = start + static_cast<std::int64_t>(rng_.below(static_cast<std::uint64_t>(span)));
         std::sort(times.rbegin(), times.rend());
-        fs::create_directories(root_ / "core");
         std::ofstream index(root_ / "core/Dashboard.json", std::ios::binary);
         index << "{\"feedItems\":[\n";
         std::size_t marked[2] = {0, 0}, transcripts = 0, minutes = 0;
@@ -325,65 +269,11 @@ public:
             item["isPinned"] = rng_.chance(0.02);
             index << wire(item) << (i + 1 < count ? ",\n" : "\n");
             entryFiles(e, title.empty() ? "录音纪要" : title, target, i == count / 2);
-            met_.push_back({e.id, e.day});
         }
         index << "],\"updatedAt\":\"2025-12-31T15:59:59Z\",\"version\":3}";
         if (!index.flush()) throw std::runtime_error("cannot write " + (root_ / "core/Dashboard.json").string());
         targets["asciiMarked"] = marked[0];
         targets["chineseMarked"] = marked[1];
-    }
-
-    void vocabulary() {
-        Json words = Json::object();
-        while (words.size() < kVocabWords) {
-            std::string word;
-            for (long i = 0, n = rng_.between(1, 3); i < n; ++i) word += rng_.pick(kOnsets) + rng_.pick(kVowels);
-            if (rng_.chance(0.6)) word += rng_.pick(kSuffixes);
-            if (words.contains(word)) continue;
-            std::string added = isoBetween(rng_, 2021, 2025);
-            Json w = {{"word", word}, {"addedAt", added}, {"updatedAt", added}, {"stage", rng_.between(0, 7)},
-                // Past and far-future due dates, so "due_only" splits the book.
-                {"dueAt", rng_.chance(0.4) ? isoBetween(rng_, 2021, 2025) : isoBetween(rng_, 2090, 2099)},
-                {"lapses", rng_.between(0, 4)}, {"graduated", rng_.chance(0.1)}, {"examTags", Json::array()}};
-            for (long i = 0, n = rng_.between(0, 3); i < n; ++i) w["examTags"].push_back(rng_.pick(kExamTags));
-            if (rng_.chance(0.95)) w["phonetic"] = "/" + word + "/";
-            if (rng_.chance(0.97)) w["translation"] = rng_.pick(kTranslations);
-            if (rng_.chance(0.9)) w["source"] = rng_.chance(0.6) ? "lookup" : "imported";
-            if (rng_.chance(0.5)) {
-                const auto& [id, day] = met_[rng_.below(met_.size())];
-                std::string excerpt = mixedText(rng_, 30, 0.2);
-                w["provenance"] = {{"itemID", id}, {"date", day}, {"excerpt", excerpt}};
-                w["examples"] = Json::array({excerpt});
-            }
-            if (rng_.chance(0.05)) w["note"] = mixedText(rng_, 10, 0.8);
-            if (rng_.chance(0.02)) w["deletedAt"] = isoBetween(rng_, 2025, 2025);
-            words[word] = w;
-        }
-        Json book = {{"version", 1}, {"writer", "ios"}, {"updatedAt", "2025-12-31T12:00:00Z"}, {"words", words}};
-        writeFile(root_ / "core/vocabulary.json", pretty(book));
-    }
-
-    // One report a day for the last year; returns a day in the middle.
-    std::string dailyReports() {
-        fs::path dir = root_ / "memories/timeline/insights/daily_reports";
-        fs::create_directories(dir);
-        for (std::size_t i = 0; i < kReportDays; ++i) {
-            std::string day = iso(midnight(2025, 12, 31) - static_cast<std::int64_t>(i) * 86400, "").substr(0, 10);
-            Json insights = Json::array();
-            for (long k = 0, n = rng_.between(2, 4); k < n; ++k) insights.push_back(mixedText(rng_, 20, 0.8));
-            Json report = {{"headline", mixedText(rng_, 12, 0.9)}, {"shortSummary", mixedText(rng_, 40, 0.8)},
-                {"narrative", mixedText(rng_, 300, 0.8)},
-                {"markdownContent", "## 今天\n- " + mixedText(rng_, 200, 0.8)},
-                {"moodSummary", {{"label", "平稳"}, {"score", rng_.between(1, 5)}}}, {"keyInsights", insights},
-                {"topInsights", Json::array({{{"title", rng_.pick(kTitles)}}})},
-                {"stats", {{"entries", rng_.between(1, 60)}, {"voice", rng_.between(0, 8)},
-                              {"steps", rng_.between(800, 20000)}}},
-                {"pendingItems", Json::array({rng_.pick(kTasks)})},
-                {"tomorrowSuggestions", Json::array({rng_.pick(kTasks)})}, {"mode", "auto"}, {"schemaVersion", 2},
-                {"generatedBy", "quillstack-mac 1.8.3 (minutes-v3)"}, {"generatedAt", day + "T15:30:00Z"}};
-            writeFile(dir / (day + ".json"), pretty(report));
-        }
-        return iso(midnight(2025, 12, 31) - static_cast<std::int64_t>(kReportDays / 2) * 86400, "").substr(0, 10);
     }
 
 private:
@@ -415,7 +305,6 @@ private:
     fs::path root_;
     Random rng_;
     std::unordered_set<std::string> made_;
-    std::vector<std::pair<std::string, std::string>> met_;  // id and day of every entry, for the word book
 };
 
 fs::path targetsPath(fs::path vault) {
@@ -423,45 +312,49 @@ fs::path targetsPath(fs::path vault) {
     return vault.parent_path() / (vault.filename().string() + ".bench.json");
 }
 
+// The folder a vault is built in: a run that was killed leaves only this
+// scratch folder, never a vault that looks complete.
+fs::path scratchFor(const fs::path& out) {
+    if (fs::exists(out)) throw std::runtime_error(out.string() + " already exists; remove it to regenerate");
+    fs::path scratch = out;
+    fs::remove_all(scratch += ".partial");
+    fs::create_directories(scratch / "preferences");
+    fs::create_directories(scratch / "core");
+    return scratch;
+}
+
+// Marks the layout, moves the vault into place and writes its description beside it.
+Json publish(const fs::path& scratch, const fs::path& out, const Json& description) {
+    Json marker = {{"app", "quillstack"}, {"createdAt", "2016-01-01T00:00:00Z"}, {"pathSchema", "english-v2"},
+        {"schemaVersion", 2}};
+    writeFile(scratch / "preferences/quillstack-library.json", pretty(marker));
+    fs::rename(scratch, out);
+    writeFile(targetsPath(out), pretty(description) + "\n");
+    return description;
+}
+
 }  // namespace
 
 Json generateVault(const fs::path& out, std::size_t entries, std::uint64_t seed) {
     if (entries < 3) throw std::runtime_error("a vault needs at least 3 entries");
-    if (fs::exists(out)) throw std::runtime_error(out.string() + " already exists; remove it to regenerate");
-    // A run that was killed leaves only this scratch folder, never a vault that looks complete.
-    fs::path scratch = out;
-    scratch += ".partial";
-    fs::remove_all(scratch);
+    const fs::path scratch = scratchFor(out);
     Generator gen(scratch, seed);
     Json t = {{"entries", entries}, {"seed", seed}, {"asciiMarker", kAsciiMarker}, {"chineseMarker", kChineseMarker},
-        {"voiceDateFrom", "2023-01-01"}, {"voiceDateTo", "2023-03-31"}, {"transcriptChars", kTargetChars},
-        {"vocabQuery", kVocabQuery}, {"vocabWords", kVocabWords}};
+        {"voiceDateFrom", "2023-01-01"}, {"voiceDateTo", "2023-03-31"}, {"transcriptChars", kTargetChars}};
     gen.timeline(entries, t);
-    gen.vocabulary();
-    t["reportDay"] = gen.dailyReports();
-    fs::create_directories(scratch / "preferences");
     fs::create_directories(scratch / "memories/timeline/inputs");
-    Json marker = {{"app", "quillstack"}, {"createdAt", "2021-01-01T00:00:00Z"}, {"pathSchema", "english-v2"},
-        {"schemaVersion", 2}};
-    writeFile(scratch / "preferences/quillstack-library.json", pretty(marker));
-    fs::rename(scratch, out);
-    writeFile(targetsPath(out), pretty(t) + "\n");
-    return t;
+    return publish(scratch, out, t);
 }
 
 Json generateDayFolderVault(const fs::path& out, std::size_t dayFolders, std::uint64_t seed) {
     if (dayFolders < 200) throw std::runtime_error("a day-folder vault needs at least 200 days");
-    if (fs::exists(out)) throw std::runtime_error(out.string() + " already exists; remove it to regenerate");
-    fs::path scratch = out;
-    scratch += ".partial";
-    fs::remove_all(scratch);
+    const fs::path scratch = scratchFor(out);
     Random rng(seed);
     const fs::path insights = scratch / "memories/timeline/insights", outputs = scratch / "memories/timeline/outputs";
     // Days run back from the end of 2025, or forward from 1970 when there are more of them.
     const std::int64_t last =
         std::max(midnight(2025, 12, 31), midnight(1970, 1, 2) + static_cast<std::int64_t>(dayFolders) * 86400);
     std::string present;  // the newest day whose recording has its files there
-    fs::create_directories(scratch / "core");
     std::ofstream index(scratch / "core/Dashboard.json", std::ios::binary);
     index << "{\"feedItems\":[\n";
     for (std::size_t i = 0; i < dayFolders; ++i) {
@@ -492,23 +385,17 @@ Json generateDayFolderVault(const fs::path& out, std::size_t dayFolders, std::ui
     index << "],\"updatedAt\":\"2025-12-31T15:59:59Z\"}";
     if (!index.flush()) throw std::runtime_error("cannot write " + (scratch / "core/Dashboard.json").string());
     index.close();
-    fs::create_directories(scratch / "preferences");
-    Json marker = {{"app", "quillstack"}, {"createdAt", "2016-01-01T00:00:00Z"}, {"pathSchema", "english-v2"},
-        {"schemaVersion", 2}};
-    writeFile(scratch / "preferences/quillstack-library.json", pretty(marker));
-    fs::rename(scratch, out);
     // Recordings 101 to 150 from the newest: files on their own day.
-    Json t = {{"dayFolders", dayFolders}, {"seed", seed}, {"presentTo", present},
+    const Json t = {{"dayFolders", dayFolders}, {"seed", seed}, {"presentTo", present},
         {"presentFrom", iso(last - 149 * std::int64_t{86400}, "").substr(0, 10)}};
-    writeFile(targetsPath(out), pretty(t) + "\n");
-    return t;
+    return publish(scratch, out, t);
 }
 
 std::optional<Json> readTargets(const fs::path& vault) {
     std::ifstream in(targetsPath(vault), std::ios::binary);
     auto t = parseJsonDocument(std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
     // An older or truncated description counts as none: regenerate.
-    if (!t || !t->is_object() || !t->contains("reportDay") || !t->contains("minutesId")) return std::nullopt;
+    if (!t || !t->is_object() || !(t->contains("minutesId") || t->contains("presentTo"))) return std::nullopt;
     return t;
 }
 

@@ -118,7 +118,8 @@ TEST_P(OneVault, SearchesAndListsFilterAndLimitNewestFirst) {
     items.push_back(entry("long", "2025-01-01", "voice", {{"content", repeated("话", 150)}}));
     vault.dashboard(items);
     Json all = payload("vault_search");
-    EXPECT_EQ(Json::array({all["total_in_vault"], all["returned"]}), Json::array({59, 20}));  // twenty by default
+    // twenty by default
+    EXPECT_EQ(Json::array({all["total_in_vault"], all["returned"]}), Json::array({59, 20}));
     // Each argument reaches the search, whose rules the index's own tests cover.
     const std::pair<Json, Names> cases[] = {{{{"limit", 3}}, {"c", "b", "a"}}, {{{"query", "planning"}, {"type", "text"}}, {"a"}},
         {{{"date_from", "2025-03-02"}, {"date_to", "2025-03-02"}}, {"b"}}};
@@ -148,15 +149,15 @@ TEST_P(OneVault, TranscriptPagesAreWindowsOfWholeCharactersAndRefusalsNameThePro
     vault.dashboard(
         Json::array({entry("rec", "2025-02-27"), entry("note", "2025-02-27", "text"), entry("..", "2025-03-02"), entry("a/b", "2025-03-02")}));
     vault.write(day + "rec.transcript.json", Json{{"plainText", transcript}}.dump());
-    const std::tuple<int64_t, int64_t, Json> pages[] = {// offset, max_chars, the window
-        {0, 10000, {{"offset", 0}, {"returned_chars", 10000}, {"text", repeated(unit, 2500)}, {"truncated", true}, {"next_offset", 10000}}},
-        {20000, 10000, {{"offset", 20000}, {"returned_chars", 5000}, {"text", repeated(unit, 1250)}}},
-        {1, 0, {{"offset", 1}, {"returned_chars", 1}, {"text", "字"}, {"truncated", true}, {"next_offset", 2}}},
-        {-7, 1, {{"offset", 0}, {"returned_chars", 1}, {"text", "🇨🇳"}, {"truncated", true}, {"next_offset", 1}}},
-        {24998, INT64_MAX, {{"offset", 24998}, {"returned_chars", 2}, {"text", "a👍🏽"}}}};
-    for (const auto& [offset, maxChars, window] : pages) {
+    // offset and max_chars asked; the window's offset, length, text, and the next offset (0: none)
+    const std::tuple<int64_t, int64_t, int, int, std::string, int> pages[] = {{0, 10000, 0, 10000, repeated(unit, 2500), 10000},
+        {20000, 10000, 20000, 5000, repeated(unit, 1250), 0}, {1, 0, 1, 1, "字", 2}, {-7, 1, 0, 1, "🇨🇳", 1},
+        {24998, INT64_MAX, 24998, 2, "a👍🏽", 0}};
+    for (const auto& [offset, maxChars, start, length, text, next] : pages) {
         Json got = payload("recording_transcript", {{"id", "rec"}, {"offset", offset}, {"max_chars", maxChars}});
         for (const char* same : {"id", "date", "source_file", "total_chars"}) got.erase(same);
+        Json window{{"offset", start}, {"returned_chars", length}, {"text", text}};
+        if (next) window.update({{"truncated", true}, {"next_offset", next}});
         EXPECT_EQ(got, window) << offset;
     }
     EXPECT_EQ(failure("recording_transcript", {{"id", "rec"}, {"offset", 25000}}), "❌ offset 25000 超出全文长度 25000。");
@@ -200,14 +201,15 @@ TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
                   {"k2", {{"word", "sprint"}, {"dueAt", "2020-01-02T00:00:00Z"}, {"source", "imported"}, {"translation", "to RUN fast"},
                              {"phonetic", ""}, {"note", ""}, {"provenance", {{"excerpt", ""}}}}},
                   {"k3", {{"word", "walk"}, {"dueAt", "2099-01-01T00:00:00Z"}}},
-                  {"k4", {{"word", "ephemeral"}, {"source", "lookup"}}},  // no due moment: due
+                  // no due moment: due
+                  {"k4", {{"word", "ephemeral"}, {"source", "lookup"}}},
                   {"k5", {{"word", "Ölkanne"}, {"dueAt", "2099-03-01T00:00:00Z"}, {"source", "imported"}}},
                   {"k6", {{"word", "rerun"}, {"dueAt", "2019-01-01T00:00:00Z"}, {"deletedAt", "2024-06-01T00:00:00Z"}}}}));
+    // The total counts before the limit; a query matches the word or the translation, in any case.
     const std::tuple<Json, Names, int> cases[] = {{Json::object(), {"Running", "sprint", "ephemeral", "walk", "Ölkanne"}, 5},
-        {{{"limit", 0}}, {"Running"}, 5},  // total before the limit
-        {{{"due_only", true}}, {"Running", "sprint", "ephemeral"}, 3}, {{{"source", "lookup"}}, {"Running", "ephemeral", "walk"}, 3},
-        {{{"source", "imported"}}, {"sprint", "Ölkanne"}, 2}, {{{"query", "RUN"}}, {"Running", "sprint"}, 2},  // word or translation, any case
-        {{{"query", "ALK"}}, {"walk"}, 1}};
+        {{{"limit", 0}}, {"Running"}, 5}, {{{"due_only", true}}, {"Running", "sprint", "ephemeral"}, 3},
+        {{{"source", "lookup"}}, {"Running", "ephemeral", "walk"}, 3}, {{{"source", "imported"}}, {"sprint", "Ölkanne"}, 2},
+        {{{"query", "RUN"}}, {"Running", "sprint"}, 2}, {{{"query", "ALK"}}, {"walk"}, 1}};
     for (const auto& [args, names, total] : cases) {
         Json result = payload("vocab_list", args);
         EXPECT_EQ(Json::array({column(result["words"], "word"), result["total"]}), Json::array({names, total})) << args;
@@ -219,7 +221,8 @@ TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
     EXPECT_EQ(listed[1], (Json{{"word", "sprint"}, {"stage", 0}, {"due_at", "2020-01-02T00:00:00Z"}, {"graduated", false}, {"lapses", 0},
                              {"source", "imported"}, {"translation", "to RUN fast"}, {"encountered_in", {{"excerpt", ""}}}}));
 
-    Json many = Json::object();  // past the default limit
+    // past the default limit
+    Json many = Json::object();
     for (int i = 0; i < 101; ++i) many["k" + std::to_string(i)] = {{"word", "w"}};
     vault.writeJson(book, vocabBook(many));
     EXPECT_EQ(payload("vocab_list")["returned"], 100);
@@ -234,7 +237,8 @@ TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
     EXPECT_EQ(payload("vocab_list"),
         (Json{{"available", true}, {"total", 0}, {"returned", 0}, {"words", Json::array()},
             {"note", "词库文件解不开(" + vault.at(book) + "),暂按空词库处理。在 iOS 端打开一次 设置 → 词典 → 我的词库 会重新写盘。"}}));
-    server().finish();  // the reader's own line, without the log's prefix
+    // the reader's own line, without the log's prefix
+    server().finish();
     EXPECT_NE(server().stderrText().find("\n⚠️ [VocabBook] 词库文件解不开,按空处理(合并取并集,不会因此删词)\n"),
         std::string::npos);
     // Skipped words are logged by the one call that skipped them.
@@ -261,7 +265,8 @@ TEST(KeptIndex, EveryChangeOfTheFileIsSeenByTheNextCall) {
     ServerSession session(keptVault.path());
     auto hits = [&](const char* query) { return toolPayload(session.callTool("vault_search", {{"query", query}}))["returned"]; };
     EXPECT_EQ(hits("first-id"), 1);
-    EXPECT_EQ(hits("first-id"), 1);  // from the kept index
+    // from the kept index
+    EXPECT_EQ(hits("first-id"), 1);
     writeKept("other-id");
     EXPECT_EQ(hits("first-id"), 0);
     EXPECT_EQ(hits("other-id"), 1);

@@ -17,9 +17,7 @@
 namespace qs::test {
 
 inline const auto bothLayouts = ::testing::Values(Layout::english, Layout::legacy);
-inline std::string layoutName(const ::testing::TestParamInfo<Layout>& info) {
-    return info.param == Layout::english ? "English" : "Legacy";
-}
+inline std::string layoutName(const ::testing::TestParamInfo<Layout>& info) { return info.param == Layout::english ? "English" : "Legacy"; }
 
 // A suite over vault layouts, talking to one server started on first use
 // (after the test has written the index the server needs to start).
@@ -27,9 +25,7 @@ template <typename VaultType, typename Param>
 class ToolSuite : public ::testing::TestWithParam<Param> {
 protected:
     ServerSession& server() { return server_ ? *server_ : server_.emplace(vault.path()); }
-    Json payload(const std::string& tool, const Json& args = Json::object()) {
-        return toolPayload(server().callTool(tool, args));
-    }
+    Json payload(const std::string& tool, const Json& args = Json::object()) { return toolPayload(server().callTool(tool, args)); }
     std::string failure(const std::string& tool, const Json& args = Json::object()) {
         Json result = server().callTool(tool, args);
         EXPECT_EQ(result.value("isError", false), true) << result.dump();
@@ -41,8 +37,7 @@ protected:
 using LayoutSuite = ToolSuite<TempVault, Layout>;
 
 // One index entry whose day comes from its date.
-inline Json entry(const std::string& id, const std::string& day, const std::string& type = "voice",
-                  const Json& extra = Json::object()) {
+inline Json entry(const std::string& id, const std::string& day, const std::string& type = "voice", const Json& extra = Json::object()) {
     Json e{{"id", id}, {"type", type}, {"date", day + "T08:15:00+08:00"}, {"content", "content of " + id}};
     e.update(extra);
     return e;
@@ -51,8 +46,7 @@ inline Json entry(const std::string& id, const std::string& day, const std::stri
 // Ids that would reach outside the entry folders, and the sentence that refuses each.
 inline const std::vector<std::string> unsafeIds = {"../../x", "a/b", "a\\b", ".", "..", std::string("x\0y", 3), "../../../../etc/passwd", "/abs"};
 inline std::string unsafeIdMessage(const std::string& id) {
-    return "❌ id 不合法:「" + id +
-           "」。id 是单个文件名(不能含 / 或 \\,不能是 . 或 ..),请用 vault_search 或 recording_list 拿到的 id。";
+    return "❌ id 不合法:「" + id + "」。id 是单个文件名(不能含 / 或 \\,不能是 . 或 ..),请用 vault_search 或 recording_list 拿到的 id。";
 }
 inline const std::string missingId = "❌ 缺少必填参数 `id`(非空字符串)";
 

@@ -13,10 +13,12 @@ namespace {
 const char* const kKeptSummary = "只改了纪要正文,时间流卡片上显示的摘要还是旧的。要一起更新就传 summary。";
 const char* const kNoSummary = "这条还没有卡片摘要(.sum.txt),Mac 可能仍把它当未处理。建议补一个 summary 参数。";
 
+using Bag = std::multiset<std::string>;
+
 // The bytes of every archived copy in a history folder; a copy under a name
 // that is not an archive name counts as a wrong one.
-std::multiset<std::string> archivedBytes(const TempVault& v, const std::string& dir) {
-    std::multiset<std::string> bytes;
+Bag archivedBytes(const TempVault& v, const std::string& dir) {
+    Bag bytes;
     for (const auto& name : v.list(dir)) bytes.insert(std::regex_match(name, archiveName) ? *v.read(dir + name) : "bad " + name);
     return bytes;
 }
@@ -40,21 +42,24 @@ TEST_P(WriteTools, FirstMinutesGoToTheIndexedDayAndReplacingArchivesUnderOneStam
     const std::string stamp = result["archived"][0].get<std::string>().substr(vault.at(h).size(), 18);
     EXPECT_TRUE(stamp >= utcStamp(t0) && stamp <= utcStamp(std::time(nullptr))) << stamp;
     EXPECT_EQ(result, (Json{{"ok", true}, {"id", "REC1"}, {"date", "2025-03-02"}, {"wrote", {vault.at(min), vault.at(sum)}},
-                            {"archived", {vault.at(h + stamp + ".min.md"), vault.at(h + stamp + ".sum.txt")}},
-                            {"next", "Mac App 下一轮扫描(约 30 秒)后时间流会更新。Dashboard.json 未被修改。"}}));
-    EXPECT_EQ(added(before, snapshot(vault)), (Snapshot{{min, markdown}, {sum, summary}, {h + stamp + ".min.md", "old minutes"},
-                                                        {h + stamp + ".sum.txt", "old summary"}}));
+                          {"archived", {vault.at(h + stamp + ".min.md"), vault.at(h + stamp + ".sum.txt")}},
+                          {"next", "Mac App 下一轮扫描(约 30 秒)后时间流会更新。Dashboard.json 未被修改。"}}));
+    EXPECT_EQ(added(before, snapshot(vault)),
+        (Snapshot{{min, markdown}, {sum, summary}, {h + stamp + ".min.md", "old minutes"}, {h + stamp + ".sum.txt", "old summary"}}));
 }
 
 TEST_P(WriteTools, MinutesFollowTheEntrysFilesToTheDayThatHoldsThem) {
-    vault.write(insights("2025-03-01/REC2.sum.txt"), "s");  // not under its index day 2025-03-04
-    vault.write(insights("2025-02-20/ORPHAN.sum.txt"), "orphan summary");  // unknown to the index
-    vault.write(insights("2025-02-21/GHOST.min.md"), "");  // an empty file is still old minutes
+    // not under its index day 2025-03-04
+    vault.write(insights("2025-03-01/REC2.sum.txt"), "s");
+    // unknown to the index
+    vault.write(insights("2025-02-20/ORPHAN.sum.txt"), "orphan summary");
+    // an empty file is still old minutes
+    vault.write(insights("2025-02-21/GHOST.min.md"), "");
     EXPECT_EQ(payload("minutes_write", {{"id", "REC2"}, {"markdown", "m2"}})["date"], "2025-03-01");
     EXPECT_EQ(payload("minutes_write", {{"id", "ORPHAN"}, {"markdown", "mo"}, {"summary", "so"}})["date"], "2025-02-20");
-    EXPECT_EQ(archivedBytes(vault, history("ORPHAN")), std::multiset<std::string>{"orphan summary"});
+    EXPECT_EQ(archivedBytes(vault, history("ORPHAN")), Bag{"orphan summary"});
     EXPECT_EQ(payload("minutes_write", {{"id", "GHOST"}, {"markdown", "filled"}})["warning"], kNoSummary);
-    EXPECT_EQ(archivedBytes(vault, history("GHOST")), std::multiset<std::string>{""});
+    EXPECT_EQ(archivedBytes(vault, history("GHOST")), Bag{""});
 }
 
 // Archive names carry the second only; a later copy in the same second gets a
@@ -71,9 +76,9 @@ TEST_P(WriteTools, EveryReplacedVersionIsArchivedUnderANameOfItsOwn) {
     EXPECT_EQ(first["archived"], (Json{vault.at(h + name + ".min.md"), vault.at(h + name + ".sum.txt")}));
     EXPECT_EQ(payload("minutes_write", {{"id", "REC1"}, {"markdown", "v2"}})["warning"], kKeptSummary);
     for (const char* v : {"v3", "v4", "v5"}) payload("minutes_write", {{"id", "REC1"}, {"markdown", v}});
-    std::multiset<std::string> archived = archivedBytes(vault, h);
+    Bag archived = archivedBytes(vault, h);
     EXPECT_EQ(archived.erase("earlier"), 61u);
-    EXPECT_EQ(archived, (std::multiset<std::string>{oddMinutes, oddSummary, "v1", "v2", "v3", "v4"}));
+    EXPECT_EQ(archived, (Bag{oddMinutes, oddSummary, "v1", "v2", "v3", "v4"}));
 }
 
 // Refusals, and failures before the writes, leave every file (archives too) as
@@ -87,15 +92,18 @@ TEST_P(WriteTools, RefusalsAndFailedStepsWriteNothing) {
     vault.write(vault.coreDir() + "/meta/minutes-history", "a file, not a folder");
     vault.write(vault.inputsDir(), "a file, not a folder");
     const std::string blocked = "❌ 建目录失败: Not a directory";
-    struct Refusal { const char* tool; Json args; std::string text; };
+    struct Refusal {
+        const char* tool;
+        Json args;
+        std::string text;
+    };
     const Refusal cases[] = {
-        {"minutes_write", {{"markdown", "m"}}, missingId},
         {"minutes_write", {{"id", "REC1"}}, "❌ 缺少必填参数 `markdown`(非空字符串)"},
         {"minutes_write", {{"id", "TRONLY"}, {"markdown", "m"}}, "❌ 找不到条目 TRONLY —— Dashboard 里没有,磁盘上也没有它的产物文件。"},
         {"minutes_write", {{"id", "NOWHERE"}, {"markdown", "m"}}, "❌ 定位不到条目 NOWHERE 的日期目录。先用 vault_search 确认 id 是对的。"},
         {"minutes_write", {{"id", "REC1"}, {"markdown", "new"}, {"summary", "s"}},
-         "❌ 读不到现有文件 " + vault.at(insights("2025-03-02/REC1.sum.txt")) +
-             ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。"},
+            "❌ 读不到现有文件 " + vault.at(insights("2025-03-02/REC1.sum.txt")) +
+                ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。"},
         {"minutes_write", {{"id", "REC1"}, {"markdown", "new"}}, blocked},
         {"diary_write", {{"text", 5}, {"date", "bad"}}, "❌ 缺少必填参数 `text`(非空字符串)"},
         {"diary_write", {{"text", "t"}, {"date", "2025-3-1"}}, "❌ date 要写成 yyyy-MM-dd,收到的是「2025-3-1」。"},
@@ -113,11 +121,12 @@ TEST_P(WriteTools, DiaryWritesTheTextAndItsMetadataUnderOneNewId) {
     const std::string id = result.value("id", ""), file = vault.inputsDir() + "/2025-03-01/" + id;
     ASSERT_TRUE(std::regex_match(id, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}"))) << id;
     EXPECT_EQ(result, (Json{{"ok", true}, {"id", id}, {"date", "2025-03-01"}, {"chars", 43},
-                            {"wrote", {vault.at(file + ".memo.txt"), vault.at(file + ".meta.json")}},
-                            {"next", "Mac App 会自动生成摘要、抽标签和待办,约 30 秒后出现在时间流。全文原样保留在详情页。Dashboard.json 未被修改。"}}));
+                          {"wrote", {vault.at(file + ".memo.txt"), vault.at(file + ".meta.json")}},
+                          {"next", "Mac App 会自动生成摘要、抽标签和待办,约 30 秒后出现在时间流。全文原样保留在详情页。Dashboard.json 未被修改。"}}));
     // Pretty-printed with sorted keys, no byte-order mark.
-    EXPECT_EQ(added(before, snapshot(vault)), (Snapshot{{file + ".memo.txt", text}, {file + ".meta.json",
-              "{\n  \"createdBy\": \"mcp\",\n  \"tags\": [\n    \"旅行\",\n    \"\",\n    \"beach\"\n  ]\n}"}}));
+    EXPECT_EQ(added(before, snapshot(vault)),
+        (Snapshot{{file + ".memo.txt", text},
+            {file + ".meta.json", "{\n  \"createdBy\": \"mcp\",\n  \"tags\": [\n    \"旅行\",\n    \"\",\n    \"beach\"\n  ]\n}"}}));
 }
 
 // Without a usable date the entry goes under today's local day, here fourteen
@@ -145,12 +154,12 @@ TEST(WriteToolsMixedLayout, AnEnglishMarkerWinsAndLegacyFilesAreStillRead) {
     TempVault vault(Layout::legacy);
     vault.dashboard(Json::array({entry("OLD1", "2024-12-30")}));
     vault.write(vault.insightsDir() + "/2024-12-30/OLD1.min.md", "legacy minutes");
-    vault.writeJson("preferences/quillstack-library.json", {{"schemaVersion", 2}, {"pathSchema", "english-v2"},
-                                                            {"createdAt", "2025-01-01T00:00:00Z"}, {"app", "quillstack"}});
+    vault.writeJson("preferences/quillstack-library.json",
+        {{"schemaVersion", 2}, {"pathSchema", "english-v2"}, {"createdAt", "2025-01-01T00:00:00Z"}, {"app", "quillstack"}});
     ServerSession session(vault.path());
     Json minutes = toolPayload(session.callTool("minutes_write", {{"id", "OLD1"}, {"markdown", "m"}}));
     EXPECT_EQ(minutes["wrote"], Json{vault.at("memories/timeline/insights/2024-12-30/OLD1.min.md")});
-    EXPECT_EQ(archivedBytes(vault, "core/meta/minutes-history/OLD1/"), std::multiset<std::string>{"legacy minutes"});
+    EXPECT_EQ(archivedBytes(vault, "core/meta/minutes-history/OLD1/"), Bag{"legacy minutes"});
     Json diary = toolPayload(session.callTool("diary_write", {{"text", "t"}, {"date", "2025-03-01"}}));
     EXPECT_EQ(diary["wrote"][0], vault.at("memories/timeline/inputs/2025-03-01/" + diary.value("id", "") + ".memo.txt"));
 }
@@ -160,7 +169,8 @@ TEST(WriteToolsMixedLayout, AnEnglishMarkerWinsAndLegacyFilesAreStillRead) {
 TEST(WriteToolsConcurrency, TwoServersLoseNoVersion) {
     TempVault vault(Layout::english);
     vault.dashboard(Json::array({entry("HOT", "2025-03-02")}));
-    constexpr int kCalls = 40;  // per server
+    // per server
+    constexpr int kCalls = 40;
     // Bulky minutes, so a torn or interleaved write would show.
     auto text = [](int p, int i) { return std::to_string(p) + "-" + std::to_string(i) + std::string(8192, 'x'); };
     auto writer = [&](int p) {
@@ -168,7 +178,7 @@ TEST(WriteToolsConcurrency, TwoServersLoseNoVersion) {
         for (int i = 0; i < kCalls; ++i) toolPayload(session.callTool("minutes_write", {{"id", "HOT"}, {"markdown", text(p, i)}}));
     };
     { std::jthread a(writer, 0), b(writer, 1); }
-    std::multiset<std::string> written, kept = archivedBytes(vault, "core/meta/minutes-history/HOT/");
+    Bag written, kept = archivedBytes(vault, "core/meta/minutes-history/HOT/");
     for (int i = 0; i < 2 * kCalls; ++i) written.insert(text(i % 2, i / 2));
     kept.insert(*vault.read("memories/timeline/insights/2025-03-02/HOT.min.md"));
     EXPECT_EQ(kept, written);

@@ -17,8 +17,6 @@ const sourceDir = process.env.QS_SOURCE_DIR;
 assert.ok(binary && sourceDir, 'QS_BINARY and QS_SOURCE_DIR must be set');
 // A voice entry of the demo vault with its transcript, minutes and summary.
 const entry = 'CA35DAB8-DCA0-418A-A388-369CBF54A473';
-const toolNames = ['vault_search', 'fulltext_search', 'recording_list', 'recording_transcript', 'minutes_read', 'vocab_list', 'report_daily',
-  'minutes_write', 'diary_write'];
 
 const v1 = async () => [(await import('@modelcontextprotocol/sdk/client/index.js')).Client,
   (await import('@modelcontextprotocol/sdk/client/stdio.js')).StdioClientTransport];
@@ -65,9 +63,8 @@ for (const { label, load, options, era, unknownTool, skip } of clients) {
 
     test('lists the tools, reads, writes, and reports failures', async () => {
       const { tools } = await client.listTools();
-      assert.deepEqual(tools.map((t) => t.name), toolNames);
-      assert.ok(tools.every((t) => t.title) && tools[0].title === '全库搜索');  // every mode speaks 2025-06-18 or later
-      assert.deepEqual(tools.find((t) => t.name === 'minutes_write').inputSchema.required, ['id', 'markdown']);
+      // The names and schemas are the catalog's own test's; every mode speaks 2025-06-18 or later.
+      assert.ok(tools.length && tools.every((t) => t.title));
       const read = await client.callTool({ name: 'minutes_read', arguments: { id: entry } });
       assert.equal(JSON.parse(read.content[0].text).date, '2025-03-05');
       assert.deepEqual(read.structuredContent, JSON.parse(read.content[0].text));

@@ -4,8 +4,8 @@
 
 #include <unistd.h>  // dup, dup2, close
 
-#include <cstdio>   // std::tmpfile, std::fflush, std::fread
-#include <string>   // std::string
+#include <cstdio>  // std::tmpfile, std::fflush, std::fread
+#include <string>  // std::string
 
 namespace qs::test {
 

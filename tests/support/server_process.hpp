@@ -1,9 +1,9 @@
 // Runs the real quillstack-mcp binary over pipes.
 #pragma once
 
-#include <map>       // std::map
-#include <string>    // std::string
-#include <vector>    // std::vector
+#include <map>     // std::map
+#include <string>  // std::string
+#include <vector>  // std::vector
 
 #include "child_process.hpp"
 #include "json/json.hpp"
@@ -21,22 +21,15 @@ struct ProcessOptions {
 };
 
 struct RunResult {
-    int exitCode = -1;  // exit status, or 128 + signal
+    // exit status, or 128 + signal
+    int exitCode = -1;
     std::string out;
     std::string err;
-
-    std::vector<std::string> outLines() const;
-    // Every stdout line parsed as JSON (a line that is not JSON fails the test).
-    std::vector<Json> replies() const;
 };
 
 // Starts the binary, writes `input` to its stdin, closes it, and collects
 // everything until the process exits.
 RunResult runBinary(const ProcessOptions& options, const std::string& input);
-
-// Convenience: args {"--vault", vaultRoot}, HOME = vaultRoot's parent-free
-// temp home, one JSON message per line.
-RunResult runSession(const std::string& vaultRoot, const std::vector<Json>& messages);
 
 // A live server for request-by-request conversations.
 class ServerSession {

@@ -9,8 +9,7 @@
 
 namespace qs::test {
 
-// A fresh folder under $TMPDIR, removed (with anything made read-only inside
-// it made writable again) when the object goes.
+// A fresh folder under $TMPDIR, removed when the object goes.
 class TempDir {
 public:
     TempDir();
@@ -26,7 +25,6 @@ public:
     void writeJson(const std::string& rel, const Json& value) const;
     void mkdir(const std::string& rel) const;
     std::optional<std::string> read(const std::string& rel) const;
-    bool exists(const std::string& rel) const;
     // Names inside a folder, sorted; empty when it is missing.
     std::vector<std::string> list(const std::string& rel) const;
     // Every regular file below a folder, as sorted relative paths.
@@ -45,8 +43,10 @@ public:
     explicit TempVault(Layout layout = Layout::english);
 
     // Relative folders of this layout.
-    std::string coreDir() const;      // core | 00-记忆核心
-    std::string timelineDir() const;  // memories/timeline | 01-情景记忆/00-时间流
+    // core | 00-记忆核心
+    std::string coreDir() const;
+    // memories/timeline | 01-情景记忆/00-时间流
+    std::string timelineDir() const;
     std::string insightsDir() const { return timelineDir() + "/insights"; }
     std::string outputsDir() const { return timelineDir() + "/outputs"; }
     std::string inputsDir() const { return timelineDir() + "/inputs"; }

@@ -49,7 +49,8 @@ TEST(FileSystem, ReadsRegularFilesOfBoundedSize) {
     dir.write("f", "tiny");
     ASSERT_EQ(::mkfifo(dir.at("pipe").c_str(), 0644), 0);
     std::string buffer;
-    ASSERT_TRUE(fs->readInto(dir.at("f"), buffer, 4));  // exactly at the limit
+    // exactly at the limit
+    ASSERT_TRUE(fs->readInto(dir.at("f"), buffer, 4));
     EXPECT_EQ(buffer, "tiny");
     for (const auto& [path, kind] : {std::pair{dir.at("gone"), Kind::absent}, {dir.at("f/x"), Kind::absent}, {dir.path(), Kind::failed},
              {dir.at("pipe"), Kind::notRegular}, {dir.at("f"), Kind::tooLarge}})
@@ -72,7 +73,8 @@ TEST(FileSystem, StagedWritesAndFolderChains) {
     };
     dir.write("plain", "");
     ASSERT_TRUE(put("note", "first"));
-    EXPECT_EQ(mode("note"), mode("plain"));  // a new file's usual permissions
+    // a new file's usual permissions
+    EXPECT_EQ(mode("note"), mode("plain"));
     ::chmod(dir.at("note").c_str(), 0640);
     ASSERT_TRUE(put("note", "second"));
     EXPECT_EQ(mode("note"), 0640u);
@@ -100,7 +102,8 @@ TEST(FileSystem, RemovesOnlyStaleTemporaries) {
     qs::test::TempDir dir;
     auto fs = systemFileSystem();
     auto old = fs->stage(dir.at("a.md"), "x");
-    dir.write("notes.md", "kept");  // the user's own files, old as they are
+    // the user's own files, old as they are
+    dir.write("notes.md", "kept");
     dir.write(".notes.md.qs-tmp-1", "kept");
     dir.write("notes.qs-tmp-abcdef", "kept");
     const timespec epoch[2] = {};
@@ -117,7 +120,8 @@ TEST(FolderLock, OneHolderPerFolderUntilReleased) {
     EXPECT_TRUE(moved.held() && !first.held());
     // Another open of the folder is another holder, even in this process.
     EXPECT_EQ(FolderLock::acquire(dir.path(), {}).status(), FolderLock::Status::timedOut);
-    moved = FolderLock::acquire(dir.at("gone"), {});  // letting go, as destruction does
+    // letting go, as destruction does
+    moved = FolderLock::acquire(dir.at("gone"), {});
     EXPECT_TRUE(FolderLock::acquire(dir.path(), {}).held());
     EXPECT_TRUE(FolderLock::acquire(dir.path(), {}).held());
     // The lock file of a folder that cannot be opened, never through a link planted at its name.

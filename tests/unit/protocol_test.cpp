@@ -33,7 +33,8 @@ Lines linesOf(const Lines& pieces) {
     qs::LineReader reader(fds[0]);
     Lines lines;
     while (auto line = reader.next()) lines.push_back(*line);
-    EXPECT_FALSE(reader.next());  // the end stays the end
+    // the end stays the end
+    EXPECT_FALSE(reader.next());
     writer.join();
     ::close(fds[0]);
     return lines;
@@ -70,11 +71,14 @@ struct Session : ::testing::Test {
     qs::test::TempVault vault;
 };
 
-Json call(const Json& id, const std::string& method, const Json& params = Json::object()) {
+// A request; with `version`, of the stateless era that names it.
+Json call(const Json& id, const std::string& method, Json params = Json::object(), const Json& version = nullptr) {
+    if (!version.is_null())
+        params["_meta"] = {{"io.modelcontextprotocol/protocolVersion", version}, {"io.modelcontextprotocol/clientCapabilities", Json::object()}};
     return Json{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}};
 }
 Json error(int code, const std::string& message) { return Json{{"code", code}, {"message", message}}; }
-const Json modernMeta{{"io.modelcontextprotocol/protocolVersion", "2026-07-28"}, {"io.modelcontextprotocol/clientCapabilities", Json::object()}};
+const char* const kModern = "2026-07-28";
 
 }  // namespace
 
@@ -85,7 +89,8 @@ TEST(Transport, SplitsLinesArrivingInAnyPiecesAndWantsOneObjectEach) {
     EXPECT_EQ(linesOf({"{\"a\"", ":1}", "\r", "\n{", "}\n", "tail"}), (Lines{"{\"a\":1}", "{}", "tail"}));
     EXPECT_EQ(linesOf({}), Lines{});
     EXPECT_EQ(linesOf({std::string(200'000, 'x'), "\ny"}), (Lines{std::string(200'000, 'x'), "y"}));
-    const int folder = ::open(".", O_RDONLY | O_DIRECTORY);  // a read error ends input as the end does
+    // a read error ends input as the end does
+    const int folder = ::open(".", O_RDONLY | O_DIRECTORY);
     EXPECT_FALSE(qs::LineReader(folder).next());
     ::close(folder);
     const std::pair<std::string, Kind> cases[] = {
@@ -97,7 +102,8 @@ TEST(Transport, SplitsLinesArrivingInAnyPiecesAndWantsOneObjectEach) {
         {"{} {}", Kind::invalid},
         {" \t{}\u3000 ", Kind::message},
         {"{}\r", Kind::message},
-        {"{\"p\":" + std::string(511, '[') + std::string(511, ']') + "}", Kind::message},  // 512 levels
+        // 512 levels
+        {"{\"p\":" + std::string(511, '[') + std::string(511, ']') + "}", Kind::message},
         {"{\"p\":" + std::string(512, '[') + std::string(512, ']') + "}", Kind::invalid},
     };
     for (const auto& [line, kind] : cases) EXPECT_EQ(qs::RPCTransport::parseLine(line).kind, kind) << line.substr(0, 20);
@@ -110,31 +116,30 @@ TEST(Reply, UnwritableResultBecomesInternalErrorWithTheSameId) {
     EXPECT_EQ(log.finish(), "[quillstack-mcp] ⚠️ 响应不是合法 JSON,已降级为 internal error\n");
 }
 
-// A notification gets no reply and one log line; slashes are escaped on the wire.
+// A notification gets no reply and one log line.
 TEST_F(Session, AnswersTheMethodTableAndLogsItsLife) {
     qs::test::FdCapture log(2);
     auto r = replies({call(1, "initialize"), Json{{"jsonrpc", "2.0"}, {"method", "notifications/initialized"}}, call(2, "tools/list"),
-        call(3, "ping"), call(4, "resources/list"), call(5, "prompts/list"), call("a/b", "x/y"),
-        call(7, "tools/call", {{"name", "minutes_read"}, {"arguments", nullptr}}), call(8, "tools/call", {{"name", 5}}),
-        call(9, "tools/call", {{"name", "Vault_Search"}})});
+        call(3, "ping"), call(4, "resources/list"), call(5, "prompts/list"),
+        call(7, "tools/call", {{"name", "minutes_read"}, {"arguments", nullptr}}), call(8, "tools/call", {{"name", 5}})});
     EXPECT_EQ(log.finish(),
         "[quillstack-mcp] started (quillstack 0.1.0)\n"
         "[quillstack-mcp] notification: notifications/initialized\n[quillstack-mcp] stdin 关闭,退出\n");
-    ASSERT_EQ(r.size(), 9u);
+    ASSERT_EQ(r.size(), 7u);
     const Json& init = r[0]["result"];
     EXPECT_EQ(init.size(), 4u);
     const std::string instructions = init["instructions"];
-    EXPECT_EQ(std::count(instructions.begin(), instructions.end(), '\n'), 8);  // nine lines, no final line end
+    // nine lines, no final line end
+    EXPECT_EQ(std::count(instructions.begin(), instructions.end(), '\n'), 8);
     EXPECT_EQ(r[1]["result"]["tools"].size(), 9u);
     EXPECT_EQ(r[2]["result"], Json::object());
     EXPECT_EQ(r[3]["result"], (Json{{"resources", Json::array()}}));
     EXPECT_EQ(r[4]["result"], (Json{{"prompts", Json::array()}}));
-    EXPECT_EQ(r[5], (Json{{"jsonrpc", "2.0"}, {"id", "a/b"}, {"error", error(-32601, "不支持的方法: x/y")}}));
     // Missing arguments are the tool's failed result, not a protocol error.
-    EXPECT_EQ(r[6]["result"], (Json{{"content", {{{"type", "text"}, {"text", "❌ 缺少必填参数 `id`(非空字符串)"}}}}, {"isError", true}}));
-    EXPECT_EQ(r[7]["error"], error(-32602, "tools/call 缺少 name"));
-    EXPECT_EQ(r[8]["error"], error(-32601, "没有名为 Vault_Search 的工具"));
-    for (const auto& reply : r) EXPECT_EQ(reply.size(), 3u) << reply.dump();  // "jsonrpc", "id", one outcome
+    EXPECT_EQ(r[5]["result"]["isError"], true);
+    EXPECT_EQ(r[6]["error"], error(-32602, "tools/call 缺少 name"));
+    // "jsonrpc", "id", one outcome
+    for (const auto& reply : r) EXPECT_EQ(reply.size(), 3u) << reply;
 }
 
 // Bad lines are answered and skipped; invalid UTF-8 becomes U+FFFD; a 10 MB
@@ -178,7 +183,7 @@ TEST_F(Session, TitlesAndStructuredContentFollowTheAgreedVersion) {
         {{{"protocolVersion", " 2025-03-26"}}, "2025-06-18", true},
         {{{"protocolVersion", 20250326}}, "2025-06-18", true},
         {Json::array({1}), "2025-06-18", true},
-        {{{"_meta", modernMeta}}, "", true},
+        {call(0, "", {}, kModern)["params"], "", true},
     };
     for (const auto& [init, agreed, rich] : cases) {
         const Json meta = init.contains("_meta") ? init : Json::object();
@@ -195,4 +200,60 @@ TEST_F(Session, TitlesAndStructuredContentFollowTheAgreedVersion) {
         EXPECT_EQ(found.value("structuredContent", Json()), rich ? Json::parse(found["content"][0]["text"].get<std::string>()) : Json());
         EXPECT_TRUE(r.back()["result"]["isError"] == true && !r.back()["result"].contains("structuredContent")) << init;
     }
+}
+
+// Each request is judged by its own era (nothing latches one), a bare
+// "server/discover" is answered, and -32022 lists exactly what discover
+// lists. Each case is a request and its reply: an error, "legacy" (a 2025
+// result), "modern" (with the revision's members) or "discover" (a modern
+// result listing our versions).
+TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
+    Json unsupported = error(-32022, "Unsupported protocol version");
+    unsupported["data"] = {{"supported", {kModern}}, {"requested", "2025-11-25"}};
+    const Json badCursor = error(-32602, "无效的 cursor(tools/list 不分页)"), noTool = error(-32601, "没有名为 x 的工具");
+    const std::pair<Json, Json> cases[] = {
+        {call(1, "tools/list"), "legacy"},
+        {call(2, "tools/list", {}, kModern), "modern"},
+        {call(3, "initialize", {{"protocolVersion", "2025-11-25"}}), "legacy"},
+        {Json{{"jsonrpc", "2.0"}, {"id", 4}, {"method", "server/discover"}}, "discover"},
+        {call(5, "tools/list"), "legacy"},
+        {call(6, "server/discover", {}, kModern), "discover"},
+        // the version is judged before the method
+        {call(8, "ping", {}, "2025-11-25"), unsupported},
+        {call(9, "tools/call", {{"name", "vault_search"}}, kModern), "modern"},
+        {call(10, "tools/call", {{"name", "x"}}, kModern), error(-32602, noTool["message"])},
+        {call(11, "tools/call", {{"name", "x"}}), noTool},
+        {call(12, "ping", {}, kModern), error(-32601, "不支持的方法: ping")},
+        {call(13, "initialize", {}, kModern), error(-32601, "不支持的方法: initialize")},
+        {call(14, "ping"), "legacy"},
+        {call(15, "tools/list", {}, 20260728), error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/protocolVersion`(字符串)")},
+        {call(16, "tools/list", {{"_meta", {{"io.modelcontextprotocol/protocolVersion", kModern}}}}),
+            error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/clientCapabilities`(对象)")},
+        {call(17, "tools/list", {{"cursor", "x"}}), badCursor},
+        {call(18, "tools/list", {{"cursor", "x"}}, kModern), badCursor},
+        {call(19, "tools/list", {{"cursor", ""}}), "legacy"},
+        {call(20, "resources/list", {}, kModern), "modern"},
+    };
+    std::vector<Json> messages;
+    for (const auto& c : cases) messages.push_back(c.first);
+    auto r = replies(messages);
+    ASSERT_EQ(r.size(), std::size(cases));
+    const Json serverMeta{{"io.modelcontextprotocol/serverInfo", {{"name", "quillstack"}, {"version", "0.1.0"}}}};
+    for (size_t i = 0; i < r.size(); ++i) {
+        const auto& [request, expected] = cases[i];
+        const Json& result = r[i]["result"];
+        EXPECT_EQ(r[i]["id"], request["id"]);
+        if (expected.is_object()) {
+            EXPECT_EQ(r[i]["error"], expected) << request;
+        } else if (expected == "legacy") {
+            EXPECT_TRUE(result.is_object() && !result.contains("resultType") && !result.contains("_meta")) << request;
+        } else {
+            EXPECT_TRUE(result["resultType"] == "complete" && result["_meta"] == serverMeta) << request;
+            EXPECT_EQ(result.contains("ttlMs") && result["cacheScope"] == "public", request["method"] != "tools/call") << request;
+        }
+        EXPECT_TRUE(expected != "discover" || result["supportedVersions"] == Json{kModern}) << result;
+    }
+    EXPECT_EQ(r[2]["result"]["protocolVersion"], "2025-11-25");
+    // supportedVersions, capabilities, instructions, resultType, ttlMs, cacheScope, _meta
+    EXPECT_EQ(r[3]["result"].size(), 7u);
 }

@@ -76,7 +76,8 @@ TEST(DashboardIndex, AcceptsOnlyAStrictJsonObject) {
     for (int round = 0; round < 3000; ++round) {
         std::string doc = sample;
         for (int edits = 1 + round % 3; edits > 0; --edits) {
-            size_t at = random() % doc.size(), op = random() % 3;  // insert, replace or erase a byte
+            // insert, replace or erase a byte
+            size_t at = random() % doc.size(), op = random() % 3;
             doc.replace(at, op == 0 ? 0 : 1, op == 2 ? std::string() : std::string(1, alphabet[random() % alphabet.size()]));
         }
         documents.push_back(doc);
@@ -118,7 +119,8 @@ TEST(FeedItem, DayAndDisplayTitleFallBack) {
         {{{"outputRelPath", 5}, {"date", date}, {"content", repeat("x", 61)}}, "2025-03-02", repeat("x", 60)},
         {{{"date", "2025-03-02\u0301T08"}, {"content", repeat("x", 60) + "\u0301"}}, "2025-03-02\u0301", repeat("x", 60) + "\u0301"},
         {{{"date", "2025"}, {"content", "   \nsecond"}}, "2025", "   "},
-        {{{"content", "a\r\nb\nc"}}, "", "a\r\nb"}};  // a CR LF pair is one character, no line feed
+        // a CR LF pair is one character, no line feed
+        {{{"content", "a\r\nb\nc"}}, "", "a\r\nb"}};
     for (const auto& [fields, day, title] : cases) {
         auto index = DashboardIndex::parse(R"({"feedItems":[{"id":"x",)" + fields.dump().substr(1) + "]}");
         EXPECT_EQ(index.value().items.at(0).day, day) << fields.dump();
@@ -152,7 +154,8 @@ TEST(TrigramSlices, CandidatesAreTheRanksWhoseItemsHoldTheQuery) {
     items[0].content = "Alpha beta";
     items[1].title = "GAMMA", items[1].people = people;
     items[2].id = "eps-9", items[2].tags = tags, items[2].projects = projects;
-    std::vector<uint32_t> order;  // 70 ranks over the three items: two words of bits
+    // 70 ranks over the three items: two words of bits
+    std::vector<uint32_t> order;
     for (uint32_t r = 0; r < 70; ++r) order.push_back((r * 2 + 1) % 3);
     const TrigramSlices slices(items, order);
     const std::pair<const char*, unsigned> cases[] = {{"alp", 0b001}, {"a b", 0b001}, {"gamma", 0b010}, {"delta", 0b010}, {"eps-9", 0b100},
@@ -186,7 +189,8 @@ TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
     // A repeated "feedItems" counts with its last value, picks included.
     const std::string document = R"({"feedItems":[{"id":"gone","content":"meeting"}],"feedItems":)" + items.dump() + "}";
     DashboardIndex index = parsed({{{"id", "old"}}});
-    index = std::move(DashboardIndex::parse(document).value());  // the replaced index hands its memory back
+    // the replaced index hands its memory back
+    index = std::move(DashboardIndex::parse(document).value());
     const ResultOrder order(index.items);
     const std::tuple<Maybe, Maybe, Maybe, Maybe, int64_t, Ids> cases[] = {// query, type, from, to, limit, found
         {{}, "voice", "2025-03-01", "2025-03-01", 20, {"v3", "v2", "v1"}}, {{}, "text", {}, {}, 20, {"a", "c", "b", "noday"}},
@@ -206,8 +210,10 @@ TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
             EXPECT_EQ(ids(DashboardIndex::parse(document, filter)->found({offset, limit})), plain) << offset;
         }
     }
-    EXPECT_TRUE(index.found({0, 10}).items.empty());                     // no filter given, nothing picked
-    auto fillers = index.search({{}, "filler", {}, {}}, {0, 30}).items;  // ties keep index order
+    // no filter given, nothing picked
+    EXPECT_TRUE(index.found({0, 10}).items.empty());
+    // ties keep index order
+    auto fillers = index.search({{}, "filler", {}, {}}, {0, 30}).items;
     EXPECT_TRUE(fillers.size() == 30 && fillers[0] == &index.items[0] && std::is_sorted(fillers.begin(), fillers.end()));
     EXPECT_TRUE(index.item("f") == &index.items[0] && !index.item("f ") && !index.item("F"));
 }

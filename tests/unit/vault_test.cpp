@@ -178,7 +178,8 @@ TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
 // is waited for, here in vain.
 TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     // HOME and QUILLSTACK_VAULT stay changed afterwards: nothing else here reads them.
-    TempDir home;  // the home folder, holding iCloud Drive
+    // the home folder, holding iCloud Drive
+    TempDir home;
     const std::string kDrive = "Library/Mobile Documents/com~apple~CloudDocs/";
     auto drive = [&](const std::string& name) { return home.at(kDrive + name); };
     ::setenv("HOME", home.path().c_str(), 1);
@@ -199,7 +200,8 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     VaultLocator::locate(fs, home.at("none"));
     ::setenv("QUILLSTACK_VAULT", "", 1);
     EXPECT_EQ(VaultLocator::candidates(*fs, "~/v"),
-        (Paths{home.at("v"), drive("quillstack"), drive("Zeta"), drive("alpha"), drive("f"), drive("e\u0301")}));  // a decomposed é sorts after f
+        // a decomposed é sorts after f
+        (Paths{home.at("v"), drive("quillstack"), drive("Zeta"), drive("alpha"), drive("f"), drive("e\u0301")}));
     VaultLocator::locate(fs, std::nullopt);
     home.write(kDrive + "quillstack/core/Dashboard.json", "");
     VaultLocator::locate(fs, std::nullopt);

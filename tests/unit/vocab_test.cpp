@@ -13,8 +13,10 @@
 namespace qs {
 namespace {
 
-constexpr double kMarch1 = 1740817800.0;      // 2025-03-01T08:30:00Z
-constexpr double kNewYearEve = 1735689599.0;  // 2024-12-31T23:59:59Z
+// 2025-03-01T08:30:00Z
+constexpr double kMarch1 = 1740817800.0;
+// 2024-12-31T23:59:59Z
+constexpr double kNewYearEve = 1735689599.0;
 constexpr double kSince2001 = Text::kReferenceDateOffset;
 using Texts = std::vector<std::string>;
 
@@ -38,7 +40,8 @@ TEST(VocabBook, ReadsBothShapesInBothDateEncodings) {
         words["k-old"].erase("updatedAt");
         for (const Json& file : {envelope(words, deletedAt), words}) {
             const double before = Text::nowUnixSeconds();
-            auto book = VocabBook::decode("\xEF\xBB\xBF" + file.dump());  // a byte-order mark is skipped
+            // a byte-order mark is skipped
+            auto book = VocabBook::decode("\xEF\xBB\xBF" + file.dump());
             const double after = Text::nowUnixSeconds();
             ASSERT_TRUE(book && book->size() == 3) << file.dump();
             const VocabEntry &e = book->at("k-serendipity"), &old = book->at("k-old"), &bare = book->at("k-bare");
@@ -53,7 +56,8 @@ TEST(VocabBook, ReadsBothShapesInBothDateEncodings) {
             EXPECT_EQ(std::tie(bare.updatedAt, bare.dueAt, bare.stage), std::tuple(bare.addedAt, bare.addedAt, 0));
         }
     }
-    EXPECT_EQ(VocabBook::decode(" { } \n")->size(), 0u);  // an empty book is no fault
+    // an empty book is no fault
+    EXPECT_EQ(VocabBook::decode(" { } \n")->size(), 0u);
 }
 
 // A file whose shape fits no reading, or where no word reads, is unreadable.

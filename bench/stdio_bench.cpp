@@ -77,7 +77,6 @@ struct Row {
     double indexMiB = 0;
     std::optional<double> floorMs, peakMiB, idleMiB;
     std::vector<Measured> results;  // one per Call
-    std::vector<std::string> problems;
 };
 
 using Clock = std::chrono::steady_clock;
@@ -257,8 +256,7 @@ Row measureSize(const Options& o, std::size_t entries) {
         for (int i = 0; i < warmup + (repeat + 2) / 3; ++i) {
             auto start = Clock::now();
             std::size_t walked = reader.walkDashboard(index);
-            if (walked != entries && row.problems.empty())
-                row.problems.push_back("floor walked " + std::to_string(walked) + " items");
+            if (walked != entries) throw std::runtime_error("the floor walked " + std::to_string(walked) + " items");
             if (i >= warmup) floor.push_back(msSince(start));
         }
     };
@@ -269,8 +267,11 @@ Row measureSize(const Options& o, std::size_t entries) {
         sample(0);  // the floor this tool is compared with, right before it
         Measured m = measure(*server, call, index, changed, o.warmup, repeat);
         peakKiB = std::max(peakKiB, qs::harness::statusKiB(server->child.pid(), "VmHWM").value_or(0));
-        std::fprintf(stderr, "[bench] %zu entries: %s %s\n", entries, call.label.c_str(),
-            m.error.empty() ? (ms(m.repeated.median) + " ms").c_str() : m.error.c_str());
+        // Errors and unexpected replies are told here; the tables mark them.
+        std::string note = m.error.empty() ? ms(m.repeated.median) + " ms" +
+                                                 (m.warning.empty() ? "" : ", ⚠ unexpected reply: " + m.warning)
+                                           : m.error;
+        std::fprintf(stderr, "[bench] %zu entries: %s %s\n", entries, call.label.c_str(), note.c_str());
         if (m.broken) {
             std::string err = server->child.stderrText();
             m.error += "; the next call starts a new server; stderr: " +
@@ -473,8 +474,9 @@ int main(int argc, char** argv) {
         try {
             rows.push_back(measureSize(o, entries));
         } catch (const std::exception& e) {
-            std::vector<Measured> failed(calls.size(), Measured{{}, {}, "error", {}});
-            rows.push_back({entries, 0, {}, {}, {}, failed, {e.what()}});
+            std::fprintf(stderr, "[bench] %zu entries: %s\n", entries, e.what());
+            rows.push_back(
+                {entries, 0, {}, {}, {}, std::vector<Measured>(calls.size(), Measured{{}, {}, "error", {}})});
         }
     }
     const std::string repeats = o.repeat ? std::to_string(o.repeat) : "15 (5 above 200,000 entries)";
@@ -504,18 +506,6 @@ int main(int argc, char** argv) {
         } catch (const std::exception& e) {
             std::printf("- full-text index: %s\n", e.what());
         }
-    }
-    for (const Row& row : rows) {
-        const std::string size = thousands(row.entries);
-        for (std::size_t i = 0; i < calls.size(); ++i) {
-            const Measured& m = row.results[i];
-            std::string note = !m.error.empty()     ? m.error
-                               : !m.warning.empty() ? "⚠ unexpected reply: " + m.warning
-                                                    : "";
-            if (!note.empty())
-                std::printf("- %s entries, %s: %s\n", size.c_str(), calls[i].label.c_str(), note.c_str());
-        }
-        for (const auto& problem : row.problems) std::printf("- %s entries: %s\n", size.c_str(), problem.c_str());
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "platform/cloud_services.hpp"
 #include "platform/log.hpp"
+#include "platform/system_watch.hpp"
 
 #include <dirent.h>    // opendir, readdir
 #include <fcntl.h>     // open, fcntl, O_* flags, AT_* flags, F_FULLFSYNC
@@ -16,7 +17,8 @@
 #include <cerrno>      // errno
 #include <cstdlib>     // getenv, mkostemp, realpath, free
 #include <ctime>       // time
-#include <mutex>       // std::once_flag
+#include <memory>      // std::weak_ptr
+#include <mutex>       // std::once_flag, std::mutex
 #include <utility>     // std::exchange
 #if defined(__APPLE__)
 #include <sys/resource.h>  // setiopolicy_np, IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES
@@ -260,7 +262,9 @@ public:
         for (;;) {
             pos = folder.find('/', pos + 1);
             std::string prefix = folder.substr(0, pos);
-            if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0) {
+            const bool made = !prefix.empty() && ::mkdir(prefix.c_str(), 0777) == 0;
+            if (made) noteOwn(ChangeKind::created, prefix);
+            if (!made && !prefix.empty()) {
                 int err = errno;
                 if (err != EEXIST) return failure("create folder", prefix, err);
                 if (!isDirectoryAt(prefix))
@@ -286,6 +290,7 @@ public:
         // replaced rather than followed.
         if (::rename(staged.temporary().c_str(), target.c_str()) != 0) return failure("rename", target);
         staged.placed();
+        noteOwn(ChangeKind::created, target);
         syncFolder(parentOf(target));
         return {};
     }
@@ -323,12 +328,14 @@ public:
         }
         if (err == EEXIST) return Claim::taken;
         if (err != 0) return failure("rename", target, err);
+        noteOwn(ChangeKind::created, target);
         syncFolder(parentOf(target));
         return Claim::claimed;
     }
 
     Status remove(const std::string& path) override {
         if (::unlink(path.c_str()) != 0) return failure("remove", path);
+        noteOwn(ChangeKind::deleted, path);
         return {};
     }
 
@@ -387,11 +394,33 @@ public:
         return Cloud::coordinateWriting(path, block);
     }
 
+    std::shared_ptr<ChangeWatch> watch(const std::string& root) override {
+        auto own = std::make_shared<OwnChanges>();
+        auto watch = Changes::watch(root, own);
+        if (watch) {
+            std::lock_guard lock(mutex_);
+            std::erase_if(watches_, [](const std::weak_ptr<OwnChanges>& w) { return w.expired(); });
+            watches_.push_back(own);
+        }
+        return watch;
+    }
+
 protected:
     void discard(const std::string& temporary) noexcept override { ::unlink(temporary.c_str()); }
 
 private:
+    // The server's own change, for its live watches: the next call must see
+    // it even where the system tells it late.
+    void noteOwn(ChangeKind kind, const std::string& path) {
+        std::lock_guard lock(mutex_);
+        for (const auto& watch : watches_) {
+            if (auto own = watch.lock()) own->note(kind, path);
+        }
+    }
+
     Lacking lacking_;
+    std::mutex mutex_;
+    std::vector<std::weak_ptr<OwnChanges>> watches_;
 };
 
 }  // namespace

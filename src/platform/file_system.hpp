@@ -12,6 +12,7 @@
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
+#include "platform/change_watch.hpp"
 #include "platform/expected.hpp"
 #include "platform/folder_lock.hpp"
 #include "platform/paths.hpp"
@@ -145,6 +146,14 @@ public:
     // for a folder that cannot be locked itself, on the lock file `file`.
     virtual FolderLock lockFolder(const std::string& folder, std::chrono::milliseconds wait) = 0;
     virtual FolderLock lockFile(const std::string& file, std::chrono::milliseconds wait) = 0;
+
+    // A watch over folders below `root` (the vault), for readers that keep
+    // what they read; nothing where the system tells no changes there: those
+    // readers check stamps instead.
+    virtual std::shared_ptr<ChangeWatch> watch(const std::string& root) {
+        (void)root;
+        return nullptr;
+    }
 
     // True when any entry exists at `path` (an evicted one too).
     bool exists(const std::string& path) { return stat(path).hasValue(); }

@@ -4,7 +4,7 @@
 
 #include <cerrno>   // EDEADLK
 #include <thread>   // std::this_thread::sleep_until
-#include <utility>  // std::move
+#include <utility>  // std::move, std::exchange, std::pair
 
 namespace qs::Platform {
 namespace {
@@ -16,6 +16,82 @@ bool covers(const std::string& at, const std::string& path, bool orSelf) {
 }
 
 }  // namespace
+
+// Tells what changed by comparing, at each drain, every watched folder with
+// what it held at the last one: the simulation sees every change made on the
+// disk, the tests' own included, the moment it is drained.
+class SimulatedWatch final : public ChangeWatch {
+public:
+    SimulatedWatch(std::shared_ptr<FileSystem> disk, std::string root)
+        : disk_(std::move(disk)), root_(std::move(root)) {}
+
+    bool add(const std::string& folder) override {
+        if (!folder.starts_with(root_)) return false;
+        std::lock_guard lock(mutex_);
+        if (folders_.contains(folder)) return true;
+        auto names = look(folder);
+        if (!names) return false;
+        folders_[folder] = std::move(*names);
+        return true;
+    }
+
+    ChangeBatch drain() override {
+        std::lock_guard lock(mutex_);
+        ChangeBatch batch;
+        for (auto at = folders_.begin(); at != folders_.end();) {
+            auto now = look(at->first);
+            if (!now) {
+                batch.changes.push_back(Change{ChangeKind::deleted, at->first, {}});
+                at = folders_.erase(at);
+                continue;
+            }
+            for (const auto& [name, version] : *now) {
+                auto old = at->second.find(name);
+                if (old == at->second.end() || old->second != version) {
+                    batch.changes.push_back(Change{old == at->second.end() ? ChangeKind::created : ChangeKind::changed,
+                        at->first + "/" + name, {}});
+                }
+            }
+            for (const auto& [name, version] : at->second) {
+                if (!now->contains(name))
+                    batch.changes.push_back(Change{ChangeKind::deleted, at->first + "/" + name, {}});
+            }
+            at->second = std::move(*now);
+            ++at;
+        }
+        if (std::exchange(dropped_, false)) batch = ChangeBatch{{}, true};
+        return batch;
+    }
+
+    void drop() {
+        std::lock_guard lock(mutex_);
+        dropped_ = true;
+    }
+
+private:
+    // Each name in `folder` with what tells a file's versions apart: its stamp
+    // and, as a same-size rewrite can keep a coarse clock's stamp, its bytes.
+    // A folder has no versions here: what changes inside it is its own news.
+    using Versions = std::map<std::string, std::pair<std::optional<FileStamp>, std::string>>;
+    std::optional<Versions> look(const std::string& folder) {
+        auto entries = disk_->list(folder, false, false);
+        if (!entries) return std::nullopt;
+        Versions versions;
+        for (const DirEntry& entry : *entries) {
+            const std::string path = folder + "/" + entry.name;
+            auto& version = versions[entry.name];
+            version.first = disk_->stampOf(path, false);
+            if (version.first && !disk_->readInto(path, version.second, 1 << 20)) version.second.clear();
+        }
+        return versions;
+    }
+
+    std::shared_ptr<FileSystem> disk_;
+    const std::string root_;
+    std::mutex mutex_;
+    std::map<std::string, Versions> folders_;
+    bool dropped_ = false;
+};
 
 SimulatedCloud::SimulatedCloud(std::shared_ptr<FileSystem> disk) : disk_(std::move(disk)) {}
 
@@ -38,6 +114,26 @@ void SimulatedCloud::failCall(int k, int code) {
     std::lock_guard lock(mutex_);
     failAt_ = k > 0 ? calls_ + k : 0;
     failCode_ = code;
+}
+
+void SimulatedCloud::setNotificationsMissing(bool missing) {
+    std::lock_guard lock(mutex_);
+    notificationsMissing_ = missing;
+}
+
+void SimulatedCloud::dropNotifications() {
+    std::lock_guard lock(mutex_);
+    for (const auto& watch : watches_) {
+        if (auto live = watch.lock()) live->drop();
+    }
+}
+
+std::shared_ptr<ChangeWatch> SimulatedCloud::watch(const std::string& root) {
+    std::lock_guard lock(mutex_);
+    if (notificationsMissing_) return nullptr;
+    auto watch = std::make_shared<SimulatedWatch>(disk_, root);
+    watches_.push_back(watch);
+    return watch;
 }
 
 int SimulatedCloud::calls() const {

@@ -16,6 +16,8 @@
 
 namespace qs::Platform {
 
+class SimulatedWatch;
+
 class SimulatedCloud final : public FileSystem {
 public:
     // What touching an evicted entry's content does before it has arrived:
@@ -33,6 +35,14 @@ public:
     // The `k`-th call from now on (1: the next one) fails with errno `code`
     // (ENOSPC: the disk fills there).
     void failCall(int k, int code);
+
+    // Change notifications, told for every change on the disk in the folders
+    // a reader watches (found at each drain) unless `missing`: then no watch
+    // is had at all, as on a network share.
+    void setNotificationsMissing(bool missing);
+    // The next drain tells nothing of what changed, only that changes were
+    // lost, as a full event queue or a dropped stream does.
+    void dropNotifications();
 
     int calls() const;
     // Every folder listed so far, in order: what a kept listing saves.
@@ -67,6 +77,7 @@ public:
     FolderLock lockFile(const std::string& file, std::chrono::milliseconds wait) override {
         return disk_->lockFile(file, wait);
     }
+    std::shared_ptr<ChangeWatch> watch(const std::string& root) override;
     void requestDownload(const std::string& path) override;
     Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) override;
     Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) override;
@@ -104,6 +115,8 @@ private:
     int blocked_ = 0;
     int failAt_ = 0;
     int failCode_ = 0;
+    bool notificationsMissing_ = false;
+    std::vector<std::weak_ptr<SimulatedWatch>> watches_;
 };
 
 }  // namespace qs::Platform

@@ -6,6 +6,7 @@
 
 #include "platform/log.hpp"
 #include "protocol/protocol_era.hpp"
+#include "tools/resources.hpp"
 #include "tools/tool_catalog.hpp"
 #include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
@@ -27,10 +28,21 @@ constexpr std::string_view kInstructions =
     "\n"
     "写入只落产物文件,由 quillstack Mac App 在约 30 秒内扫描并更新时间流。";
 
+// The vault changes under us: the companion app rescans about every 30 seconds.
+constexpr int64_t kVaultTtlMs = 30 * 1000;
+
+// A vault's contents are the user's own: a cache must not share them.
+void markVaultData(Json& result) {
+    result["ttlMs"] = kVaultTtlMs;
+    result["cacheScope"] = "private";
+}
+
 // An AI client asks in bursts; a minute of silence ends one.
 constexpr std::chrono::seconds kIdleRelease{60};
 
-Json capabilities() { return Json{{"tools", Json{{"listChanged", false}}}}; }
+Json capabilities() {
+    return Json{{"tools", Json{{"listChanged", false}}}, {"resources", Json{{"listChanged", false}}}};
+}
 Json serverInfo() { return Json{{"name", "quillstack"}, {"version", std::string(kServerVersion)}}; }
 
 }  // namespace
@@ -60,9 +72,11 @@ const MCPServer::Method* MCPServer::findMethod(std::string_view name) {
          .cacheable = true},
         {.name = "tools/list", .handler = [](MCPServer& s, const Call& c) { return s.listTools(c); }, .cacheable = true},
         {.name = "tools/call", .handler = [](MCPServer& s, const Call& c) { return s.callTool(c); }, .toolCall = true},
-        {.name = "resources/list",
-         .handler = [](MCPServer&, const Call&) { return Json{{"resources", Json::array()}}; },
+        {.name = "resources/list", .handler = [](MCPServer& s, const Call& c) { return s.listResources(c); }, .cacheable = true},
+        {.name = "resources/templates/list",
+         .handler = [](MCPServer&, const Call&) { return Resources::templates(); },
          .cacheable = true},
+        {.name = "resources/read", .handler = [](MCPServer& s, const Call& c) { return s.readResource(c); }, .cacheable = true},
         {.name = "prompts/list",
          .handler = [](MCPServer&, const Call&) { return Json{{"prompts", Json::array()}}; },
          .cacheable = true},
@@ -194,6 +208,41 @@ Json MCPServer::callTool(const Call& call) {
     static const Json noArguments = Json::object();
     Json result = ToolCatalog::invoke(*tool, arguments != params.end() ? *arguments : noArguments, tools_);
     if (call.rich) ToolResult::addStructuredContent(result);
+    return result;
+}
+
+// The cursor, when given, must be a text; what it says is the list's to judge.
+Json MCPServer::listResources(const Call& call) {
+    std::string cursor;
+    if (auto it = call.request.params.find("cursor"); it != call.request.params.end() && !it->is_null()) {
+        if (!it->is_string()) throw RPCError(RPCCode::invalidParams, "无效的 cursor");
+        cursor = it->get<std::string>();
+    }
+    Json result;
+    try {
+        result = Resources::list(tools_, cursor);
+    } catch (const Resources::BadCursor& error) {
+        throw RPCError(RPCCode::invalidParams, error.what());
+    }
+    if (call.modern) markVaultData(result);
+    return result;
+}
+
+Json MCPServer::readResource(const Call& call) {
+    auto uri = call.request.params.find("uri");
+    if (uri == call.request.params.end() || !uri->is_string()) {
+        throw RPCError(RPCCode::invalidParams, "resources/read 缺少 uri");
+    }
+    const std::string& text = uri->get_ref<const std::string&>();
+    Json result;
+    try {
+        result = Resources::read(tools_, text);
+    } catch (const Resources::Missing& error) {
+        // The 2026-07-28 revision files an unknown resource under invalid params.
+        throw RPCError(
+            call.modern ? RPCCode::invalidParams : RPCCode::resourceNotFound, error.what(), Json{{"uri", text}});
+    }
+    if (call.modern && !Resources::isView(text)) markVaultData(result);
     return result;
 }
 

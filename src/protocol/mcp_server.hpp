@@ -47,6 +47,8 @@ private:
     Json initialize(const Call& call);
     Json listTools(const Call& call);
     Json callTool(const Call& call);
+    Json listResources(const Call& call);
+    Json readResource(const Call& call);
 
     ToolContext tools_;  // the vault and what the tools keep across calls
     std::unique_ptr<Transport> ownTransport_;

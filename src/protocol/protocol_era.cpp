@@ -79,9 +79,10 @@ Json discoverResult(Json capabilities, std::string_view instructions) {
 void decorate(Json& result, bool cacheable, const Json& serverInfo) {
     result["resultType"] = "complete";
     result["_meta"][std::string(kServerInfoKey)] = serverInfo;
+    // A handler that knows its result holds the user's data has said so already.
     if (cacheable) {
-        result["ttlMs"] = kCacheTtlMs;
-        result["cacheScope"] = "public";
+        result.emplace("ttlMs", kCacheTtlMs);
+        result.emplace("cacheScope", "public");
     }
 }
 

@@ -16,6 +16,7 @@ enum class RPCCode : int64_t {
     methodNotFound = -32601,
     invalidParams = -32602,
     internalError = -32603,
+    resourceNotFound = -32002,    // resources/read of a URI that names nothing (2025 era)
     unsupportedVersion = -32022,  // a _meta version we do not serve (revision 2026-07-28)
 };
 

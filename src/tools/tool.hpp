@@ -19,6 +19,7 @@ class FulltextService;
 class DayFolders;
 class KeptIndex;
 class ToolArguments;
+class VaultChanges;
 class VocabBookReader;
 
 // What the tools keep from one call to the next, owned by the server: the
@@ -37,6 +38,12 @@ public:
     KeptIndex& index() { return *index_; }
     // The day folders, listed once and used again while each is unchanged.
     DayFolders& dayFolders() { return *dayFolders_; }
+    // The vault's change notifications, one watch for every reader.
+    VaultChanges& changes() { return *changes_; }
+
+    // Takes in what changed in the vault since the last call, without
+    // waiting: every call begins here.
+    void beginCall();
     // The full-text index, built by a thread of its own from the first search on.
     Search::FulltextService& fulltext() { return *fulltext_; }
 
@@ -49,6 +56,7 @@ private:
     std::unique_ptr<VocabBookReader> vocabReader_;
     std::unique_ptr<KeptIndex> index_;
     std::unique_ptr<DayFolders> dayFolders_;
+    std::unique_ptr<VaultChanges> changes_;
     std::unique_ptr<Search::FulltextService> fulltext_;
 };
 

@@ -92,6 +92,7 @@ const ToolDefinition* find(std::string_view name) {
 
 Json invoke(const ToolDefinition& tool, const Json& arguments, ToolContext& context) {
     try {
+        context.beginCall();
         return tool.handler(ToolArguments(arguments), context);
     } catch (const ToolFailure& failure) {
         return ToolResult::failure(failure.description);

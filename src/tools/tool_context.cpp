@@ -6,6 +6,7 @@
 #include "text/dates.hpp"
 #include "timeline/kept_index.hpp"
 #include "vault/day_folders.hpp"
+#include "vault/vault_changes.hpp"
 #include "vocab/vocab_book.hpp"
 
 namespace qs {
@@ -48,10 +49,16 @@ ToolContext::ToolContext(Vault vault)
       vocabReader_(std::make_unique<VocabBookReader>()),
       index_(std::make_unique<KeptIndex>()),
       dayFolders_(std::make_unique<DayFolders>()),
+      changes_(std::make_unique<VaultChanges>()),
       fulltext_(std::make_unique<Search::FulltextService>(
           vault_, timelineEntries(vault_), Platform::joinPath(Platform::cacheDirectory(), "quillstack-mcp"))) {}
 ToolContext::ToolContext(ToolContext&&) noexcept = default;
 ToolContext::~ToolContext() = default;
+
+void ToolContext::beginCall() {
+    const Platform::ChangeBatch& batch = changes_->poll(vault_);
+    dayFolders_->note(batch, changes_->watch(vault_));
+}
 
 void ToolContext::releaseMemory() {
     index_->release();

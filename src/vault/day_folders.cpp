@@ -1,7 +1,7 @@
 // Listing day folders once, and again only when they change.
 #include "vault/day_folders.hpp"
 
-#include <algorithm>      // std::sort
+#include <algorithm>      // std::sort, std::lower_bound
 #include <chrono>         // std::chrono::system_clock
 #include <cstdint>        // int64_t
 #include <functional>     // std::hash
@@ -55,11 +55,18 @@ DayFolders::Base& DayFolders::fresh(const Vault& vault, VaultPath location) {
         base = Base();
         base.folder = folder;
     }
+    if (base.watched) return base;
+    // Watched before it is stamped or listed: a change after either is told.
+    const bool watched = watch_ && watch_->add(folder);
     const int64_t listedAt = nowNs();
     auto stamp = vault.fs().stampOf(folder, /*folder=*/true);
-    if (base.trusted && stamp && stamp == base.stamp) return base;
+    if (base.trusted && stamp && stamp == base.stamp) {
+        base.watched = watched;
+        return base;
+    }
     std::vector<Day> days;
-    if (auto entries = vault.fs().list(folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false)) {
+    auto entries = vault.fs().list(folder, /*skipHidden=*/false, /*fetchIsDirectory=*/false);
+    if (entries) {
         for (auto& entry : *entries) {
             if (Text::isDayShape(entry.name)) days.emplace_back().name = std::move(entry.name);
         }
@@ -76,12 +83,17 @@ DayFolders::Base& DayFolders::fresh(const Vault& vault, VaultPath location) {
     base.days = std::move(days);
     base.trusted = settled(stamp, vault.fs().stampOf(folder, /*folder=*/true), listedAt);
     base.stamp = stamp;
+    base.watched = watched && entries;
     return base;
 }
 
 void DayFolders::fresh(
-    const Vault& vault, const Base& base, Day& day, const std::optional<Platform::FileStamp>& stamp) {
-    if (day.trusted && stamp == day.stamp) return;
+    const Vault& vault, const Base& base, Day& day, const std::optional<Platform::FileStamp>& stamp, bool watched) {
+    day.watched = false;
+    if (day.trusted && stamp == day.stamp) {
+        day.watched = watched;
+        return;
+    }
     const std::string folder = base.folder + "/" + day.name;
     const int64_t listedAt = nowNs();
     day.names.clear();
@@ -104,6 +116,43 @@ void DayFolders::fresh(
     }
     day.trusted = settled(stamp, vault.fs().stampOf(folder, /*folder=*/true), listedAt);
     day.stamp = stamp;
+    day.watched = watched;
+}
+
+void DayFolders::note(const Platform::ChangeBatch& batch, std::shared_ptr<Platform::ChangeWatch> watch) {
+    watch_ = std::move(watch);
+    for (Base& base : bases_) {
+        if (batch.overflow || !watch_) {
+            base.watched = false;
+            for (Day& day : base.days) day.watched = false;
+            continue;
+        }
+        for (const Platform::Change& change : batch.changes) {
+            // A listing keeps names: a file written in place leaves it as it was.
+            if (change.kind == Platform::ChangeKind::changed) continue;
+            unwatch(base, change.path);
+            if (!change.from.empty()) unwatch(base, change.from);
+        }
+    }
+}
+
+void DayFolders::unwatch(Base& base, const std::string& path) {
+    if (base.folder.empty()) return;
+    if (base.folder.starts_with(path) && (base.folder.size() == path.size() || base.folder[path.size()] == '/')) {
+        base.watched = false;  // the base folder itself, or a folder above it
+        for (Day& day : base.days) day.watched = false;
+        return;
+    }
+    if (path.size() <= base.folder.size() + 1 || !path.starts_with(base.folder) || path[base.folder.size()] != '/') {
+        return;
+    }
+    const std::string_view inside = std::string_view(path).substr(base.folder.size() + 1);
+    const size_t slash = inside.find('/');
+    if (slash == std::string_view::npos) base.watched = false;  // a name of the base folder's own
+    const std::string_view name = inside.substr(0, slash);
+    auto day = std::lower_bound(base.days.begin(), base.days.end(), name,
+        [](const Day& d, std::string_view n) { return std::string_view(d.name) > n; });
+    if (day != base.days.end() && day->name == name) day->watched = false;
 }
 
 std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, VaultPath location,
@@ -123,21 +172,29 @@ std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, V
     }
     size_t open = ids.size();
     // Newest first; a folder is looked at only while some id is still open.
-    // Day folders are stamped a batch at a time, the batch doubling, so an id
-    // found in the newest few costs few stamps and a full scan few batches.
+    // Day folders not watched since their listing are stamped a batch at a
+    // time, the batch doubling, so an id found in the newest few costs few
+    // stamps and a full scan few batches; a watched one costs nothing.
     std::vector<std::string> batch;
     std::vector<std::optional<Platform::FileStamp>> stamps;
-    for (size_t d = 0, first = 0; d < base.days.size() && open > 0; ++d) {
-        if (d == first + stamps.size()) {
-            first = d;
-            batch.clear();
-            for (size_t k = d; k < std::min(base.days.size(), d + std::max<size_t>(16, d)); ++k) {
-                batch.push_back(base.days[k].name);
-            }
-            stamps = vault.fs().folderStamps(base.folder, batch);
-        }
+    std::vector<char> watched;
+    for (size_t d = 0, next = 0; d < base.days.size() && open > 0; ++d) {
         Day& day = base.days[d];
-        fresh(vault, base, day, stamps[d - first]);
+        if (!day.watched) {
+            if (next == batch.size()) {
+                next = 0;
+                batch.clear();
+                watched.clear();
+                for (size_t k = d; k < base.days.size() && batch.size() < std::max<size_t>(16, d); ++k) {
+                    if (k > d && base.days[k].watched) continue;
+                    batch.push_back(base.days[k].name);
+                    watched.push_back(watch_ && watch_->add(base.folder + "/" + batch.back()));
+                }
+                stamps = vault.fs().folderStamps(base.folder, batch);
+            }
+            fresh(vault, base, day, stamps[next], watched[next] != 0);
+            ++next;
+        }
         for (size_t n = 0; n < day.hashes.size(); ++n) {
             for (auto [hit, end] = wanted.equal_range(day.hashes[n]); hit != end; ++hit) {
                 const size_t k = hit->second;

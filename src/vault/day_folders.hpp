@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>        // std::array
+#include <memory>       // std::shared_ptr
 #include <optional>     // std::optional
 #include <span>         // std::span
 #include <string>       // std::string
@@ -20,8 +21,14 @@ namespace qs {
 // when its stamp moved: adding or removing a name in a folder changes the
 // folder's modification and change times. As with the kept index, a folder
 // changed within two seconds of its listing is listed again on its next use.
+// Where the system tells changes, a folder watched since its listing is not
+// even stamped until a change names it.
 class DayFolders {
 public:
+    // What changed since the last call, and the watch to add folders to
+    // before listing them (nothing: stamps only). Called at a call's start.
+    void note(const Platform::ChangeBatch& batch, std::shared_ptr<Platform::ChangeWatch> watch);
+
     // For each id, the newest day folder (by name, descending) under `base`,
     // resolved for reading, that holds id + one of `suffixes`, or its cloud
     // placeholder ("." + id + suffix + ".icloud"); nothing where none does.
@@ -38,6 +45,7 @@ private:
         std::string name;
         std::optional<Platform::FileStamp> stamp;
         bool trusted = false;
+        bool watched = false;  // watched since its listing, and no change told since
         // Its names, a placeholder's as the name it stands for, A-Z lowered,
         // and their hashes, which a call compares before any name.
         std::vector<std::string> names;
@@ -47,12 +55,17 @@ private:
         std::string folder;
         std::optional<Platform::FileStamp> stamp;
         bool trusted = false;
+        bool watched = false;
         std::vector<Day> days;  // its day-shaped names, newest first
     };
     Base& fresh(const Vault& vault, VaultPath base);
-    static void fresh(const Vault& vault, const Base& base, Day& day, const std::optional<Platform::FileStamp>& stamp);
+    static void fresh(
+        const Vault& vault, const Base& base, Day& day, const std::optional<Platform::FileStamp>& stamp, bool watched);
+    // Forgets that the folders `path` names were unchanged.
+    static void unwatch(Base& base, const std::string& path);
 
     std::array<Base, 2> bases_;
+    std::shared_ptr<Platform::ChangeWatch> watch_;
 };
 
 }  // namespace qs

@@ -19,6 +19,7 @@
 #include <set>       // std::set
 #include <string>    // std::string
 #include <thread>    // std::thread, std::this_thread
+#include <vector>    // std::vector
 
 #include "platform/simulated_cloud.hpp"
 #include "support/server_process.hpp"
@@ -26,6 +27,7 @@
 #include "tools/tool.hpp"
 #include "tools/tool_catalog.hpp"
 #include "vault/path_schema.hpp"
+#include "vault/vault_changes.hpp"
 
 using qs::Json;
 using qs::test::ServerSession;
@@ -207,31 +209,48 @@ TEST(Faults, AnEvictedDayFolderIsListedOnceItArrives) {
 // Day folders last changed long before the server lists them are kept from
 // call to call: a repeated call lists none again, a file added to a kept one
 // (behind forty newer ones, stamped a batch at a time) or removed is seen by
-// the next call, and a new day folder leaves the others' listings kept.
+// the next call, and a new day folder leaves the others' listings kept. The
+// same whether changes are told, lost (and the loss told) or never told; the
+// index's queue gets what was told, else a sweep.
 TEST(Faults, DayFoldersAreListedAgainOnlyWhenTheyChange) {
-    SimulatedVault v;
-    v.dir.write(v.dir.outputsDir() + "/2025-03-01/X.tr.txt", "t");
-    v.dir.write(v.insights("2025-03-03/other.meta.json"), "{}");
-    for (int d = 10; d < 50; ++d) v.dir.write(v.insights("2025-04-" + std::to_string(d) + "/x.meta.json"), "{}");
+    enum Notifications { told, dropped, missing };
+    std::vector<SimulatedVault> vaults(3);
+    for (SimulatedVault& v : vaults) {
+        v.dir.write(v.dir.outputsDir() + "/2025-03-01/X.tr.txt", "t");
+        v.dir.write(v.insights("2025-03-03/other.meta.json"), "{}");
+        for (int d = 10; d < 50; ++d) v.dir.write(v.insights("2025-04-" + std::to_string(d) + "/x.meta.json"), "{}");
+    }
+    vaults[missing].cloud->setNotificationsMissing(true);
     std::this_thread::sleep_for(2100ms);
-    // by the last call
-    std::vector<std::string> listed;
-    auto flags = [&] {
-        const size_t before = v.cloud->listed().size();
-        Json recording = toolPayload(v.call(recordingListTool, Json::object()))["recordings"][0];
-        listed = v.cloud->listed();
-        listed.erase(listed.begin(), listed.begin() + static_cast<long>(before));
-        return Json::array({recording["has_transcript"], recording["has_minutes"]});
-    };
-    EXPECT_EQ(flags(), Json::array({true, false}));
-    EXPECT_EQ((std::pair{flags(), listed.size()}), (std::pair{Json::array({true, false}), size_t{0}}));
-    v.dir.write(v.insights("2025-03-03/X.min.md"), "m");
-    EXPECT_EQ((std::pair{flags(), listed}), (std::pair{Json::array({false, true}), std::vector{v.dir.at(v.insights("2025-03-03"))}}));
-    v.dir.write(v.insights("2025-05-01/y.meta.json"), "{}");
-    EXPECT_EQ(flags(), Json::array({false, true}));
-    for (const std::string& folder : listed) EXPECT_EQ(folder.find("2025-04-"), std::string::npos) << folder;
-    std::remove(v.dir.at(v.insights("2025-03-03/X.min.md")).c_str());
-    EXPECT_EQ(flags(), Json::array({true, false}));
+    for (int mode : {told, dropped, missing}) {
+        SimulatedVault& v = vaults[mode];
+        auto queue = std::make_shared<ChangeQueue>();
+        // by the last call
+        std::vector<std::string> listed;
+        auto flags = [&] {
+            const size_t before = v.cloud->listed().size();
+            if (mode == dropped) v.cloud->dropNotifications();
+            Json recording = toolPayload(v.call(recordingListTool, Json::object()))["recordings"][0];
+            if (before == 0) v.context->changes().follow(queue);
+            listed = v.cloud->listed();
+            listed.erase(listed.begin(), listed.begin() + static_cast<long>(before));
+            return Json::array({recording["has_transcript"], recording["has_minutes"]});
+        };
+        EXPECT_EQ(flags(), Json::array({true, false}));
+        EXPECT_EQ((std::pair{flags(), listed.size()}), (std::pair{Json::array({true, false}), size_t{0}}));
+        v.dir.write(v.insights("2025-03-03/X.min.md"), "m");
+        EXPECT_EQ((std::pair{flags(), listed}), (std::pair{Json::array({false, true}), std::vector{v.dir.at(v.insights("2025-03-03"))}}));
+        const Platform::ChangeBatch taken = queue->take();
+        EXPECT_EQ(taken.overflow, mode != told);
+        EXPECT_EQ(taken.changes,
+            (mode == told ? std::vector<Platform::Change>{{Platform::ChangeKind::created, v.dir.at(v.insights("2025-03-03/X.min.md")), ""}}
+                          : std::vector<Platform::Change>{}));
+        v.dir.write(v.insights("2025-05-01/y.meta.json"), "{}");
+        EXPECT_EQ(flags(), Json::array({false, true}));
+        for (const std::string& folder : listed) EXPECT_EQ(folder.find("2025-04-"), std::string::npos) << folder;
+        std::remove(v.dir.at(v.insights("2025-03-03/X.min.md")).c_str());
+        EXPECT_EQ(flags(), Json::array({true, false})) << mode;
+    }
 }
 
 // Each file-system call of a write failed in turn, up to the call's last:

@@ -40,18 +40,11 @@ struct ReadVault : TempVault {
 using ReadFiles = ToolSuite<ReadVault, const char*>;
 
 TEST_P(ReadFiles, EachToolFindsItsFilesWhereTheyLie) {
-    vault.dashboard(Json::array({
-        entry("both", "2025-03-01"),
-        entry("txt-only", "2025-03-03"),
-        entry("none", "2025-03-04"),
-        entry("moved", "2025-03-05"),
-        entry("text-note", "2025-03-06", "text"),
-        entry("broken", "2025-03-02", "text"),
-        entry("evicted", "2025-03-08"),
+    vault.dashboard(Json::array({entry("both", "2025-03-01"), entry("txt-only", "2025-03-03"), entry("none", "2025-03-04"),
+        entry("moved", "2025-03-05"), entry("text-note", "2025-03-06", "text"), entry("broken", "2025-03-02", "text"), entry("evicted", "2025-03-08"),
         entry("m1", "2025-02-20", "note",
             {{"title", " Review "}, {"tags", {"设计", 3}}, {"people", {"Ann"}}, {"projects", {"A"}}, {"importance", 4.7},
-                {"extractedTasks", {"send"}}, {"processingState", "done"}}),
-    }));
+                {"extractedTasks", {"send"}}, {"processingState", "done"}})}));
     const std::pair<std::string, std::string> files[] = {{"outputs/2025-03-01/both.transcript.json", R"({"plainText":"第一句。Second."})"},
         {"insights/2025-03-01/both.min.md", "#"}, {"outputs/2025-03-03/txt-only.tr.txt", "a"}, {"insights/2025-03-04/none.sum.txt", "s"},
         {"insights/2025-03-07/moved.min.md", "m"}, {"outputs/2025-03-07/moved.tr.txt", "t"}, {"insights/2025-02-20/m1.min.md", "# 纪要\n"},

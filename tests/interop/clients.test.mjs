@@ -24,14 +24,14 @@ const v2 = async () => [(await import('@modelcontextprotocol/client')).Client,
   (await import('@modelcontextprotocol/client/stdio')).StdioClientTransport];
 const modernNode = Number(process.versions.node.split('.')[0]) >= 20;
 const clients = [
-  { label: 'the v1 client', load: v1, options: {}, era: undefined, unknownTool: -32601 },
+  { label: 'the v1 client', load: v1, options: {}, era: undefined, unknownTool: -32601, unknownResource: -32002 },
   { label: 'the v2 client pinned to 2026-07-28', load: v2, options: { versionNegotiation: { mode: { pin: '2026-07-28' } } },
-    era: 'modern', unknownTool: -32602, skip: !modernNode && 'needs Node.js 20' },
+    era: 'modern', unknownTool: -32602, unknownResource: -32602, skip: !modernNode && 'needs Node.js 20' },
   { label: 'the v2 client in auto mode', load: v2, options: { versionNegotiation: { mode: 'auto' } },
-    era: 'modern', unknownTool: -32602, skip: !modernNode && 'needs Node.js 20' },
+    era: 'modern', unknownTool: -32602, unknownResource: -32602, skip: !modernNode && 'needs Node.js 20' },
 ];
 
-for (const { label, load, options, era, unknownTool, skip } of clients) {
+for (const { label, load, options, era, unknownTool, unknownResource, skip } of clients) {
   describe(`quillstack-mcp through ${label}`, { skip }, () => {
     // A private copy of the demo vault, so the writes never touch the one in
     // the repository, and an empty home so no iCloud Drive folder is found.
@@ -57,7 +57,8 @@ for (const { label, load, options, era, unknownTool, skip } of clients) {
     test('the handshake or discovery describes the server', () => {
       if (era) assert.equal(client.getNegotiatedProtocolVersion(), '2026-07-28');
       assert.deepEqual(client.getServerVersion(), { name: 'quillstack', version: '0.1.0' });
-      assert.deepEqual(client.getServerCapabilities(), { tools: { listChanged: false } });
+      const { tools, resources } = client.getServerCapabilities();
+      assert.deepEqual({ tools, resources }, { tools: { listChanged: false }, resources: { listChanged: false } });
       assert.match(client.getInstructions(), /^quillstack 是用户的个人记录库/);
     });
 
@@ -77,6 +78,16 @@ for (const { label, load, options, era, unknownTool, skip } of clients) {
       const missing = await client.callTool({ name: 'minutes_read', arguments: { id: 'NO-SUCH-ENTRY' } });
       assert.ok(missing.isError && !('structuredContent' in missing));
       await assert.rejects(client.callTool({ name: 'no_such_tool', arguments: {} }), (error) => error.code === unknownTool);
+    });
+
+    test('lists, templates and reads the vault as resources', async () => {
+      const { resources } = await client.listResources();
+      assert.ok(resources.some((r) => r.uri === 'quillstack://report/2025-03-05' && r.mimeType === 'text/markdown'));
+      const { resourceTemplates } = await client.listResourceTemplates();
+      assert.deepEqual(resourceTemplates.map((t) => t.uriTemplate), ['report/{date}', 'minutes/{id}', 'transcript/{id}'].map((t) => `quillstack://${t}`));
+      const { contents: [minutes] } = await client.readResource({ uri: `quillstack://minutes/${entry}` });
+      assert.equal(minutes.text, fs.readFileSync(path.join(workspace.vault, `memories/timeline/insights/2025-03-05/${entry}.min.md`), 'utf8'));
+      await assert.rejects(client.readResource({ uri: 'quillstack://report/1999-01-01' }), (error) => error.code === unknownResource);
     });
   });
 }

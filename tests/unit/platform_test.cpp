@@ -1,13 +1,17 @@
 // The system's file services behind the seam: existence and listing, bounded
-// reads, staged writes and claims, folder chains, stale temporaries, folder locks.
+// reads, staged writes and claims, folder chains, stale temporaries, folder
+// locks, change notifications.
 #include <fcntl.h>  // AT_FDCWD
 #include <gtest/gtest.h>
 #include <sys/stat.h>  // stat, chmod, umask, mkfifo, utimensat
-#include <unistd.h>    // symlink
+#include <unistd.h>    // symlink, rmdir
 
 #include <cerrno>    // EEXIST, ENOTDIR, ENOENT
+#include <cstdio>    // std::rename, std::remove
 #include <optional>  // std::optional
 #include <set>       // std::multiset
+#include <tuple>     // std::tuple
+#include <vector>    // std::vector
 
 #include "platform/file_system.hpp"
 #include "platform/folder_lock.hpp"
@@ -128,4 +132,28 @@ TEST(FolderLock, OneHolderPerFolderUntilReleased) {
     ASSERT_EQ(::symlink(dir.at(".lock").c_str(), dir.at(".link").c_str()), 0);
     EXPECT_EQ(FolderLock::acquireFile(dir.at(".link"), {}).status(), FolderLock::Status::unsupported);
     EXPECT_TRUE(FolderLock::acquireFile(dir.at(".lock"), {}).held());
+}
+
+// The system's own notifications, where they are delivered in step with the
+// change (inotify): a file created, renamed and deleted in a watched folder
+// is told, and a drain with nothing to tell returns at once.
+TEST(ChangeWatch, TellsWhatChangedInAWatchedFolderWithoutWaiting) {
+#if !defined(__linux__)
+    GTEST_SKIP() << "this system delivers its notifications later";
+#endif
+    qs::test::TempDir dir;
+    dir.mkdir("day");
+    auto watch = systemFileSystem()->watch(dir.path());
+    ASSERT_TRUE(watch);
+    EXPECT_EQ((std::tuple{watch->add(dir.at("day")), watch->add(dir.at("none")), watch->add("/tmp")}), (std::tuple{true, false, false}));
+    EXPECT_TRUE(watch->drain().empty());
+    dir.write("day/a.txt", "x");
+    ASSERT_EQ(std::rename(dir.at("day/a.txt").c_str(), dir.at("day/b.txt").c_str()), 0);
+    ASSERT_EQ(std::remove(dir.at("day/b.txt").c_str()), 0);
+    ASSERT_EQ(::rmdir(dir.at("day").c_str()), 0);
+    using enum ChangeKind;
+    EXPECT_EQ(watch->drain().changes,
+        (std::vector<Change>{{created, dir.at("day/a.txt"), ""}, {changed, dir.at("day/a.txt"), ""},
+            {renamed, dir.at("day/b.txt"), dir.at("day/a.txt")}, {deleted, dir.at("day/b.txt"), ""}, {deleted, dir.at("day"), ""}}));
+    EXPECT_TRUE(watch->drain().empty());
 }

@@ -82,17 +82,9 @@ TEST(ToolArguments, TextsIntegersFlagsAndListsAreReadLeniently) {
         {"-9223372036854775808", INT64_MIN}, {"9223372036854775808", 99}, {1e300, INT64_MAX}, {-1e300, INT64_MIN},
         {Json(18446744073709551615ULL), INT64_MAX}};
     for (const auto& [value, expected] : integers) EXPECT_EQ(With(value).view().integer(withDefault(99)), expected) << value;
-    const std::tuple<Json, bool, bool> flags[] = {
-        // value, default, read
-        {false, true, false},
-        {0, true, false},
-        {Json(0u), true, false},
-        {Json(2u), false, true},
-        {-1, false, true},
-        {0.5, false, false},
-        {0.5, true, true},
-        {"true", false, false},
-    };
+    // value, default, read
+    const std::tuple<Json, bool, bool> flags[] = {{false, true, false}, {0, true, false}, {Json(0u), true, false}, {Json(2u), false, true},
+        {-1, false, true}, {0.5, false, false}, {0.5, true, true}, {"true", false, false}};
     for (const auto& [value, fallback, expected] : flags) EXPECT_EQ(With(value).view().flag(withDefault(fallback)), expected) << value;
     EXPECT_EQ(With(Json::array({"a", 1, "", nullptr, " b "})).view().stringArray(kText), (std::vector<std::string>{"a", "", " b "}));
     EXPECT_TRUE(With("a").view().stringArray(kText).empty());

@@ -13,8 +13,8 @@
 #include <memory>      // std::make_shared
 #include <string>      // std::string
 
-#include "platform/simulated_cloud.hpp"
 #include "protocol/mcp_server.hpp"
+#include "support/simulated_cloud.hpp"
 #include "vault/vault_io.hpp"
 
 namespace fs = std::filesystem;

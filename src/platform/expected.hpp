@@ -7,8 +7,10 @@
 namespace qs {
 
 // The shape of C++23's std::expected, reduced to what the program uses.
+// Dropping one unread is a compiler warning: a failure is never ignored by
+// accident (a deliberate discard says `(void)`).
 template <class T, class E>
-class Expected {
+class [[nodiscard]] Expected {
 public:
     Expected(T value) : state_(std::in_place_index<0>, std::move(value)) {}
     Expected(E error) : state_(std::in_place_index<1>, std::move(error)) {}
@@ -32,7 +34,7 @@ private:
 
 // Success without a value, or the reason it failed.
 template <class E>
-class Expected<void, E> {
+class [[nodiscard]] Expected<void, E> {
 public:
     Expected() = default;
     Expected(E error) : state_(std::in_place_index<1>, std::move(error)) {}

@@ -15,10 +15,12 @@
 #include <unistd.h>    // read, write, fsync, close, unlink, link, getcwd
 #include <algorithm>   // std::max
 #include <cerrno>      // errno
+#include <chrono>      // std::chrono::system_clock, steady_clock
 #include <cstdlib>     // getenv, mkostemp, realpath, free
 #include <ctime>       // time
 #include <memory>      // std::weak_ptr
 #include <mutex>       // std::once_flag, std::mutex
+#include <thread>      // std::this_thread::sleep_for
 #include <utility>     // std::exchange
 #if defined(__APPLE__)
 #include <sys/resource.h>  // setiopolicy_np, IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES
@@ -51,7 +53,7 @@ int flushToDisk(int fd) {
 // Renames without replacing an existing target: fails with EEXIST when the
 // name is taken, or EINVAL/ENOSYS/ENOTSUP where the system or file system
 // cannot rename that way.
-int renameNoReplace([[maybe_unused]] const char* from, [[maybe_unused]] const char* to) {
+int renameNoReplaceAt([[maybe_unused]] const char* from, [[maybe_unused]] const char* to) {
 #if defined(__APPLE__)
     return ::renamex_np(from, to, RENAME_EXCL);
 #elif defined(__linux__)
@@ -152,7 +154,7 @@ FileStamp stampFrom(const struct stat& st) {
 
 class SystemFileSystem final : public FileSystem {
 public:
-    explicit SystemFileSystem(Lacking lacking) : lacking_(lacking) { neverMaterializeDataless(); }
+    SystemFileSystem() { neverMaterializeDataless(); }
 
     Expected<EntryInfo, Error> stat(const std::string& path) override {
         struct stat st;
@@ -295,42 +297,32 @@ public:
         return {};
     }
 
-    Expected<Claim, Error> claim(StagedFile& staged, const std::string& target) override {
-        const std::string& temp = staged.temporary();
-        int rc = lacking_.noReplaceRename ? (errno = EINVAL, -1) : renameNoReplace(temp.c_str(), target.c_str());
-        int err = rc == 0 ? 0 : errno;
-        if (rc == 0) {
-            staged.placed();
-        } else if (err == EINVAL || err == ENOSYS || err == ENOTSUP) {
-            // File systems without no-replace renames: a hard link claims the
-            // name just as exclusively.
-            rc = lacking_.hardLinks ? (errno = EPERM, -1) : ::link(temp.c_str(), target.c_str());
-            err = rc == 0 ? 0 : errno;
-            if (rc != 0 && err != EEXIST) {
-                // Neither is supported: an exclusive create in place.
-                int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-                if (fd < 0) {
-                    if (errno == EEXIST) return Claim::taken;
-                    return failure("create", target);
-                }
-                int werr = (!writeAll(fd, staged.data()) || flushToDisk(fd) != 0) ? errno : 0;
-                if (::close(fd) != 0 && werr == 0) werr = errno;
-                if (werr != 0) {
-                    ::unlink(target.c_str());
-                    return failure("write", target, werr);
-                }
-                err = 0;
-            }
-            if (err == 0) {
-                discard(temp);
-                staged.placed();
-            }
+    Status renameNoReplace(const std::string& from, const std::string& to) override {
+        if (renameNoReplaceAt(from.c_str(), to.c_str()) != 0) return failure("rename", to);
+        noteOwn(ChangeKind::created, to);
+        syncFolder(parentOf(to));
+        return {};
+    }
+
+    Status hardLink(const std::string& from, const std::string& to) override {
+        if (::link(from.c_str(), to.c_str()) != 0) return failure("link", to);
+        noteOwn(ChangeKind::created, to);
+        syncFolder(parentOf(to));
+        return {};
+    }
+
+    Status createExclusive(const std::string& path, std::string_view data) override {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) return failure("create", path);
+        int err = (!writeAll(fd, data) || flushToDisk(fd) != 0) ? errno : 0;
+        if (::close(fd) != 0 && err == 0) err = errno;
+        if (err != 0) {
+            ::unlink(path.c_str());
+            return failure("write", path, err);
         }
-        if (err == EEXIST) return Claim::taken;
-        if (err != 0) return failure("rename", target, err);
-        noteOwn(ChangeKind::created, target);
-        syncFolder(parentOf(target));
-        return Claim::claimed;
+        noteOwn(ChangeKind::created, path);
+        syncFolder(parentOf(path));
+        return {};
     }
 
     Status remove(const std::string& path) override {
@@ -394,6 +386,51 @@ public:
         return Cloud::coordinateWriting(path, block);
     }
 
+    int64_t wallClockNs() override {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    }
+
+    std::chrono::steady_clock::time_point steadyNow() override { return std::chrono::steady_clock::now(); }
+
+    void sleepFor(std::chrono::nanoseconds duration) override { std::this_thread::sleep_for(duration); }
+
+    std::optional<std::string> environment(const std::string& name) override {
+        const char* value = std::getenv(name.c_str());
+        if (!value) return std::nullopt;
+        return std::string(value);
+    }
+
+    std::string homeDirectory() override {
+        if (auto home = environment("HOME"); home && !home->empty()) return *home;
+        struct passwd pw;
+        struct passwd* result = nullptr;
+        std::string buf(16384, '\0');
+        if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &result) == 0 && result && result->pw_dir) {
+            return result->pw_dir;
+        }
+        return "/";
+    }
+
+    std::optional<std::string> homeDirectoryOf(const std::string& user) override {
+        struct passwd pw;
+        struct passwd* found = nullptr;
+        std::string buf(16384, '\0');
+        if (::getpwnam_r(user.c_str(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir) {
+            return std::string(found->pw_dir);
+        }
+        return std::nullopt;
+    }
+
+    std::string currentDirectory() override {
+        std::string buf(4096, '\0');
+        for (;;) {
+            if (::getcwd(buf.data(), buf.size())) return buf.c_str();
+            if (errno != ERANGE) return ".";
+            buf.resize(buf.size() * 2);
+        }
+    }
+
     std::shared_ptr<ChangeWatch> watch(const std::string& root) override {
         auto own = std::make_shared<OwnChanges>();
         auto watch = Changes::watch(root, own);
@@ -418,14 +455,36 @@ private:
         }
     }
 
-    Lacking lacking_;
     std::mutex mutex_;
     std::vector<std::weak_ptr<OwnChanges>> watches_;
 };
 
+// Where a no-replace rename is refused for want of support, not for the name.
+bool unsupported(const Error& error) { return error.code == EINVAL || error.code == ENOSYS || error.code == ENOTSUP; }
+
 }  // namespace
 
-std::shared_ptr<FileSystem> systemFileSystem(Lacking lacking) { return std::make_shared<SystemFileSystem>(lacking); }
+std::shared_ptr<FileSystem> systemFileSystem() { return std::make_shared<SystemFileSystem>(); }
+
+Expected<Claim, Error> FileSystem::claim(StagedFile& staged, const std::string& target) {
+    auto renamed = renameNoReplace(staged.temporary(), target);
+    if (renamed) {
+        staged.placed();
+        return Claim::claimed;
+    }
+    if (renamed.error().kind == Error::Kind::taken) return Claim::taken;
+    if (!unsupported(renamed.error())) return renamed.error();
+    // A hard link claims the name just as exclusively; where there are none
+    // either, an exclusive create in place.
+    auto linked = hardLink(staged.temporary(), target);
+    if (!linked && linked.error().kind != Error::Kind::taken) linked = createExclusive(target, staged.data());
+    if (!linked) {
+        if (linked.error().kind == Error::Kind::taken) return Claim::taken;
+        return linked.error();
+    }
+    staged.discard();
+    return Claim::claimed;
+}
 
 StagedFile::StagedFile(FileSystem& owner, std::string temporary, std::string_view data)
     : owner_(&owner), temporary_(std::move(temporary)), data_(data) {}
@@ -450,55 +509,25 @@ void StagedFile::discard() noexcept {
     temporary_.clear();
 }
 
-void returnFreeMemory() {
-#if defined(__GLIBC__)
-    ::malloc_trim(0);
-#endif
-}
-
-std::string homeDirectory() {
-    if (const char* home = std::getenv("HOME"); home && *home) return home;
-    struct passwd pw;
-    struct passwd* result = nullptr;
-    std::string buf(16384, '\0');
-    if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &result) == 0 && result && result->pw_dir) {
-        return result->pw_dir;
-    }
-    return "/";
-}
-
-std::string cacheDirectory() {
+std::string FileSystem::cacheDirectory() {
 #if defined(__APPLE__)
     return joinPath(homeDirectory(), "Library/Caches");
 #else
     // The XDG base directory rule: only an absolute path counts.
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/') return cache;
+    if (auto cache = environment("XDG_CACHE_HOME"); cache && cache->starts_with('/')) return *cache;
     return joinPath(homeDirectory(), ".cache");
 #endif
 }
 
-std::string temporaryDirectory() {
-    if (const char* tmp = std::getenv("TMPDIR"); tmp && tmp[0] == '/') return tmp;
+std::string FileSystem::temporaryDirectory() {
+    if (auto tmp = environment("TMPDIR"); tmp && tmp->starts_with('/')) return *tmp;
     return "/tmp";
 }
 
-std::optional<std::string> homeDirectoryOf(const std::string& user) {
-    struct passwd pw;
-    struct passwd* found = nullptr;
-    std::string buf(16384, '\0');
-    if (::getpwnam_r(user.c_str(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir) {
-        return std::string(found->pw_dir);
-    }
-    return std::nullopt;
-}
-
-std::string currentDirectory() {
-    std::string buf(4096, '\0');
-    for (;;) {
-        if (::getcwd(buf.data(), buf.size())) return buf.c_str();
-        if (errno != ERANGE) return ".";
-        buf.resize(buf.size() * 2);
-    }
+void returnFreeMemory() {
+#if defined(__GLIBC__)
+    ::malloc_trim(0);
+#endif
 }
 
 }  // namespace qs::Platform

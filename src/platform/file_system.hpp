@@ -4,7 +4,7 @@
 #pragma once
 
 #include <chrono>       // std::chrono::seconds
-#include <cstdint>      // uint32_t, uint64_t
+#include <cstdint>      // uint32_t, uint64_t, int64_t
 #include <functional>   // std::function
 #include <memory>       // std::shared_ptr
 #include <optional>     // std::optional
@@ -63,10 +63,10 @@ public:
     std::string_view data() const { return data_; }
     // The temporary now stands under its target's name.
     void placed() { temporary_.clear(); }
-
-private:
+    // Removes the temporary now: a copy of it stands under the target's name.
     void discard() noexcept;
 
+private:
     FileSystem* owner_;
     std::string temporary_;
     std::string_view data_;  // must outlive the staged file
@@ -80,12 +80,30 @@ struct FileStamp {
     int64_t modifiedNs = 0;  // since 1970, as the file system keeps it
     int64_t changedNs = 0;   // the inode's change time, which no one can set back
     bool operator==(const FileStamp&) const = default;
+
+    // More than the timestamp granularity of any file system a vault lives on.
+    static constexpr int64_t kRacyWindowNs = 2'000'000'000;
+
+    // Whether what was read (or listed) between the stamps `before` and
+    // `after`, the read starting at `readAtNs` on the wall clock, may be used
+    // again while the file's stamp stays `before`. A file rewritten within
+    // one tick of a coarse clock could keep every field, so one changed
+    // within kRacyWindowNs of the read is never trusted, and is read again
+    // until its last change lies safely before a read (as Git treats its
+    // index). A writer changing it later must move one of the five fields.
+    static bool settled(
+        const std::optional<FileStamp>& before, const std::optional<FileStamp>& after, int64_t readAtNs) {
+        return before && after && *before == *after && before->modifiedNs < readAtNs - kRacyWindowNs &&
+               before->changedNs < readAtNs - kRacyWindowNs;
+    }
 };
 
 enum class Claim { claimed, taken };
 
-// The file and cloud services, as leveldb's Env: the system's own
-// implementation, and a simulated cloud provider for what Linux cannot show.
+// The operating system's file and cloud services, its clocks and the
+// process's surroundings, as leveldb's Env: the system's own implementation,
+// and in tests a simulated cloud provider for what Linux cannot show, with a
+// clock that moves when told.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -116,8 +134,18 @@ public:
     // Puts the staged content at `target`, replacing what is there; a link
     // planted at the target is replaced, never followed.
     virtual Status replace(StagedFile& staged, const std::string& target) = 0;
-    // Puts it at `target` only when the name is free; never replaces.
-    virtual Expected<Claim, Error> claim(StagedFile& staged, const std::string& target) = 0;
+    // Puts it at `target` only when the name is free; never replaces. A file
+    // system without no-replace renames (a network share, FAT) claims by a
+    // hard link instead, and one without those by an exclusive create.
+    Expected<Claim, Error> claim(StagedFile& staged, const std::string& target);
+    // The claim's three ways, each failing with EEXIST (taken) when the name
+    // is in use. Renames `from` to `to` unless `to` exists; EINVAL, ENOSYS or
+    // ENOTSUP where the file system cannot rename that way.
+    virtual Status renameNoReplace(const std::string& from, const std::string& to) = 0;
+    // A second name `to` for the file `from`.
+    virtual Status hardLink(const std::string& from, const std::string& to) = 0;
+    // A new file `path` with `data`, flushed; nothing is left when it fails.
+    virtual Status createExclusive(const std::string& path, std::string_view data) = 0;
     // Removes the file (never a folder).
     virtual Status remove(const std::string& path) = 0;
     // Removes this program's temporaries in `folder` older than `age`: what a
@@ -147,6 +175,26 @@ public:
     virtual FolderLock lockFolder(const std::string& folder, std::chrono::milliseconds wait) = 0;
     virtual FolderLock lockFile(const std::string& file, std::chrono::milliseconds wait) = 0;
 
+    // The wall clock, in nanoseconds since 1970 (as file times are kept).
+    virtual int64_t wallClockNs() = 0;
+    // A clock that never goes back, for deadlines; and a pause measured on it.
+    virtual std::chrono::steady_clock::time_point steadyNow() = 0;
+    virtual void sleepFor(std::chrono::nanoseconds duration) = 0;
+
+    // The environment variable `name`; nothing when it is unset.
+    virtual std::optional<std::string> environment(const std::string& name) = 0;
+    // The current user's home folder: $HOME, else the password database.
+    virtual std::string homeDirectory() = 0;
+    // The home folder of the named user; nothing when there is no such user.
+    virtual std::optional<std::string> homeDirectoryOf(const std::string& user) = 0;
+    // The current working folder.
+    virtual std::string currentDirectory() = 0;
+    // Where the user's caches go: ~/Library/Caches on macOS; elsewhere
+    // $XDG_CACHE_HOME when absolute, else ~/.cache.
+    std::string cacheDirectory();
+    // A folder for temporary files: $TMPDIR when absolute, else /tmp.
+    std::string temporaryDirectory();
+
     // A watch over folders below `root` (the vault), for readers that keep
     // what they read; nothing where the system tells no changes there: those
     // readers check stamps instead.
@@ -164,38 +212,13 @@ protected:
     virtual void discard(const std::string& temporary) noexcept = 0;
 };
 
-// What the file system a vault lives on may lack (a network share, FAT): the
-// claim of a new name then falls back in turn. The disk here has all of it,
-// so tests say what to do without.
-struct Lacking {
-    bool noReplaceRename = false;
-    bool hardLinks = false;
-};
-
 // The system's own services: POSIX, and on macOS Foundation's cloud services.
 // Every read, open, stat and listing fails on an evicted entry instead of
 // waiting for it, whatever materialisation policy the process inherited.
-std::shared_ptr<FileSystem> systemFileSystem(Lacking lacking = {});
+std::shared_ptr<FileSystem> systemFileSystem();
 
 // Gives memory the process has freed back to the system, where the
 // allocator keeps it otherwise.
 void returnFreeMemory();
-
-// The current user's home folder: $HOME, else the password database.
-std::string homeDirectory();
-
-// Where the user's caches go: ~/Library/Caches on macOS; elsewhere
-// $XDG_CACHE_HOME when absolute, else ~/.cache.
-std::string cacheDirectory();
-
-// A folder for temporary files: $TMPDIR when absolute, else /tmp.
-std::string temporaryDirectory();
-
-// The home folder of the named user from the password database; nothing
-// when there is no such user.
-std::optional<std::string> homeDirectoryOf(const std::string& user);
-
-// The current working folder.
-std::string currentDirectory();
 
 }  // namespace qs::Platform

@@ -47,7 +47,7 @@ void FulltextService::open() {
     }
     // The user's cache folder, else a temporary one: search works either way.
     std::string why;
-    const std::string fallback = Platform::joinPath(Platform::temporaryDirectory(), "quillstack-mcp");
+    const std::string fallback = Platform::joinPath(fs.temporaryDirectory(), "quillstack-mcp");
     for (const std::string& folder : {cacheRoot_, fallback}) {
         if (auto made = fs.createDirectories(folder); !made) {
             why = made.error().message();

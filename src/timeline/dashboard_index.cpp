@@ -3,7 +3,6 @@
 
 #include <algorithm>   // std::partial_sort, std::partition_point, std::min
 #include <bit>         // std::countr_zero
-#include <filesystem>  // std::filesystem::file_size
 #include <functional>  // std::less
 #include <utility>     // std::move
 
@@ -105,9 +104,9 @@ IndexLoad DashboardIndex::loadFiltered(const Vault& vault, const SearchFilter* f
     // Sized before reading, with room for simdjson's padding, the buffer is
     // never grown (and copied, two copies alive at once) after it. The size
     // is only a hint: the read itself copes with any change.
-    std::error_code ignored;
-    uintmax_t hint = std::filesystem::file_size(path, ignored);
-    if (!ignored && bytes.capacity() < hint + simdjson::SIMDJSON_PADDING + 1) {
+    const auto stamp = vault.fs().stampOf(path, /*folder=*/false);
+    const uint64_t hint = stamp ? stamp->size : 0;
+    if (stamp && bytes.capacity() < hint + simdjson::SIMDJSON_PADDING + 1) {
         std::string().swap(bytes);
         bytes.reserve(static_cast<size_t>(hint + hint / 16 + simdjson::SIMDJSON_PADDING + 1));
     }

@@ -1,18 +1,9 @@
 // Reusing the parsed index while its file stays the same.
 #include "timeline/kept_index.hpp"
 
-#include <chrono>   // std::chrono::system_clock
 #include <utility>  // std::move
 
 namespace qs {
-namespace {
-
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
 
 bool KeptIndex::reusable(const Vault& vault, const std::string& path) const {
     if (!index_ || !trusted_) return false;
@@ -24,15 +15,14 @@ Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::read(
     const Vault& vault, const std::string& path, const DashboardIndex::SearchFilter* filter) {
     // Dropped first, so the read reuses its memory instead of doubling it.
     drop();
-    const int64_t readAt = nowNs();
+    const int64_t readAt = vault.fs().wallClockNs();
     const auto before = vault.fs().stampOf(path, /*folder=*/false);
     IndexLoad load = filter ? DashboardIndex::load(vault, *filter, &arenas_) : DashboardIndex::load(vault, &arenas_);
     if (!load) return load.error();
     const auto after = vault.fs().stampOf(path, /*folder=*/false);
     // Trusted only when nothing moved during the read and its last change
     // lies before the racy window; otherwise the next call reads again.
-    trusted_ = before && after && *before == *after && before->modifiedNs < readAt - kRacyWindowNs &&
-               before->changedNs < readAt - kRacyWindowNs;
+    trusted_ = Platform::FileStamp::settled(before, after, readAt);
     if (trusted_) stamp_ = *before;
     index_ = std::move(*load);
     return &*index_;

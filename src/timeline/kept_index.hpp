@@ -16,19 +16,11 @@
 
 namespace qs {
 
-// Why a kept index can be trusted: it is used again only when the file's
-// device, inode, size, modification and change times (in nanoseconds) are
-// all as they were when it was read. A file rewritten within the same tick
-// of a coarse clock could keep every one of them; so a file modified within
-// kRacyWindow of the moment it was read is never trusted, and is read again
-// until its last change lies safely before a read. (Git treats its index the
-// same way.) A writer that changes the file afterwards must move one of the
-// five: a new inode (an atomic replace), a new size, or times past the window.
+// A kept index is used again only while its file's stamp (device, inode,
+// size, modification and change times) is as it was when it was read, and
+// only once the read lies past the racy window (FileStamp::settled).
 class KeptIndex {
 public:
-    // More than the timestamp granularity of any file system a vault lives on.
-    static constexpr int64_t kRacyWindowNs = 2'000'000'000;
-
     // The vault's index, valid until the next call on this object.
     Expected<const DashboardIndex*, IndexUnreadable> get(const Vault& vault);
 

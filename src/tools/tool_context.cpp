@@ -51,7 +51,7 @@ ToolContext::ToolContext(Vault vault)
       dayFolders_(std::make_unique<DayFolders>()),
       changes_(std::make_unique<VaultChanges>()),
       fulltext_(std::make_unique<Search::FulltextService>(
-          vault_, timelineEntries(vault_), Platform::joinPath(Platform::cacheDirectory(), "quillstack-mcp"))) {}
+          vault_, timelineEntries(vault_), Platform::joinPath(vault_.fs().cacheDirectory(), "quillstack-mcp"))) {}
 ToolContext::ToolContext(ToolContext&&) noexcept = default;
 ToolContext::~ToolContext() = default;
 

@@ -2,7 +2,6 @@
 #include "vault/day_folders.hpp"
 
 #include <algorithm>      // std::sort, std::lower_bound
-#include <chrono>         // std::chrono::system_clock
 #include <cstdint>        // int64_t
 #include <functional>     // std::hash
 #include <unordered_map>  // std::unordered_multimap
@@ -13,23 +12,6 @@
 namespace qs {
 namespace {
 
-// As the kept index's: more than the timestamp granularity of any file
-// system a vault lives on.
-constexpr int64_t kRacyWindowNs = 2'000'000'000;
-
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-// Trusted when nothing moved during the listing and the last change lies
-// before the racy window.
-bool settled(const std::optional<Platform::FileStamp>& before, const std::optional<Platform::FileStamp>& after,
-    int64_t listedAt) {
-    return before && after && *before == *after && before->modifiedNs < listedAt - kRacyWindowNs &&
-           before->changedNs < listedAt - kRacyWindowNs;
-}
-
 std::string asciiLowered(std::string text) {
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -37,12 +19,9 @@ std::string asciiLowered(std::string text) {
     return text;
 }
 
-// A placeholder stands where its file would: ".X.min.md.icloud" is "X.min.md".
+// A placeholder stands where its file would.
 std::string standsFor(std::string name) {
-    constexpr std::string_view kTail = ".icloud";
-    if (name.size() > kTail.size() + 1 && name[0] == '.' && name.ends_with(kTail)) {
-        name = name.substr(1, name.size() - 1 - kTail.size());
-    }
+    if (auto target = placeholderTarget(name)) return asciiLowered(std::string(*target));
     return asciiLowered(std::move(name));
 }
 
@@ -58,7 +37,7 @@ DayFolders::Base& DayFolders::fresh(const Vault& vault, VaultPath location) {
     if (base.watched) return base;
     // Watched before it is stamped or listed: a change after either is told.
     const bool watched = watch_ && watch_->add(folder);
-    const int64_t listedAt = nowNs();
+    const int64_t listedAt = vault.fs().wallClockNs();
     auto stamp = vault.fs().stampOf(folder, /*folder=*/true);
     if (base.trusted && stamp && stamp == base.stamp) {
         base.watched = watched;
@@ -81,7 +60,7 @@ DayFolders::Base& DayFolders::fresh(const Vault& vault, VaultPath location) {
         if (old != base.days.end() && old->name == day.name) day = std::move(*old++);
     }
     base.days = std::move(days);
-    base.trusted = settled(stamp, vault.fs().stampOf(folder, /*folder=*/true), listedAt);
+    base.trusted = Platform::FileStamp::settled(stamp, vault.fs().stampOf(folder, /*folder=*/true), listedAt);
     base.stamp = stamp;
     base.watched = watched && entries;
     return base;
@@ -95,7 +74,7 @@ void DayFolders::fresh(
         return;
     }
     const std::string folder = base.folder + "/" + day.name;
-    const int64_t listedAt = nowNs();
+    const int64_t listedAt = vault.fs().wallClockNs();
     day.names.clear();
     day.hashes.clear();
     // An evicted day folder is listed only once iCloud has brought it down
@@ -114,7 +93,7 @@ void DayFolders::fresh(
         day.names.push_back(standsFor(std::move(entry.name)));
         day.hashes.push_back(std::hash<std::string>()(day.names.back()));
     }
-    day.trusted = settled(stamp, vault.fs().stampOf(folder, /*folder=*/true), listedAt);
+    day.trusted = Platform::FileStamp::settled(stamp, vault.fs().stampOf(folder, /*folder=*/true), listedAt);
     day.stamp = stamp;
     day.watched = watched;
 }
@@ -204,7 +183,8 @@ std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, V
                 // system makes of the name, and turns away a dangling link.
                 const std::string folder = base.folder + "/" + day.name;
                 const std::string& file = files[k];
-                if (!vault.fs().exists(folder + "/" + file) && !vault.fs().exists(folder + "/." + file + ".icloud")) {
+                if (!vault.fs().exists(folder + "/" + file) &&
+                    !vault.fs().exists(cloudPlaceholderOf(folder + "/" + file))) {
                     continue;
                 }
                 found[i] = day.name;

@@ -7,8 +7,19 @@ std::string Vault::writingPath(VaultPath location, std::string_view subpath) con
     return Platform::joinPath(Platform::joinPath(root, VaultPathResolver::resolve(location, schema)), subpath);
 }
 
+namespace {
+constexpr std::string_view kPlaceholderTail = ".icloud";
+}  // namespace
+
 std::string cloudPlaceholderOf(const std::string& path) {
-    return Platform::parentOf(path) + "/." + Platform::lastComponent(path) + ".icloud";
+    return Platform::parentOf(path) + "/." + Platform::lastComponent(path) + std::string(kPlaceholderTail);
+}
+
+std::optional<std::string_view> placeholderTarget(std::string_view name) {
+    if (name.size() <= kPlaceholderTail.size() + 1 || name[0] != '.' || !name.ends_with(kPlaceholderTail)) {
+        return std::nullopt;
+    }
+    return name.substr(1, name.size() - 1 - kPlaceholderTail.size());
 }
 
 std::string Vault::path(VaultPath location, std::string_view subpath) const {

@@ -3,6 +3,7 @@
 
 #include <chrono>       // std::chrono::duration
 #include <memory>       // std::shared_ptr
+#include <optional>     // std::optional
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
@@ -13,6 +14,9 @@ namespace qs {
 
 // Where iCloud keeps a file it has not downloaded: "." + name + ".icloud".
 std::string cloudPlaceholderOf(const std::string& path);
+// The name the placeholder `name` stands for ("X.min.md" for
+// ".X.min.md.icloud"); nothing for any other name.
+std::optional<std::string_view> placeholderTarget(std::string_view name);
 
 // How long a file iCloud has not downloaded yet is waited for, and how often
 // it is looked for meanwhile.

@@ -3,8 +3,7 @@
 #include "vault/vault_io.hpp"
 
 #include <cerrno>  // ENOENT, ETIMEDOUT, EXDEV
-#include <chrono>  // std::chrono::steady_clock
-#include <thread>  // std::this_thread::sleep_for
+#include <chrono>  // std::chrono::steady_clock, duration_cast
 
 #include "platform/log.hpp"
 
@@ -54,12 +53,12 @@ Result awaitDownload(const Vault& vault, const std::string& path) {
     logStderr("iCloud 占位符,触发下载: " + name);
     vault.fs().requestDownload(path);
     const DownloadWait& wait = vault.downloadWait;
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait.timeout);
-    while (std::chrono::steady_clock::now() < deadline) {
+    const auto deadline =
+        vault.fs().steadyNow() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait.timeout);
+    while (vault.fs().steadyNow() < deadline) {
         auto now = presenceHere(vault, path);
         if (now && *now == Presence::present) return {};
-        std::this_thread::sleep_for(wait.poll);
+        vault.fs().sleepFor(std::chrono::duration_cast<std::chrono::nanoseconds>(wait.poll));
     }
     logStderr("⏱ 下载超时: " + name);
     return VaultError{VaultError::Kind::notDownloaded, path, Platform::Error::fromErrno("download", path, ETIMEDOUT)};

@@ -3,7 +3,6 @@
 #include "vault/vault_locator.hpp"
 
 #include <algorithm>      // std::stable_sort
-#include <cstdlib>        // getenv
 #include <unordered_set>  // std::unordered_set
 #include <utility>        // std::pair
 
@@ -27,21 +26,21 @@ std::string describe(const std::vector<std::string>& tried) {
 
 // "~" and "~/..." name the current user's home folder; "~name/..." that
 // user's, as shells do. Anything else is left as given.
-std::string expandTilde(const std::string& path) {
+std::string expandTilde(Platform::FileSystem& fs, const std::string& path) {
     if (path.empty() || path[0] != '~') return path;
     size_t slash = path.find('/');
     std::string user = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
     std::string rest = slash == std::string::npos ? std::string() : path.substr(slash);
-    if (user.empty()) return Platform::joinPath(Platform::homeDirectory(), rest);
-    if (auto home = Platform::homeDirectoryOf(user)) return Platform::joinPath(*home, rest);
+    if (user.empty()) return Platform::joinPath(fs.homeDirectory(), rest);
+    if (auto home = fs.homeDirectoryOf(user)) return Platform::joinPath(*home, rest);
     return path;
 }
 
-std::string absolutePath(const std::string& path) {
-    std::string expanded = expandTilde(path);
+std::string absolutePath(Platform::FileSystem& fs, const std::string& path) {
+    std::string expanded = expandTilde(fs, path);
     if (!expanded.empty() && expanded[0] == '/') return expanded;
-    if (expanded.empty()) return Platform::currentDirectory();
-    return Platform::joinPath(Platform::currentDirectory(), expanded);
+    if (expanded.empty()) return fs.currentDirectory();
+    return Platform::joinPath(fs.currentDirectory(), expanded);
 }
 
 // The path with "." and ".." segments and a trailing "/" removed, used only
@@ -85,11 +84,11 @@ namespace VaultLocator {
 
 std::vector<std::string> candidates(Platform::FileSystem& fs, const std::optional<std::string>& explicitPath) {
     std::vector<std::string> list;
-    if (explicitPath) list.push_back(absolutePath(*explicitPath));
-    if (const char* env = std::getenv("QUILLSTACK_VAULT"); env && *env) list.push_back(absolutePath(env));
+    if (explicitPath) list.push_back(absolutePath(fs, *explicitPath));
+    if (auto env = fs.environment("QUILLSTACK_VAULT"); env && !env->empty()) list.push_back(absolutePath(fs, *env));
 
     const std::string iCloudDrive =
-        Platform::joinPath(Platform::homeDirectory(), "Library/Mobile Documents/com~apple~CloudDocs");
+        Platform::joinPath(fs.homeDirectory(), "Library/Mobile Documents/com~apple~CloudDocs");
     list.push_back(Platform::joinPath(iCloudDrive, "quillstack"));
     if (auto entries = fs.list(iCloudDrive, /*skipHidden=*/true, /*fetchIsDirectory=*/true)) {
         // Names compare by their canonical form, code point by code point,

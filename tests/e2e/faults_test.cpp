@@ -21,8 +21,8 @@
 #include <thread>    // std::thread, std::this_thread
 #include <vector>    // std::vector
 
-#include "platform/simulated_cloud.hpp"
 #include "support/server_process.hpp"
+#include "support/simulated_cloud.hpp"
 #include "support/temp_vault.hpp"
 #include "tools/tool.hpp"
 #include "tools/tool_catalog.hpp"
@@ -221,7 +221,8 @@ TEST(Faults, DayFoldersAreListedAgainOnlyWhenTheyChange) {
         for (int d = 10; d < 50; ++d) v.dir.write(v.insights("2025-04-" + std::to_string(d) + "/x.meta.json"), "{}");
     }
     vaults[missing].cloud->setNotificationsMissing(true);
-    std::this_thread::sleep_for(2100ms);
+    // past the racy window of every folder written above
+    for (SimulatedVault& v : vaults) v.cloud->advanceClock(2100ms);
     for (int mode : {told, dropped, missing}) {
         SimulatedVault& v = vaults[mode];
         auto queue = std::make_shared<ChangeQueue>();

@@ -5,12 +5,15 @@
 #include <fcntl.h>     // AT_FDCWD
 #include <sys/stat.h>  // utimensat
 
+#include <cerrno>   // EIO
 #include <chrono>   // std::chrono
 #include <cstdint>  // INT64_MAX
 #include <cstdio>   // std::remove
-#include <thread>   // std::this_thread::sleep_until
+#include <memory>   // std::make_shared
 
 #include "e2e/tool_fixture.hpp"
+#include "support/simulated_cloud.hpp"
+#include "tools/tool_catalog.hpp"
 
 namespace qs::test {
 namespace {
@@ -240,27 +243,28 @@ TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
     EXPECT_NE(log.find("词库里有 1 个词解不开,已跳过"), std::string::npos);
 }
 
-// Written when the program starts, with times from long ago, so its last
-// change lies outside the racy window when the test below runs and the
-// server keeps the index it read.
-const TempVault keptVault;
-void writeKept(const char* id) {
-    const timespec longAgo[2] = {{1700000000, 0}, {1700000000, 0}};
-    keptVault.dashboard(Json::array({entry(id, "2025-03-01")}));
-    ::utimensat(AT_FDCWD, keptVault.at("core/Dashboard.json").c_str(), longAgo, 0);
-}
-const auto keptWritten = (writeKept("first-id"), std::chrono::system_clock::now());
-
 // A same-size rewrite in place with the old times put back, which a coarse
-// clock would not tell apart, is seen by the very next call.
+// clock would not tell apart, is seen by the very next call. The clock moves
+// past the racy window of the first version's change time (which no one can
+// set back), so the index read is kept.
 TEST(KeptIndex, EveryChangeOfTheFileIsSeenByTheNextCall) {
-    std::this_thread::sleep_until(keptWritten + std::chrono::milliseconds(2100));
-    ServerSession session(keptVault.path());
-    auto hits = [&](const char* query) { return toolPayload(session.callTool("vault_search", {{"query", query}}))["returned"]; };
+    TempVault vault;
+    auto write = [&](const char* id) {
+        const timespec longAgo[2] = {{1700000000, 0}, {1700000000, 0}};
+        vault.dashboard(Json::array({entry(id, "2025-03-01")}));
+        ::utimensat(AT_FDCWD, vault.at("core/Dashboard.json").c_str(), longAgo, 0);
+    };
+    write("first-id");
+    auto cloud = std::make_shared<Platform::SimulatedCloud>();
+    cloud->advanceClock(std::chrono::milliseconds(2100));
+    ToolContext context(Vault{vault.path(), PathSchema::englishV2, {}, {}, cloud});
+    auto hits = [&](const char* query) { return toolPayload(ToolCatalog::invoke(vaultSearchTool, {{"query", query}}, context))["returned"]; };
     EXPECT_EQ(hits("first-id"), 1);
-    // from the kept index
+    cloud->failAlways("open", EIO);
+    // from the kept index: the file is not opened again
     EXPECT_EQ(hits("first-id"), 1);
-    writeKept("other-id");
+    cloud->failAlways("open", 0);
+    write("other-id");
     EXPECT_EQ(hits("first-id"), 0);
     EXPECT_EQ(hits("other-id"), 1);
 }

@@ -15,6 +15,7 @@
 
 #include "platform/file_system.hpp"
 #include "platform/folder_lock.hpp"
+#include "support/simulated_cloud.hpp"
 #include "support/temp_vault.hpp"
 
 using namespace qs::Platform;
@@ -85,7 +86,9 @@ TEST(FileSystem, StagedWritesAndFolderChains) {
     // A name is claimed once, whatever the file system lacks: the no-replace
     // rename, then the hard link, each has its fallback.
     for (const char* name : {"e0", "e1", "e2"}) {
-        auto lacking = systemFileSystem({name[1] > '0', name[1] > '1'});
+        auto lacking = std::make_shared<SimulatedCloud>();
+        if (name[1] > '0') lacking->failAlways("rename", EINVAL);
+        if (name[1] > '1') lacking->failAlways("link", EPERM);
         for (const auto& [content, claim] : {std::pair{"one", Claim::claimed}, {"two", Claim::taken}}) {
             auto staged = lacking->stage(dir.at(name), content);
             EXPECT_EQ(*lacking->claim(*staged, dir.at(name)), claim) << name << content;

@@ -3,10 +3,10 @@
 // a damaged database).
 #include <gtest/gtest.h>
 
-#include "platform/simulated_cloud.hpp"
 #include "search/fulltext_index.hpp"
 #include "search/fulltext_query.hpp"
 #include "search/word_tokenizer.hpp"
+#include "support/simulated_cloud.hpp"
 #include "support/temp_vault.hpp"
 #include "text/unicode.hpp"
 
@@ -76,7 +76,7 @@ protected:
 
     test::TempVault vault;
     test::TempDir cacheFolder;
-    std::shared_ptr<Platform::SimulatedCloud> disk = std::make_shared<Platform::SimulatedCloud>(Platform::systemFileSystem());
+    std::shared_ptr<Platform::SimulatedCloud> disk = std::make_shared<Platform::SimulatedCloud>();
     std::vector<EntryTexts> entries{
         {"E1", "voice", "2025-03-02", "08:15", "Partner sync", "Partner sync", "Katrin Müller\n", "We met in Berlin"},
         {"E2", "text", "2025-02-01", "", "Berlin trip", "Berlin trip", "Katrina\n", "Flights to Berlin"},

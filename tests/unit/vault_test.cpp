@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>  // symlink
 
-#include <cstdlib>  // setenv, unsetenv
-#include <thread>   // std::thread
+#include <thread>  // std::thread
 
-#include "platform/simulated_cloud.hpp"
 #include "support/fd_capture.hpp"
+#include "support/simulated_cloud.hpp"
 #include "support/temp_vault.hpp"
 #include "vault/entry_files.hpp"
 #include "vault/path_component.hpp"
@@ -89,7 +88,7 @@ TEST(VaultIO, ReadsWaitForAPlaceholdersFile) {
     dir.write("day/.X.min.md.icloud", "");
     std::thread provider([&] {
         std::this_thread::sleep_for(100ms);
-        VaultIO::write(vault, "内容\n", dir.at("day/X.min.md"));
+        EXPECT_TRUE(VaultIO::write(vault, "内容\n", dir.at("day/X.min.md")));
     });
     test::FdCapture err(2);
     EXPECT_EQ(VaultIO::readData(vault, dir.at("day/X.min.md")), "内容\n");
@@ -177,16 +176,14 @@ TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
 // first holding an index, in either layout, wins. An index still in the cloud
 // is waited for, here in vain.
 TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
-    // HOME and QUILLSTACK_VAULT stay changed afterwards: nothing else here reads them.
-    // the home folder, holding iCloud Drive
-    TempDir home;
+    TempDir home;  // the home folder, holding iCloud Drive
     const std::string kDrive = "Library/Mobile Documents/com~apple~CloudDocs/";
     auto drive = [&](const std::string& name) { return home.at(kDrive + name); };
-    ::setenv("HOME", home.path().c_str(), 1);
+    const auto fs = std::make_shared<Platform::SimulatedCloud>();
+    fs->setEnvironment("HOME", home.path());
     home.write("pending/core/.Dashboard.json.icloud", "");
-    ::setenv("QUILLSTACK_VAULT", home.at("b").c_str(), 1);
+    fs->setEnvironment("QUILLSTACK_VAULT", home.at("b"));
     test::FdCapture err(2);
-    const auto fs = Platform::systemFileSystem();
     EXPECT_EQ(failure<LocateError>([&] {
         VaultLocator::locate(fs, home.at("pending"), {50ms, 10ms});
     }),
@@ -198,7 +195,7 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     for (const char* name : {".hidden-folder", "f", "e\u0301"}) home.mkdir(kDrive + name);
     VaultLocator::locate(fs, home.at("a"));
     VaultLocator::locate(fs, home.at("none"));
-    ::setenv("QUILLSTACK_VAULT", "", 1);
+    fs->setEnvironment("QUILLSTACK_VAULT", "");
     EXPECT_EQ(VaultLocator::candidates(*fs, "~/v"),
         // a decomposed é sorts after f
         (Paths{home.at("v"), drive("quillstack"), drive("Zeta"), drive("alpha"), drive("f"), drive("e\u0301")}));
@@ -211,12 +208,12 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
                                 drive("quillstack") + english);
     // "~" is this user's home, "~name" that user's (as shells do); a relative
     // path ("xroot/v" too) starts at the working folder.
-    const std::string cwd = Platform::currentDirectory();
+    const std::string cwd = fs->currentDirectory();
     const std::pair<std::string, std::string> firsts[] = {{"~", home.path()}, {"~/", home.path()}, {"~root/v", "/root/v"},
         {"~no-such-user-qs/v", cwd + "/~no-such-user-qs/v"}, {"xroot/v", cwd + "/xroot/v"}, {"", cwd}};
     for (const auto& [given, first] : firsts) EXPECT_EQ(VaultLocator::candidates(*fs, given).front(), first) << given;
     // A second spelling of a folder is dropped.
-    ::setenv("QUILLSTACK_VAULT", (home.path() + "/x/.././v/").c_str(), 1);
+    fs->setEnvironment("QUILLSTACK_VAULT", home.path() + "/x/.././v/");
     EXPECT_EQ(VaultLocator::candidates(*fs, home.at("v"))[1], drive("quillstack"));
 }
 

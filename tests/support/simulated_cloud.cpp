@@ -1,9 +1,8 @@
 // The simulated cloud provider: real files on disk, with eviction, download
 // timing, refused coordination and failing calls laid over them.
-#include "platform/simulated_cloud.hpp"
+#include "support/simulated_cloud.hpp"
 
 #include <cerrno>   // EDEADLK
-#include <thread>   // std::this_thread::sleep_until
 #include <utility>  // std::move, std::exchange, std::pair
 
 namespace qs::Platform {
@@ -22,8 +21,7 @@ bool covers(const std::string& at, const std::string& path, bool orSelf) {
 // disk, the tests' own included, the moment it is drained.
 class SimulatedWatch final : public ChangeWatch {
 public:
-    SimulatedWatch(std::shared_ptr<FileSystem> disk, std::string root)
-        : disk_(std::move(disk)), root_(std::move(root)) {}
+    SimulatedWatch(std::shared_ptr<FileSystem> disk, std::string root) : disk_(std::move(disk)), root_(std::move(root)) {}
 
     bool add(const std::string& folder) override {
         if (!folder.starts_with(root_)) return false;
@@ -48,13 +46,11 @@ public:
             for (const auto& [name, version] : *now) {
                 auto old = at->second.find(name);
                 if (old == at->second.end() || old->second != version) {
-                    batch.changes.push_back(Change{old == at->second.end() ? ChangeKind::created : ChangeKind::changed,
-                        at->first + "/" + name, {}});
+                    batch.changes.push_back(Change{old == at->second.end() ? ChangeKind::created : ChangeKind::changed, at->first + "/" + name, {}});
                 }
             }
             for (const auto& [name, version] : at->second) {
-                if (!now->contains(name))
-                    batch.changes.push_back(Change{ChangeKind::deleted, at->first + "/" + name, {}});
+                if (!now->contains(name)) batch.changes.push_back(Change{ChangeKind::deleted, at->first + "/" + name, {}});
             }
             at->second = std::move(*now);
             ++at;
@@ -116,6 +112,21 @@ void SimulatedCloud::failCall(int k, int code) {
     failCode_ = code;
 }
 
+void SimulatedCloud::failAlways(const std::string& operation, int code) {
+    std::lock_guard lock(mutex_);
+    failing_[operation] = code;
+}
+
+void SimulatedCloud::advanceClock(std::chrono::nanoseconds duration) {
+    std::lock_guard lock(mutex_);
+    advanced_ += duration;
+}
+
+void SimulatedCloud::setEnvironment(const std::string& name, std::optional<std::string> value) {
+    std::lock_guard lock(mutex_);
+    environment_[name] = std::move(value);
+}
+
 void SimulatedCloud::setNotificationsMissing(bool missing) {
     std::lock_guard lock(mutex_);
     notificationsMissing_ = missing;
@@ -153,13 +164,16 @@ int SimulatedCloud::blockedCalls() const {
 
 std::optional<Error> SimulatedCloud::enter(const char* operation, const std::string& path) {
     std::lock_guard lock(mutex_);
+    if (auto always = failing_.find(operation); always != failing_.end() && always->second != 0) {
+        ++calls_;
+        return Error::fromErrno(operation, path, always->second);
+    }
     if (++calls_ != failAt_) return std::nullopt;
     return Error::fromErrno(operation, path, failCode_);
 }
 
-std::map<std::string, SimulatedCloud::Evicted>::iterator SimulatedCloud::evictedAt(
-    const std::string& path, bool orSelf) {
-    const auto now = Clock::now();
+std::map<std::string, SimulatedCloud::Evicted>::iterator SimulatedCloud::evictedAt(const std::string& path, bool orSelf) {
+    const auto now = Clock::now() + advanced_;
     for (auto it = evicted_.begin(); it != evicted_.end();) {
         if (it->second.arrival && *it->second.arrival <= now) {
             it = evicted_.erase(it);  // downloaded: an ordinary entry again
@@ -172,7 +186,7 @@ std::map<std::string, SimulatedCloud::Evicted>::iterator SimulatedCloud::evicted
 }
 
 void SimulatedCloud::schedule(Evicted& entry) {
-    if (!entry.arrival && entry.arrivesAfter) entry.arrival = Clock::now() + *entry.arrivesAfter;
+    if (!entry.arrival && entry.arrivesAfter) entry.arrival = Clock::now() + advanced_ + *entry.arrivesAfter;
 }
 
 std::optional<Error> SimulatedCloud::touch(const char* operation, const std::string& path, bool orSelf) {
@@ -190,7 +204,7 @@ std::optional<Error> SimulatedCloud::touch(const char* operation, const std::str
     // A provider that never delivers would hold the thread for good; the
     // count above is what tells, so the call ends here instead.
     if (!arrival) return Error::fromErrno(operation, path, EDEADLK);
-    std::this_thread::sleep_until(*arrival);
+    sleepFor(*arrival - steadyNow());
     return std::nullopt;
 }
 
@@ -206,8 +220,7 @@ Expected<EntryInfo, Error> SimulatedCloud::stat(const std::string& path) {
     return info;
 }
 
-Expected<std::vector<DirEntry>, Error> SimulatedCloud::list(
-    const std::string& folder, bool skipHidden, bool fetchIsDirectory) {
+Expected<std::vector<DirEntry>, Error> SimulatedCloud::list(const std::string& folder, bool skipHidden, bool fetchIsDirectory) {
     if (auto failure = enter("list", folder)) return *failure;
     {
         std::lock_guard lock(mutex_);
@@ -247,10 +260,22 @@ Status SimulatedCloud::replace(StagedFile& staged, const std::string& target) {
     return disk_->replace(staged, target);
 }
 
-Expected<Claim, Error> SimulatedCloud::claim(StagedFile& staged, const std::string& target) {
-    if (auto failure = enter("rename", target)) return *failure;
-    if (auto failure = touch("rename", parentOf(target), true)) return *failure;
-    return disk_->claim(staged, target);
+Status SimulatedCloud::renameNoReplace(const std::string& from, const std::string& to) {
+    if (auto failure = enter("rename", to)) return *failure;
+    if (auto failure = touch("rename", parentOf(to), true)) return *failure;
+    return disk_->renameNoReplace(from, to);
+}
+
+Status SimulatedCloud::hardLink(const std::string& from, const std::string& to) {
+    if (auto failure = enter("link", to)) return *failure;
+    if (auto failure = touch("link", parentOf(to), true)) return *failure;
+    return disk_->hardLink(from, to);
+}
+
+Status SimulatedCloud::createExclusive(const std::string& path, std::string_view data) {
+    if (auto failure = enter("create", path)) return *failure;
+    if (auto failure = touch("create", parentOf(path), true)) return *failure;
+    return disk_->createExclusive(path, data);
 }
 
 Status SimulatedCloud::remove(const std::string& path) {
@@ -259,9 +284,7 @@ Status SimulatedCloud::remove(const std::string& path) {
     return disk_->remove(path);
 }
 
-void SimulatedCloud::removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) {
-    disk_->removeStaleTemporaries(folder, age);
-}
+void SimulatedCloud::removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) { disk_->removeStaleTemporaries(folder, age); }
 
 void SimulatedCloud::requestDownload(const std::string& path) {
     if (enter("download", path)) return;  // refused, as a provider may
@@ -272,8 +295,7 @@ void SimulatedCloud::requestDownload(const std::string& path) {
     }
 }
 
-Status SimulatedCloud::coordinate(
-    const char* operation, const std::string& path, const std::function<void(const std::string&)>& block) {
+Status SimulatedCloud::coordinate(const char* operation, const std::string& path, const std::function<void(const std::string&)>& block) {
     if (auto failure = enter(operation, path)) return *failure;
     {
         std::lock_guard lock(mutex_);
@@ -283,14 +305,39 @@ Status SimulatedCloud::coordinate(
     return {};
 }
 
-Status SimulatedCloud::coordinateReading(
-    const std::string& path, const std::function<void(const std::string&)>& block) {
+Status SimulatedCloud::coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) {
     return coordinate("coordinate reading", path, block);
 }
 
-Status SimulatedCloud::coordinateWriting(
-    const std::string& path, const std::function<void(const std::string&)>& block) {
+Status SimulatedCloud::coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) {
     return coordinate("coordinate writing", path, block);
+}
+
+int64_t SimulatedCloud::wallClockNs() {
+    std::lock_guard lock(mutex_);
+    return disk_->wallClockNs() + advanced_.count();
+}
+
+std::chrono::steady_clock::time_point SimulatedCloud::steadyNow() {
+    std::lock_guard lock(mutex_);
+    return Clock::now() + advanced_;
+}
+
+void SimulatedCloud::sleepFor(std::chrono::nanoseconds duration) {
+    if (duration > std::chrono::nanoseconds::zero()) advanceClock(duration);
+}
+
+std::optional<std::string> SimulatedCloud::environment(const std::string& name) {
+    {
+        std::lock_guard lock(mutex_);
+        if (auto set = environment_.find(name); set != environment_.end()) return set->second;
+    }
+    return disk_->environment(name);
+}
+
+std::string SimulatedCloud::homeDirectory() {
+    if (auto home = environment("HOME"); home && !home->empty()) return *home;
+    return disk_->homeDirectory();
 }
 
 // Staged files are made by the disk below, which removes them itself.

@@ -1,10 +1,12 @@
 // A cloud provider simulated over the real disk, behind the same seam as the
 // system's: what Linux cannot show (files and folders evicted under their own
 // names, reads that fail with EDEADLK or block, downloads that arrive late or
-// never, refused coordination, failing calls, a full disk) made on demand.
+// never, refused coordination, failing calls, a full disk, a file system
+// without no-replace renames or hard links) made on demand. Its clock moves
+// only when told or slept on, and its environment is its own.
 #pragma once
 
-#include <chrono>    // std::chrono::milliseconds, steady_clock
+#include <chrono>    // std::chrono::milliseconds, nanoseconds, steady_clock
 #include <map>       // std::map
 #include <memory>    // std::shared_ptr
 #include <mutex>     // std::mutex
@@ -25,7 +27,7 @@ public:
     // download (materialisation on), which a stuck provider never ends.
     enum class Policy { fail, block };
 
-    explicit SimulatedCloud(std::shared_ptr<FileSystem> disk);
+    explicit SimulatedCloud(std::shared_ptr<FileSystem> disk = systemFileSystem());
 
     // The file or folder at `path` (on disk) becomes dataless under its own
     // name; once asked for, its download lands `arrivesAfter` later, or never.
@@ -35,6 +37,13 @@ public:
     // The `k`-th call from now on (1: the next one) fails with errno `code`
     // (ENOSPC: the disk fills there).
     void failCall(int k, int code);
+    // Every call of `operation` ("rename", "link", "open", ...) fails with
+    // errno `code` until told otherwise (0): a fault that does not go away.
+    void failAlways(const std::string& operation, int code);
+    // Both clocks move on by `duration`; sleeping moves them the same way.
+    void advanceClock(std::chrono::nanoseconds duration);
+    // The environment variable as the process would see it; nothing unsets it.
+    void setEnvironment(const std::string& name, std::optional<std::string> value);
 
     // Change notifications, told for every change on the disk in the folders
     // a reader watches (found at each drain) unless `missing`: then no watch
@@ -52,35 +61,36 @@ public:
     int blockedCalls() const;
 
     Expected<EntryInfo, Error> stat(const std::string& path) override;
-    Expected<std::vector<DirEntry>, Error> list(
-        const std::string& folder, bool skipHidden, bool fetchIsDirectory) override;
+    Expected<std::vector<DirEntry>, Error> list(const std::string& folder, bool skipHidden, bool fetchIsDirectory) override;
     Status readInto(const std::string& path, std::string& buffer, uint64_t limit) override;
     Expected<std::string, Error> realPath(const std::string& path) override;
     Status createDirectories(const std::string& folder) override;
     Expected<StagedFile, Error> stage(const std::string& target, std::string_view data) override;
     Status replace(StagedFile& staged, const std::string& target) override;
-    Expected<Claim, Error> claim(StagedFile& staged, const std::string& target) override;
+    Status renameNoReplace(const std::string& from, const std::string& to) override;
+    Status hardLink(const std::string& from, const std::string& to) override;
+    Status createExclusive(const std::string& path, std::string_view data) override;
     Status remove(const std::string& path) override;
     void removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) override;
     // Stamps and locks are the disk's own: a provider keeps an evicted
     // entry's metadata, and locks are never evicted.
-    std::optional<FileStamp> stampOf(const std::string& path, bool folder) override {
-        return disk_->stampOf(path, folder);
-    }
-    std::vector<std::optional<FileStamp>> folderStamps(
-        const std::string& folder, const std::vector<std::string>& names) override {
+    std::optional<FileStamp> stampOf(const std::string& path, bool folder) override { return disk_->stampOf(path, folder); }
+    std::vector<std::optional<FileStamp>> folderStamps(const std::string& folder, const std::vector<std::string>& names) override {
         return disk_->folderStamps(folder, names);
     }
-    FolderLock lockFolder(const std::string& folder, std::chrono::milliseconds wait) override {
-        return disk_->lockFolder(folder, wait);
-    }
-    FolderLock lockFile(const std::string& file, std::chrono::milliseconds wait) override {
-        return disk_->lockFile(file, wait);
-    }
+    FolderLock lockFolder(const std::string& folder, std::chrono::milliseconds wait) override { return disk_->lockFolder(folder, wait); }
+    FolderLock lockFile(const std::string& file, std::chrono::milliseconds wait) override { return disk_->lockFile(file, wait); }
     std::shared_ptr<ChangeWatch> watch(const std::string& root) override;
     void requestDownload(const std::string& path) override;
     Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) override;
     Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) override;
+    int64_t wallClockNs() override;
+    std::chrono::steady_clock::time_point steadyNow() override;
+    void sleepFor(std::chrono::nanoseconds duration) override;
+    std::optional<std::string> environment(const std::string& name) override;
+    std::string homeDirectory() override;
+    std::optional<std::string> homeDirectoryOf(const std::string& user) override { return disk_->homeDirectoryOf(user); }
+    std::string currentDirectory() override { return disk_->currentDirectory(); }
 
 protected:
     void discard(const std::string& temporary) noexcept override;
@@ -92,7 +102,8 @@ private:
         std::optional<Clock::time_point> arrival;  // set by the first request
     };
 
-    // Counts the call; the injected failure when it is the one to fail.
+    // Counts the call; the injected failure when it is the one to fail, or
+    // when its operation always fails.
     std::optional<Error> enter(const char* operation, const std::string& path);
     // The evicted entry above `path` (or at it, when `orSelf`) that has not
     // arrived yet; entries whose download has landed are dropped on the way.
@@ -102,8 +113,7 @@ private:
     std::optional<Error> touch(const char* operation, const std::string& path, bool orSelf);
     void schedule(Evicted& entry);
     // Either coordination: the block runs unless the call fails or is refused.
-    Status coordinate(
-        const char* operation, const std::string& path, const std::function<void(const std::string&)>& block);
+    Status coordinate(const char* operation, const std::string& path, const std::function<void(const std::string&)>& block);
 
     std::shared_ptr<FileSystem> disk_;
     mutable std::mutex mutex_;
@@ -115,6 +125,9 @@ private:
     int blocked_ = 0;
     int failAt_ = 0;
     int failCode_ = 0;
+    std::map<std::string, int> failing_;  // by operation
+    std::chrono::nanoseconds advanced_{0};
+    std::map<std::string, std::optional<std::string>> environment_;
     bool notificationsMissing_ = false;
     std::vector<std::weak_ptr<SimulatedWatch>> watches_;
 };

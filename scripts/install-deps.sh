@@ -15,7 +15,7 @@ fi
 
 packages=(cmake g++ make pkg-config nlohmann-json3-dev libsimdjson-dev libicu-dev libsqlite3-dev
           googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev clang-format clang-tidy nodejs npm
-          ruby llvm)
+          ruby llvm chromium fonts-wqy-microhei fonts-noto-color-emoji)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -36,9 +36,11 @@ if ((${#missing[@]})); then
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The SDK interoperability test's pinned client, the pinned bundle tool and the
-# release checks' linters (ruby and llvm above are theirs too: `ruby -c`, llvm-lipo).
-for folder in tests/interop packaging/mcpb tools/release-lint; do
+# The SDK interoperability test's pinned client, the pinned bundle tool, the
+# release checks' linters (ruby and llvm above are theirs too: `ruby -c`,
+# llvm-lipo) and the views' SDK, bundler and browser driver (chromium and
+# the CJK and emoji fonts above are their test's and screenshots').
+for folder in tests/interop packaging/mcpb tools/release-lint views; do
   if [[ -f $folder/package-lock.json ]]; then
     if [[ ! -d $folder/node_modules ]] || [[ $folder/package-lock.json -nt $folder/node_modules ]]; then
       echo "install-deps: npm ci in $folder"

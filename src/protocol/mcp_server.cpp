@@ -6,6 +6,7 @@
 
 #include "platform/log.hpp"
 #include "protocol/protocol_era.hpp"
+#include "tools/app_views.hpp"
 #include "tools/resources.hpp"
 #include "tools/tool_catalog.hpp"
 #include "tools/tool_failure.hpp"
@@ -40,8 +41,11 @@ void markVaultData(Json& result) {
 // An AI client asks in bursts; a minute of silence ends one.
 constexpr std::chrono::seconds kIdleRelease{60};
 
+// Hosts that render MCP Apps views find ours named by the tools' _meta.
 Json capabilities() {
-    return Json{{"tools", Json{{"listChanged", false}}}, {"resources", Json{{"listChanged", false}}}};
+    return Json{{"tools", Json{{"listChanged", false}}}, {"resources", Json{{"listChanged", false}}},
+        {"extensions",
+            Json{{"io.modelcontextprotocol/ui", Json{{"mimeTypes", Json::array({std::string(kViewMimeType)})}}}}}};
 }
 Json serverInfo() { return Json{{"name", "quillstack"}, {"version", std::string(kServerVersion)}}; }
 

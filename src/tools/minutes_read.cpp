@@ -3,6 +3,7 @@
 #include <string>    // std::string
 
 #include "text/unicode.hpp"
+#include "tools/app_views.hpp"
 #include "tools/entry_lookup.hpp"
 #include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
@@ -75,6 +76,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
-constexpr ToolDefinition minutesReadTool{"minutes_read", "读纪要", kDescription, kParams, kReadOnlyHints, run};
+constexpr ToolDefinition minutesReadTool{
+    "minutes_read", "读纪要", kDescription, kParams, kReadOnlyHints, run, kMeetingView};
 
 }  // namespace qs

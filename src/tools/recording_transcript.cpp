@@ -5,6 +5,7 @@
 #include <vector>     // std::vector
 
 #include "text/unicode.hpp"
+#include "tools/app_views.hpp"
 #include "tools/entry_lookup.hpp"
 #include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
@@ -88,6 +89,6 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 }  // namespace
 
 constexpr ToolDefinition recordingTranscriptTool{
-    "recording_transcript", "读转译稿", kDescription, kParams, kReadOnlyHints, run};
+    "recording_transcript", "读转译稿", kDescription, kParams, kReadOnlyHints, run, kMeetingView};
 
 }  // namespace qs

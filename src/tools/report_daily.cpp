@@ -7,6 +7,7 @@
 #include <utility>      // std::move
 
 #include "text/unicode.hpp"
+#include "tools/app_views.hpp"
 #include "tools/tool_arguments.hpp"
 #include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
@@ -64,6 +65,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
-constexpr ToolDefinition reportDailyTool{"report_daily", "读日报", kDescription, kParams, kReadOnlyHints, run};
+constexpr ToolDefinition reportDailyTool{
+    "report_daily", "读日报", kDescription, kParams, kReadOnlyHints, run, kDayView};
 
 }  // namespace qs

@@ -179,7 +179,13 @@ Json recentResources(ToolContext& context) {
         all.push_back(resource(std::string(kScheme) + std::string(kReport) + day, day + " 日报", kMarkdown,
             "quillstack 为 " + day + " 生成的 AI 日报"));
     }
-    Json listed = call(recordingListTool, Json{{"limit", kRecentRecordings}}, context);
+    // An index that cannot be read now costs the list its recordings, not its reports.
+    Json listed;
+    try {
+        listed = call(recordingListTool, Json{{"limit", kRecentRecordings}}, context);
+    } catch (const Missing&) {
+        return all;
+    }
     for (const Json& recording : listed.value("recordings", Json::array())) {
         std::string id = recording.value("id", "");
         std::string label = recording.value("date", "") + " " + recording.value("title", "");

@@ -91,6 +91,7 @@ struct ToolDefinition {
     std::span<const ToolParam> params;
     ToolHints hints;
     ToolHandler handler;
+    std::string_view view = {};  // the ui:// view a host shows beside the result, if any
 };
 
 // The nine tools, each defined in its own file.

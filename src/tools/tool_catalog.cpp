@@ -68,6 +68,11 @@ Json descriptor(const ToolDefinition& tool, bool titled) {
         {"annotations", Json{{"readOnlyHint", tool.hints.readOnly}, {"destructiveHint", tool.hints.destructive},
                             {"idempotentHint", tool.hints.idempotent}, {"openWorldHint", tool.hints.openWorld}}}};
     if (titled) described["title"] = std::string(tool.title);
+    // Hosts that show views came after titles; some still read the older flat key.
+    if (titled && !tool.view.empty()) {
+        described["_meta"] =
+            Json{{"ui", Json{{"resourceUri", std::string(tool.view)}}}, {"ui/resourceUri", std::string(tool.view)}};
+    }
     return described;
 }
 

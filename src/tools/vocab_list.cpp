@@ -13,6 +13,7 @@
 #include "text/dates.hpp"
 #include "text/lowercase_search.hpp"
 #include "text/unicode.hpp"
+#include "tools/app_views.hpp"
 #include "tools/tool_arguments.hpp"
 #include "tools/tool_result.hpp"
 #include "vault/vault_io.hpp"
@@ -151,6 +152,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
-constexpr ToolDefinition vocabListTool{"vocab_list", "查词库", kDescription, kParams, kReadOnlyHints, run};
+constexpr ToolDefinition vocabListTool{
+    "vocab_list", "查词库", kDescription, kParams, kReadOnlyHints, run, kVocabularyView};
 
 }  // namespace qs

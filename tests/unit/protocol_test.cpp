@@ -4,10 +4,11 @@
 #include <fcntl.h>   // fcntl, open, O_NONBLOCK
 #include <unistd.h>  // pipe, close, write
 
-#include <algorithm>  // std::count
-#include <cmath>      // INFINITY
-#include <sstream>    // std::istringstream
-#include <thread>     // std::thread
+#include <algorithm>   // std::count
+#include <cmath>       // INFINITY
+#include <filesystem>  // std::filesystem::remove
+#include <sstream>     // std::istringstream
+#include <thread>      // std::thread
 
 #include "protocol/mcp_server.hpp"
 #include "support/fd_capture.hpp"
@@ -252,13 +253,15 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
 // and short-lived to a 2026-07-28 cache; an unknown resource is -32002, in
 // that era -32602; an evicted report is listed by its placeholder's name.
 TEST_F(Session, ResourcesPageAndReadInBothEras) {
+    std::filesystem::remove(vault.at(vault.coreDir() + "/Dashboard.json"));  // no recordings, still the reports
     for (int day = 1; day <= 59; ++day)
         vault.writeJson(vault.insightsDir() + "/daily_reports/2026-01-" + std::to_string(day + 10) + ".json", {{"headline", "h"}});
     vault.write(vault.insightsDir() + "/daily_reports/.2026-03-01.json.icloud", "");
     const Json missing{{"uri", "quillstack://report/2020-01-01"}};
     auto r = replies({call(1, "resources/list"), call(2, "resources/list", {{"cursor", "50"}}), call(3, "resources/list", {{"cursor", "57"}}),
         call(4, "resources/read", {{"uri", "quillstack://report/2026-01-11"}}), call(5, "resources/read", missing),
-        call(6, "resources/read", missing, kModern), call(7, "resources/list", {}, kModern)});
+        call(6, "resources/read", missing, kModern), call(7, "resources/list", {}, kModern),
+        call(8, "resources/read", {{"uri", "ui://quillstack/day.html"}}, kModern)});
     EXPECT_EQ(r[0]["result"]["resources"][0]["uri"], "quillstack://report/2026-03-01");
     EXPECT_EQ(r[0]["result"]["nextCursor"], "50");
     EXPECT_EQ(r[1]["result"]["resources"].size(), 6u);  // the 56 newest of 60
@@ -268,4 +271,5 @@ TEST_F(Session, ResourcesPageAndReadInBothEras) {
     EXPECT_EQ(r[4]["error"]["code"], -32002);
     EXPECT_EQ(r[5]["error"]["code"], -32602);
     EXPECT_EQ(r[6]["result"]["cacheScope"], "private");
+    EXPECT_TRUE(r[7]["result"]["cacheScope"] == "public" && r[7]["result"]["contents"][0]["mimeType"] == "text/html;profile=mcp-app");
 }

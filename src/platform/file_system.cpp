@@ -13,11 +13,10 @@
 #include <stdio.h>     // renameat2, RENAME_NOREPLACE (Linux); renamex_np, RENAME_EXCL (macOS)
 #include <sys/stat.h>  // stat, fstatat, fchmod, mkdir, umask, SF_DATALESS
 #include <unistd.h>    // read, write, fsync, close, unlink, link, getcwd
-#include <algorithm>   // std::max
+#include <algorithm>   // std::max, std::find
 #include <cerrno>      // errno
 #include <chrono>      // std::chrono::system_clock, steady_clock
 #include <cstdlib>     // getenv, mkostemp, realpath, free
-#include <ctime>       // time
 #include <memory>      // std::weak_ptr
 #include <mutex>       // std::once_flag, std::mutex
 #include <thread>      // std::this_thread::sleep_for
@@ -332,13 +331,22 @@ public:
     }
 
     void removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) override {
+        // The clock of a network share may lag the machine's by hours: judged
+        // by the process clock, a file written a moment ago would look old.
+        const std::vector<std::string> live = liveTemporariesIn(folder);
         DIR* dir = ::opendir(folder.c_str());
         if (!dir) return;
-        const time_t cutoff = ::time(nullptr) - static_cast<time_t>(age.count());
+        std::optional<time_t> now;
+        struct stat st;
+        for (const std::string& name : live) {
+            if (::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                now = std::max(now.value_or(st.st_mtime), st.st_mtime);
+            }
+        }
+        const time_t cutoff = now.value_or(0) - static_cast<time_t>(age.count());
         while (dirent* entry = ::readdir(dir)) {
             std::string_view name = entry->d_name;
-            if (!isTemporaryName(name)) continue;
-            struct stat st;
+            if (!now || !isTemporaryName(name) || std::find(live.begin(), live.end(), name) != live.end()) continue;
             if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
                 st.st_mtime < cutoff) {
                 ::unlinkat(::dirfd(dir), entry->d_name, 0);
@@ -487,7 +495,14 @@ Expected<Claim, Error> FileSystem::claim(StagedFile& staged, const std::string& 
 }
 
 StagedFile::StagedFile(FileSystem& owner, std::string temporary, std::string_view data)
-    : owner_(&owner), temporary_(std::move(temporary)), data_(data) {}
+    : owner_(&owner), temporary_(std::move(temporary)), data_(data) {
+    owner_->live(temporary_, true);
+}
+
+void StagedFile::placed() {
+    owner_->live(temporary_, false);
+    temporary_.clear();
+}
 
 StagedFile::StagedFile(StagedFile&& other) noexcept
     : owner_(other.owner_), temporary_(std::exchange(other.temporary_, std::string())), data_(other.data_) {}
@@ -505,7 +520,10 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
 StagedFile::~StagedFile() { discard(); }
 
 void StagedFile::discard() noexcept {
-    if (!temporary_.empty()) owner_->discard(temporary_);
+    if (!temporary_.empty()) {
+        owner_->discard(temporary_);
+        owner_->live(temporary_, false);
+    }
     temporary_.clear();
 }
 
@@ -522,6 +540,24 @@ std::string FileSystem::cacheDirectory() {
 std::string FileSystem::temporaryDirectory() {
     if (auto tmp = environment("TMPDIR"); tmp && tmp->starts_with('/')) return *tmp;
     return "/tmp";
+}
+
+void FileSystem::live(const std::string& temporary, bool alive) {
+    std::lock_guard<std::mutex> hold(liveMutex_);
+    if (alive) {
+        live_.insert(temporary);
+    } else if (auto at = live_.find(temporary); at != live_.end()) {
+        live_.erase(at);
+    }
+}
+
+std::vector<std::string> FileSystem::liveTemporariesIn(const std::string& folder) const {
+    std::lock_guard<std::mutex> hold(liveMutex_);
+    std::vector<std::string> names;
+    for (const std::string& temporary : live_) {
+        if (parentOf(temporary) == folder) names.push_back(lastComponent(temporary));
+    }
+    return names;
 }
 
 void returnFreeMemory() {

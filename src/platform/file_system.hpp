@@ -7,7 +7,9 @@
 #include <cstdint>      // uint32_t, uint64_t, int64_t
 #include <functional>   // std::function
 #include <memory>       // std::shared_ptr
+#include <mutex>        // std::mutex
 #include <optional>     // std::optional
+#include <set>          // std::multiset
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
@@ -62,7 +64,7 @@ public:
     const std::string& temporary() const { return temporary_; }
     std::string_view data() const { return data_; }
     // The temporary now stands under its target's name.
-    void placed() { temporary_.clear(); }
+    void placed();
     // Removes the temporary now: a copy of it stands under the target's name.
     void discard() noexcept;
 
@@ -149,7 +151,10 @@ public:
     // Removes the file (never a folder).
     virtual Status remove(const std::string& path) = 0;
     // Removes this program's temporaries in `folder` older than `age`: what a
-    // process killed in the middle of a write left behind. Best effort.
+    // process killed in the middle of a write left behind. Best effort. Age
+    // is judged by the file system's own clock (the stamp of a temporary
+    // staged here and not yet placed), and none of those is ever removed;
+    // without one, nothing is.
     virtual void removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) = 0;
 
     // Asks the cloud provider to bring the entry down, returning at once. A
@@ -210,6 +215,15 @@ protected:
     friend class StagedFile;
     // Removes a staged temporary that was never placed.
     virtual void discard(const std::string& temporary) noexcept = 0;
+    // The names of the temporaries in `folder` staged and not yet placed or
+    // discarded: a write under way, however old its stamp looks.
+    std::vector<std::string> liveTemporariesIn(const std::string& folder) const;
+
+private:
+    void live(const std::string& temporary, bool alive);
+
+    mutable std::mutex liveMutex_;
+    std::multiset<std::string> live_;
 };
 
 // The system's own services: POSIX, and on macOS Foundation's cloud services.

@@ -5,6 +5,7 @@
 #include <unistd.h>  // read
 #include <cerrno>    // errno, EINTR, EAGAIN
 
+#include "json/json_escapes.hpp"
 #include "platform/log.hpp"
 #include "text/unicode.hpp"
 
@@ -104,6 +105,16 @@ Incoming parseLine(std::string_view line) {
     std::string_view trimmed = Text::trimWhitespace(line);
     if (trimmed.empty()) return {Incoming::Kind::invalid, Json(), std::nullopt};
     auto document = parseJsonDocument(trimmed);
+    // A lone surrogate escape costs only the character it names, not the
+    // whole line: refused, the reply could not carry the request's id.
+    std::string unpaired;
+    if (!document) {
+        unpaired.assign(trimmed);
+        if (replaceLoneSurrogateEscapes(unpaired.data(), unpaired.size())) {
+            trimmed = unpaired;
+            document = parseJsonDocument(trimmed);
+        }
+    }
     // An array is a batch, which this server does not take.
     if (!document || !document->is_object()) return {Incoming::Kind::invalid, Json(), std::nullopt};
     std::optional<std::string> idText;

@@ -2,10 +2,12 @@
 // never depend on the machine's locale settings.
 #include "text/dates.hpp"
 
-#include <cmath>    // std::floor, std::isfinite
+#include <cmath>    // std::floor, std::isfinite, std::abs
 #include <cstdint>  // int64_t
 #include <cstdio>   // std::snprintf
 #include <ctime>    // localtime_r, time_t
+
+#include "text/unicode.hpp"
 
 namespace qs::Text {
 namespace {
@@ -101,14 +103,25 @@ std::string localDay(Clock::time_point t) {
     return buf;
 }
 
-std::string localTimeOfDay(double unixSeconds) {
-    if (!std::isfinite(unixSeconds)) return "";
-    time_t seconds = static_cast<time_t>(std::floor(unixSeconds));
+std::optional<std::string> localTimeOfDay(double unixSeconds) {
+    if (!std::isfinite(unixSeconds) || std::abs(unixSeconds) > 1e15) return std::nullopt;
+    const auto seconds = static_cast<time_t>(std::floor(unixSeconds));
     std::tm local{};
-    if (!localtime_r(&seconds, &local)) return "";
+    if (!localtime_r(&seconds, &local)) return std::nullopt;
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d:%02d", local.tm_hour, local.tm_min);
     return buf;
+}
+
+bool isCalendarDay(std::string_view s) {
+    if (!isDayShape(s)) return false;
+    auto number = [&](size_t at, size_t n) {
+        unsigned value = 0;
+        for (size_t i = at; i < at + n; ++i) value = value * 10 + static_cast<unsigned>(s[i] - '0');
+        return value;
+    };
+    const unsigned month = number(5, 2), day = number(8, 2);
+    return month >= 1 && month <= 12 && day >= 1 && day <= daysInMonth(number(0, 4), month);
 }
 
 std::string isoUtc(double unixSeconds) {

@@ -20,8 +20,12 @@ std::string archiveStamp(Clock::time_point t);
 // "yyyy-MM-dd" in the machine's local time zone.
 std::string localDay(Clock::time_point t);
 
-// "HH:mm" in the machine's local time zone; empty when out of range.
-std::string localTimeOfDay(double unixSeconds);
+// "HH:mm" of the moment in the machine's local time zone; nothing when the
+// system cannot tell.
+std::optional<std::string> localTimeOfDay(double unixSeconds);
+
+// "yyyy-MM-dd" naming a day on the calendar (2025-02-29 does not).
+bool isCalendarDay(std::string_view s);
 
 // ISO 8601 internet date-time in UTC with whole seconds (fraction dropped),
 // e.g. 2025-03-01T08:30:00Z. `unixSeconds` counts from 1970-01-01T00:00:00Z.

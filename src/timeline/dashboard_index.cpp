@@ -6,6 +6,7 @@
 #include <functional>  // std::less
 #include <utility>     // std::move
 
+#include "text/unicode.hpp"
 #include "timeline/dashboard_reader.hpp"
 #include "timeline/index_arena.hpp"
 #include "timeline/item_filter.hpp"
@@ -84,8 +85,19 @@ bool DashboardIndex::fill(const SearchFilter* filter) {
     text->append(simdjson::SIMDJSON_PADDING, '\0');
     std::optional<ItemFilter> itemFilter;
     if (filter) itemFilter.emplace(*filter);
-    return readDashboard(arena, text->data() + start, length, text->size() - start, items, updatedAt,
-        itemFilter ? &*itemFilter : nullptr, picked_);
+    if (readDashboard(arena, text->data() + start, length, text->size() - start, items, updatedAt,
+            itemFilter ? &*itemFilter : nullptr, picked_)) {
+        return true;
+    }
+    // Bytes that are no UTF-8 cost only the characters they stand in for:
+    // replaced by U+FFFD, the rest of the timeline is read. Checked only
+    // after a failed read, which then failed before touching the text.
+    std::string_view read(text->data() + start, length);
+    if (text == &arena.converted || simdjson::validate_utf8(read.data(), read.size())) return false;
+    arena.converted = Text::decodeLossy(read);
+    arena.converted.append(simdjson::SIMDJSON_PADDING, '\0');
+    return readDashboard(arena, arena.converted.data(), arena.converted.size() - simdjson::SIMDJSON_PADDING,
+        arena.converted.size(), items, updatedAt, itemFilter ? &*itemFilter : nullptr, picked_);
 }
 
 IndexLoad DashboardIndex::load(const Vault& vault, IndexArenaPool* arenas) {

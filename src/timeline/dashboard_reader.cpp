@@ -11,6 +11,7 @@
 #include <utility>  // std::move
 
 #include "json/json.hpp"
+#include "json/json_escapes.hpp"
 #include "json/json_numbers.hpp"
 #include "text/unicode.hpp"
 
@@ -324,7 +325,12 @@ private:
             return Taken::string;
         }
         std::string_view unescaped;
-        if (!unescape(raw, rawLength, unescaped)) return Taken::invalid;
+        // A lone surrogate escape costs only its own character: rewritten
+        // in place to U+FFFD's escape (same length), the text is read again.
+        if (!unescape(raw, rawLength, unescaped) &&
+            !(replaceLoneSurrogateEscapes(base_ + (begin - base_), rawLength) && unescape(raw, rawLength, unescaped))) {
+            return Taken::invalid;
+        }
         if (keep) {
             char* target = base_ + (begin - base_);
             std::memcpy(target, unescaped.data(), unescaped.size());

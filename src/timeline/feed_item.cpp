@@ -1,8 +1,10 @@
 // The feed item's derived day, title, summary and text match.
 #include "timeline/feed_item.hpp"
 
-#include <string>  // std::string
+#include <string>   // std::string
+#include <utility>  // std::move
 
+#include "text/dates.hpp"
 #include "text/lowercase_search.hpp"
 #include "text/unicode.hpp"
 
@@ -69,11 +71,17 @@ std::string_view FeedItem::displayTitle() const {
     return kUntitled;
 }
 
+std::optional<std::string> FeedItem::localTime() const {
+    auto moment = Text::parseIsoDateTime(dateISO);
+    return moment ? Text::localTimeOfDay(*moment) : std::nullopt;
+}
+
 Json FeedItem::summaryDict(size_t snippetLimit) const {
     Json dict = Json::object();
     dict["id"] = std::string(id);
     dict["type"] = std::string(type);
     dict["date"] = std::string(day);
+    if (auto time = localTime()) dict["time"] = std::move(*time);
     dict["title"] = std::string(displayTitle());
     if (!content.empty()) {
         std::string flat(content);

@@ -46,6 +46,11 @@ struct FeedItem {
     // The title, else the first 60 characters of the first non-empty line of
     // the content, else "(无标题)".
     std::string_view displayTitle() const;
+    // The entry's time of day, "HH:mm" in the machine's local time zone;
+    // nothing when its date has no time.
+    std::optional<std::string> localTime() const;
+    // id, type, date, time, title, snippet, source, tags, people, projects:
+    // what a listing shows of an entry, each key only where the entry has it.
     Json summaryDict(size_t snippetLimit) const;
     // The texts a search looks at, in the order the text matcher tries
     // them: the one list the matcher, its prefilter and the full-text index

@@ -22,8 +22,9 @@ constexpr std::string_view kDescription[] = {
     "全文原样保留在详情页。约 30 秒后出现在时间流。",
     "这是**新增**,不会覆盖任何已有内容。",
 };
-constexpr ToolParam kText{"text", "string", "正文,支持多行。长度不限。", true};
-constexpr ToolParam kDate{"date", "string", "归到哪一天,yyyy-MM-dd。默认今天。"};
+constexpr ToolParam kText{
+    "text", "string", "正文,支持多行。长度不限。", true, 0, {}, TextForm::nonBlank, "今天和产品组开了周会,定了三件事"};
+constexpr ToolParam kDate{"date", "string", "归到哪一天,yyyy-MM-dd。默认今天。", false, 0, {}, TextForm::day};
 constexpr ToolParam kTags{"tags", "array", "手工标签,会跟 AI 抽的标签合并。"};
 constexpr ToolParam kParams[] = {kText, kDate, kTags};
 // Each call adds a new entry.

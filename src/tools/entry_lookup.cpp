@@ -25,6 +25,12 @@ std::string requireEntryId(const ToolArguments& arguments, const ToolParam& idPa
     return id;
 }
 
+void requireReadable(const VaultError& error) {
+    if (error.kind == VaultError::Kind::tooLarge || error.kind == VaultError::Kind::unreadable) {
+        throw ToolFailure(error.description());
+    }
+}
+
 NamedEntry locateNamedEntry(const ToolArguments& arguments, const ToolParam& idParam, ToolContext& context) {
     std::string id = requireEntryId(arguments, idParam);
     const DashboardIndex* index = requireIndex(context.index().get(context.vault()));

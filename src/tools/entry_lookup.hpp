@@ -9,6 +9,7 @@
 #include "tools/tool_arguments.hpp"
 #include "vault/entry_files.hpp"
 #include "vault/vault.hpp"
+#include "vault/vault_error.hpp"
 
 namespace qs {
 
@@ -31,6 +32,10 @@ struct NamedEntry {
     const FeedItem* item;  // nullptr when the index does not list the id; valid during the call
     VaultFiles files;
 };
+
+// Throws ToolFailure with the error's text for a file too large or refused
+// by the system: such a file is there and is never reported as missing.
+void requireReadable(const VaultError& error);
 
 // requireEntryId, then the index, then the files.
 NamedEntry locateNamedEntry(const ToolArguments& arguments, const ToolParam& idParam, ToolContext& context);

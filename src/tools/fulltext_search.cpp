@@ -21,15 +21,16 @@ constexpr std::string_view kDescription[] = {
     "只在时间流的标题和正文里找一整段原样的子串;要找几个不挨着的词、拼不准的名字、会上说过的话或纪要里的结论时,"
     "用这个。",
 };
-constexpr std::string_view kTypeValues[] = {"voice", "text", "ocr", "clip", "health", "sms", "serendipity", "report"};
+constexpr std::string_view kTypeValues[] = {"voice", "text", "ocr", "clip", "health", "sms", "serendipity", "task",
+    "question", "idea", "reference", "clipboard", "report"};
 constexpr std::string_view kSortValues[] = {"relevance", "newest"};
 constexpr ToolParam kQuery{"query", "string", "要找的词,空格分开,不分先后、都要出现;\"…\" 是原句;-词 排除。", true};
 constexpr ToolParam kType{"type", "string",
     "按类型筛。voice=录音, text=随手记/日记, ocr=截图, clip=剪贴板, health=健康, sms=短信, serendipity=往年今日, "
     "report=日报。",
     false, 0, kTypeValues};
-constexpr ToolParam kDateFrom{"date_from", "string", "起始日期,yyyy-MM-dd,含当天。"};
-constexpr ToolParam kDateTo{"date_to", "string", "结束日期,yyyy-MM-dd,含当天。"};
+constexpr ToolParam kDateFrom{"date_from", "string", "起始日期,yyyy-MM-dd,含当天。", false, 0, {}, TextForm::day};
+constexpr ToolParam kDateTo{"date_to", "string", "结束日期,yyyy-MM-dd,含当天。", false, 0, {}, TextForm::day};
 constexpr ToolParam kLimit{"limit", "integer", "最多返回几条,默认 {}。", false, 10};
 constexpr ToolParam kOffset{"offset", "integer", "跳过前几条再返回,翻页时传上次拿到的 next_offset,默认 {}。", false, 0};
 constexpr ToolParam kSort{"sort", "string", "relevance=按相关度(默认),newest=最新的在前。", false, 0, kSortValues};

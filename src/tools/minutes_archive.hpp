@@ -1,8 +1,10 @@
 // Archive copies of replaced minutes and summaries, each under a name of its own.
 #pragma once
 
+#include <cstdint>      // uint64_t
 #include <string>       // std::string
 #include <string_view>  // std::string_view
+#include <vector>       // std::vector
 
 #include "vault/vault.hpp"
 #include "vault/vault_error.hpp"
@@ -21,5 +23,15 @@ struct ArchiveCopy {
 // replaces it.
 Expected<ArchiveCopy, VaultError> writeArchiveCopy(const Vault& vault, std::string_view data,
     const std::string& stampedPath, std::string_view suffix, unsigned from = 1);
+
+// One archived version of an entry's minutes or summary.
+struct ArchivedVersion {
+    std::string name;        // e.g. 2025-03-02T081500Z.min.md, or with "-2" before the suffix
+    std::string archivedAt;  // ISO 8601 in UTC, from the name's stamp
+    uint64_t bytes = 0;
+};
+
+// The archive copies in `folder`, newest first; none when it is missing.
+std::vector<ArchivedVersion> listArchivedVersions(const Vault& vault, const std::string& folder);
 
 }  // namespace qs::WriteTools

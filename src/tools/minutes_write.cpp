@@ -64,10 +64,18 @@ std::optional<std::string> readOld(const Vault& vault, const std::string& path, 
         throw ToolFailure("现有文件 " + path + " 不是普通文件(管道、设备之类),不读也不覆盖,这次什么都没写。");
     }
     if (error.kind == VaultError::Kind::tooLarge) {
-        throw ToolFailure("现有文件 " + path + " 大得不像纪要,不读也不覆盖,这次什么都没写。");
+        throw ToolFailure("现有文件 " + path + " " + error.cause.message() + ",不读也不覆盖,这次什么都没写。");
     }
     throw ToolFailure(
         "读不到现有文件 " + path + ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。");
+}
+
+// What no tool could read back would leave the entry's minutes out of reach.
+void refuseUnreadable(const ToolParam& param, const std::string& text) {
+    if (text.size() <= VaultIO::kFileReadLimit) return;
+    throw ToolFailure(std::string(param.name) + " 有 " + std::to_string(text.size() >> 20) + " MiB,超过 " +
+                      std::to_string(VaultIO::kFileReadLimit >> 20) +
+                      " MiB 的读取上限,写了也读不回来,这次什么都没写。");
 }
 
 // The new minutes and summary, written in full before any name changes, so
@@ -117,6 +125,8 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     // Checked before anything is written, so a bad text never leaves archives behind.
     WriteTools::requireUtf8(markdown);
     if (summary) WriteTools::requireUtf8(*summary);
+    refuseUnreadable(kMarkdown, markdown);
+    if (summary) refuseUnreadable(kSummary, *summary);
 
     const IndexEntry entry = lookUp(context, id);
 

@@ -19,6 +19,8 @@ constexpr std::string_view kDescription[] = {
     "单份通常 1–2 万字,需要分段读时用 offset。",
     "注意:转译稿没有说话人标注和时间戳,是一整段连续文本。",
     "要读 AI 生成的纪要/摘要用 minutes_read。",
+    "有的宿主只把约 2.5 万字(有的只有 10 KB)的结果交给模型:结果被截断时,用 max_chars=8000 左右分段,按 next_offset "
+    "接着读。",
 };
 constexpr ToolParam kId{"id", "string", "条目 id,从 vault_search 或 recording_list 拿。", true};
 constexpr ToolParam kOffset{"offset", "integer", "从第几个字符开始读,默认 {}。", false, 0};
@@ -28,21 +30,33 @@ constexpr ToolParam kParams[] = {kId, kOffset, kMaxChars};
 struct Transcript {
     std::string text;
     const char* sourceFile;
+    std::string path;
+    std::optional<Platform::FileStamp> stamp;  // taken before the read: a later change never matches it
 };
 
 // The ".transcript.json" "plainText" first, else the ".tr.txt" text; empty
 // or unreadable sources count as missing.
+// A file too large or refused fails the call with its reason instead.
 std::optional<Transcript> readTranscript(const VaultFiles& files) {
-    if (auto bytes = VaultIO::readData(*files.vault, files.path(EntryFile::transcriptJson))) {
-        if (auto parsed = parseJsonDocument(*bytes); parsed && parsed->is_object()) {
+    std::string bytes;
+    std::optional<Platform::FileStamp> stamp;
+    auto read = [&](EntryFile file) {
+        stamp = files.vault->fs().stampOf(files.path(file), /*folder=*/false);
+        auto done = VaultIO::readInto(*files.vault, files.path(file), bytes);
+        if (!done) requireReadable(done.error());
+        return done.hasValue();
+    };
+    if (read(EntryFile::transcriptJson)) {
+        if (auto parsed = parseJsonDocument(bytes); parsed && parsed->is_object()) {
             auto found = parsed->find("plainText");
             if (found != parsed->end() && found->is_string() && !found->get_ref<const std::string&>().empty()) {
-                return Transcript{found->get<std::string>(), "transcript.json"};
+                return Transcript{
+                    found->get<std::string>(), "transcript.json", files.path(EntryFile::transcriptJson), stamp};
             }
         }
     }
-    if (auto bytes = VaultIO::readData(*files.vault, files.path(EntryFile::transcriptText))) {
-        if (!bytes->empty() && Text::isValidUtf8(*bytes)) return Transcript{std::move(*bytes), "tr.txt"};
+    if (read(EntryFile::transcriptText) && !bytes.empty() && Text::isValidUtf8(bytes)) {
+        return Transcript{std::move(bytes), "tr.txt", files.path(EntryFile::transcriptText), stamp};
     }
     return std::nullopt;
 }
@@ -62,6 +76,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
     std::vector<size_t> bounds = Text::graphemeBoundaries(found->text);
     auto total = static_cast<int64_t>(bounds.size()) - 1;
+    if (found->stamp) context.transcriptLengths()[found->path] = {*found->stamp, total};
     if (offset >= total) {
         throw ToolFailure("offset " + std::to_string(offset) + " 超出全文长度 " + std::to_string(total) + "。");
     }
@@ -88,7 +103,8 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
 }  // namespace
 
+// The default window of 40,000 characters is some 120 KB of UTF-8 text.
 constexpr ToolDefinition recordingTranscriptTool{
-    "recording_transcript", "读转译稿", kDescription, kParams, kReadOnlyHints, run, kMeetingView};
+    "recording_transcript", "读转译稿", kDescription, kParams, kReadOnlyHints, run, kMeetingView, 150000};
 
 }  // namespace qs

@@ -6,7 +6,6 @@
 #include <string_view>  // std::string_view
 #include <utility>      // std::move
 
-#include "text/unicode.hpp"
 #include "tools/app_views.hpp"
 #include "tools/tool_arguments.hpp"
 #include "tools/tool_failure.hpp"
@@ -20,7 +19,7 @@ constexpr std::string_view kDescription[] = {
     "读某一天的 AI 日报:标题、口语化总结、关键洞察、当天统计、明日建议。",
     "想了解「那天整体发生了什么」用这个,比逐条翻 vault_search 高效。",
 };
-constexpr ToolParam kDate{"date", "string", "日期,yyyy-MM-dd。", true};
+constexpr ToolParam kDate{"date", "string", "日期,yyyy-MM-dd。", true, 0, {}, TextForm::day};
 constexpr ToolParam kParams[] = {kDate};
 
 // The members handed to the client; everything else in the file stays behind.
@@ -41,11 +40,8 @@ constexpr std::array<std::string_view, 13> kReportMembers = {
 };
 
 Json run(const ToolArguments& arguments, ToolContext& context) {
+    // Only a day on the calendar, in the plain ten-character ASCII shape: the date becomes a file name.
     const std::string date = arguments.requiredString(kDate);
-    // Only the plain ten-character ASCII shape: the date becomes a file name.
-    if (!Text::isDayShape(date)) {
-        throw ToolFailure("date 要写成 yyyy-MM-dd,收到的是「" + date + "」。");
-    }
     const std::string noReport = date + " 没有日报。日报由 Mac App 生成,不是每天都有。";
 
     std::optional<std::string> bytes =

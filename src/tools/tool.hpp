@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>      // int64_t
+#include <map>          // std::map
 #include <memory>       // std::unique_ptr
 #include <span>         // std::span
 #include <string_view>  // std::string_view
@@ -46,6 +47,14 @@ public:
     void beginCall();
     // The full-text index, built by a thread of its own from the first search on.
     Search::FulltextService& fulltext() { return *fulltext_; }
+    // Transcript lengths in characters as earlier calls counted them, by
+    // path, each with the stamp of the file it was counted in: a listing
+    // shows a length without reading the file again.
+    struct CountedTranscript {
+        Platform::FileStamp stamp;
+        int64_t chars = 0;
+    };
+    std::map<std::string, CountedTranscript>& transcriptLengths() { return transcriptLengths_; }
 
     // Hands back what the readers keep, for a server left idle: the next
     // call reads afresh.
@@ -56,8 +65,18 @@ private:
     std::unique_ptr<VocabBookReader> vocabReader_;
     std::unique_ptr<KeptIndex> index_;
     std::unique_ptr<DayFolders> dayFolders_;
+    std::map<std::string, CountedTranscript> transcriptLengths_;
     std::unique_ptr<VaultChanges> changes_;
     std::unique_ptr<Search::FulltextService> fulltext_;
+};
+
+// What a text argument must be beyond a text. A value of another form is
+// refused, naming the argument, the value and an example, rather than
+// answered with "nothing found"; the schema says the same.
+enum class TextForm {
+    any,
+    day,       // yyyy-MM-dd, a day on the calendar
+    nonBlank,  // something besides white space
 };
 
 // One input property. Its default is written once, here: the handler reads
@@ -67,8 +86,10 @@ struct ToolParam {
     std::string_view type;         // the JSON Schema type; an "array" holds texts
     std::string_view description;  // "{}" stands for the default
     bool required = false;
-    int64_t defaultValue = 0;  // for "integer" and "boolean" (0 is false)
-    std::span<const std::string_view> enumValues = {};
+    int64_t defaultValue = 0;                           // for "integer" and "boolean" (0 is false)
+    std::span<const std::string_view> enumValues = {};  // the only texts taken
+    TextForm form = TextForm::any;
+    std::string_view example = {};  // a good value, shown in a refusal
 };
 
 struct ToolHints {
@@ -92,6 +113,10 @@ struct ToolDefinition {
     ToolHints hints;
     ToolHandler handler;
     std::string_view view = {};  // the ui:// view a host shows beside the result, if any
+    // For a tool whose results can be long: the size in characters it asks
+    // hosts to pass on whole (one host reads "anthropic/maxResultSizeChars");
+    // 0 asks nothing.
+    int64_t maxResultChars = 0;
 };
 
 // The nine tools, each defined in its own file.

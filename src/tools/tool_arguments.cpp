@@ -6,6 +6,7 @@
 #include <limits>    // std::numeric_limits
 
 #include "json/json_numbers.hpp"
+#include "text/dates.hpp"
 #include "text/unicode.hpp"
 #include "tools/tool_failure.hpp"
 
@@ -29,6 +30,46 @@ std::optional<int64_t> parseDecimal(std::string_view text) {
     return value;
 }
 
+std::string_view exampleOf(const ToolParam& param) {
+    if (!param.example.empty()) return param.example;
+    if (param.form == TextForm::day) return "2025-03-01";
+    if (!param.enumValues.empty()) return param.enumValues.front();
+    if (param.type == "boolean") return "true";
+    return param.type == "array" ? R"(["工作", "周会"])" : "周会";
+}
+
+// The one shape of every refusal: the argument, what it must be, the value
+// as received, and a value that would do.
+[[noreturn]] void refuse(const ToolParam& param, const std::string& expected, const Json& value) {
+    const std::string shown =
+        value.is_string() ? value.get<std::string>() : value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    throw ToolFailure(std::string(param.name) + " 要" + expected + ",收到的是「" + shown + "」。例如 " +
+                      std::string(exampleOf(param)) + "。");
+}
+
+// Throws unless `text` is of the parameter's form and values.
+void checkForm(const ToolParam& param, const std::string& text) {
+    switch (param.form) {
+    case TextForm::any: break;
+    case TextForm::day:
+        // The shape first, in the words the write tools have always used.
+        if (!Text::isDayShape(text)) refuse(param, "写成 yyyy-MM-dd", text);
+        if (!Text::isCalendarDay(text)) refuse(param, "是日历上有的日期(yyyy-MM-dd)", text);
+        break;
+    case TextForm::nonBlank:
+        if (Text::trimWhitespace(text).empty()) refuse(param, "有空白以外的内容", text);
+        break;
+    }
+    if (param.enumValues.empty()) return;
+    std::string listed;
+    for (std::string_view value : param.enumValues) {
+        if (value == text) return;
+        listed += listed.empty() ? "" : "、";
+        listed += value;
+    }
+    refuse(param, "是 " + listed + " 之一", text);
+}
+
 }  // namespace
 
 ToolArguments::ToolArguments(const Json& arguments) : arguments_(arguments.is_object() ? &arguments : nullptr) {}
@@ -42,6 +83,7 @@ const Json* ToolArguments::member(const ToolParam& param) const {
 std::string ToolArguments::requiredString(const ToolParam& param) const {
     const Json* value = member(param);
     if (value && value->is_string() && !value->get_ref<const std::string&>().empty()) {
+        checkForm(param, value->get_ref<const std::string&>());
         return value->get<std::string>();
     }
     throw ToolFailure("缺少必填参数 `" + std::string(param.name) + "`(非空字符串)");
@@ -49,9 +91,11 @@ std::string ToolArguments::requiredString(const ToolParam& param) const {
 
 std::optional<std::string> ToolArguments::optionalString(const ToolParam& param) const {
     const Json* value = member(param);
-    if (!value || !value->is_string()) return std::nullopt;
+    if (!value || value->is_null()) return std::nullopt;
+    if (!value->is_string()) refuse(param, "是文本(字符串)", *value);
     const auto& textValue = value->get_ref<const std::string&>();
     if (Text::trimWhitespace(textValue).empty()) return std::nullopt;
+    checkForm(param, textValue);
     return textValue;
 }
 
@@ -91,12 +135,22 @@ bool ToolArguments::flag(const ToolParam& param) const {
     }
 }
 
+std::optional<bool> ToolArguments::optionalFlag(const ToolParam& param) const {
+    const Json* value = member(param);
+    if (!value || value->is_null()) return std::nullopt;
+    if (value->is_boolean()) return value->get<bool>();
+    if (value->is_number() && (*value == 0 || *value == 1)) return *value == 1;
+    refuse(param, "是 true 或 false", *value);
+}
+
 std::vector<std::string> ToolArguments::stringArray(const ToolParam& param) const {
     std::vector<std::string> texts;
     const Json* value = member(param);
-    if (!value || !value->is_array()) return texts;
+    if (!value || value->is_null()) return texts;
+    if (!value->is_array()) refuse(param, "是文本的列表", *value);
     for (const auto& element : *value) {
-        if (element.is_string()) texts.push_back(element.get<std::string>());
+        if (!element.is_string()) refuse(param, "是文本的列表,每一项都是文本", *value);
+        texts.push_back(element.get<std::string>());
     }
     return texts;
 }

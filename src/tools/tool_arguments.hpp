@@ -1,5 +1,6 @@
-// A tool call's "arguments", read leniently: wrong types fall back to the
-// parameter's default, except a required text, whose absence fails the call.
+// A tool call's "arguments". Numbers and flags are read leniently (a wrong
+// type takes the default); a text or list of texts of the wrong kind or
+// form, where it would mislead, fails the call naming the argument.
 #pragma once
 
 #include <cstdint>   // int64_t
@@ -17,16 +18,23 @@ public:
     // Anything but an object reads as no arguments at all.
     explicit ToolArguments(const Json& arguments);
 
-    // A text of at least one character; else throws ToolFailure.
+    // A text of at least one character, of the parameter's form; else
+    // throws ToolFailure.
     std::string requiredString(const ToolParam& param) const;
-    // A text with something left after trimming; returned untrimmed.
+    // A text with something left after trimming, returned untrimmed; absent
+    // when missing, null or blank. Another kind of value, or a text not of
+    // the parameter's form or values, throws ToolFailure.
     std::optional<std::string> optionalString(const ToolParam& param) const;
     // Numbers truncated and held in the 64-bit range, booleans as 0/1,
     // decimal texts; the default otherwise.
     int64_t integer(const ToolParam& param) const;
     // Booleans and whole numbers; the default otherwise.
     bool flag(const ToolParam& param) const;
-    // The text elements of an array, in order; empty otherwise.
+    // A filter's yes or no: a boolean (or 0 and 1); absent when missing or
+    // null. Anything else throws ToolFailure.
+    std::optional<bool> optionalFlag(const ToolParam& param) const;
+    // The texts of an array, in order; empty when missing or null. Anything
+    // else, or an element that is no text, throws ToolFailure.
     std::vector<std::string> stringArray(const ToolParam& param) const;
 
 private:

@@ -58,6 +58,12 @@ Json descriptor(const ToolDefinition& tool, bool titled) {
     for (const ToolParam& param : tool.params) {
         Json schema{{"type", std::string(param.type)}, {"description", describe(param)}};
         if (!param.enumValues.empty()) schema["enum"] = strings(param.enumValues);
+        // What the arguments view refuses, said where a client can check it first.
+        if (param.form == TextForm::day) {
+            schema["format"] = "date";
+            schema["pattern"] = R"(^\d{4}-\d{2}-\d{2}$)";
+        }
+        if (param.form == TextForm::nonBlank) schema["pattern"] = R"(\S)";
         if (param.type == "array") schema["items"] = Json{{"type", "string"}};
         properties[std::string(param.name)] = std::move(schema);
         if (param.required) required.push_back(std::string(param.name));
@@ -73,6 +79,8 @@ Json descriptor(const ToolDefinition& tool, bool titled) {
         described["_meta"] =
             Json{{"ui", Json{{"resourceUri", std::string(tool.view)}}}, {"ui/resourceUri", std::string(tool.view)}};
     }
+    // Sent where titles are: to sessions that know a tool may carry more than its four members.
+    if (titled && tool.maxResultChars > 0) described["_meta"]["anthropic/maxResultSizeChars"] = tool.maxResultChars;
     return described;
 }
 

@@ -25,7 +25,7 @@ Search::EntrySource timelineEntries(const Vault& vault) {
             entry.id = item.id;
             entry.type = item.type;
             entry.day = item.day;
-            if (auto at = Text::parseIsoDateTime(item.dateISO)) entry.time = Text::localTimeOfDay(*at);
+            if (auto at = Text::parseIsoDateTime(item.dateISO)) entry.time = Text::localTimeOfDay(*at).value_or("");
             entry.title = item.displayTitle();
             item.forEachSearchedText([&](FeedItem::Searched kind, std::string_view text) {
                 if (kind == FeedItem::Searched::title) {

@@ -33,7 +33,9 @@ void addStructuredContent(Json& result) {
     if (result.value("isError", true)) return;
     const Json& text = result.at("content").at(0).at("text");  // the envelope json() made
     if (!text.is_string()) return;
-    auto value = parseJsonDocument(text.get_ref<const std::string&>());
+    // Every number keeps its own text: an integer beyond 64 bits read as a
+    // value would turn into a double and differ from the text.
+    auto value = parseJsonDocument(text.get_ref<const std::string&>(), JsonNumbers::ownText);
     if (value && value->is_object()) result["structuredContent"] = std::move(*value);
 }
 

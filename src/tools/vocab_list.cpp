@@ -27,12 +27,17 @@ constexpr std::string_view kDescription[] = {
     "词库由 iOS 端维护并同步到 Vault,本工具只读。",
 };
 constexpr std::string_view kSourceValues[] = {"lookup", "imported"};
-constexpr ToolParam kQuery{"query", "string", "按词或释义过滤,子串匹配。留空返回全部。"};
+constexpr ToolParam kQuery{
+    "query", "string", "按词或释义过滤,子串匹配。留空返回全部。", false, 0, {}, TextForm::any, "run"};
 constexpr ToolParam kDueOnly{"due_only", "boolean", "只返回今天该复习的词,默认 {}。", false, 0};
 constexpr ToolParam kSource{
     "source", "string", "按来源筛。lookup=查词查来的, imported=从卡片导入的。", false, 0, kSourceValues};
 constexpr ToolParam kLimit{"limit", "integer", "最多返回几条,默认 {}。", false, 100};
-constexpr ToolParam kParams[] = {kQuery, kDueOnly, kSource, kLimit};
+constexpr std::string_view kOrderValues[] = {"due", "recent_mistakes"};
+constexpr ToolParam kOrder{"order", "string",
+    "排序。due=最早该复习的在前(默认), recent_mistakes=最近答错过的在前(答错过的词按上次复习时间从新到旧,其余在后)。",
+    false, 0, kOrderValues};
+constexpr ToolParam kParams[] = {kQuery, kDueOnly, kSource, kLimit, kOrder};
 
 // Written as is, without the log's prefix: the line is the book reader's own.
 constexpr std::string_view kUnreadableWarning =
@@ -70,6 +75,8 @@ Json describe(const VocabEntry& entry) {
         {"graduated", entry.graduated},
         {"lapses", entry.lapses},
         {"source", sourceText(entry.source)},
+        // The book keeps no review log: a review is its last change.
+        {"last_reviewed_at", Text::isoUtc(entry.updatedAt)},
     };
     if (entry.phonetic && !entry.phonetic->empty()) word["phonetic"] = *entry.phonetic;
     if (entry.translation && !entry.translation->empty()) word["translation"] = *entry.translation;
@@ -131,13 +138,24 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
             if (filters.keeps(word)) kept.push_back(&word);
         }
     }
-    std::stable_sort(kept.begin(), kept.end(),
-        [](const VocabBookReader::Word* a, const VocabBookReader::Word* b) { return a->dueAt < b->dueAt; });
+    std::vector<VocabEntry> entries;
+    if (arguments.optionalString(kOrder) == "recent_mistakes") {
+        // Whole entries for the lapses and the last review, which only this order needs.
+        for (const VocabBookReader::Word* word : kept) entries.push_back(reader.entry(*word));
+        std::stable_sort(entries.begin(), entries.end(), [](const VocabEntry& a, const VocabEntry& b) {
+            if ((a.lapses > 0) != (b.lapses > 0)) return a.lapses > 0;
+            return a.lapses > 0 ? a.updatedAt > b.updatedAt : a.dueAt < b.dueAt;
+        });
+    } else {
+        std::stable_sort(kept.begin(), kept.end(),
+            [](const VocabBookReader::Word* a, const VocabBookReader::Word* b) { return a->dueAt < b->dueAt; });
+    }
 
     const int64_t limit = std::max<int64_t>(arguments.integer(kLimit), 1);
     const size_t returned = std::min(kept.size(), static_cast<size_t>(limit));
     Json words = Json::array();
-    for (size_t i = 0; i < returned; ++i) words.push_back(describe(reader.entry(*kept[i])));
+    for (size_t i = 0; i < returned; ++i)
+        words.push_back(describe(entries.empty() ? reader.entry(*kept[i]) : entries[i]));
 
     Json payload{
         {"available", true},

@@ -14,7 +14,7 @@
 namespace qs::WriteTools {
 
 // The day a new entry belongs to: today's local day when `date` is absent,
-// `date` itself when it has the yyyy-MM-dd shape; else throws ToolFailure.
+// else `date` itself (its form is checked where arguments are read).
 std::string resolveDay(const std::optional<std::string>& date);
 
 // A random (version 4) UUID in canonical upper-case text, 36 characters.

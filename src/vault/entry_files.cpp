@@ -120,6 +120,8 @@ std::string VaultFiles::forWriting(EntryFile file) const {
     return vault->writingPath(kindOf(file).base, day + "/" + id + std::string(kindOf(file).suffix));
 }
 
+std::string VaultFiles::archiveFolder() const { return vault->path(VaultPath::metaDir, "minutes-history/" + id); }
+
 std::string VaultFiles::archivePath(EntryFile file, std::chrono::system_clock::time_point at) const {
     return vault->writingPath(
         VaultPath::metaDir, "minutes-history/" + id + "/" + Text::archiveStamp(at) + std::string(kindOf(file).suffix));

@@ -62,6 +62,8 @@ struct VaultFiles {
     std::string forWriting(EntryFile file) const;
     // meta/minutes-history/<id>/<UTC stamp><suffix>.
     std::string archivePath(EntryFile file, std::chrono::system_clock::time_point at) const;
+    // meta/minutes-history/<id>, for reading (with the legacy fallback).
+    std::string archiveFolder() const;
 };
 
 }  // namespace qs

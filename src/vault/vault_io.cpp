@@ -4,6 +4,7 @@
 
 #include <cerrno>  // ENOENT, ETIMEDOUT, EXDEV
 #include <chrono>  // std::chrono::steady_clock, duration_cast
+#include <string>  // std::to_string
 
 #include "platform/log.hpp"
 
@@ -104,7 +105,14 @@ Result readInto(const Vault& vault, const std::string& path, std::string& buffer
     auto coordination = vault.fs().coordinateReading(
         path, [&](const std::string& at) { read = vault.fs().readInto(at, buffer, limit); });
     if (!coordination) read = vault.fs().readInto(path, buffer, limit);
-    if (!*read) return VaultError::reading(path, read->error());
+    if (!*read) {
+        Platform::Error cause = read->error();
+        // The client is told which limit, so a file this size is not taken for a missing one.
+        if (cause.kind == Platform::Error::Kind::tooLarge) {
+            cause.detail = "超过 " + std::to_string(limit >> 20) + " MiB 的读取上限";
+        }
+        return VaultError::reading(path, std::move(cause));
+    }
     return {};
 }
 
@@ -125,9 +133,10 @@ Expected<Platform::StagedFile, VaultError> stage(const Vault& vault, std::string
     if (auto made = vault.fs().createDirectories(folder); !made) {
         return writing(VaultError::Kind::createFolderFailed, path, made.error());
     }
-    vault.fs().removeStaleTemporaries(folder, kStaleTemporaryAge);
     auto staged = vault.fs().stage(path, data);
     if (!staged) return writing(VaultError::Kind::writeFailed, path, staged.error());
+    // After staging: the new temporary's stamp tells the file system's own time.
+    vault.fs().removeStaleTemporaries(folder, kStaleTemporaryAge);
     return std::move(*staged);
 }
 

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>     // AT_FDCWD
 #include <sys/stat.h>  // utimensat
+#include <unistd.h>    // truncate
 
 #include <cerrno>   // EIO
 #include <chrono>   // std::chrono
@@ -70,7 +71,8 @@ TEST_P(ReadFiles, EachToolFindsItsFilesWhereTheyLie) {
         (Json{{"id", "m1"}, {"date", "2025-02-20"}, {"minutes_markdown", "# 纪要\n"}, {"card_summary", "总结\n"},
             {"minutes_path", vault.at(vault.files("insights/2025-02-20/m1.min.md"))}, {"type", "note"}, {"title", "Review"},
             {"summary_path", vault.at(vault.files("insights/2025-02-20/m1.sum.txt"))}, {"tags", {"设计"}}, {"people", {"Ann"}}, {"projects", {"A"}},
-            {"importance", 4}, {"extracted_tasks", {"send"}}, {"processing_state", "done"}}));
+            {"importance", 4}, {"extracted_tasks", {"send"}}, {"processing_state", "done"}, {"content", "content of m1"}, {"time", "08:15"},
+            {"versions", Json::array()}}));
     for (const char* id : {"none", "broken", "text-note"})
         EXPECT_EQ(payload("minutes_read", {{"id", id}})["warning"], "还没有纪要正文(.min.md)。可能这条还没被 AI 处理完。") << id;
 
@@ -181,41 +183,99 @@ TEST_P(OneVault, TranscriptPagesAreWindowsOfWholeCharactersAndRefusalsNameThePro
     refused("minutes_read", {{"id", "ghost"}}, "❌ 找不到条目 ghost。先用 vault_search 确认 id。");
     for (const std::string date : {"2025-03-04", "2025-03-05", "2025-03-06"})
         refused("report_daily", {{"date", date}}, "❌ " + date + " 没有日报。日报由 Mac App 生成,不是每天都有。");
-    refused("report_daily", {{"date", "../../../../x"}}, "❌ date 要写成 yyyy-MM-dd,收到的是「../../../../x」。");
+    refused("report_daily", {{"date", "../../../../x"}}, "❌ date 要写成 yyyy-MM-dd,收到的是「../../../../x」。例如 2025-03-01。");
     refused("report_daily", Json::object(), "❌ 缺少必填参数 `date`(非空字符串)");
     EXPECT_EQ(snapshot(vault), before);
+    // A file beyond the read limit (sparse, so nothing is written) is too large, never missing.
+    for (const auto& [tool, rel] :
+        {std::pair("recording_transcript", day + "huge.tr.txt"), {"minutes_read", vault.insightsDir() + "/2025-02-27/huge.min.md"}}) {
+        vault.write(rel, "");
+        ASSERT_EQ(::truncate(vault.at(rel).c_str(), off_t{257} << 20), 0);
+        refused(tool, {{"id", "huge"}}, "❌ 读不到 " + vault.at(rel) + ": 超过 256 MiB 的读取上限");
+    }
+}
+
+// A value that would mislead (no day, no listed value, no text) is refused,
+// naming the argument, the value and one that would do; nothing is written.
+TEST_P(OneVault, ArgumentsThatWouldMisleadAreRefusedNamingThem) {
+    vault.dashboard(Json::array({entry("a", "2025-03-01")}));
+    vault.writeJson(vault.coreDir() + "/vocabulary.json", vocabBook(Json::object()));
+    const std::tuple<const char*, Json, const char*> refusals[] = {{"recording_list", {{"date_to", "2026-12"}}, "date_to"},
+        {"diary_write", {{"text", "t"}, {"date", "2026-13-45"}}, "date"}, {"vault_search", {{"type", "Voice"}}, "type"},
+        {"vocab_list", {{"order", "wrong"}}, "order"}, {"vault_search", {{"query", 42}}, "query"}, {"diary_write", {{"text", " \n"}}, "text"},
+        {"diary_write", {{"text", "t"}, {"tags", "a"}}, "tags"}, {"diary_write", {{"text", "t"}, {"tags", {"a", 1}}}, "tags"},
+        {"recording_list", {{"has_minutes", "no"}}, "has_minutes"}, {"minutes_read", {{"id", "a"}, {"version", "x.min.md"}}, "version"}};
+    const Snapshot before = snapshot(vault);
+    for (const auto& [tool, args, name] : refusals) {
+        const std::string text = failure(tool, args), value = args[name].is_string() ? args[name].get<std::string>() : args[name].dump();
+        EXPECT_TRUE(text.starts_with("❌ " + std::string(name) + " ") && text.find("「" + value + "」") != std::string::npos) << text;
+    }
+    EXPECT_EQ(failure("vocab_list", {{"source", "Lookup"}}), "❌ source 要是 lookup、imported 之一,收到的是「Lookup」。例如 lookup。");
+    EXPECT_EQ(snapshot(vault), before);
+    // What is harmless stays lenient: a limit below 1 counts as 1, a blank or null filter as none.
+    EXPECT_EQ(payload("vault_search", {{"limit", -3}, {"query", "  "}, {"type", nullptr}, {"date_from", ""}})["returned"], 1);
+}
+
+// What an answer needs is in the results it already has, one row per field.
+TEST_P(OneVault, ResultsCarryTimesTextsVersionsAndLengths) {
+    const std::string whole = repeated("长", 200);  // past any snippet
+    vault.dashboard(Json::array(
+        {entry("with", "2025-03-01", "voice", {{"content", whole}}), entry("without", "2025-03-02"), entry("clip1", "2025-02-01", "clip")}));
+    const std::string history = vault.coreDir() + "/meta/minutes-history/with/";
+    vault.write(vault.insightsDir() + "/2025-03-01/with.min.md", "new");
+    vault.write(vault.outputsDir() + "/2025-03-01/with.tr.txt", "字字字");
+    vault.write(history + "2025-03-02T081500Z.min.md", "older");
+    vault.write(history + "2025-03-04T000000Z.min.md", "old");
+    payload("recording_transcript", {{"id", "with"}});  // counts the transcript once
+    const std::tuple<const char*, Json, const char*, Json> rows[] = {
+        {"vault_search", Json::object(), "/items/0/time", "08:15"},
+        {"vault_search", {{"type", "clipboard"}}, "/items/0/id", "clip1"},
+        {"recording_list", Json::object(), "/recordings/1/transcript_chars", 3},
+        {"recording_list", {{"has_minutes", false}}, "/returned", 1},
+        {"recording_list", {{"has_minutes", true}, {"limit", 1}}, "/recordings/0/id", "with"},
+        {"minutes_read", {{"id", "with"}}, "/content", whole},
+        {"minutes_read", {{"id", "with"}}, "/time", "08:15"},
+        {"minutes_read", {{"id", "with"}}, "/versions/0",
+            {{"name", "2025-03-04T000000Z.min.md"}, {"archived_at", "2025-03-04T00:00:00Z"}, {"bytes", 3}}},
+        {"minutes_read", {{"id", "with"}, {"version", "2025-03-02T081500Z.min.md"}}, "/version_text", "older"},
+    };
+    for (const auto& [tool, args, pointer, value] : rows)
+        EXPECT_EQ(payload(tool, args).value(Json::json_pointer(pointer), Json()), value) << tool << args << pointer;
 }
 
 TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
     // Five live words in a known due order, and one deleted word that matches "run".
     const std::string book = vault.coreDir() + "/vocabulary.json";
     vault.dashboard(Json::array());
-    vault.writeJson(
-        book, vocabBook({{"k1", {{"word", "Running"}, {"dueAt", "2020-01-01T16:30:00.750+08:00"}, {"source", "lookup"}, {"translation", "跑步"},
-                                    {"stage", 4}, {"lapses", 2}, {"graduated", true}, {"phonetic", "/ˈrʌn/"}, {"examTags", {"GRE"}},
-                                    {"note", "a / b"}, {"provenance", {{"itemID", "A1"}, {"date", "2025-03-02"}, {"excerpt", "ran"}}}}},
-                  {"k2", {{"word", "sprint"}, {"dueAt", "2020-01-02T00:00:00Z"}, {"source", "imported"}, {"translation", "to RUN fast"},
-                             {"phonetic", ""}, {"note", ""}, {"provenance", {{"excerpt", ""}}}}},
-                  {"k3", {{"word", "walk"}, {"dueAt", "2099-01-01T00:00:00Z"}}},
-                  // no due moment: due
-                  {"k4", {{"word", "ephemeral"}, {"source", "lookup"}}},
-                  {"k5", {{"word", "Ölkanne"}, {"dueAt", "2099-03-01T00:00:00Z"}, {"source", "imported"}}},
-                  {"k6", {{"word", "rerun"}, {"dueAt", "2019-01-01T00:00:00Z"}, {"deletedAt", "2024-06-01T00:00:00Z"}}}}));
-    // The total counts before the limit; a query matches the word or the translation, in any case.
+    vault.writeJson(book, vocabBook({{"k1", {{"word", "Running"}, {"dueAt", "2020-01-01T16:30:00.750+08:00"}, {"source", "lookup"},
+                                                {"translation", "跑步"}, {"updatedAt", "2025-03-01T10:00:00Z"}, {"stage", 4}, {"lapses", 2},
+                                                {"graduated", true}, {"phonetic", "/ˈrʌn/"}, {"examTags", {"GRE"}}, {"note", "a / b"},
+                                                {"provenance", {{"itemID", "A1"}, {"date", "2025-03-02"}, {"excerpt", "ran"}}}}},
+                              {"k2", {{"word", "sprint"}, {"dueAt", "2020-01-02T00:00:00Z"}, {"source", "imported"}, {"translation", "to RUN fast"},
+                                         {"updatedAt", "2025-03-09T10:00:00Z"}, {"phonetic", ""}, {"note", ""}, {"provenance", {{"excerpt", ""}}}}},
+                              {"k3", {{"word", "walk"}, {"dueAt", "2099-01-01T00:00:00Z"}}},
+                              {"k4", {{"word", "ephemeral"}, {"source", "lookup"}}},  // no due moment: due
+                              {"k5", {{"word", "Ölkanne"}, {"dueAt", "2099-03-01T00:00:00Z"}, {"source", "imported"}, {"lapses", 1},
+                                         {"updatedAt", "2025-03-05T00:00:00Z"}}},
+                              {"k6", {{"word", "rerun"}, {"dueAt", "2019-01-01T00:00:00Z"}, {"deletedAt", "2024-06-01T00:00:00Z"}}}}));
     const std::tuple<Json, Names, int> cases[] = {{Json::object(), {"Running", "sprint", "ephemeral", "walk", "Ölkanne"}, 5},
-        {{{"limit", 0}}, {"Running"}, 5}, {{{"due_only", true}}, {"Running", "sprint", "ephemeral"}, 3},
-        {{{"source", "lookup"}}, {"Running", "ephemeral", "walk"}, 3}, {{{"source", "imported"}}, {"sprint", "Ölkanne"}, 2},
-        {{{"query", "RUN"}}, {"Running", "sprint"}, 2}, {{{"query", "ALK"}}, {"walk"}, 1}};
+        {{{"limit", 0}}, {"Running"}, 5},  // total before the limit
+        {{{"due_only", true}}, {"Running", "sprint", "ephemeral"}, 3}, {{{"source", "lookup"}}, {"Running", "ephemeral", "walk"}, 3},
+        {{{"source", "imported"}}, {"sprint", "Ölkanne"}, 2}, {{{"query", "RUN"}}, {"Running", "sprint"}, 2},  // word or translation, any case
+        {{{"query", "ALK"}}, {"walk"}, 1},
+        {{{"order", "recent_mistakes"}}, {"Ölkanne", "Running", "sprint", "ephemeral", "walk"}, 5}};  // wrong most recently first
     for (const auto& [args, names, total] : cases) {
         Json result = payload("vocab_list", args);
         EXPECT_EQ(Json::array({column(result["words"], "word"), result["total"]}), Json::array({names, total})) << args;
     }
     Json listed = payload("vocab_list")["words"];
-    EXPECT_EQ(listed[0], (Json{{"word", "Running"}, {"stage", 4}, {"due_at", "2020-01-01T08:30:00Z"}, {"graduated", true}, {"lapses", 2},
-                             {"source", "lookup"}, {"phonetic", "/ˈrʌn/"}, {"translation", "跑步"}, {"exam_tags", {"GRE"}}, {"note", "a / b"},
-                             {"encountered_in", {{"item_id", "A1"}, {"date", "2025-03-02"}, {"excerpt", "ran"}}}}));
-    EXPECT_EQ(listed[1], (Json{{"word", "sprint"}, {"stage", 0}, {"due_at", "2020-01-02T00:00:00Z"}, {"graduated", false}, {"lapses", 0},
-                             {"source", "imported"}, {"translation", "to RUN fast"}, {"encountered_in", {{"excerpt", ""}}}}));
+    EXPECT_EQ(listed[0],
+        (Json{{"word", "Running"}, {"stage", 4}, {"due_at", "2020-01-01T08:30:00Z"}, {"graduated", true}, {"lapses", 2}, {"source", "lookup"},
+            {"last_reviewed_at", "2025-03-01T10:00:00Z"}, {"phonetic", "/ˈrʌn/"}, {"translation", "跑步"}, {"exam_tags", {"GRE"}}, {"note", "a / b"},
+            {"encountered_in", {{"item_id", "A1"}, {"date", "2025-03-02"}, {"excerpt", "ran"}}}}));
+    EXPECT_EQ(listed[1],
+        (Json{{"word", "sprint"}, {"stage", 0}, {"due_at", "2020-01-02T00:00:00Z"}, {"graduated", false}, {"lapses", 0}, {"source", "imported"},
+            {"last_reviewed_at", "2025-03-09T10:00:00Z"}, {"translation", "to RUN fast"}, {"encountered_in", {{"excerpt", ""}}}}));
 
     // past the default limit
     Json many = Json::object();

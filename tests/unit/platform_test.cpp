@@ -103,8 +103,9 @@ TEST(FileSystem, StagedWritesAndFolderChains) {
     }
 }
 
-// What a killed writer left (its hidden temporary, an hour old) goes; a
-// temporary being written now stays.
+// What a killed writer left (its hidden temporary, an hour older than the
+// file system's own clock says it is now) goes; the temporaries of writes
+// under way stay however old their stamps look, as do the user's own files.
 TEST(FileSystem, RemovesOnlyStaleTemporaries) {
     qs::test::TempDir dir;
     auto fs = systemFileSystem();
@@ -113,12 +114,22 @@ TEST(FileSystem, RemovesOnlyStaleTemporaries) {
     dir.write("notes.md", "kept");
     dir.write(".notes.md.qs-tmp-1", "kept");
     dir.write("notes.qs-tmp-abcdef", "kept");
-    const timespec epoch[2] = {};
-    for (const auto& name : dir.list("")) ::utimensat(AT_FDCWD, dir.at(name).c_str(), epoch, 0);
+    dir.write(".c.md.qs-tmp-abcdef", "killed");
+    dir.write(".d.md.qs-tmp-abcdef", "recent");
     auto fresh = fs->stage(dir.at("b.md"), "y");
+    auto stamp = [&](const std::string& path, time_t t) {
+        const timespec both[2] = {{t, 0}, {t, 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), both, 0);
+    };
+    for (const auto& name : dir.list("")) stamp(dir.at(name), 0);
+    // A share whose clock lags the machine's by decades: "now" there is two hours after the epoch.
+    stamp(fresh->temporary(), 7200);
+    stamp(dir.at(".d.md.qs-tmp-abcdef"), 5400);
     fs->removeStaleTemporaries(dir.path(), std::chrono::hours(1));
+    EXPECT_TRUE(fs->replace(*old, dir.at("a.md")));
     EXPECT_TRUE(fs->replace(*fresh, dir.at("b.md")));
-    EXPECT_EQ(dir.list(""), (std::vector<std::string>{".notes.md.qs-tmp-1", "b.md", "notes.md", "notes.qs-tmp-abcdef"}));
+    EXPECT_EQ(
+        dir.list(""), (std::vector<std::string>{".d.md.qs-tmp-abcdef", ".notes.md.qs-tmp-1", "a.md", "b.md", "notes.md", "notes.qs-tmp-abcdef"}));
 }
 
 TEST(FolderLock, OneHolderPerFolderUntilReleased) {

@@ -146,10 +146,13 @@ TEST_F(Session, MalformedInputIsAnsweredAndIdsKeepTheirText) {
                         "b\"}\n" +
                         call(6, "ping", {{"pad", std::string(10 << 20, 'x')}}).dump() + "\n";
     for (const auto& id : ids) input += "{\"id\":" + id + ",\"method\":\"ping\"}\n";
+    input += R"({"id":"s","method":"ping","params":{"q":"\ud800"}})"
+             "\n";  // a lone surrogate costs the id nothing
     // Numbers of any size parse, and a number beyond a double elsewhere on the line costs the id nothing.
     auto out = serve(input + R"({"params":{"n":1e400},"id":2.50,"method":"ping"})"
                              "\n");
-    ASSERT_EQ(out.size(), 10 + ids.size());
+    ASSERT_EQ(out.size(), 11 + ids.size());
+    EXPECT_EQ(out[9 + ids.size()], R"({"id":"s","jsonrpc":"2.0","result":{}})");
     EXPECT_EQ(out.back(), R"({"id":2.50,"jsonrpc":"2.0","result":{}})");
     for (size_t i = 0; i < 5; ++i) EXPECT_EQ(out[i], parseError) << i;
     for (int i : {5, 6})
@@ -187,6 +190,7 @@ TEST_F(Session, TitlesAndStructuredContentFollowTheAgreedVersion) {
         const Json& tools = r[r.size() - 3]["result"]["tools"];
         EXPECT_EQ(tools[0].value("title", ""), rich ? "全库搜索" : "") << init;
         for (const Json& tool : tools) EXPECT_EQ(tool.size(), rich ? 5u + tool.contains("_meta") : 4u) << init << tool["name"];
+        EXPECT_EQ(tools[3].value("/_meta/anthropic~1maxResultSizeChars"_json_pointer, 0), rich ? 150000 : 0) << init;
         const Json& found = r[r.size() - 2]["result"];
         EXPECT_EQ(found.value("structuredContent", Json()), rich ? Json::parse(found["content"][0]["text"].get<std::string>()) : Json());
         EXPECT_TRUE(r.back()["result"]["isError"] == true && !r.back()["result"].contains("structuredContent")) << init;

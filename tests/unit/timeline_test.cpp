@@ -4,8 +4,12 @@
 #include <unicode/ucnv.h>  // ucnv_convert
 
 #include <algorithm>  // std::is_sorted
+#include <cstdlib>    // setenv
+#include <ctime>      // tzset
 #include <random>     // std::mt19937
 
+#include "json/json_escapes.hpp"
+#include "text/unicode.hpp"
 #include "timeline/dashboard_index.hpp"
 #include "timeline/result_order.hpp"
 #include "timeline/trigram_slices.hpp"
@@ -46,21 +50,30 @@ const std::string sample = R"({"updatedAt":"x","feedItems":[{"id":"old"}],"versi
  "settings":{"theme":"dark","list":[[],{}]},"updatedAt":"2025-03-05T10:00:00Z"})";
 
 TEST(DashboardIndex, ReadsUtf8To32WithOrWithoutByteOrderMark) {
+    ::setenv("TZ", "CST-8", 1);  // the time of day is the machine's local one
+    ::tzset();
     for (const char* encoding : {"UTF-8", "UTF-16LE", "UTF-16BE", "UTF-32LE", "UTF-32BE"}) {
         for (const std::string& mark : {std::string(), encode("\xEF\xBB\xBF", encoding)}) {
             auto index = DashboardIndex::parse(mark + encode(sample, encoding));
             ASSERT_TRUE(index && index->items.size() == 2) << encoding << " mark " << mark.size();
             EXPECT_EQ(index->updatedAt, "2025-03-05T10:00:00Z");
-            EXPECT_EQ(index->items[0].summaryDict(99), (Json{{"id", "A1"}, {"type", "text"}, {"date", "2025-03-03"}, {"title", "Weekly \"sync\""},
-                                                           {"snippet", "line one line two é 😀 / end"}, {"tags", {"work", "周会"}}}));
+            EXPECT_EQ(index->items[0].summaryDict(99),
+                (Json{{"id", "A1"}, {"type", "text"}, {"date", "2025-03-03"}, {"time", "08:15"}, {"title", "Weekly \"sync\""},
+                    {"snippet", "line one line two é 😀 / end"}, {"tags", {"work", "周会"}}}));
         }
     }
+    // A lone surrogate escape or a byte that is no UTF-8 costs only its own character.
+    auto lossy =
+        DashboardIndex::parse("{\"feedItems\":[{\"id\":\"a\",\"title\":\"x\\ud800y\",\"tags\":[\"\xFF\"],\"z\":\"\\udc00\"},{\"id\":\"b\"}]}");
+    ASSERT_TRUE(lossy && lossy->items.size() == 2);
+    EXPECT_EQ(lossy->items[0].summaryDict(9), (Json{{"id", "a"}, {"type", "text"}, {"date", ""}, {"title", "x\uFFFDy"}, {"tags", {"\uFFFD"}}}));
     // An unpaired surrogate (here {"a":"\udc00"} in UTF-16LE) is no text at all.
     EXPECT_FALSE(DashboardIndex::parse(std::string("{\0\"\0a\0\"\0:\0\"\0\x00\xDC\"\0}\0", 18)));
 }
 
 // A broken file fails the whole load wherever the fault is; nlohmann's strict
-// parser is the judge (it stops at a NUL byte, which is refused here). The
+// parser is the judge, after the reader's repairs of single characters (it
+// stops at a NUL byte, which is refused here). The
 // listed cases are those random edits rarely make.
 TEST(DashboardIndex, AcceptsOnlyAStrictJsonObject) {
     std::vector<std::string> documents = {"[]", "null", R"({"feedItems":{"id":"a"}})", R"({"feedItems":"a","updatedAt":5})", R"({"a":1,})",
@@ -83,7 +96,9 @@ TEST(DashboardIndex, AcceptsOnlyAStrictJsonObject) {
         documents.push_back(doc);
     }
     for (const std::string& doc : documents) {
-        bool valid = Json::accept(doc) && Json::parse(doc).is_object() && doc.find('\0') == std::string::npos;
+        std::string repaired = qs::Text::decodeLossy(doc);  // as the reader does, string by string
+        qs::replaceLoneSurrogateEscapes(repaired.data(), repaired.size());
+        bool valid = Json::accept(repaired) && Json::parse(repaired).is_object() && doc.find('\0') == std::string::npos;
         EXPECT_EQ(DashboardIndex::parse(doc).has_value(), valid) << doc;
     }
     // nlohmann has no depth limit; ours is 512 levels, the top-level object's included.

@@ -75,7 +75,7 @@ TEST(ToolArguments, TextsIntegersFlagsAndListsAreReadLeniently) {
     EXPECT_EQ(With(" ").view().requiredString(kText), " ");
     for (const Json& bad : {Json(""), Json(5), Json(nullptr)}) EXPECT_THROW(With(bad).view().requiredString(kText), qs::ToolFailure);
     EXPECT_EQ(With(" a ").view().optionalString(kText), " a ");
-    for (const Json& absent : {Json("  \t\n"), Json("\u3000\u00a0"), Json(1)}) EXPECT_FALSE(With(absent).view().optionalString(kText));
+    for (const Json& absent : {Json("  \t\n"), Json("\u3000\u00a0"), Json(nullptr)}) EXPECT_FALSE(With(absent).view().optionalString(kText));
     // Reals and the largest unsigned saturate; a text out of range is no integer.
     const std::pair<Json, int64_t> integers[] = {{12, 12}, {"+12", 12}, {"-12", -12}, {12.9, 12}, {-7.9, -7}, {true, 1}, {false, 0}, {" 12", 99},
         {"12abc", 99}, {"1e3", 99}, {"12.0", 99}, {"", 99}, {"--1", 99}, {"+-1", 99}, {nullptr, 99}, {"9223372036854775807", INT64_MAX},
@@ -86,12 +86,15 @@ TEST(ToolArguments, TextsIntegersFlagsAndListsAreReadLeniently) {
     const std::tuple<Json, bool, bool> flags[] = {{false, true, false}, {0, true, false}, {Json(0u), true, false}, {Json(2u), false, true},
         {-1, false, true}, {0.5, false, false}, {0.5, true, true}, {"true", false, false}};
     for (const auto& [value, fallback, expected] : flags) EXPECT_EQ(With(value).view().flag(withDefault(fallback)), expected) << value;
-    EXPECT_EQ(With(Json::array({"a", 1, "", nullptr, " b "})).view().stringArray(kText), (std::vector<std::string>{"a", "", " b "}));
-    EXPECT_TRUE(With("a").view().stringArray(kText).empty());
+    EXPECT_EQ(With(Json::array({"a", "", " b "})).view().stringArray(kText), (std::vector<std::string>{"a", "", " b "}));
+    EXPECT_TRUE(With(nullptr).view().stringArray(kText).empty());
 }
 
 // Whatever a tool hands over, the reply line can still be written.
 TEST(ToolResult, AlwaysWritable) {
     EXPECT_TRUE(qs::JsonWriter::wire(qs::ToolResult::json(Json{{"x", INFINITY}, {"s", std::string("a\xff")}})));
+    Json wide = qs::ToolResult::json(Json{{"n", qs::rawNumber("123456789012345678901234567890")}, {"r", 1.50}});
+    qs::ToolResult::addStructuredContent(wide);  // number for number what the text holds
+    EXPECT_EQ(qs::JsonWriter::wire(wide["structuredContent"]), R"({"n":123456789012345678901234567890,"r":1.5})");
     EXPECT_EQ(qs::ToolResult::failure("name \xff.md"), (Json{{"content", {{{"type", "text"}, {"text", "❌ name \uFFFD.md"}}}}, {"isError", true}}));
 }

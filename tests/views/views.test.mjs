@@ -1,7 +1,7 @@
 // The three views in headless Chromium (Debian's chromium, driven by
 // playwright-core) under the AppBridge test host, fed by the real server over
 // stdio: what a person sees, and screenshots in QS_SHOTS. Exits 77 (skipped)
-// without chromium or without views/node_modules.
+// without chromium, without views/node_modules or before Node.js 20 (the SDK's).
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -10,7 +10,7 @@ import path from 'node:path';
 const { QS_BINARY: binary, QS_SOURCE_DIR: sourceDir, QS_SHOTS: shots = 'view-shots' } = process.env;
 const modules = path.join(sourceDir, 'views', 'node_modules');
 const browser = '/usr/bin/chromium';
-if (!fs.existsSync(browser) || !fs.existsSync(modules)) process.exit(77);
+if (!fs.existsSync(browser) || !fs.existsSync(modules) || Number(process.versions.node.split('.')[0]) < 20) process.exit(77);
 const load = (file) => import(path.join(modules, file));
 const { chromium } = await load('playwright-core/index.mjs');
 const { build } = await load('esbuild/lib/main.js');
@@ -22,7 +22,7 @@ before(async () => {
   client = new Client({ name: 'quillstack-view-host', version: '1.0.0' });
   await client.connect(new StdioClientTransport({ command: binary, args: ['--vault', `${sourceDir}/examples/demo-vault`], stderr: 'ignore' }));
   ({ tools } = await client.listTools());
-  const host = await build({ entryPoints: [`${import.meta.dirname}/host.js`], bundle: true, write: false, nodePaths: [modules] });
+  const host = await build({ entryPoints: [new URL('host.js', import.meta.url).pathname], bundle: true, write: false, nodePaths: [modules] });
   page = await (await chromium.launch({ executablePath: browser, args: ['--no-sandbox'] })).newPage({ viewport: { width: 900, height: 640 } });
   await page.exposeFunction('mcp', (params) => client.callTool(params));
   await page.setContent(`<body style="margin:0"><script>${host.outputFiles[0].text}</script></body>`);

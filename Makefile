@@ -3,6 +3,9 @@
 # `make fuzz` runs each libFuzzer target for FUZZ_SECONDS (needs clang).
 # `make bundle` packs the MCP Bundle (.mcpb) that a desktop host installs.
 # `make cross-macos` compiles every source file for macOS (arm64, x86_64) with Zig.
+# `make apple-check` asks what Apple's toolchain would say: clang 19 with
+# libc++ over every translation unit, and src/ (Objective-C++ under ARC too)
+# for both Macs at the deployment target (scripts/check-apple.sh).
 # `make release-check` dry-runs the release path here: workflow lint, the
 # darwin packing on Zig-built Mach-O stand-ins, server.json and the formula.
 # `make mutate` runs seeded source mutants against the whole suite
@@ -13,7 +16,7 @@ VAULT  ?= examples/demo-vault
 JOBS   ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build test run asan bench fuzz package bundle cross-macos release-check mutate clean
+.PHONY: deps configure build test run asan bench fuzz package bundle cross-macos apple-check release-check mutate clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -51,6 +54,9 @@ fuzz: deps
 
 cross-macos: deps
 	@JOBS=$(JOBS) bash scripts/cross-macos.sh
+
+apple-check: deps
+	@JOBS=$(JOBS) bash scripts/check-apple.sh
 
 # Asks a server binary built here (make bundle's or make build's) for the
 # manifest's tools, since the Mach-O stand-ins cannot run.

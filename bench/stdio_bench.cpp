@@ -422,9 +422,9 @@ std::size_t parseCount(const std::string& text) {
 
 Options parseOptions(int argc, char** argv) {
     Options o;
-    fs::path self = fs::read_symlink("/proc/self/exe").parent_path();  // build/<preset>/bench
-    o.binary = (self.parent_path() / "src/quillstack-mcp").string();
-    o.cache = (self.parent_path().parent_path() / "bench-vaults").string();
+    // Where the build put them: no /proc/self/exe on macOS to ask.
+    o.binary = QS_SERVER_BINARY;
+    o.cache = QS_BENCH_VAULTS;
     // The integer options and their least values.
     const std::map<std::string, std::pair<int*, int>> integers = {{"--repeat", {&o.repeat, 1}},
         {"--warmup", {&o.warmup, 0}}, {"--changed", {&o.changed, 0}}, {"--idle-seconds", {&o.idleSeconds, 0}},

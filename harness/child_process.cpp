@@ -2,17 +2,17 @@
 // crashed child turns into an error rather than a hang.
 #include "child_process.hpp"
 
+#include <fcntl.h>     // O_CLOEXEC, fcntl
+#include <poll.h>      // poll
+#include <spawn.h>     // posix_spawn
+#include <sys/wait.h>  // waitpid
+#include <unistd.h>    // pipe2 (Linux), pipe, close, read, write
 #include <cerrno>      // errno, EINTR
 #include <chrono>      // std::chrono::steady_clock
 #include <csignal>     // kill, signal
 #include <cstring>     // std::strerror
-#include <fcntl.h>     // O_CLOEXEC, fcntl
 #include <fstream>     // std::ifstream
-#include <poll.h>      // poll
-#include <spawn.h>     // posix_spawn
 #include <stdexcept>   // std::runtime_error
-#include <sys/wait.h>  // waitpid
-#include <unistd.h>    // pipe2 (Linux), pipe, close, read, write
 
 extern char** environ;
 
@@ -78,7 +78,14 @@ ChildProcess::ChildProcess(const ChildOptions& options) {
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    if (!options.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
+    if (!options.cwd.empty()) {
+#if defined(__ENVIRONMENT_MAC_OS_X_VERSION_MIN_REQUIRED__) && __ENVIRONMENT_MAC_OS_X_VERSION_MIN_REQUIRED__ >= 260000
+        // macOS 26 has the standard call and deprecates the _np one.
+        posix_spawn_file_actions_addchdir(&actions, options.cwd.c_str());
+#else
+        posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
+#endif
+    }
 
     std::vector<std::string> args{options.binary}, env;
     args.insert(args.end(), options.args.begin(), options.args.end());

@@ -8,14 +8,14 @@ cd "$(dirname "$0")/.."
 
 if [[ "$(uname -s)" == "Darwin" ]]; then
   echo "On macOS install the dependencies with Homebrew:"
-  echo "  brew install cmake icu4c sqlite nlohmann-json simdjson googletest google-benchmark node"
-  echo "and configure with: cmake --preset release -DCMAKE_PREFIX_PATH=\"\$(brew --prefix icu4c);\$(brew --prefix sqlite)\""
+  echo "  brew install cmake icu4c@78 sqlite nlohmann-json simdjson googletest google-benchmark node"
+  echo "and configure with: cmake --preset release -DCMAKE_PREFIX_PATH=\"\$(brew --prefix icu4c@78);\$(brew --prefix sqlite)\""
   exit 0
 fi
 
 packages=(cmake g++ make pkg-config nlohmann-json3-dev libsimdjson-dev libicu-dev libsqlite3-dev
           googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev clang-format clang-tidy nodejs npm
-          ruby llvm chromium fonts-wqy-microhei fonts-noto-color-emoji)
+          ruby llvm chromium fonts-wqy-microhei fonts-noto-color-emoji clang-19 libc++-19-dev libc++abi-19-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -39,7 +39,8 @@ fi
 # The SDK interoperability test's pinned client, the pinned bundle tool, the
 # release checks' linters (ruby and llvm above are theirs too: `ruby -c`,
 # llvm-lipo) and the views' SDK, bundler and browser driver (chromium and
-# the CJK and emoji fonts above are their test's and screenshots').
+# the CJK and emoji fonts above are their test's and screenshots'). clang-19
+# with libc++ stands in for Apple's toolchain in scripts/check-apple.sh.
 for folder in tests/interop packaging/mcpb tools/release-lint views; do
   if [[ -f $folder/package-lock.json ]]; then
     if [[ ! -d $folder/node_modules ]] || [[ $folder/package-lock.json -nt $folder/node_modules ]]; then

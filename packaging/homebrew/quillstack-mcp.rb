@@ -11,11 +11,12 @@ class QuillstackMcp < Formula
   homepage "https://github.com/quillstack/quillstack-mcp"
   url "https://github.com/quillstack/quillstack-mcp/releases/download/v0.1.0/quillstack-mcp-0.1.0.tar.gz"
   sha256 "0000000000000000000000000000000000000000000000000000000000000000"
+  license "MIT"
   head "https://github.com/quillstack/quillstack-mcp.git", branch: "main"
 
   depends_on "cmake" => :build
   depends_on "nlohmann-json" => :build
-  depends_on "icu4c"
+  depends_on "icu4c@78"
   depends_on "simdjson"
   depends_on "sqlite"
 
@@ -23,7 +24,7 @@ class QuillstackMcp < Formula
     args = %W[
       -DQS_BUILD_TESTS=OFF
       -DQS_BUILD_BENCH=OFF
-      -DICU_ROOT=#{Formula["icu4c"].opt_prefix}
+      -DICU_ROOT=#{Formula["icu4c@78"].opt_prefix}
       -DSQLite3_ROOT=#{Formula["sqlite"].opt_prefix}
     ]
     system "cmake", "-S", ".", "-B", "build", *args, *std_cmake_args

@@ -4,14 +4,16 @@
 
 namespace qs::Platform::Cloud {
 
-void requestDownload(const std::string&) {}
+Status requestDownload(const std::string&) { return {}; }
 
-Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) {
+Status coordinateReading(
+    const std::string& path, std::chrono::milliseconds, const std::function<void(const std::string&)>& block) {
     block(path);
     return {};
 }
 
-Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) {
+Status coordinateWriting(
+    const std::string& path, std::chrono::milliseconds, const std::function<void(const std::string&)>& block) {
     block(path);
     return {};
 }

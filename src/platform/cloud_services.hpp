@@ -2,6 +2,7 @@
 // (cloud_darwin.mm), the plain fallbacks elsewhere (cloud_posix.cpp).
 #pragma once
 
+#include <chrono>      // std::chrono::milliseconds
 #include <functional>  // std::function
 #include <string>      // std::string
 
@@ -9,13 +10,17 @@
 
 namespace qs::Platform::Cloud {
 
-// Asks the cloud provider to bring the file down, returning at once.
-void requestDownload(const std::string& path);
+// Asks the cloud provider to bring the file down, returning at once; fails
+// when the provider refuses.
+Status requestDownload(const std::string& path);
 
-// Runs `block` under coordinated reading, or fails without running it.
-Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block);
+// Runs `block` under coordinated reading, or fails without running it: at
+// once when refused, at `bound` when other processes hold the file.
+Status coordinateReading(
+    const std::string& path, std::chrono::milliseconds bound, const std::function<void(const std::string&)>& block);
 
-// Runs `block` under coordinated writing for replacing, or fails without running it.
-Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block);
+// Runs `block` under coordinated writing for replacing, or fails as above.
+Status coordinateWriting(
+    const std::string& path, std::chrono::milliseconds bound, const std::function<void(const std::string&)>& block);
 
 }  // namespace qs::Platform::Cloud

@@ -8,7 +8,7 @@
 #include "platform/system_watch.hpp"
 
 #include <dirent.h>    // opendir, readdir
-#include <fcntl.h>     // open, fcntl, O_* flags, AT_* flags, F_FULLFSYNC
+#include <fcntl.h>     // open, fcntl, O_* flags, AT_* flags, F_FULLFSYNC, F_BARRIERFSYNC
 #include <pwd.h>       // getpwuid_r, getpwnam_r
 #include <stdio.h>     // renameat2, RENAME_NOREPLACE (Linux); renamex_np, RENAME_EXCL (macOS)
 #include <sys/stat.h>  // stat, fstatat, fchmod, mkdir, umask, SF_DATALESS
@@ -17,6 +17,7 @@
 #include <cerrno>      // errno
 #include <chrono>      // std::chrono::system_clock, steady_clock
 #include <cstdlib>     // getenv, mkostemp, realpath, free
+#include <cstring>     // strerror
 #include <memory>      // std::weak_ptr
 #include <mutex>       // std::once_flag, std::mutex
 #include <thread>      // std::this_thread::sleep_for
@@ -75,11 +76,18 @@ mode_t processUmask() {
 }
 
 // A folder's entries reach the disk only when the folder itself is flushed.
-// Best effort: the data is already in place when this runs.
+// Best effort: the data is already in place when this runs. The file's data
+// went to the media in full before its rename, so on macOS a barrier, which
+// keeps the new entry behind it, is all the entry needs (F_FULLFSYNC again
+// would flush the whole drive cache a second time for every write).
 void syncFolder(const std::string& folder) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
-    flushToDisk(fd);
+#if defined(F_BARRIERFSYNC)
+    if (::fcntl(fd, F_BARRIERFSYNC) != 0) ::fsync(fd);
+#else
+    ::fsync(fd);
+#endif
     ::close(fd);
 }
 
@@ -87,10 +95,17 @@ void syncFolder(const std::string& folder) {
 // fail at once with EDEADLK instead of blocking until the cloud provider has
 // brought it down: the bounded download wait above this layer is the only
 // wait. A process started with materialisation on (or off) is thus alike.
+// Where the system refuses, the download wait still comes first, so a read
+// rarely meets an evicted file; the log says why one may then wait.
 void neverMaterializeDataless() {
 #if defined(__APPLE__) && defined(IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES)
-    ::setiopolicy_np(
-        IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES, IOPOL_SCOPE_PROCESS, IOPOL_MATERIALIZE_DATALESS_FILES_OFF);
+    constexpr int kType = IOPOL_TYPE_VFS_MATERIALIZE_DATALESS_FILES;
+    if (::setiopolicy_np(kType, IOPOL_SCOPE_PROCESS, IOPOL_MATERIALIZE_DATALESS_FILES_OFF) != 0) {
+        logStderr(
+            std::string("⚠️ 无法让 iCloud 占位文件立即报错(setiopolicy_np): ") + std::strerror(errno));
+    } else if (int now = ::getiopolicy_np(kType, IOPOL_SCOPE_PROCESS); now != IOPOL_MATERIALIZE_DATALESS_FILES_OFF) {
+        logStderr("⚠️ iCloud 占位文件策略未生效(getiopolicy_np: " + std::to_string(now) + ")");
+    }
 #endif
 }
 
@@ -384,14 +399,16 @@ public:
         return FolderLock::acquireFile(file, wait);
     }
 
-    void requestDownload(const std::string& path) override { Cloud::requestDownload(path); }
+    Status requestDownload(const std::string& path) override { return Cloud::requestDownload(path); }
 
-    Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) override {
-        return Cloud::coordinateReading(path, block);
+    Status coordinateReading(const std::string& path, std::chrono::milliseconds bound,
+        const std::function<void(const std::string&)>& block) override {
+        return Cloud::coordinateReading(path, bound, block);
     }
 
-    Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) override {
-        return Cloud::coordinateWriting(path, block);
+    Status coordinateWriting(const std::string& path, std::chrono::milliseconds bound,
+        const std::function<void(const std::string&)>& block) override {
+        return Cloud::coordinateWriting(path, bound, block);
     }
 
     int64_t wallClockNs() override {

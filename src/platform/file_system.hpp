@@ -157,14 +157,19 @@ public:
     // without one, nothing is.
     virtual void removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) = 0;
 
-    // Asks the cloud provider to bring the entry down, returning at once. A
-    // no-op where there is no cloud provider; a refusal is not reported.
-    virtual void requestDownload(const std::string& path) = 0;
+    // Asks the cloud provider to bring the entry down, returning at once; a
+    // no-op where there is no cloud provider. Fails, with the provider's
+    // reason, when it refuses (the entry is not in the cloud, say).
+    virtual Status requestDownload(const std::string& path) = 0;
     // Runs `block` with the path to read, excluding coordinated writers of
-    // the same file; fails without running it when coordination cannot be had.
-    virtual Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) = 0;
+    // the same file; fails without running it when coordination cannot be
+    // had, or (notDownloaded, ETIMEDOUT) when another process held the file
+    // past `bound`.
+    virtual Status coordinateReading(const std::string& path, std::chrono::milliseconds bound,
+        const std::function<void(const std::string&)>& block) = 0;
     // As above, for replacing the file; excludes coordinated readers and writers.
-    virtual Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) = 0;
+    virtual Status coordinateWriting(const std::string& path, std::chrono::milliseconds bound,
+        const std::function<void(const std::string&)>& block) = 0;
 
     // The stamp of the regular file (or, with `folder`, the folder) at
     // `path`, links followed; nothing for anything else or nothing at all.

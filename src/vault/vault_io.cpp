@@ -27,14 +27,29 @@ Result requireInside(const Vault& vault, const std::string& path, bool followLas
     return {};
 }
 
+// How long a coordinated access may wait for other processes: as long as a download.
+std::chrono::milliseconds coordinationBound(const Vault& vault) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(vault.downloadWait.timeout);
+}
+
+// A file other processes held past the bound: reported as a download that
+// did not arrive in time, with the same log line.
+VaultError timedOut(const std::string& path, Platform::Error cause) {
+    logStderr("⏱ 下载超时: " + Platform::lastComponent(path));
+    return VaultError{VaultError::Kind::notDownloaded, path, std::move(cause)};
+}
+
 // Runs `place` on the path, coordinated with other writers of the file;
-// where coordination is refused, directly.
+// where coordination is refused, directly. Nothing is placed when the file
+// stayed held past the bound.
 template <class Place>
-void coordinated(const Vault& vault, const std::string& path, Place&& place) {
-    if (auto refused = vault.fs().coordinateWriting(path, place); !refused) {
+Result coordinated(const Vault& vault, const std::string& path, Place&& place) {
+    if (auto refused = vault.fs().coordinateWriting(path, coordinationBound(vault), place); !refused) {
+        if (refused.error().kind == Platform::Error::Kind::notDownloaded) return timedOut(path, refused.error());
         logStderr("⚠️ 协调写失败,退回裸写: " + refused.error().message());
         place(path);
     }
+    return {};
 }
 
 // Present with its content, evicted, or gone: one stat.
@@ -52,7 +67,11 @@ Expected<Presence, VaultError> presenceHere(const Vault& vault, const std::strin
 Result awaitDownload(const Vault& vault, const std::string& path) {
     const std::string name = Platform::lastComponent(path);
     logStderr("iCloud 占位符,触发下载: " + name);
-    vault.fs().requestDownload(path);
+    if (auto asked = vault.fs().requestDownload(path); !asked) {
+        // Refused (not in iCloud, say): waiting would only hide the reason.
+        logStderr("⚠️ iCloud 拒绝下载 " + name + ": " + asked.error().message());
+        return VaultError{VaultError::Kind::notDownloaded, path, asked.error()};
+    }
     const DownloadWait& wait = vault.downloadWait;
     const auto deadline =
         vault.fs().steadyNow() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait.timeout);
@@ -61,8 +80,7 @@ Result awaitDownload(const Vault& vault, const std::string& path) {
         if (now && *now == Presence::present) return {};
         vault.fs().sleepFor(std::chrono::duration_cast<std::chrono::nanoseconds>(wait.poll));
     }
-    logStderr("⏱ 下载超时: " + name);
-    return VaultError{VaultError::Kind::notDownloaded, path, Platform::Error::fromErrno("download", path, ETIMEDOUT)};
+    return timedOut(path, Platform::Error::fromErrno("download", path, ETIMEDOUT));
 }
 
 }  // namespace
@@ -103,7 +121,11 @@ Result readInto(const Vault& vault, const std::string& path, std::string& buffer
     }
     std::optional<Platform::Status> read;
     auto coordination = vault.fs().coordinateReading(
-        path, [&](const std::string& at) { read = vault.fs().readInto(at, buffer, limit); });
+        path, coordinationBound(vault), [&](const std::string& at) { read = vault.fs().readInto(at, buffer, limit); });
+    if (!coordination && coordination.error().kind == Platform::Error::Kind::notDownloaded) {
+        buffer.clear();
+        return timedOut(path, coordination.error());
+    }
     if (!coordination) read = vault.fs().readInto(path, buffer, limit);
     if (!*read) {
         Platform::Error cause = read->error();
@@ -142,14 +164,18 @@ Expected<Platform::StagedFile, VaultError> stage(const Vault& vault, std::string
 
 Result place(const Vault& vault, Platform::StagedFile& staged, const std::string& path) {
     std::optional<Platform::Status> placed;
-    coordinated(vault, path, [&](const std::string& at) { placed = vault.fs().replace(staged, at); });
+    if (auto held = coordinated(vault, path, [&](const std::string& at) { placed = vault.fs().replace(staged, at); });
+        !held)
+        return held;
     if (!*placed) return writing(VaultError::Kind::writeFailed, path, placed->error());
     return {};
 }
 
 Expected<Platform::Claim, VaultError> claim(const Vault& vault, Platform::StagedFile& staged, const std::string& path) {
     std::optional<Expected<Platform::Claim, Platform::Error>> claimed;
-    coordinated(vault, path, [&](const std::string& at) { claimed = vault.fs().claim(staged, at); });
+    if (auto held = coordinated(vault, path, [&](const std::string& at) { claimed = vault.fs().claim(staged, at); });
+        !held)
+        return held.error();
     if (!*claimed) return writing(VaultError::Kind::writeFailed, path, claimed->error());
     return **claimed;
 }

@@ -69,8 +69,11 @@ std::optional<Vault> validate(
     auto info = fs->stat(folder);
     if (!info || !info->isDirectory) return std::nullopt;
     auto real = fs->realPath(folder);
-    Vault vault{folder, VaultInitializer::detectSchema(*fs, folder).value_or(PathSchema::englishV2),
-        real ? *real : folder, wait, fs};
+    Vault vault{folder, PathSchema::englishV2, real ? *real : folder, wait, fs};
+    // A vault folder iCloud evicted whole comes down first: until then no
+    // name inside it can be looked up, its layout's marker and folders included.
+    if (info->dataless && !VaultIO::ensureDownloaded(vault, folder)) return std::nullopt;
+    vault.schema = VaultInitializer::detectSchema(*fs, folder).value_or(PathSchema::englishV2);
     if (!VaultIO::ensureDownloaded(vault, vault.path(VaultPath::dashboard))) return std::nullopt;
     logStderr("Vault: " + folder + " (schema=" + std::string(rawValue(vault.schema)) + ")");
     return vault;

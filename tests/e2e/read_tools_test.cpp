@@ -228,13 +228,11 @@ TEST_P(OneVault, ResultsCarryTimesTextsVersionsAndLengths) {
     vault.write(history + "2025-03-04T000000Z.min.md", "old");
     payload("recording_transcript", {{"id", "with"}});  // counts the transcript once
     const std::tuple<const char*, Json, const char*, Json> rows[] = {
-        {"vault_search", Json::object(), "/items/0/time", "08:15"},
         {"vault_search", {{"type", "clipboard"}}, "/items/0/id", "clip1"},
         {"recording_list", Json::object(), "/recordings/1/transcript_chars", 3},
         {"recording_list", {{"has_minutes", false}}, "/returned", 1},
         {"recording_list", {{"has_minutes", true}, {"limit", 1}}, "/recordings/0/id", "with"},
         {"minutes_read", {{"id", "with"}}, "/content", whole},
-        {"minutes_read", {{"id", "with"}}, "/time", "08:15"},
         {"minutes_read", {{"id", "with"}}, "/versions/0",
             {{"name", "2025-03-04T000000Z.min.md"}, {"archived_at", "2025-03-04T00:00:00Z"}, {"bytes", 3}}},
         {"minutes_read", {{"id", "with"}, {"version", "2025-03-02T081500Z.min.md"}}, "/version_text", "older"},

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>     // std::multiset
-#include <thread>  // std::jthread
+#include <thread>  // std::thread
 
 #include "e2e/tool_fixture.hpp"
 
@@ -177,7 +177,9 @@ TEST(WriteToolsConcurrency, TwoServersLoseNoVersion) {
         ServerSession session(vault.path());
         for (int i = 0; i < kCalls; ++i) toolPayload(session.callTool("minutes_write", {{"id", "HOT"}, {"markdown", text(p, i)}}));
     };
-    { std::jthread a(writer, 0), b(writer, 1); }
+    std::thread a(writer, 0), b(writer, 1);
+    a.join();
+    b.join();
     Bag written, kept = archivedBytes(vault, "core/meta/minutes-history/HOT/");
     for (int i = 0; i < 2 * kCalls; ++i) written.insert(text(i % 2, i / 2));
     kept.insert(*vault.read("memories/timeline/insights/2025-03-02/HOT.min.md"));

@@ -2,8 +2,11 @@
 // timing, refused coordination and failing calls laid over them.
 #include "support/simulated_cloud.hpp"
 
-#include <cerrno>   // EDEADLK
-#include <utility>  // std::move, std::exchange, std::pair
+#include <cerrno>              // EDEADLK, ETIMEDOUT
+#include <condition_variable>  // std::condition_variable
+#include <utility>             // std::move, std::exchange, std::pair
+
+#include "platform/cancel_timer.hpp"
 
 namespace qs::Platform {
 namespace {
@@ -104,6 +107,11 @@ void SimulatedCloud::setPolicy(Policy policy) {
 void SimulatedCloud::refuseCoordination(bool refuse) {
     std::lock_guard lock(mutex_);
     refuseCoordination_ = refuse;
+}
+
+void SimulatedCloud::holdCoordination(bool hold) {
+    std::lock_guard lock(mutex_);
+    holdCoordination_ = hold;
 }
 
 void SimulatedCloud::failCall(int k, int code) {
@@ -286,31 +294,52 @@ Status SimulatedCloud::remove(const std::string& path) {
 
 void SimulatedCloud::removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) { disk_->removeStaleTemporaries(folder, age); }
 
-void SimulatedCloud::requestDownload(const std::string& path) {
-    if (enter("download", path)) return;  // refused, as a provider may
+Status SimulatedCloud::requestDownload(const std::string& path) {
+    if (auto refusal = enter("download", path)) return *refusal;  // refused, as a provider may
     std::lock_guard lock(mutex_);
     // The entry and every evicted folder above it come down.
     for (auto& [at, entry] : evicted_) {
         if (covers(at, path, true)) schedule(entry);
     }
+    return {};
 }
 
-Status SimulatedCloud::coordinate(const char* operation, const std::string& path, const std::function<void(const std::string&)>& block) {
+Status SimulatedCloud::coordinate(
+    const char* operation, const std::string& path, std::chrono::milliseconds bound, const std::function<void(const std::string&)>& block) {
     if (auto failure = enter(operation, path)) return *failure;
+    bool held = false;
     {
         std::lock_guard lock(mutex_);
         if (refuseCoordination_) return Error{Error::Kind::failed, operation, path, 0, "simulated refusal"};
+        held = holdCoordination_;
+    }
+    if (held) {
+        // The coordinator waits until cancelled, as Foundation's does; the
+        // system's own timer cancels it at the bound.
+        std::mutex waiting;
+        std::condition_variable wake;
+        bool cancelled = false;
+        CancelTimer timer(bound, [&] {
+            std::lock_guard lock(waiting);
+            cancelled = true;
+            wake.notify_all();
+        });
+        std::unique_lock lock(waiting);
+        wake.wait(lock, [&] { return cancelled; });
+        return Error{Error::Kind::notDownloaded, operation, path, ETIMEDOUT, "file coordination timed out"};
     }
     block(path);
     return {};
 }
 
-Status SimulatedCloud::coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) {
-    return coordinate("coordinate reading", path, block);
+Status SimulatedCloud::coordinateReading(
+    const std::string& path, std::chrono::milliseconds bound, const std::function<void(const std::string&)>& block) {
+    return coordinate("coordinate reading", path, bound, block);
 }
 
-Status SimulatedCloud::coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) {
-    return coordinate("coordinate writing", path, block);
+Status SimulatedCloud::coordinateWriting(
+    const std::string& path, std::chrono::milliseconds bound, const std::function<void(const std::string&)>& block) {
+    return coordinate("coordinate writing", path, bound, block);
 }
 
 int64_t SimulatedCloud::wallClockNs() {

@@ -34,6 +34,9 @@ public:
     void evict(const std::string& path, std::optional<std::chrono::milliseconds> arrivesAfter);
     void setPolicy(Policy policy);
     void refuseCoordination(bool refuse);
+    // Coordination waits, as for a companion app holding the file, until its
+    // bound cancels it.
+    void holdCoordination(bool hold);
     // The `k`-th call from now on (1: the next one) fails with errno `code`
     // (ENOSPC: the disk fills there).
     void failCall(int k, int code);
@@ -81,9 +84,9 @@ public:
     FolderLock lockFolder(const std::string& folder, std::chrono::milliseconds wait) override { return disk_->lockFolder(folder, wait); }
     FolderLock lockFile(const std::string& file, std::chrono::milliseconds wait) override { return disk_->lockFile(file, wait); }
     std::shared_ptr<ChangeWatch> watch(const std::string& root) override;
-    void requestDownload(const std::string& path) override;
-    Status coordinateReading(const std::string& path, const std::function<void(const std::string&)>& block) override;
-    Status coordinateWriting(const std::string& path, const std::function<void(const std::string&)>& block) override;
+    Status requestDownload(const std::string& path) override;
+    Status coordinateReading(const std::string& path, std::chrono::milliseconds bound, const std::function<void(const std::string&)>& block) override;
+    Status coordinateWriting(const std::string& path, std::chrono::milliseconds bound, const std::function<void(const std::string&)>& block) override;
     int64_t wallClockNs() override;
     std::chrono::steady_clock::time_point steadyNow() override;
     void sleepFor(std::chrono::nanoseconds duration) override;
@@ -113,13 +116,15 @@ private:
     std::optional<Error> touch(const char* operation, const std::string& path, bool orSelf);
     void schedule(Evicted& entry);
     // Either coordination: the block runs unless the call fails or is refused.
-    Status coordinate(const char* operation, const std::string& path, const std::function<void(const std::string&)>& block);
+    Status coordinate(
+        const char* operation, const std::string& path, std::chrono::milliseconds bound, const std::function<void(const std::string&)>& block);
 
     std::shared_ptr<FileSystem> disk_;
     mutable std::mutex mutex_;
     std::map<std::string, Evicted> evicted_;
     Policy policy_ = Policy::fail;
     bool refuseCoordination_ = false;
+    bool holdCoordination_ = false;
     int calls_ = 0;
     std::vector<std::string> listed_;
     int blocked_ = 0;

@@ -129,7 +129,8 @@ TEST(VaultIO, WritesTheirFailuresAndLinksLeadingOut) {
 // Through the simulated provider: an evicted file or day folder is asked for
 // and waited for within the vault's bound, whether touching it would fail
 // (EDEADLK) or block; one that never lands is "not downloaded", never absent;
-// refused coordination falls back to plain access. Nothing ever blocks.
+// refused coordination falls back to plain access; coordination held past
+// the bound is cancelled and reads and writes nothing. Nothing ever blocks.
 TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
     using Policy = Platform::SimulatedCloud::Policy;
     const std::string pending = kLog + "iCloud 占位符,触发下载: ", late = kLog + "⏱ 下载超时: ";
@@ -137,18 +138,19 @@ TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
         const char* evicted;
         Policy policy;
         std::optional<std::chrono::milliseconds> arrives;
-        bool refuse;
+        int coordination;  // 0 granted, 1 refused, 2 held
         std::optional<VaultError::Kind> failure;
         std::string log;
     };
     const Case cases[] = {
-        {"day/X.min.md", Policy::fail, 50ms, false, {}, pending + "X.min.md\n"},
-        {"day/X.min.md", Policy::block, 50ms, false, {}, pending + "X.min.md\n"},
-        {"day", Policy::fail, 50ms, false, {}, pending + "day\n"},
-        {"day", Policy::block, 0ms, false, {}, pending + "day\n"},
-        {"day/X.min.md", Policy::fail, {}, false, VaultError::Kind::notDownloaded, pending + "X.min.md\n" + late + "X.min.md\n"},
-        {"day", Policy::block, {}, false, VaultError::Kind::notDownloaded, pending + "day\n" + late + "day\n"},
-        {"", Policy::fail, {}, true, {}, kLog + "⚠️ 协调写失败,退回裸写: simulated refusal\n"},
+        {"day/X.min.md", Policy::fail, 50ms, 0, {}, pending + "X.min.md\n"},
+        {"day/X.min.md", Policy::block, 50ms, 0, {}, pending + "X.min.md\n"},
+        {"day", Policy::fail, 50ms, 0, {}, pending + "day\n"},
+        {"day", Policy::block, 0ms, 0, {}, pending + "day\n"},
+        {"day/X.min.md", Policy::fail, {}, 0, VaultError::Kind::notDownloaded, pending + "X.min.md\n" + late + "X.min.md\n"},
+        {"day", Policy::block, {}, 0, VaultError::Kind::notDownloaded, pending + "day\n" + late + "day\n"},
+        {"", Policy::fail, {}, 1, {}, kLog + "⚠️ 协调写失败,退回裸写: simulated refusal\n"},
+        {"", Policy::fail, {}, 2, VaultError::Kind::notDownloaded, late + "X.min.md\n" + late + "X.min.md\n"},
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -157,12 +159,15 @@ TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
         dir.write("day/X.min.md", "内容");
         if (*c.evicted) cloud->evict(dir.at(c.evicted), c.arrives);
         cloud->setPolicy(c.policy);
-        cloud->refuseCoordination(c.refuse);
+        cloud->refuseCoordination(c.coordination == 1);
+        cloud->holdCoordination(c.coordination == 2);
         test::FdCapture err(2);
         std::string bytes;
         auto read = VaultIO::readInto(vault, dir.at("day/X.min.md"), bytes);
-        if (c.refuse) {
-            EXPECT_TRUE(VaultIO::write(vault, "新", dir.at("day/X.min.md")));
+        if (c.coordination) {
+            EXPECT_EQ(VaultIO::write(vault, "新", dir.at("day/X.min.md")).hasValue(), c.coordination == 1);
+            EXPECT_EQ(dir.read("day/X.min.md"), c.coordination == 1 ? "新" : "内容");
+            EXPECT_EQ(dir.listRecursive().size(), 1u);
         }
         EXPECT_EQ(read ? std::nullopt : std::optional(read.error().kind), c.failure) << c.evicted;
         EXPECT_EQ(bytes, c.failure ? "" : "内容") << c.evicted;
@@ -209,12 +214,16 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     // "~" is this user's home, "~name" that user's (as shells do); a relative
     // path ("xroot/v" too) starts at the working folder.
     const std::string cwd = fs->currentDirectory();
-    const std::pair<std::string, std::string> firsts[] = {{"~", home.path()}, {"~/", home.path()}, {"~root/v", "/root/v"},
+    const std::pair<std::string, std::string> firsts[] = {{"~", home.path()}, {"~/", home.path()}, {"~root/v", *fs->homeDirectoryOf("root") + "/v"},
         {"~no-such-user-qs/v", cwd + "/~no-such-user-qs/v"}, {"xroot/v", cwd + "/xroot/v"}, {"", cwd}};
     for (const auto& [given, first] : firsts) EXPECT_EQ(VaultLocator::candidates(*fs, given).front(), first) << given;
     // A second spelling of a folder is dropped.
     fs->setEnvironment("QUILLSTACK_VAULT", home.path() + "/x/.././v/");
     EXPECT_EQ(VaultLocator::candidates(*fs, home.at("v"))[1], drive("quillstack"));
+    // A vault folder evicted whole comes down before its layout is told.
+    auto cloud = std::make_shared<Platform::SimulatedCloud>(fs);
+    cloud->evict(home.at("a"), 20ms);
+    EXPECT_EQ(VaultLocator::locate(cloud, home.at("a"), {300ms, 5ms}).schema, kLegacy);
 }
 
 }  // namespace

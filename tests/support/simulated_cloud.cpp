@@ -94,57 +94,12 @@ private:
 
 SimulatedCloud::SimulatedCloud(std::shared_ptr<FileSystem> disk) : disk_(std::move(disk)) {}
 
-void SimulatedCloud::evict(const std::string& path, std::optional<std::chrono::milliseconds> arrivesAfter) {
-    std::lock_guard lock(mutex_);
-    evicted_[path] = Evicted{arrivesAfter, std::nullopt};
-}
-
-void SimulatedCloud::setPolicy(Policy policy) {
-    std::lock_guard lock(mutex_);
-    policy_ = policy;
-}
-
-void SimulatedCloud::refuseCoordination(bool refuse) {
-    std::lock_guard lock(mutex_);
-    refuseCoordination_ = refuse;
-}
-
-void SimulatedCloud::holdCoordination(bool hold) {
-    std::lock_guard lock(mutex_);
-    holdCoordination_ = hold;
-}
-
-void SimulatedCloud::failCall(int k, int code) {
-    std::lock_guard lock(mutex_);
-    failAt_ = k > 0 ? calls_ + k : 0;
-    failCode_ = code;
-}
-
-void SimulatedCloud::failAlways(const std::string& operation, int code) {
-    std::lock_guard lock(mutex_);
-    failing_[operation] = code;
-}
-
-void SimulatedCloud::advanceClock(std::chrono::nanoseconds duration) {
-    std::lock_guard lock(mutex_);
-    advanced_ += duration;
-}
-
-void SimulatedCloud::setEnvironment(const std::string& name, std::optional<std::string> value) {
-    std::lock_guard lock(mutex_);
-    environment_[name] = std::move(value);
-}
-
-void SimulatedCloud::setNotificationsMissing(bool missing) {
-    std::lock_guard lock(mutex_);
-    notificationsMissing_ = missing;
-}
-
 void SimulatedCloud::dropNotifications() {
-    std::lock_guard lock(mutex_);
-    for (const auto& watch : watches_) {
-        if (auto live = watch.lock()) live->drop();
-    }
+    locked([&] {
+        for (const auto& watch : watches_) {
+            if (auto live = watch.lock()) live->drop();
+        }
+    });
 }
 
 std::shared_ptr<ChangeWatch> SimulatedCloud::watch(const std::string& root) {
@@ -153,21 +108,6 @@ std::shared_ptr<ChangeWatch> SimulatedCloud::watch(const std::string& root) {
     auto watch = std::make_shared<SimulatedWatch>(disk_, root);
     watches_.push_back(watch);
     return watch;
-}
-
-int SimulatedCloud::calls() const {
-    std::lock_guard lock(mutex_);
-    return calls_;
-}
-
-std::vector<std::string> SimulatedCloud::listed() const {
-    std::lock_guard lock(mutex_);
-    return listed_;
-}
-
-int SimulatedCloud::blockedCalls() const {
-    std::lock_guard lock(mutex_);
-    return blocked_;
 }
 
 std::optional<Error> SimulatedCloud::enter(const char* operation, const std::string& path) {
@@ -216,80 +156,62 @@ std::optional<Error> SimulatedCloud::touch(const char* operation, const std::str
     return std::nullopt;
 }
 
+template <class F>
+auto SimulatedCloud::guarded(const char* operation, const std::string& path, const std::string& where, bool orSelf, F forward)
+    -> decltype(forward()) {
+    if (auto failure = enter(operation, path)) return *failure;
+    if (auto failure = touch(operation, where, orSelf)) return *failure;
+    return forward();
+}
+
 Expected<EntryInfo, Error> SimulatedCloud::stat(const std::string& path) {
-    if (auto failure = enter("stat", path)) return *failure;
     // Looking a name up inside an evicted folder needs the folder's listing.
-    if (auto failure = touch("stat", path, false)) return *failure;
-    auto info = disk_->stat(path);
-    if (info) {
-        std::lock_guard lock(mutex_);
-        info->dataless = evictedAt(path, true) != evicted_.end();
-    }
+    auto info = guarded("stat", path, path, false, [&] { return disk_->stat(path); });
+    if (info) info->dataless = locked([&] { return evictedAt(path, true) != evicted_.end(); });
     return info;
 }
 
 Expected<std::vector<DirEntry>, Error> SimulatedCloud::list(const std::string& folder, bool skipHidden, bool fetchIsDirectory) {
     if (auto failure = enter("list", folder)) return *failure;
-    {
-        std::lock_guard lock(mutex_);
-        listed_.push_back(folder);
-    }
+    locked([&] { listed_.push_back(folder); });
     if (auto failure = touch("list", folder, true)) return *failure;
     return disk_->list(folder, skipHidden, fetchIsDirectory);
 }
 
 Status SimulatedCloud::readInto(const std::string& path, std::string& buffer, uint64_t limit) {
-    if (auto failure = enter("open", path)) return *failure;
-    if (auto failure = touch("open", path, true)) return *failure;
-    return disk_->readInto(path, buffer, limit);
+    return guarded("open", path, path, true, [&] { return disk_->readInto(path, buffer, limit); });
 }
 
 Expected<std::string, Error> SimulatedCloud::realPath(const std::string& path) {
-    if (auto failure = enter("resolve", path)) return *failure;
-    if (auto failure = touch("resolve", path, false)) return *failure;
-    return disk_->realPath(path);
+    return guarded("resolve", path, path, false, [&] { return disk_->realPath(path); });
 }
 
 Status SimulatedCloud::createDirectories(const std::string& folder) {
-    if (auto failure = enter("create folder", folder)) return *failure;
-    if (auto failure = touch("create folder", folder, false)) return *failure;
-    return disk_->createDirectories(folder);
+    return guarded("create folder", folder, folder, false, [&] { return disk_->createDirectories(folder); });
 }
 
 Expected<StagedFile, Error> SimulatedCloud::stage(const std::string& target, std::string_view data) {
-    if (auto failure = enter("write", target)) return *failure;
-    if (auto failure = touch("write", parentOf(target), true)) return *failure;
-    return disk_->stage(target, data);
+    return guarded("write", target, parentOf(target), true, [&] { return disk_->stage(target, data); });
 }
 
 Status SimulatedCloud::replace(StagedFile& staged, const std::string& target) {
-    if (auto failure = enter("rename", target)) return *failure;
-    if (auto failure = touch("rename", parentOf(target), true)) return *failure;
-    return disk_->replace(staged, target);
+    return guarded("rename", target, parentOf(target), true, [&] { return disk_->replace(staged, target); });
 }
 
 Status SimulatedCloud::renameNoReplace(const std::string& from, const std::string& to) {
-    if (auto failure = enter("rename", to)) return *failure;
-    if (auto failure = touch("rename", parentOf(to), true)) return *failure;
-    return disk_->renameNoReplace(from, to);
+    return guarded("rename", to, parentOf(to), true, [&] { return disk_->renameNoReplace(from, to); });
 }
 
 Status SimulatedCloud::hardLink(const std::string& from, const std::string& to) {
-    if (auto failure = enter("link", to)) return *failure;
-    if (auto failure = touch("link", parentOf(to), true)) return *failure;
-    return disk_->hardLink(from, to);
+    return guarded("link", to, parentOf(to), true, [&] { return disk_->hardLink(from, to); });
 }
 
 Status SimulatedCloud::createExclusive(const std::string& path, std::string_view data) {
-    if (auto failure = enter("create", path)) return *failure;
-    if (auto failure = touch("create", parentOf(path), true)) return *failure;
-    return disk_->createExclusive(path, data);
+    return guarded("create", path, parentOf(path), true, [&] { return disk_->createExclusive(path, data); });
 }
 
 Status SimulatedCloud::remove(const std::string& path) {
-    if (auto failure = enter("remove", path)) return *failure;
-    if (auto failure = touch("remove", parentOf(path), true)) return *failure;
-    return disk_->remove(path);
+    return guarded("remove", path, parentOf(path), true, [&] { return disk_->remove(path); });
 }
 
 void SimulatedCloud::removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) { disk_->removeStaleTemporaries(folder, age); }

@@ -31,37 +31,61 @@ public:
 
     // The file or folder at `path` (on disk) becomes dataless under its own
     // name; once asked for, its download lands `arrivesAfter` later, or never.
-    void evict(const std::string& path, std::optional<std::chrono::milliseconds> arrivesAfter);
-    void setPolicy(Policy policy);
-    void refuseCoordination(bool refuse);
+    void evict(const std::string& path, std::optional<std::chrono::milliseconds> arrivesAfter) {
+        locked([&] { evicted_[path] = Evicted{arrivesAfter, std::nullopt}; });
+    }
+    void setPolicy(Policy policy) {
+        locked([&] { policy_ = policy; });
+    }
+    void refuseCoordination(bool refuse) {
+        locked([&] { refuseCoordination_ = refuse; });
+    }
     // Coordination waits, as for a companion app holding the file, until its
     // bound cancels it.
-    void holdCoordination(bool hold);
+    void holdCoordination(bool hold) {
+        locked([&] { holdCoordination_ = hold; });
+    }
     // The `k`-th call from now on (1: the next one) fails with errno `code`
     // (ENOSPC: the disk fills there).
-    void failCall(int k, int code);
+    void failCall(int k, int code) {
+        locked([&] { failAt_ = k > 0 ? calls_ + k : 0, failCode_ = code; });
+    }
     // Every call of `operation` ("rename", "link", "open", ...) fails with
     // errno `code` until told otherwise (0): a fault that does not go away.
-    void failAlways(const std::string& operation, int code);
+    void failAlways(const std::string& operation, int code) {
+        locked([&] { failing_[operation] = code; });
+    }
     // Both clocks move on by `duration`; sleeping moves them the same way.
-    void advanceClock(std::chrono::nanoseconds duration);
+    void advanceClock(std::chrono::nanoseconds duration) {
+        locked([&] { advanced_ += duration; });
+    }
     // The environment variable as the process would see it; nothing unsets it.
-    void setEnvironment(const std::string& name, std::optional<std::string> value);
+    void setEnvironment(const std::string& name, std::optional<std::string> value) {
+        locked([&] { environment_[name] = std::move(value); });
+    }
 
     // Change notifications, told for every change on the disk in the folders
     // a reader watches (found at each drain) unless `missing`: then no watch
     // is had at all, as on a network share.
-    void setNotificationsMissing(bool missing);
+    void setNotificationsMissing(bool missing) {
+        locked([&] { notificationsMissing_ = missing; });
+    }
     // The next drain tells nothing of what changed, only that changes were
     // lost, as a full event queue or a dropped stream does.
     void dropNotifications();
 
-    int calls() const;
+    int calls() const {
+        return locked([&] { return calls_; });
+    }
     // Every folder listed so far, in order: what a kept listing saves.
-    std::vector<std::string> listed() const;
+    std::vector<std::string> listed() const {
+        return locked([&] { return listed_; });
+    }
     // Calls that would have waited on an evicted entry: none may happen
     // where the server's thread must stay within its bound.
-    int blockedCalls() const;
+    int blockedCalls() const {
+        return locked([&] { return blocked_; });
+    }
 
     Expected<EntryInfo, Error> stat(const std::string& path) override;
     Expected<std::vector<DirEntry>, Error> list(const std::string& folder, bool skipHidden, bool fetchIsDirectory) override;
@@ -105,6 +129,15 @@ private:
         std::optional<Clock::time_point> arrival;  // set by the first request
     };
 
+    template <class F>
+    auto locked(F f) const -> decltype(f()) {
+        std::lock_guard lock(mutex_);
+        return f();
+    }
+    // The call counted, failed when told to, then the content below `where`
+    // reached; `forward` on the disk when none of these fails.
+    template <class F>
+    auto guarded(const char* operation, const std::string& path, const std::string& where, bool orSelf, F forward) -> decltype(forward());
     // Counts the call; the injected failure when it is the one to fail, or
     // when its operation always fails.
     std::optional<Error> enter(const char* operation, const std::string& path);

@@ -10,6 +10,7 @@ score. The original file is always written back byte for byte.
     scripts/mutate.py                      # 165 mutants, seed 1
     scripts/mutate.py --list --sample 20   # show the sample, run nothing
     scripts/mutate.py --only src/text/dates.cpp:42
+    scripts/mutate.py --files src/protocol/,src/tools/tool_catalog.cpp --sample 30
     scripts/mutate.py --compare old.json build/mutate/result.json
 """
 
@@ -509,6 +510,8 @@ def main():
     ap.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     ap.add_argument("--timeout", type=float, default=None,
                     help="seconds the suite may take for one mutant (default: 3x the unmutated run + 30)")
+    ap.add_argument("--files", metavar="PREFIX[,PREFIX...]",
+                    help="draw only from the files whose paths start with one of these (the code whose tests changed)")
     ap.add_argument("--list", action="store_true", help="print the sample and stop")
     ap.add_argument("--only", metavar="FILE:LINE[:COL[:OP]]", help="run only the sampled mutant(s) at this place "
                     "(every candidate there if the sample has none)")
@@ -528,6 +531,9 @@ def main():
         print(f"mutate: restored {original.relative_to(ROOT)} from an interrupted run", file=sys.stderr)
 
     cands = enumerate_candidates()
+    if args.files:
+        prefixes = tuple(args.files.split(","))
+        cands = [c for c in cands if c["file"].startswith(prefixes)]
     rng = random.Random(args.seed)
     if args.sample and args.sample < len(cands):
         sample = rng.sample(cands, args.sample)

@@ -9,7 +9,6 @@
 #include <cerrno>   // EIO
 #include <chrono>   // std::chrono
 #include <cstdint>  // INT64_MAX
-#include <cstdio>   // std::remove
 #include <memory>   // std::make_shared
 
 #include "e2e/tool_fixture.hpp"

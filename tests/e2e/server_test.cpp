@@ -12,23 +12,15 @@ using qs::test::runBinary;
 // after it is looked at.
 TEST(Cli, AnswersAndRefusalsNeedNoVault) {
     const std::string usage =
-        "用法: quillstack-mcp [--vault <路径>]\n\n"
-        "  --vault <路径>   指定 Vault 根目录。也可用环境变量 QUILLSTACK_VAULT。\n"
-        "                  都不给则自动在 iCloud Drive 里找。\n"
-        "  --version       打印版本\n"
-        "  --help          本帮助\n\n"
-        "这是一个 MCP server,正常情况下由 MCP host(Claude Desktop / Cursor / …)\n"
-        "通过 stdio 拉起,不需要手工运行。\n";
+        "用法: quillstack-mcp [--vault <路径>]\n\n  --vault <路径>   指定 Vault 根目录。也可用环境变量 QUILLSTACK_VAULT。\n                  "
+        "都不给则自动在 iCloud Drive 里找。\n"
+        "  --version       打印版本\n  --help          本帮助\n\n这是一个 MCP server,正常情况下由 MCP host(Claude Desktop / Cursor / …)\n通过 stdio "
+        "拉起,不需要手工运行。\n";
     auto unknown = [](const char* arg) { return "[quillstack-mcp] 未知参数: " + std::string(arg) + "(用 --help 看用法)\n"; };
     qs::test::TempDir home;
-    const std::tuple<std::vector<std::string>, int, std::string, std::string> runs[] = {
-        {{"--version"}, 0, "quillstack 0.1.0\n", ""},
-        {{"-h"}, 0, usage, ""},
-        {{"--vault", "/nowhere", "--help", "--bogus"}, 0, usage, ""},
-        {{"--vault=/x"}, 2, "", unknown("--vault=/x")},
-        {{"--vault", "/a", "--vault"}, 2, "", "[quillstack-mcp] --vault 后面要跟路径\n"},
-        {{"--bogus", "--help"}, 2, "", unknown("--bogus")},
-    };
+    const std::tuple<std::vector<std::string>, int, std::string, std::string> runs[] = {{{"--version"}, 0, "quillstack 0.1.0\n", ""},
+        {{"-h"}, 0, usage, ""}, {{"--vault", "/nowhere", "--help", "--bogus"}, 0, usage, ""}, {{"--vault=/x"}, 2, "", unknown("--vault=/x")},
+        {{"--vault", "/a", "--vault"}, 2, "", "[quillstack-mcp] --vault 后面要跟路径\n"}, {{"--bogus", "--help"}, 2, "", unknown("--bogus")}};
     for (const auto& [args, status, out, err] : runs) {
         auto r = runBinary({args, {{"HOME", home.path()}}}, "");
         EXPECT_EQ(std::tie(r.exitCode, r.out, r.err), std::tie(status, out, err)) << args[0];

@@ -60,13 +60,10 @@ inline Snapshot snapshot(const TempDir& dir) {
 }
 
 // The files of `after` that are not in `before` (or whose bytes differ).
-inline Snapshot added(const Snapshot& before, const Snapshot& after) {
-    Snapshot diff;
-    for (const auto& [rel, bytes] : after) {
-        auto it = before.find(rel);
-        if (it == before.end() || it->second != bytes) diff[rel] = bytes;
-    }
-    return diff;
+inline Snapshot added(const Snapshot& before, Snapshot after) {
+    for (const auto& [rel, bytes] : before)
+        if (auto it = after.find(rel); it != after.end() && it->second == bytes) after.erase(it);
+    return after;
 }
 
 // The archive stamp of a moment, computed independently of the server.

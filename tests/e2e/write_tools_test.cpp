@@ -97,8 +97,7 @@ TEST_P(WriteTools, RefusalsAndFailedStepsWriteNothing) {
         Json args;
         std::string text;
     };
-    const Refusal cases[] = {
-        {"minutes_write", {{"id", "REC1"}}, "❌ 缺少必填参数 `markdown`(非空字符串)"},
+    const Refusal cases[] = {{"minutes_write", {{"id", "REC1"}}, "❌ 缺少必填参数 `markdown`(非空字符串)"},
         {"minutes_write", {{"id", "TRONLY"}, {"markdown", "m"}}, "❌ 找不到条目 TRONLY —— Dashboard 里没有,磁盘上也没有它的产物文件。"},
         {"minutes_write", {{"id", "NOWHERE"}, {"markdown", "m"}}, "❌ 定位不到条目 NOWHERE 的日期目录。先用 vault_search 确认 id 是对的。"},
         {"minutes_write", {{"id", "REC1"}, {"markdown", "new"}, {"summary", "s"}},
@@ -107,8 +106,7 @@ TEST_P(WriteTools, RefusalsAndFailedStepsWriteNothing) {
         {"minutes_write", {{"id", "REC1"}, {"markdown", "new"}}, blocked},
         {"diary_write", {{"text", 5}, {"date", "bad"}}, "❌ 缺少必填参数 `text`(非空字符串)"},
         {"diary_write", {{"text", "t"}, {"date", "2025-3-1"}}, "❌ date 要写成 yyyy-MM-dd,收到的是「2025-3-1」。例如 2025-03-01。"},
-        {"diary_write", {{"text", "t"}, {"date", "2025-03-01"}}, blocked},
-    };
+        {"diary_write", {{"text", "t"}, {"date", "2025-03-01"}}, blocked}};
     auto before = snapshot(vault);
     for (const auto& [tool, args, text] : cases) EXPECT_EQ(failure(tool, args), text) << tool << args.dump();
     EXPECT_EQ(snapshot(vault), before);
@@ -146,23 +144,6 @@ TEST_P(WriteTools, DiaryWithoutAUsableDateOrTagsTakesTodayAndNoTags) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, WriteTools, bothLayouts, layoutName);
-
-// The layout is the detected one, with no fallback: a marker saying English
-// wins over a vault that has only the legacy folders. An entry's old files
-// are still read under the legacy names; the new ones follow the English layout.
-TEST(WriteToolsMixedLayout, AnEnglishMarkerWinsAndLegacyFilesAreStillRead) {
-    TempVault vault(Layout::legacy);
-    vault.dashboard(Json::array({entry("OLD1", "2024-12-30")}));
-    vault.write(vault.insightsDir() + "/2024-12-30/OLD1.min.md", "legacy minutes");
-    vault.writeJson("preferences/quillstack-library.json",
-        {{"schemaVersion", 2}, {"pathSchema", "english-v2"}, {"createdAt", "2025-01-01T00:00:00Z"}, {"app", "quillstack"}});
-    ServerSession session(vault.path());
-    Json minutes = toolPayload(session.callTool("minutes_write", {{"id", "OLD1"}, {"markdown", "m"}}));
-    EXPECT_EQ(minutes["wrote"], Json{vault.at("memories/timeline/insights/2024-12-30/OLD1.min.md")});
-    EXPECT_EQ(archivedBytes(vault, "core/meta/minutes-history/OLD1/"), Bag{"legacy minutes"});
-    Json diary = toolPayload(session.callTool("diary_write", {{"text", "t"}, {"date", "2025-03-01"}}));
-    EXPECT_EQ(diary["wrote"][0], vault.at("memories/timeline/inputs/2025-03-01/" + diary.value("id", "") + ".memo.txt"));
-}
 
 // Two servers rewriting one entry as fast as they can: every replaced version
 // reaches the history whole, and nothing else (temporary or lock files) is left.

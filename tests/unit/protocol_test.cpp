@@ -167,18 +167,12 @@ TEST_F(Session, MalformedInputIsAnsweredAndIdsKeepTheirText) {
 // an older session, or one that never sent "initialize", sees neither. A
 // failed result stays text only.
 TEST_F(Session, TitlesAndStructuredContentFollowTheAgreedVersion) {
-    const std::tuple<Json, std::string, bool> cases[] = {
-        // initialize params (null: none, meta: modern), agreed, rich
-        {nullptr, "", false},
-        {{{"protocolVersion", "2024-11-05"}}, "2024-11-05", false},
-        {{{"protocolVersion", "2025-03-26"}}, "2025-03-26", false},
-        {{{"protocolVersion", "2025-06-18"}}, "2025-06-18", true},
-        {{{"protocolVersion", "2025-11-25"}}, "2025-11-25", true},
-        {{{"protocolVersion", " 2025-03-26"}}, "2025-06-18", true},
-        {{{"protocolVersion", 20250326}}, "2025-06-18", true},
-        {Json::array({1}), "2025-06-18", true},
-        {call(0, "", {}, kModern)["params"], "", true},
-    };
+    // initialize params (null: none, meta: modern), agreed, rich
+    const std::tuple<Json, std::string, bool> cases[] = {{nullptr, "", false}, {{{"protocolVersion", "2024-11-05"}}, "2024-11-05", false},
+        {{{"protocolVersion", "2025-03-26"}}, "2025-03-26", false}, {{{"protocolVersion", "2025-06-18"}}, "2025-06-18", true},
+        {{{"protocolVersion", "2025-11-25"}}, "2025-11-25", true}, {{{"protocolVersion", " 2025-03-26"}}, "2025-06-18", true},
+        {{{"protocolVersion", 20250326}}, "2025-06-18", true}, {Json::array({1}), "2025-06-18", true},
+        {call(0, "", {}, kModern)["params"], "", true}};
     for (const auto& [init, agreed, rich] : cases) {
         const Json meta = init.contains("_meta") ? init : Json::object();
         auto with = [&](Json params) { return params.update(meta), params; };
@@ -201,34 +195,24 @@ TEST_F(Session, TitlesAndStructuredContentFollowTheAgreedVersion) {
 // "server/discover" is answered, and -32022 lists exactly what discover
 // lists. Each case is a request and its reply: an error, "legacy" (a 2025
 // result), "modern" (with the revision's members) or "discover" (a modern
-// result listing our versions).
+// result listing our versions). A version is judged before the method.
 TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
     Json unsupported = error(-32022, "Unsupported protocol version");
     unsupported["data"] = {{"supported", {kModern}}, {"requested", "2025-11-25"}};
     const Json badCursor = error(-32602, "无效的 cursor(tools/list 不分页)"), noTool = error(-32601, "没有名为 x 的工具");
-    const std::pair<Json, Json> cases[] = {
-        {call(1, "tools/list"), "legacy"},
-        {call(2, "tools/list", {}, kModern), "modern"},
+    const std::pair<Json, Json> cases[] = {{call(1, "tools/list"), "legacy"}, {call(2, "tools/list", {}, kModern), "modern"},
         {call(3, "initialize", {{"protocolVersion", "2025-11-25"}}), "legacy"},
-        {Json{{"jsonrpc", "2.0"}, {"id", 4}, {"method", "server/discover"}}, "discover"},
-        {call(5, "tools/list"), "legacy"},
-        {call(6, "server/discover", {}, kModern), "discover"},
-        // the version is judged before the method
-        {call(8, "ping", {}, "2025-11-25"), unsupported},
+        {Json{{"jsonrpc", "2.0"}, {"id", 4}, {"method", "server/discover"}}, "discover"}, {call(5, "tools/list"), "legacy"},
+        {call(6, "server/discover", {}, kModern), "discover"}, {call(8, "ping", {}, "2025-11-25"), unsupported},
         {call(9, "tools/call", {{"name", "vault_search"}}, kModern), "modern"},
-        {call(10, "tools/call", {{"name", "x"}}, kModern), error(-32602, noTool["message"])},
-        {call(11, "tools/call", {{"name", "x"}}), noTool},
+        {call(10, "tools/call", {{"name", "x"}}, kModern), error(-32602, noTool["message"])}, {call(11, "tools/call", {{"name", "x"}}), noTool},
         {call(12, "ping", {}, kModern), error(-32601, "不支持的方法: ping")},
-        {call(13, "initialize", {}, kModern), error(-32601, "不支持的方法: initialize")},
-        {call(14, "ping"), "legacy"},
+        {call(13, "initialize", {}, kModern), error(-32601, "不支持的方法: initialize")}, {call(14, "ping"), "legacy"},
         {call(15, "tools/list", {}, 20260728), error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/protocolVersion`(字符串)")},
         {call(16, "tools/list", {{"_meta", {{"io.modelcontextprotocol/protocolVersion", kModern}}}}),
             error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/clientCapabilities`(对象)")},
-        {call(17, "tools/list", {{"cursor", "x"}}), badCursor},
-        {call(18, "tools/list", {{"cursor", "x"}}, kModern), badCursor},
-        {call(19, "tools/list", {{"cursor", ""}}), "legacy"},
-        {call(20, "resources/templates/list", {}, kModern), "modern"},
-    };
+        {call(17, "tools/list", {{"cursor", "x"}}), badCursor}, {call(18, "tools/list", {{"cursor", "x"}}, kModern), badCursor},
+        {call(19, "tools/list", {{"cursor", ""}}), "legacy"}, {call(20, "resources/templates/list", {}, kModern), "modern"}};
     std::vector<Json> messages;
     for (const auto& c : cases) messages.push_back(c.first);
     auto r = replies(messages);

@@ -40,16 +40,6 @@ TEST(ToLowerFull, MatchesIcuOnTheWholeText) {
     EXPECT_EQ(toLowerFull("\xF0\x9F\u00C0\xFF\x42") + toLowerFull("\xFFΣ"), "\xF0\x9F\u00E0\xFF\x62\xFFσ");
 }
 
-TEST(Graphemes, BoundariesCountsAndPrefixes) {
-    const std::pair<std::string, std::vector<size_t>> cases[] = {
-        {"", {0}}, {"a\r\n", {0, 1, 3}}, {"\n\r\r", {0, 1, 2, 3}}, {"e\u0300中", {0, 3, 6}}, {"a👍🏽b", {0, 1, 9, 10}}};
-    for (const auto& [text, bounds] : cases)
-        EXPECT_EQ((std::pair{graphemeBoundaries(text), graphemeCount(text)}), (std::pair{bounds, bounds.size() - 1})) << text;
-    for (const auto& [text, n, prefix] : {std::tuple<const char*, size_t, const char*>{"🇨🇳🇺🇸x", 1, "🇨🇳"}, {"中文", 5, "中文"}, {"中文", 0, ""},
-             {"ab\r\ncd", 3, "ab\r\n"}, {"abc", 5, "abc"}})
-        EXPECT_EQ(graphemePrefix(text, n), prefix) << text << n;
-}
-
 TEST(Unicode, Utf8RepairNfcTrimAndDayShape) {
     const std::string r = "\xEF\xBF\xBD", nul("nul\0ok", 6);
     const std::pair<std::string, std::string> cases[] = {{"中文 ✓ 👍", "中文 ✓ 👍"}, {"a\x80\x62", "a" + r + "b"},

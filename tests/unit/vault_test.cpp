@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>  // symlink
 
-#include <thread>  // std::thread
-
 #include "support/fd_capture.hpp"
 #include "support/simulated_cloud.hpp"
 #include "support/temp_vault.hpp"
@@ -79,31 +77,14 @@ TEST(EntryFiles, TheDayFolderThatHoldsTheFilesWins) {
     EXPECT_EQ(vault.path(VaultPath::metaDir), dir.at("core/meta"));
 }
 
-// Reads give present regular files only; a placeholder is waited for until
-// its file lands (the wait that runs out is the locator's pending index).
-TEST(VaultIO, ReadsWaitForAPlaceholdersFile) {
-    TempDir dir;
-    const Vault vault{dir.path()};
-    EXPECT_EQ(vault.downloadWait.timeout.count(), 5.0);
-    dir.write("day/.X.min.md.icloud", "");
-    std::thread provider([&] {
-        std::this_thread::sleep_for(100ms);
-        EXPECT_TRUE(VaultIO::write(vault, "内容\n", dir.at("day/X.min.md")));
-    });
-    test::FdCapture err(2);
-    EXPECT_EQ(VaultIO::readData(vault, dir.at("day/X.min.md")), "内容\n");
-    provider.join();
-    // A missing file is not waited for; a folder is no file.
-    EXPECT_FALSE(VaultIO::readData(vault, dir.at("day/missing.md")) || VaultIO::readData(vault, dir.at("day")));
-    EXPECT_EQ(err.finish(), kLog + "iCloud 占位符,触发下载: X.min.md\n");
-}
-
 // Writes replace the whole file, making its folders; a failure names its
 // step; a link inside the vault that leads out of it carries no read and no write out.
 TEST(VaultIO, WritesTheirFailuresAndLinksLeadingOut) {
     TempDir outside, dir;
     outside.write("secret.txt", "outside");
     const Vault vault{dir.path()};
+    // A placeholder is waited for five seconds (the simulated provider's test shows the wait).
+    EXPECT_EQ(vault.downloadWait.timeout.count(), 5.0);
     for (const char* content : {"第一版", "v2"}) ASSERT_TRUE(VaultIO::write(vault, content, dir.at("day/X.min.md")));
     dir.mkdir("day/Y.min.md");
     dir.write("insights", "a plain file");
@@ -142,16 +123,13 @@ TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
         std::optional<VaultError::Kind> failure;
         std::string log;
     };
-    const Case cases[] = {
-        {"day/X.min.md", Policy::fail, 50ms, 0, {}, pending + "X.min.md\n"},
-        {"day/X.min.md", Policy::block, 50ms, 0, {}, pending + "X.min.md\n"},
-        {"day", Policy::fail, 50ms, 0, {}, pending + "day\n"},
+    const Case cases[] = {{"day/X.min.md", Policy::fail, 50ms, 0, {}, pending + "X.min.md\n"},
+        {"day/X.min.md", Policy::block, 50ms, 0, {}, pending + "X.min.md\n"}, {"day", Policy::fail, 50ms, 0, {}, pending + "day\n"},
         {"day", Policy::block, 0ms, 0, {}, pending + "day\n"},
         {"day/X.min.md", Policy::fail, {}, 0, VaultError::Kind::notDownloaded, pending + "X.min.md\n" + late + "X.min.md\n"},
         {"day", Policy::block, {}, 0, VaultError::Kind::notDownloaded, pending + "day\n" + late + "day\n"},
         {"", Policy::fail, {}, 1, {}, kLog + "⚠️ 协调写失败,退回裸写: simulated refusal\n"},
-        {"", Policy::fail, {}, 2, VaultError::Kind::notDownloaded, late + "X.min.md\n" + late + "X.min.md\n"},
-    };
+        {"", Policy::fail, {}, 2, VaultError::Kind::notDownloaded, late + "X.min.md\n" + late + "X.min.md\n"}};
     for (const Case& c : cases) {
         TempDir dir;
         auto cloud = std::make_shared<Platform::SimulatedCloud>(Platform::systemFileSystem());
@@ -194,9 +172,8 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     }),
         "找不到 quillstack Vault。已尝试:\n  · " + home.at("pending") + "\n  · " + home.at("b") + "\n  · " + drive("quillstack") +
             "\n\n用 --vault <路径> 或环境变量 QUILLSTACK_VAULT 指定。");
-    for (const std::string& rel : Paths{"a/00-记忆核心", "b/core", kDrive + "alpha/core", kDrive + "Zeta/core"}) {
+    for (const std::string& rel : Paths{"a/00-记忆核心", "b/core", kDrive + "alpha/core", kDrive + "Zeta/core"})
         home.write(rel + "/Dashboard.json", "");
-    }
     for (const char* name : {".hidden-folder", "f", "e\u0301"}) home.mkdir(kDrive + name);
     VaultLocator::locate(fs, home.at("a"));
     VaultLocator::locate(fs, home.at("none"));

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
         {"minutes_read", {{"name", "minutes_read"}, {"arguments", {{"id", t("minutesId")}}}}},
         {"ping", nullptr},
     };
-    const qs::Vault vault = qs::VaultLocator::locate(qs::Platform::systemFileSystem(), vaultPath);
+    const qs::Vault vault = qs::VaultLocator::locate(qs::Platform::systemFileSystem(), vaultPath).value();
     for (const auto& call : calls) {
         Json raw = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", call.second.is_null() ? "ping" : "tools/call"}};
         if (!call.second.is_null()) raw["params"] = call.second;

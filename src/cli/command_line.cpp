@@ -67,10 +67,12 @@ int runProgram(const std::vector<std::string>& arguments) {
 
     std::optional<Vault> vault;
     try {
-        vault = VaultLocator::locate(Platform::systemFileSystem(), line.vaultPath);
-    } catch (const LocateError& error) {
-        logStderr(error.description());
-        return 1;
+        auto located = VaultLocator::locate(Platform::systemFileSystem(), line.vaultPath);
+        if (!located) {
+            logStderr(located.error().description());
+            return 1;
+        }
+        vault = std::move(*located);
     } catch (const std::exception& error) {
         logStderr(error.what());
         return 1;

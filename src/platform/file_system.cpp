@@ -391,11 +391,11 @@ public:
         return stamps;
     }
 
-    FolderLock lockFolder(const std::string& folder, std::chrono::milliseconds wait) override {
+    Expected<FolderLock, Error> lockFolder(const std::string& folder, std::chrono::milliseconds wait) override {
         return FolderLock::acquire(folder, wait);
     }
 
-    FolderLock lockFile(const std::string& file, std::chrono::milliseconds wait) override {
+    Expected<FolderLock, Error> lockFile(const std::string& file, std::chrono::milliseconds wait) override {
         return FolderLock::acquireFile(file, wait);
     }
 

@@ -182,8 +182,8 @@ public:
 
     // An exclusive advisory lock on `folder`, waited for up to `wait`; or,
     // for a folder that cannot be locked itself, on the lock file `file`.
-    virtual FolderLock lockFolder(const std::string& folder, std::chrono::milliseconds wait) = 0;
-    virtual FolderLock lockFile(const std::string& file, std::chrono::milliseconds wait) = 0;
+    virtual Expected<FolderLock, Error> lockFolder(const std::string& folder, std::chrono::milliseconds wait) = 0;
+    virtual Expected<FolderLock, Error> lockFile(const std::string& file, std::chrono::milliseconds wait) = 0;
 
     // The wall clock, in nanoseconds since 1970 (as file times are kept).
     virtual int64_t wallClockNs() = 0;

@@ -4,23 +4,22 @@
 #include <chrono>  // std::chrono::milliseconds
 #include <string>  // std::string
 
+#include "platform/expected.hpp"
+#include "platform/platform_error.hpp"
+
 namespace qs::Platform {
 
 // Held from a successful acquire until destruction. Locking the folder itself
 // (opened read-only) leaves no lock file behind among the user's files.
 class FolderLock {
 public:
-    enum class Status {
-        held,         // this object holds the lock
-        unsupported,  // the folder cannot be opened or the file system cannot lock it
-        timedOut,     // another holder kept it past the deadline
-    };
-
-    // Waits up to `timeout` for the lock on `folder`.
-    static FolderLock acquire(const std::string& folder, std::chrono::milliseconds timeout);
+    // Waits up to `timeout` for the lock on `folder`. Fails timedOut when
+    // another holder kept it past the deadline, and with the system's reason
+    // when the folder cannot be opened or its file system cannot lock it.
+    static Expected<FolderLock, Error> acquire(const std::string& folder, std::chrono::milliseconds timeout);
     // The same on a lock file, created when missing, for a folder that cannot
     // be opened for locking (one the process may enter but not list).
-    static FolderLock acquireFile(const std::string& file, std::chrono::milliseconds timeout);
+    static Expected<FolderLock, Error> acquireFile(const std::string& file, std::chrono::milliseconds timeout);
 
     FolderLock(FolderLock&& other) noexcept;
     FolderLock& operator=(FolderLock&& other) noexcept;
@@ -28,19 +27,12 @@ public:
     FolderLock& operator=(const FolderLock&) = delete;
     ~FolderLock();
 
-    Status status() const { return status_; }
-    bool held() const { return status_ == Status::held; }
-    // The system's text for why the lock is not held; empty when it is.
-    const std::string& error() const { return error_; }
-
 private:
-    FolderLock(int fd, Status status, std::string error);
-    static FolderLock lock(int fd, std::chrono::milliseconds timeout);
+    explicit FolderLock(int fd) : fd_(fd) {}
+    static Expected<FolderLock, Error> lock(int fd, const std::string& path, std::chrono::milliseconds timeout);
     void release() noexcept;
 
     int fd_ = -1;
-    Status status_ = Status::unsupported;
-    std::string error_;
 };
 
 }  // namespace qs::Platform

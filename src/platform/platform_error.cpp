@@ -1,7 +1,7 @@
 // Platform errors: errno classified once, and its text.
 #include "platform/platform_error.hpp"
 
-#include <cerrno>   // ENOENT, ENOTDIR, EDEADLK, EFBIG, EEXIST
+#include <cerrno>   // ENOENT, ENOTDIR, EDEADLK, EFBIG, EEXIST, ETIMEDOUT
 #include <cstring>  // strerror
 #include <utility>  // std::move
 
@@ -15,6 +15,7 @@ Error Error::fromErrno(std::string operation, std::string path, int code) {
     case EDEADLK: kind = Kind::notDownloaded; break;
     case EFBIG: kind = Kind::tooLarge; break;
     case EEXIST: kind = Kind::taken; break;
+    case ETIMEDOUT: kind = Kind::timedOut; break;
     default: break;
     }
     return Error{kind, std::move(operation), std::move(path), code, {}};
@@ -24,5 +25,7 @@ std::string Error::message() const {
     if (!detail.empty()) return detail;
     return code != 0 ? std::strerror(code) : "unknown error";
 }
+
+std::string Error::describe() const { return operation + " " + path + ": " + message(); }
 
 }  // namespace qs::Platform

@@ -13,6 +13,7 @@ struct Error {
         notRegular,     // a pipe, a device, a socket, a folder where a file is read
         tooLarge,       // larger than the caller's limit (EFBIG)
         taken,          // the name is in use (EEXIST)
+        timedOut,       // another holder kept it past the deadline (ETIMEDOUT)
         failed,         // anything else: permissions, I/O, a full disk, a refused coordination
     };
 
@@ -27,6 +28,9 @@ struct Error {
 
     // The system's text for the failure: detail, else strerror.
     std::string message() const;
+    // The whole failure for the log, the one way it is shown: operation,
+    // path and reason ("open /v/core/Dashboard.json: Input/output error").
+    std::string describe() const;
 };
 
 }  // namespace qs::Platform

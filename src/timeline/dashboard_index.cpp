@@ -122,8 +122,10 @@ IndexLoad DashboardIndex::loadFiltered(const Vault& vault, const SearchFilter* f
         std::string().swap(bytes);
         bytes.reserve(static_cast<size_t>(hint + hint / 16 + simdjson::SIMDJSON_PADDING + 1));
     }
-    if (!VaultIO::readInto(vault, path, bytes, VaultIO::kIndexReadLimit) || !index.fill(filter)) {
-        return IndexUnreadable{std::move(path)};
+    if (auto read = VaultIO::readInto(vault, path, bytes, VaultIO::kIndexReadLimit); !read) return read.error();
+    if (!index.fill(filter)) {
+        return VaultError{VaultError::Kind::notAnIndex, path,
+            Platform::Error{Platform::Error::Kind::failed, "parse", path, 0, "not a timeline index"}};
     }
     return index;
 }

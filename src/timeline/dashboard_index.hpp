@@ -13,6 +13,7 @@
 #include "timeline/feed_item.hpp"
 #include "timeline/result_page.hpp"
 #include "vault/vault.hpp"
+#include "vault/vault_error.hpp"
 
 namespace qs {
 
@@ -25,14 +26,10 @@ struct IndexArenaRelease {
 
 class ResultOrder;
 
-// Why no index could be had: the file (at `path`) is absent, unreadable, or
-// not an index. The caller words the message.
-struct IndexUnreadable {
-    std::string path;
-};
-
+// The index, or why there is none: the file is absent, unreadable (still in
+// iCloud, outside the vault, ...) or not an index. The caller words the message.
 class DashboardIndex;
-using IndexLoad = Expected<DashboardIndex, IndexUnreadable>;
+using IndexLoad = Expected<DashboardIndex, VaultError>;
 
 // Owns the bytes its items' texts point into: the items (and pointers to
 // them) are valid while the index lives. Movable, not copyable.

@@ -11,7 +11,7 @@ bool KeptIndex::reusable(const Vault& vault, const std::string& path) const {
     return now && *now == stamp_;
 }
 
-Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::read(
+Expected<const DashboardIndex*, VaultError> KeptIndex::read(
     const Vault& vault, const std::string& path, const DashboardIndex::SearchFilter* filter) {
     // Dropped first, so the read reuses its memory instead of doubling it.
     drop();
@@ -28,13 +28,13 @@ Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::read(
     return &*index_;
 }
 
-Expected<const DashboardIndex*, IndexUnreadable> KeptIndex::get(const Vault& vault) {
+Expected<const DashboardIndex*, VaultError> KeptIndex::get(const Vault& vault) {
     const std::string path = vault.path(VaultPath::dashboard);
     if (reusable(vault, path)) return &*index_;
     return read(vault, path, nullptr);
 }
 
-Expected<KeptIndex::Found, IndexUnreadable> KeptIndex::search(
+Expected<KeptIndex::Found, VaultError> KeptIndex::search(
     const Vault& vault, const DashboardIndex::SearchFilter& filter, ResultWindow window) {
     const std::string path = vault.path(VaultPath::dashboard);
     if (reusable(vault, path)) {

@@ -22,7 +22,7 @@ namespace qs {
 class KeptIndex {
 public:
     // The vault's index, valid until the next call on this object.
-    Expected<const DashboardIndex*, IndexUnreadable> get(const Vault& vault);
+    Expected<const DashboardIndex*, VaultError> get(const Vault& vault);
 
     // The window's page of the items `filter` keeps, with the index they
     // belong to (for its size). A fresh read applies the filter while it
@@ -32,7 +32,7 @@ public:
         const DashboardIndex* index;
         ResultPage page;
     };
-    Expected<Found, IndexUnreadable> search(
+    Expected<Found, VaultError> search(
         const Vault& vault, const DashboardIndex::SearchFilter& filter, ResultWindow window);
 
     KeptIndex() = default;
@@ -49,7 +49,7 @@ private:
     bool reusable(const Vault& vault, const std::string& path) const;
     // Reads afresh; what was read answers this call, and the next ones too
     // when its stamp allows.
-    Expected<const DashboardIndex*, IndexUnreadable> read(
+    Expected<const DashboardIndex*, VaultError> read(
         const Vault& vault, const std::string& path, const DashboardIndex::SearchFilter* filter);
 
     // Drops the index; its arena stays for the next read.

@@ -5,11 +5,13 @@
 
 #include "timeline/kept_index.hpp"
 #include "tools/tool_failure.hpp"
+#include "tools/vault_failure.hpp"
 #include "vault/path_component.hpp"
 
 namespace qs {
 
-void failUnreadableIndex(const IndexUnreadable& why) {
+void failUnreadableIndex(const VaultError& why) {
+    treatAsMissing(why);
     throw ToolFailure("读不到 Dashboard.json(" + why.path + ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?");
 }
 

@@ -14,9 +14,9 @@
 namespace qs {
 
 // The loaded index; throws ToolFailure naming the index file otherwise.
-[[noreturn]] void failUnreadableIndex(const IndexUnreadable& why);
+[[noreturn]] void failUnreadableIndex(const VaultError& why);
 template <class T>
-T requireIndex(Expected<T, IndexUnreadable> load) {
+T requireIndex(Expected<T, VaultError> load) {
     if (!load) failUnreadableIndex(load.error());
     return std::move(*load);
 }

@@ -8,6 +8,7 @@
 #include "tools/minutes_archive.hpp"
 #include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
+#include "tools/vault_failure.hpp"
 #include "vault/vault_io.hpp"
 
 namespace qs {
@@ -39,6 +40,7 @@ FileText readText(const Vault& vault, const std::string& path) {
     std::string bytes;
     auto read = VaultIO::readInto(vault, path, bytes);
     if (!read) {
+        treatAsMissing(read.error());
         requireReadable(read.error());
         return {std::nullopt, read.error().kind == VaultError::Kind::notDownloaded};
     }

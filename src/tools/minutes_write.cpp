@@ -14,6 +14,7 @@
 #include "tools/tool_arguments.hpp"
 #include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
+#include "tools/vault_failure.hpp"
 #include "tools/write_support.hpp"
 #include "vault/entry_files.hpp"
 #include "vault/path_component.hpp"
@@ -59,6 +60,7 @@ std::optional<std::string> readOld(const Vault& vault, const std::string& path, 
     auto read = VaultIO::readInto(vault, path, bytes);
     if (read) return bytes;
     const VaultError& error = read.error();
+    treatAsMissing(error);
     if (!mustRead || error.kind == VaultError::Kind::absent) return std::nullopt;
     if (error.kind == VaultError::Kind::notRegular) {
         throw ToolFailure("现有文件 " + path + " 不是普通文件(管道、设备之类),不读也不覆盖,这次什么都没写。");

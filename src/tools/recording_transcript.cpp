@@ -9,6 +9,7 @@
 #include "tools/entry_lookup.hpp"
 #include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
+#include "tools/vault_failure.hpp"
 #include "vault/vault_io.hpp"
 
 namespace qs {
@@ -43,7 +44,10 @@ std::optional<Transcript> readTranscript(const VaultFiles& files) {
     auto read = [&](EntryFile file) {
         stamp = files.vault->fs().stampOf(files.path(file), /*folder=*/false);
         auto done = VaultIO::readInto(*files.vault, files.path(file), bytes);
-        if (!done) requireReadable(done.error());
+        if (!done) {
+            treatAsMissing(done.error());
+            requireReadable(done.error());
+        }
         return done.hasValue();
     };
     if (read(EntryFile::transcriptJson)) {

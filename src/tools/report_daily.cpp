@@ -10,6 +10,7 @@
 #include "tools/tool_arguments.hpp"
 #include "tools/tool_failure.hpp"
 #include "tools/tool_result.hpp"
+#include "tools/vault_failure.hpp"
 #include "vault/vault_io.hpp"
 
 namespace qs {
@@ -44,9 +45,11 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     const std::string date = arguments.requiredString(kDate);
     const std::string noReport = date + " 没有日报。日报由 Mac App 生成,不是每天都有。";
 
-    std::optional<std::string> bytes =
-        VaultIO::readData(context.vault(), context.vault().path(VaultPath::dailyReportsDir, date + ".json"));
-    if (!bytes) throw ToolFailure(noReport);
+    auto bytes = VaultIO::readData(context.vault(), context.vault().path(VaultPath::dailyReportsDir, date + ".json"));
+    if (!bytes) {
+        treatAsMissing(bytes.error());
+        throw ToolFailure(noReport);
+    }
     // Numbers keep their own text: the client gets each value as the file wrote it.
     std::optional<Json> report = parseJsonDocument(*bytes, JsonNumbers::ownText);
     if (!report || !report->is_object()) throw ToolFailure(noReport);

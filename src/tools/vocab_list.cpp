@@ -16,6 +16,7 @@
 #include "tools/app_views.hpp"
 #include "tools/tool_arguments.hpp"
 #include "tools/tool_result.hpp"
+#include "tools/vault_failure.hpp"
 #include "vault/vault_io.hpp"
 #include "vocab/vocab_book.hpp"
 
@@ -113,7 +114,10 @@ struct Filters {
 Json run(const ToolArguments& arguments, ToolContext& context) {
     const std::string path = context.vault().path(VaultPath::vocabulary);
     VocabBookReader& reader = context.vocabReader();
-    if (!VaultIO::readInto(context.vault(), path, reader.input())) return ToolResult::json(missingBookPayload(path));
+    if (auto read = VaultIO::readInto(context.vault(), path, reader.input()); !read) {
+        treatAsMissing(read.error());
+        return ToolResult::json(missingBookPayload(path));
+    }
 
     std::optional<std::span<const VocabBookReader::Word>> book = reader.readInput();
     if (!book) writeStderr(kUnreadableWarning);

@@ -9,6 +9,7 @@
 
 #include "platform/expected.hpp"
 #include "tools/tool_failure.hpp"
+#include "tools/vault_failure.hpp"
 #include "vault/vault_error.hpp"
 
 namespace qs::WriteTools {
@@ -30,11 +31,17 @@ void requireUtf8(std::string_view text);
 // The value of a vault call; the call gives up with the error's text otherwise.
 template <class T>
 T orFail(Expected<T, VaultError> result) {
-    if (!result) throw ToolFailure(result.error().description());
+    if (!result) {
+        logCause(result.error());
+        throw ToolFailure(result.error().description());
+    }
     return std::move(*result);
 }
 inline void orFail(const Expected<void, VaultError>& result) {
-    if (!result) throw ToolFailure(result.error().description());
+    if (!result) {
+        logCause(result.error());
+        throw ToolFailure(result.error().description());
+    }
 }
 
 }  // namespace qs::WriteTools

@@ -20,17 +20,16 @@ constexpr std::array<std::string_view, 2> kOutputsSuffixes{
     kindOf(EntryFile::transcriptText).suffix, kindOf(EntryFile::transcriptJson).suffix};
 
 // Whether the reading location of `subpath` under `base` exists: it is the
-// layout's own file when that exists, else (English layout only) the legacy
-// one when that exists. Two look-ups at most, where resolving the location
-// and then testing it would take three.
+// layout's own file when that exists, else its read fallback's when that
+// exists. Two look-ups at most, where resolving the location and then testing
+// it would take three.
 bool existsForReading(const Vault& vault, VaultPath base, const std::string& subpath) {
     if (vault.fs().exists(vault.writingPath(base, subpath))) return true;
-    if (vault.schema == PathSchema::legacyChineseV1) return false;
-    return vault.fs().exists(Platform::joinPath(
-        Platform::joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), subpath));
+    auto fallback = vault.fallbackPath(base, subpath);
+    return fallback && vault.fs().exists(*fallback);
 }
 
-// Whether `day` under `base` (the layout's own folder, then the legacy one)
+// Whether `day` under `base` (the layout's own folder, then its fallback's)
 // holds one of the entry's files in any form: present, evicted under its own
 // name, or only its iCloud placeholder. All three are the entry's current
 // version on that day. An evicted day folder is brought down (within the
@@ -40,11 +39,7 @@ bool existsForReading(const Vault& vault, VaultPath base, const std::string& sub
 template <size_t N>
 bool hasFileUnder(const Vault& vault, VaultPath base, const std::string& day, const std::string& id,
     const std::array<std::string_view, N>& suffixes) {
-    std::string folders[2] = {vault.writingPath(base, day)};
-    if (vault.schema != PathSchema::legacyChineseV1) {
-        folders[1] = Platform::joinPath(
-            Platform::joinPath(vault.root, VaultPathResolver::resolve(base, PathSchema::legacyChineseV1)), day);
-    }
+    const std::string folders[2] = {vault.writingPath(base, day), vault.fallbackPath(base, day).value_or("")};
     for (const std::string& folder : folders) {
         if (folder.empty()) continue;
         auto info = vault.fs().stat(folder);

@@ -1,6 +1,5 @@
 // Which layout a vault uses: its library marker, else its top-level folders.
-#include <cmath>    // std::trunc, std::isfinite
-#include <utility>  // std::pair
+#include <cmath>  // std::trunc, std::isfinite
 
 #include "json/json.hpp"
 #include "platform/file_system.hpp"
@@ -42,18 +41,14 @@ std::optional<PathSchema> schemaFromMarker(Platform::FileSystem& fs, const std::
         !createdAt->is_string() || !app || !app->is_string()) {
         return std::nullopt;
     }
-    return pathSchemaFromRaw(schema->get_ref<const std::string&>());
+    return pathSchemaNamed(schema->get_ref<const std::string&>());
 }
 
 std::optional<PathSchema> schemaFromFolders(Platform::FileSystem& fs, const std::string& root) {
-    static constexpr std::pair<std::string_view, PathSchema> kProbes[] = {
-        {"core", PathSchema::englishV2},
-        {"memories", PathSchema::englishV2},
-        {"00-记忆核心", PathSchema::legacyChineseV1},
-        {"01-情景记忆", PathSchema::legacyChineseV1},
-    };
-    for (const auto& [folder, schema] : kProbes) {
-        if (fs.exists(Platform::joinPath(root, folder))) return schema;
+    for (const VaultLayout& layout : vaultLayouts()) {
+        for (std::string_view folder : layout.probes) {
+            if (fs.exists(Platform::joinPath(root, folder))) return layout.schema;
+        }
     }
     return std::nullopt;
 }

@@ -1,10 +1,16 @@
-// Locations inside the located vault, with the English-to-legacy fallback.
+// Locations inside the located vault, with the layout's read fallback.
 #include "vault/vault.hpp"
 
 namespace qs {
 
 std::string Vault::writingPath(VaultPath location, std::string_view subpath) const {
-    return Platform::joinPath(Platform::joinPath(root, VaultPathResolver::resolve(location, schema)), subpath);
+    return Platform::joinPath(Platform::joinPath(root, relativePath(location, schema)), subpath);
+}
+
+std::optional<std::string> Vault::fallbackPath(VaultPath location, std::string_view subpath) const {
+    const std::optional<PathSchema> fallback = layoutOf(schema).readFallback;
+    if (!fallback) return std::nullopt;
+    return Platform::joinPath(Platform::joinPath(root, relativePath(location, *fallback)), subpath);
 }
 
 namespace {
@@ -24,7 +30,8 @@ std::optional<std::string_view> placeholderTarget(std::string_view name) {
 
 std::string Vault::path(VaultPath location, std::string_view subpath) const {
     std::string primary = writingPath(location, subpath);
-    if (schema == PathSchema::legacyChineseV1) return primary;
+    std::optional<std::string> fallback = fallbackPath(location, subpath);
+    if (!fallback) return primary;
     // An evicted folder, a placeholder or an evicted file is the primary
     // file, only not downloaded yet: falling back to an older legacy copy
     // would read (and archive) a stale version. Nothing inside an evicted
@@ -35,9 +42,7 @@ std::string Vault::path(VaultPath location, std::string_view subpath) const {
     if (folder && (folder->dataless || fs().exists(primary) || fs().exists(cloudPlaceholderOf(primary)))) {
         return primary;
     }
-    std::string legacy = Platform::joinPath(
-        Platform::joinPath(root, VaultPathResolver::resolve(location, PathSchema::legacyChineseV1)), subpath);
-    return fs().exists(legacy) ? legacy : primary;
+    return fs().exists(*fallback) ? *fallback : primary;
 }
 
 Expected<bool, Platform::Error> Vault::holds(const std::string& path, bool followLast) const {

@@ -42,10 +42,13 @@ struct Vault {
     Expected<bool, Platform::Error> holds(const std::string& path, bool followLast) const;
 
     // Where to read `location` + "/" + `subpath` from: the layout's own file,
-    // else (English layout only) the legacy file when only that exists.
+    // else its read fallback's (the English layout's is the legacy one) when
+    // only that exists.
     std::string path(VaultPath location, std::string_view subpath = {}) const;
     // Where to write it: the layout's own location, never a fallback.
     std::string writingPath(VaultPath location, std::string_view subpath = {}) const;
+    // Where the layout's read fallback keeps it; nothing for a layout without one.
+    std::optional<std::string> fallbackPath(VaultPath location, std::string_view subpath = {}) const;
 };
 
 }  // namespace qs

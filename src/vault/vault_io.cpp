@@ -2,9 +2,10 @@
 // coordinated access, atomic and exclusive writes.
 #include "vault/vault_io.hpp"
 
-#include <cerrno>  // ENOENT, ETIMEDOUT, EXDEV
-#include <chrono>  // std::chrono::steady_clock, duration_cast
-#include <string>  // std::to_string
+#include <cerrno>    // ENOENT, ETIMEDOUT, EXDEV
+#include <chrono>    // std::chrono::steady_clock, duration_cast
+#include <optional>  // std::optional
+#include <string>    // std::to_string
 
 #include "platform/log.hpp"
 
@@ -78,6 +79,12 @@ Result awaitDownload(const Vault& vault, const std::string& path) {
     while (vault.fs().steadyNow() < deadline) {
         auto now = presenceHere(vault, path);
         if (now && *now == Presence::present) return {};
+        // A failure no wait mends (an I/O error, say) ends it with its own
+        // cause, rather than pass for a download that did not arrive.
+        if (!now) {
+            logStderr("⚠️ " + now.error().cause.describe());
+            return now.error();
+        }
         vault.fs().sleepFor(std::chrono::duration_cast<std::chrono::nanoseconds>(wait.poll));
     }
     return timedOut(path, Platform::Error::fromErrno("download", path, ETIMEDOUT));
@@ -115,10 +122,7 @@ Result readInto(const Vault& vault, const std::string& path, std::string& buffer
     // Brought down first: below an evicted folder not even the links on the
     // way can be resolved. Nothing is read before the containment check.
     if (auto here = ensureDownloaded(vault, path); !here) return here;
-    if (auto inside = requireInside(vault, path, /*followLast=*/true); !inside) {
-        if (inside.error().kind == VaultError::Kind::outsideVault) throw OutsideVault(inside.error());
-        return inside;
-    }
+    if (auto inside = requireInside(vault, path, /*followLast=*/true); !inside) return inside;
     std::optional<Platform::Status> read;
     auto coordination = vault.fs().coordinateReading(
         path, coordinationBound(vault), [&](const std::string& at) { read = vault.fs().readInto(at, buffer, limit); });
@@ -138,9 +142,9 @@ Result readInto(const Vault& vault, const std::string& path, std::string& buffer
     return {};
 }
 
-std::optional<std::string> readData(const Vault& vault, const std::string& path) {
+Expected<std::string, VaultError> readData(const Vault& vault, const std::string& path) {
     std::string content;
-    if (!readInto(vault, path, content)) return std::nullopt;
+    if (auto read = readInto(vault, path, content); !read) return read.error();
     return content;
 }
 

@@ -3,11 +3,8 @@
 #pragma once
 
 #include <cstdint>      // uint64_t
-#include <exception>    // std::exception
-#include <optional>     // std::optional
 #include <string>       // std::string
 #include <string_view>  // std::string_view
-#include <utility>      // std::move
 
 #include "platform/file_system.hpp"
 #include "vault/vault.hpp"
@@ -16,20 +13,6 @@
 namespace qs::VaultIO {
 
 using Result = Expected<void, VaultError>;
-
-// A read refused because the file, once links are resolved, lies outside the
-// vault (a link planted inside it, say). Thrown rather than returned: every
-// reader, whatever it makes of a missing file, must surface this refusal,
-// and the catalog shows its text (VaultError::description of outsideVault).
-class OutsideVault : public std::exception {
-public:
-    explicit OutsideVault(VaultError error) : error_(std::move(error)), text_(error_.description()) {}
-    const char* what() const noexcept override { return text_.c_str(); }
-
-private:
-    VaultError error_;
-    std::string text_;
-};
 
 // Far above any real file: the index of a heavy user is 50-200 MB.
 inline constexpr uint64_t kIndexReadLimit = uint64_t{2} << 30;
@@ -54,12 +37,13 @@ Result ensureDownloaded(const Vault& vault, const std::string& path);
 
 // The whole regular file of at most `limit` bytes into the caller's buffer,
 // so a large file reuses its memory. On failure the kind says why: absent,
-// not downloaded in time, no regular file, too large, unreadable. Throws
-// OutsideVault for a file that resolves outside the vault.
+// not downloaded in time, no regular file, too large, unreadable, or outside
+// the vault (a link planted inside it, say), which every reader, whatever it
+// makes of a missing file, must surface.
 Result readInto(const Vault& vault, const std::string& path, std::string& buffer, uint64_t limit = kFileReadLimit);
 
-// The file's content, or nothing whatever the reason (OutsideVault as above).
-std::optional<std::string> readData(const Vault& vault, const std::string& path);
+// The file's content, or why there is none, as above.
+Expected<std::string, VaultError> readData(const Vault& vault, const std::string& path);
 
 // A new content written in full beside `path` (its folders made), not yet
 // visible: several of them let a call write nothing unless all could be written.

@@ -3,6 +3,7 @@
 #include "vault/vault_locator.hpp"
 
 #include <algorithm>      // std::stable_sort
+#include <cerrno>         // ENOENT
 #include <unordered_set>  // std::unordered_set
 #include <utility>        // std::pair
 
@@ -13,16 +14,6 @@
 
 namespace qs {
 namespace {
-
-std::string describe(const std::vector<std::string>& tried) {
-    std::string text = "找不到 quillstack Vault。已尝试:\n";
-    for (size_t i = 0; i < tried.size(); ++i) {
-        if (i > 0) text += "\n";
-        text += "  · " + tried[i];
-    }
-    text += "\n\n用 --vault <路径> 或环境变量 QUILLSTACK_VAULT 指定。";
-    return text;
-}
 
 // "~" and "~/..." name the current user's home folder; "~name/..." that
 // user's, as shells do. Anything else is left as given.
@@ -75,13 +66,11 @@ std::optional<Vault> validate(
     if (info->dataless && !VaultIO::ensureDownloaded(vault, folder)) return std::nullopt;
     vault.schema = VaultInitializer::detectSchema(*fs, folder).value_or(PathSchema::englishV2);
     if (!VaultIO::ensureDownloaded(vault, vault.path(VaultPath::dashboard))) return std::nullopt;
-    logStderr("Vault: " + folder + " (schema=" + std::string(rawValue(vault.schema)) + ")");
+    logStderr("Vault: " + folder + " (schema=" + std::string(layoutName(vault.schema)) + ")");
     return vault;
 }
 
 }  // namespace
-
-LocateError::LocateError(const std::vector<std::string>& tried) : description_(describe(tried)) {}
 
 namespace VaultLocator {
 
@@ -113,14 +102,15 @@ std::vector<std::string> candidates(Platform::FileSystem& fs, const std::optiona
     return kept;
 }
 
-Vault locate(const std::shared_ptr<Platform::FileSystem>& fs, const std::optional<std::string>& explicitPath,
-    const DownloadWait& wait) {
+Expected<Vault, VaultError> locate(const std::shared_ptr<Platform::FileSystem>& fs,
+    const std::optional<std::string>& explicitPath, const DownloadWait& wait) {
     std::vector<std::string> tried;
     for (const std::string& candidate : candidates(*fs, explicitPath)) {
         tried.push_back(candidate);
-        if (auto vault = validate(fs, candidate, wait)) return *vault;
+        if (auto vault = validate(fs, candidate, wait)) return std::move(*vault);
     }
-    throw LocateError(std::move(tried));
+    return VaultError{
+        VaultError::Kind::locatedNowhere, {}, Platform::Error::fromErrno("locate", {}, ENOENT), std::move(tried)};
 }
 
 }  // namespace VaultLocator

@@ -105,8 +105,10 @@ public:
     std::vector<std::optional<FileStamp>> folderStamps(const std::string& folder, const std::vector<std::string>& names) override {
         return disk_->folderStamps(folder, names);
     }
-    FolderLock lockFolder(const std::string& folder, std::chrono::milliseconds wait) override { return disk_->lockFolder(folder, wait); }
-    FolderLock lockFile(const std::string& file, std::chrono::milliseconds wait) override { return disk_->lockFile(file, wait); }
+    Expected<FolderLock, Error> lockFolder(const std::string& folder, std::chrono::milliseconds wait) override {
+        return disk_->lockFolder(folder, wait);
+    }
+    Expected<FolderLock, Error> lockFile(const std::string& file, std::chrono::milliseconds wait) override { return disk_->lockFile(file, wait); }
     std::shared_ptr<ChangeWatch> watch(const std::string& root) override;
     Status requestDownload(const std::string& path) override;
     Status coordinateReading(const std::string& path, std::chrono::milliseconds bound, const std::function<void(const std::string&)>& block) override;

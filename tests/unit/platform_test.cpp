@@ -133,19 +133,25 @@ TEST(FileSystem, RemovesOnlyStaleTemporaries) {
 }
 
 TEST(FolderLock, OneHolderPerFolderUntilReleased) {
-    qs::test::TempDir dir;
-    FolderLock first = FolderLock::acquire(dir.path(), {}), moved(std::move(first));
-    EXPECT_TRUE(moved.held() && !first.held());
+    qs::test::TempDir dir, other;
+    std::optional<FolderLock> moved;
+    {
+        auto first = FolderLock::acquire(dir.path(), {});
+        ASSERT_TRUE(first);
+        // the lock moved away is not let go with the moved-from object
+        moved.emplace(std::move(*first));
+    }
     // Another open of the folder is another holder, even in this process.
-    EXPECT_EQ(FolderLock::acquire(dir.path(), {}).status(), FolderLock::Status::timedOut);
+    EXPECT_EQ(kindOf(FolderLock::acquire(dir.path(), {})), Kind::timedOut);
     // letting go, as destruction does
-    moved = FolderLock::acquire(dir.at("gone"), {});
-    EXPECT_TRUE(FolderLock::acquire(dir.path(), {}).held());
-    EXPECT_TRUE(FolderLock::acquire(dir.path(), {}).held());
+    *moved = FolderLock::acquire(other.path(), {}).value();
+    EXPECT_TRUE(FolderLock::acquire(dir.path(), {}));
+    EXPECT_TRUE(FolderLock::acquire(dir.path(), {}));
+    EXPECT_EQ(kindOf(FolderLock::acquire(dir.at("gone"), {})), Kind::absent);
     // The lock file of a folder that cannot be opened, never through a link planted at its name.
     ASSERT_EQ(::symlink(dir.at(".lock").c_str(), dir.at(".link").c_str()), 0);
-    EXPECT_EQ(FolderLock::acquireFile(dir.at(".link"), {}).status(), FolderLock::Status::unsupported);
-    EXPECT_TRUE(FolderLock::acquireFile(dir.at(".lock"), {}).held());
+    EXPECT_EQ(kindOf(FolderLock::acquireFile(dir.at(".link"), {})), Kind::failed);
+    EXPECT_TRUE(FolderLock::acquireFile(dir.at(".lock"), {}));
 }
 
 // The system's own notifications, where they are delivered in step with the

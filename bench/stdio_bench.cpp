@@ -3,7 +3,9 @@
 #include <chrono>      // std::chrono::steady_clock
 #include <cmath>       // std::ceil
 #include <cstdio>      // std::printf, std::snprintf
+#include <cstdlib>     // setenv
 #include <filesystem>  // std::filesystem
+#include <functional>  // std::function
 #include <map>         // std::map
 #include <memory>      // std::unique_ptr
 #include <optional>    // std::optional
@@ -24,10 +26,12 @@ namespace {
 const char* kUsage =
     "usage: quillstack-bench [--sizes 1000,20k,100k] [--repeat N] [--warmup N] [--changed N] [--idle-seconds N]\n"
     "                        [--seed N] [--timeout SECONDS] [--binary PATH] [--cache DIR] [--day-folders N]\n"
+    "                        [--fulltext N]\n"
     "Generates missing vaults into --cache (default build/bench-vaults), times each tool call over stdio\n"
     "against the server built beside this program: --changed calls right after its file was rewritten,\n"
     "then warm-ups and --repeat calls; then its memory after --idle-seconds. Then recording_list on a vault\n"
-    "of --day-folders day folders (default 3650, ten years; 0 skips it). Prints Markdown tables.\n";
+    "of --day-folders day folders (default 3650, ten years; 0 skips it); then the full-text index's build\n"
+    "and searches on the vault of --fulltext entries (default 20k; 0 skips it). Prints Markdown tables.\n";
 
 struct Options {
     std::vector<std::size_t> sizes{1000, 20000, 100000};
@@ -35,6 +39,7 @@ struct Options {
     int repeat = 0, changed = -1;  // 15 and 5, or 5 and 2 above 200,000 entries
     int warmup = 2, idleSeconds = 0, timeoutSeconds = 600;
     std::size_t dayFolders = 3650;
+    std::size_t fulltext = 20000;  // the vault the full-text index is measured on; 0 skips it
     std::uint64_t seed = 20250302;
 };
 
@@ -338,6 +343,74 @@ std::string table(const std::vector<Call>& calls, const std::vector<Row>& rows, 
     return out;
 }
 
+// The full-text index on the vault of `o.fulltext` entries, from an empty
+// cache: its first build (rate, size, peak memory, other calls meanwhile),
+// then searches, and what one minutes_write costs once the index is open.
+std::string measureFulltext(const Options& o) {
+    const fs::path vault = fs::path(o.cache) / ("vault-" + std::to_string(o.fulltext) + "-" + std::to_string(o.seed));
+    if (!fs::exists(vault)) qs::Bench::generateVault(vault, o.fulltext, o.seed);
+    const std::string minutesId = qs::Bench::readTargets(vault).value_or(Json::object()).value("minutesId", "");
+    double textMB = 0;  // what the index reads: the timeline index, entry files, reports, inputs
+    for (const auto& e : fs::recursive_directory_iterator(vault)) {
+        const std::string name = e.path().filename().string();
+        if (e.is_regular_file() && name != "vocabulary.json" &&
+            e.path().string().find("minutes-history") == std::string::npos)
+            textMB += static_cast<double>(e.file_size()) / 1e6;
+    }
+    const fs::path cache = fs::path(o.cache) / "fulltext-cache";
+    fs::remove_all(cache);
+    setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+    Server server(o, vault);
+    auto tool = [&](const std::string& name, const Json& arguments) {
+        Outcome out = server.call("tools/call", {{"name", name}, {"arguments", arguments}});
+        if (!out.error.empty()) throw std::runtime_error(name + ": " + out.error);
+        return out;
+    };
+    auto payload = [](const Outcome& out) {
+        return qs::parseJsonDocument(out.result.value(Json::json_pointer("/content/0/text"), "{}")).value_or(Json());
+    };
+    auto timed = [&](int n, const std::function<Outcome()>& call) {
+        std::vector<double> all;
+        for (int i = 0; i < n; ++i) all.push_back(call().ms);
+        return summarize(all);
+    };
+    const Json write = {{"id", minutesId}, {"markdown", "Bench minutes: pricing review with Katrin"}};
+    const Latency writeBefore = timed(5, [&] { return tool("minutes_write", write); });
+
+    const auto start = Clock::now();
+    std::vector<double> others;
+    Json state = payload(tool("fulltext_search", {{"query", "会议"}}));
+    while (state.value(Json::json_pointer("/index/building"), false) && msSince(start) < o.timeoutSeconds * 1000.0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        others.push_back(tool("recording_list", {{"limit", 20}}).ms);
+        others.push_back(tool("vault_search", {{"query", "review"}}).ms);
+        state = payload(tool("fulltext_search", {{"query", "会议"}}));
+    }
+    const double buildS = msSince(start) / 1000;
+    const long peakKiB = qs::harness::statusKiB(server.child.pid(), "VmHWM").value_or(0);
+    double dbMB = 0;
+    for (const auto& e : fs::recursive_directory_iterator(cache)) dbMB += static_cast<double>(e.file_size()) / 1e6;
+
+    const std::pair<const char*, const char*> queries[] = {{"one word", "meeting"}, {"two words", "Atlas 定价"},
+        {"three words", "Sarah Chen 访谈"}, {"CJK", "用户访谈"}, {"phrase", "\"Partner sync\""}, {"typo", "Katrinn"}};
+    std::string out = "| full-text index, " + thousands(o.fulltext) + " entries | |\n|---|---:|\n";
+    auto line = [&](const std::string& what, const std::string& value) { out += "| " + what + " | " + value + " |\n"; };
+    line("vault text read (MB)", fixed(textMB, "%.1f"));
+    line("first build (s) / rate (MB/s)", fixed(buildS, "%.1f") + " / " + fixed(textMB / buildS, "%.1f"));
+    line("database (MB) / × text", fixed(dbMB, "%.1f") + " / " + fixed(dbMB / textMB, "%.2f") + "×");
+    line("peak RSS while building (MiB)", fixed(static_cast<double>(peakKiB) / 1024, "%.0f"));
+    const Latency other = summarize(others);
+    line("other calls during the build (median / max ms)",
+        ms(other.median) + " / " + ms(*std::max_element(others.begin(), others.end())));
+    for (const auto& [label, query] : queries) {
+        const Latency l = timed(o.repeat ? o.repeat : 15, [&] { return tool("fulltext_search", {{"query", query}}); });
+        line(std::string("search, ") + label + " `" + query + "` (median / p95 ms)", ms(l.median) + " / " + ms(l.p95));
+    }
+    const Latency writeAfter = timed(5, [&] { return tool("minutes_write", write); });
+    line("minutes_write without / with the index (median ms)", ms(writeBefore.median) + " / " + ms(writeAfter.median));
+    return out;
+}
+
 std::size_t parseCount(const std::string& text) {
     std::size_t used = 0;
     double value = std::stod(text, &used);
@@ -371,6 +444,8 @@ Options parseOptions(int argc, char** argv) {
             }
         } else if (arg == "--seed" || arg == "--day-folders") {
             (arg == "--seed" ? o.seed : o.dayFolders) = std::stoull(value);
+        } else if (arg == "--fulltext") {
+            o.fulltext = value == "0" ? 0 : parseCount(value);
         } else if (arg == "--binary" || arg == "--cache") {
             (arg == "--binary" ? o.binary : o.cache) = value;
         } else {
@@ -423,6 +498,13 @@ int main(int argc, char** argv) {
                 thousands(o.dayFolders).c_str(), measureDayFolders(o).c_str());
         } catch (const std::exception& e) {
             std::printf("- day folders: %s\n", e.what());
+        }
+    }
+    if (o.fulltext > 0) {
+        try {
+            std::printf("\n%s", measureFulltext(o).c_str());
+        } catch (const std::exception& e) {
+            std::printf("- full-text index: %s\n", e.what());
         }
     }
     return 0;

@@ -8,11 +8,24 @@
 set(qs_saved_suffixes ${CMAKE_FIND_LIBRARY_SUFFIXES})
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 find_package(ICU REQUIRED COMPONENTS uc i18n data)
+# SQLite with FTS5: Debian's libsqlite3-dev ships libsqlite3.a. On macOS the
+# system's own libsqlite3 (FTS5 built in) is one of the libraries every Mac has.
+if(NOT APPLE)
+  find_package(SQLite3 3.20 REQUIRED)
+endif()
 set(CMAKE_FIND_LIBRARY_SUFFIXES ${qs_saved_suffixes})
+if(APPLE)
+  find_package(SQLite3 3.20 REQUIRED)
+endif()
 # Static archives carry no dependency list: i18n needs uc, uc needs the data
 # and the dynamic loader functions it calls (dlopen for plug-ins).
 set_property(TARGET ICU::i18n APPEND PROPERTY INTERFACE_LINK_LIBRARIES ICU::uc)
 set_property(TARGET ICU::uc APPEND PROPERTY INTERFACE_LINK_LIBRARIES ICU::data ${CMAKE_DL_LIBS})
+# The static SQLite calls into libm, libdl and the thread library.
+find_package(Threads REQUIRED)
+if(NOT APPLE)
+  set_property(TARGET SQLite::SQLite3 APPEND PROPERTY INTERFACE_LINK_LIBRARIES Threads::Threads m ${CMAKE_DL_LIBS})
+endif()
 
 # simdjson is shipped only as a shared library; build its amalgamated source,
 # taken from the distribution's source package of the same version.

@@ -8,12 +8,12 @@ cd "$(dirname "$0")/.."
 
 if [[ "$(uname -s)" == "Darwin" ]]; then
   echo "On macOS install the dependencies with Homebrew:"
-  echo "  brew install cmake icu4c@78 nlohmann-json simdjson googletest google-benchmark node"
-  echo "and configure with: cmake --preset release -DCMAKE_PREFIX_PATH=\"\$(brew --prefix icu4c@78)\""
+  echo "  brew install cmake icu4c@78 sqlite nlohmann-json simdjson googletest google-benchmark node"
+  echo "and configure with: cmake --preset release -DCMAKE_PREFIX_PATH=\"\$(brew --prefix icu4c@78);\$(brew --prefix sqlite)\""
   exit 0
 fi
 
-packages=(cmake g++ make pkg-config nlohmann-json3-dev libsimdjson-dev libicu-dev
+packages=(cmake g++ make pkg-config nlohmann-json3-dev libsimdjson-dev libicu-dev libsqlite3-dev
           googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev clang-format clang-tidy nodejs npm
           ruby llvm chromium fonts-wqy-microhei fonts-noto-color-emoji clang-19 libc++-19-dev libc++abi-19-dev)
 missing=()

@@ -18,12 +18,14 @@ class QuillstackMcp < Formula
   depends_on "nlohmann-json" => :build
   depends_on "icu4c@78"
   depends_on "simdjson"
+  depends_on "sqlite"
 
   def install
     args = %W[
       -DQS_BUILD_TESTS=OFF
       -DQS_BUILD_BENCH=OFF
       -DICU_ROOT=#{Formula["icu4c@78"].opt_prefix}
+      -DSQLite3_ROOT=#{Formula["sqlite"].opt_prefix}
     ]
     system "cmake", "-S", ".", "-B", "build", *args, *std_cmake_args
     system "cmake", "--build", "build", "--target", "quillstack-mcp"

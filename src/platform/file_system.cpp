@@ -544,6 +544,21 @@ void StagedFile::discard() noexcept {
     temporary_.clear();
 }
 
+std::string FileSystem::cacheDirectory() {
+#if defined(__APPLE__)
+    return joinPath(homeDirectory(), "Library/Caches");
+#else
+    // The XDG base directory rule: only an absolute path counts.
+    if (auto cache = environment("XDG_CACHE_HOME"); cache && cache->starts_with('/')) return *cache;
+    return joinPath(homeDirectory(), ".cache");
+#endif
+}
+
+std::string FileSystem::temporaryDirectory() {
+    if (auto tmp = environment("TMPDIR"); tmp && tmp->starts_with('/')) return *tmp;
+    return "/tmp";
+}
+
 void FileSystem::live(const std::string& temporary, bool alive) {
     std::lock_guard<std::mutex> hold(liveMutex_);
     if (alive) {

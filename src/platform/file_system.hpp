@@ -199,6 +199,11 @@ public:
     virtual std::optional<std::string> homeDirectoryOf(const std::string& user) = 0;
     // The current working folder.
     virtual std::string currentDirectory() = 0;
+    // Where the user's caches go: ~/Library/Caches on macOS; elsewhere
+    // $XDG_CACHE_HOME when absolute, else ~/.cache.
+    std::string cacheDirectory();
+    // A folder for temporary files: $TMPDIR when absolute, else /tmp.
+    std::string temporaryDirectory();
 
     // A watch over folders below `root` (the vault), for readers that keep
     // what they read; nothing where the system tells no changes there: those

@@ -23,6 +23,7 @@ constexpr std::string_view kInstructions =
     "\n"
     "典型流程:\n"
     "  · 找东西 → vault_search 拿 id,再用 recording_transcript / minutes_read 展开\n"
+    "  · 按词找内容(几个词、拼不准的名字、会上说过的话、纪要里的结论)→ fulltext_search,命中带字段和 offset\n"
     "  · 改写会议纪要 → recording_transcript 读转译稿 → 自己重新组织 → minutes_write 写回(带上 summary)\n"
     "  · 记长日记 → diary_write\n"
     "\n"

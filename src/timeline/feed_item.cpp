@@ -98,14 +98,7 @@ Json FeedItem::summaryDict(size_t snippetLimit) const {
 }
 
 bool FeedItem::matches(const Text::LowercaseNeedle& needle) const {
-    if (title && needle.foundIn(*title)) return true;
-    if (needle.foundIn(content) || needle.foundIn(id)) return true;
-    for (TextList list : {tags, people, projects}) {
-        for (std::string_view text : list) {
-            if (needle.foundIn(text)) return true;
-        }
-    }
-    return false;
+    return forEachSearchedText([&](Searched, std::string_view text) { return needle.foundIn(text); });
 }
 
 }  // namespace qs

@@ -6,6 +6,7 @@
 #include <optional>     // std::optional
 #include <span>         // std::span
 #include <string_view>  // std::string_view
+#include <utility>      // std::pair
 
 #include "json/json.hpp"
 
@@ -51,6 +52,23 @@ struct FeedItem {
     // id, type, date, time, title, snippet, source, tags, people, projects:
     // what a listing shows of an entry, each key only where the entry has it.
     Json summaryDict(size_t snippetLimit) const;
+    // The texts a search looks at, in the order the text matcher tries
+    // them: the one list the matcher, its prefilter and the full-text index
+    // share. `visit(kind, text)` returns true to stop; so does this then.
+    enum class Searched { title, content, id, tag, person, project };
+    template <class Visit>
+    bool forEachSearchedText(Visit&& visit) const {
+        if (title && visit(Searched::title, *title)) return true;
+        if (visit(Searched::content, content) || visit(Searched::id, id)) return true;
+        for (auto [kind, list] :
+            {std::pair{Searched::tag, tags}, {Searched::person, people}, {Searched::project, projects}}) {
+            for (std::string_view text : list) {
+                if (visit(kind, text)) return true;
+            }
+        }
+        return false;
+    }
+
     // Whether a title, the content, the id or a tag, person or project holds
     // the needle's query (lower-cased, not empty), prepared once per search.
     bool matches(const Text::LowercaseNeedle& needle) const;

@@ -25,12 +25,10 @@ TrigramSlices::TrigramSlices(const std::vector<FeedItem>& items, std::span<const
     : words_((order.size() + 63) / 64), bits_(kSlices * words_, 0) {
     for (size_t i = 0; i < order.size(); ++i) {
         const FeedItem& item = items[order[i]];
-        if (item.title) add(i, Text::toLowerFull(*item.title));
-        add(i, Text::toLowerFull(item.content));
-        add(i, Text::toLowerFull(item.id));
-        for (FeedItem::TextList list : {item.tags, item.people, item.projects}) {
-            for (std::string_view text : list) add(i, Text::toLowerFull(text));
-        }
+        item.forEachSearchedText([&](FeedItem::Searched, std::string_view text) {
+            add(i, Text::toLowerFull(text));
+            return false;
+        });
     }
 }
 

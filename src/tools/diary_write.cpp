@@ -5,6 +5,7 @@
 
 #include "json/json.hpp"
 #include "platform/file_system.hpp"
+#include "search/fulltext_service.hpp"
 #include "text/unicode.hpp"
 #include "tools/tool_arguments.hpp"
 #include "tools/tool_failure.hpp"
@@ -85,6 +86,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
         metaFile = orFail(VaultIO::stage(vault, *metaBytes, metaPath));
     }
     if (id.empty()) throw ToolFailure("写文件失败: 找不到空闲的文件名,最后一个试过的是 " + textPath);
+    context.fulltext().written(textPath);  // searchable in the very next call
 
     Json payload = {
         {"ok", true},

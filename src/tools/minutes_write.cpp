@@ -5,6 +5,7 @@
 #include <utility>    // std::pair, std::move
 #include <vector>     // std::vector
 
+#include "search/fulltext_service.hpp"
 #include "text/dates.hpp"
 #include "timeline/dashboard_index.hpp"
 #include "timeline/kept_index.hpp"
@@ -192,6 +193,9 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
     Json wrote = Json::array({minutesPath});
     if (summary) wrote.push_back(summaryPath);
+    // Found by the very next search; the replaced minutes no longer are.
+    context.fulltext().written(minutesPath);
+    if (summary) context.fulltext().written(summaryPath);
 
     Json payload = {
         {"ok", true},

@@ -13,6 +13,10 @@
 
 namespace qs {
 
+namespace Search {
+class FulltextService;
+}
+
 class DayFolders;
 class KeptIndex;
 class ToolArguments;
@@ -41,6 +45,8 @@ public:
     // Takes in what changed in the vault since the last call, without
     // waiting: every call begins here.
     void beginCall();
+    // The full-text index, built by a thread of its own from the first search on.
+    Search::FulltextService& fulltext() { return *fulltext_; }
     // Transcript lengths in characters as earlier calls counted them, by
     // path, each with the stamp of the file it was counted in: a listing
     // shows a length without reading the file again.
@@ -61,6 +67,7 @@ private:
     std::unique_ptr<DayFolders> dayFolders_;
     std::map<std::string, CountedTranscript> transcriptLengths_;
     std::unique_ptr<VaultChanges> changes_;
+    std::unique_ptr<Search::FulltextService> fulltext_;
 };
 
 // What a text argument must be beyond a text. A value of another form is
@@ -112,7 +119,7 @@ struct ToolDefinition {
     int64_t maxResultChars = 0;
 };
 
-// The eight tools, each defined in its own file.
+// The nine tools, each defined in its own file.
 extern const ToolDefinition vaultSearchTool;
 extern const ToolDefinition recordingListTool;
 extern const ToolDefinition recordingTranscriptTool;
@@ -121,5 +128,6 @@ extern const ToolDefinition vocabListTool;
 extern const ToolDefinition reportDailyTool;
 extern const ToolDefinition minutesWriteTool;
 extern const ToolDefinition diaryWriteTool;
+extern const ToolDefinition fulltextSearchTool;
 
 }  // namespace qs

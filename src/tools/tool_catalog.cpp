@@ -14,8 +14,9 @@ namespace qs {
 namespace ToolCatalog {
 namespace {
 
-constexpr std::array<const ToolDefinition*, 8> kTools{
+constexpr std::array<const ToolDefinition*, 9> kTools{
     &vaultSearchTool,
+    &fulltextSearchTool,
     &recordingListTool,
     &recordingTranscriptTool,
     &minutesReadTool,

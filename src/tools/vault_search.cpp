@@ -57,6 +57,10 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     payload["returned"] = found.page.items.size();
     payload["items"] = std::move(items);
     if (found.page.more) payload["next_offset"] = window.skipped() + found.page.items.size();
+    if (found.page.items.empty() && filter.query) {
+        payload["hint"] =
+            "这里只按原样子串找。几个不挨着的词、拼不准的名字、转译稿和纪要里的话,用 fulltext_search 找。";
+    }
     return ToolResult::json(payload);
 }
 

@@ -73,6 +73,8 @@ for (const { label, load, options, era, unknownTool, unknownResource, skip } of 
       const [memo] = JSON.parse(wrote.content[0].text).wrote;
       assert.ok(memo.startsWith(workspace.vault));
       assert.equal(fs.readFileSync(memo, 'utf8'), '今天的日记');
+      const found = await client.callTool({ name: 'fulltext_search', arguments: { query: '"今天的日记"' } });
+      assert.deepEqual(found.structuredContent.hits.map((h) => [h.id, h.field]), [[JSON.parse(wrote.content[0].text).id, 'pending']]);
       const missing = await client.callTool({ name: 'minutes_read', arguments: { id: 'NO-SUCH-ENTRY' } });
       assert.ok(missing.isError && !('structuredContent' in missing));
       await assert.rejects(client.callTool({ name: 'no_such_tool', arguments: {} }), (error) => error.code === unknownTool);

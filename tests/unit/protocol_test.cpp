@@ -120,9 +120,9 @@ TEST_F(Session, AnswersTheMethodTableAndLogsItsLife) {
     const Json& init = r[0]["result"];
     EXPECT_EQ(init.size(), 4u);
     const std::string instructions = init["instructions"];
-    // eight lines, no final line end
-    EXPECT_EQ(std::count(instructions.begin(), instructions.end(), '\n'), 7);
-    EXPECT_EQ(r[1]["result"]["tools"].size(), 8u);
+    // nine lines, no final line end
+    EXPECT_EQ(std::count(instructions.begin(), instructions.end(), '\n'), 8);
+    EXPECT_EQ(r[1]["result"]["tools"].size(), 9u);
     EXPECT_EQ(r[2]["result"], Json::object());
     EXPECT_EQ(r[3]["result"], (Json{{"resources", Json::array()}}));
     EXPECT_EQ(r[4]["result"], (Json{{"prompts", Json::array()}}));
@@ -184,7 +184,7 @@ TEST_F(Session, TitlesAndStructuredContentFollowTheAgreedVersion) {
         const Json& tools = r[r.size() - 3]["result"]["tools"];
         EXPECT_EQ(tools[0].value("title", ""), rich ? "全库搜索" : "") << init;
         for (const Json& tool : tools) EXPECT_EQ(tool.size(), rich ? 5u + tool.contains("_meta") : 4u) << init << tool["name"];
-        EXPECT_EQ(tools[2].value("/_meta/anthropic~1maxResultSizeChars"_json_pointer, 0), rich ? 150000 : 0) << init;
+        EXPECT_EQ(tools[3].value("/_meta/anthropic~1maxResultSizeChars"_json_pointer, 0), rich ? 150000 : 0) << init;
         const Json& found = r[r.size() - 2]["result"];
         EXPECT_EQ(found.value("structuredContent", Json()), rich ? Json::parse(found["content"][0]["text"].get<std::string>()) : Json());
         EXPECT_TRUE(r.back()["result"]["isError"] == true && !r.back()["result"].contains("structuredContent")) << init;

@@ -31,7 +31,7 @@ qs::ToolParam withDefault(int64_t value) { return qs::ToolParam{"k", "integer", 
 
 // Each tool: its name, required arguments and hints (read-only,
 // destructive, idempotent, open-world as 1 and 0), in catalog order.
-TEST(ToolCatalog, EightToolsInOrderWithTheirRequiredArgumentsAndHints) {
+TEST(ToolCatalog, NineToolsInOrderWithTheirRequiredArgumentsAndHints) {
     const Json& all = qs::ToolCatalog::descriptors(false);
     std::string listed;
     for (const Json& t : all) {
@@ -50,10 +50,11 @@ TEST(ToolCatalog, EightToolsInOrderWithTheirRequiredArgumentsAndHints) {
         EXPECT_TRUE(found && found->name == name) << name;
     }
     EXPECT_EQ(listed,
-        "vault_search[]1010 recording_list[]1010 recording_transcript[\"id\"]1010 minutes_read[\"id\"]1010 vocab_list[]1010 "
+        "vault_search[]1010 fulltext_search[\"query\"]1010 recording_list[]1010 recording_transcript[\"id\"]1010 minutes_read[\"id\"]1010 "
+        "vocab_list[]1010 "
         "report_daily[\"date\"]1010 minutes_write[\"id\",\"markdown\"]0110 diary_write[\"text\"]0000 ");
     for (const char* name : {"Vault_Search", "vault_search "}) EXPECT_EQ(qs::ToolCatalog::find(name), nullptr);
-    EXPECT_EQ(all[4]["inputSchema"]["properties"]["source"]["enum"], (Json{"lookup", "imported"}));
+    EXPECT_EQ(all[5]["inputSchema"]["properties"]["source"]["enum"], (Json{"lookup", "imported"}));
     // Retyped texts tend to pick up full-width forms of , : ; ( ) +.
     const std::string everything = all.dump();
     for (const char* fullWidth : {"，", "：", "；", "（", "）", "＋", "\\u"}) EXPECT_EQ(everything.find(fullWidth), std::string::npos);
@@ -76,9 +77,8 @@ TEST(ToolArguments, TextsIntegersFlagsAndListsAreReadLeniently) {
     for (const Json& absent : {Json("  \t\n"), Json("\u3000\u00a0"), Json(nullptr)}) EXPECT_FALSE(With(absent).view().optionalString(kText));
     // Reals and the largest unsigned saturate; a text out of range is no integer.
     const std::pair<Json, int64_t> integers[] = {{12, 12}, {"+12", 12}, {"-12", -12}, {12.9, 12}, {-7.9, -7}, {true, 1}, {false, 0}, {" 12", 99},
-        {"12abc", 99}, {"12.0", 99}, {"", 99}, {"+-1", 99}, {nullptr, 99}, {"9223372036854775807", INT64_MAX},
-        {"-9223372036854775808", INT64_MIN}, {"9223372036854775808", 99}, {1e300, INT64_MAX}, {-1e300, INT64_MIN},
-        {Json(18446744073709551615ULL), INT64_MAX}};
+        {"12abc", 99}, {"12.0", 99}, {"", 99}, {"+-1", 99}, {nullptr, 99}, {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
+        {"9223372036854775808", 99}, {1e300, INT64_MAX}, {-1e300, INT64_MIN}, {Json(18446744073709551615ULL), INT64_MAX}};
     for (const auto& [value, expected] : integers) EXPECT_EQ(With(value).view().integer(withDefault(99)), expected) << value;
     // value, default, read
     const std::tuple<Json, bool, bool> flags[] = {{false, true, false}, {0, true, false}, {Json(0u), true, false}, {Json(2u), false, true},

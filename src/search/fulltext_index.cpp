@@ -1,0 +1,587 @@
+// Opening the index's database and bringing it in step with the vault.
+#include "search/fulltext_index.hpp"
+
+#include <algorithm>      // std::max
+#include <cctype>         // std::isalnum
+#include <chrono>         // std::chrono::steady_clock
+#include <cstdio>         // std::snprintf
+#include <unordered_map>  // std::unordered_map
+#include <unordered_set>  // std::unordered_set
+
+#include "json/json.hpp"
+#include "platform/paths.hpp"
+#include "text/dates.hpp"
+#include "text/unicode.hpp"
+#include "vault/vault_io.hpp"
+
+namespace qs::Search {
+namespace {
+
+constexpr std::string_view kSchema = R"(
+CREATE TABLE docs(rowid INTEGER PRIMARY KEY, key TEXT UNIQUE NOT NULL, id TEXT NOT NULL, type TEXT NOT NULL,
+  day TEXT NOT NULL, time TEXT NOT NULL, title TEXT NOT NULL, entry INTEGER);
+CREATE VIRTUAL TABLE body USING fts5(title, tags, text, minutes, summary, transcript, report, pending, tokenize='quill');
+CREATE VIRTUAL TABLE vocab USING fts5vocab(body, row);
+CREATE TABLE files(path TEXT PRIMARY KEY, folder TEXT NOT NULL, doc INTEGER, size INTEGER NOT NULL,
+  mtime INTEGER NOT NULL, evicted INTEGER NOT NULL);
+CREATE INDEX files_folder ON files(folder);
+CREATE INDEX files_doc ON files(doc);
+CREATE TABLE folders(path TEXT PRIMARY KEY, stamp TEXT NOT NULL);
+CREATE TABLE state(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+)";
+
+// A file stamp is trusted only once its last change lies this far back:
+// within one tick of a coarse clock a file can change and keep its stamp.
+constexpr int64_t kRacyWindowNs = 2'000'000'000;
+// A pass commits this often, so the request thread's own writes get the
+// write lock soon, and a stopped pass keeps what it did.
+constexpr auto kCommitEvery = std::chrono::milliseconds(150);
+
+// FNV-1a: a stable name for a vault's database and a stable digest of an
+// entry's texts, the same in every build of the server.
+uint64_t fnv1a(std::string_view text, uint64_t hash = 1469598103934665603ull) {
+    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+    return hash;
+}
+
+std::string stampText(const Platform::FileStamp& s) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%llu:%llu:%llu:%lld:%lld", (unsigned long long)s.device,
+        (unsigned long long)s.inode, (unsigned long long)s.size, (long long)s.modifiedNs, (long long)s.changedNs);
+    return text;
+}
+
+bool racy(const Platform::FileStamp& s) {
+    const auto now = int64_t(Text::nowUnixSeconds() * 1e9);
+    return now - std::max(s.modifiedNs, s.changedNs) < kRacyWindowNs;
+}
+
+// The files a folder of each kind holds: which suffix makes which text.
+struct Source {
+    VaultPath base;
+    bool dayFolders;  // base/<day>/<id><suffix>, else base/<day><suffix>
+    std::string_view suffix;
+    Field field;
+    char keyKind;  // 'e' a timeline entry, 'p' a text waiting in the inputs, 'r' a daily report
+};
+constexpr Source kSources[] = {
+    {VaultPath::insightsDir, true, ".min.md", Field::minutes, 'e'},
+    {VaultPath::insightsDir, true, ".sum.txt", Field::summary, 'e'},
+    {VaultPath::outputsDir, true, ".transcript.json", Field::transcript, 'e'},
+    {VaultPath::outputsDir, true, ".tr.txt", Field::transcript, 'e'},
+    {VaultPath::inputsDir, true, ".memo.txt", Field::pending, 'p'},
+    {VaultPath::dailyReportsDir, false, ".json", Field::report, 'r'},
+};
+// Insights before outputs: a document's small texts are in place before its
+// transcript, which each later change would have to tokenize again.
+constexpr VaultPath kBases[] = {
+    VaultPath::insightsDir, VaultPath::outputsDir, VaultPath::inputsDir, VaultPath::dailyReportsDir};
+
+// The source a name in a folder of `base` belongs to, and the id it names.
+const Source* sourceOf(VaultPath base, std::string_view name, std::string_view& id) {
+    for (const Source& source : kSources) {
+        if (source.base != base || name.size() <= source.suffix.size() || !name.ends_with(source.suffix)) continue;
+        id = name.substr(0, name.size() - source.suffix.size());
+        if (!source.dayFolders && !Text::isDayShape(id)) return nullptr;
+        return &source;
+    }
+    return nullptr;
+}
+
+// The daily report's texts: every string among the members the report tool shows.
+std::string reportText(const Json& report) {
+    static constexpr std::string_view kMembers[] = {"headline", "shortSummary", "narrative", "markdownContent",
+        "moodSummary", "keyInsights", "topInsights", "stats", "pendingItems", "tomorrowSuggestions"};
+    std::string text;
+    std::function<void(const Json&)> collect = [&](const Json& value) {
+        if (value.is_string()) {
+            if (!text.empty()) text += '\n';
+            text += value.get<std::string>();
+        } else if (value.is_structured()) {
+            for (const Json& member : value) collect(member);
+        }
+    };
+    for (std::string_view member : kMembers) {
+        if (auto it = report.find(std::string(member)); it != report.end()) collect(*it);
+    }
+    return text;
+}
+
+// The first non-empty line, at most 60 characters: what a hit shows as the
+// title of a text that has none.
+std::string firstLine(std::string_view text) {
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = Text::trimWhitespace(text.substr(start, end - start));
+        if (!line.empty()) return std::string(Text::graphemePrefix(line, 60));
+        start = end + 1;
+    }
+    return "(无标题)";
+}
+
+// Not an SQLite code: a database of another format than this build's.
+constexpr int kOlderFormat = -1;
+constexpr int kLockWaitMs = 2000;
+
+void removeDatabase(Platform::FileSystem& fs, const std::string& path) {
+    for (const char* suffix : {"", "-wal", "-shm"}) (void)fs.remove(path + suffix);
+}
+
+}  // namespace
+
+std::string FulltextIndex::databasePath(const std::string& cacheFolder, const std::string& realRoot) {
+    std::string name;
+    for (char c : Platform::lastComponent(realRoot)) {
+        name += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_') ? c : '_';
+    }
+    char hash[17];
+    std::snprintf(hash, sizeof hash, "%016llx", (unsigned long long)fnv1a(realRoot));
+    return Platform::joinPath(cacheFolder, name.substr(0, 40) + "-" + hash + ".db");
+}
+
+std::unique_ptr<FulltextIndex> FulltextIndex::open(const std::string& path, Platform::FileSystem& fs) {
+    for (int attempt = 0;; ++attempt) {
+        SqlError error;
+        auto connection = Connection::open(path, error);
+        try {
+            if (!connection) throw error;
+            connection->waitForLocks(kLockWaitMs);
+            // Two servers starting on one vault: the first makes the tables.
+            connection->exec("BEGIN IMMEDIATE");
+            Statement tables = connection->prepare("SELECT count(*) FROM sqlite_master");
+            tables.step();
+            const bool empty = tables.integer(0) == 0;
+            tables.reset();
+            if (empty) {
+                connection->exec(kSchema);
+                connection->exec("PRAGMA user_version=" + std::to_string(kFormat));
+            }
+            connection->exec("COMMIT");
+            Statement version = connection->prepare("PRAGMA user_version");
+            version.step();
+            if (version.integer(0) != kFormat) {
+                throw SqlError{kOlderFormat, "older format"};
+            } else {
+                // Reads every table's root and the documents' pages: a
+                // damaged or cut-off file fails here rather than mid-search.
+                connection->exec(
+                    "SELECT count(*) FROM docs; SELECT count(*) FROM files; SELECT rowid FROM body LIMIT 1");
+            }
+            return std::unique_ptr<FulltextIndex>(new FulltextIndex(std::move(connection), path));
+        } catch (const SqlError& e) {
+            if (attempt > 0 || !(e.corrupt() || e.code == kOlderFormat)) throw;
+        }
+        connection.reset();
+        removeDatabase(fs, path);
+    }
+}
+
+// One pass's prepared statements and its open transaction.
+struct FulltextIndex::Pass {
+    Connection& db;
+    const Vault& vault;
+    Statement findDoc{db.handle(), "SELECT rowid FROM docs WHERE key=?1"};
+    Statement insertDoc{db.handle(), "INSERT INTO docs(key,id,type,day,time,title,entry) VALUES(?1,?2,?3,?4,?5,?6,?7)"};
+    Statement updateEntry{db.handle(), "UPDATE docs SET id=?2,type=?3,day=?4,time=?5,title=?6,entry=?7 WHERE rowid=?1"};
+    Statement insertBody{db.handle(), "INSERT INTO body(rowid) VALUES(?1)"};
+    Statement entryBody{db.handle(), "UPDATE body SET title=?2,tags=?3,text=?4 WHERE rowid=?1"};
+    Statement dropEntry{db.handle(), "UPDATE docs SET entry=NULL WHERE rowid=?1"};
+    Statement orphan{db.handle(),
+        "SELECT entry IS NULL AND NOT EXISTS(SELECT 1 FROM files WHERE doc=?1 AND evicted=0) FROM docs WHERE rowid=?1"};
+    Statement deleteDoc{db.handle(), "DELETE FROM docs WHERE rowid=?1"};
+    Statement deleteBody{db.handle(), "DELETE FROM body WHERE rowid=?1"};
+    Statement fileRow{db.handle(), "SELECT size,mtime,evicted,doc FROM files WHERE path=?1"};
+    Statement putFile{
+        db.handle(), "INSERT OR REPLACE INTO files(path,folder,doc,size,mtime,evicted) VALUES(?1,?2,?3,?4,?5,?6)"};
+    Statement dropFile{db.handle(), "DELETE FROM files WHERE path=?1"};
+    std::vector<Statement> setField;
+    std::chrono::steady_clock::time_point began = std::chrono::steady_clock::now();
+    std::string buffer;
+
+    Pass(Connection& connection, const Vault& v) : db(connection), vault(v) {
+        for (std::string_view name : kFieldNames) {
+            setField.emplace_back(db.handle(), "UPDATE body SET " + std::string(name) + "=?2 WHERE rowid=?1");
+        }
+        db.exec("BEGIN IMMEDIATE");
+    }
+    ~Pass() {
+        try {
+            db.exec("COMMIT");
+        } catch (const SqlError&) {
+            try {
+                db.exec("ROLLBACK");
+            } catch (const SqlError&) {
+            }
+        }
+    }
+    // Commits now and then, so other connections get their turn.
+    void breathe() {
+        if (std::chrono::steady_clock::now() - began < kCommitEvery) return;
+        db.exec("COMMIT");
+        db.exec("BEGIN IMMEDIATE");
+        began = std::chrono::steady_clock::now();
+    }
+
+    std::optional<int64_t> docOf(std::string_view key) {
+        findDoc.bind(1, key);
+        std::optional<int64_t> rowid;
+        if (findDoc.step()) rowid = findDoc.integer(0);
+        findDoc.reset();
+        return rowid;
+    }
+
+    int64_t newDoc(std::string_view key, const EntryTexts& meta, std::optional<int64_t> entryHash) {
+        insertDoc.bind(1, key).bind(2, meta.id).bind(3, meta.type).bind(4, meta.day).bind(5, meta.time);
+        insertDoc.bind(6, meta.title);
+        entryHash ? insertDoc.bind(7, *entryHash) : insertDoc.bindNull(7);
+        insertDoc.run();
+        const int64_t rowid = db.lastRowId();
+        insertBody.bind(1, rowid).run();
+        return rowid;
+    }
+
+    void putEntry(const EntryTexts& entry, int64_t hash, std::optional<int64_t> rowid) {
+        if (!rowid) {
+            rowid = newDoc("e:" + entry.id, entry, hash);
+        } else {
+            updateEntry.bind(1, *rowid).bind(2, entry.id).bind(3, entry.type).bind(4, entry.day).bind(5, entry.time);
+            updateEntry.bind(6, entry.title).bind(7, hash).run();
+        }
+        entryBody.bind(1, *rowid).bind(2, entry.titleText).bind(3, entry.tags).bind(4, entry.text).run();
+    }
+
+    // A document with neither a timeline entry nor a file left goes.
+    void dropIfEmpty(int64_t rowid) {
+        orphan.bind(1, rowid);
+        const bool empty = orphan.step() && orphan.integer(0) != 0;
+        orphan.reset();
+        if (!empty) return;
+        deleteDoc.bind(1, rowid).run();
+        deleteBody.bind(1, rowid).run();
+    }
+
+    enum class Read { text, absent, evicted };
+    // A file's bytes, only when they are here: an evicted file is never
+    // brought down for the index.
+    Read read(const std::string& path) {
+        auto inside = vault.holds(path, true);
+        if (!inside || !*inside) return Read::absent;
+        auto status = vault.fs().readInto(path, buffer, VaultIO::kFileReadLimit);
+        if (status) return Read::text;
+        return status.error().kind == Platform::Error::Kind::notDownloaded ? Read::evicted : Read::absent;
+    }
+
+    // The transcript as the transcript tool serves it: the JSON form's
+    // "plainText" when usable, else the text form.
+    std::optional<std::string> transcript(const std::string& folder, std::string_view id, bool& evicted) {
+        Read json = read(Platform::joinPath(folder, std::string(id) + ".transcript.json"));
+        evicted = json == Read::evicted;
+        if (json == Read::text) {
+            if (auto doc = parseJsonDocument(buffer); doc && doc->is_object()) {
+                auto plain = doc->find("plainText");
+                if (plain != doc->end() && plain->is_string() && !plain->get_ref<const std::string&>().empty()) {
+                    return plain->get<std::string>();
+                }
+            }
+        }
+        Read text = read(Platform::joinPath(folder, std::string(id) + ".tr.txt"));
+        evicted = evicted || text == Read::evicted;
+        if (text == Read::text && Text::isValidUtf8(buffer) && !buffer.empty()) return buffer;
+        return std::nullopt;
+    }
+
+    // Brings one file's document in step with the file (present, changed,
+    // evicted or gone).
+    void indexFile(const Source& source, const std::string& folder, std::string_view day, std::string_view id,
+        const std::string& path, bool placeholder) {
+        const auto stamp = placeholder ? std::nullopt : vault.fs().stampOf(path, false);
+        fileRow.bind(1, path);
+        std::optional<int64_t> knownDoc;
+        bool wasEvicted = false;
+        if (fileRow.step()) {
+            if (!fileRow.isNull(3)) knownDoc = fileRow.integer(3);
+            wasEvicted = fileRow.integer(2) != 0;
+        }
+        fileRow.reset();
+
+        const std::string key = std::string(1, source.keyKind) + ":" + std::string(source.dayFolders ? id : day);
+        std::optional<std::string> text;
+        bool evicted = placeholder;
+        bool gone = !placeholder && !stamp;
+        if (!placeholder && stamp) {
+            if (source.field == Field::transcript) {
+                text = transcript(folder, id, evicted);
+                if (!text && !evicted) text = "";
+            } else {
+                Read got = read(path);
+                evicted = got == Read::evicted;
+                gone = got == Read::absent;
+                if (got == Read::text) {
+                    if (source.field == Field::report) {
+                        auto doc = parseJsonDocument(buffer);
+                        text = doc && doc->is_object() ? reportText(*doc) : "";
+                    } else {
+                        text = Text::isValidUtf8(buffer) ? buffer : Text::decodeLossy(buffer);
+                    }
+                }
+            }
+        }
+        if (gone) {
+            dropFile.bind(1, path).run();
+            if (knownDoc) {
+                // The other transcript form may still stand.
+                if (source.field == Field::transcript) {
+                    bool ignored = false;
+                    setField[indexOf(source.field)]
+                        .bind(1, *knownDoc)
+                        .bind(2, transcript(folder, id, ignored).value_or(""));
+                    setField[indexOf(source.field)].run();
+                } else {
+                    setField[indexOf(source.field)].bind(1, *knownDoc).bind(2, std::string_view()).run();
+                }
+                dropIfEmpty(*knownDoc);
+            }
+            return;
+        }
+        std::optional<int64_t> rowid = knownDoc ? knownDoc : docOf(key);
+        if (evicted && !text) {
+            // Its text, if indexed before, stays: eviction does not change it.
+            if (!rowid || !wasEvicted) {
+                putFile.bind(1, path).bind(2, folder);
+                rowid ? putFile.bind(3, *rowid) : putFile.bindNull(3);
+                putFile.bind(4, int64_t{0}).bind(5, int64_t{0}).bind(6, int64_t{1}).run();
+            }
+            return;
+        }
+        if (!rowid) {
+            EntryTexts meta;
+            meta.id = std::string(source.dayFolders ? id : day);
+            meta.type = source.keyKind == 'r' ? "report" : source.field == Field::transcript ? "voice" : "text";
+            meta.day = std::string(day);
+            meta.title = source.keyKind == 'r'   ? reportTitle(day)
+                         : source.keyKind == 'p' ? firstLine(*text)
+                                                 : "(无标题)";
+            rowid = newDoc(key, meta, std::nullopt);
+        }
+        setField[indexOf(source.field)].bind(1, *rowid).bind(2, *text).run();
+        // A file changed within the racy window is read again next time.
+        Platform::FileStamp seen = stamp.value_or(Platform::FileStamp{});
+        putFile.bind(1, path).bind(2, folder).bind(3, *rowid);
+        putFile.bind(4, int64_t(seen.size)).bind(5, racy(seen) ? int64_t{0} : seen.modifiedNs);
+        putFile.bind(6, int64_t{0}).run();
+    }
+
+    std::string reportTitle(std::string_view day) {
+        if (auto doc = parseJsonDocument(buffer); doc && doc->is_object()) {
+            auto headline = doc->find("headline");
+            if (headline != doc->end() && headline->is_string()) return headline->get<std::string>();
+        }
+        return std::string(day) + " 日报";
+    }
+};
+
+namespace {
+
+int64_t entryHash(const EntryTexts& e) {
+    uint64_t hash = 1469598103934665603ull;
+    for (const std::string* text : {&e.id, &e.type, &e.day, &e.time, &e.title, &e.titleText, &e.tags, &e.text}) {
+        hash = fnv1a(*text, hash);
+        hash = fnv1a(std::string_view("\x1f", 1), hash);
+    }
+    return int64_t(hash);
+}
+
+}  // namespace
+
+bool FulltextIndex::sync(
+    const Vault& vault, const EntrySource& entries, const std::atomic<bool>& stop, Progress& progress) {
+    Platform::FileSystem& fs = vault.fs();
+    std::unordered_map<std::string, std::string> state;
+    {
+        Statement rows = db_->prepare("SELECT key,value FROM state");
+        while (rows.step()) state.emplace(rows.text(0), rows.text(1));
+    }
+    Pass pass(*db_, vault);
+    Statement putState = db_->prepare("INSERT OR REPLACE INTO state(key,value) VALUES(?1,?2)");
+
+    // The timeline's entries, when its file moved: only the entries whose
+    // texts changed are indexed again.
+    const std::string dashboard = vault.path(VaultPath::dashboard);
+    const auto dashboardStamp = fs.stampOf(dashboard, false);
+    const std::string dashboardText = dashboardStamp ? stampText(*dashboardStamp) : "";
+    if (dashboardStamp && state["dashboard"] != dashboardText) {
+        if (auto list = entries()) {
+            std::unordered_map<std::string, std::pair<int64_t, int64_t>> known;  // id -> rowid, hash
+            Statement rows = db_->prepare("SELECT rowid,id,entry FROM docs WHERE key>='e:' AND key<'e;'");
+            while (rows.step())
+                known.emplace(rows.text(1), std::pair{rows.integer(0), rows.isNull(2) ? 0 : rows.integer(2)});
+            std::unordered_set<std::string_view> seen;
+            for (const EntryTexts& entry : *list) {
+                if (stop) return false;
+                if (!seen.insert(entry.id).second) continue;  // the first of two same ids, as the tools do
+                const int64_t hash = entryHash(entry);
+                auto it = known.find(entry.id);
+                if (it != known.end() && it->second.second == hash) continue;
+                pass.putEntry(entry, hash, it == known.end() ? std::nullopt : std::optional(it->second.first));
+                pass.breathe();
+            }
+            for (const auto& [id, row] : known) {
+                if (seen.count(id) || row.second == 0) continue;
+                pass.dropEntry.bind(1, row.first).run();
+                pass.entryBody.bind(1, row.first).bind(2, "").bind(3, "").bind(4, "").run();
+                pass.dropIfEmpty(row.first);
+            }
+            if (!racy(*dashboardStamp)) putState.bind(1, "dashboard").bind(2, dashboardText).run();
+        }
+    }
+
+    // The folders whose stamp moved, then their files.
+    std::unordered_map<std::string, std::string> folderStamps;
+    {
+        Statement rows = db_->prepare("SELECT path,stamp FROM folders");
+        while (rows.step()) folderStamps.emplace(rows.text(0), rows.text(1));
+    }
+    struct Changed {
+        VaultPath base;
+        std::string folder;
+        std::string day;
+        std::string stamp;  // empty: gone, or not to be trusted yet
+        std::vector<std::string> names;
+    };
+    std::vector<Changed> changed;
+    std::unordered_set<std::string> present;
+    for (VaultPath base : kBases) {
+        const std::string basePath = vault.path(base);
+        if (base == VaultPath::dailyReportsDir) {
+            auto stamp = fs.stampOf(basePath, true);
+            if (!stamp) continue;
+            present.insert(basePath);
+            if (folderStamps[basePath] != stampText(*stamp)) {
+                changed.push_back({base, basePath, "", racy(*stamp) ? "" : stampText(*stamp), {}});
+            }
+            continue;
+        }
+        auto listing = fs.list(basePath, false, false);
+        if (!listing) continue;
+        std::vector<std::string> days;
+        for (const auto& entry : *listing) {
+            if (Text::isDayShape(entry.name)) days.push_back(entry.name);
+        }
+        auto stamps = fs.folderStamps(basePath, days);
+        for (size_t i = 0; i < days.size(); ++i) {
+            if (!stamps[i]) continue;
+            std::string folder = Platform::joinPath(basePath, days[i]);
+            present.insert(folder);
+            std::string text = stampText(*stamps[i]);
+            if (folderStamps[folder] != text)
+                changed.push_back({base, folder, days[i], racy(*stamps[i]) ? "" : text, {}});
+        }
+    }
+    // Folders that went away take their files with them.
+    for (const auto& [folder, stamp] : folderStamps) {
+        if (present.count(folder) || stamp.empty()) continue;
+        const std::string parent = Platform::parentOf(folder);
+        VaultPath base = VaultPath::dailyReportsDir;
+        for (VaultPath candidate : kBases) {
+            if (vault.path(candidate) == parent && folder != vault.path(VaultPath::dailyReportsDir)) base = candidate;
+        }
+        changed.push_back({base, folder, Platform::lastComponent(folder), "", {}});
+    }
+    int64_t total = 0;
+    for (Changed& c : changed) {
+        if (auto listing = fs.list(c.folder, false, false)) {
+            for (auto& entry : *listing) c.names.push_back(std::move(entry.name));
+        }
+        total += int64_t(c.names.size());
+    }
+    progress.total += total;
+
+    Statement knownFiles = db_->prepare("SELECT path FROM files WHERE folder=?1");
+    Statement putFolder = db_->prepare("INSERT OR REPLACE INTO folders(path,stamp) VALUES(?1,?2)");
+    Statement dropFolder = db_->prepare("DELETE FROM folders WHERE path=?1");
+    for (const Changed& c : changed) {
+        std::unordered_set<std::string> seen;
+        for (const std::string& name : c.names) {
+            if (stop) return false;
+            ++progress.done;
+            // iCloud's placeholder of an evicted file: "." + name + ".icloud".
+            const bool placeholder = name.size() > 8 && name[0] == '.' && name.ends_with(".icloud");
+            std::string_view real = placeholder ? std::string_view(name).substr(1, name.size() - 8) : name;
+            std::string_view id;
+            const Source* source = sourceOf(c.base, real, id);
+            if (!source || id.empty()) continue;
+            const std::string path = Platform::joinPath(c.folder, real);
+            std::string_view day = source->dayFolders ? std::string_view(c.day) : id;
+            if (!seen.insert(path).second) continue;
+            if (!placeholder) {
+                // Unchanged since it was indexed: nothing to read.
+                auto stamp = fs.stampOf(path, false);
+                pass.fileRow.bind(1, path);
+                bool same = stamp && pass.fileRow.step() && pass.fileRow.integer(2) == 0 &&
+                            pass.fileRow.integer(0) == int64_t(stamp->size) &&
+                            pass.fileRow.integer(1) == stamp->modifiedNs && stamp->modifiedNs != 0;
+                pass.fileRow.reset();
+                if (same) continue;
+            }
+            pass.indexFile(*source, c.folder, day, id, path, placeholder);
+            pass.breathe();
+        }
+        // Files indexed before and no longer listed.
+        knownFiles.bind(1, c.folder);
+        std::vector<std::string> vanished;
+        while (knownFiles.step()) {
+            std::string path(knownFiles.text(0));
+            if (!seen.count(path)) vanished.push_back(std::move(path));
+        }
+        knownFiles.reset();
+        for (const std::string& path : vanished) {
+            std::string_view name = Platform::lastComponent(path), id;
+            const Source* source = sourceOf(c.base, name, id);
+            if (!source) {
+                pass.dropFile.bind(1, path).run();
+                continue;
+            }
+            pass.indexFile(*source, c.folder, source->dayFolders ? std::string_view(c.day) : id, id, path, false);
+        }
+        if (c.stamp.empty()) {
+            dropFolder.bind(1, c.folder).run();
+        } else {
+            putFolder.bind(1, c.folder).bind(2, c.stamp).run();
+        }
+        pass.breathe();
+    }
+    return true;
+}
+
+void FulltextIndex::indexFile(const Vault& vault, const std::string& path) {
+    const std::string folder = Platform::parentOf(path);
+    const std::string name = Platform::lastComponent(path);
+    for (VaultPath base : kBases) {
+        const std::string basePath = vault.path(base);
+        const bool dayFolder = Platform::parentOf(folder) == basePath;
+        if (!dayFolder && folder != basePath) continue;
+        std::string_view id;
+        const Source* source = sourceOf(base, name, id);
+        if (!source || source->dayFolders != dayFolder) continue;
+        Pass pass(*db_, vault);
+        const std::string day = dayFolder ? Platform::lastComponent(folder) : std::string(id);
+        pass.indexFile(*source, folder, day, id, path, false);
+        return;
+    }
+}
+
+IndexCounts FulltextIndex::counts() {
+    IndexCounts counts;
+    Statement docs = db_->prepare("SELECT count(*) FROM docs");
+    if (docs.step()) counts.documents = docs.integer(0);
+    Statement files = db_->prepare("SELECT count(*), coalesce(sum(evicted),0) FROM files");
+    if (files.step()) {
+        counts.inCloud = files.integer(1);
+        counts.files = files.integer(0) - counts.inCloud;
+    }
+    return counts;
+}
+
+}  // namespace qs::Search

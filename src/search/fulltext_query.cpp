@@ -1,0 +1,339 @@
+// The query language turned into an FTS5 expression, the ranked pages, and
+// where in which text each hit's match stands.
+#include "search/fulltext_query.hpp"
+
+#include <unicode/uchar.h>
+#include <unicode/uscript.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>  // std::min, std::sort
+#include <string>     // std::u32string
+
+#include "search/index_fields.hpp"
+#include "search/word_tokenizer.hpp"
+#include "text/unicode.hpp"
+
+namespace qs::Search {
+namespace {
+
+// Matches a hit's own words are marked with, as a Markdown reader shows them.
+constexpr std::string_view kMark = "**";
+constexpr size_t kSnippetBefore = 60;
+constexpr size_t kSnippetLength = 200;
+// Typo candidates per word: the closest and most used of the vocabulary.
+constexpr size_t kMaxCandidates = 8;
+
+std::u32string codePoints(std::string_view text) {
+    std::u32string out;
+    for (size_t i = 0; i < text.size();) {
+        UChar32 c;
+        U8_NEXT(text.data(), i, text.size(), c);
+        out.push_back(char32_t(c < 0 ? 0xFFFD : c));
+    }
+    return out;
+}
+
+// A Latin word (letters only), the kind a typo is forgiven in.
+bool isLatinWord(std::u32string_view word) {
+    for (char32_t c : word) {
+        UErrorCode status = U_ZERO_ERROR;
+        if (!u_isalpha(UChar32(c)) || uscript_getScript(UChar32(c), &status) != USCRIPT_LATIN) return false;
+    }
+    return !word.empty();
+}
+
+bool isSpaceAt(std::string_view q, size_t i, size_t& width) {
+    width = 1;
+    if (q[i] == ' ' || q[i] == '\t' || q[i] == '\n' || q[i] == '\r') return true;
+    width = 3;
+    return q.substr(i, 3) == "\u3000";  // the ideographic space of a CJK keyboard
+}
+
+std::string ftsString(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
+}
+
+// A run of tokens to find: a word, a CJK word's characters, a phrase.
+using Needle = std::vector<std::string>;
+
+struct Match {
+    size_t start = 0, end = 0;
+};
+
+// The first place in `text` where a needle stands whole.
+std::optional<Match> firstMatch(std::string_view text, const std::vector<Needle>& needles) {
+    std::vector<std::pair<std::string, Match>> recent;
+    size_t longest = 1;
+    for (const Needle& n : needles) longest = std::max(longest, n.size());
+    std::optional<Match> found;
+    tokenize(text, [&](std::string_view word, size_t start, size_t end) {
+        recent.emplace_back(std::string(word), Match{start, end});
+        if (recent.size() > longest) recent.erase(recent.begin());
+        for (const Needle& needle : needles) {
+            if (needle.empty() || needle.size() > recent.size()) continue;
+            const size_t first = recent.size() - needle.size();
+            bool whole = true;
+            for (size_t k = 0; whole && k < needle.size(); ++k) whole = recent[first + k].first == needle[k];
+            if (whole) {
+                found = Match{recent[first].second.start, end};
+                return false;
+            }
+        }
+        return true;
+    });
+    return found;
+}
+
+// Steps back from `at` to the start of a UTF-8 sequence.
+size_t leadByte(std::string_view text, size_t at) {
+    while (at > 0 && at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
+    return at;
+}
+
+// About 200 characters around the match, its words marked, on one line.
+std::string snippetAround(std::string_view text, size_t start, const std::vector<Needle>& needles) {
+    size_t from = leadByte(text, start > 8 * kSnippetBefore ? start - 8 * kSnippetBefore : 0);
+    auto before = Text::graphemeBoundaries(text.substr(from, start - from));
+    if (before.size() > kSnippetBefore + 1) from += before[before.size() - 1 - kSnippetBefore];
+    size_t to = std::min(text.size(), start + 8 * kSnippetLength);
+    to = to < text.size() ? leadByte(text, to) : to;
+    std::string_view after = Text::graphemePrefix(text.substr(start, to - start), kSnippetLength - kSnippetBefore);
+    std::string_view window = text.substr(from, start - from + after.size());
+
+    std::vector<std::string_view> marked;
+    for (const Needle& n : needles) marked.insert(marked.end(), n.begin(), n.end());
+    std::vector<Match> spans;
+    tokenize(window, [&](std::string_view word, size_t s, size_t e) {
+        if (std::find(marked.begin(), marked.end(), word) == marked.end()) return true;
+        if (!spans.empty() && spans.back().end == s) {
+            spans.back().end = e;
+        } else {
+            spans.push_back({s, e});
+        }
+        return true;
+    });
+    std::string out = from > 0 ? "…" : "";
+    size_t at = 0;
+    for (const Match& span : spans) {
+        out.append(window.substr(at, span.start - at)).append(kMark);
+        out.append(window.substr(span.start, span.end - span.start)).append(kMark);
+        at = span.end;
+    }
+    out.append(window.substr(at));
+    for (char& c : out) {
+        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+    }
+    if (from + window.size() < text.size()) out += "…";
+    return out;
+}
+
+// The fields in the order a hit names them: what the entry is called first,
+// its long texts last; the tags are shown as the title's.
+constexpr Field kHitOrder[] = {Field::title, Field::text, Field::minutes, Field::summary, Field::report, Field::pending,
+    Field::transcript, Field::tags};
+
+void placeHit(Connection& db, int64_t rowid, const std::vector<Needle>& needles, Hit& hit) {
+    Statement fields =
+        db.prepare("SELECT title,tags,text,minutes,summary,transcript,report,pending FROM body WHERE rowid=?1");
+    fields.bind(1, rowid);
+    if (!fields.step()) return;
+    for (Field field : kHitOrder) {
+        std::string_view text = fields.text(int(indexOf(field)));
+        if (text.empty()) continue;
+        auto match = firstMatch(text, needles);
+        if (!match) continue;
+        hit.field = field == Field::tags ? "title" : std::string(kFieldNames[indexOf(field)]);
+        hit.offset = field == Field::tags ? 0 : int64_t(Text::graphemeCount(text.substr(0, match->start)));
+        hit.snippet = snippetAround(text, match->start, needles);
+        return;
+    }
+    hit.field = "title";
+    hit.snippet = hit.title;
+}
+
+std::string rankedSql(bool excludeExact, bool newest) {
+    std::string sql =
+        "SELECT d.rowid,d.id,d.type,d.day,d.time,d.title FROM body JOIN docs d ON d.rowid=body.rowid "
+        "WHERE body MATCH ?1 AND (?2 IS NULL OR d.type=?2) AND (?3 IS NULL OR d.day>=?3) AND (?4 IS NULL OR d.day<=?4)";
+    if (excludeExact) sql += " AND body.rowid NOT IN (SELECT rowid FROM body WHERE body MATCH ?7)";
+    if (newest) {
+        sql += " ORDER BY d.day DESC, d.time DESC, d.id DESC";
+    } else {
+        // BM25 (more negative is better), a little more for recent days.
+        std::string weights;
+        for (double w : kFieldWeights) weights += "," + std::to_string(w);
+        sql += " ORDER BY bm25(body" + weights +
+               ") * (1.0 + 0.3 / (1.0 + coalesce(julianday('now') - julianday(d.day), 3650.0) / 180.0))";
+    }
+    return sql + " LIMIT ?5 OFFSET ?6";
+}
+
+void bindFilters(Statement& s, const SearchRequest& r) {
+    r.type ? s.bind(2, *r.type) : s.bindNull(2);
+    r.dateFrom ? s.bind(3, *r.dateFrom) : s.bindNull(3);
+    r.dateTo ? s.bind(4, *r.dateTo) : s.bindNull(4);
+}
+
+int64_t countMatches(Connection& db, const std::string& expression, const SearchRequest& r) {
+    Statement count = db.prepare(
+        "SELECT count(*) FROM body JOIN docs d ON d.rowid=body.rowid WHERE body MATCH ?1 AND (?2 IS NULL OR "
+        "d.type=?2) AND (?3 IS NULL OR d.day>=?3) AND (?4 IS NULL OR d.day<=?4)");
+    count.bind(1, expression);
+    bindFilters(count, r);
+    return count.step() ? count.integer(0) : 0;
+}
+
+void page(Connection& db, const std::string& expression, const std::string* exact, const SearchRequest& r,
+    int64_t offset, int64_t limit, std::vector<std::pair<int64_t, Hit>>& rows) {
+    Statement ranked = db.prepare(rankedSql(exact != nullptr, r.newest));
+    ranked.bind(1, expression).bind(5, limit).bind(6, offset);
+    if (exact) ranked.bind(7, *exact);
+    bindFilters(ranked, r);
+    while (ranked.step()) {
+        Hit hit{std::string(ranked.text(1)), std::string(ranked.text(2)), std::string(ranked.text(3)),
+            std::string(ranked.text(4)), std::string(ranked.text(5)), "", 0, ""};
+        rows.emplace_back(ranked.integer(0), std::move(hit));
+    }
+}
+
+}  // namespace
+
+size_t editDistance(std::u32string_view a, std::u32string_view b) {
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        for (size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+ParsedQuery parseQuery(std::string_view q) {
+    ParsedQuery parsed;
+    size_t i = 0, width = 0;
+    while (i < q.size()) {
+        if (isSpaceAt(q, i, width)) {
+            i += width;
+            continue;
+        }
+        const bool excluded = q[i] == '-' && i + 1 < q.size() && !isSpaceAt(q, i + 1, width);
+        if (excluded) ++i;
+        ParsedQuery::Term term;
+        const bool curly = q.substr(i, 3) == "\u201C";
+        if (q[i] == '"' || curly) {
+            const size_t open = curly ? 3 : 1;
+            size_t close = curly ? q.find("\u201D", i + open) : q.find('"', i + open);
+            if (close == std::string_view::npos) close = q.size();
+            term.text = std::string(q.substr(i + open, close - i - open));
+            term.phrase = true;
+            i = close == q.size() ? close : close + (curly ? 3 : 1);
+        } else {
+            size_t end = i;
+            while (end < q.size() && !isSpaceAt(q, end, width)) ++end;
+            term.text = std::string(q.substr(i, end - i));
+            i = end;
+        }
+        term.words = words(term.text);
+        if (term.words.empty()) continue;
+        (excluded ? parsed.excluded : parsed.required).push_back(std::move(term));
+    }
+    return parsed;
+}
+
+std::vector<std::string> typoCandidates(Connection& db, const std::string& word) {
+    const std::u32string target = codePoints(word);
+    if (target.size() < 5 || !isLatinWord(target)) return {};
+    const size_t allowed = target.size() >= 8 ? 2 : 1;
+    // A typo seldom falls on the first letter; the vocabulary is read from
+    // that letter's range only.
+    const size_t firstBytes = size_t(U8_LENGTH(UChar32(target[0])));
+    std::string low = word.substr(0, firstBytes), high = low;
+    high.back() = char(high.back() + 1);
+    Statement terms = db.prepare("SELECT term, doc FROM vocab WHERE term >= ?1 AND term < ?2");
+    terms.bind(1, low).bind(2, high);
+    struct Candidate {
+        size_t distance;
+        int64_t documents;
+        std::string term;
+    };
+    std::vector<Candidate> found;
+    while (terms.step()) {
+        std::string_view term = terms.text(0);
+        if (term == word) continue;
+        const std::u32string other = codePoints(term);
+        if (other.size() + allowed < target.size() || other.size() > target.size() + allowed) continue;
+        if (size_t d = editDistance(target, other); d <= allowed)
+            found.push_back({d, terms.integer(1), std::string(term)});
+    }
+    std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
+        return a.distance != b.distance ? a.distance < b.distance : a.documents > b.documents;
+    });
+    std::vector<std::string> out;
+    for (size_t k = 0; k < found.size() && k < kMaxCandidates; ++k) out.push_back(std::move(found[k].term));
+    return out;
+}
+
+std::optional<SearchResult> search(Connection& db, const SearchRequest& request) {
+    const ParsedQuery query = parseQuery(request.query);
+    if (query.required.empty()) return std::nullopt;
+
+    std::vector<Needle> needles;
+    std::string exact, fuzzy;
+    bool anyTypo = false;
+    for (const ParsedQuery::Term& term : query.required) {
+        const std::string and_ = exact.empty() ? "" : " AND ";
+        exact += and_ + ftsString(term.text);
+        needles.push_back(term.words);
+        std::vector<std::string> candidates;
+        if (!term.phrase && term.words.size() == 1) candidates = typoCandidates(db, term.words[0]);
+        std::string alternatives = ftsString(term.text);
+        for (const std::string& c : candidates) {
+            alternatives += " OR " + ftsString(c);
+            needles.push_back({c});
+        }
+        anyTypo = anyTypo || !candidates.empty();
+        fuzzy += and_ + (candidates.empty() ? alternatives : "(" + alternatives + ")");
+    }
+    if (!query.excluded.empty()) {
+        std::string none;
+        for (const ParsedQuery::Term& term : query.excluded)
+            none += (none.empty() ? "" : " OR ") + ftsString(term.text);
+        exact = "(" + exact + ") NOT (" + none + ")";
+        fuzzy = "(" + fuzzy + ") NOT (" + none + ")";
+    }
+
+    SearchResult result;
+    const int64_t offset = std::max<int64_t>(request.offset, 0), limit = std::max<int64_t>(request.limit, 1);
+    std::vector<std::pair<int64_t, Hit>> rows;
+    if (!anyTypo || request.newest) {
+        const std::string& expression = anyTypo ? fuzzy : exact;
+        result.total = countMatches(db, expression, request);
+        page(db, expression, nullptr, request, offset, limit, rows);
+    } else {
+        // Every exact match ranks above every match that needed a typo forgiven.
+        const int64_t exactCount = countMatches(db, exact, request);
+        result.total = countMatches(db, fuzzy, request);
+        if (offset < exactCount) page(db, exact, nullptr, request, offset, limit, rows);
+        const int64_t left = limit - int64_t(rows.size());
+        if (left > 0 && result.total > exactCount) {
+            page(db, fuzzy, &exact, request, std::max<int64_t>(offset - exactCount, 0), left, rows);
+        }
+    }
+    for (auto& [rowid, hit] : rows) {
+        placeHit(db, rowid, needles, hit);
+        result.hits.push_back(std::move(hit));
+    }
+    return result;
+}
+
+}  // namespace qs::Search

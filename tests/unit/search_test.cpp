@@ -1,0 +1,138 @@
+// The full-text index: its words, its query language, and a small vault
+// indexed and searched (fields, offsets, typos, own writes, evicted files,
+// a damaged database).
+#include <gtest/gtest.h>
+
+#include "search/fulltext_index.hpp"
+#include "search/fulltext_query.hpp"
+#include "search/word_tokenizer.hpp"
+#include "support/simulated_cloud.hpp"
+#include "support/temp_vault.hpp"
+#include "text/unicode.hpp"
+
+namespace qs::Search {
+namespace {
+
+using Words = std::vector<std::string>;
+
+SearchResult find(Connection& db, const std::string& query) {
+    SearchRequest request;
+    request.query = query;
+    return search(db, request).value_or(SearchResult{-1, {}});
+}
+
+TEST(WordTokenizer, FoldsLatinAndSplitsCjkIntoCharacters) {
+    const std::pair<std::string, Words> rows[] = {
+        {"Straße MÜLLER Café", {"strasse", "muller", "cafe"}},
+        {"İstanbul ﬁne naïve Ærø", {"istanbul", "fine", "naive", "ærø"}},
+        {"ΣΊΣΥΦΟΣ", {"σίσυφοσ"}},
+        {"预算评审会", {"预", "算", "评", "审", "会"}},
+        {"iPhone发布会, v2.0!", {"iphone", "发", "布", "会", "v2.0"}},
+        {"ミーティング 👍🏽 🇩🇪", {"ミ", "ー", "テ", "ィ", "ン", "グ", "👍🏽", "🇩🇪"}},
+        {"don't — e-mail", {"don't", "e", "mail"}},
+    };
+    for (const auto& [text, expected] : rows) EXPECT_EQ(words(text), expected) << text;
+}
+
+TEST(FulltextQuery, WordsPhrasesExclusionsAndEditDistance) {
+    const ParsedQuery q = parseQuery("Berlin  partner -timeline \"Q3 budget\" -\"old plan\" 预算 “会议 纪要” - ");
+    Words required, excluded;
+    for (const auto& t : q.required) required.push_back(t.text + (t.phrase ? "/p" : ""));
+    for (const auto& t : q.excluded) excluded.push_back(t.text);
+    EXPECT_EQ(required, (Words{"Berlin", "partner", "Q3 budget/p", "预算", "会议 纪要/p"}));
+    EXPECT_EQ(excluded, (Words{"timeline", "old plan"}));
+    const std::tuple<std::u32string, std::u32string, size_t> distances[] = {
+        {U"katrin", U"katrinn", 1}, {U"muller", U"mulelr", 1}, {U"timeline", U"tmielnie", 2}, {U"berlin", U"berlin", 0}};
+    for (const auto& [a, b, d] : distances) EXPECT_EQ(editDistance(a, b), d);
+}
+
+// A vault of two entries, a daily report and a diary text not yet taken up.
+class FulltextIndexTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vault.write(vault.insightsDir() + "/2025-03-02/E1.min.md", "## 结论\n决定:预算评审会下周开。");
+        vault.write(vault.outputsDir() + "/2025-03-02/E1.tr.txt", "大家好。We talked a lot; the price is 4200 euros by the timeline.");
+        vault.write(vault.outputsDir() + "/2025-02-01/E2.tr.txt", "secret plans for the Zugspitze");
+        vault.write(vault.insightsDir() + "/daily_reports/2025-03-03.json", R"({"headline":"忙碌的一天","stats":{"x":"深夜加班"}})");
+        vault.write(vault.inputsDir() + "/2025-03-04/U1.memo.txt", "Thinking about the roadmap");
+        vault.dashboard(Json::array());  // the entries come from `entries`; its stamp says when to ask
+        index = FulltextIndex::open(FulltextIndex::databasePath(cacheFolder.path(), vault.path()), *disk);
+    }
+    EntrySource source() {
+        return [this] { return std::optional(entries); };
+    }
+    IndexCounts sync() {
+        std::atomic<bool> stop{false};
+        Progress progress;
+        EXPECT_TRUE(index->sync(Vault{vault.path(), PathSchema::englishV2, "", {}, disk}, source(), stop, progress));
+        return index->counts();
+    }
+    // "id field@offset" of each hit, best first.
+    Words found(const std::string& query) {
+        Words out;
+        for (const Hit& h : find(index->db(), query).hits) out.push_back(h.id + " " + h.field + "@" + std::to_string(h.offset));
+        return out;
+    }
+
+    test::TempVault vault;
+    test::TempDir cacheFolder;
+    std::shared_ptr<Platform::SimulatedCloud> disk = std::make_shared<Platform::SimulatedCloud>();
+    std::vector<EntryTexts> entries{
+        {"E1", "voice", "2025-03-02", "08:15", "Partner sync", "Partner sync", "Katrin Müller\n", "We met in Berlin"},
+        {"E2", "text", "2025-02-01", "", "Berlin trip", "Berlin trip", "Katrina\n", "Flights to Berlin"},
+    };
+    std::unique_ptr<FulltextIndex> index;
+};
+
+TEST_F(FulltextIndexTest, FindsWordsAcrossFieldsWithTheirOffsets) {
+    EXPECT_EQ(sync().documents, 4);
+    const std::pair<std::string, Words> rows[] = {
+        {"Berlin partner timeline", {"E1 title@0"}},
+        {"\"the price is\"", {"E1 transcript@21"}},
+        {"评审 预", {"E1 minutes@9"}},
+        {"Berlin -partner", {"E2 title@0"}},
+        {"katrin", {"E1 title@0", "E2 title@0"}},   // the typo match below the exact one
+        {"Katrinn", {"E2 title@0", "E1 title@0"}},  // both one edit away
+        {"Mulelr berlin", {"E1 text@10"}},          // a swap of neighbours
+        {"roadmap", {"U1 pending@19"}},
+        {"加班", {"2025-03-03 report@8"}},
+        {"Zugspitze", {"E2 transcript@21"}},
+    };
+    for (const auto& [query, expected] : rows) EXPECT_EQ(found(query), expected) << query;
+    EXPECT_EQ(find(index->db(), "-partner").total, -1);
+    EXPECT_EQ(find(index->db(), "4200").hits.at(0).snippet, "大家好。We talked a lot; the price is **4200** euros by the timeline.");
+}
+
+TEST_F(FulltextIndexTest, FollowsOwnWritesTheTimelineAndEvictedFiles) {
+    sync();
+    vault.write(vault.insightsDir() + "/2025-03-02/E1.min.md", "新的纪要:出差柏林");
+    index->indexFile(Vault{vault.path()}, vault.at(vault.insightsDir() + "/2025-03-02/E1.min.md"));
+    EXPECT_EQ(found("柏林"), Words{"E1 minutes@7"});
+    EXPECT_EQ(found("预算"), Words{});
+    entries[1].text = "Flights to Munich";
+    vault.dashboardRaw("{}");
+    disk->evict(vault.at(vault.outputsDir() + "/2025-02-01/E2.tr.txt"), std::nullopt);
+    vault.write(vault.outputsDir() + "/2025-02-01/E3.tr.txt", "Zugspitze again");
+    disk->evict(vault.at(vault.outputsDir() + "/2025-02-01/E3.tr.txt"), std::chrono::milliseconds(0));
+    EXPECT_EQ(sync().inCloud, 2);  // never asked down, so still evicted
+    EXPECT_EQ(found("munich"), Words{"E2 text@11"});
+    EXPECT_EQ(found("Zugspitze"), Words{"E2 transcript@21"});  // what was indexed before it was evicted stays
+}
+
+TEST_F(FulltextIndexTest, ADamagedOrOlderDatabaseIsBuiltAgain) {
+    sync();
+    const std::string path = index->path(), name = path.substr(cacheFolder.path().size() + 1);
+    index.reset();
+    const std::string whole = cacheFolder.read(name).value();
+    for (std::string damage : {"garbage", "truncated", "older"}) {
+        cacheFolder.write(name, damage == "garbage" ? std::string(whole.size(), 'x') : damage == "truncated" ? whole.substr(0, 8192) : whole);
+        if (damage == "older") FulltextIndex::open(path, *disk)->db().exec("PRAGMA user_version=0");
+        index = FulltextIndex::open(path, *disk);
+        EXPECT_EQ(index->counts().documents, 0) << damage;
+        EXPECT_EQ(sync().documents, 4) << damage;
+        index.reset();
+    }
+}
+
+}  // namespace
+}  // namespace qs::Search

@@ -93,7 +93,7 @@ void FulltextService::run() {
         lock.unlock();
         // Two servers on one vault: one of them builds, the other reads.
         auto builder = vault_.fs().lockFile(path_ + ".lock", std::chrono::milliseconds(0));
-        if (own && builder.status() != Platform::FolderLock::Status::timedOut) {
+        if (own && (builder || builder.error().kind != Platform::Error::Kind::timedOut)) {
             progress_.done = 0;
             progress_.total = 0;
             progress_.running = true;

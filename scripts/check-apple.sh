@@ -73,7 +73,7 @@ mkdir -p "$work/config" "$work/third"
 grep -v '_LIBCPP_HAS_NO_VENDOR_AVAILABILITY_ANNOTATIONS' "$libcxx/__config_site" >"$work/config/__config_site"
 # The third-party headers, and only them: /usr/include itself would let
 # glibc's headers stand in for the macOS ones.
-for header in nlohmann simdjson.h unicode; do ln -s "/usr/include/$header" "$work/third/$header"; done
+for header in nlohmann simdjson.h sqlite3.h unicode; do ln -s "/usr/include/$header" "$work/third/$header"; done
 simdjson_include=()
 [[ -n ${QS_SIMDJSON_INCLUDE:-} ]] && simdjson_include=(-isystem "$QS_SIMDJSON_INCLUDE")
 

@@ -537,7 +537,9 @@ bool FulltextIndex::sync(
         }
         knownFiles.reset();
         for (const std::string& path : vanished) {
-            std::string_view name = Platform::lastComponent(path), id;
+            // The name must outlive the view sourceOf cuts the id from.
+            const std::string name = Platform::lastComponent(path);
+            std::string_view id;
             const Source* source = sourceOf(c.base, name, id);
             if (!source) {
                 pass.dropFile.bind(1, path).run();

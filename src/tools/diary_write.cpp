@@ -28,7 +28,7 @@ constexpr ToolParam kDate{"date", "string", "归到哪一天,yyyy-MM-dd。默认
 constexpr ToolParam kTags{"tags", "array", "手工标签,会跟 AI 抽的标签合并。"};
 constexpr ToolParam kParams[] = {kText, kDate, kTags};
 // Each call adds a new entry.
-constexpr ToolHints kHints{false, false, false, false};
+constexpr ToolHints kHints{.readOnly = false, .destructive = false, .idempotent = false, .openWorld = false};
 
 // More draws than a sound random source will ever need; bounds the loop if
 // the names are taken for some other reason (a folder of that name, say).

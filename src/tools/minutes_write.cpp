@@ -36,7 +36,7 @@ constexpr ToolParam kMarkdown{"markdown", "string", "新的纪要正文,Markdown
 constexpr ToolParam kSummary{"summary", "string", "新的卡片摘要,一到两句。不传则保留原摘要。"};
 constexpr ToolParam kParams[] = {kId, kMarkdown, kSummary};
 // It replaces an entry's minutes.
-constexpr ToolHints kHints{false, true, true, false};
+constexpr ToolHints kHints{.readOnly = false, .destructive = true, .idempotent = true, .openWorld = false};
 
 using WriteTools::orFail;
 

@@ -99,10 +99,11 @@ struct ToolHints {
     bool openWorld;
 };
 
-inline constexpr ToolHints kReadOnlyHints{true, false, true, false};
+inline constexpr ToolHints kReadOnlyHints{
+    .readOnly = true, .destructive = false, .idempotent = true, .openWorld = false};
 
-// A handler returns the tool result envelope or throws ToolFailure (or
-// WriteError); the one translation into a failed result is ToolCatalog::invoke.
+// A handler returns the tool result envelope or throws ToolFailure; the one
+// translation into a failed result is ToolCatalog::invoke.
 using ToolHandler = Json (*)(const ToolArguments& arguments, ToolContext& context);
 
 struct ToolDefinition {

@@ -258,7 +258,7 @@ TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
         {{{"limit", 0}}, {"Running"}, 5},  // total before the limit
         {{{"due_only", true}}, {"Running", "sprint", "ephemeral"}, 3}, {{{"source", "lookup"}}, {"Running", "ephemeral", "walk"}, 3},
         {{{"source", "imported"}}, {"sprint", "Ölkanne"}, 2}, {{{"query", "RUN"}}, {"Running", "sprint"}, 2},  // word or translation, any case
-        {{{"order", "recent_mistakes"}}, {"Ölkanne", "Running", "sprint", "ephemeral", "walk"}, 5}};  // wrong most recently first
+        {{{"order", "recent_mistakes"}}, {"Ölkanne", "Running", "sprint", "ephemeral", "walk"}, 5}};           // wrong most recently first
     for (const auto& [args, names, total] : cases) {
         Json result = payload("vocab_list", args);
         EXPECT_EQ(Json::array({column(result["words"], "word"), result["total"]}), Json::array({names, total})) << args;

@@ -77,10 +77,9 @@ TEST(VocabBook, AnEntryThatDoesNotFitCostsOnlyItself) {
     const std::string files[] = {withEntry({{"word", "n"}, {"dueAt", 762510600}}), withEntry({{"word", "n"}, {"dueAt", "2025-03-01 08:30:00"}}),
         withEntry("just text"), withEntry({{"stage", 1}}), withEntry({{"word", "n"}, {"stage", 1.5}}),
         withEntry({{"word", "n"}, {"lapses", 18446744073709551615ull}}), withEntry({{"word", "n"}, {"graduated", 1}}),
-        withEntry({{"word", "n"}, {"examTags", {"CET4", 6}}}),
-        withEntry({{"word", "n"}, {"provenance", {{"date", 20250301}}}}), withEntry({{"word", "n"}, {"source", "Lookup"}}),
-        withEntry({{"word", "BIG"}}), withEntry({{"word", "n"}, {"stage", "INF"}}), withEntry({{"word", "n"}, {"dueAt", "BIG"}}),
-        withEntry({{"word", "n"}, {"provenance", "BIG"}}),
+        withEntry({{"word", "n"}, {"examTags", {"CET4", 6}}}), withEntry({{"word", "n"}, {"provenance", {{"date", 20250301}}}}),
+        withEntry({{"word", "n"}, {"source", "Lookup"}}), withEntry({{"word", "BIG"}}), withEntry({{"word", "n"}, {"stage", "INF"}}),
+        withEntry({{"word", "n"}, {"dueAt", "BIG"}}), withEntry({{"word", "n"}, {"provenance", "BIG"}}),
         withEntry({{"word", "n"}, {"hash", "BIG"}, {"crc", {"INF"}}}).insert(1, "\"sum\":-1e400,")};
     for (const std::string& file : files) {
         VocabBookReader reader;

@@ -19,7 +19,7 @@ fi
 # let glibc's headers stand in for the macOS ones.
 third=$(mktemp -d)
 trap 'rm -rf "$third"' EXIT
-for header in nlohmann simdjson.h unicode; do
+for header in nlohmann simdjson.h sqlite3.h unicode; do
   [[ -e /usr/include/$header ]] || { echo "cross-macos: /usr/include/$header missing (run scripts/install-deps.sh)" >&2; exit 1; }
   ln -s "/usr/include/$header" "$third/$header"
 done

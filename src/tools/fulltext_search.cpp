@@ -29,12 +29,9 @@ constexpr ToolParam kType{"type", "string",
     "按类型筛。voice=录音, text=随手记/日记, ocr=截图, clip=剪贴板, health=健康, sms=短信, serendipity=往年今日, "
     "report=日报。",
     false, 0, kTypeValues};
-constexpr ToolParam kDateFrom{"date_from", "string", "起始日期,yyyy-MM-dd,含当天。", false, 0, {}, TextForm::day};
-constexpr ToolParam kDateTo{"date_to", "string", "结束日期,yyyy-MM-dd,含当天。", false, 0, {}, TextForm::day};
 constexpr ToolParam kLimit{"limit", "integer", "最多返回几条,默认 {}。", false, 10};
-constexpr ToolParam kOffset{"offset", "integer", "跳过前几条再返回,翻页时传上次拿到的 next_offset,默认 {}。", false, 0};
 constexpr ToolParam kSort{"sort", "string", "relevance=按相关度(默认),newest=最新的在前。", false, 0, kSortValues};
-constexpr ToolParam kParams[] = {kQuery, kType, kDateFrom, kDateTo, kLimit, kOffset, kSort};
+constexpr ToolParam kParams[] = {kQuery, kType, kDateFromParam, kDateToParam, kLimit, kPageOffsetParam, kSort};
 
 Json indexDict(const Search::IndexStatus& status) {
     Json index = {
@@ -53,10 +50,10 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     Search::SearchRequest request;
     request.query = arguments.requiredString(kQuery);
     request.type = arguments.optionalString(kType);
-    request.dateFrom = arguments.optionalString(kDateFrom);
-    request.dateTo = arguments.optionalString(kDateTo);
+    request.dateFrom = arguments.optionalString(kDateFromParam);
+    request.dateTo = arguments.optionalString(kDateToParam);
     request.limit = std::max<int64_t>(arguments.integer(kLimit), 1);
-    request.offset = std::max<int64_t>(arguments.integer(kOffset), 0);
+    request.offset = std::max<int64_t>(arguments.integer(kPageOffsetParam), 0);
     if (auto sort = arguments.optionalString(kSort)) {
         if (*sort != "relevance" && *sort != "newest") {
             throw ToolFailure("sort 只能是 relevance 或 newest,收到的是「" + *sort + "」。");

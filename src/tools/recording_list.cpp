@@ -22,9 +22,8 @@ constexpr std::string_view kDescription[] = {
 constexpr ToolParam kDateFrom{"date_from", "string", "起始日期,yyyy-MM-dd。", false, 0, {}, TextForm::day};
 constexpr ToolParam kDateTo{"date_to", "string", "结束日期,yyyy-MM-dd。", false, 0, {}, TextForm::day};
 constexpr ToolParam kLimit{"limit", "integer", "最多返回几条,默认 {}。", false, 50};
-constexpr ToolParam kOffset{"offset", "integer", "跳过前几条再返回,翻页时传上次拿到的 next_offset,默认 {}。", false, 0};
 constexpr ToolParam kHasMinutes{"has_minutes", "boolean", "只列有纪要(true)或还没有纪要(false)的录音;不传则都列。"};
-constexpr ToolParam kParams[] = {kDateFrom, kDateTo, kLimit, kOffset, kHasMinutes};
+constexpr ToolParam kParams[] = {kDateFrom, kDateTo, kLimit, kPageOffsetParam, kHasMinutes};
 
 constexpr const char* kTranscriptNote = "转译稿没有说话人标注和时间戳,是一整段连续文本。";
 
@@ -43,7 +42,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     // whatever they are; the filter is applied while the index is read.
     DashboardIndex::SearchFilter filter{
         std::nullopt, std::string("voice"), arguments.optionalString(kDateFrom), arguments.optionalString(kDateTo)};
-    const ResultWindow window{arguments.integer(kOffset), arguments.integer(kLimit)};
+    const ResultWindow window{arguments.integer(kPageOffsetParam), arguments.integer(kLimit)};
     const std::optional<bool> hasMinutesWanted = arguments.optionalFlag(kHasMinutes);
     // Filtered on the disk, the page is cut after the filter: every recording of the range is looked at.
     KeptIndex::Found found = requireIndex(context.index().search(

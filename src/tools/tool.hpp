@@ -92,6 +92,15 @@ struct ToolParam {
     std::string_view example = {};  // a good value, shown in a refusal
 };
 
+// The parameters the listing tools share, word for word: a day range that
+// includes both ends, and paging by the next_offset a page hands back.
+inline constexpr ToolParam kDateFromParam{
+    "date_from", "string", "起始日期,yyyy-MM-dd,含当天。", false, 0, {}, TextForm::day};
+inline constexpr ToolParam kDateToParam{
+    "date_to", "string", "结束日期,yyyy-MM-dd,含当天。", false, 0, {}, TextForm::day};
+inline constexpr ToolParam kPageOffsetParam{
+    "offset", "integer", "跳过前几条再返回,翻页时传上次拿到的 next_offset,默认 {}。", false, 0};
+
 struct ToolHints {
     bool readOnly;
     bool destructive;

@@ -33,11 +33,8 @@ constexpr ToolParam kQuery{"query", "string", "搜索词。留空则按 type / �
 constexpr ToolParam kType{"type", "string",
     "按类型筛。voice=录音, text=随手记/日记, ocr=截图, clip=剪贴板, health=健康, sms=短信, serendipity=往年今日。",
     false, 0, kTypeValues};
-constexpr ToolParam kDateFrom{"date_from", "string", "起始日期,yyyy-MM-dd,含当天。", false, 0, {}, TextForm::day};
-constexpr ToolParam kDateTo{"date_to", "string", "结束日期,yyyy-MM-dd,含当天。", false, 0, {}, TextForm::day};
 constexpr ToolParam kLimit{"limit", "integer", "最多返回几条,默认 {}。", false, 20};
-constexpr ToolParam kOffset{"offset", "integer", "跳过前几条再返回,翻页时传上次拿到的 next_offset,默认 {}。", false, 0};
-constexpr ToolParam kParams[] = {kQuery, kType, kDateFrom, kDateTo, kLimit, kOffset};
+constexpr ToolParam kParams[] = {kQuery, kType, kDateFromParam, kDateToParam, kLimit, kPageOffsetParam};
 
 Json run(const ToolArguments& arguments, ToolContext& context) {
     // Reading the arguments cannot fail, so an unreadable index still fails
@@ -45,9 +42,9 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     // The listed type "clipboard" is what the index calls "clip".
     std::optional<std::string> type = arguments.optionalString(kType);
     if (type == "clipboard") type = "clip";
-    DashboardIndex::SearchFilter filter{
-        arguments.optionalString(kQuery), type, arguments.optionalString(kDateFrom), arguments.optionalString(kDateTo)};
-    const ResultWindow window{arguments.integer(kOffset), arguments.integer(kLimit)};
+    DashboardIndex::SearchFilter filter{arguments.optionalString(kQuery), type,
+        arguments.optionalString(kDateFromParam), arguments.optionalString(kDateToParam)};
+    const ResultWindow window{arguments.integer(kPageOffsetParam), arguments.integer(kLimit)};
     KeptIndex::Found found = requireIndex(context.index().search(context.vault(), filter, window));
 
     Json items = Json::array();

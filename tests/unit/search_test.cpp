@@ -65,7 +65,8 @@ protected:
     IndexCounts sync() {
         std::atomic<bool> stop{false};
         Progress progress;
-        EXPECT_NE(index->sync(Vault{vault.path(), PathSchema::englishV2, "", {}, disk}, source(), {{}, true}, nullptr, stop, progress), Synced::stopped);
+        EXPECT_NE(
+            index->sync(Vault{vault.path(), PathSchema::englishV2, "", {}, disk}, source(), {{}, true}, nullptr, stop, progress), Synced::stopped);
         return index->counts();
     }
     // "id field@offset" of each hit, best first.

@@ -212,7 +212,8 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
         {call(16, "tools/list", {{"_meta", {{"io.modelcontextprotocol/protocolVersion", kModern}}}}),
             error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/clientCapabilities`(对象)")},
         {call(17, "tools/list", {{"cursor", "x"}}), badCursor}, {call(18, "tools/list", {{"cursor", "x"}}, kModern), badCursor},
-        {call(19, "tools/list", {{"cursor", ""}}), "legacy"}, {call(20, "resources/templates/list", {}, kModern), "modern"}};
+        {call(19, "tools/list", {{"cursor", ""}}), "legacy"}, {call(20, "resources/templates/list", {}, kModern), "modern"},
+        {call(21, "notifications/initialized"), error(-32601, "不支持的方法: notifications/initialized")}};
     std::vector<Json> messages;
     for (const auto& c : cases) messages.push_back(c.first);
     auto r = replies(messages);

@@ -191,10 +191,11 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
             error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/clientCapabilities`(对象)")},
         {call(17, "tools/list", {{"cursor", "x"}}), badCursor}, {call(18, "tools/list", {{"cursor", "x"}}, kModern), badCursor},
         {call(19, "tools/list", {{"cursor", ""}}), "legacy"}, {call(20, "resources/templates/list", {}, kModern), "modern"},
-        {call(21, "resources/list"), {{"resources", Json::array()}}}, {call(22, "prompts/list"), {{"prompts", Json::array()}}},
+        {call(21, "notifications/initialized"), error(-32601, "不支持的方法: notifications/initialized")},
+        {call(22, "resources/list"), {{"resources", Json::array()}}}, {call(23, "prompts/list"), {{"prompts", Json::array()}}},
         // Missing arguments are the tool's failed result, not a protocol error.
-        {call(23, "tools/call", {{"name", "minutes_read"}, {"arguments", nullptr}}), "failed"},
-        {call(24, "tools/call", {{"name", 5}}), error(-32602, "tools/call 缺少 name")},
+        {call(24, "tools/call", {{"name", "minutes_read"}, {"arguments", nullptr}}), "failed"},
+        {call(25, "tools/call", {{"name", 5}}), error(-32602, "tools/call 缺少 name")},
         {Json{{"jsonrpc", "2.0"}, {"method", "notifications/initialized"}}, nullptr}};
     std::vector<Json> messages;
     for (const auto& c : cases) messages.push_back(c.first);

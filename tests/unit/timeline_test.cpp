@@ -55,7 +55,7 @@ TEST(DashboardIndex, ReadsUtf8To32WithOrWithoutByteOrderMark) {
             auto index = DashboardIndex::parse(mark + encode(sample, encoding));
             ASSERT_TRUE(index && index->items.size() == 2) << encoding << " mark " << mark.size();
             EXPECT_EQ(index->updatedAt, "2025-03-05T10:00:00Z");
-            EXPECT_EQ(index->items[0].summaryDict(99),
+            EXPECT_EQ(index->items[0].summaryJson(99),
                 (Json{{"id", "A1"}, {"type", "text"}, {"date", "2025-03-03"}, {"time", "08:15"}, {"title", "Weekly \"sync\""},
                     {"snippet", "line one line two é 😀 / end"}, {"tags", {"work", "周会"}}}));
         }
@@ -64,7 +64,7 @@ TEST(DashboardIndex, ReadsUtf8To32WithOrWithoutByteOrderMark) {
     auto lossy =
         DashboardIndex::parse("{\"feedItems\":[{\"id\":\"a\",\"title\":\"x\\ud800y\",\"tags\":[\"\xFF\"],\"z\":\"\\udc00\"},{\"id\":\"b\"}]}");
     ASSERT_TRUE(lossy && lossy->items.size() == 2);
-    EXPECT_EQ(lossy->items[0].summaryDict(9), (Json{{"id", "a"}, {"type", "text"}, {"date", ""}, {"title", "x\uFFFDy"}, {"tags", {"\uFFFD"}}}));
+    EXPECT_EQ(lossy->items[0].summaryJson(9), (Json{{"id", "a"}, {"type", "text"}, {"date", ""}, {"title", "x\uFFFDy"}, {"tags", {"\uFFFD"}}}));
     // An unpaired surrogate (here {"a":"\udc00"} in UTF-16LE) is no text at all.
     EXPECT_FALSE(DashboardIndex::parse(std::string("{\0\"\0a\0\"\0:\0\"\0\x00\xDC\"\0}\0", 18)));
 }
@@ -149,9 +149,9 @@ TEST(FeedItem, SummaryHoldsOnlyWhatTheItemHas) {
             {"people", {"张三"}}, {"projects", {"q", 2}}, {"outputRelPath", "outputs/2025-03-04/y.tr.txt"}, {"processingState", "done"},
             {"extractedTasks", {true, "do it"}}}});
     ASSERT_EQ(index.items.size(), 2u);
-    EXPECT_EQ(index.items[0].summaryDict(3), (Json{{"id", "x"}, {"type", "text"}, {"date", ""}, {"title", "(无标题)"}}));
+    EXPECT_EQ(index.items[0].summaryJson(3), (Json{{"id", "x"}, {"type", "text"}, {"date", ""}, {"title", "(无标题)"}}));
     EXPECT_TRUE(!index.items[0].processingState && index.items[0].extractedTasks.empty());
-    EXPECT_EQ(index.items[1].summaryDict(3), (Json{{"id", "y"}, {"type", "voice"}, {"date", "2025-03-04"}, {"title", "T"}, {"snippet", "a 👍🏽"},
+    EXPECT_EQ(index.items[1].summaryJson(3), (Json{{"id", "y"}, {"type", "voice"}, {"date", "2025-03-04"}, {"title", "T"}, {"snippet", "a 👍🏽"},
                                                  {"source", ""}, {"tags", {"a", "b", ""}}, {"people", {"张三"}}, {"projects", {"q"}}}));
     EXPECT_EQ(index.items[1].processingState, "done");
     EXPECT_EQ(Ids(index.items[1].extractedTasks.begin(), index.items[1].extractedTasks.end()), Ids{"do it"});

@@ -7,7 +7,7 @@
 #include <unistd.h>  // close
 
 #include <cstdio>   // std::fprintf
-#include <memory>   // std::make_shared
+#include <memory>   // std::make_shared, std::unique_ptr
 #include <string>   // std::string
 #include <utility>  // std::pair
 #include <vector>   // std::vector
@@ -57,8 +57,9 @@ int main(int argc, char** argv) {
         if (!call.second.is_null()) raw["params"] = call.second;
         benchmark::RegisterBenchmark(call.first, [vault, raw](benchmark::State& s) {
             int devNull = ::open("/dev/null", O_WRONLY);
-            qs::MCPServer server(vault, -1, devNull);
-            auto request = qs::RPCRequest::fromRaw(raw);
+            const std::unique_ptr<qs::Transport> transport = qs::fdTransport(-1, devNull);
+            qs::MCPServer server(vault, *transport);
+            auto request = qs::RPCRequest::fromJson(raw);
             for (auto _ : s) benchmark::DoNotOptimize(server.handle(*request));
             ::close(devNull);
         })->Unit(benchmark::kMillisecond);

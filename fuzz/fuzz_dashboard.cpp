@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto index = qs::DashboardIndex::parse(bytes);
     if (!index) return 0;
     for (const auto* item : index->search({std::string("a"), {}, {}, {}}, {0, 50}).items) {
-        (void)item->summaryDict(180);
+        (void)item->summaryJson(180);
     }
     for (const auto* item : index->search({{}, std::string("voice"), std::string("2025"), {}}, {2, 5}).items) {
         (void)index->item(item->id);

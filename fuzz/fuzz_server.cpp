@@ -10,7 +10,7 @@
 #include <cstdio>      // std::fprintf
 #include <cstdlib>     // mkdtemp, mkstemp, getenv, atexit, abort
 #include <filesystem>  // std::filesystem
-#include <memory>      // std::make_shared
+#include <memory>      // std::make_shared, std::unique_ptr
 #include <string>      // std::string
 
 #include "protocol/mcp_server.hpp"
@@ -83,7 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto cloud = std::make_shared<qs::Platform::SimulatedCloud>(qs::Platform::systemFileSystem());
     cloud->failCall(static_cast<int>(size % 41) + 1, size % 2 ? EIO : ENOSPC);
     qs::Vault vault{scratchRoot, qs::PathSchema::englishV2, {}, {std::chrono::seconds(0)}, cloud};
-    qs::MCPServer server(std::move(vault), in, devNull);
+    const std::unique_ptr<qs::Transport> transport = qs::fdTransport(in, devNull);
+    qs::MCPServer server(std::move(vault), *transport);
     server.run();
     ::close(in);
     // A write that climbed out of the vault is a fault as real as a crash.

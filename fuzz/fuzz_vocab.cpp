@@ -6,6 +6,6 @@
 #include "vocab/vocab_book.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    (void)qs::VocabBook::decode(std::string_view(reinterpret_cast<const char*>(data), size));
+    (void)qs::VocabBook::decode(std::string_view(reinterpret_cast<const char*>(data), size), 0);
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "cli/command_line.hpp"
 
 #include <csignal>      // std::signal, SIGPIPE
+#include <memory>       // std::unique_ptr
 #include <string_view>  // std::string_view
 
 #include "platform/log.hpp"
@@ -77,7 +78,8 @@ int runProgram(const std::vector<std::string>& arguments) {
         logStderr(error.what());
         return 1;
     }
-    MCPServer(std::move(*vault)).run();
+    const std::unique_ptr<Transport> transport = fdTransport(0, 1);
+    MCPServer(std::move(*vault), *transport).run();
     return 0;
 }
 

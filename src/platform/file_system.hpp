@@ -185,8 +185,14 @@ public:
     virtual Expected<FolderLock, Error> lockFolder(const std::string& folder, std::chrono::milliseconds wait) = 0;
     virtual Expected<FolderLock, Error> lockFile(const std::string& file, std::chrono::milliseconds wait) = 0;
 
-    // The wall clock, in nanoseconds since 1970 (as file times are kept).
+    // The wall clock, in nanoseconds since 1970 (as file times are kept);
+    // the same as a time point and as seconds, for dates and the vocabulary.
     virtual int64_t wallClockNs() = 0;
+    std::chrono::system_clock::time_point wallNow() {
+        return std::chrono::system_clock::time_point(
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::nanoseconds(wallClockNs())));
+    }
+    double wallSeconds() { return static_cast<double>(wallClockNs()) / 1e9; }
     // A clock that never goes back, for deadlines; and a pause measured on it.
     virtual std::chrono::steady_clock::time_point steadyNow() = 0;
     virtual void sleepFor(std::chrono::nanoseconds duration) = 0;

@@ -6,7 +6,7 @@
 
 #include <algorithm>  // std::min
 #include <cerrno>     // errno, EINTR, EAGAIN
-#include <string>  // std::string
+#include <string>     // std::string
 
 namespace qs {
 

@@ -1,8 +1,7 @@
 // The server loop and its one method table: one message in, exactly one reply out.
 #include "protocol/mcp_server.hpp"
 
-#include <chrono>    // std::chrono::seconds
-#include <optional>  // std::optional
+#include <chrono>  // std::chrono::seconds
 
 #include "platform/log.hpp"
 #include "protocol/protocol_era.hpp"
@@ -51,14 +50,16 @@ Json serverInfo() { return Json{{"name", "quillstack"}, {"version", std::string(
 
 }  // namespace
 
-// A method and its era rules. Every method serves 2025-era requests.
+// A method and its era rules. Every request method serves 2025-era requests.
 struct MCPServer::Method {
     std::string_view name;
-    Json (*handler)(MCPServer& server, const Call& call);
-    bool modern = true;      // served to a 2026-07-28 request too
+    Json (*handler)(MCPServer& server, const Call& call) = nullptr;  // none for a notification
+    bool modern = true;                                              // served to a 2026-07-28 request too
     bool probe = false;      // served by the 2026-07-28 rules even without a _meta version
     bool cacheable = false;  // a 2026-07-28 result carries cache hints
-    bool toolCall = false;   // what escapes the handler is a failed tool result, not an internal error
+    // Sent by the client without an id and answered by nothing but the log
+    // line every notification gets; a request by its name is unknown.
+    bool notification = false;
 };
 
 const MCPServer::Method* MCPServer::findMethod(std::string_view name) {
@@ -75,7 +76,7 @@ const MCPServer::Method* MCPServer::findMethod(std::string_view name) {
          .probe = true,
          .cacheable = true},
         {.name = "tools/list", .handler = [](MCPServer& s, const Call& c) { return s.listTools(c); }, .cacheable = true},
-        {.name = "tools/call", .handler = [](MCPServer& s, const Call& c) { return s.callTool(c); }, .toolCall = true},
+        {.name = "tools/call", .handler = [](MCPServer& s, const Call& c) { return s.callTool(c); }},
         {.name = "resources/list", .handler = [](MCPServer& s, const Call& c) { return s.listResources(c); }, .cacheable = true},
         {.name = "resources/templates/list",
          .handler = [](MCPServer&, const Call&) { return Resources::templates(); },
@@ -84,6 +85,11 @@ const MCPServer::Method* MCPServer::findMethod(std::string_view name) {
         {.name = "prompts/list",
          .handler = [](MCPServer&, const Call&) { return Json{{"prompts", Json::array()}}; },
          .cacheable = true},
+        // The client is ready; we were ready before it asked anything.
+        {.name = "notifications/initialized", .notification = true},
+        // Requests are answered one by one, in order: a cancellation comes
+        // after the reply it would have stopped.
+        {.name = "notifications/cancelled", .notification = true},
     };
     // clang-format on
     for (const Method& method : kMethods) {
@@ -91,9 +97,6 @@ const MCPServer::Method* MCPServer::findMethod(std::string_view name) {
     }
     return nullptr;
 }
-
-MCPServer::MCPServer(Vault vault, int inFd, int outFd)
-    : tools_(std::move(vault)), ownTransport_(fdTransport(inFd, outFd)), transport_(*ownTransport_) {}
 
 MCPServer::MCPServer(Vault vault, Transport& transport) : tools_(std::move(vault)), transport_(transport) {}
 
@@ -116,7 +119,7 @@ void MCPServer::run() {
         bool written;
         if (incoming.kind == RPCTransport::Incoming::Kind::invalid) {
             written = reply(RequestId(), RPCError(RPCCode::parseError, "消息不是合法 JSON"));
-        } else if (auto request = RPCRequest::fromRaw(incoming.object, incoming.idText)) {
+        } else if (auto request = RPCRequest::fromJson(incoming.object, incoming.idText)) {
             written = handle(*request);
         } else {
             written = reply(
@@ -128,11 +131,11 @@ void MCPServer::run() {
 }
 
 bool MCPServer::handle(const RPCRequest& request) {
-    if (!request.id) {
-        logStderr("notification: " + request.method);
-        return true;
-    }
-    return reply(*request.id, answer(request));
+    if (request.id) return reply(*request.id, answer(request));
+    // Whatever it names, a message without id runs no request's handler and
+    // gets no reply.
+    logStderr("notification: " + request.method);
+    return true;
 }
 
 bool MCPServer::reply(const RequestId& id, const Outcome& outcome) {
@@ -144,6 +147,7 @@ bool MCPServer::reply(const RequestId& id, const Outcome& outcome) {
 // shaped only by what the last "initialize" agreed.
 Outcome MCPServer::answer(const RPCRequest& request) {
     const Method* method = findMethod(request.method);
+    if (method && method->notification) method = nullptr;
     const Json* version = ProtocolEra::requestedVersion(request);
     if (version) {
         // What the methods of an unknown version mean is unknown too, so the
@@ -156,20 +160,17 @@ Outcome MCPServer::answer(const RPCRequest& request) {
     }
     const bool modern = version || method->probe;
     const Call call{request, modern, modern || ProtocolEra::richResults(negotiated_)};
+    // A tool's own failure never reaches here: the catalog turns it into a
+    // failed tool result.
     Json result;
-    std::optional<std::string> failure;
     try {
         result = method->handler(*this, call);
     } catch (const RPCError& error) {
         return error;
     } catch (const std::exception& error) {
-        failure = error.what();
+        return RPCError(RPCCode::internalError, "内部错误: " + std::string(error.what()));
     } catch (...) {
-        failure = kUnknownError;
-    }
-    if (failure) {
-        if (!method->toolCall) return RPCError(RPCCode::internalError, "内部错误: " + *failure);
-        result = ToolResult::failure(*failure);
+        return RPCError(RPCCode::internalError, "内部错误: " + std::string(kUnknownError));
     }
     if (modern) ProtocolEra::decorate(result, method->cacheable, serverInfo());
     return result;

@@ -1,7 +1,6 @@
 // The MCP server proper: reads messages, dispatches methods, answers.
 #pragma once
 
-#include <memory>       // std::unique_ptr
 #include <string>       // std::string
 #include <string_view>  // std::string_view
 
@@ -18,8 +17,7 @@ inline constexpr std::string_view kServerVersion = "0.1.0";
 
 class MCPServer {
 public:
-    // Serves standard input and output, or the descriptors given.
-    explicit MCPServer(Vault vault, int inFd = 0, int outFd = 1);
+    // Serves the lines of `transport`, which must outlive the server.
     MCPServer(Vault vault, Transport& transport);
 
     // Serves until input ends (or output is gone), then returns.
@@ -51,7 +49,6 @@ private:
     Json readResource(const Call& call);
 
     ToolContext tools_;  // the vault and what the tools keep across calls
-    std::unique_ptr<Transport> ownTransport_;
     Transport& transport_;
     std::string negotiated_;  // the version the last "initialize" agreed; empty before any
 };

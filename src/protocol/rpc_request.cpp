@@ -14,7 +14,7 @@ RequestId RequestId::of(const Json& message, std::optional<std::string> text) {
     return it == message.end() ? RequestId() : RequestId(*it, std::move(text));
 }
 
-std::optional<RPCRequest> RPCRequest::fromRaw(const Json& raw, std::optional<std::string> idText) {
+std::optional<RPCRequest> RPCRequest::fromJson(const Json& raw, std::optional<std::string> idText) {
     if (!raw.is_object()) return std::nullopt;
     auto method = raw.find("method");
     if (method == raw.end() || !method->is_string()) return std::nullopt;

@@ -33,7 +33,7 @@ struct RPCRequest {
     Json params = Json::object();  // "params" when an object, else empty
 
     // Nothing when "method" is missing or not a text; `idText` as for RequestId.
-    static std::optional<RPCRequest> fromRaw(const Json& raw, std::optional<std::string> idText = std::nullopt);
+    static std::optional<RPCRequest> fromJson(const Json& raw, std::optional<std::string> idText = std::nullopt);
 };
 
 }  // namespace qs

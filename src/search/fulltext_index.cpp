@@ -2,8 +2,9 @@
 #include "search/fulltext_index.hpp"
 
 #include <algorithm>      // std::max
+#include <array>          // std::array
 #include <cctype>         // std::isalnum
-#include <chrono>         // std::chrono::steady_clock
+#include <chrono>         // std::chrono::milliseconds
 #include <cstdio>         // std::snprintf
 #include <map>            // std::map
 #include <unordered_map>  // std::unordered_map
@@ -13,6 +14,7 @@
 #include "platform/paths.hpp"
 #include "text/dates.hpp"
 #include "text/unicode.hpp"
+#include "vault/vault.hpp"
 #include "vault/vault_io.hpp"
 
 namespace qs::Search {
@@ -31,9 +33,6 @@ CREATE TABLE folders(path TEXT PRIMARY KEY, stamp TEXT NOT NULL);
 CREATE TABLE state(key TEXT PRIMARY KEY, value TEXT NOT NULL);
 )";
 
-// A file stamp is trusted only once its last change lies this far back:
-// within one tick of a coarse clock a file can change and keep its stamp.
-constexpr int64_t kRacyWindowNs = 2'000'000'000;
 // A pass commits this often, so the request thread's own writes get the
 // write lock soon, and a stopped pass keeps what it did.
 constexpr auto kCommitEvery = std::chrono::milliseconds(150);
@@ -50,11 +49,6 @@ std::string stampText(const Platform::FileStamp& s) {
     std::snprintf(text, sizeof text, "%llu:%llu:%llu:%lld:%lld", (unsigned long long)s.device,
         (unsigned long long)s.inode, (unsigned long long)s.size, (long long)s.modifiedNs, (long long)s.changedNs);
     return text;
-}
-
-bool racy(const Platform::FileStamp& s) {
-    const auto now = int64_t(Text::nowUnixSeconds() * 1e9);
-    return now - std::max(s.modifiedNs, s.changedNs) < kRacyWindowNs;
 }
 
 // The files a folder of each kind holds: which suffix makes which text.
@@ -77,6 +71,54 @@ constexpr Source kSources[] = {
 // transcript, which each later change would have to tokenize again.
 constexpr VaultPath kBases[] = {
     VaultPath::insightsDir, VaultPath::outputsDir, VaultPath::inputsDir, VaultPath::dailyReportsDir};
+
+// What the changes of one batch ask a pass to look at.
+struct Named {
+    bool sweep = false;                                      // a base folder, or one above it, came or went
+    bool timeline = false;                                   // the timeline's file, or a folder above it
+    std::vector<std::pair<VaultPath, std::string>> folders;  // day folders that came or went
+    std::vector<std::pair<VaultPath, std::string>> files;    // files that came, changed or went
+};
+
+// Whether `folder` is `path` or lies below it.
+bool under(std::string_view folder, std::string_view path) {
+    return folder.starts_with(path) && (folder.size() == path.size() || folder[path.size()] == '/');
+}
+
+// Where the index reads: the timeline's file and the base folders, in the
+// order of kBases, looked up once a pass.
+struct Places {
+    std::string dashboard;
+    std::array<std::string, std::size(kBases)> bases;
+};
+
+// Files of the index's sources stand one level into the reports folder and
+// two into the others (in a day folder); a name anywhere else is not read.
+void nameChange(const Places& places, const Platform::Change& change, const std::string& path, Named& named) {
+    if (under(places.dashboard, path)) named.timeline = true;
+    // A folder's own "changed" (its attributes) leaves its names as they were.
+    const bool cameOrWent = change.kind != Platform::ChangeKind::changed;
+    for (size_t b = 0; b < std::size(kBases); ++b) {
+        const VaultPath base = kBases[b];
+        const std::string& basePath = places.bases[b];
+        if (under(basePath, path)) {
+            named.sweep = named.sweep || cameOrWent;
+            continue;
+        }
+        if (!under(path, basePath)) continue;
+        const std::string_view inside = std::string_view(path).substr(basePath.size() + 1);
+        const size_t slash = inside.find('/');
+        if (base == VaultPath::dailyReportsDir) {
+            if (slash == std::string_view::npos) named.files.emplace_back(base, path);
+        } else if (Text::isDayShape(inside.substr(0, slash))) {
+            if (slash == std::string_view::npos) {
+                if (cameOrWent) named.folders.emplace_back(base, path);
+            } else if (inside.find('/', slash + 1) == std::string_view::npos) {
+                named.files.emplace_back(base, path);
+            }
+        }
+    }
+}
 
 // The source a name in a folder of `base` belongs to, and the id it names.
 const Source* sourceOf(VaultPath base, std::string_view name, std::string_view& id) {
@@ -202,8 +244,10 @@ struct FulltextIndex::Pass {
     // would tokenize the others again.
     std::map<int64_t, std::array<std::optional<std::string>, kFieldCount>> unwritten;
     std::unordered_map<unsigned, Statement> setFields;  // by the mask of the texts set
-    std::chrono::steady_clock::time_point began = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point began = vault.fs().steadyNow();
     std::string buffer;
+    Platform::ChangeWatch* watch = nullptr;
+    bool sweepAgain = false;  // something read here is not told when it changes
 
     Pass(Connection& connection, const Vault& v) : db(connection), vault(v) { db.exec("BEGIN IMMEDIATE"); }
     ~Pass() {
@@ -219,11 +263,58 @@ struct FulltextIndex::Pass {
     }
     // Commits now and then, so other connections get their turn.
     void breathe() {
-        if (std::chrono::steady_clock::now() - began < kCommitEvery) return;
+        if (vault.fs().steadyNow() - began < kCommitEvery) return;
         writeTexts();
         db.exec("COMMIT");
         db.exec("BEGIN IMMEDIATE");
-        began = std::chrono::steady_clock::now();
+        began = vault.fs().steadyNow();
+    }
+
+    // A stamp is trusted only once its last change lies a safe way back:
+    // within one tick of a coarse clock a file can change and keep it.
+    bool racy(const Platform::FileStamp& s) const {
+        return vault.fs().wallClockNs() - std::max(s.modifiedNs, s.changedNs) < Platform::FileStamp::kRacyWindowNs;
+    }
+
+    // Watches `folder` before it is read, so each later change is told. One
+    // not made yet is watched through the nearest folder above it, which
+    // tells its coming.
+    void watchFolder(const std::string& folder) {
+        if (!watch) return;
+        for (std::string at = folder; !watch->add(at); at = Platform::parentOf(at)) {
+            if (at.size() <= vault.root.size() || vault.fs().exists(at)) {
+                sweepAgain = true;
+                return;
+            }
+        }
+    }
+
+    // Indexed before, and its stamp unchanged since: nothing to read. A file
+    // read within the racy window was kept with no time, so it never is.
+    bool unchanged(const std::string& path) {
+        auto stamp = vault.fs().stampOf(path, false);
+        fileRow.bind(1, path);
+        const bool same = stamp && fileRow.step() && fileRow.integer(2) == 0 &&
+                          fileRow.integer(0) == int64_t(stamp->size) && fileRow.integer(1) == stamp->modifiedNs &&
+                          stamp->modifiedNs != 0;
+        fileRow.reset();
+        return same;
+    }
+
+    // The file at `path` in a folder of `base`, named by itself or by its
+    // cloud placeholder, brought in step with the disk.
+    void indexNamed(VaultPath base, const std::string& path, bool skipUnchanged) {
+        const std::string folder = Platform::parentOf(path);
+        std::string name = Platform::lastComponent(path);
+        if (auto target = placeholderTarget(name)) name = std::string(*target);
+        std::string_view id;
+        const Source* source = sourceOf(base, name, id);
+        if (!source || id.empty()) return;
+        const std::string real = Platform::joinPath(folder, name);
+        const bool placeholder = !vault.fs().stampOf(real, false) && vault.fs().exists(cloudPlaceholderOf(real));
+        if (!placeholder && skipUnchanged && unchanged(real)) return;
+        const std::string day = source->dayFolders ? Platform::lastComponent(folder) : std::string(id);
+        indexFile(*source, folder, day, id, real, placeholder);
     }
 
     void setText(int64_t rowid, Field field, std::string_view text) {
@@ -421,8 +512,8 @@ int64_t entryHash(const EntryTexts& e) {
 
 }  // namespace
 
-bool FulltextIndex::sync(
-    const Vault& vault, const EntrySource& entries, const std::atomic<bool>& stop, Progress& progress) {
+Synced FulltextIndex::sync(const Vault& vault, const EntrySource& entries, const Platform::ChangeBatch& changes,
+    Platform::ChangeWatch* watch, const std::atomic<bool>& stop, Progress& progress) {
     Platform::FileSystem& fs = vault.fs();
     std::unordered_map<std::string, std::string> state;
     {
@@ -430,12 +521,26 @@ bool FulltextIndex::sync(
         while (rows.step()) state.emplace(rows.text(0), rows.text(1));
     }
     Pass pass(*db_, vault);
+    pass.watch = watch;
     Statement putState = db_->prepare("INSERT OR REPLACE INTO state(key,value) VALUES(?1,?2)");
+
+    // What the changes name; lost changes, or none told at all, leave
+    // nothing to go by but the stamps of everything.
+    Places places{vault.path(VaultPath::dashboard), {}};
+    for (size_t b = 0; b < std::size(kBases); ++b) places.bases[b] = vault.path(kBases[b]);
+    Named named;
+    named.sweep = changes.overflow || !watch;
+    for (const Platform::Change& change : changes.changes) {
+        if (named.sweep) break;
+        nameChange(places, change, change.path, named);
+        if (!change.from.empty()) nameChange(places, change, change.from, named);
+    }
 
     // The timeline's entries, when its file moved: only the entries whose
     // texts changed are indexed again.
-    const std::string dashboard = vault.path(VaultPath::dashboard);
-    const auto dashboardStamp = fs.stampOf(dashboard, false);
+    const std::string& dashboard = places.dashboard;
+    if (named.sweep || named.timeline) pass.watchFolder(Platform::parentOf(dashboard));
+    const auto dashboardStamp = named.sweep || named.timeline ? fs.stampOf(dashboard, false) : std::nullopt;
     const std::string dashboardText = dashboardStamp ? stampText(*dashboardStamp) : "";
     if (dashboardStamp && state["dashboard"] != dashboardText) {
         if (auto list = entries()) {
@@ -445,7 +550,7 @@ bool FulltextIndex::sync(
                 known.emplace(rows.text(1), std::pair{rows.integer(0), rows.isNull(2) ? 0 : rows.integer(2)});
             std::unordered_set<std::string_view> seen;
             for (const EntryTexts& entry : *list) {
-                if (stop) return false;
+                if (stop) return Synced::stopped;
                 if (!seen.insert(entry.id).second) continue;  // the first of two same ids, as the tools do
                 const int64_t hash = entryHash(entry);
                 auto it = known.find(entry.id);
@@ -459,16 +564,14 @@ bool FulltextIndex::sync(
                 pass.entryBody.bind(1, row.first).bind(2, "").bind(3, "").bind(4, "").run();
                 pass.dropIfEmpty(row.first);
             }
-            if (!racy(*dashboardStamp)) putState.bind(1, "dashboard").bind(2, dashboardText).run();
+            if (!pass.racy(*dashboardStamp)) putState.bind(1, "dashboard").bind(2, dashboardText).run();
+        } else {
+            pass.sweepAgain = true;  // unreadable now: no change may come to say when it reads again
         }
     }
 
-    // The folders whose stamp moved, then their files.
-    std::unordered_map<std::string, std::string> folderStamps;
-    {
-        Statement rows = db_->prepare("SELECT path,stamp FROM folders");
-        while (rows.step()) folderStamps.emplace(rows.text(0), rows.text(1));
-    }
+    // The folders to list again: those whose stamp moved, or those the
+    // changes name; then their files.
     struct Changed {
         VaultPath base;
         std::string folder;
@@ -477,49 +580,72 @@ bool FulltextIndex::sync(
         std::vector<std::string> names;
     };
     std::vector<Changed> changed;
-    std::unordered_set<std::string> present;
-    for (VaultPath base : kBases) {
-        const std::string basePath = vault.path(base);
-        if (base == VaultPath::dailyReportsDir) {
-            auto stamp = fs.stampOf(basePath, true);
-            if (!stamp) continue;
-            present.insert(basePath);
-            if (folderStamps[basePath] != stampText(*stamp)) {
-                changed.push_back({base, basePath, "", racy(*stamp) ? "" : stampText(*stamp), {}});
+    auto folderStamp = [&](const std::optional<Platform::FileStamp>& stamp) {
+        return stamp && !pass.racy(*stamp) ? stampText(*stamp) : std::string();
+    };
+    if (named.sweep) {
+        std::unordered_map<std::string, std::string> folderStamps;
+        {
+            Statement rows = db_->prepare("SELECT path,stamp FROM folders");
+            while (rows.step()) folderStamps.emplace(rows.text(0), rows.text(1));
+        }
+        std::unordered_set<std::string> present;
+        for (size_t b = 0; b < std::size(kBases); ++b) {
+            const VaultPath base = kBases[b];
+            const std::string& basePath = places.bases[b];
+            pass.watchFolder(basePath);
+            if (base == VaultPath::dailyReportsDir) {
+                auto stamp = fs.stampOf(basePath, true);
+                if (!stamp) continue;
+                present.insert(basePath);
+                if (folderStamps[basePath] != stampText(*stamp)) {
+                    changed.push_back({base, basePath, "", folderStamp(stamp), {}});
+                }
+                continue;
             }
-            continue;
+            auto listing = fs.list(basePath, false, false);
+            if (!listing) continue;
+            std::vector<std::string> days;
+            for (const auto& entry : *listing) {
+                if (!Text::isDayShape(entry.name)) continue;
+                days.push_back(entry.name);
+                pass.watchFolder(Platform::joinPath(basePath, entry.name));
+            }
+            auto stamps = fs.folderStamps(basePath, days);
+            for (size_t i = 0; i < days.size(); ++i) {
+                if (!stamps[i]) continue;
+                std::string folder = Platform::joinPath(basePath, days[i]);
+                present.insert(folder);
+                if (folderStamps[folder] != stampText(*stamps[i]))
+                    changed.push_back({base, folder, days[i], folderStamp(stamps[i]), {}});
+            }
         }
-        auto listing = fs.list(basePath, false, false);
-        if (!listing) continue;
-        std::vector<std::string> days;
-        for (const auto& entry : *listing) {
-            if (Text::isDayShape(entry.name)) days.push_back(entry.name);
+        // Folders that went away take their files with them.
+        for (const auto& [folder, stamp] : folderStamps) {
+            if (present.count(folder) || stamp.empty()) continue;
+            const std::string parent = Platform::parentOf(folder);
+            VaultPath base = VaultPath::dailyReportsDir;
+            for (size_t b = 0; b < std::size(kBases); ++b) {
+                if (places.bases[b] == parent && folder != places.bases[std::size(kBases) - 1]) base = kBases[b];
+            }
+            changed.push_back({base, folder, Platform::lastComponent(folder), "", {}});
         }
-        auto stamps = fs.folderStamps(basePath, days);
-        for (size_t i = 0; i < days.size(); ++i) {
-            if (!stamps[i]) continue;
-            std::string folder = Platform::joinPath(basePath, days[i]);
-            present.insert(folder);
-            std::string text = stampText(*stamps[i]);
-            if (folderStamps[folder] != text)
-                changed.push_back({base, folder, days[i], racy(*stamps[i]) ? "" : text, {}});
+        named.files.clear();
+    } else {
+        std::unordered_set<std::string> once;
+        for (const auto& [base, folder] : named.folders) {
+            if (!once.insert(folder).second) continue;
+            pass.watchFolder(folder);
+            changed.push_back(
+                {base, folder, Platform::lastComponent(folder), folderStamp(fs.stampOf(folder, true)), {}});
         }
-    }
-    // Folders that went away take their files with them.
-    for (const auto& [folder, stamp] : folderStamps) {
-        if (present.count(folder) || stamp.empty()) continue;
-        const std::string parent = Platform::parentOf(folder);
-        VaultPath base = VaultPath::dailyReportsDir;
-        for (VaultPath candidate : kBases) {
-            if (vault.path(candidate) == parent && folder != vault.path(VaultPath::dailyReportsDir)) base = candidate;
-        }
-        changed.push_back({base, folder, Platform::lastComponent(folder), "", {}});
     }
     // Day by day, so a recording's minutes, summary and transcript reach its
     // document in one write.
     std::stable_sort(changed.begin(), changed.end(), [](const Changed& a, const Changed& b) { return a.day < b.day; });
-    int64_t total = 0;
+    int64_t total = int64_t(named.files.size());
     for (Changed& c : changed) {
+        pass.watchFolder(c.folder);
         if (auto listing = fs.list(c.folder, false, false)) {
             for (auto& entry : *listing) c.names.push_back(std::move(entry.name));
         }
@@ -530,10 +656,12 @@ bool FulltextIndex::sync(
     Statement knownFiles = db_->prepare("SELECT path FROM files WHERE folder=?1");
     Statement putFolder = db_->prepare("INSERT OR REPLACE INTO folders(path,stamp) VALUES(?1,?2)");
     Statement dropFolder = db_->prepare("DELETE FROM folders WHERE path=?1");
+    std::unordered_set<std::string> listed;
     for (const Changed& c : changed) {
+        listed.insert(c.folder);
         std::unordered_set<std::string> seen;
         for (const std::string& name : c.names) {
-            if (stop) return false;
+            if (stop) return Synced::stopped;
             ++progress.done;
             // iCloud's placeholder of an evicted file: "." + name + ".icloud".
             const bool placeholder = name.size() > 8 && name[0] == '.' && name.ends_with(".icloud");
@@ -544,16 +672,7 @@ bool FulltextIndex::sync(
             const std::string path = Platform::joinPath(c.folder, real);
             std::string_view day = source->dayFolders ? std::string_view(c.day) : id;
             if (!seen.insert(path).second) continue;
-            if (!placeholder) {
-                // Unchanged since it was indexed: nothing to read.
-                auto stamp = fs.stampOf(path, false);
-                pass.fileRow.bind(1, path);
-                bool same = stamp && pass.fileRow.step() && pass.fileRow.integer(2) == 0 &&
-                            pass.fileRow.integer(0) == int64_t(stamp->size) &&
-                            pass.fileRow.integer(1) == stamp->modifiedNs && stamp->modifiedNs != 0;
-                pass.fileRow.reset();
-                if (same) continue;
-            }
+            if (!placeholder && pass.unchanged(path)) continue;
             pass.indexFile(*source, c.folder, day, id, path, placeholder);
             pass.breathe();
         }
@@ -583,7 +702,15 @@ bool FulltextIndex::sync(
         }
         pass.breathe();
     }
-    return true;
+    // The files the changes name, where their folder was not listed whole.
+    for (const auto& [base, path] : named.files) {
+        if (stop) return Synced::stopped;
+        ++progress.done;
+        if (listed.count(Platform::parentOf(path))) continue;
+        pass.indexNamed(base, path, true);
+        pass.breathe();
+    }
+    return watch && !pass.sweepAgain ? Synced::watched : Synced::unwatched;
 }
 
 void FulltextIndex::indexFile(const Vault& vault, const std::string& path) {

@@ -11,6 +11,7 @@
 #include <string_view>  // std::string_view
 #include <vector>       // std::vector
 
+#include "platform/change_watch.hpp"
 #include "search/index_fields.hpp"
 #include "search/sqlite_handle.hpp"
 #include "vault/vault.hpp"
@@ -36,6 +37,11 @@ struct IndexCounts {
     int64_t inCloud = 0;  // evicted, so not read: counted, indexed once local
 };
 
+// How a pass ended: cut short by its stop, or done with every folder it read
+// watched from then on, or done with some folder that could not be watched,
+// so that the next pass must look at everything by stamps again.
+enum class Synced { stopped, watched, unwatched };
+
 // The database of one vault, opened on one connection (one per thread).
 class FulltextIndex {
 public:
@@ -54,10 +60,14 @@ public:
     Connection& db() { return *db_; }
     const std::string& path() const { return path_; }
 
-    // One pass: the timeline's entries when its file moved, then every day
-    // folder whose stamp moved, file by file. False when `stop` cut it short.
-    // Evicted files are counted, never read (never downloaded).
-    bool sync(const Vault& vault, const EntrySource& entries, const std::atomic<bool>& stop, Progress& progress);
+    // One pass over what `changes` names: the timeline's entries when its
+    // file moved, the files and day folders that came, changed or went.
+    // An overflow, or no `watch`, makes it a sweep by stamps: every day
+    // folder whose stamp moved, file by file. Each folder read is added to
+    // `watch` before it is read, so a later change to it is told. Evicted
+    // files are counted, never read (never downloaded).
+    Synced sync(const Vault& vault, const EntrySource& entries, const Platform::ChangeBatch& changes,
+        Platform::ChangeWatch* watch, const std::atomic<bool>& stop, Progress& progress);
 
     // Indexes one file the server has just written (or removed), at once.
     void indexFile(const Vault& vault, const std::string& path);

@@ -10,7 +10,7 @@
 namespace qs::Search {
 namespace {
 
-// A search asks for a pass over what changed and waits this long for it;
+// A search asks for a pass when changes wait and waits this long for it;
 // the first search of a server waits a little longer, for a small vault's
 // first build. Either way it then answers from what is indexed.
 constexpr auto kFreshWait = std::chrono::milliseconds(300);
@@ -22,8 +22,8 @@ constexpr int kBuilderLockWaitMs = 5000;
 
 }  // namespace
 
-FulltextService::FulltextService(Vault vault, EntrySource entries, std::string cacheRoot)
-    : vault_(std::move(vault)), entries_(std::move(entries)), cacheRoot_(std::move(cacheRoot)) {}
+FulltextService::FulltextService(Vault vault, EntrySource entries, std::string cacheRoot, VaultChanges& changes)
+    : vault_(std::move(vault)), entries_(std::move(entries)), cacheRoot_(std::move(cacheRoot)), changes_(changes) {}
 
 FulltextService::~FulltextService() { stop(); }
 
@@ -70,6 +70,14 @@ void FulltextService::open() {
                           " 要能写;其他工具不受影响,可以先用 vault_search。"};
     }
     index_->db().waitForLocks(kRequestLockWaitMs);
+    if (!queue_) {
+        // From here on every call's changes reach the builder; what came
+        // before is found by the first pass, a sweep.
+        queue_ = std::make_shared<ChangeQueue>();
+        changes_.follow(queue_);
+        watch_ = changes_.watch(vault_);
+    }
+    sweepDue_ = true;
     stopFlag_ = false;
     stopping_ = false;
     builder_ = std::thread([this] { run(); });
@@ -91,6 +99,9 @@ void FulltextService::run() {
         }
         passWanted_ = false;
         lock.unlock();
+        Platform::ChangeBatch batch = queue_->take();
+        batch.overflow = sweepDue_.exchange(false) || batch.overflow;
+        Synced synced = Synced::stopped;
         // Two servers on one vault: one of them builds, the other reads.
         auto builder = vault_.fs().lockFile(path_ + ".lock", std::chrono::milliseconds(0));
         if (own && (builder || builder.error().kind != Platform::Error::Kind::timedOut)) {
@@ -98,13 +109,15 @@ void FulltextService::run() {
             progress_.total = 0;
             progress_.running = true;
             try {
-                own->sync(vault_, entries_, stopFlag_, progress_);
+                synced = own->sync(vault_, entries_, batch, watch_.get(), stopFlag_, progress_);
             } catch (const SqlError& error) {
                 logStderr("全文索引更新失败: " + error.message);
                 if (error.corrupt()) broken_ = true;
             }
             progress_.running = false;
         }
+        // The changes of a pass not done are lost with it: the next one sweeps.
+        if (synced != Synced::watched) sweepDue_ = true;
         lock.lock();
         ++passes_;
         changed_.notify_all();
@@ -139,7 +152,8 @@ std::optional<SearchResult> FulltextService::search(const SearchRequest& request
     if (broken_) rebuild();
     open();
     retryWritten();
-    {
+    // Nothing changed since the last pass: the index answers as it stands.
+    if (first || sweepDue_ || queue_->wait(std::chrono::milliseconds(0))) {
         std::unique_lock lock(mutex_);
         const int64_t seen = passes_;
         passWanted_ = true;

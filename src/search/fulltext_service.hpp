@@ -15,6 +15,7 @@
 #include "search/fulltext_index.hpp"
 #include "search/fulltext_query.hpp"
 #include "vault/vault.hpp"
+#include "vault/vault_changes.hpp"
 
 namespace qs::Search {
 
@@ -35,16 +36,17 @@ struct Unavailable {
 class FulltextService {
 public:
     // Nothing happens until the first search: a server that is never asked
-    // to search builds nothing. `cacheRoot` holds one database per vault.
-    FulltextService(Vault vault, EntrySource entries, std::string cacheRoot);
+    // to search builds nothing. `cacheRoot` holds one database per vault;
+    // `changes` (which must outlive the service) tells what to index again.
+    FulltextService(Vault vault, EntrySource entries, std::string cacheRoot, VaultChanges& changes);
     // Stops the builder, which keeps what it committed.
     ~FulltextService();
     FulltextService(const FulltextService&) = delete;
     FulltextService& operator=(const FulltextService&) = delete;
 
     // Searches what is indexed now. On first use the index is opened and the
-    // builder started; otherwise a pass over the changes is asked for and
-    // waited for a moment, never longer. Throws Unavailable.
+    // builder started; after that, when changes wait, a pass over them is
+    // asked for and waited for a moment, never longer. Throws Unavailable.
     std::optional<SearchResult> search(const SearchRequest& request);
     IndexStatus status();
 
@@ -64,6 +66,9 @@ private:
     Vault vault_;
     EntrySource entries_;
     std::string cacheRoot_;
+    VaultChanges& changes_;
+    std::shared_ptr<ChangeQueue> queue_;            // what changed, for the builder
+    std::shared_ptr<Platform::ChangeWatch> watch_;  // nothing: every pass sweeps
     std::string path_;
     bool temporary_ = false;
     std::unique_ptr<FulltextIndex> index_;  // the request thread's connection
@@ -72,6 +77,9 @@ private:
     Progress progress_;
     std::atomic<bool> stopFlag_{false};
     std::atomic<bool> broken_{false};  // the builder met a damaged database
+    // The next pass looks at everything by stamps: the first one, and one
+    // after a pass that missed changes or read a folder it cannot watch.
+    std::atomic<bool> sweepDue_{true};
     std::mutex mutex_;
     std::condition_variable changed_;
     bool stopping_ = false;

@@ -184,6 +184,4 @@ std::optional<double> parseIsoDateTime(std::string_view s) {
     return static_cast<double>(seconds) + fraction;
 }
 
-double nowUnixSeconds() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
-
 }  // namespace qs::Text

@@ -37,7 +37,4 @@ std::string isoUtc(double unixSeconds);
 // 1970-01-01T00:00:00Z. Nothing when the text is not of that form.
 std::optional<double> parseIsoDateTime(std::string_view s);
 
-// Seconds since 1970 for now.
-double nowUnixSeconds();
-
 }  // namespace qs::Text

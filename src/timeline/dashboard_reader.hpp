@@ -20,6 +20,6 @@ namespace qs {
 // `picked` receives the positions in `items` of the items it keeps, each
 // tested as soon as the item is complete.
 bool readDashboard(IndexArena& arena, char* json, size_t length, size_t capacity, std::vector<FeedItem>& items,
-                   std::optional<std::string>& updatedAt, const ItemFilter* filter, std::vector<size_t>& picked);
+    std::optional<std::string>& updatedAt, const ItemFilter* filter, std::vector<size_t>& picked);
 
 }  // namespace qs

@@ -76,7 +76,7 @@ std::optional<std::string> FeedItem::localTime() const {
     return moment ? Text::localTimeOfDay(*moment) : std::nullopt;
 }
 
-Json FeedItem::summaryDict(size_t snippetLimit) const {
+Json FeedItem::summaryJson(size_t snippetLimit) const {
     Json dict = Json::object();
     dict["id"] = std::string(id);
     dict["type"] = std::string(type);

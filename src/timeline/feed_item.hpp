@@ -51,7 +51,7 @@ struct FeedItem {
     std::optional<std::string> localTime() const;
     // id, type, date, time, title, snippet, source, tags, people, projects:
     // what a listing shows of an entry, each key only where the entry has it.
-    Json summaryDict(size_t snippetLimit) const;
+    Json summaryJson(size_t snippetLimit) const;
     // The texts a search looks at, in the order the text matcher tries
     // them: the one list the matcher, its prefilter and the full-text index
     // share. `visit(kind, text)` returns true to stop; so does this then.

@@ -1,8 +1,8 @@
 // Detection of UTF-16/32 JSON files and their conversion to UTF-8 with ICU.
 #include "timeline/json_encoding.hpp"
 
-#include <unicode/ucnv.h>       // ucnv_open, ucnv_toAlgorithmic
-#include <unicode/ucnv_err.h>   // UCNV_TO_U_CALLBACK_STOP
+#include <unicode/ucnv.h>      // ucnv_open, ucnv_toAlgorithmic
+#include <unicode/ucnv_err.h>  // UCNV_TO_U_CALLBACK_STOP
 
 #include <climits>  // INT32_MAX
 #include <memory>   // std::unique_ptr
@@ -68,7 +68,7 @@ bool convertToUtf8(std::string_view bytes, JsonEncoding encoding, std::string& o
 
     out.resize(capacity + padding);
     int32_t written = ucnv_toAlgorithmic(UCNV_UTF8, converter.get(), out.data(), static_cast<int32_t>(capacity),
-                                         bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+        bytes.data(), static_cast<int32_t>(bytes.size()), &status);
     // The capacity always leaves room, so only bad input fails here; a
     // missing terminator is a warning and we keep our own length anyway.
     if (U_FAILURE(status)) return false;

@@ -52,7 +52,7 @@ void takeBack(const Vault& vault, const std::string& metaPath, const std::option
 Json run(const ToolArguments& arguments, ToolContext& context) {
     const Vault& vault = context.vault();
     const std::string text = arguments.requiredString(kText);
-    const std::string day = WriteTools::resolveDay(arguments.optionalString(kDate));
+    const std::string day = WriteTools::resolveDay(arguments.optionalString(kDate), vault);
     const std::vector<std::string> tags = arguments.stringArray(kTags);
     WriteTools::requireUtf8(text);
 

@@ -33,7 +33,7 @@ constexpr ToolParam kLimit{"limit", "integer", "最多返回几条,默认 {}。"
 constexpr ToolParam kSort{"sort", "string", "relevance=按相关度(默认),newest=最新的在前。", false, 0, kSortValues};
 constexpr ToolParam kParams[] = {kQuery, kType, kDateFromParam, kDateToParam, kLimit, kPageOffsetParam, kSort};
 
-Json indexDict(const Search::IndexStatus& status) {
+Json indexJson(const Search::IndexStatus& status) {
     Json index = {
         {"entries", status.counts.documents},
         {"files", status.counts.files},
@@ -83,7 +83,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     if (request.offset + int64_t(result->hits.size()) < result->total) {
         payload["next_offset"] = request.offset + int64_t(result->hits.size());
     }
-    payload["index"] = indexDict(context.fulltext().status());
+    payload["index"] = indexJson(context.fulltext().status());
     return ToolResult::json(payload);
 }
 

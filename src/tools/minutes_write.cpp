@@ -6,7 +6,6 @@
 #include <vector>     // std::vector
 
 #include "search/fulltext_service.hpp"
-#include "text/dates.hpp"
 #include "timeline/dashboard_index.hpp"
 #include "timeline/kept_index.hpp"
 #include "tools/entry_lookup.hpp"
@@ -159,7 +158,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
     // Archive: the old versions, under names of their own.
     Undo undo(vault);
-    const auto now = Text::Clock::now();
+    const auto now = vault.fs().wallNow();
     Json archived = Json::array();
     unsigned counter = 1;  // both copies of one call share one name where they can
     if (oldMinutes) {

@@ -86,7 +86,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
                 break;
             }
         }
-        Json entry = item->summaryDict(120);
+        Json entry = item->summaryJson(120);
         entry["has_transcript"] = transcript.has_value();
         entry["has_minutes"] = hasMinutes;
         if (transcript) addLength(entry, context, std::prev(files)->path(*transcript));

@@ -50,8 +50,8 @@ ToolContext::ToolContext(Vault vault)
       index_(std::make_unique<KeptIndex>()),
       dayFolders_(std::make_unique<DayFolders>()),
       changes_(std::make_unique<VaultChanges>()),
-      fulltext_(std::make_unique<Search::FulltextService>(
-          vault_, timelineEntries(vault_), Platform::joinPath(vault_.fs().cacheDirectory(), "quillstack-mcp"))) {}
+      fulltext_(std::make_unique<Search::FulltextService>(vault_, timelineEntries(vault_),
+          Platform::joinPath(vault_.fs().cacheDirectory(), "quillstack-mcp"), *changes_)) {}
 ToolContext::ToolContext(ToolContext&&) noexcept = default;
 ToolContext::~ToolContext() = default;
 

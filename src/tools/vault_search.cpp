@@ -48,7 +48,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     KeptIndex::Found found = requireIndex(context.index().search(context.vault(), filter, window));
 
     Json items = Json::array();
-    for (const FeedItem* item : found.page.items) items.push_back(item->summaryDict(180));
+    for (const FeedItem* item : found.page.items) items.push_back(item->summaryJson(180));
     Json payload = Json::object();
     payload["total_in_vault"] = found.index->items.size();
     payload["returned"] = found.page.items.size();

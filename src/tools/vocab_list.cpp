@@ -119,7 +119,9 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
         return ToolResult::json(missingBookPayload(path));
     }
 
-    std::optional<std::span<const VocabBookReader::Word>> book = reader.readInput();
+    // One moment for the whole call, so a word read without a due moment is due.
+    const double now = context.vault().fs().wallSeconds();
+    std::optional<std::span<const VocabBookReader::Word>> book = reader.readInput(now);
     if (!book) writeStderr(kUnreadableWarning);
     if (book && reader.unreadableWords() > 0) logStderr(unreadableWordsNote(reader.unreadableWords()));
 
@@ -132,8 +134,7 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
     }
     filters.dueOnly = arguments.flag(kDueOnly);
     filters.source = arguments.optionalString(kSource);
-    // After reading, so a word read without a due moment is already due.
-    filters.now = Text::nowUnixSeconds();
+    filters.now = now;
 
     // In key order, as the book's map holds them; equal due moments keep it.
     std::vector<const VocabBookReader::Word*> kept;

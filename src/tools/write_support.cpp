@@ -11,8 +11,8 @@
 
 namespace qs::WriteTools {
 
-std::string resolveDay(const std::optional<std::string>& date) {
-    return date ? *date : Text::localDay(Text::Clock::now());
+std::string resolveDay(const std::optional<std::string>& date, const Vault& vault) {
+    return date ? *date : Text::localDay(vault.fs().wallNow());
 }
 
 std::string newUuid() {

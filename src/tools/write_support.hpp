@@ -10,13 +10,15 @@
 #include "platform/expected.hpp"
 #include "tools/tool_failure.hpp"
 #include "tools/vault_failure.hpp"
+#include "vault/vault.hpp"
 #include "vault/vault_error.hpp"
 
 namespace qs::WriteTools {
 
-// The day a new entry belongs to: today's local day when `date` is absent,
-// else `date` itself (its form is checked where arguments are read).
-std::string resolveDay(const std::optional<std::string>& date);
+// The day a new entry belongs to: today's local day on the vault's clock
+// when `date` is absent, else `date` itself (its form is checked where
+// arguments are read).
+std::string resolveDay(const std::optional<std::string>& date, const Vault& vault);
 
 // A random (version 4) UUID in canonical upper-case text, 36 characters.
 std::string newUuid();

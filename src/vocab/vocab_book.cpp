@@ -58,12 +58,13 @@ bool standInForWideNumbers(char* text, size_t length) {
 
 }  // namespace
 
-std::optional<std::span<const Word>> VocabBookReader::read(std::string_view data) {
+std::optional<std::span<const Word>> VocabBookReader::read(std::string_view data, double now) {
     input_.assign(data);
-    return readInput();
+    return readInput(now);
 }
 
-std::optional<std::span<const Word>> VocabBookReader::readInput() {
+std::optional<std::span<const Word>> VocabBookReader::readInput(double now) {
+    now_ = now;
     words_.clear();
     unreadable_ = 0;
     std::string_view data = input_;
@@ -91,7 +92,7 @@ std::optional<std::span<const Word>> VocabBookReader::readInput() {
     std::optional<size_t> bestUnreadable;
     bool bestNumeric = false;
     for (const auto& [shape, dates] : kReadings) {
-        const std::optional<size_t> unreadable = VocabReading::read(root, shape, dates, words_);
+        const std::optional<size_t> unreadable = VocabReading::read(root, shape, dates, now, words_);
         if (!unreadable || (*unreadable == words_.size() && !words_.empty())) continue;  // nothing of it reads
         const bool numeric = dates == DateEncoding::referenceSeconds;
         if (*unreadable == 0) {
@@ -118,14 +119,14 @@ std::optional<std::span<const Word>> VocabBookReader::readInput() {
 }
 
 VocabEntry VocabBookReader::entry(const Word& word) const {
-    return VocabReading::entry(word, numericDates_ ? DateEncoding::referenceSeconds : DateEncoding::iso8601);
+    return VocabReading::entry(word, numericDates_ ? DateEncoding::referenceSeconds : DateEncoding::iso8601, now_);
 }
 
 namespace VocabBook {
 
-std::optional<std::map<std::string, VocabEntry>> decode(std::string_view data) {
+std::optional<std::map<std::string, VocabEntry>> decode(std::string_view data, double now) {
     VocabBookReader reader;
-    auto words = reader.read(data);
+    auto words = reader.read(data, now);
     if (!words) return std::nullopt;
     std::map<std::string, VocabEntry> book;
     for (const Word& word : *words) book.emplace_hint(book.end(), std::string(word.key), reader.entry(word));

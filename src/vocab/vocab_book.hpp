@@ -56,20 +56,20 @@ public:
         double dueAt = 0;              // the moment of reading when the file has none
         bool deleted = false;          // the entry has a deletedAt
         simdjson::dom::element value;  // the entry in the parsed file
-        std::optional<double> moment;  // the moment of reading, once a default took it
         bool unreadable = false;       // does not fit its reading; never handed out
     };
 
     // The words of decode's reading, in key order with one word per key (a
-    // later duplicate replacing an earlier one), as decode's map holds them.
+    // later duplicate replacing an earlier one), as decode's map holds them;
+    // a missing date is `now` (seconds since 1970), the moment of reading.
     // Nothing when no reading fits; nothing is written to standard error.
     // Valid until the next read.
-    std::optional<std::span<const Word>> read(std::string_view data);
+    std::optional<std::span<const Word>> read(std::string_view data, double now);
 
     // The same for the bytes a caller has put into `input()`, which saves
     // copying a large file once more.
     std::string& input() { return input_; }
-    std::optional<std::span<const Word>> readInput();
+    std::optional<std::span<const Word>> readInput(double now);
 
     // The whole entry of a word of the last read, its defaults taken at the
     // same moment as when it was read.
@@ -84,6 +84,7 @@ private:
     std::vector<Word> words_;
     std::vector<Word> spare_;  // a partial reading kept while the next is tried
     bool numericDates_ = false;
+    double now_ = 0;
     size_t unreadable_ = 0;
 };
 
@@ -94,8 +95,9 @@ namespace VocabBook {
 // fits and where every word reads; else the one of them that reads the most
 // words, the words it cannot read left out. A reading where no word reads
 // does not count. Nothing when no reading counts, so a caller can tell an
-// unreadable book from an empty one and word the warning itself.
-std::optional<std::map<std::string, VocabEntry>> decode(std::string_view data);
+// unreadable book from an empty one and word the warning itself. A missing
+// date is `now`, as in VocabBookReader::read.
+std::optional<std::map<std::string, VocabEntry>> decode(std::string_view data, double now);
 
 }  // namespace VocabBook
 

@@ -186,7 +186,7 @@ bool readProvenance(element value, std::optional<VocabEntry::Provenance>* out) {
 
 class Reader {
 public:
-    explicit Reader(DateEncoding dates) : dates_(dates) {}
+    Reader(DateEncoding dates, double now) : dates_(dates), now_(now) {}
 
     // Seconds since 1970 in the reading's own encoding; the other encoding fails.
     bool date(element value, double& out) const {
@@ -209,9 +209,7 @@ public:
     }
 
     // Checks one entry into `word` (whose `value` is the entry); with `full`,
-    // also builds the whole entry. The moment of reading is taken once per
-    // entry, and only when a default needs it; a word that already holds one
-    // (built again after its reading) keeps it.
+    // also builds the whole entry. A missing date is the moment of reading.
     bool entry(Word& word, VocabEntry* full) const {
         std::array<std::optional<element>, kFieldCount> f;
         if (!collect(word.value, kEntryFields, kEntryLookup, f)) return false;
@@ -219,8 +217,7 @@ public:
 
         auto dateOrNow = [&](Field field, double& target) {
             if (f[field]) return date(*f[field], target);
-            if (!word.moment) word.moment = Text::nowUnixSeconds();
-            target = *word.moment;
+            target = now_;
             return true;
         };
         VocabEntry scratch;
@@ -285,24 +282,25 @@ public:
 
 private:
     DateEncoding dates_;
+    double now_;
 };
 
 }  // namespace
 
-std::optional<size_t> read(element root, Shape shape, DateEncoding dates, std::vector<Word>& words) {
+std::optional<size_t> read(element root, Shape shape, DateEncoding dates, double now, std::vector<Word>& words) {
     words.clear();
-    Reader reader(dates);
+    Reader reader(dates, now);
     std::optional<size_t> unreadable =
         shape == Shape::envelope ? reader.envelope(root, words) : reader.entries(root, words);
     if (!unreadable) words.clear();
     return unreadable;
 }
 
-VocabEntry entry(const Word& word, DateEncoding dates) {
+VocabEntry entry(const Word& word, DateEncoding dates, double now) {
     VocabEntry full;
     Word again = word;
     // The word passed this very reading, so building it cannot fail.
-    Reader(dates).entry(again, &full);
+    Reader(dates, now).entry(again, &full);
     return full;
 }
 

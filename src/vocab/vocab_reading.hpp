@@ -22,11 +22,11 @@ enum class DateEncoding {
 // Every entry checked under that shape and date encoding, each as a word in
 // file order, an entry that does not fit marked unreadable (it costs only
 // itself). The count of unreadable words; nothing when the file's shape does
-// not fit. Nothing is copied out of the document.
-std::optional<size_t> read(
-    simdjson::dom::element root, Shape shape, DateEncoding dates, std::vector<VocabBookReader::Word>& words);
+// not fit. A missing date is `now`. Nothing is copied out of the document.
+std::optional<size_t> read(simdjson::dom::element root, Shape shape, DateEncoding dates, double now,
+    std::vector<VocabBookReader::Word>& words);
 
-// The whole entry of a word that a reading with `dates` accepted.
-VocabEntry entry(const VocabBookReader::Word& word, DateEncoding dates);
+// The whole entry of a word that a reading with `dates` and `now` accepted.
+VocabEntry entry(const VocabBookReader::Word& word, DateEncoding dates, double now);
 
 }  // namespace qs::VocabReading

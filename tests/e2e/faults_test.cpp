@@ -5,57 +5,17 @@
 
 #include <sys/wait.h>  // waitid
 
-#include <chrono>    // the deadline for leaving on its own
-#include <cstdio>    // std::remove, std::printf
-#include <map>       // std::map
+#include <chrono>    // std::chrono_literals
+#include <cstdio>    // std::remove
 #include <memory>    // std::make_shared
 #include <optional>  // std::optional
 #include <regex>     // std::regex, std::regex_replace
-#include <string>    // std::string
 #include <thread>    // std::this_thread
-#include <vector>    // std::vector
 
-#include "support/server_process.hpp"
+#include "e2e/tool_fixture.hpp"
 #include "support/simulated_cloud.hpp"
-#include "support/temp_vault.hpp"
-#include "tools/tool.hpp"
 #include "tools/tool_catalog.hpp"
-#include "vault/path_schema.hpp"
 #include "vault/vault_changes.hpp"
-
-using qs::Json;
-using qs::test::ServerSession;
-using qs::test::TempVault;
-
-namespace {
-
-// Waits for the child to end without reaping it, so `finish` still can.
-bool endsWithin(int pid, std::chrono::seconds limit) {
-    for (auto deadline = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < deadline;) {
-        siginfo_t info{};
-        if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
-// An index of one voice entry "X" of 2 March 2025.
-const Json kOnlyX = Json::array({Json{{"id", "X"}, {"type", "voice"}, {"date", "2025-03-02T08:00:00Z"}}});
-
-}  // namespace
-
-// Input stays open: only the failed reply can make the server stop, and it
-// must leave (status 0, not 128 + SIGPIPE) rather than spin.
-TEST(Faults, LeavesOnItsOwnOnceItsRepliesCannotBeDelivered) {
-    TempVault vault;
-    vault.dashboard(Json::array());
-    ServerSession session(vault.path());
-    ASSERT_EQ(session.request("ping")["result"], Json::object());
-    session.closeOutput();
-    session.sendLine(R"({"jsonrpc":"2.0","id":2,"method":"tools/list"})");
-    EXPECT_TRUE(endsWithin(session.pid(), std::chrono::seconds(30)));
-    EXPECT_EQ(session.finish(), 0);
-}
 
 namespace qs::test {
 namespace {
@@ -63,10 +23,31 @@ namespace {
 using namespace std::chrono_literals;
 using Policy = Platform::SimulatedCloud::Policy;
 
-// A vault over the simulated provider, its tools called in this process, its
-// download wait short.
+// Input stays open: only the failed reply can make the server stop, and it
+// must leave (status 0, not 128 + SIGPIPE) rather than spin. Waited for
+// (30 s at most) without reaping it, so `finish` still can.
+TEST(Faults, LeavesOnItsOwnOnceItsRepliesCannotBeDelivered) {
+    TempVault vault;
+    vault.dashboard(Json::array());
+    ServerSession session(vault.path());
+    ASSERT_EQ(session.request("ping")["result"], Json::object());
+    session.closeOutput();
+    session.sendLine(R"({"jsonrpc":"2.0","id":2,"method":"tools/list"})");
+    siginfo_t info{};
+    for (int i = 0; i < 1500 && info.si_pid != session.pid(); ++i) {
+        std::this_thread::sleep_for(20ms);
+        ::waitid(P_PID, static_cast<id_t>(session.pid()), &info, WEXITED | WNOHANG | WNOWAIT);
+    }
+    EXPECT_EQ(info.si_pid, session.pid());
+    EXPECT_EQ(session.finish(), 0);
+}
+
+// A vault over the simulated provider holding one voice entry "X" of
+// 2 March 2025, its tools called in this process, its download wait short.
 struct SimulatedVault {
-    explicit SimulatedVault(Layout layout = Layout::english) : dir(layout) { dir.dashboard(kOnlyX); }
+    explicit SimulatedVault(Layout layout = Layout::english) : dir(layout) {
+        dir.dashboard(Json::array({Json{{"id", "X"}, {"type", "voice"}, {"date", "2025-03-02T08:00:00Z"}}}));
+    }
     Json call(const ToolDefinition& tool, const Json& args) {
         if (!context) context.emplace(Vault{dir.path(), VaultInitializer::detectSchema(*cloud, dir.path()).value(), {}, {300ms, 5ms}, cloud});
         return ToolCatalog::invoke(tool, args, *context);
@@ -80,10 +61,10 @@ struct SimulatedVault {
 
 // Every regular file below the vault, archive stamps and new ids written as
 // such, so two runs of one call compare.
-std::map<std::string, std::string> files(const TempDir& dir) {
+Snapshot files(const TempDir& dir) {
     static const std::regex varying(R"(\d{4}-\d{2}-\d{2}T\d{6}Z(-\d+)?|[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12})");
-    std::map<std::string, std::string> out;
-    for (const auto& rel : dir.listRecursive()) out[std::regex_replace(rel, varying, "*")] = dir.read(rel).value_or("?");
+    Snapshot out;
+    for (const auto& [rel, bytes] : snapshot(dir)) out[std::regex_replace(rel, varying, "*")] = bytes;
     return out;
 }
 
@@ -123,8 +104,7 @@ TEST(Faults, AnEvictedDayFolderIsListedOnceItArrives) {
         v.cloud->evict(v.dir.at(v.insights("2025-03-05")), 20ms);
         v.cloud->setPolicy(policy);
         Json read = toolPayload(v.call(minutesReadTool, {{"id", "X"}}));
-        EXPECT_EQ((std::tuple{read["date"], read["minutes_markdown"]}), (std::tuple{"2025-03-05", "newest"}));
-        EXPECT_EQ(v.cloud->blockedCalls(), 0);
+        EXPECT_EQ((std::tuple{read["date"], read["minutes_markdown"], v.cloud->blockedCalls()}), (std::tuple{"2025-03-05", "newest", 0}));
     }
 }
 
@@ -136,19 +116,17 @@ TEST(Faults, AnEvictedDayFolderIsListedOnceItArrives) {
 // index's queue gets what was told, else a sweep.
 TEST(Faults, DayFoldersAreListedAgainOnlyWhenTheyChange) {
     enum Notifications { told, dropped, missing };
-    std::vector<SimulatedVault> vaults(3);
-    for (SimulatedVault& v : vaults) {
+    for (int mode : {told, dropped, missing}) {
+        SimulatedVault v;
+        const std::string minutes = v.dir.at(v.insights("2025-03-03/X.min.md"));
         v.dir.write(v.dir.outputsDir() + "/2025-03-01/X.tr.txt", "t");
         v.dir.write(v.insights("2025-03-03/other.meta.json"), "{}");
         for (int d = 10; d < 50; ++d) v.dir.write(v.insights("2025-04-" + std::to_string(d) + "/x.meta.json"), "{}");
-    }
-    vaults[missing].cloud->setNotificationsMissing(true);
-    // past the racy window of every folder written above
-    for (SimulatedVault& v : vaults) v.cloud->advanceClock(2100ms);
-    for (int mode : {told, dropped, missing}) {
-        SimulatedVault& v = vaults[mode];
+        v.cloud->setNotificationsMissing(mode == missing);
+        // past the racy window of every folder written above
+        v.cloud->advanceClock(2100ms);
         auto queue = std::make_shared<ChangeQueue>();
-        // by the last call
+        // The transcript and minutes flags, and the folders listed by the call.
         std::vector<std::string> listed;
         auto flags = [&] {
             const size_t before = v.cloud->listed().size();
@@ -159,20 +137,20 @@ TEST(Faults, DayFoldersAreListedAgainOnlyWhenTheyChange) {
             listed.erase(listed.begin(), listed.begin() + static_cast<long>(before));
             return Json::array({recording["has_transcript"], recording["has_minutes"]});
         };
-        EXPECT_EQ(flags(), Json::array({true, false}));
-        EXPECT_EQ((std::pair{flags(), listed.size()}), (std::pair{Json::array({true, false}), size_t{0}}));
+        const Json transcript{true, false}, minutesOnly{false, true};
+        EXPECT_EQ(flags(), transcript);
+        EXPECT_EQ((std::pair{flags(), listed.size()}), (std::pair{transcript, size_t{0}}));
         v.dir.write(v.insights("2025-03-03/X.min.md"), "m");
-        EXPECT_EQ((std::pair{flags(), listed}), (std::pair{Json::array({false, true}), std::vector{v.dir.at(v.insights("2025-03-03"))}}));
+        EXPECT_EQ((std::pair{flags(), listed}), (std::pair{minutesOnly, std::vector{v.dir.at(v.insights("2025-03-03"))}}));
         const Platform::ChangeBatch taken = queue->take();
         EXPECT_EQ(taken.overflow, mode != told);
         EXPECT_EQ(taken.changes,
-            (mode == told ? std::vector<Platform::Change>{{Platform::ChangeKind::created, v.dir.at(v.insights("2025-03-03/X.min.md")), ""}}
-                          : std::vector<Platform::Change>{}));
+            (mode == told ? std::vector<Platform::Change>{{Platform::ChangeKind::created, minutes, ""}} : std::vector<Platform::Change>{}));
         v.dir.write(v.insights("2025-05-01/y.meta.json"), "{}");
-        EXPECT_EQ(flags(), Json::array({false, true}));
+        EXPECT_EQ(flags(), minutesOnly);
         for (const std::string& folder : listed) EXPECT_EQ(folder.find("2025-04-"), std::string::npos) << folder;
-        std::remove(v.dir.at(v.insights("2025-03-03/X.min.md")).c_str());
-        EXPECT_EQ(flags(), Json::array({true, false})) << mode;
+        std::remove(minutes.c_str());
+        EXPECT_EQ(flags(), transcript) << mode;
     }
 }
 
@@ -183,37 +161,33 @@ TEST(Faults, EveryWriteStepFailedInTurnLeavesTheVaultBeforeOrAfter) {
     struct Case {
         Layout layout;
         const ToolDefinition* tool;
-        Json args;
-        bool old;
+        bool old;  // old minutes and summary there
     };
     const Json minutes{{"id", "X"}, {"markdown", "new minutes"}, {"summary", "new summary"}};
     const Json diary{{"text", "日记"}, {"date", "2025-03-01"}, {"tags", {"a"}}};
-    const Case cases[] = {{Layout::english, &minutesWriteTool, minutes, false}, {Layout::english, &minutesWriteTool, minutes, true},
-        {Layout::legacy, &minutesWriteTool, minutes, false}, {Layout::legacy, &minutesWriteTool, minutes, true},
-        {Layout::english, &diaryWriteTool, diary, false}};
-    int steps = 0, held = 0;
-    for (const Case& c : cases) {
-        auto prepare = [&](SimulatedVault& v) {
-            if (!c.old) return;
-            v.dir.write(v.insights("2025-03-02/X.min.md"), "old minutes");
-            v.dir.write(v.insights("2025-03-02/X.sum.txt"), "old summary");
-        };
-        SimulatedVault clean(c.layout);
-        prepare(clean);
-        ASSERT_FALSE(clean.call(*c.tool, c.args).value("isError", false));
-        const auto after = files(clean.dir);
-        for (int k = 1; k <= clean.cloud->calls(); ++k) {
+    for (const Case& c : {Case{Layout::english, &minutesWriteTool, false}, {Layout::english, &minutesWriteTool, true},
+             {Layout::legacy, &minutesWriteTool, false}, {Layout::legacy, &minutesWriteTool, true}, {Layout::english, &diaryWriteTool, false}}) {
+        // Runs the call with the k-th file-system call failing (0: none).
+        auto run = [&](int k, Snapshot& before, Snapshot& after) {
             SimulatedVault v(c.layout);
-            prepare(v);
-            const auto before = files(v.dir);
+            if (c.old) {
+                v.dir.write(v.insights("2025-03-02/X.min.md"), "old minutes");
+                v.dir.write(v.insights("2025-03-02/X.sum.txt"), "old summary");
+            }
+            before = files(v.dir);
             v.cloud->failCall(k, k % 2 ? EIO : ENOSPC);
-            const bool failed = v.call(*c.tool, c.args).value("isError", false);
-            ++steps;
-            held += files(v.dir) == (failed ? before : after);
-            EXPECT_EQ(files(v.dir), failed ? before : after) << c.tool->name << " old=" << c.old << " k=" << k;
+            const bool failed = v.call(*c.tool, c.tool == &diaryWriteTool ? diary : minutes).value("isError", false);
+            after = files(v.dir);
+            EXPECT_TRUE(k || !failed) << c.tool->name;
+            return k ? failed : v.cloud->calls();
+        };
+        Snapshot before, clean, after;
+        const int calls = run(0, before, clean);
+        for (int k = 1; k <= calls; ++k) {
+            const bool failed = run(k, before, after);
+            EXPECT_EQ(after, failed ? before : clean) << c.tool->name << " old=" << c.old << " k=" << k;
         }
     }
-    std::printf("every write step failed in turn: %d of %d left the vault before or after\n", held, steps);
 }
 
 }  // namespace

@@ -7,9 +7,7 @@
 #include <unistd.h>    // truncate
 
 #include <cerrno>   // EIO
-#include <chrono>   // std::chrono
 #include <cstdint>  // INT64_MAX
-#include <memory>   // std::make_shared
 
 #include "e2e/tool_fixture.hpp"
 #include "support/simulated_cloud.hpp"
@@ -25,22 +23,13 @@ Names column(const Json& list, const char* key = "id") {
     for (const auto& item : list) out.push_back(item.at(key));
     return out;
 }
-std::string repeated(const std::string& unit, size_t n) {
+std::string times(const std::string& unit, size_t n) {
     std::string out;
     while (n-- > 0) out += unit;
     return out;
 }
-Json vocabBook(const Json& words) { return {{"version", 1}, {"writer", "ios"}, {"updatedAt", "2025-03-01T08:30:00Z"}, {"words", words}}; }
 
-// An English vault also reads entry files, reports and the book that still
-// lie under the legacy folder names.
-struct ReadVault : TempVault {
-    explicit ReadVault(const std::string& name)
-        : TempVault(name == "Legacy" ? Layout::legacy : Layout::english), mixed(name == "EnglishWithLegacyFiles") {}
-    std::string files(const std::string& rel) const { return (mixed ? "01-情景记忆/00-时间流" : timelineDir()) + "/" + rel; }
-    bool mixed;
-};
-using ReadFiles = ToolSuite<ReadVault, const char*>;
+using ReadFiles = ToolSuite;
 
 TEST_P(ReadFiles, EachToolFindsItsFilesWhereTheyLie) {
     vault.dashboard(Json::array({entry("both", "2025-03-01"), entry("txt-only", "2025-03-03"), entry("none", "2025-03-04"),
@@ -48,244 +37,221 @@ TEST_P(ReadFiles, EachToolFindsItsFilesWhereTheyLie) {
         entry("m1", "2025-02-20", "note",
             {{"title", " Review "}, {"tags", {"设计", 3}}, {"people", {"Ann"}}, {"projects", {"A"}}, {"importance", 4.7},
                 {"extractedTasks", {"send"}}, {"processingState", "done"}})}));
-    const std::pair<std::string, std::string> files[] = {{"outputs/2025-03-01/both.transcript.json", R"({"plainText":"第一句。Second."})"},
-        {"insights/2025-03-01/both.min.md", "#"}, {"outputs/2025-03-03/txt-only.tr.txt", "a"}, {"insights/2025-03-04/none.sum.txt", "s"},
-        {"insights/2025-03-07/moved.min.md", "m"}, {"outputs/2025-03-07/moved.tr.txt", "t"}, {"insights/2025-02-20/m1.min.md", "# 纪要\n"},
-        {"insights/2025-02-20/m1.sum.txt", "总结\n"}, {"insights/2025-03-02/broken.min.md", "\xC3\x28"},
-        {"insights/2025-03-10/.evicted.sum.txt.icloud", ""}, {"insights/2025-03-09/evicted.min.md", "old"},
-        {"outputs/2025-03-09/evicted.tr.txt", "old"}};
-    for (const auto& [rel, bytes] : files) vault.write(vault.files(rel), bytes);
-    Json list = payload("recording_list"), flags = Json::array();
+    for (const auto& [rel, bytes] :
+        Snapshot{{"outputs/2025-03-01/both.transcript.json", R"({"plainText":"第一句。Second."})"}, {"insights/2025-03-01/both.min.md", "#"},
+            {"outputs/2025-03-03/txt-only.tr.txt", "a"}, {"insights/2025-03-04/none.sum.txt", "s"}, {"insights/2025-03-07/moved.min.md", "m"},
+            {"outputs/2025-03-07/moved.tr.txt", "t"}, {"insights/2025-02-20/m1.min.md", "# 纪要\n"}, {"insights/2025-02-20/m1.sum.txt", "总结\n"},
+            {"insights/2025-03-02/broken.min.md", "\xC3\x28"}, {"insights/2025-03-10/.evicted.sum.txt.icloud", ""},
+            {"insights/2025-03-09/evicted.min.md", "old"}, {"outputs/2025-03-09/evicted.tr.txt", "old"}})
+        vault.write(files(rel), bytes);
+    Json flags = Json::array(), list = call("recording_list");
     for (const auto& r : list["recordings"]) flags.push_back({r["id"], r["date"], r["has_transcript"], r["has_minutes"]});
     // A placeholder counts where it stands: the older copies are not the entry's.
     EXPECT_EQ(flags, Json::parse(R"([["evicted","2025-03-08",false,false],["moved","2025-03-05",true,true],["none","2025-03-04",false,false],
                                      ["txt-only","2025-03-03",true,false],["both","2025-03-01",true,true]])"));
-    EXPECT_EQ(payload("recording_transcript", {{"id", "both"}}),
-        (Json{{"id", "both"}, {"date", "2025-03-01"}, {"source_file", "transcript.json"}, {"total_chars", 11}, {"offset", 0}, {"returned_chars", 11},
-            {"text", "第一句。Second."}}));
+    EXPECT_EQ(call("recording_transcript", {{"id", "both"}}),
+        Json::parse(R"({"id":"both","date":"2025-03-01","source_file":"transcript.json","total_chars":11,"offset":0,"returned_chars":11,
+                        "text":"第一句。Second."})"));
 
     // Minutes with the index's metadata; no minutes, or minutes that are not text, bring the warning.
-    EXPECT_EQ(payload("minutes_read", {{"id", "m1"}}),
+    EXPECT_EQ(call("minutes_read", {{"id", "m1"}}),
         (Json{{"id", "m1"}, {"date", "2025-02-20"}, {"minutes_markdown", "# 纪要\n"}, {"card_summary", "总结\n"},
-            {"minutes_path", vault.at(vault.files("insights/2025-02-20/m1.min.md"))}, {"type", "note"}, {"title", "Review"},
-            {"summary_path", vault.at(vault.files("insights/2025-02-20/m1.sum.txt"))}, {"tags", {"设计"}}, {"people", {"Ann"}}, {"projects", {"A"}},
+            {"minutes_path", vault.at(files("insights/2025-02-20/m1.min.md"))}, {"type", "note"}, {"title", "Review"},
+            {"summary_path", vault.at(files("insights/2025-02-20/m1.sum.txt"))}, {"tags", {"设计"}}, {"people", {"Ann"}}, {"projects", {"A"}},
             {"importance", 4}, {"extracted_tasks", {"send"}}, {"processing_state", "done"}, {"content", "content of m1"}, {"time", "08:15"},
             {"versions", Json::array()}}));
     for (const char* id : {"none", "broken"})
-        EXPECT_EQ(payload("minutes_read", {{"id", id}})["warning"], "还没有纪要正文(.min.md)。可能这条还没被 AI 处理完。") << id;
+        EXPECT_EQ(call("minutes_read", {{"id", id}})["warning"], "还没有纪要正文(.min.md)。可能这条还没被 AI 处理完。") << id;
 
-    // A report's known members pass through as they are; nulls and everything else stay behind.
-    vault.writeJson(vault.files("insights/daily_reports/2025-03-01.json"),
-        {{"headline", nullptr}, {"date", "1999-12-31"}, {"extraMember", 1}, {"stats", {0.25, nullptr}}, {"generatedBy", false}});
-    EXPECT_EQ(payload("report_daily", {{"date", "2025-03-01"}}), (Json{{"date", "2025-03-01"}, {"stats", {0.25, nullptr}}, {"generatedBy", false}}));
-    // Numbers of any size come through as the file wrote them.
-    vault.write(vault.files("insights/daily_reports/2025-03-02.json"), R"({"mode":[99999999999999999999,-1e400,1.50],"n":1e400})");
-    EXPECT_EQ(toolText(server().callTool("report_daily", {{"date", "2025-03-02"}})),
-        "{\n  \"date\": \"2025-03-02\",\n  \"mode\": [\n    99999999999999999999,\n    -1e400,\n    1.50\n  ]\n}");
+    // A report's known members pass through as the file wrote them, numbers
+    // of any size too; nulls and everything else stay behind.
+    vault.write(files("insights/daily_reports/2025-03-01.json"),
+        R"({"headline":null,"date":"1999-12-31","x":1,"stats":[0.25,null],"generatedBy":false,"mode":[99999999999999999999,-1e400,1.50]})");
+    EXPECT_EQ(toolText(server().callTool("report_daily", {{"date", "2025-03-01"}})),
+        "{\n  \"date\": \"2025-03-01\",\n  \"generatedBy\": false,\n  \"mode\": [\n    99999999999999999999,\n    -1e400,\n    1.50\n  ],\n"
+        "  \"stats\": [\n    0.25,\n    null\n  ]\n}");
 
     // The book: missing, then read where it lies.
     const std::string book = vault.coreDir() + "/vocabulary.json";
-    EXPECT_EQ(payload("vocab_list"),
+    EXPECT_EQ(call("vocab_list"),
         (Json{{"available", false}, {"words", Json::array()},
             {"note", "词库文件还没同步到 Vault(" + vault.at(book) + ")。在 iOS 端打开一次 设置 → 词典 → 我的词库 会触发写盘。"}}));
-    vault.writeJson(vault.mixed ? "00-记忆核心/vocabulary.json" : book, vocabBook({{"a", {{"word", "found"}}}}));
-    EXPECT_EQ(column(payload("vocab_list")["words"], "word"), Names{"found"});
+    vault.write(mixed ? "00-记忆核心/vocabulary.json" : book, R"({"a":{"word":"found"}})");
+    EXPECT_EQ(column(call("vocab_list")["words"], "word"), Names{"found"});
 
     // Every tool that reads the index names it when it is unusable.
     vault.dashboardRaw("{\"feedItems\":[{\"id\":\"a\"}");
     for (const char* tool : {"vault_search", "recording_list", "recording_transcript", "minutes_read"})
-        EXPECT_EQ(failure(tool, {{"id", "both"}}),
+        EXPECT_EQ(call(tool, {{"id", "both"}}),
             "❌ 读不到 Dashboard.json(" + vault.at(vault.coreDir() + "/Dashboard.json") + ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?")
             << tool;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, ReadFiles, ::testing::Values("English", "Legacy", "EnglishWithLegacyFiles"), [](const auto& info) { return std::string(info.param); });
+INSTANTIATE_TEST_SUITE_P(Layouts, ReadFiles, ::testing::Values("English", "Legacy", "EnglishWithLegacyFiles"), paramName);
 
 // Arguments and refusals need no layout of their own.
-class OneVault : public LayoutSuite {};
-INSTANTIATE_TEST_SUITE_P(English, OneVault, ::testing::Values(Layout::english));
+using OneVault = ToolSuite;
+INSTANTIATE_TEST_SUITE_P(English, OneVault, ::testing::Values("English"));
 
 TEST_P(OneVault, SearchesAndListsFilterAndLimitNewestFirst) {
     // Three recent entries, then 56 older recordings.
     Json items = Json::array({entry("a", "2025-03-01", "text", {{"title", "PLANNING"}}),
         entry("b", "2025-03-02", "voice", {{"content", "周会: planning"}}), entry("c", "2025-03-03", "text")});
     for (int i = 0; i < 55; ++i) items.push_back(entry("r" + std::to_string(i), "2025-02-01"));
-    items.push_back(entry("long", "2025-01-01", "voice", {{"content", repeated("话", 150)}}));
+    items.push_back(entry("long", "2025-01-01", "voice", {{"content", times("话", 150)}}));
     vault.dashboard(items);
-    Json all = payload("vault_search");
-    // twenty by default
-    EXPECT_EQ(Json::array({all["total_in_vault"], all["returned"]}), Json::array({59, 20}));
     // Each argument reaches the search, whose rules the index's own tests cover.
     const std::pair<Json, Names> cases[] = {{{{"limit", 3}}, {"c", "b", "a"}}, {{{"query", "planning"}, {"type", "text"}}, {"a"}},
         {{{"date_from", "2025-03-02"}, {"date_to", "2025-03-02"}}, {"b"}}};
-    for (const auto& [arguments, ids] : cases) EXPECT_EQ(column(payload("vault_search", arguments)["items"]), ids) << arguments;
+    for (const auto& [arguments, ids] : cases) EXPECT_EQ(column(call("vault_search", arguments)["items"]), ids) << arguments;
     // Page by page, each result exactly once and in order; next_offset only while more follow.
-    for (const char* tool : {"vault_search", "recording_list"}) {
-        const char* list = tool == std::string("vault_search") ? "items" : "recordings";
-        const Names all = column(payload(tool, {{"limit", 100}})[list]);
+    for (const auto& [tool, list] : {std::pair("vault_search", "items"), {"recording_list", "recordings"}}) {
         Names walked;
         for (Json args = {{"limit", 7}, {"offset", -2}}; !args["offset"].is_null();) {
-            Json page = payload(tool, args);
+            Json page = call(tool, args);
             for (const std::string& id : column(page[list])) walked.push_back(id);
             args["offset"] = page.value("next_offset", Json());
         }
-        EXPECT_EQ(walked, all) << tool;
+        EXPECT_EQ(walked, column(call(tool, {{"limit", 100}})[list])) << tool;
     }
-    EXPECT_EQ(payload("recording_list")["next_offset"], 50);
-    EXPECT_EQ(payload("recording_list", {{"limit", 100}})["returned"], 57);
-    EXPECT_EQ(column(payload("recording_list", {{"date_to", "2025-01-31"}})["recordings"], "snippet"), Names{repeated("话", 120)});
+    // twenty and fifty by default
+    const std::tuple<const char*, Json, const char*, Json> rows[] = {{"vault_search", {}, "/total_in_vault", 59},
+        {"vault_search", {}, "/returned", 20}, {"recording_list", {}, "/next_offset", 50}, {"recording_list", {{"limit", 100}}, "/returned", 57},
+        {"recording_list", {{"date_to", "2025-01-31"}}, "/recordings/0/snippet", times("话", 120)}};
+    for (const auto& [tool, args, pointer, value] : rows) EXPECT_EQ(at(call(tool, args), pointer), value) << tool << args << pointer;
 }
 
 // 25,000 characters: a flag (two code points), a CJK character, an ASCII
 // letter and a thumbs-up with skin tone (two code points), 6,250 times over.
 TEST_P(OneVault, TranscriptPagesAreWindowsOfWholeCharactersAndRefusalsNameTheProblem) {
-    const std::string unit = "🇨🇳字a👍🏽", transcript = repeated(unit, 6250), day = vault.outputsDir() + "/2025-02-27/";
-    vault.dashboard(
-        Json::array({entry("rec", "2025-02-27"), entry("note", "2025-02-27", "text"), entry("..", "2025-03-02"), entry("a/b", "2025-03-02")}));
-    vault.write(day + "rec.transcript.json", Json{{"plainText", transcript}}.dump());
+    const std::string unit = "🇨🇳字a👍🏽", day = vault.outputsDir() + "/2025-02-27/";
+    vault.dashboard(Json::array({entry("rec", "2025-02-27"), entry("note", "2025-02-27", "text"), entry("..", "2025-03-02")}));
+    vault.write(day + "rec.transcript.json", Json{{"plainText", times(unit, 6250)}}.dump());
     // offset and max_chars asked; the window's offset, length, text, and the next offset (0: none)
-    const std::tuple<int64_t, int64_t, int, int, std::string, int> pages[] = {{0, 10000, 0, 10000, repeated(unit, 2500), 10000},
-        {20000, 10000, 20000, 5000, repeated(unit, 1250), 0}, {1, 0, 1, 1, "字", 2}, {-7, 1, 0, 1, "🇨🇳", 1},
+    const std::tuple<int64_t, int64_t, int, int, std::string, int> pages[] = {{0, 10000, 0, 10000, times(unit, 2500), 10000},
+        {20000, 10000, 20000, 5000, times(unit, 1250), 0}, {1, 0, 1, 1, "字", 2}, {-7, 1, 0, 1, "🇨🇳", 1},
         {24998, INT64_MAX, 24998, 2, "a👍🏽", 0}};
     for (const auto& [offset, maxChars, start, length, text, next] : pages) {
-        Json got = payload("recording_transcript", {{"id", "rec"}, {"offset", offset}, {"max_chars", maxChars}});
+        Json got = call("recording_transcript", {{"id", "rec"}, {"offset", offset}, {"max_chars", maxChars}});
         for (const char* same : {"id", "date", "source_file", "total_chars"}) got.erase(same);
         Json window{{"offset", start}, {"returned_chars", length}, {"text", text}};
         if (next) window.update({{"truncated", true}, {"next_offset", next}});
         EXPECT_EQ(got, window) << offset;
     }
-    EXPECT_EQ(failure("recording_transcript", {{"id", "rec"}, {"offset", 25000}}), "❌ offset 25000 超出全文长度 25000。");
+    EXPECT_EQ(call("recording_transcript", {{"id", "rec"}, {"offset", 25000}}), "❌ offset 25000 超出全文长度 25000。");
     // A transcript JSON without a usable text yields to the text file.
     vault.write(day + "ghost.tr.txt", "spoken");
     for (const char* json : {R"({"plainText":""})", R"({"plainText":42})", R"({"plainText":"cut)"}) {
         vault.write(day + "ghost.transcript.json", json);
-        EXPECT_EQ(payload("recording_transcript", {{"id", "ghost"}})["source_file"], "tr.txt") << json;
+        EXPECT_EQ(call("recording_transcript", {{"id", "ghost"}})["source_file"], "tr.txt") << json;
     }
 
-    // Each refusal names what is wrong, and none writes a file.
+    // Each refusal names what is wrong; which names are safe is the vault's own test's.
     const std::string reports = vault.insightsDir() + "/daily_reports/";
-    const std::pair<std::string, std::string> files[] = {
-        {day + "bad.tr.txt", "\xFF\xFE"}, {day + "blank.tr.txt", ""}, {reports + "2025-03-05.json", "[{}]"}, {reports + "2025-03-06.json", "{"}};
-    for (const auto& [rel, bytes] : files) vault.write(rel, bytes);
-    const Snapshot before = snapshot(vault);
-    auto refused = [&](const char* tool, const Json& args, const std::string& text) { EXPECT_EQ(failure(tool, args), text) << args; };
-    for (const std::string& id : unsafeIds) refused("recording_transcript", {{"id", id}}, unsafeIdMessage(id));
-    for (const char* tool : {"recording_transcript", "minutes_read", "minutes_write"}) {
-        refused(tool, {{"id", "a/b"}, {"markdown", "m"}}, unsafeIdMessage("a/b"));
-        refused(tool, {{"id", ""}, {"markdown", "m"}}, missingId);
-    }
+    for (const auto& [rel, bytes] : Snapshot{
+             {day + "bad.tr.txt", "\xFF\xFE"}, {day + "blank.tr.txt", ""}, {reports + "2025-03-05.json", "[{}]"}, {reports + "2025-03-06.json", "{"}})
+        vault.write(rel, bytes);
+    auto refused = [&](const char* tool, const Json& args, const std::string& text) { EXPECT_EQ(call(tool, args), "❌ " + text) << args; };
+    for (const char* tool : {"recording_transcript", "minutes_read", "minutes_write"})
+        refused(tool, {{"id", ".."}, {"markdown", "m"}},
+            "id 不合法:「..」。id 是单个文件名(不能含 / 或 \\,不能是 . 或 ..),请用 vault_search 或 recording_list 拿到的 id。");
+    refused("minutes_read", {{"id", ""}}, "缺少必填参数 `id`(非空字符串)");
     for (const std::string id : {"note", "bad", "blank"})
-        refused("recording_transcript", {{"id", id}},
-            "❌ 条目 " + id + " 没有转译稿。可能还没处理完,或者它不是录音 —— 用 recording_list 看哪些有转译稿。");
-    refused("minutes_read", {{"id", "ghost"}}, "❌ 找不到条目 ghost。先用 vault_search 确认 id。");
+        refused(
+            "recording_transcript", {{"id", id}}, "条目 " + id + " 没有转译稿。可能还没处理完,或者它不是录音 —— 用 recording_list 看哪些有转译稿。");
+    refused("minutes_read", {{"id", "ghost"}}, "找不到条目 ghost。先用 vault_search 确认 id。");
     for (const std::string date : {"2025-03-04", "2025-03-05", "2025-03-06"})
-        refused("report_daily", {{"date", date}}, "❌ " + date + " 没有日报。日报由 Mac App 生成,不是每天都有。");
-    refused("report_daily", {{"date", "../../../../x"}}, "❌ date 要写成 yyyy-MM-dd,收到的是「../../../../x」。例如 2025-03-01。");
-    refused("report_daily", Json::object(), "❌ 缺少必填参数 `date`(非空字符串)");
-    EXPECT_EQ(snapshot(vault), before);
+        refused("report_daily", {{"date", date}}, date + " 没有日报。日报由 Mac App 生成,不是每天都有。");
     // A file beyond the read limit (sparse, so nothing is written) is too large, never missing.
     for (const auto& [tool, rel] :
         {std::pair("recording_transcript", day + "huge.tr.txt"), {"minutes_read", vault.insightsDir() + "/2025-02-27/huge.min.md"}}) {
         vault.write(rel, "");
         ASSERT_EQ(::truncate(vault.at(rel).c_str(), off_t{257} << 20), 0);
-        refused(tool, {{"id", "huge"}}, "❌ 读不到 " + vault.at(rel) + ": 超过 256 MiB 的读取上限");
+        refused(tool, {{"id", "huge"}}, "读不到 " + vault.at(rel) + ": 超过 256 MiB 的读取上限");
     }
 }
 
 // A value that would mislead (no day, no listed value, no text) is refused,
-// naming the argument, the value and one that would do; nothing is written.
+// naming the argument, the value and one that would do.
 TEST_P(OneVault, ArgumentsThatWouldMisleadAreRefusedNamingThem) {
     vault.dashboard(Json::array({entry("a", "2025-03-01")}));
-    vault.writeJson(vault.coreDir() + "/vocabulary.json", vocabBook(Json::object()));
+    vault.write(vault.coreDir() + "/vocabulary.json", "{}");
     const std::tuple<const char*, Json, const char*> refusals[] = {{"recording_list", {{"date_to", "2026-12"}}, "date_to"},
         {"diary_write", {{"text", "t"}, {"date", "2026-13-45"}}, "date"}, {"vault_search", {{"type", "Voice"}}, "type"},
         {"vocab_list", {{"order", "wrong"}}, "order"}, {"vault_search", {{"query", 42}}, "query"}, {"diary_write", {{"text", " \n"}}, "text"},
         {"diary_write", {{"text", "t"}, {"tags", "a"}}, "tags"}, {"diary_write", {{"text", "t"}, {"tags", {"a", 1}}}, "tags"},
-        {"recording_list", {{"has_minutes", "no"}}, "has_minutes"}, {"minutes_read", {{"id", "a"}, {"version", "x.min.md"}}, "version"}};
-    const Snapshot before = snapshot(vault);
+        {"recording_list", {{"has_minutes", "no"}}, "has_minutes"}, {"minutes_read", {{"id", "a"}, {"version", "x.min.md"}}, "version"},
+        {"report_daily", {{"date", "../../x"}}, "date"}};
     for (const auto& [tool, args, name] : refusals) {
-        const std::string text = failure(tool, args), value = args[name].is_string() ? args[name].get<std::string>() : args[name].dump();
+        const std::string text = call(tool, args), value = args[name].is_string() ? args[name].get<std::string>() : args[name].dump();
         EXPECT_TRUE(text.starts_with("❌ " + std::string(name) + " ") && text.find("「" + value + "」") != std::string::npos) << text;
     }
-    EXPECT_EQ(failure("vocab_list", {{"source", "Lookup"}}), "❌ source 要是 lookup、imported 之一,收到的是「Lookup」。例如 lookup。");
-    EXPECT_EQ(snapshot(vault), before);
+    EXPECT_EQ(call("vocab_list", {{"source", "Lookup"}}), "❌ source 要是 lookup、imported 之一,收到的是「Lookup」。例如 lookup。");
     // What is harmless stays lenient: a limit below 1 counts as 1, a blank or null filter as none.
-    EXPECT_EQ(payload("vault_search", {{"limit", -3}, {"query", "  "}, {"type", nullptr}, {"date_from", ""}})["returned"], 1);
+    EXPECT_EQ(call("vault_search", {{"limit", -3}, {"query", "  "}, {"type", nullptr}, {"date_from", ""}})["returned"], 1);
 }
 
 // What an answer needs is in the results it already has, one row per field.
 TEST_P(OneVault, ResultsCarryTimesTextsVersionsAndLengths) {
-    const std::string whole = repeated("长", 200);  // past any snippet
+    const std::string whole = times("长", 200), history = vault.coreDir() + "/meta/minutes-history/with/";  // past any snippet
     vault.dashboard(Json::array(
         {entry("with", "2025-03-01", "voice", {{"content", whole}}), entry("without", "2025-03-02"), entry("clip1", "2025-02-01", "clip")}));
-    const std::string history = vault.coreDir() + "/meta/minutes-history/with/";
     vault.write(vault.insightsDir() + "/2025-03-01/with.min.md", "new");
     vault.write(vault.outputsDir() + "/2025-03-01/with.tr.txt", "字字字");
     vault.write(history + "2025-03-02T081500Z.min.md", "older");
     vault.write(history + "2025-03-04T000000Z.min.md", "old");
-    payload("recording_transcript", {{"id", "with"}});  // counts the transcript once
-    const std::tuple<const char*, Json, const char*, Json> rows[] = {
-        {"vault_search", {{"type", "clipboard"}}, "/items/0/id", "clip1"},
-        {"recording_list", Json::object(), "/recordings/1/transcript_chars", 3},
-        {"recording_list", {{"has_minutes", false}}, "/returned", 1},
-        {"recording_list", {{"has_minutes", true}, {"limit", 1}}, "/recordings/0/id", "with"},
-        {"minutes_read", {{"id", "with"}}, "/content", whole},
+    call("recording_transcript", {{"id", "with"}});  // counts the transcript once
+    const std::tuple<const char*, Json, const char*, Json> rows[] = {{"vault_search", {{"type", "clipboard"}}, "/items/0/id", "clip1"},
+        {"recording_list", {}, "/recordings/1/transcript_chars", 3}, {"recording_list", {{"has_minutes", false}}, "/returned", 1},
+        {"recording_list", {{"has_minutes", true}, {"limit", 1}}, "/recordings/0/id", "with"}, {"minutes_read", {{"id", "with"}}, "/content", whole},
         {"minutes_read", {{"id", "with"}}, "/versions/0",
             {{"name", "2025-03-04T000000Z.min.md"}, {"archived_at", "2025-03-04T00:00:00Z"}, {"bytes", 3}}},
-        {"minutes_read", {{"id", "with"}, {"version", "2025-03-02T081500Z.min.md"}}, "/version_text", "older"},
-    };
-    for (const auto& [tool, args, pointer, value] : rows)
-        EXPECT_EQ(payload(tool, args).value(Json::json_pointer(pointer), Json()), value) << tool << args << pointer;
+        {"minutes_read", {{"id", "with"}, {"version", "2025-03-02T081500Z.min.md"}}, "/version_text", "older"}};
+    for (const auto& [tool, args, pointer, value] : rows) EXPECT_EQ(at(call(tool, args), pointer), value) << tool << args << pointer;
 }
 
 TEST_P(OneVault, VocabFiltersInOrderSortsByDueMomentAndDescribesEachWord) {
     // Five live words in a known due order, and one deleted word that matches "run".
     const std::string book = vault.coreDir() + "/vocabulary.json";
     vault.dashboard(Json::array());
-    vault.writeJson(book, vocabBook({{"k1", {{"word", "Running"}, {"dueAt", "2020-01-01T16:30:00.750+08:00"}, {"source", "lookup"},
-                                                {"translation", "跑步"}, {"updatedAt", "2025-03-01T10:00:00Z"}, {"stage", 4}, {"lapses", 2},
-                                                {"graduated", true}, {"phonetic", "/ˈrʌn/"}, {"examTags", {"GRE"}}, {"note", "a / b"},
-                                                {"provenance", {{"itemID", "A1"}, {"date", "2025-03-02"}, {"excerpt", "ran"}}}}},
-                              {"k2", {{"word", "sprint"}, {"dueAt", "2020-01-02T00:00:00Z"}, {"source", "imported"}, {"translation", "to RUN fast"},
-                                         {"updatedAt", "2025-03-09T10:00:00Z"}, {"phonetic", ""}, {"note", ""}, {"provenance", {{"excerpt", ""}}}}},
-                              {"k3", {{"word", "walk"}, {"dueAt", "2099-01-01T00:00:00Z"}}},
-                              {"k4", {{"word", "ephemeral"}, {"source", "lookup"}}},  // no due moment: due
-                              {"k5", {{"word", "Ölkanne"}, {"dueAt", "2099-03-01T00:00:00Z"}, {"source", "imported"}, {"lapses", 1},
-                                         {"updatedAt", "2025-03-05T00:00:00Z"}}},
-                              {"k6", {{"word", "rerun"}, {"dueAt", "2019-01-01T00:00:00Z"}, {"deletedAt", "2024-06-01T00:00:00Z"}}}}));
+    vault.write(book, R"({"k1":{"word":"Running","dueAt":"2020-01-01T16:30:00.750+08:00","source":"lookup","translation":"跑步",
+        "updatedAt":"2025-03-01T10:00:00Z","stage":4,"lapses":2,"graduated":true,"phonetic":"/ˈrʌn/","examTags":["GRE"],"note":"a / b",
+        "provenance":{"itemID":"A1","date":"2025-03-02","excerpt":"ran"}},
+      "k2":{"word":"sprint","dueAt":"2020-01-02T00:00:00Z","source":"imported","translation":"to RUN fast","updatedAt":"2025-03-09T10:00:00Z",
+        "phonetic":"","note":"","provenance":{"excerpt":""}},
+      "k3":{"word":"walk","dueAt":"2099-01-01T00:00:00Z"}, "k4":{"word":"ephemeral","source":"lookup"},
+      "k5":{"word":"Ölkanne","dueAt":"2099-03-01T00:00:00Z","source":"imported","lapses":1,"updatedAt":"2025-03-05T00:00:00Z"},
+      "k6":{"word":"rerun","dueAt":"2019-01-01T00:00:00Z","deletedAt":"2024-06-01T00:00:00Z"}})");
+    // k4 has no due moment: it is due; the total comes before the limit; the query looks at the word or translation, in any case.
     const std::tuple<Json, Names, int> cases[] = {{Json::object(), {"Running", "sprint", "ephemeral", "walk", "Ölkanne"}, 5},
-        {{{"limit", 0}}, {"Running"}, 5},  // total before the limit
-        {{{"due_only", true}}, {"Running", "sprint", "ephemeral"}, 3}, {{{"source", "lookup"}}, {"Running", "ephemeral", "walk"}, 3},
-        {{{"source", "imported"}}, {"sprint", "Ölkanne"}, 2}, {{{"query", "RUN"}}, {"Running", "sprint"}, 2},  // word or translation, any case
-        {{{"order", "recent_mistakes"}}, {"Ölkanne", "Running", "sprint", "ephemeral", "walk"}, 5}};           // wrong most recently first
+        {{{"limit", 0}}, {"Running"}, 5}, {{{"due_only", true}}, {"Running", "sprint", "ephemeral"}, 3},
+        {{{"source", "lookup"}}, {"Running", "ephemeral", "walk"}, 3}, {{{"source", "imported"}}, {"sprint", "Ölkanne"}, 2},
+        {{{"query", "RUN"}}, {"Running", "sprint"}, 2}, {{{"order", "recent_mistakes"}}, {"Ölkanne", "Running", "sprint", "ephemeral", "walk"}, 5}};
     for (const auto& [args, names, total] : cases) {
-        Json result = payload("vocab_list", args);
+        Json result = call("vocab_list", args);
         EXPECT_EQ(Json::array({column(result["words"], "word"), result["total"]}), Json::array({names, total})) << args;
     }
-    Json listed = payload("vocab_list")["words"];
-    EXPECT_EQ(listed[0],
-        (Json{{"word", "Running"}, {"stage", 4}, {"due_at", "2020-01-01T08:30:00Z"}, {"graduated", true}, {"lapses", 2}, {"source", "lookup"},
-            {"last_reviewed_at", "2025-03-01T10:00:00Z"}, {"phonetic", "/ˈrʌn/"}, {"translation", "跑步"}, {"exam_tags", {"GRE"}}, {"note", "a / b"},
-            {"encountered_in", {{"item_id", "A1"}, {"date", "2025-03-02"}, {"excerpt", "ran"}}}}));
-    EXPECT_EQ(listed[1],
-        (Json{{"word", "sprint"}, {"stage", 0}, {"due_at", "2020-01-02T00:00:00Z"}, {"graduated", false}, {"lapses", 0}, {"source", "imported"},
-            {"last_reviewed_at", "2025-03-09T10:00:00Z"}, {"translation", "to RUN fast"}, {"encountered_in", {{"excerpt", ""}}}}));
+    // Each word described, empty texts left out.
+    EXPECT_EQ(Json(call("vocab_list", {{"limit", 2}})["words"]), Json::parse(R"([{"word":"Running","stage":4,"due_at":"2020-01-01T08:30:00Z",
+        "graduated":true,"lapses":2,"source":"lookup","last_reviewed_at":"2025-03-01T10:00:00Z","phonetic":"/ˈrʌn/","translation":"跑步",
+        "exam_tags":["GRE"],"note":"a / b","encountered_in":{"item_id":"A1","date":"2025-03-02","excerpt":"ran"}},
+      {"word":"sprint","stage":0,"due_at":"2020-01-02T00:00:00Z","graduated":false,"lapses":0,"source":"imported",
+        "last_reviewed_at":"2025-03-09T10:00:00Z","translation":"to RUN fast","encountered_in":{"excerpt":""}}])"));
 
     // past the default limit
     Json many = Json::object();
     for (int i = 0; i < 101; ++i) many["k" + std::to_string(i)] = {{"word", "w"}};
-    vault.writeJson(book, vocabBook(many));
-    EXPECT_EQ(payload("vocab_list")["returned"], 100);
+    vault.writeJson(book, many);
+    EXPECT_EQ(call("vocab_list")["returned"], 100);
     // A word that cannot be read is left out, and the listing says so.
-    vault.writeJson(book, vocabBook({{"a", {{"word", "kept"}}}, {"b", {{"word", "n"}, {"dueAt", 1}}}}));
-    const Json partial = payload("vocab_list");
+    vault.write(book, R"({"a":{"word":"kept"},"b":{"word":"n","stage":1.5}})");
+    const Json partial = call("vocab_list");
     EXPECT_EQ(Json::array({column(partial["words"], "word"), partial["total"], partial["note"]}),
         Json::array({Names{"kept"}, 1, "词库里有 1 个词解不开,已跳过,其余照常列出。"}));
 
     // An unreadable book lists nothing but says so, and the reader warns on stderr.
     vault.write(book, "{\"words\": ");
-    EXPECT_EQ(payload("vocab_list"),
+    EXPECT_EQ(call("vocab_list"),
         (Json{{"available", true}, {"total", 0}, {"returned", 0}, {"words", Json::array()},
             {"note", "词库文件解不开(" + vault.at(book) + "),暂按空词库处理。在 iOS 端打开一次 设置 → 词典 → 我的词库 会重新写盘。"}}));
     // The reader's own line, without the log's prefix; skipped words are
@@ -313,8 +279,8 @@ TEST(KeptIndex, EveryChangeOfTheFileIsSeenByTheNextCall) {
     ToolContext context(Vault{vault.path(), PathSchema::englishV2, {}, {}, cloud});
     auto hits = [&](const char* query) { return toolPayload(ToolCatalog::invoke(vaultSearchTool, {{"query", query}}, context))["returned"]; };
     EXPECT_EQ(hits("first-id"), 1);
-    cloud->failAlways("open", EIO);
     // from the kept index: the file is not opened again
+    cloud->failAlways("open", EIO);
     EXPECT_EQ(hits("first-id"), 1);
     cloud->failAlways("open", 0);
     write("other-id");

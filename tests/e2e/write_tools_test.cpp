@@ -10,56 +10,56 @@
 namespace qs::test {
 namespace {
 
-const char* const kKeptSummary = "只改了纪要正文,时间流卡片上显示的摘要还是旧的。要一起更新就传 summary。";
 const char* const kNoSummary = "这条还没有卡片摘要(.sum.txt),Mac 可能仍把它当未处理。建议补一个 summary 参数。";
 
 using Bag = std::multiset<std::string>;
 
 // The bytes of every archived copy in a history folder; a copy under a name
-// that is not an archive name counts as a wrong one.
-Bag archivedBytes(const TempVault& v, const std::string& dir) {
+// that is not an archive name (the stamp, an optional "-n", the suffix) counts as a wrong one.
+Bag archived(const TempVault& v, const std::string& dir) {
+    static const std::regex name(R"(\d{4}-\d{2}-\d{2}T\d{6}Z(-\d+)?(\.min\.md|\.sum\.txt))");
     Bag bytes;
-    for (const auto& name : v.list(dir)) bytes.insert(std::regex_match(name, archiveName) ? *v.read(dir + name) : "bad " + name);
+    for (const auto& file : v.list(dir)) bytes.insert(std::regex_match(file, name) ? *v.read(dir + file) : "bad " + file);
     return bytes;
 }
 
-struct WriteTools : LayoutSuite {
+struct WriteTools : ToolSuite {
     void SetUp() override { vault.dashboard(Json::array({entry("REC1", "2025-03-02"), entry("REC2", "2025-03-04")})); }
     std::string insights(const std::string& rel) const { return vault.insightsDir() + "/" + rel; }
     std::string history(const std::string& id) const { return vault.coreDir() + "/meta/minutes-history/" + id + "/"; }
+    Json minutes(const char* id, const std::string& markdown) { return call("minutes_write", {{"id", id}, {"markdown", markdown}}); }
 };
 
 TEST_P(WriteTools, FirstMinutesGoToTheIndexedDayAndReplacingArchivesUnderOneStamp) {
     const std::string min = insights("2025-03-02/REC1.min.md"), sum = insights("2025-03-02/REC1.sum.txt"), h = history("REC1");
-    auto before = snapshot(vault);
-    EXPECT_EQ(payload("minutes_write", {{"id", "REC1"}, {"markdown", "old minutes"}})["warning"], kNoSummary);
+    auto expected = snapshot(vault);
+    EXPECT_EQ(minutes("REC1", "old minutes")["warning"], kNoSummary);
     vault.write(sum, "old summary");
     // Exact bytes: CRLF and no final line end in the minutes, a final line break in the summary.
     const std::string markdown = "# 新纪要\r\n\r\n内容 😀 no newline", summary = "一句话摘要\n";
     std::time_t t0 = std::time(nullptr);
-    Json result = payload("minutes_write", {{"id", "REC1"}, {"markdown", markdown}, {"summary", summary}});
+    Json result = call("minutes_write", {{"id", "REC1"}, {"markdown", markdown}, {"summary", summary}});
     // One plain stamp of the moment of the call (UTC) for both copies.
     const std::string stamp = result["archived"][0].get<std::string>().substr(vault.at(h).size(), 18);
     EXPECT_TRUE(stamp >= utcStamp(t0) && stamp <= utcStamp(std::time(nullptr))) << stamp;
     EXPECT_EQ(result, (Json{{"ok", true}, {"id", "REC1"}, {"date", "2025-03-02"}, {"wrote", {vault.at(min), vault.at(sum)}},
                           {"archived", {vault.at(h + stamp + ".min.md"), vault.at(h + stamp + ".sum.txt")}},
                           {"next", "Mac App 下一轮扫描(约 30 秒)后时间流会更新。Dashboard.json 未被修改。"}}));
-    EXPECT_EQ(added(before, snapshot(vault)),
-        (Snapshot{{min, markdown}, {sum, summary}, {h + stamp + ".min.md", "old minutes"}, {h + stamp + ".sum.txt", "old summary"}}));
+    expected.insert({{min, markdown}, {sum, summary}, {h + stamp + ".min.md", "old minutes"}, {h + stamp + ".sum.txt", "old summary"}});
+    EXPECT_EQ(snapshot(vault), expected);
 }
 
+// An entry's files found on another day than its index day, or found on a
+// day without it being in the index; an empty file is still old minutes.
 TEST_P(WriteTools, MinutesFollowTheEntrysFilesToTheDayThatHoldsThem) {
-    // not under its index day 2025-03-04
     vault.write(insights("2025-03-01/REC2.sum.txt"), "s");
-    // unknown to the index
     vault.write(insights("2025-02-20/ORPHAN.sum.txt"), "orphan summary");
-    // an empty file is still old minutes
     vault.write(insights("2025-02-21/GHOST.min.md"), "");
-    EXPECT_EQ(payload("minutes_write", {{"id", "REC2"}, {"markdown", "m2"}})["date"], "2025-03-01");
-    EXPECT_EQ(payload("minutes_write", {{"id", "ORPHAN"}, {"markdown", "mo"}, {"summary", "so"}})["date"], "2025-02-20");
-    EXPECT_EQ(archivedBytes(vault, history("ORPHAN")), Bag{"orphan summary"});
-    EXPECT_EQ(payload("minutes_write", {{"id", "GHOST"}, {"markdown", "filled"}})["warning"], kNoSummary);
-    EXPECT_EQ(archivedBytes(vault, history("GHOST")), Bag{""});
+    EXPECT_EQ(minutes("REC2", "m2")["date"], "2025-03-01");
+    EXPECT_EQ(call("minutes_write", {{"id", "ORPHAN"}, {"markdown", "mo"}, {"summary", "so"}})["date"], "2025-02-20");
+    EXPECT_EQ(archived(vault, history("ORPHAN")), Bag{"orphan summary"});
+    EXPECT_EQ(minutes("GHOST", "filled")["warning"], kNoSummary);
+    EXPECT_EQ(archived(vault, history("GHOST")), Bag{""});
 }
 
 // Archive names carry the second only; a later copy in the same second gets a
@@ -71,14 +71,14 @@ TEST_P(WriteTools, EveryReplacedVersionIsArchivedUnderANameOfItsOwn) {
     vault.write(insights("2025-03-02/REC1.sum.txt"), oddSummary);
     // Occupy the plain minutes names of the coming minute, as earlier calls would have.
     for (std::time_t t = std::time(nullptr) - 1, end = t + 61; t < end; ++t) vault.write(h + utcStamp(t) + ".min.md", "earlier");
-    Json first = payload("minutes_write", {{"id", "REC1"}, {"markdown", "v1"}, {"summary", "s1"}});
+    Json first = call("minutes_write", {{"id", "REC1"}, {"markdown", "v1"}, {"summary", "s1"}});
     const std::string name = first["archived"][0].get<std::string>().substr(vault.at(h).size(), 18) + "-2";
     EXPECT_EQ(first["archived"], (Json{vault.at(h + name + ".min.md"), vault.at(h + name + ".sum.txt")}));
-    EXPECT_EQ(payload("minutes_write", {{"id", "REC1"}, {"markdown", "v2"}})["warning"], kKeptSummary);
-    for (const char* v : {"v3", "v4", "v5"}) payload("minutes_write", {{"id", "REC1"}, {"markdown", v}});
-    Bag archived = archivedBytes(vault, h);
-    EXPECT_EQ(archived.erase("earlier"), 61u);
-    EXPECT_EQ(archived, (Bag{oddMinutes, oddSummary, "v1", "v2", "v3", "v4"}));
+    EXPECT_EQ(minutes("REC1", "v2")["warning"], "只改了纪要正文,时间流卡片上显示的摘要还是旧的。要一起更新就传 summary。");
+    for (const char* v : {"v3", "v4", "v5"}) minutes("REC1", v);
+    Bag copies = archived(vault, h);
+    EXPECT_EQ(copies.erase("earlier"), 61u);
+    EXPECT_EQ(copies, (Bag{oddMinutes, oddSummary, "v1", "v2", "v3", "v4"}));
 }
 
 // Refusals, and failures before the writes, leave every file (archives too) as
@@ -91,40 +91,34 @@ TEST_P(WriteTools, RefusalsAndFailedStepsWriteNothing) {
     vault.mkdir(insights("2025-03-02/REC1.sum.txt"));
     vault.write(vault.coreDir() + "/meta/minutes-history", "a file, not a folder");
     vault.write(vault.inputsDir(), "a file, not a folder");
-    const std::string blocked = "❌ 建目录失败: Not a directory";
-    struct Refusal {
-        const char* tool;
-        Json args;
-        std::string text;
-    };
-    const Refusal cases[] = {{"minutes_write", {{"id", "REC1"}}, "❌ 缺少必填参数 `markdown`(非空字符串)"},
-        {"minutes_write", {{"id", "TRONLY"}, {"markdown", "m"}}, "❌ 找不到条目 TRONLY —— Dashboard 里没有,磁盘上也没有它的产物文件。"},
-        {"minutes_write", {{"id", "NOWHERE"}, {"markdown", "m"}}, "❌ 定位不到条目 NOWHERE 的日期目录。先用 vault_search 确认 id 是对的。"},
+    const std::string blocked = "建目录失败: Not a directory";
+    const std::tuple<const char*, Json, std::string> cases[] = {{"minutes_write", {{"id", "REC1"}}, "缺少必填参数 `markdown`(非空字符串)"},
+        {"minutes_write", {{"id", "TRONLY"}, {"markdown", "m"}}, "找不到条目 TRONLY —— Dashboard 里没有,磁盘上也没有它的产物文件。"},
+        {"minutes_write", {{"id", "NOWHERE"}, {"markdown", "m"}}, "定位不到条目 NOWHERE 的日期目录。先用 vault_search 确认 id 是对的。"},
         {"minutes_write", {{"id", "REC1"}, {"markdown", "new"}, {"summary", "s"}},
-            "❌ 读不到现有文件 " + vault.at(insights("2025-03-02/REC1.sum.txt")) +
+            "读不到现有文件 " + vault.at(insights("2025-03-02/REC1.sum.txt")) +
                 ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。"},
         {"minutes_write", {{"id", "REC1"}, {"markdown", "new"}}, blocked},
-        {"diary_write", {{"text", 5}, {"date", "bad"}}, "❌ 缺少必填参数 `text`(非空字符串)"},
-        {"diary_write", {{"text", "t"}, {"date", "2025-3-1"}}, "❌ date 要写成 yyyy-MM-dd,收到的是「2025-3-1」。例如 2025-03-01。"},
+        {"diary_write", {{"text", "t"}, {"date", "2025-3-1"}}, "date 要写成 yyyy-MM-dd,收到的是「2025-3-1」。例如 2025-03-01。"},
         {"diary_write", {{"text", "t"}, {"date", "2025-03-01"}}, blocked}};
     auto before = snapshot(vault);
-    for (const auto& [tool, args, text] : cases) EXPECT_EQ(failure(tool, args), text) << tool << args.dump();
+    for (const auto& [tool, args, text] : cases) EXPECT_EQ(call(tool, args), "❌ " + text) << tool << args;
     EXPECT_EQ(snapshot(vault), before);
 }
 
 TEST_P(WriteTools, DiaryWritesTheTextAndItsMetadataUnderOneNewId) {
     const std::string text = "今天 去了海边。\r\n  second line with trailing break\n";
-    auto before = snapshot(vault);
-    Json result = payload("diary_write", {{"text", text}, {"date", "2025-03-01"}, {"tags", {"旅行", "", "beach"}}});
+    auto expected = snapshot(vault);
+    Json result = call("diary_write", {{"text", text}, {"date", "2025-03-01"}, {"tags", {"旅行", "", "beach"}}});
     const std::string id = result.value("id", ""), file = vault.inputsDir() + "/2025-03-01/" + id;
     ASSERT_TRUE(std::regex_match(id, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}"))) << id;
     EXPECT_EQ(result, (Json{{"ok", true}, {"id", id}, {"date", "2025-03-01"}, {"chars", 43},
                           {"wrote", {vault.at(file + ".memo.txt"), vault.at(file + ".meta.json")}},
                           {"next", "Mac App 会自动生成摘要、抽标签和待办,约 30 秒后出现在时间流。全文原样保留在详情页。Dashboard.json 未被修改。"}}));
     // Pretty-printed with sorted keys, no byte-order mark.
-    EXPECT_EQ(added(before, snapshot(vault)),
-        (Snapshot{{file + ".memo.txt", text},
-            {file + ".meta.json", "{\n  \"createdBy\": \"mcp\",\n  \"tags\": [\n    \"旅行\",\n    \"\",\n    \"beach\"\n  ]\n}"}}));
+    expected.insert({{file + ".memo.txt", text},
+        {file + ".meta.json", "{\n  \"createdBy\": \"mcp\",\n  \"tags\": [\n    \"旅行\",\n    \"\",\n    \"beach\"\n  ]\n}"}});
+    EXPECT_EQ(snapshot(vault), expected);
 }
 
 // Without a usable date the entry goes under today's local day, here fourteen
@@ -143,7 +137,7 @@ TEST_P(WriteTools, DiaryWithoutAUsableDateOrTagsTakesTodayAndNoTags) {
     EXPECT_EQ(vault.listRecursive(vault.inputsDir()).size(), 4u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, WriteTools, bothLayouts, layoutName);
+INSTANTIATE_TEST_SUITE_P(Layouts, WriteTools, ::testing::Values("English", "Legacy"), paramName);
 
 // Two servers rewriting one entry as fast as they can: every replaced version
 // reaches the history whole, and nothing else (temporary or lock files) is left.
@@ -161,7 +155,7 @@ TEST(WriteToolsConcurrency, TwoServersLoseNoVersion) {
     std::thread a(writer, 0), b(writer, 1);
     a.join();
     b.join();
-    Bag written, kept = archivedBytes(vault, "core/meta/minutes-history/HOT/");
+    Bag written, kept = archived(vault, "core/meta/minutes-history/HOT/");
     for (int i = 0; i < 2 * kCalls; ++i) written.insert(text(i % 2, i / 2));
     kept.insert(*vault.read("memories/timeline/insights/2025-03-02/HOT.min.md"));
     EXPECT_EQ(kept, written);

@@ -18,18 +18,11 @@ harness::ChildOptions childOptions(const ProcessOptions& options) {
     return child;
 }
 
-ProcessOptions vaultOptions(const std::string& vaultRoot) {
-    // A fixed zone (a POSIX rule, eight hours east of UTC) gives known times of day.
-    return {{"--vault", vaultRoot}, {{"HOME", vaultRoot + "/.no-home"}, {"LANG", "C.UTF-8"}, {"TZ", "CST-8"}}};
-}
-
 }  // namespace
-
-std::string sourceDir() { return QS_SOURCE_DIR; }
 
 // The inputs here are a line or two, which the pipe holds while the output is read.
 RunResult runBinary(const ProcessOptions& options, const std::string& input) {
-    harness::ChildProcess child(childOptions(options));
+    ServerSession child(options);
     child.write(input);
     child.closeInput();
     RunResult result;
@@ -39,13 +32,15 @@ RunResult runBinary(const ProcessOptions& options, const std::string& input) {
     return result;
 }
 
-ServerSession::ServerSession(const ProcessOptions& options) : child_(childOptions(options)) {}
-ServerSession::ServerSession(const std::string& vaultRoot) : ServerSession(vaultOptions(vaultRoot)) {}
+ServerSession::ServerSession(const ProcessOptions& options) : ChildProcess(childOptions(options)) {}
+// A fixed zone (a POSIX rule, eight hours east of UTC) gives known times of day.
+ServerSession::ServerSession(const std::string& vaultRoot)
+    : ServerSession({{"--vault", vaultRoot}, {{"HOME", vaultRoot + "/.no-home"}, {"LANG", "C.UTF-8"}, {"TZ", "CST-8"}}}) {}
 
 Json ServerSession::request(const std::string& method, const Json& params) {
-    int id = nextId_++;
+    const int id = nextId_++;
     sendLine(Json{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}}.dump());
-    auto line = child_.readLine(20000);
+    auto line = readLine(20000);
     Json reply = Json::parse(line.value_or("null"), nullptr, false);
     EXPECT_TRUE(reply.is_object() && reply["id"] == id) << method << ": " << line.value_or("no reply");
     return reply;

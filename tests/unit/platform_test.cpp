@@ -19,8 +19,9 @@
 #include "support/temp_vault.hpp"
 
 using namespace qs::Platform;
-
+using qs::test::TempDir;
 using Kind = Error::Kind;
+using Names = std::vector<std::string>;
 // The kind of a failure, or nothing for success.
 template <class T>
 std::optional<Kind> kindOf(const qs::Expected<T, Error>& result) {
@@ -29,7 +30,7 @@ std::optional<Kind> kindOf(const qs::Expected<T, Error>& result) {
 
 // Existence follows links; a listing reports a link as itself.
 TEST(FileSystem, ExistenceAndListing) {
-    qs::test::TempDir dir;
+    TempDir dir;
     auto fs = systemFileSystem();
     dir.write(".d/f", "x");
     ASSERT_EQ(::symlink(dir.at(".d").c_str(), dir.at("link").c_str()), 0);
@@ -49,7 +50,7 @@ TEST(FileSystem, ExistenceAndListing) {
 
 // What is no regular file of bounded size is never read: a pipe would block the open.
 TEST(FileSystem, ReadsRegularFilesOfBoundedSize) {
-    qs::test::TempDir dir;
+    TempDir dir;
     auto fs = systemFileSystem();
     dir.write("f", "tiny");
     ASSERT_EQ(::mkfifo(dir.at("pipe").c_str(), 0644), 0);
@@ -65,23 +66,20 @@ TEST(FileSystem, ReadsRegularFilesOfBoundedSize) {
 // Replacing keeps the permissions; a claim never replaces anything; neither
 // leaves a temporary behind.
 TEST(FileSystem, StagedWritesAndFolderChains) {
-    qs::test::TempDir dir;
+    TempDir dir;
     auto fs = systemFileSystem();
     auto mode = [&](const char* name) {
         struct stat st {};
         ::stat(dir.at(name).c_str(), &st);
         return st.st_mode & 0777;
     };
-    auto put = [&](const char* name, std::string_view data) {
-        auto staged = fs->stage(dir.at(name), data);
-        return fs->replace(*staged, dir.at(name));
-    };
+    auto put = [&] { return fs->replace(*fs->stage(dir.at("note"), "x"), dir.at("note")); };
     dir.write("plain", "");
-    ASSERT_TRUE(put("note", "first"));
-    // a new file's usual permissions
+    // a new file's usual permissions, then the file's own
+    ASSERT_TRUE(put());
     EXPECT_EQ(mode("note"), mode("plain"));
     ::chmod(dir.at("note").c_str(), 0640);
-    ASSERT_TRUE(put("note", "second"));
+    ASSERT_TRUE(put());
     EXPECT_EQ(mode("note"), 0640u);
     // A name is claimed once, whatever the file system lacks: the no-replace
     // rename, then the hard link, each has its fallback.
@@ -93,10 +91,10 @@ TEST(FileSystem, StagedWritesAndFolderChains) {
             auto staged = lacking->stage(dir.at(name), content);
             EXPECT_EQ(*lacking->claim(*staged, dir.at(name)), claim) << name << content;
         }
-        EXPECT_EQ(std::pair(dir.read(name), mode(name)), std::pair(std::optional<std::string>("one"), mode("plain"))) << name;
+        EXPECT_EQ(std::pair(*dir.read(name), mode(name)), std::pair(std::string("one"), mode("plain"))) << name;
     }
     EXPECT_EQ(kindOf(fs->stage(dir.at("gone/x"), "x")), Kind::absent);
-    EXPECT_EQ(dir.list(""), (std::vector<std::string>{"e0", "e1", "e2", "note", "plain"}));
+    EXPECT_EQ(dir.list(""), (Names{"e0", "e1", "e2", "note", "plain"}));
     for (const auto& [path, code] : {std::pair{dir.at("a/b/c"), 0}, {dir.at("note"), EEXIST}, {dir.at("note/sub/deeper"), ENOTDIR}, {"", ENOENT}}) {
         auto made = fs->createDirectories(path);
         EXPECT_EQ(made ? 0 : made.error().code, code) << path;
@@ -107,15 +105,12 @@ TEST(FileSystem, StagedWritesAndFolderChains) {
 // file system's own clock says it is now) goes; the temporaries of writes
 // under way stay however old their stamps look, as do the user's own files.
 TEST(FileSystem, RemovesOnlyStaleTemporaries) {
-    qs::test::TempDir dir;
+    TempDir dir;
     auto fs = systemFileSystem();
     auto old = fs->stage(dir.at("a.md"), "x");
-    // the user's own files, old as they are
-    dir.write("notes.md", "kept");
-    dir.write(".notes.md.qs-tmp-1", "kept");
-    dir.write("notes.qs-tmp-abcdef", "kept");
-    dir.write(".c.md.qs-tmp-abcdef", "killed");
-    dir.write(".d.md.qs-tmp-abcdef", "recent");
+    // the user's own files, old as they are, a killed writer's, a recent one's
+    for (const char* name : {"notes.md", ".notes.md.qs-tmp-1", "notes.qs-tmp-abcdef", ".c.md.qs-tmp-abcdef", ".d.md.qs-tmp-abcdef"})
+        dir.write(name, "");
     auto fresh = fs->stage(dir.at("b.md"), "y");
     auto stamp = [&](const std::string& path, time_t t) {
         const timespec both[2] = {{t, 0}, {t, 0}};
@@ -126,14 +121,12 @@ TEST(FileSystem, RemovesOnlyStaleTemporaries) {
     stamp(fresh->temporary(), 7200);
     stamp(dir.at(".d.md.qs-tmp-abcdef"), 5400);
     fs->removeStaleTemporaries(dir.path(), std::chrono::hours(1));
-    EXPECT_TRUE(fs->replace(*old, dir.at("a.md")));
-    EXPECT_TRUE(fs->replace(*fresh, dir.at("b.md")));
-    EXPECT_EQ(
-        dir.list(""), (std::vector<std::string>{".d.md.qs-tmp-abcdef", ".notes.md.qs-tmp-1", "a.md", "b.md", "notes.md", "notes.qs-tmp-abcdef"}));
+    EXPECT_TRUE(fs->replace(*old, dir.at("a.md")) && fs->replace(*fresh, dir.at("b.md")));
+    EXPECT_EQ(dir.list(""), (Names{".d.md.qs-tmp-abcdef", ".notes.md.qs-tmp-1", "a.md", "b.md", "notes.md", "notes.qs-tmp-abcdef"}));
 }
 
 TEST(FolderLock, OneHolderPerFolderUntilReleased) {
-    qs::test::TempDir dir, other;
+    TempDir dir, other;
     std::optional<FolderLock> moved;
     {
         auto first = FolderLock::acquire(dir.path(), {});
@@ -145,8 +138,7 @@ TEST(FolderLock, OneHolderPerFolderUntilReleased) {
     EXPECT_EQ(kindOf(FolderLock::acquire(dir.path(), {})), Kind::timedOut);
     // letting go, as destruction does
     *moved = FolderLock::acquire(other.path(), {}).value();
-    EXPECT_TRUE(FolderLock::acquire(dir.path(), {}));
-    EXPECT_TRUE(FolderLock::acquire(dir.path(), {}));
+    for (int again : {1, 2}) EXPECT_TRUE(FolderLock::acquire(dir.path(), {})) << again;
     EXPECT_EQ(kindOf(FolderLock::acquire(dir.at("gone"), {})), Kind::absent);
     // The lock file of a folder that cannot be opened, never through a link planted at its name.
     ASSERT_EQ(::symlink(dir.at(".lock").c_str(), dir.at(".link").c_str()), 0);
@@ -161,7 +153,7 @@ TEST(ChangeWatch, TellsWhatChangedInAWatchedFolderWithoutWaiting) {
 #if !defined(__linux__)
     GTEST_SKIP() << "this system delivers its notifications later";
 #endif
-    qs::test::TempDir dir;
+    TempDir dir;
     dir.mkdir("day");
     auto watch = systemFileSystem()->watch(dir.path());
     ASSERT_TRUE(watch);

@@ -95,9 +95,10 @@ TEST(Transport, SplitsLinesArrivingInAnyPiecesAndWantsOneObjectEach) {
     EXPECT_FALSE(qs::LineReader(folder).next());
     ::close(folder);
     // What is JSON at all is the parser's own test's; a line holds one object, trimmed of Unicode white space.
-    const std::pair<std::string, Kind> cases[] = {{"", Kind::invalid}, {"\u3000", Kind::invalid}, {"[1,2]", Kind::invalid}, {"null", Kind::invalid},
-        {"{} {}", Kind::invalid}, {" \t{}\u3000 ", Kind::message}, {"{}\r", Kind::message}};
-    for (const auto& [line, kind] : cases) EXPECT_EQ(qs::RPCTransport::parseLine(line).kind, kind) << line.substr(0, 20);
+    // (An empty line, or one that is no object, is the session's test's.)
+    for (const auto& [line, kind] : {std::pair{"\u3000", Kind::invalid}, {"null", Kind::invalid}, {"{} {}", Kind::invalid},
+             {" \t{}\u3000 ", Kind::message}, {"{}\r", Kind::message}})
+        EXPECT_EQ(qs::RPCTransport::parseLine(line).kind, kind) << line;
 }
 
 TEST(Reply, UnwritableResultBecomesInternalErrorWithTheSameId) {
@@ -122,7 +123,6 @@ TEST_F(Session, AnswersTheMethodTableAndLogsItsLife) {
     const std::string instructions = init["instructions"];
     // nine lines, no final line end
     EXPECT_EQ(std::count(instructions.begin(), instructions.end(), '\n'), 8);
-    EXPECT_EQ(r[1]["result"]["tools"].size(), 9u);
     EXPECT_EQ(r[2]["result"], Json::object());
     EXPECT_EQ(r[3]["result"], (Json{{"resources", Json::array()}}));
     EXPECT_EQ(r[4]["result"], (Json{{"prompts", Json::array()}}));
@@ -135,31 +135,32 @@ TEST_F(Session, AnswersTheMethodTableAndLogsItsLife) {
 
 // Bad lines are answered and skipped; invalid UTF-8 becomes U+FFFD; a 10 MB
 // line is read; ids come back as the same JSON text, even where a double would
-// round them, and "/" is escaped on the wire.
+// round them, and "/" is escaped on the wire. Each row: a line and its reply
+// (none for a request without an id).
 TEST_F(Session, MalformedInputIsAnsweredAndIdsKeepTheirText) {
-    const std::string deep = std::string(200000, '[') + std::string(200000, ']');  // would exhaust the stack
-    const std::string parseError = R"({"error":{"code":-32700,"message":"消息不是合法 JSON"},"id":null,"jsonrpc":"2.0"})";
-    const Lines ids = {"\"a\\/b\"", "{\"a\":1}", "false", "18446744073709551616", "-9223372036854775809", "1e2", "1.0", "-1e400"};
-    std::string input = "\n\t \nnot json\n[]\n{\"id\":" + deep +
-                        ",\"method\":\"ping\"}\n{\"id\":4,\"method\":7}\n{\"id\":5}\n"
-                        "{\"id\":null,\"method\":\"ping\"}\n{\"id\":1,\"method\":\"a\xff\xfe"
-                        "b\"}\n" +
-                        call(6, "ping", {{"pad", std::string(10 << 20, 'x')}}).dump() + "\n";
-    for (const auto& id : ids) input += "{\"id\":" + id + ",\"method\":\"ping\"}\n";
-    input += R"({"id":"s","method":"ping","params":{"q":"\ud800"}})"
-             "\n";  // a lone surrogate costs the id nothing
-    // Numbers of any size parse, and a number beyond a double elsewhere on the line costs the id nothing.
-    auto out = serve(input + R"({"params":{"n":1e400},"id":2.50,"method":"ping"})"
-                             "\n");
-    ASSERT_EQ(out.size(), 11 + ids.size());
-    EXPECT_EQ(out[9 + ids.size()], R"({"id":"s","jsonrpc":"2.0","result":{}})");
-    EXPECT_EQ(out.back(), R"({"id":2.50,"jsonrpc":"2.0","result":{}})");
-    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(out[i], parseError) << i;
-    for (int i : {5, 6})
-        EXPECT_EQ(out[i], R"({"error":{"code":-32600,"message":"缺少 method"},"id":)" + std::to_string(i - 1) + R"(,"jsonrpc":"2.0"})");
-    EXPECT_EQ(out[7], "{\"error\":{\"code\":-32601,\"message\":\"不支持的方法: a\uFFFD\uFFFDb\"},\"id\":1,\"jsonrpc\":\"2.0\"}");
-    EXPECT_EQ(out[8], R"({"id":6,"jsonrpc":"2.0","result":{}})");
-    for (size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(out[9 + i], "{\"id\":" + ids[i] + ",\"jsonrpc\":\"2.0\",\"result\":{}}");
+    const std::string parseError = R"({"error":{"code":-32700,"message":"消息不是合法 JSON"},"id":null,"jsonrpc":"2.0"})",
+                      noMethod = R"({"error":{"code":-32600,"message":"缺少 method"},"id":)", ok = R"(,"jsonrpc":"2.0","result":{}})";
+    std::vector<std::pair<std::string, std::string>> rows = {{"", parseError}, {"\t ", parseError}, {"not json", parseError}, {"[]", parseError},
+        // would exhaust the stack
+        {"{\"id\":" + std::string(200000, '[') + std::string(200000, ']') + ",\"method\":\"ping\"}", parseError},
+        {R"({"id":4,"method":7})", noMethod + "4,\"jsonrpc\":\"2.0\"}"}, {R"({"id":5})", noMethod + "5,\"jsonrpc\":\"2.0\"}"},
+        {R"({"id":null,"method":"ping"})", ""},
+        {"{\"id\":1,\"method\":\"a\xff\xfe"
+         "b\"}",
+            "{\"error\":{\"code\":-32601,\"message\":\"不支持的方法: a\uFFFD\uFFFDb\"},\"id\":1,\"jsonrpc\":\"2.0\"}"},
+        {call(6, "ping", {{"pad", std::string(10 << 20, 'x')}}).dump(), R"({"id":6)" + ok},
+        // A lone surrogate, or a number beyond a double elsewhere on the line, costs the id nothing.
+        {R"({"id":"s","method":"ping","params":{"q":"\ud800"}})", R"({"id":"s")" + ok},
+        {R"({"params":{"n":1e400},"id":2.50,"method":"ping"})", R"({"id":2.50)" + ok}};
+    for (std::string id : {"\"a\\/b\"", "{\"a\":1}", "false", "18446744073709551616", "-9223372036854775809", "1e2", "1.0", "-1e400"})
+        rows.push_back({"{\"id\":" + id + ",\"method\":\"ping\"}", "{\"id\":" + id + ok});
+    std::string input;
+    Lines expected;
+    for (const auto& [line, reply] : rows) {
+        input += line + "\n";
+        if (!reply.empty()) expected.push_back(reply);
+    }
+    EXPECT_EQ(serve(input), expected);
 }
 
 // Since 2025-06-18 a tool may carry a title and a result structuredContent:
@@ -168,10 +169,10 @@ TEST_F(Session, MalformedInputIsAnsweredAndIdsKeepTheirText) {
 // failed result stays text only.
 TEST_F(Session, TitlesAndStructuredContentFollowTheAgreedVersion) {
     // initialize params (null: none, meta: modern), agreed, rich
-    const std::tuple<Json, std::string, bool> cases[] = {{nullptr, "", false}, {{{"protocolVersion", "2024-11-05"}}, "2024-11-05", false},
-        {{{"protocolVersion", "2025-03-26"}}, "2025-03-26", false}, {{{"protocolVersion", "2025-06-18"}}, "2025-06-18", true},
-        {{{"protocolVersion", "2025-11-25"}}, "2025-11-25", true}, {{{"protocolVersion", " 2025-03-26"}}, "2025-06-18", true},
-        {{{"protocolVersion", 20250326}}, "2025-06-18", true}, {Json::array({1}), "2025-06-18", true},
+    auto v = [](const Json& version) { return Json{{"protocolVersion", version}}; };
+    const std::tuple<Json, std::string, bool> cases[] = {{nullptr, "", false}, {v("2024-11-05"), "2024-11-05", false},
+        {v("2025-03-26"), "2025-03-26", false}, {v("2025-06-18"), "2025-06-18", true}, {v("2025-11-25"), "2025-11-25", true},
+        {v(" 2025-03-26"), "2025-06-18", true}, {v(20250326), "2025-06-18", true}, {Json::array({1}), "2025-06-18", true},
         {call(0, "", {}, kModern)["params"], "", true}};
     for (const auto& [init, agreed, rich] : cases) {
         const Json meta = init.contains("_meta") ? init : Json::object();
@@ -212,7 +213,8 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
         {call(16, "tools/list", {{"_meta", {{"io.modelcontextprotocol/protocolVersion", kModern}}}}),
             error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/clientCapabilities`(对象)")},
         {call(17, "tools/list", {{"cursor", "x"}}), badCursor}, {call(18, "tools/list", {{"cursor", "x"}}, kModern), badCursor},
-        {call(19, "tools/list", {{"cursor", ""}}), "legacy"}, {call(20, "resources/templates/list", {}, kModern), "modern"}};
+        {call(19, "tools/list", {{"cursor", ""}}), "legacy"}, {call(20, "resources/templates/list", {}, kModern), "modern"},
+        {call(21, "notifications/initialized"), error(-32601, "不支持的方法: notifications/initialized")}};
     std::vector<Json> messages;
     for (const auto& c : cases) messages.push_back(c.first);
     auto r = replies(messages);

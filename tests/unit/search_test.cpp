@@ -5,6 +5,7 @@
 
 #include "search/fulltext_index.hpp"
 #include "search/fulltext_query.hpp"
+#include "search/fulltext_service.hpp"
 #include "search/word_tokenizer.hpp"
 #include "support/simulated_cloud.hpp"
 #include "support/temp_vault.hpp"
@@ -64,7 +65,8 @@ protected:
     IndexCounts sync() {
         std::atomic<bool> stop{false};
         Progress progress;
-        EXPECT_TRUE(index->sync(Vault{vault.path(), PathSchema::englishV2, "", {}, disk}, source(), stop, progress));
+        EXPECT_NE(
+            index->sync(Vault{vault.path(), PathSchema::englishV2, "", {}, disk}, source(), {{}, true}, nullptr, stop, progress), Synced::stopped);
         return index->counts();
     }
     // "id field@offset" of each hit, best first.
@@ -120,6 +122,43 @@ TEST_F(FulltextIndexTest, FollowsOwnWritesTheTimelineAndEvictedFiles) {
     EXPECT_EQ(sync().inCloud, 2);  // never asked down, so still evicted
     EXPECT_EQ(found("munich"), Words{"E2 text@11"});
     EXPECT_EQ(found("Zugspitze"), Words{"E2 transcript@21"});  // what was indexed before it was evicted stays
+}
+
+// Told by the provider's notifications (only what they name is read), or,
+// when those are lost or missing, found by a sweep of the stamps.
+TEST_F(FulltextIndexTest, ServiceSeesOutsideChangesByNotificationsOrStamps) {
+    const Vault v{vault.path(), PathSchema::englishV2, "", {}, disk};
+    const std::string day = vault.at(vault.outputsDir() + "/2025-02-01/");
+    for (const std::string word : {"Matterhorn", "Kilimanjaro"}) {
+        const bool missing = word == "Kilimanjaro";
+        disk->setNotificationsMissing(missing);
+        VaultChanges changes;
+        FulltextService service(v, source(), cacheFolder.path(), changes);
+        auto ids = [&](const std::string& query) {
+            changes.poll(v);  // as every call begins
+            SearchRequest request;
+            request.query = query;
+            const auto result = service.search(request);
+            Words out;
+            for (const Hit& h : result->hits) out.push_back(h.id);
+            return out;
+        };
+        EXPECT_EQ(ids(word), Words{});
+        const size_t listed = disk->listed().size();
+        vault.write(vault.outputsDir() + "/2025-02-01/E2.tr.txt", word);
+        EXPECT_EQ(ids(word), Words{"E2"});
+        EXPECT_EQ(disk->listed().size() == listed, !missing);
+        std::filesystem::rename(day + "E2.tr.txt", day + "E4.tr.txt");
+        EXPECT_EQ(ids(word), Words{"E4"});
+        std::filesystem::remove(day + "E4.tr.txt");
+        EXPECT_EQ(ids(word), Words{});
+        disk->dropNotifications();
+        vault.write(vault.outputsDir() + "/2025-02-01/E5.tr.txt", word);
+        EXPECT_EQ(ids(word), Words{"E5"});
+        entries[0].text = word + " summit";
+        vault.dashboardRaw(word);
+        EXPECT_EQ(ids(word + " summit"), Words{"E1"});
+    }
 }
 
 TEST_F(FulltextIndexTest, ADamagedOrOlderDatabaseIsBuiltAgain) {

@@ -48,8 +48,8 @@ typedef struct {
 extern const CFArrayCallBacks kCFTypeArrayCallBacks;
 
 // corefoundation/cfarraycreate(_:_:_:_:)
-CFArrayRef CFArrayCreate(CFAllocatorRef allocator, const void** values, CFIndex numValues,
-                         const CFArrayCallBacks* callBacks);
+CFArrayRef CFArrayCreate(
+    CFAllocatorRef allocator, const void** values, CFIndex numValues, const CFArrayCallBacks* callBacks);
 // corefoundation/cfstringcreatewithfilesystemrepresentation(_:_:)
 CFStringRef CFStringCreateWithFileSystemRepresentation(CFAllocatorRef alloc, const char* buffer);
 // corefoundation/cfrelease
@@ -96,14 +96,12 @@ typedef struct {
 
 // coreservices/fseventstreamcallback
 typedef void (*FSEventStreamCallback)(ConstFSEventStreamRef streamRef, void* clientCallBackInfo, size_t numEvents,
-                                      void* eventPaths, const FSEventStreamEventFlags eventFlags[],
-                                      const FSEventStreamEventId eventIds[]);
+    void* eventPaths, const FSEventStreamEventFlags eventFlags[], const FSEventStreamEventId eventIds[]);
 
 // coreservices/fseventstreamcreate(_:_:_:_:_:_:_:)
 FSEventStreamRef FSEventStreamCreate(CFAllocatorRef allocator, FSEventStreamCallback callback,
-                                     FSEventStreamContext* context, CFArrayRef pathsToWatch,
-                                     FSEventStreamEventId sinceWhen, CFTimeInterval latency,
-                                     FSEventStreamCreateFlags flags);
+    FSEventStreamContext* context, CFArrayRef pathsToWatch, FSEventStreamEventId sinceWhen, CFTimeInterval latency,
+    FSEventStreamCreateFlags flags);
 // coreservices/fseventstreamsetdispatchqueue(_:_:)
 void FSEventStreamSetDispatchQueue(FSEventStreamRef streamRef, dispatch_queue_t q);
 // coreservices/fseventstreamstart(_:)

@@ -43,8 +43,8 @@ TEST(ToLowerFull, MatchesIcuOnTheWholeText) {
 TEST(Unicode, Utf8RepairNfcTrimAndDayShape) {
     const std::string r = "\xEF\xBF\xBD", nul("nul\0ok", 6);
     const std::pair<std::string, std::string> cases[] = {{"中文 ✓ 👍", "中文 ✓ 👍"}, {"a\x80\x62", "a" + r + "b"},
-        {"\xC0\xAF", r + r},  // an overlong "/"
-        {"\xED\xA0\x80", r + r + r}, {"\xF0\x9F\x98", r}, {"\xF4\x90\x80\x80", r + r + r + r}, {nul, nul}};
+        // an overlong "/"
+        {"\xC0\xAF", r + r}, {"\xED\xA0\x80", r + r + r}, {"\xF0\x9F\x98", r}, {"\xF4\x90\x80\x80", r + r + r + r}, {nul, nul}};
     for (const auto& [bytes, repaired] : cases)
         EXPECT_EQ((std::pair{isValidUtf8(bytes), decodeLossy(bytes)}), (std::pair{bytes == repaired, repaired}));
     // the Ångström sign is a singleton
@@ -52,12 +52,11 @@ TEST(Unicode, Utf8RepairNfcTrimAndDayShape) {
     // Trimming takes Unicode white space only; the day shape is ASCII digits in the exact pattern.
     // zero-width space, for one, is not white space
     for (UChar32 c = 0; c <= 0x3000; ++c) {
-        const std::string around = utf8(icu::UnicodeString(c)) + "x y" + utf8(icu::UnicodeString(c));
+        const std::string around = utf8(c) + "x y" + utf8(c);
         EXPECT_EQ(trimWhitespace(around), u_isUWhiteSpace(c) ? "x y" : around) << c;
     }
-    for (const auto& [text, day] : {std::pair{"2025-03-02", true}, {"0000-99-99", true}, {"2025-03-021", false}, {"2025/03/02", false},
-             {"2025-03-0a", false}, {"2025-03- 2", false}})
-        EXPECT_EQ(isDayShape(text), day) << text;
+    for (const char* day : {"2025-03-02", "0000-99-99"}) EXPECT_TRUE(isDayShape(day));
+    for (const char* text : {"2025-03-021", "2025/03/02", "2025-03-0a", "2025-03- 2"}) EXPECT_FALSE(isDayShape(text)) << text;
 }
 
 // Stamps are UTC whatever the zone, fractions floored; the local day follows the zone.

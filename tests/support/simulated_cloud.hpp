@@ -8,7 +8,9 @@
 #pragma once
 
 #include <atomic>    // std::atomic
+#include <cerrno>    // EDEADLK, ETIMEDOUT
 #include <chrono>    // std::chrono::milliseconds, nanoseconds, steady_clock
+#include <future>    // std::promise
 #include <map>       // std::map
 #include <memory>    // std::shared_ptr
 #include <mutex>     // std::mutex
@@ -16,6 +18,7 @@
 #include <string>    // std::string
 #include <vector>    // std::vector
 
+#include "platform/cancel_timer.hpp"
 #include "platform/file_system.hpp"
 
 namespace qs::Platform {
@@ -84,8 +87,22 @@ public:
     // Each call is counted and failed when told to; then, unless it only
     // names the entry (stat, or a write into the folder that holds it), an
     // evicted entry at or above `path` is reached, else one above it.
-    Expected<EntryInfo, Error> stat(const std::string& path) override;
-    Expected<std::vector<DirEntry>, Error> list(const std::string& folder, bool skipHidden, bool fetchIsDirectory) override;
+    Expected<EntryInfo, Error> stat(const std::string& path) override {
+        // Looking a name up inside an evicted folder needs the folder's listing.
+        auto info = guarded("stat", path, false, [&] { return disk_->stat(path); });
+        std::lock_guard lock(mutex_);
+        if (info) info->dataless = evictedAt(path, true);
+        return info;
+    }
+    Expected<std::vector<DirEntry>, Error> list(const std::string& folder, bool skipHidden, bool fetchIsDirectory) override {
+        return guarded("list", folder, true, [&] {
+            {
+                std::lock_guard lock(mutex_);
+                listed_.push_back(folder);
+            }
+            return disk_->list(folder, skipHidden, fetchIsDirectory);
+        });
+    }
     Status readInto(const std::string& path, std::string& buffer, uint64_t limit) override {
         return guarded("open", path, true, [&] { return disk_->readInto(path, buffer, limit); });
     }
@@ -113,7 +130,14 @@ public:
     Status remove(const std::string& path) override {
         return guarded("remove", path, false, [&] { return disk_->remove(path); });
     }
-    Status requestDownload(const std::string& path) override;
+    Status requestDownload(const std::string& path) override {
+        if (auto refusal = enter("download", path)) return *refusal;  // refused, as a provider may
+        // The entry and every evicted folder above it come down.
+        std::lock_guard lock(mutex_);
+        for (auto& [at, entry] : evicted_)
+            if (covers(at, path, true)) schedule(entry);
+        return {};
+    }
     Status coordinateReading(const std::string& path, Ms bound, const Block& block) override {
         return coordinate("coordinate reading", path, bound, block);
     }
@@ -126,7 +150,13 @@ public:
     void sleepFor(std::chrono::nanoseconds duration) override {
         if (duration.count() > 0) advanceClock(duration);
     }
-    std::optional<std::string> environment(const std::string& name) override;
+    std::optional<std::string> environment(const std::string& name) override {
+        {
+            std::lock_guard lock(mutex_);
+            if (auto set = environment_.find(name); set != environment_.end()) return set->second;
+        }
+        return disk_->environment(name);
+    }
     std::string homeDirectory() override {
         auto home = environment("HOME");
         return home && !home->empty() ? *home : disk_->homeDirectory();
@@ -161,17 +191,65 @@ private:
     }
     // Counts the call; the injected failure when it is the one to fail, or
     // when its operation always fails.
-    std::optional<Error> enter(const char* operation, const std::string& path);
+    std::optional<Error> enter(const char* operation, const std::string& path) {
+        std::lock_guard lock(mutex_);
+        const int always = failing_[operation], call = ++calls_;
+        if (always || call == failAt_) return Error::fromErrno(operation, path, always ? always : failCode_);
+        return std::nullopt;
+    }
+    // Whether the entry at `at` is `path` itself (when `orSelf`) or a folder above it.
+    static bool covers(const std::string& at, const std::string& path, bool orSelf) {
+        return (orSelf && path == at) || (path.starts_with(at) && path.size() > at.size() && path[at.size()] == '/');
+    }
     // The evicted entry above `path` (or at it, when `orSelf`) that has not
     // arrived yet; entries whose download has landed are dropped on the way.
-    Evicted* evictedAt(const std::string& path, bool orSelf);
+    Evicted* evictedAt(const std::string& path, bool orSelf) {
+        for (auto it = evicted_.begin(); it != evicted_.end();) {
+            if (it->second.arrival && *it->second.arrival <= steadyNow()) {
+                it = evicted_.erase(it);  // downloaded: an ordinary entry again
+            } else if (covers(it->first, path, orSelf)) {
+                return &it->second;
+            } else {
+                ++it;
+            }
+        }
+        return nullptr;
+    }
+    // The download asked for: it lands `arrivesAfter` from now, if ever.
+    void schedule(Evicted& entry) {
+        if (!entry.arrival && entry.arrivesAfter) entry.arrival = steadyNow() + *entry.arrivesAfter;
+    }
     // Reaching the content below an evicted entry: EDEADLK, or (blocking) a
     // wait for its download.
-    std::optional<Error> touch(const char* operation, const std::string& path, bool orSelf);
-    // The download asked for: it lands `arrivesAfter` from now, if ever.
-    void schedule(Evicted& entry);
+    std::optional<Error> touch(const char* operation, const std::string& path, bool orSelf) {
+        std::unique_lock lock(mutex_);
+        Evicted* entry = evictedAt(path, orSelf);
+        if (!entry) return std::nullopt;
+        // Materialisation on: the access itself asks for the download and
+        // waits. One that never delivers would hold the thread for good; the
+        // count is what tells, so the call ends here instead.
+        if (policy_ == Policy::block) ++blocked_, schedule(*entry);
+        if (policy_ == Policy::fail || !entry->arrival) return Error::fromErrno(operation, path, EDEADLK);
+        const auto arrival = *entry->arrival;
+        lock.unlock();
+        sleepFor(arrival - steadyNow());
+        return std::nullopt;
+    }
     // Either coordination: the block runs unless the call fails or is refused.
-    Status coordinate(const char* operation, const std::string& path, Ms bound, const Block& block);
+    Status coordinate(const char* operation, const std::string& path, Ms bound, const Block& block) {
+        if (auto failure = enter(operation, path)) return *failure;
+        if (refuseCoordination_) return Error{Error::Kind::failed, operation, path, 0, "simulated refusal"};
+        if (holdCoordination_) {
+            // The coordinator waits until cancelled, as Foundation's does; the
+            // system's own timer cancels it at the bound.
+            std::promise<void> cancelled;
+            CancelTimer timer(bound, [&] { cancelled.set_value(); });
+            cancelled.get_future().wait();
+            return Error{Error::Kind::notDownloaded, operation, path, ETIMEDOUT, "file coordination timed out"};
+        }
+        block(path);
+        return {};
+    }
 
     std::shared_ptr<FileSystem> disk_;
     mutable std::mutex mutex_;

@@ -92,7 +92,7 @@ std::string ftsString(std::string_view text) {
         out += c;
         if (c == '"') out += '"';
     }
-    return out + "\"";
+    return out + (endsInLoneCjk(text) ? "\"*" : "\"");
 }
 
 // A run of tokens to find: a word, a CJK word's characters, a phrase.
@@ -219,11 +219,15 @@ void bindFilters(Statement& s, const SearchRequest& r) {
 }
 
 int64_t countMatches(Connection& db, const std::string& expression, const SearchRequest& r) {
-    Statement count = db.prepare(
-        "SELECT count(*) FROM body JOIN docs d ON d.rowid=body.rowid WHERE body MATCH ?1 AND (?2 IS NULL OR "
-        "d.type=?2) AND (?3 IS NULL OR d.day>=?3) AND (?4 IS NULL OR d.day<=?4)");
+    // Without a filter the documents' table is not joined: a common word's
+    // count then costs its term lists alone.
+    const bool filtered = r.type || r.dateFrom || r.dateTo;
+    Statement count = db.prepare(filtered ? "SELECT count(*) FROM body JOIN docs d ON d.rowid=body.rowid WHERE body "
+                                            "MATCH ?1 AND (?2 IS NULL OR d.type=?2) AND (?3 IS NULL OR d.day>=?3) AND "
+                                            "(?4 IS NULL OR d.day<=?4)"
+                                          : "SELECT count(*) FROM body WHERE body MATCH ?1");
     count.bind(1, expression);
-    bindFilters(count, r);
+    if (filtered) bindFilters(count, r);
     return count.step() ? count.integer(0) : 0;
 }
 

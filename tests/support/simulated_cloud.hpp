@@ -89,46 +89,46 @@ public:
     // evicted entry at or above `path` is reached, else one above it.
     Expected<EntryInfo, Error> stat(const std::string& path) override {
         // Looking a name up inside an evicted folder needs the folder's listing.
-        auto info = guarded("stat", path, false, [&] { return disk_->stat(path); });
+        auto info = guarded("stat", path, [&] { return disk_->stat(path); });
         std::lock_guard lock(mutex_);
         if (info) info->dataless = evictedAt(path, true);
         return info;
     }
     Expected<std::vector<DirEntry>, Error> list(const std::string& folder, bool skipHidden, bool fetchIsDirectory) override {
-        return guarded("list", folder, true, [&] {
+        return guarded("list", folder, [&] {
             {
                 std::lock_guard lock(mutex_);
                 listed_.push_back(folder);
             }
             return disk_->list(folder, skipHidden, fetchIsDirectory);
-        });
+        }, true);
     }
     Status readInto(const std::string& path, std::string& buffer, uint64_t limit) override {
-        return guarded("open", path, true, [&] { return disk_->readInto(path, buffer, limit); });
+        return guarded("open", path, [&] { return disk_->readInto(path, buffer, limit); }, true);
     }
     Expected<std::string, Error> realPath(const std::string& path) override {
-        return guarded("resolve", path, false, [&] { return disk_->realPath(path); });
+        return guarded("resolve", path, [&] { return disk_->realPath(path); });
     }
     Status createDirectories(const std::string& folder) override {
-        return guarded("create folder", folder, false, [&] { return disk_->createDirectories(folder); });
+        return guarded("create folder", folder, [&] { return disk_->createDirectories(folder); });
     }
     Expected<StagedFile, Error> stage(const std::string& target, std::string_view data) override {
-        return guarded("write", target, false, [&] { return disk_->stage(target, data); });
+        return guarded("write", target, [&] { return disk_->stage(target, data); });
     }
     Status replace(StagedFile& staged, const std::string& target) override {
-        return guarded("rename", target, false, [&] { return disk_->replace(staged, target); });
+        return guarded("rename", target, [&] { return disk_->replace(staged, target); });
     }
     Status renameNoReplace(const std::string& from, const std::string& to) override {
-        return guarded("rename", to, false, [&] { return disk_->renameNoReplace(from, to); });
+        return guarded("rename", to, [&] { return disk_->renameNoReplace(from, to); });
     }
     Status hardLink(const std::string& from, const std::string& to) override {
-        return guarded("link", to, false, [&] { return disk_->hardLink(from, to); });
+        return guarded("link", to, [&] { return disk_->hardLink(from, to); });
     }
     Status createExclusive(const std::string& path, std::string_view data) override {
-        return guarded("create", path, false, [&] { return disk_->createExclusive(path, data); });
+        return guarded("create", path, [&] { return disk_->createExclusive(path, data); });
     }
     Status remove(const std::string& path) override {
-        return guarded("remove", path, false, [&] { return disk_->remove(path); });
+        return guarded("remove", path, [&] { return disk_->remove(path); });
     }
     Status requestDownload(const std::string& path) override {
         if (auto refusal = enter("download", path)) return *refusal;  // refused, as a provider may
@@ -184,7 +184,7 @@ private:
     };
 
     template <class F>
-    auto guarded(const char* operation, const std::string& path, bool orSelf, F forward) -> decltype(forward()) {
+    auto guarded(const char* operation, const std::string& path, F forward, bool orSelf = false) -> decltype(forward()) {
         if (auto failure = enter(operation, path)) return *failure;
         if (auto failure = touch(operation, path, orSelf)) return *failure;
         return forward();

@@ -92,6 +92,9 @@ TEST_F(FulltextIndexTest, FindsWordsAcrossFieldsWithTheirOffsets) {
         {"Berlin partner timeline", {"E1 title@0"}},
         {"\"the price is\"", {"E1 transcript@21"}},
         {"评审 预", {"E1 minutes@9"}},
+        {"算评审", {"E1 minutes@10"}},  // pairs inside a run
+        {"周开", {"E1 minutes@15"}},    // a run's last pair
+        {"开", {"E1 minutes@16"}},      // its last character, kept alone
         {"Berlin -partner", {"E2 title@0"}},
         {"katrin", {"E1 tags@-", "E2 tags@-"}},   // the typo match below the exact one
         {"Katrinn", {"E2 tags@-", "E1 tags@-"}},  // both one edit away

@@ -12,6 +12,7 @@ score. The original file is always written back byte for byte.
     scripts/mutate.py --only src/text/dates.cpp:42
     scripts/mutate.py --files src/protocol/,src/tools/tool_catalog.cpp --sample 30
     scripts/mutate.py --compare old.json build/mutate/result.json
+    scripts/mutate.py --replay old.json    # the mutants of an earlier run, found again in today's code
 """
 
 import argparse
@@ -488,13 +489,38 @@ def configure(build, log):
             raise SystemExit("mutate: configure failed:\n" + out)
 
 
+def identity(m):
+    """A mutant as its file, operator and edited line: it keeps this when
+    code above it moves the line."""
+    return m["file"], m["op"], m["original"], m["mutated"], m["before"]
+
+
+def relocate(old_mutants, cands):
+    """The current candidates that are the given mutants of an earlier run,
+    nearest the old place when a line repeats; and the old ones whose line
+    is gone or changed."""
+    by_key = {}
+    for c in cands:
+        by_key.setdefault((c["file"], c["op"], c["original"], c["mutated"]), []).append(c)
+    found, gone, taken = [], [], set()
+    for m in old_mutants:
+        same = [c for c in by_key.get((m["file"], m["op"], m["original"], m["mutated"]), [])
+                if c["id"] not in taken and snippet(c, False) == m["before"]]
+        if not same:
+            gone.append(m)
+            continue
+        c = min(same, key=lambda c: (abs(c["line"] - m["line"]), abs(c["col"] - m["col"])))
+        taken.add(c["id"])
+        found.append(c)
+    return found, gone
+
+
 def compare(old_path, new_path):
-    old = {(m["file"], m["line"], m["col"], m["op"], m["mutated"]): m["status"]
-           for m in json.loads(Path(old_path).read_text())["mutants"]}
+    old = {identity(m): m["status"] for m in json.loads(Path(old_path).read_text())["mutants"]}
     new = json.loads(Path(new_path).read_text())
     changed = 0
     for m in new["mutants"]:
-        before = old.get((m["file"], m["line"], m["col"], m["op"], m["mutated"]))
+        before = old.get(identity(m))
         if before is not None and before != m["status"]:
             changed += 1
             print(f"{before:>9} -> {m['status']:<9} {m['file']}:{m['line']}:{m['col']} [{m['op']}]"
@@ -515,6 +541,9 @@ def main():
     ap.add_argument("--list", action="store_true", help="print the sample and stop")
     ap.add_argument("--only", metavar="FILE:LINE[:COL[:OP]]", help="run only the sampled mutant(s) at this place "
                     "(every candidate there if the sample has none)")
+    ap.add_argument("--replay", metavar="OLD.json",
+                    help="run the mutants of an earlier result again, found in the current code by their lines "
+                    "(the same sample after the code or the tests changed)")
     ap.add_argument("--compare", nargs=2, metavar=("OLD.json", "NEW.json"),
                     help="print the mutants whose status differs between two results")
     args = ap.parse_args()
@@ -539,6 +568,11 @@ def main():
         sample = rng.sample(cands, args.sample)
     else:
         sample = list(cands)
+    gone = []
+    if args.replay:
+        sample, gone = relocate(json.loads(Path(args.replay).read_text())["mutants"], cands)
+        for m in gone:
+            print(f"mutate: gone (its line changed): {m['file']}:{m['line']}:{m['col']}:{m['op']} {m['before']}")
     if args.only:
         parts = args.only.split(":")
         f, line = parts[0], int(parts[1])
@@ -641,7 +675,7 @@ def main():
     head = subprocess.run(["git", "rev-parse", "HEAD"], cwd=ROOT, capture_output=True, text=True).stdout.strip()
     result = dict(seed=args.seed, sample=args.sample, only=args.only, commit=head, candidates=len(cands),
                   interrupted=interrupted, killed=killed, survived=len(survived), not_built=not_built,
-                  score=round(score, 1), mutants=results)
+                  score=round(score, 1), replay=args.replay, gone=gone, mutants=results)
     (build / "result.json").write_text(json.dumps(result, indent=2, ensure_ascii=False) + "\n")
     print(f"result: {build / 'result.json'}")
     return 130 if interrupted else 0

@@ -21,7 +21,7 @@ TEST(FulltextSearch, OffsetsReadBackOwnWritesAndTwoServersOnOneCache) {
     vault.write(vault.outputsDir() + "/2025-03-02/rec.transcript.json",
         R"({"plainText":"开场白 👋🏽。然后谈到预算,价格是 4200 欧元。"})");
     ServerSession first(vault.path()), second(vault.path());
-    Json found = toolPayload(first.callTool("fulltext_search", {{"query", "价格"}}));
+    Json found = toolPayload(first.callTool("fulltext_search", {{"query", "价格"}, {"sort", "newest"}}));
     EXPECT_EQ(found["total_matches"], 1);
     EXPECT_EQ(found["index"]["building"], false);
     const Json& hit = found["hits"].at(0);

@@ -191,6 +191,7 @@ TEST_P(OneVault, ResultFields) {
     vault.write(vault.outputsDir() + "/2025-03-01/with.tr.txt", "字字字");
     vault.write(history + "2025-03-02T081500Z.min.md", "older");
     vault.write(history + "2025-03-04T000000Z.min.md", "old");
+    for (const char* bad : {"T00x000Z", "T000x00Z"}) vault.write(history + "2025-03-05" + bad + ".min.md", "not a stamp");
     call("recording_transcript", {{"id", "with"}});  // counts the transcript once
     check({{"vault_search", {{"type", "clipboard"}}, "/items/0/id", "clip1"}, {"recording_list", {}, "/recordings/1/transcript_chars", 3},
         {"recording_list", {{"has_minutes", false}}, "/returned", 1},

@@ -68,7 +68,7 @@ for (const [label, load, negotiation, skip] of clients) {
     });
 
     test('lists, templates and reads the vault as resources', async () => {
-      await client.listResources();
+      assert.ok((await client.listResources()).resources.some((r) => r.uri === `quillstack://minutes/${entry}`));
       await client.listResourceTemplates();
       const { contents: [minutes] } = await client.readResource({ uri: `quillstack://minutes/${entry}` });
       assert.equal(minutes.text, fs.readFileSync(`${vault}/memories/timeline/insights/2025-03-05/${entry}.min.md`, 'utf8'));

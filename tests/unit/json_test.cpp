@@ -34,8 +34,8 @@ TEST(JsonParse, StrictDocumentsOfBoundedNesting) {
     auto nested = [](size_t levels) { return std::string(levels, '[') + std::string(levels, ']'); };
     const std::pair<std::string, bool> cases[] = {{R"({"a":1})", true}, {nested(512), true}, {"[" + nested(300) + "," + nested(300) + "]", true},
         {"{\"s\":\"\\\"" + std::string(5000, '[') + "\"}", true}, {"42", false}, {"{", false}, {"{} x", false}, {"/*c*/{}", false},
-        {nested(513), false}, {R"({"a":-1e400})", true}, {"[1e400x]", false}, {"[-1e400.5]", false}, {"[01e400]", false}, {"[1e400", false},
-        {"[1e400] 1", false}};
+        {nested(513), false}, {"[ " + nested(512) + "]", false}, {R"({"a":-1e400})", true}, {"[1e400x]", false}, {"[-1e400.5]", false},
+        {"[01e400]", false}, {"[1e400", false}, {"[1e400] 1", false}};
     for (const auto& [text, parses] : cases) EXPECT_EQ(parseJsonDocument(text).has_value(), parses) << text.substr(0, 20);
 }
 

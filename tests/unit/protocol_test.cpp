@@ -241,7 +241,7 @@ TEST_F(Session, ResourcesPageAndReadInBothEras) {
     vault.write(vault.insightsDir() + "/daily_reports/.2026-03-01.json.icloud", "");
     const Json missing{{"uri", "quillstack://report/2020-01-01"}};
     auto r = replies({call(1, "resources/list"), call(2, "resources/list", {{"cursor", "50"}}), call(3, "resources/list", {{"cursor", "57"}}),
-        call(4, "resources/read", {{"uri", "quillstack://report/2026-01-11"}}), call(5, "resources/read", missing),
+        call(4, "resources/read", {{"uri", "quillstack://report/2026-01-%311"}}), call(5, "resources/read", missing),
         call(6, "resources/read", missing, kModern), call(7, "resources/list", {}, kModern),
         call(8, "resources/read", {{"uri", "ui://quillstack/day.html"}}, kModern)});
     EXPECT_EQ(r[0]["result"]["resources"][0]["uri"], "quillstack://report/2026-03-01");

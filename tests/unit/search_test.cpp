@@ -16,9 +16,10 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-SearchResult find(Connection& db, const std::string& query) {
+SearchResult find(Connection& db, const std::string& query, std::optional<std::string> type = {}) {
     SearchRequest request;
     request.query = query;
+    request.type = type;
     return search(db, request).value_or(SearchResult{-1, {}});
 }
 
@@ -43,7 +44,7 @@ TEST(FulltextQuery, WordsPhrasesExclusionsAndEditDistance) {
     EXPECT_EQ(required, (Words{"Berlin", "partner", "Q3 budget/p", "预算", "会议 纪要/p"}));
     EXPECT_EQ(excluded, (Words{"timeline", "old plan"}));
     const std::tuple<std::u32string, std::u32string, size_t> distances[] = {
-        {U"katrin", U"katrinn", 1}, {U"muller", U"mulelr", 1}, {U"timeline", U"tmielnie", 2}, {U"berlin", U"berlin", 0}};
+        {U"katrin", U"katrinn", 1}, {U"muller", U"mulelr", 1}, {U"timeline", U"tmielnie", 2}, {U"berlin", U"berlin", 0}, {U"ab", U"abcde", 3}};
     for (const auto& [a, b, d] : distances) EXPECT_EQ(editDistance(a, b), d);
 }
 
@@ -55,7 +56,7 @@ protected:
         vault.write(vault.outputsDir() + "/2025-03-02/E1.tr.txt", "大家好。We talked a lot; the price is 4200 euros by the timeline.");
         vault.write(vault.outputsDir() + "/2025-02-01/E2.tr.txt", "secret plans for the Zugspitze");
         vault.write(vault.insightsDir() + "/daily_reports/2025-03-03.json", R"({"headline":"忙碌的一天","stats":{"x":"深夜加班"}})");
-        vault.write(vault.inputsDir() + "/2025-03-04/U1.memo.txt", "Thinking about the roadmap");
+        vault.write(vault.inputsDir() + "/2025-03-04/U1.memo.txt", "Thinking about\nthe roadmap");
         vault.dashboard(Json::array());  // the entries come from `entries`; its stamp says when to ask
         index = FulltextIndex::open(FulltextIndex::databasePath(cacheFolder.path(), vault.path()), *disk);
     }
@@ -107,6 +108,8 @@ TEST_F(FulltextIndexTest, FindsWordsAcrossFieldsWithTheirOffsets) {
     };
     for (const auto& [query, expected] : rows) EXPECT_EQ(found(query), expected) << query;
     EXPECT_EQ(find(index->db(), "-partner").total, -1);
+    EXPECT_EQ(find(index->db(), "roadmap").hits.at(0).title, "Thinking about");
+    EXPECT_EQ(find(index->db(), "Berlin", "text").total, 1);
     EXPECT_EQ(find(index->db(), "4200").hits.at(0).snippet, "大家好。We talked a lot; the price is **4200** euros by the timeline.");
 }
 

@@ -49,6 +49,7 @@ TEST(Unicode, Utf8RepairNfcTrimAndDayShape) {
         EXPECT_EQ((std::pair{isValidUtf8(bytes), decodeLossy(bytes)}), (std::pair{bytes == repaired, repaired}));
     // the Ångström sign is a singleton
     EXPECT_EQ(nfc("e\u0301") + nfc("\u212B") + nfc("한") + nfc("ab"), "\u00E9\u00C5한ab");
+    EXPECT_EQ(graphemeCount("\r\nab\r\n"), 4u);
     // Trimming takes Unicode white space only; the day shape is ASCII digits in the exact pattern.
     // zero-width space, for one, is not white space
     for (UChar32 c = 0; c <= 0x3000; ++c) {

@@ -75,7 +75,8 @@ TEST(VocabBook, AnEntryThatDoesNotFitCostsOnlyItself) {
     const std::string files[] = {with("dueAt", 762510600), with("dueAt", "2025-03-01 08:30:00"), withEntry("just text"), withEntry({{"stage", 1}}),
         with("stage", 1.5), with("lapses", 18446744073709551615ull), with("graduated", 1), with("examTags", {"CET4", 6}),
         with("provenance", {{"date", 20250301}}), with("source", "Lookup"), withEntry({{"word", "BIG"}}), with("stage", "INF"), with("dueAt", "BIG"),
-        with("provenance", "BIG"), withEntry({{"word", "n"}, {"hash", "BIG"}, {"crc", {"INF"}}}, "\"sum\":-1e400,")};
+        with("provenance", "BIG"), withEntry({{"word", "n"}, {"hash", "BIG"}, {"crc", {"INF"}}}, "\"sum\":-1e400,"),
+        envelope({{"good", {{"word", "good"}, {"dueAt", kMarch1 - kSince2001}}}, {"bad", 1}}, 0).dump()};
     for (const std::string& file : files) {
         VocabBookReader reader;
         auto words = reader.read(file, 0);

@@ -243,8 +243,9 @@ TEST_F(Session, ResourcesPageAndReadInBothEras) {
     auto r = replies({call(1, "resources/list"), call(2, "resources/list", {{"cursor", "50"}}), call(3, "resources/list", {{"cursor", "57"}}),
         call(4, "resources/read", {{"uri", "quillstack://report/2026-01-11"}}), call(5, "resources/read", missing),
         call(6, "resources/read", missing, kModern), call(7, "resources/list", {}, kModern),
-        call(8, "resources/read", {{"uri", "ui://quillstack/day.html"}}, kModern)});
-    EXPECT_EQ(r[0]["result"]["resources"][0]["uri"], "quillstack://report/2026-03-01");
+        call(8, "resources/read", {{"uri", "ui://quillstack/day.html"}}, kModern), call(9, "resources/templates/list")});
+    const Json& newest = r[0]["result"]["resources"][0];
+    EXPECT_EQ(newest["uri"].get<std::string>() + " " + newest["mimeType"].get<std::string>(), "quillstack://report/2026-03-01 text/markdown");
     EXPECT_EQ(r[0]["result"]["nextCursor"], "50");
     EXPECT_EQ(r[1]["result"]["resources"].size(), 6u);  // the 56 newest of 60
     EXPECT_FALSE(r[1]["result"].contains("nextCursor"));
@@ -254,4 +255,7 @@ TEST_F(Session, ResourcesPageAndReadInBothEras) {
     EXPECT_EQ(r[5]["error"]["code"], -32602);
     EXPECT_EQ(r[6]["result"]["cacheScope"], "private");
     EXPECT_TRUE(r[7]["result"]["cacheScope"] == "public" && r[7]["result"]["contents"][0]["mimeType"] == "text/html;profile=mcp-app");
+    std::string templates;
+    for (const Json& t : r[8]["result"]["resourceTemplates"]) templates += t["uriTemplate"].get<std::string>() + " ";
+    EXPECT_EQ(templates, "quillstack://report/{date} quillstack://minutes/{id} quillstack://transcript/{id} ");
 }

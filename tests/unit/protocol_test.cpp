@@ -11,10 +11,10 @@
 #include <thread>      // std::thread
 
 #include "protocol/mcp_server.hpp"
-#include "support/fd_capture.hpp"
 #include "support/temp_vault.hpp"
 
 using qs::Json;
+using testing::internal::CaptureStderr, testing::internal::GetCapturedStderr;
 using Kind = qs::RPCTransport::Incoming::Kind;
 using Lines = std::vector<std::string>;
 
@@ -102,10 +102,10 @@ TEST(Transport, SplitsLinesArrivingInAnyPiecesAndWantsOneObjectEach) {
 }
 
 TEST(Reply, UnwritableResultBecomesInternalErrorWithTheSameId) {
-    qs::test::FdCapture log(2);
+    CaptureStderr();
     EXPECT_EQ(qs::replyLine(qs::RequestId(1e2, "1e2"), Json{{"x", INFINITY}}),
         R"({"error":{"code":-32603,"message":"response serialization failed"},"id":1e2,"jsonrpc":"2.0"})");
-    EXPECT_EQ(log.finish(), "[quillstack-mcp] ⚠️ 响应不是合法 JSON,已降级为 internal error\n");
+    EXPECT_EQ(GetCapturedStderr(), "[quillstack-mcp] ⚠️ 响应不是合法 JSON,已降级为 internal error\n");
 }
 
 // Bad lines are answered and skipped; invalid UTF-8 becomes U+FFFD; a 10 MB
@@ -199,9 +199,9 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
         {Json{{"jsonrpc", "2.0"}, {"method", "notifications/initialized"}}, nullptr}};
     std::vector<Json> messages;
     for (const auto& c : cases) messages.push_back(c.first);
-    qs::test::FdCapture log(2);
+    CaptureStderr();
     auto r = replies(messages);
-    EXPECT_EQ(log.finish(),
+    EXPECT_EQ(GetCapturedStderr(),
         "[quillstack-mcp] started (quillstack 0.1.0)\n"
         "[quillstack-mcp] notification: notifications/initialized\n[quillstack-mcp] stdin 关闭,退出\n");
     ASSERT_EQ(r.size(), std::size(cases) - 1);

@@ -68,7 +68,7 @@ const Pool kTasks = {"周三前把 PRD 发给设计", "评估导出功能工作�
 // No phrase holds these, so a search for one finds exactly the marked entries.
 constexpr const char* kAsciiMarker = "zephyrine";
 constexpr const char* kChineseMarker = "青鸾计划";
-constexpr std::size_t kTargetChars = 20000, kMaxTranscripts = 2000, kMaxMinutes = 20000;
+constexpr std::size_t kTargetChars = 20000;
 
 // mt19937_64's sequence is fixed by the standard (its distributions are not).
 class Random {
@@ -135,11 +135,13 @@ std::string transcriptText(Random& rng, std::size_t chars) {
     return out.substr(0, i);
 }
 
+// About a thousand characters, as an hour's meeting gives.
 std::string minutesMarkdown(Random& rng, const std::string& title) {
     std::string md = "# " + title + "\n\n**参会**:";
     for (long i = 0, n = rng.between(2, 5); i < n; ++i) md += (i ? "、" : "") + rng.pick(kPeople);
     md += "\n\n## 要点\n";
-    for (long i = 0, n = rng.between(4, 9); i < n; ++i) md += "- " + mixedText(rng, 20, 0.7) + "\n";
+    for (long i = 0, n = rng.between(5, 12); i < n; ++i)
+        md += "- " + mixedText(rng, static_cast<std::size_t>(rng.between(40, 160)), 0.7) + "\n";
     md += "\n## 决定\n";
     for (long i = 1, n = rng.between(2, 6); i <= n; ++i) md += std::to_string(i) + ". " + rng.pick(kChinese) + "\n";
     md += "\n## Action items\n";
@@ -213,7 +215,8 @@ public:
         std::sort(times.rbegin(), times.rend());
         std::ofstream index(root_ / "core/Dashboard.json", std::ios::binary);
         index << "{\"feedItems\":[\n";
-        std::size_t marked[2] = {0, 0}, transcripts = 0, minutes = 0;
+        std::size_t marked[2] = {0, 0}, reports = 0;
+        std::string lastDay;
         for (std::size_t i = 0; i < count; ++i) {
             Entry e;
             e.id = rng_.uuid();
@@ -226,8 +229,8 @@ public:
             if (e.voice()) {
                 double s = target ? 0 : rng_.unit();
                 e.state = s < 0.85 ? "done" : s < 0.95 ? "transcribed" : "pending";
-                e.transcript = target || (e.state != "pending" && transcripts++ < kMaxTranscripts);
-                e.insights = target || (e.state == "done" && minutes++ < kMaxMinutes);
+                e.transcript = target || e.state != "pending";
+                e.insights = target || e.state == "done";
             } else if (rng_.chance(0.7)) {
                 e.state = "done";
             }
@@ -269,11 +272,16 @@ public:
             item["isPinned"] = rng_.chance(0.02);
             index << wire(item) << (i + 1 < count ? ",\n" : "\n");
             entryFiles(e, title.empty() ? "录音纪要" : title, target, i == count / 2);
+            // Most days the Mac app wrote a report; the newest texts still wait in the inputs.
+            if (e.day != lastDay && rng_.chance(0.7)) dailyReport(e.day), ++reports;
+            if (i < 20) writeFile(folder("memories/timeline/inputs/" + e.day) / (rng_.uuid() + ".memo.txt"), content);
+            lastDay = e.day;
         }
         index << "],\"updatedAt\":\"2025-12-31T15:59:59Z\",\"version\":3}";
         if (!index.flush()) throw std::runtime_error("cannot write " + (root_ / "core/Dashboard.json").string());
         targets["asciiMarked"] = marked[0];
         targets["chineseMarked"] = marked[1];
+        targets["reports"] = reports;
     }
 
 private:
@@ -292,10 +300,18 @@ private:
         if (e.insights) {
             fs::path dir = folder("memories/timeline/insights/" + e.day);
             writeFile(dir / (e.id + ".min.md"), minutesMarkdown(rng_, title));
-            writeFile(dir / (e.id + ".sum.txt"), mixedText(rng_, 20, 0.9));
+            writeFile(dir / (e.id + ".sum.txt"), mixedText(rng_, 80, 0.9));
             Json meta = {{"id", e.id}, {"type", "voice"}, {"model", "minutes-v3"}, {"language", "zh"}};
             writeFile(dir / (e.id + ".meta.json"), pretty(meta));
         }
+    }
+    void dailyReport(const std::string& day) {
+        Json report = {{"headline", rng_.pick(kTitles) + ":" + rng_.pick(kChinese)},
+            {"shortSummary", mixedText(rng_, 60, 0.9)}, {"narrative", mixedText(rng_, 400, 0.8)},
+            {"markdownContent", "## 今天\n- " + mixedText(rng_, 150, 0.8)}, {"keyInsights", someOf(rng_, kChinese, 3)},
+            {"pendingItems", someOf(rng_, kTasks, 3)}, {"tomorrowSuggestions", someOf(rng_, kTasks, 2)},
+            {"moodSummary", {{"label", "平稳"}, {"score", 3.5}}}, {"schemaVersion", 2}};
+        writeFile(folder("memories/timeline/insights/daily_reports") / (day + ".json"), pretty(report));
     }
     fs::path folder(const std::string& relative) {
         if (made_.insert(relative).second) fs::create_directories(root_ / relative);
@@ -395,7 +411,7 @@ std::optional<Json> readTargets(const fs::path& vault) {
     std::ifstream in(targetsPath(vault), std::ios::binary);
     auto t = parseJsonDocument(std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
     // An older or truncated description counts as none: regenerate.
-    if (!t || !t->is_object() || !(t->contains("minutesId") || t->contains("presentTo"))) return std::nullopt;
+    if (!t || !t->is_object() || !(t->contains("reports") || t->contains("presentTo"))) return std::nullopt;
     return t;
 }
 

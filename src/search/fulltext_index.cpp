@@ -6,6 +6,7 @@
 #include <cctype>         // std::isalnum
 #include <chrono>         // std::chrono::milliseconds
 #include <cstdio>         // std::snprintf
+#include <map>            // std::map
 #include <unordered_map>  // std::unordered_map
 #include <unordered_set>  // std::unordered_set
 
@@ -238,20 +239,20 @@ struct FulltextIndex::Pass {
     Statement putFile{
         db.handle(), "INSERT OR REPLACE INTO files(path,folder,doc,size,mtime,evicted) VALUES(?1,?2,?3,?4,?5,?6)"};
     Statement dropFile{db.handle(), "DELETE FROM files WHERE path=?1"};
-    std::vector<Statement> setField;
+    // A document's texts written once a commit: FTS5 replaces a row whole,
+    // tokenizing its old texts and its new ones, so each text set alone
+    // would tokenize the others again.
+    std::map<int64_t, std::array<std::optional<std::string>, kFieldCount>> unwritten;
+    std::unordered_map<unsigned, Statement> setFields;  // by the mask of the texts set
     std::chrono::steady_clock::time_point began = vault.fs().steadyNow();
     std::string buffer;
     Platform::ChangeWatch* watch = nullptr;
     bool sweepAgain = false;  // something read here is not told when it changes
 
-    Pass(Connection& connection, const Vault& v) : db(connection), vault(v) {
-        for (std::string_view name : kFieldNames) {
-            setField.emplace_back(db.handle(), "UPDATE body SET " + std::string(name) + "=?2 WHERE rowid=?1");
-        }
-        db.exec("BEGIN IMMEDIATE");
-    }
+    Pass(Connection& connection, const Vault& v) : db(connection), vault(v) { db.exec("BEGIN IMMEDIATE"); }
     ~Pass() {
         try {
+            writeTexts();
             db.exec("COMMIT");
         } catch (const SqlError&) {
             try {
@@ -263,6 +264,7 @@ struct FulltextIndex::Pass {
     // Commits now and then, so other connections get their turn.
     void breathe() {
         if (vault.fs().steadyNow() - began < kCommitEvery) return;
+        writeTexts();
         db.exec("COMMIT");
         db.exec("BEGIN IMMEDIATE");
         began = vault.fs().steadyNow();
@@ -315,6 +317,30 @@ struct FulltextIndex::Pass {
         indexFile(*source, folder, day, id, real, placeholder);
     }
 
+    void setText(int64_t rowid, Field field, std::string_view text) {
+        unwritten[rowid][indexOf(field)] = std::string(text);
+    }
+    void writeTexts() {
+        for (auto& [rowid, texts] : unwritten) {
+            unsigned mask = 0;
+            std::string sql = "UPDATE body SET ";
+            for (size_t f = 0; f < kFieldCount; ++f) {
+                if (!texts[f]) continue;
+                sql += std::string(mask ? "," : "") + std::string(kFieldNames[f]) + "=?" + std::to_string(f + 2);
+                mask |= 1u << f;
+            }
+            auto it = setFields.find(mask);
+            if (it == setFields.end())
+                it = setFields.emplace(mask, Statement(db.handle(), sql + " WHERE rowid=?1")).first;
+            it->second.bind(1, rowid);
+            for (size_t f = 0; f < kFieldCount; ++f) {
+                if (texts[f]) it->second.bind(int(f + 2), *texts[f]);
+            }
+            it->second.run();
+        }
+        unwritten.clear();
+    }
+
     std::optional<int64_t> docOf(std::string_view key) {
         findDoc.bind(1, key);
         std::optional<int64_t> rowid;
@@ -340,7 +366,9 @@ struct FulltextIndex::Pass {
             updateEntry.bind(1, *rowid).bind(2, entry.id).bind(3, entry.type).bind(4, entry.day).bind(5, entry.time);
             updateEntry.bind(6, entry.title).bind(7, hash).run();
         }
-        entryBody.bind(1, *rowid).bind(2, entry.titleText).bind(3, entry.tags).bind(4, entry.text).run();
+        setText(*rowid, Field::title, entry.titleText);
+        setText(*rowid, Field::tags, entry.tags);
+        setText(*rowid, Field::text, entry.text);
     }
 
     // A document with neither a timeline entry nor a file left goes.
@@ -351,6 +379,7 @@ struct FulltextIndex::Pass {
         if (!empty) return;
         deleteDoc.bind(1, rowid).run();
         deleteBody.bind(1, rowid).run();
+        unwritten.erase(rowid);
     }
 
     enum class Read { text, absent, evicted };
@@ -425,12 +454,9 @@ struct FulltextIndex::Pass {
                 // The other transcript form may still stand.
                 if (source.field == Field::transcript) {
                     bool ignored = false;
-                    setField[indexOf(source.field)]
-                        .bind(1, *knownDoc)
-                        .bind(2, transcript(folder, id, ignored).value_or(""));
-                    setField[indexOf(source.field)].run();
+                    setText(*knownDoc, source.field, transcript(folder, id, ignored).value_or(""));
                 } else {
-                    setField[indexOf(source.field)].bind(1, *knownDoc).bind(2, std::string_view()).run();
+                    setText(*knownDoc, source.field, "");
                 }
                 dropIfEmpty(*knownDoc);
             }
@@ -456,7 +482,7 @@ struct FulltextIndex::Pass {
                                                  : "(无标题)";
             rowid = newDoc(key, meta, std::nullopt);
         }
-        setField[indexOf(source.field)].bind(1, *rowid).bind(2, *text).run();
+        setText(*rowid, source.field, *text);
         // A file changed within the racy window is read again next time.
         Platform::FileStamp seen = stamp.value_or(Platform::FileStamp{});
         putFile.bind(1, path).bind(2, folder).bind(3, *rowid);
@@ -614,6 +640,9 @@ Synced FulltextIndex::sync(const Vault& vault, const EntrySource& entries, const
                 {base, folder, Platform::lastComponent(folder), folderStamp(fs.stampOf(folder, true)), {}});
         }
     }
+    // Day by day, so a recording's minutes, summary and transcript reach its
+    // document in one write.
+    std::stable_sort(changed.begin(), changed.end(), [](const Changed& a, const Changed& b) { return a.day < b.day; });
     int64_t total = int64_t(named.files.size());
     for (Changed& c : changed) {
         pass.watchFolder(c.folder);

@@ -47,7 +47,7 @@ class FulltextIndex {
 public:
     // Bumped whenever the tables or the tokenizer change: an older database
     // is built again, never trusted.
-    static constexpr int64_t kFormat = 1;
+    static constexpr int64_t kFormat = 2;
 
     // The database file for the vault whose real path is `realRoot`, in
     // `cacheFolder`: one per vault, named after the path.

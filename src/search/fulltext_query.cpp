@@ -6,7 +6,8 @@
 #include <unicode/uscript.h>
 #include <unicode/utf8.h>
 
-#include <algorithm>  // std::min, std::sort
+#include <algorithm>  // std::min, std::sort, std::count
+#include <set>        // std::set
 #include <string>     // std::u32string
 
 #include "search/index_fields.hpp"
@@ -22,6 +23,11 @@ constexpr size_t kSnippetBefore = 60;
 constexpr size_t kSnippetLength = 200;
 // Typo candidates per word: the closest and most used of the vocabulary.
 constexpr size_t kMaxCandidates = 8;
+// Stands, in an edited word, for the letter put in or changed to.
+constexpr char32_t kAnyLetter = 0;
+// Typo candidates are read by ranges of the vocabulary, by this many first
+// letters: fewer than a candidate has.
+constexpr size_t kTypoPrefix = 3;
 
 std::u32string codePoints(std::string_view text) {
     std::u32string out;
@@ -31,6 +37,37 @@ std::u32string codePoints(std::string_view text) {
         out.push_back(char32_t(c < 0 ? 0xFFFD : c));
     }
     return out;
+}
+
+std::string utf8(std::u32string_view text) {
+    std::string out;
+    for (char32_t c : text) {
+        char bytes[U8_MAX_LENGTH];
+        int32_t length = 0;
+        U8_APPEND_UNSAFE(bytes, length, UChar32(c));
+        out.append(bytes, size_t(length));
+    }
+    return out;
+}
+
+// Every text one edit from `word`: a letter left out, put in or changed
+// (kAnyLetter), or two neighbours swapped.
+void oneEditFrom(std::u32string_view word, std::set<std::u32string>& out) {
+    for (size_t i = 0; i <= word.size(); ++i) {
+        std::u32string edited(word);
+        out.insert(edited.insert(i, 1, kAnyLetter));
+        if (i == word.size()) break;
+        edited = word;
+        edited[i] = kAnyLetter;
+        out.insert(edited);
+        edited = word;
+        out.insert(edited.erase(i, 1));
+        if (i + 1 < word.size()) {
+            edited = word;
+            std::swap(edited[i], edited[i + 1]);
+            out.insert(edited);
+        }
+    }
 }
 
 // A Latin word (letters only), the kind a typo is forgiven in.
@@ -55,7 +92,7 @@ std::string ftsString(std::string_view text) {
         out += c;
         if (c == '"') out += '"';
     }
-    return out + "\"";
+    return out + (endsInLoneCjk(text) ? "\"*" : "\"");
 }
 
 // A run of tokens to find: a word, a CJK word's characters, a phrase.
@@ -133,7 +170,8 @@ std::string snippetAround(std::string_view text, size_t start, const std::vector
 }
 
 // The fields in the order a hit names them: what the entry is called first,
-// its long texts last; the tags are shown as the title's.
+// its long texts last, the tags, people and projects only when nothing else
+// holds the match.
 constexpr Field kHitOrder[] = {Field::title, Field::text, Field::minutes, Field::summary, Field::report, Field::pending,
     Field::transcript, Field::tags};
 
@@ -147,8 +185,9 @@ void placeHit(Connection& db, int64_t rowid, const std::vector<Needle>& needles,
         if (text.empty()) continue;
         auto match = firstMatch(text, needles);
         if (!match) continue;
-        hit.field = field == Field::tags ? "title" : std::string(kFieldNames[indexOf(field)]);
-        hit.offset = field == Field::tags ? 0 : int64_t(Text::graphemeCount(text.substr(0, match->start)));
+        hit.field = std::string(kFieldNames[indexOf(field)]);
+        // The tags, people and projects are a list no tool reads by offset.
+        if (field != Field::tags) hit.offset = int64_t(Text::graphemeCount(text.substr(0, match->start)));
         hit.snippet = snippetAround(text, match->start, needles);
         return;
     }
@@ -168,7 +207,7 @@ std::string rankedSql(bool excludeExact, bool newest) {
         std::string weights;
         for (double w : kFieldWeights) weights += "," + std::to_string(w);
         sql += " ORDER BY bm25(body" + weights +
-               ") * (1.0 + 0.3 / (1.0 + coalesce(julianday('now') - julianday(d.day), 3650.0) / 180.0))";
+               ") * (1.0 + 0.3 / (1.0 + coalesce(julianday(?8, 'unixepoch') - julianday(d.day), 3650.0) / 180.0))";
     }
     return sql + " LIMIT ?5 OFFSET ?6";
 }
@@ -180,11 +219,15 @@ void bindFilters(Statement& s, const SearchRequest& r) {
 }
 
 int64_t countMatches(Connection& db, const std::string& expression, const SearchRequest& r) {
-    Statement count = db.prepare(
-        "SELECT count(*) FROM body JOIN docs d ON d.rowid=body.rowid WHERE body MATCH ?1 AND (?2 IS NULL OR "
-        "d.type=?2) AND (?3 IS NULL OR d.day>=?3) AND (?4 IS NULL OR d.day<=?4)");
+    // Without a filter the documents' table is not joined: a common word's
+    // count then costs its term lists alone.
+    const bool filtered = r.type || r.dateFrom || r.dateTo;
+    Statement count = db.prepare(filtered ? "SELECT count(*) FROM body JOIN docs d ON d.rowid=body.rowid WHERE body "
+                                            "MATCH ?1 AND (?2 IS NULL OR d.type=?2) AND (?3 IS NULL OR d.day>=?3) AND "
+                                            "(?4 IS NULL OR d.day<=?4)"
+                                          : "SELECT count(*) FROM body WHERE body MATCH ?1");
     count.bind(1, expression);
-    bindFilters(count, r);
+    if (filtered) bindFilters(count, r);
     return count.step() ? count.integer(0) : 0;
 }
 
@@ -193,10 +236,11 @@ void page(Connection& db, const std::string& expression, const std::string* exac
     Statement ranked = db.prepare(rankedSql(exact != nullptr, r.newest));
     ranked.bind(1, expression).bind(5, limit).bind(6, offset);
     if (exact) ranked.bind(7, *exact);
+    if (!r.newest) r.now ? ranked.bind(8, *r.now) : ranked.bindNull(8);
     bindFilters(ranked, r);
     while (ranked.step()) {
         Hit hit{std::string(ranked.text(1)), std::string(ranked.text(2)), std::string(ranked.text(3)),
-            std::string(ranked.text(4)), std::string(ranked.text(5)), "", 0, ""};
+            std::string(ranked.text(4)), std::string(ranked.text(5)), "", std::nullopt, ""};
         rows.emplace_back(ranked.integer(0), std::move(hit));
     }
 }
@@ -254,26 +298,71 @@ std::vector<std::string> typoCandidates(Connection& db, const std::string& word)
     const std::u32string target = codePoints(word);
     if (target.size() < 5 || !isLatinWord(target)) return {};
     const size_t allowed = target.size() >= 8 ? 2 : 1;
-    // A typo seldom falls on the first letter; the vocabulary is read from
-    // that letter's range only.
-    const size_t firstBytes = size_t(U8_LENGTH(UChar32(target[0])));
-    std::string low = word.substr(0, firstBytes), high = low;
-    high.back() = char(high.back() + 1);
-    Statement terms = db.prepare("SELECT term, doc FROM vocab WHERE term >= ?1 AND term < ?2");
-    terms.bind(1, low).bind(2, high);
+    std::u32string letters = U"abcdefghijklmnopqrstuvwxyz";
+    for (char32_t c : target) {
+        if (letters.find(c) == std::u32string::npos) letters += c;
+    }
     struct Candidate {
         size_t distance;
         int64_t documents;
         std::string term;
     };
     std::vector<Candidate> found;
-    while (terms.step()) {
-        std::string_view term = terms.text(0);
-        if (term == word) continue;
+    std::set<std::string> seen{word};
+    auto consider = [&](std::string_view term, int64_t documents) {
+        if (!seen.insert(std::string(term)).second) return;
         const std::u32string other = codePoints(term);
-        if (other.size() + allowed < target.size() || other.size() > target.size() + allowed) continue;
-        if (size_t d = editDistance(target, other); d <= allowed)
-            found.push_back({d, terms.integer(1), std::string(term)});
+        if (other.size() + allowed < target.size() || other.size() > target.size() + allowed) return;
+        if (size_t d = editDistance(target, other); d <= allowed) found.push_back({d, documents, std::string(term)});
+    };
+    // The words one edit from the query, or from its first letters.
+    auto oneEditWords = [&](const std::u32string& from) {
+        std::set<std::u32string> edited, near{from};
+        oneEditFrom(from, edited);
+        for (const std::u32string& pattern : edited) {
+            const size_t any = pattern.find(kAnyLetter);
+            if (any == std::u32string::npos) near.insert(pattern);
+            for (size_t k = 0; any != std::u32string::npos && k < letters.size(); ++k) {
+                std::u32string filled = pattern;
+                filled[any] = letters[k];
+                near.insert(std::move(filled));
+            }
+        }
+        return near;
+    };
+    // Words that begin as the query's first letters are read by one range of
+    // the vocabulary; the others one edit away are looked up whole, each
+    // look-up a tenth of a range's cost. Two edits: the words that begin as
+    // those letters do after one edit (or none), read by ranges, the other
+    // edit anywhere after them; two edits both among them would mean reading
+    // every range, and are not forgiven.
+    const std::u32string head = target.substr(0, kTypoPrefix);
+    std::set<std::u32string> prefixes{head};
+    if (allowed == 1) {
+        Statement exact = db.prepare("SELECT doc FROM vocab WHERE term=?1");
+        for (const std::u32string& text : oneEditWords(target)) {
+            if (std::u32string_view(text).starts_with(head)) continue;
+            const std::string term = utf8(text);
+            exact.bind(1, term);
+            if (exact.step()) consider(term, exact.integer(0));
+            exact.reset();
+        }
+    } else {
+        for (std::u32string text : oneEditWords(target.substr(0, kTypoPrefix + 1))) {
+            text.resize(kTypoPrefix);
+            prefixes.insert(std::move(text));
+        }
+    }
+    // A prefix is itself too short a word to be a candidate: passed over
+    // unread, as the commonest words are short and their lists long.
+    Statement range = db.prepare("SELECT term, doc FROM vocab WHERE term>?1 AND term<?2");
+    for (const std::u32string& prefix : prefixes) {
+        const std::string low = utf8(prefix);
+        std::string high = low;
+        high.back() = char(high.back() + 1);
+        range.bind(1, low).bind(2, high);
+        while (range.step()) consider(range.text(0), range.integer(1));
+        range.reset();
     }
     std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
         return a.distance != b.distance ? a.distance < b.distance : a.documents > b.documents;

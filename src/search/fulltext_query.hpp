@@ -39,13 +39,17 @@ struct SearchRequest {
     int64_t offset = 0;
     int64_t limit = 10;
     bool newest = false;  // else by relevance
+    // The wall clock, in seconds since 1970: recent entries rank a little
+    // higher. Without it, every day ranks alike.
+    std::optional<int64_t> now;
 };
 
 struct Hit {
     std::string id, type, day, time, title;
-    std::string field;    // where the best match stands
-    int64_t offset = 0;   // of the match in that field's text, in characters
-    std::string snippet;  // about 200 characters around it, matched words in **…**
+    std::string field;              // where the best match stands
+    std::optional<int64_t> offset;  // of the match in that field's text, in characters; none
+                                    // in the tags, or where no match could be placed
+    std::string snippet;            // about 200 characters around it, matched words in **…**
 };
 
 struct SearchResult {

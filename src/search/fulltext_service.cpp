@@ -163,9 +163,11 @@ std::optional<SearchResult> FulltextService::search(const SearchRequest& request
             changed_.wait_for(lock, first ? kFirstWait : kFreshWait, [&] { return passes_ > seen; });
         }
     }
+    SearchRequest dated = request;
+    dated.now = vault_.fs().wallClockNs() / 1'000'000'000;
     for (int attempt = 0;; ++attempt) {
         try {
-            return Search::search(index_->db(), request);
+            return Search::search(index_->db(), dated);
         } catch (const SqlError& error) {
             if (!error.corrupt() || attempt > 0) throw Unavailable{"全文检索出错: " + error.message};
             // A damaged database is never trusted: made anew, built again.

@@ -15,8 +15,8 @@ namespace qs::Search {
 enum class Field { title, tags, text, minutes, summary, transcript, report, pending };
 inline constexpr size_t kFieldCount = 8;
 
-// The column names, which are also the names a hit gives its field (tags,
-// people and projects are reported as the title's).
+// The column names, which are also the names a hit gives its field ("tags"
+// standing for the tags, people and projects).
 inline constexpr std::array<std::string_view, kFieldCount> kFieldNames{
     "title", "tags", "text", "minutes", "summary", "transcript", "report", "pending"};
 

@@ -33,7 +33,12 @@ std::unique_ptr<Connection> Connection::open(const std::string& path, SqlError& 
     try {
         // Readers and the one writer go side by side; a crash loses at most
         // the last transaction of a cache that can be built again.
-        connection->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+        // The cache holds the index's recent pages (a build merges them, a
+        // search reads the same term lists again); a checkpoint cuts the
+        // log back, which a build would otherwise leave at its largest.
+        connection->exec(
+            "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-16384; "
+            "PRAGMA journal_size_limit=16777216;");
     } catch (const SqlError& e) {
         error = e;
         return nullptr;

@@ -19,8 +19,18 @@ namespace {
 // so a query finds any run of them, as a substring search would.
 bool isCjk(UChar32 c) {
     if (c < 0x1100) return false;
+    if (c >= 0x4E00 && c <= 0x9FFF) return true;  // the common ideographs, most of any Chinese text
     return uscript_hasScript(c, USCRIPT_HAN) || uscript_hasScript(c, USCRIPT_HIRAGANA) ||
            uscript_hasScript(c, USCRIPT_KATAKANA) || uscript_hasScript(c, USCRIPT_HANGUL);
+}
+
+// One CJK character, as tokenize gives them.
+bool isCjkWord(std::string_view word) {
+    if (word.size() < 3) return false;
+    size_t i = 0;
+    UChar32 c;
+    U8_NEXT(word.data(), i, word.size(), c);
+    return i == word.size() && isCjk(c);
 }
 
 bool isEmoji(std::string_view segment) {
@@ -37,10 +47,10 @@ bool isEmoji(std::string_view segment) {
 
 // Full case folding (so "Straße" and "STRASSE" are one word), then the
 // marks on Latin letters dropped ("Müller" is "muller"), composed again.
-std::string fold(std::string_view word) {
+std::string_view fold(std::string_view word, std::string& out) {
     bool ascii = true;
     for (char c : word) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    std::string out;
+    out.clear();
     if (ascii) {
         out.assign(word);
         for (char& c : out) {
@@ -97,7 +107,8 @@ bool tokenizeRun(std::string_view run, size_t offset, const TokenSink& sink) {
          start = end, end = breaks.iterator->next()) {
         std::string_view segment = run.substr(size_t(start), size_t(end - start));
         if (breaks.iterator->getRuleStatus() >= UBRK_WORD_NONE_LIMIT) {
-            if (!sink(fold(segment), offset + size_t(start), offset + size_t(end))) return false;
+            thread_local std::string folded;  // one buffer for every word: no allocation a word
+            if (!sink(fold(segment, folded), offset + size_t(start), offset + size_t(end))) return false;
         } else if (isEmoji(segment)) {
             if (!sink(segment, offset + size_t(start), offset + size_t(end))) return false;
         }
@@ -112,13 +123,45 @@ int createTokenizer(void*, const char**, int, Fts5Tokenizer** out) {
     return SQLITE_OK;
 }
 void deleteTokenizer(Fts5Tokenizer*) {}
-int tokenizeForFts(Fts5Tokenizer*, void* context, int, const char* text, int size,
+// What FTS5 keeps of a text: the words, each pair of neighbouring CJK
+// characters as one word (a run's last character alone), so a CJK query is
+// a phrase of pairs whose lists are short where single characters' are
+// long. A query's run of two or more ends on its last pair (the text may go
+// on after it); a single character ends the query as a prefix, written so
+// by the query, and so finds every pair it begins.
+int tokenizeForFts(Fts5Tokenizer*, void* context, int flags, const char* text, int size,
     int (*token)(void*, int, const char*, int, int, int)) {
+    const bool query = (flags & FTS5_TOKENIZE_QUERY) != 0;
     int rc = SQLITE_OK;
-    tokenize(std::string_view(text, size_t(size)), [&](std::string_view word, size_t start, size_t end) {
+
+    std::string_view held;  // the CJK character waiting for its neighbour
+    size_t heldStart = 0;
+    bool paired = false;  // the held character ends a pair already given
+    std::string pair;
+    auto give = [&](std::string_view word, size_t start, size_t end) {
         rc = token(context, 0, word.data(), int(word.size()), int(start), int(end));
         return rc == SQLITE_OK;
+    };
+    const std::string_view all(text, size_t(size));
+    tokenize(all, [&](std::string_view word, size_t start, size_t end) {
+        const bool cjk = isCjkWord(word);
+        if (!held.empty()) {
+            if (cjk && heldStart + held.size() == start) {
+                pair.assign(held).append(word);
+                const size_t from = heldStart;
+                held = word, heldStart = start, paired = true;
+                return give(pair, from, end);
+            }
+            if (!give(held, heldStart, heldStart + held.size())) return false;
+            held = {}, paired = false;
+        }
+        if (cjk) {
+            held = word, heldStart = start;
+            return true;
+        }
+        return give(word, start, end);
     });
+    if (rc == SQLITE_OK && !held.empty() && !(query && paired)) give(held, heldStart, heldStart + held.size());
     return rc;
 }
 
@@ -145,6 +188,17 @@ std::vector<std::string> words(std::string_view text) {
         return true;
     });
     return found;
+}
+
+bool endsInLoneCjk(std::string_view text) {
+    size_t lastStart = 0, lastEnd = 0, beforeEnd = 0;
+    bool last = false, before = false;
+    tokenize(text, [&](std::string_view word, size_t start, size_t end) {
+        before = last, beforeEnd = lastEnd;
+        last = isCjkWord(word), lastStart = start, lastEnd = end;
+        return true;
+    });
+    return last && !(before && beforeEnd == lastStart);
 }
 
 bool registerTokenizer(sqlite3* db) {

@@ -26,11 +26,15 @@ void tokenize(std::string_view text, const TokenSink& sink);
 // The words of a text, in order (a query's needle).
 std::vector<std::string> words(std::string_view text);
 
+// Whether the text ends in a CJK character with none right before it: FTS5
+// finds it as the prefix of the pairs it keeps.
+bool endsInLoneCjk(std::string_view text);
+
 // The tokenizer's name in a table's `tokenize` option.
 inline constexpr std::string_view kTokenizerName = "quill";
 
-// Registers the tokenizer with the connection's FTS5; false when the
-// library has no FTS5.
+// Registers the tokenizer with the connection's FTS5, which keeps each two
+// neighbouring CJK characters as one word; false when the library has no FTS5.
 bool registerTokenizer(sqlite3* db);
 
 }  // namespace qs::Search

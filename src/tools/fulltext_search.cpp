@@ -16,7 +16,7 @@ constexpr std::string_view kDescription[] = {
     "多个词不分先后、都要出现;\"…\" 找连在一起的原句;-词 排除;英文词拼错一两个字母也能找到(排在拼对的后面)。"
     "中文按字面找,一两个字的词也行。",
     "每条结果说明命中在哪个字段(field)、从第几个字符起(offset),附上命中处前后的片段;转译稿命中可直接把 offset 交给 "
-    "recording_transcript 从那里读。",
+    "recording_transcript 从那里读。只在标签、人物或项目里命中时 field 是 tags,没有 offset。",
     "vault_search "
     "只在时间流的标题和正文里找一整段原样的子串;要找几个不挨着的词、拼不准的名字、会上说过的话或纪要里的结论时,"
     "用这个。",
@@ -71,8 +71,9 @@ Json run(const ToolArguments& arguments, ToolContext& context) {
 
     Json hits = Json::array();
     for (const Search::Hit& hit : result->hits) {
-        Json dict = {{"id", hit.id}, {"type", hit.type}, {"date", hit.day}, {"title", hit.title}, {"field", hit.field},
-            {"offset", hit.offset}, {"snippet", hit.snippet}};
+        Json dict = {{"id", hit.id}, {"type", hit.type}, {"date", hit.day}, {"title", hit.title}, {"field", hit.field}};
+        if (hit.offset) dict["offset"] = *hit.offset;
+        dict["snippet"] = hit.snippet;
         if (!hit.time.empty()) dict["time"] = hit.time;
         hits.push_back(std::move(dict));
     }

@@ -3,6 +3,8 @@
 // write step failed in turn.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>     // AT_FDCWD
+#include <sys/stat.h>  // utimensat
 #include <sys/wait.h>  // waitid
 
 #include <chrono>    // std::chrono_literals
@@ -26,7 +28,7 @@ using Policy = Platform::SimulatedCloud::Policy;
 // Input stays open: only the failed reply can make the server stop, and it
 // must leave (status 0, not 128 + SIGPIPE) rather than spin. Waited for
 // (30 s at most) without reaping it, so `finish` still can.
-TEST(Faults, LeavesOnItsOwnOnceItsRepliesCannotBeDelivered) {
+TEST(Faults, LeavesWhenRepliesCannotBeDelivered) {
     TempVault vault;
     vault.dashboard(Json::array());
     ServerSession session(vault.path());
@@ -44,17 +46,16 @@ TEST(Faults, LeavesOnItsOwnOnceItsRepliesCannotBeDelivered) {
 
 // A vault over the simulated provider holding one voice entry "X" of
 // 2 March 2025, its tools called in this process, its download wait short.
-struct SimulatedVault {
-    explicit SimulatedVault(Layout layout = Layout::english) : dir(layout) {
-        dir.dashboard(Json::array({Json{{"id", "X"}, {"type", "voice"}, {"date", "2025-03-02T08:00:00Z"}}}));
+struct SimulatedVault : TempVault {
+    explicit SimulatedVault(Layout layout = Layout::english) : TempVault(layout) {
+        dashboard(Json::array({Json{{"id", "X"}, {"type", "voice"}, {"date", "2025-03-02T08:00:00Z"}}}));
     }
     Json call(const ToolDefinition& tool, const Json& args) {
-        if (!context) context.emplace(Vault{dir.path(), VaultInitializer::detectSchema(*cloud, dir.path()).value(), {}, {300ms, 5ms}, cloud});
+        if (!context) context.emplace(Vault{path(), VaultInitializer::detectSchema(*cloud, path()).value(), {}, {300ms, 5ms}, cloud});
         return ToolCatalog::invoke(tool, args, *context);
     }
-    std::string insights(const std::string& rel) const { return dir.insightsDir() + "/" + rel; }
+    std::string insights(const std::string& rel) const { return insightsDir() + "/" + rel; }
 
-    TempVault dir;
     std::shared_ptr<Platform::SimulatedCloud> cloud = std::make_shared<Platform::SimulatedCloud>(Platform::systemFileSystem());
     std::optional<ToolContext> context;
 };
@@ -73,22 +74,22 @@ Snapshot files(const TempDir& dir) {
 // come down, whether touching them fails or would block: it is never read or
 // written through the older copy on another day or under the legacy folder
 // names, and nothing ever blocks. (The refusal's wording is the write tools' test's.)
-TEST(Faults, AnEvictedEntryStaysOnItsOwnDay) {
+TEST(Faults, EvictedEntryStaysOnItsDay) {
     for (const char* evicted : {".X.min.md.icloud", "X.min.md", ""})
         for (Policy policy : {Policy::fail, Policy::block}) {
             SimulatedVault v;
-            v.dir.write(v.insights("2025-03-02/") + (*evicted == '.' ? evicted : "X.min.md"), "current");
-            v.dir.write(v.insights("2025-03-01/X.min.md"), "older copy");
-            v.dir.write("01-情景记忆/00-时间流/insights/2025-03-02/X.min.md", "stale");
-            if (*evicted != '.') v.cloud->evict(v.dir.at(v.insights(*evicted ? "2025-03-02/X.min.md" : "2025-03-02")), std::nullopt);
+            v.write(v.insights("2025-03-02/") + (*evicted == '.' ? evicted : "X.min.md"), "current");
+            v.write(v.insights("2025-03-01/X.min.md"), "older copy");
+            v.write("01-情景记忆/00-时间流/insights/2025-03-02/X.min.md", "stale");
+            if (*evicted != '.') v.cloud->evict(v.at(v.insights(*evicted ? "2025-03-02/X.min.md" : "2025-03-02")), std::nullopt);
             v.cloud->setPolicy(policy);
-            const auto before = files(v.dir);
+            const auto before = files(v);
             Json read = toolPayload(v.call(minutesReadTool, {{"id", "X"}}));
             EXPECT_EQ((std::tuple{read["date"], read["minutes_markdown"], read["warning"]}),
                 (std::tuple{"2025-03-02", "", "纪要正文(.min.md)还在从 iCloud 下载,这次没等到。稍后再读一次。"}))
                 << evicted;
             EXPECT_TRUE(v.call(minutesWriteTool, {{"id", "X"}, {"markdown", "new"}})["isError"].get<bool>());
-            EXPECT_EQ(files(v.dir), before);
+            EXPECT_EQ(files(v), before);
             EXPECT_EQ(v.cloud->blockedCalls(), 0) << evicted;
         }
 }
@@ -96,12 +97,12 @@ TEST(Faults, AnEvictedEntryStaysOnItsOwnDay) {
 // An entry with nothing on its own day is looked for in the other day
 // folders, newest first: an evicted newer one is brought down and listed
 // before an older folder's copy can win, and nothing blocks meanwhile.
-TEST(Faults, AnEvictedDayFolderIsListedOnceItArrives) {
+TEST(Faults, EvictedDayFolderListedOnArrival) {
     for (Policy policy : {Policy::fail, Policy::block}) {
         SimulatedVault v;
-        v.dir.write(v.insights("2025-03-05/X.min.md"), "newest");
-        v.dir.write(v.insights("2025-03-04/X.min.md"), "older copy");
-        v.cloud->evict(v.dir.at(v.insights("2025-03-05")), 20ms);
+        v.write(v.insights("2025-03-05/X.min.md"), "newest");
+        v.write(v.insights("2025-03-04/X.min.md"), "older copy");
+        v.cloud->evict(v.at(v.insights("2025-03-05")), 20ms);
         v.cloud->setPolicy(policy);
         Json read = toolPayload(v.call(minutesReadTool, {{"id", "X"}}));
         EXPECT_EQ((std::tuple{read["date"], read["minutes_markdown"], v.cloud->blockedCalls()}), (std::tuple{"2025-03-05", "newest", 0}));
@@ -114,14 +115,14 @@ TEST(Faults, AnEvictedDayFolderIsListedOnceItArrives) {
 // the next call, and a new day folder leaves the others' listings kept. The
 // same whether changes are told, lost (and the loss told) or never told; the
 // index's queue gets what was told, else a sweep.
-TEST(Faults, DayFoldersAreListedAgainOnlyWhenTheyChange) {
+TEST(Faults, DayFoldersRelistedOnlyWhenChanged) {
     enum Notifications { told, dropped, missing };
     for (int mode : {told, dropped, missing}) {
         SimulatedVault v;
-        const std::string minutes = v.dir.at(v.insights("2025-03-03/X.min.md"));
-        v.dir.write(v.dir.outputsDir() + "/2025-03-01/X.tr.txt", "t");
-        v.dir.write(v.insights("2025-03-03/other.meta.json"), "{}");
-        for (int d = 10; d < 50; ++d) v.dir.write(v.insights("2025-04-" + std::to_string(d) + "/x.meta.json"), "{}");
+        const std::string minutes = v.at(v.insights("2025-03-03/X.min.md"));
+        v.write(v.outputsDir() + "/2025-03-01/X.tr.txt", "t");
+        v.write(v.insights("2025-03-03/other.meta.json"), "{}");
+        for (int d = 10; d < 50; ++d) v.write(v.insights("2025-04-" + std::to_string(d) + "/x.meta.json"), "{}");
         v.cloud->setNotificationsMissing(mode == missing);
         // past the racy window of every folder written above
         v.cloud->advanceClock(2100ms);
@@ -140,13 +141,13 @@ TEST(Faults, DayFoldersAreListedAgainOnlyWhenTheyChange) {
         const Json transcript{true, false}, minutesOnly{false, true};
         EXPECT_EQ(flags(), transcript);
         EXPECT_EQ((std::pair{flags(), listed.size()}), (std::pair{transcript, size_t{0}}));
-        v.dir.write(v.insights("2025-03-03/X.min.md"), "m");
-        EXPECT_EQ((std::pair{flags(), listed}), (std::pair{minutesOnly, std::vector{v.dir.at(v.insights("2025-03-03"))}}));
+        v.write(v.insights("2025-03-03/X.min.md"), "m");
+        EXPECT_EQ((std::pair{flags(), listed}), (std::pair{minutesOnly, std::vector{v.at(v.insights("2025-03-03"))}}));
         const Platform::ChangeBatch taken = queue->take();
         EXPECT_EQ(taken.overflow, mode != told);
         EXPECT_EQ(taken.changes,
             (mode == told ? std::vector<Platform::Change>{{Platform::ChangeKind::created, minutes, ""}} : std::vector<Platform::Change>{}));
-        v.dir.write(v.insights("2025-05-01/y.meta.json"), "{}");
+        v.write(v.insights("2025-05-01/y.meta.json"), "{}");
         EXPECT_EQ(flags(), minutesOnly);
         for (const std::string& folder : listed) EXPECT_EQ(folder.find("2025-04-"), std::string::npos) << folder;
         std::remove(minutes.c_str());
@@ -157,7 +158,7 @@ TEST(Faults, DayFoldersAreListedAgainOnlyWhenTheyChange) {
 // Each file-system call of a write failed in turn, up to the call's last:
 // the vault is then byte for byte as before the call (and the reply an
 // error) or as after a clean run (and the reply a success); no temporary stays.
-TEST(Faults, EveryWriteStepFailedInTurnLeavesTheVaultBeforeOrAfter) {
+TEST(Faults, EachFailedWriteStepLeavesBeforeOrAfter) {
     struct Case {
         Layout layout;
         const ToolDefinition* tool;
@@ -171,13 +172,13 @@ TEST(Faults, EveryWriteStepFailedInTurnLeavesTheVaultBeforeOrAfter) {
         auto run = [&](int k, Snapshot& before, Snapshot& after) {
             SimulatedVault v(c.layout);
             if (c.old) {
-                v.dir.write(v.insights("2025-03-02/X.min.md"), "old minutes");
-                v.dir.write(v.insights("2025-03-02/X.sum.txt"), "old summary");
+                v.write(v.insights("2025-03-02/X.min.md"), "old minutes");
+                v.write(v.insights("2025-03-02/X.sum.txt"), "old summary");
             }
-            before = files(v.dir);
+            before = files(v);
             v.cloud->failCall(k, k % 2 ? EIO : ENOSPC);
             const bool failed = v.call(*c.tool, c.tool == &diaryWriteTool ? diary : minutes).value("isError", false);
-            after = files(v.dir);
+            after = files(v);
             EXPECT_TRUE(k || !failed) << c.tool->name;
             return k ? failed : v.cloud->calls();
         };
@@ -188,6 +189,28 @@ TEST(Faults, EveryWriteStepFailedInTurnLeavesTheVaultBeforeOrAfter) {
             EXPECT_EQ(after, failed ? before : clean) << c.tool->name << " old=" << c.old << " k=" << k;
         }
     }
+}
+
+// A same-size rewrite in place with the old times put back, which a coarse
+// clock would not tell apart, is seen by the very next call. The clock moves
+// past the racy window of the first version's change time (which no one can
+// set back), so the index read is kept: the file is not opened again.
+TEST(KeptIndex, SeesEveryChange) {
+    SimulatedVault v;
+    auto write = [&](const char* id) {
+        const timespec longAgo[2] = {{1700000000, 0}, {1700000000, 0}};
+        v.dashboard(Json::array({Json{{"id", id}}}));
+        ::utimensat(AT_FDCWD, v.at("core/Dashboard.json").c_str(), longAgo, 0);
+    };
+    write("first-id");
+    v.cloud->advanceClock(2100ms);
+    auto hits = [&](const char* query) { return toolPayload(v.call(vaultSearchTool, {{"query", query}}))["returned"]; };
+    EXPECT_EQ(hits("first-id"), 1);
+    v.cloud->failAlways("open", EIO);
+    EXPECT_EQ(hits("first-id"), 1);
+    v.cloud->failAlways("open", 0);
+    write("other-id");
+    EXPECT_EQ((std::pair{hits("first-id"), hits("other-id")}), (std::pair{Json(0), Json(1)}));
 }
 
 }  // namespace

@@ -4,34 +4,43 @@
 #include "support/server_process.hpp"
 #include "support/temp_vault.hpp"
 
-using qs::Json;
-using qs::test::runBinary;
+namespace qs::test {
+namespace {
+
+// Exit status, stdout and stderr of a run whose input ends at once.
+std::tuple<int, std::string, std::string> run(const std::vector<std::string>& args, const TempDir& home) {
+    ServerSession child({args, {{"HOME", home.path()}}});
+    child.closeInput();
+    std::string out;
+    child.drain(&out);
+    return {child.finish(), out, child.stderrText()};
+}
 
 // Taken strictly left to right: whatever follows --vault is the path, the
 // last --vault counts, and --help or --version is answered before anything
 // after it is looked at.
-TEST(Cli, AnswersAndRefusalsNeedNoVault) {
+TEST(Cli, AnswersWithoutVault) {
     const std::string usage =
         "用法: quillstack-mcp [--vault <路径>]\n\n  --vault <路径>   指定 Vault 根目录。也可用环境变量 QUILLSTACK_VAULT。\n                  "
         "都不给则自动在 iCloud Drive 里找。\n"
         "  --version       打印版本\n  --help          本帮助\n\n这是一个 MCP server,正常情况下由 MCP host(Claude Desktop / Cursor / …)\n通过 stdio "
         "拉起,不需要手工运行。\n";
     auto unknown = [](const char* arg) { return "[quillstack-mcp] 未知参数: " + std::string(arg) + "(用 --help 看用法)\n"; };
-    qs::test::TempDir home;
+    TempDir home;
     const std::tuple<std::vector<std::string>, int, std::string, std::string> runs[] = {{{"--version"}, 0, "quillstack 0.1.0\n", ""},
         {{"-h"}, 0, usage, ""}, {{"--vault", "/nowhere", "--help", "--bogus"}, 0, usage, ""}, {{"--vault=/x"}, 2, "", unknown("--vault=/x")},
         {{"--vault", "/a", "--vault"}, 2, "", "[quillstack-mcp] --vault 后面要跟路径\n"}, {{"--bogus", "--help"}, 2, "", unknown("--bogus")}};
-    for (const auto& [args, status, out, err] : runs) {
-        auto r = runBinary({args, {{"HOME", home.path()}}}, "");
-        EXPECT_EQ(std::tie(r.exitCode, r.out, r.err), std::tie(status, out, err)) << args[0];
-    }
+    for (const auto& [args, status, out, err] : runs) EXPECT_EQ(run(args, home), std::tie(status, out, err)) << args[0];
 }
 
 // The message's wording is the locator's own test's.
-TEST(Cli, NoVaultAnywhereListsTheTriedFoldersAndExitsOne) {
-    qs::test::TempDir home;
-    auto r = runBinary({{"--vault", home.path(), "--vault", home.at("missing")}, {{"HOME", home.path()}}}, "{\"id\":1,\"method\":\"ping\"}\n");
-    EXPECT_EQ(std::tie(r.exitCode, r.out), std::tuple(1, ""));
-    EXPECT_EQ(
-        r.err.rfind("[quillstack-mcp] 找不到 quillstack Vault。已尝试:\n  · " + home.at("missing") + "\n  · " + home.path() + "/Library/", 0), 0u);
+TEST(Cli, NoVaultExitsOne) {
+    TempDir home;
+    const auto [status, out, err] = run({"--vault", home.path(), "--vault", home.at("missing")}, home);
+    EXPECT_EQ(std::tie(status, out), std::tuple(1, ""));
+    EXPECT_TRUE(
+        err.starts_with("[quillstack-mcp] 找不到 quillstack Vault。已尝试:\n  · " + home.at("missing") + "\n  · " + home.path() + "/Library/"));
 }
+
+}  // namespace
+}  // namespace qs::test

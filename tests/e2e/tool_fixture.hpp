@@ -9,11 +9,19 @@
 #include <optional>  // std::optional
 #include <regex>     // std::regex
 #include <string>    // std::string
+#include <tuple>     // std::tuple
+#include <vector>    // std::vector
 
 #include "support/server_process.hpp"
 #include "support/temp_vault.hpp"
 
 namespace qs::test {
+
+// The member at a JSON pointer, null when there is none.
+inline Json at(const Json& value, const std::string& pointer) {
+    const Json::json_pointer p(pointer);
+    return value.contains(p) ? value[p] : Json();
+}
 
 // A vault of the parameter's layout ("English", "Legacy", or an English one
 // whose entry files still lie under the legacy folder names), and a server
@@ -24,6 +32,12 @@ struct ToolSuite : ::testing::TestWithParam<const char*> {
     Json call(const std::string& tool, const Json& args = Json::object()) {
         const Json result = server().callTool(tool, args);
         return result.value("isError", false) ? Json(toolText(result)) : toolPayload(result);
+    }
+    void index(const std::vector<Json>& items) { vault.dashboard(items); }
+    // Each row a call and what it answers: the member at a JSON pointer of
+    // its payload ("": the whole), or the text of its refusal.
+    void check(const std::vector<std::tuple<const char*, Json, const char*, Json>>& rows) {
+        for (const auto& [tool, args, pointer, want] : rows) EXPECT_EQ(at(call(tool, args), pointer), want) << tool << args << pointer;
     }
     // Where the entry files of this layout lie.
     std::string files(const std::string& rel) const { return (mixed ? "01-情景记忆/00-时间流" : vault.timelineDir()) + "/" + rel; }
@@ -39,12 +53,6 @@ inline Json entry(const std::string& id, const std::string& day, const std::stri
     Json e{{"id", id}, {"type", type}, {"date", day + "T08:15:00+08:00"}, {"content", "content of " + id}};
     e.update(extra);
     return e;
-}
-
-// The member at a JSON pointer, null when there is none.
-inline Json at(const Json& value, const std::string& pointer) {
-    const Json::json_pointer p(pointer);
-    return value.contains(p) ? value[p] : Json();
 }
 
 // Every regular file under the vault with its bytes: comparing two snapshots

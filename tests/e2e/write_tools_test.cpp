@@ -24,13 +24,13 @@ Bag archived(const TempVault& v, const std::string& dir) {
 }
 
 struct WriteTools : ToolSuite {
-    void SetUp() override { vault.dashboard(Json::array({entry("REC1", "2025-03-02"), entry("REC2", "2025-03-04")})); }
+    void SetUp() override { index({entry("REC1", "2025-03-02"), entry("REC2", "2025-03-04")}); }
     std::string insights(const std::string& rel) const { return vault.insightsDir() + "/" + rel; }
     std::string history(const std::string& id) const { return vault.coreDir() + "/meta/minutes-history/" + id + "/"; }
     Json minutes(const char* id, const std::string& markdown) { return call("minutes_write", {{"id", id}, {"markdown", markdown}}); }
 };
 
-TEST_P(WriteTools, FirstMinutesGoToTheIndexedDayAndReplacingArchivesUnderOneStamp) {
+TEST_P(WriteTools, MinutesReplacedUnderOneArchiveStamp) {
     const std::string min = insights("2025-03-02/REC1.min.md"), sum = insights("2025-03-02/REC1.sum.txt"), h = history("REC1");
     auto expected = snapshot(vault);
     EXPECT_EQ(minutes("REC1", "old minutes")["warning"], kNoSummary);
@@ -51,7 +51,7 @@ TEST_P(WriteTools, FirstMinutesGoToTheIndexedDayAndReplacingArchivesUnderOneStam
 
 // An entry's files found on another day than its index day, or found on a
 // day without it being in the index; an empty file is still old minutes.
-TEST_P(WriteTools, MinutesFollowTheEntrysFilesToTheDayThatHoldsThem) {
+TEST_P(WriteTools, MinutesFollowTheEntrysFiles) {
     vault.write(insights("2025-03-01/REC2.sum.txt"), "s");
     vault.write(insights("2025-02-20/ORPHAN.sum.txt"), "orphan summary");
     vault.write(insights("2025-02-21/GHOST.min.md"), "");
@@ -65,7 +65,7 @@ TEST_P(WriteTools, MinutesFollowTheEntrysFilesToTheDayThatHoldsThem) {
 // Archive names carry the second only; a later copy in the same second gets a
 // "-n" name (both copies of one call sharing it) instead of replacing the
 // first. Bytes that are not UTF-8 are still the user's text, archived raw.
-TEST_P(WriteTools, EveryReplacedVersionIsArchivedUnderANameOfItsOwn) {
+TEST_P(WriteTools, EveryReplacedVersionArchived) {
     const std::string oddMinutes = "GBK \xc4\xe3\xba\xc3 \xff\xfe", oddSummary = "\xc3(", h = history("REC1");
     vault.write(insights("2025-03-02/REC1.min.md"), oddMinutes);
     vault.write(insights("2025-03-02/REC1.sum.txt"), oddSummary);
@@ -85,7 +85,7 @@ TEST_P(WriteTools, EveryReplacedVersionIsArchivedUnderANameOfItsOwn) {
 // it was. An old file there but unreadable (a folder here, in life a file still
 // in iCloud) would otherwise be replaced without its archive copy; a plain file
 // where a folder must go makes the failures happen for root too.
-TEST_P(WriteTools, RefusalsAndFailedStepsWriteNothing) {
+TEST_P(WriteTools, RefusalsWriteNothing) {
     vault.write(vault.outputsDir() + "/2025-02-28/TRONLY.tr.txt", "only a transcript");
     vault.write(insights("2025-03-02/REC1.min.md"), "old");
     vault.mkdir(insights("2025-03-02/REC1.sum.txt"));
@@ -102,11 +102,11 @@ TEST_P(WriteTools, RefusalsAndFailedStepsWriteNothing) {
         {"diary_write", {{"text", "t"}, {"date", "2025-3-1"}}, "date 要写成 yyyy-MM-dd,收到的是「2025-3-1」。例如 2025-03-01。"},
         {"diary_write", {{"text", "t"}, {"date", "2025-03-01"}}, blocked}};
     auto before = snapshot(vault);
-    for (const auto& [tool, args, text] : cases) EXPECT_EQ(call(tool, args), "❌ " + text) << tool << args;
+    for (const auto& [tool, args, text] : cases) EXPECT_EQ(call(tool, args), "❌ " + text);
     EXPECT_EQ(snapshot(vault), before);
 }
 
-TEST_P(WriteTools, DiaryWritesTheTextAndItsMetadataUnderOneNewId) {
+TEST_P(WriteTools, DiaryWritesTextAndMetadata) {
     const std::string text = "今天 去了海边。\r\n  second line with trailing break\n";
     auto expected = snapshot(vault);
     Json result = call("diary_write", {{"text", text}, {"date", "2025-03-01"}, {"tags", {"旅行", "", "beach"}}});
@@ -124,7 +124,7 @@ TEST_P(WriteTools, DiaryWritesTheTextAndItsMetadataUnderOneNewId) {
 // Without a usable date the entry goes under today's local day, here fourteen
 // hours east of UTC (a POSIX rule, no zone database needed), so for much of
 // every day not the UTC day. Each call is a new entry, even for the same text.
-TEST_P(WriteTools, DiaryWithoutAUsableDateOrTagsTakesTodayAndNoTags) {
+TEST_P(WriteTools, DiaryDefaultsToTodayAndNoTags) {
     ServerSession zoned({{"--vault", vault.path()}, {{"HOME", vault.at(".no-home")}, {"LANG", "C.UTF-8"}, {"TZ", "QST-14"}}});
     auto localDay = [] { return utcStamp(std::time(nullptr) + 14 * 3600).substr(0, 10); };
     for (const Json& unusable : {Json(), Json("   ")}) {

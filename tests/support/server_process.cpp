@@ -20,18 +20,6 @@ harness::ChildOptions childOptions(const ProcessOptions& options) {
 
 }  // namespace
 
-// The inputs here are a line or two, which the pipe holds while the output is read.
-RunResult runBinary(const ProcessOptions& options, const std::string& input) {
-    ServerSession child(options);
-    child.write(input);
-    child.closeInput();
-    RunResult result;
-    child.drain(&result.out);
-    result.exitCode = child.finish();
-    result.err = child.stderrText();
-    return result;
-}
-
 ServerSession::ServerSession(const ProcessOptions& options) : ChildProcess(childOptions(options)) {}
 // A fixed zone (a POSIX rule, eight hours east of UTC) gives known times of day.
 ServerSession::ServerSession(const std::string& vaultRoot)

@@ -16,16 +16,6 @@ struct ProcessOptions {
     std::map<std::string, std::string> env;
 };
 
-struct RunResult {
-    // exit status, or 128 + signal
-    int exitCode = -1;
-    std::string out, err;
-};
-
-// Starts the binary, writes `input` to its stdin, closes it, and collects
-// everything until the process exits.
-RunResult runBinary(const ProcessOptions& options, const std::string& input);
-
 // A live server for request-by-request conversations.
 class ServerSession : public harness::ChildProcess {
 public:

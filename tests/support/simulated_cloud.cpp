@@ -2,21 +2,9 @@
 // timing, refused or held coordination and failing calls laid over them.
 #include "support/simulated_cloud.hpp"
 
-#include <cerrno>   // EDEADLK, ETIMEDOUT
-#include <future>   // std::promise
 #include <utility>  // std::move, std::exchange, std::pair
 
-#include "platform/cancel_timer.hpp"
-
 namespace qs::Platform {
-namespace {
-
-// Whether the entry at `at` is `path` itself (when `orSelf`) or a folder above it.
-bool covers(const std::string& at, const std::string& path, bool orSelf) {
-    return (orSelf && path == at) || (path.starts_with(at) && path.size() > at.size() && path[at.size()] == '/');
-}
-
-}  // namespace
 
 // Tells what changed by comparing, at each drain, every watched folder with
 // what it held at the last one: the simulation sees every change made on the
@@ -102,99 +90,6 @@ std::shared_ptr<ChangeWatch> SimulatedCloud::watch(const std::string& root) {
     std::lock_guard lock(mutex_);
     watches_.push_back(watch);
     return watch;
-}
-
-std::optional<Error> SimulatedCloud::enter(const char* operation, const std::string& path) {
-    std::lock_guard lock(mutex_);
-    const int always = failing_[operation], call = ++calls_;
-    if (always || call == failAt_) return Error::fromErrno(operation, path, always ? always : failCode_);
-    return std::nullopt;
-}
-
-SimulatedCloud::Evicted* SimulatedCloud::evictedAt(const std::string& path, bool orSelf) {
-    for (auto it = evicted_.begin(); it != evicted_.end();) {
-        if (it->second.arrival && *it->second.arrival <= steadyNow()) {
-            it = evicted_.erase(it);  // downloaded: an ordinary entry again
-        } else if (covers(it->first, path, orSelf)) {
-            return &it->second;
-        } else {
-            ++it;
-        }
-    }
-    return nullptr;
-}
-
-std::optional<Error> SimulatedCloud::touch(const char* operation, const std::string& path, bool orSelf) {
-    std::optional<std::chrono::steady_clock::time_point> arrival;
-    {
-        std::lock_guard lock(mutex_);
-        Evicted* entry = evictedAt(path, orSelf);
-        if (!entry) return std::nullopt;
-        if (policy_ == Policy::fail) return Error::fromErrno(operation, path, EDEADLK);
-        // Materialisation on: the access itself asks for the download and waits.
-        ++blocked_;
-        schedule(*entry);
-        arrival = entry->arrival;
-    }
-    // A provider that never delivers would hold the thread for good; the
-    // count above is what tells, so the call ends here instead.
-    if (!arrival) return Error::fromErrno(operation, path, EDEADLK);
-    sleepFor(*arrival - steadyNow());
-    return std::nullopt;
-}
-
-Expected<EntryInfo, Error> SimulatedCloud::stat(const std::string& path) {
-    // Looking a name up inside an evicted folder needs the folder's listing.
-    auto info = guarded("stat", path, false, [&] { return disk_->stat(path); });
-    std::lock_guard lock(mutex_);
-    if (info) info->dataless = evictedAt(path, true) != nullptr;
-    return info;
-}
-
-Expected<std::vector<DirEntry>, Error> SimulatedCloud::list(const std::string& folder, bool skipHidden, bool fetchIsDirectory) {
-    if (auto failure = enter("list", folder)) return *failure;
-    {
-        std::lock_guard lock(mutex_);
-        listed_.push_back(folder);
-    }
-    if (auto failure = touch("list", folder, true)) return *failure;
-    return disk_->list(folder, skipHidden, fetchIsDirectory);
-}
-
-Status SimulatedCloud::requestDownload(const std::string& path) {
-    if (auto refusal = enter("download", path)) return *refusal;  // refused, as a provider may
-    // The entry and every evicted folder above it come down.
-    std::lock_guard lock(mutex_);
-    for (auto& [at, entry] : evicted_)
-        if (covers(at, path, true)) schedule(entry);
-    return {};
-}
-
-void SimulatedCloud::schedule(Evicted& entry) {
-    if (!entry.arrival && entry.arrivesAfter) entry.arrival = steadyNow() + *entry.arrivesAfter;
-}
-
-Status SimulatedCloud::coordinate(const char* operation, const std::string& path, Ms bound, const Block& block) {
-    if (auto failure = enter(operation, path)) return *failure;
-    if (refuseCoordination_) return Error{Error::Kind::failed, operation, path, 0, "simulated refusal"};
-    if (holdCoordination_) {
-        // The coordinator waits until cancelled, as Foundation's does; the
-        // system's own timer cancels it at the bound.
-        std::promise<void> cancelled;
-        CancelTimer timer(bound, [&] { cancelled.set_value(); });
-        cancelled.get_future().wait();
-        return Error{Error::Kind::notDownloaded, operation, path, ETIMEDOUT, "file coordination timed out"};
-    }
-    block(path);
-    return {};
-}
-
-std::optional<std::string> SimulatedCloud::environment(const std::string& name) {
-    {
-        std::lock_guard lock(mutex_);
-        if (auto set = environment_.find(name); set != environment_.end()) return set->second;
-    }
-    return disk_->environment(name);
 }
 
 }  // namespace qs::Platform

@@ -12,35 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace qs::test {
-
-TempDir::TempDir() {
-    const char* tmp = std::getenv("TMPDIR");
-    path_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/qs-test-XXXXXX";
-    if (!::mkdtemp(path_.data())) throw std::runtime_error("mkdtemp failed");
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
-
-std::string TempDir::at(const std::string& rel) const { return rel.empty() ? path_ : path_ + "/" + rel; }
-
-void TempDir::write(const std::string& rel, const std::string& content) const {
-    fs::create_directories(fs::path(at(rel)).parent_path());
-    if (!(std::ofstream(at(rel), std::ios::binary) << content)) throw std::runtime_error("cannot write fixture " + at(rel));
-}
-
-void TempDir::writeJson(const std::string& rel, const Json& value) const { write(rel, value.dump(2)); }
-
-void TempDir::mkdir(const std::string& rel) const { fs::create_directories(at(rel)); }
-
-std::optional<std::string> TempDir::read(const std::string& rel) const {
-    std::ifstream in(at(rel), std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 namespace {
 
 // Sorted names below a folder: its entries, or every regular file as a relative path.
@@ -56,23 +27,32 @@ std::vector<std::string> walk(const std::string& base, bool filesOnly) {
 
 }  // namespace
 
+TempDir::TempDir() {
+    const char* tmp = std::getenv("TMPDIR");
+    path_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/qs-test-XXXXXX";
+    if (!::mkdtemp(path_.data())) throw std::runtime_error("mkdtemp failed");
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+void TempDir::write(const std::string& rel, const std::string& content) const {
+    mkdir(fs::path(rel).parent_path());
+    if (!(std::ofstream(at(rel), std::ios::binary) << content)) throw std::runtime_error("cannot write fixture " + at(rel));
+}
+
+void TempDir::mkdir(const std::string& rel) const { fs::create_directories(at(rel)); }
+
+std::optional<std::string> TempDir::read(const std::string& rel) const {
+    std::ifstream in(at(rel), std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 std::vector<std::string> TempDir::list(const std::string& rel) const { return walk<fs::directory_iterator>(at(rel), false); }
 
 std::vector<std::string> TempDir::listRecursive(const std::string& rel) const { return walk<fs::recursive_directory_iterator>(at(rel), true); }
-
-TempVault::TempVault(Layout layout) : layout_(layout) {
-    mkdir(coreDir());
-    mkdir(timelineDir());
-}
-
-std::string TempVault::coreDir() const { return layout_ == Layout::english ? "core" : "00-记忆核心"; }
-
-std::string TempVault::timelineDir() const { return layout_ == Layout::english ? "memories/timeline" : "01-情景记忆/00-时间流"; }
-
-void TempVault::dashboard(const Json& items) const {
-    writeJson(coreDir() + "/Dashboard.json", Json{{"feedItems", items}, {"updatedAt", "2025-03-05T10:00:00Z"}});
-}
-
-void TempVault::dashboardRaw(const std::string& bytes) const { write(coreDir() + "/Dashboard.json", bytes); }
 
 }  // namespace qs::test

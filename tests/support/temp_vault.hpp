@@ -18,11 +18,11 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
-    std::string at(const std::string& rel) const;
+    std::string at(const std::string& rel) const { return rel.empty() ? path_ : path_ + "/" + rel; }
 
     // Writes a file (creating folders) relative to the folder.
     void write(const std::string& rel, const std::string& content) const;
-    void writeJson(const std::string& rel, const Json& value) const;
+    void writeJson(const std::string& rel, const Json& value) const { write(rel, value.dump(2)); }
     void mkdir(const std::string& rel) const;
     std::optional<std::string> read(const std::string& rel) const;
     // Names inside a folder, sorted; empty when it is missing.
@@ -40,23 +40,26 @@ enum class Layout { english, legacy };
 // is written by `dashboard`.
 class TempVault : public TempDir {
 public:
-    explicit TempVault(Layout layout = Layout::english);
+    explicit TempVault(Layout layout = Layout::english) : legacy_(layout == Layout::legacy) {
+        mkdir(coreDir());
+        mkdir(timelineDir());
+    }
 
     // Relative folders of this layout.
-    // core | 00-记忆核心
-    std::string coreDir() const;
-    // memories/timeline | 01-情景记忆/00-时间流
-    std::string timelineDir() const;
+    std::string coreDir() const { return legacy_ ? "00-记忆核心" : "core"; }
+    std::string timelineDir() const { return legacy_ ? "01-情景记忆/00-时间流" : "memories/timeline"; }
     std::string insightsDir() const { return timelineDir() + "/insights"; }
     std::string outputsDir() const { return timelineDir() + "/outputs"; }
     std::string inputsDir() const { return timelineDir() + "/inputs"; }
 
     // Writes Dashboard.json with {"feedItems": items, "updatedAt": ...}.
-    void dashboard(const Json& items) const;
-    void dashboardRaw(const std::string& bytes) const;
+    void dashboard(const Json& items) const {
+        writeJson(coreDir() + "/Dashboard.json", {{"feedItems", items}, {"updatedAt", "2025-03-05T10:00:00Z"}});
+    }
+    void dashboardRaw(const std::string& bytes) const { write(coreDir() + "/Dashboard.json", bytes); }
 
 private:
-    Layout layout_;
+    bool legacy_;
 };
 
 }  // namespace qs::test

@@ -11,10 +11,10 @@
 #include <thread>      // std::thread
 
 #include "protocol/mcp_server.hpp"
-#include "support/fd_capture.hpp"
 #include "support/temp_vault.hpp"
 
 using qs::Json;
+using testing::internal::CaptureStderr, testing::internal::GetCapturedStderr;
 using Kind = qs::RPCTransport::Incoming::Kind;
 using Lines = std::vector<std::string>;
 
@@ -102,35 +102,10 @@ TEST(Transport, SplitsLinesArrivingInAnyPiecesAndWantsOneObjectEach) {
 }
 
 TEST(Reply, UnwritableResultBecomesInternalErrorWithTheSameId) {
-    qs::test::FdCapture log(2);
+    CaptureStderr();
     EXPECT_EQ(qs::replyLine(qs::RequestId(1e2, "1e2"), Json{{"x", INFINITY}}),
         R"({"error":{"code":-32603,"message":"response serialization failed"},"id":1e2,"jsonrpc":"2.0"})");
-    EXPECT_EQ(log.finish(), "[quillstack-mcp] ⚠️ 响应不是合法 JSON,已降级为 internal error\n");
-}
-
-// A notification gets no reply and one log line.
-TEST_F(Session, AnswersTheMethodTableAndLogsItsLife) {
-    qs::test::FdCapture log(2);
-    auto r = replies({call(1, "initialize"), Json{{"jsonrpc", "2.0"}, {"method", "notifications/initialized"}}, call(2, "tools/list"),
-        call(3, "ping"), call(4, "resources/list"), call(5, "prompts/list"),
-        call(7, "tools/call", {{"name", "minutes_read"}, {"arguments", nullptr}}), call(8, "tools/call", {{"name", 5}})});
-    EXPECT_EQ(log.finish(),
-        "[quillstack-mcp] started (quillstack 0.1.0)\n"
-        "[quillstack-mcp] notification: notifications/initialized\n[quillstack-mcp] stdin 关闭,退出\n");
-    ASSERT_EQ(r.size(), 7u);
-    const Json& init = r[0]["result"];
-    EXPECT_EQ(init.size(), 4u);
-    const std::string instructions = init["instructions"];
-    // nine lines, no final line end
-    EXPECT_EQ(std::count(instructions.begin(), instructions.end(), '\n'), 8);
-    EXPECT_EQ(r[2]["result"], Json::object());
-    EXPECT_EQ(r[3]["result"], (Json{{"resources", Json::array()}}));
-    EXPECT_EQ(r[4]["result"], (Json{{"prompts", Json::array()}}));
-    // Missing arguments are the tool's failed result, not a protocol error.
-    EXPECT_EQ(r[5]["result"]["isError"], true);
-    EXPECT_EQ(r[6]["error"], error(-32602, "tools/call 缺少 name"));
-    // "jsonrpc", "id", one outcome
-    for (const auto& reply : r) EXPECT_EQ(reply.size(), 3u) << reply;
+    EXPECT_EQ(GetCapturedStderr(), "[quillstack-mcp] ⚠️ 响应不是合法 JSON,已降级为 internal error\n");
 }
 
 // Bad lines are answered and skipped; invalid UTF-8 becomes U+FFFD; a 10 MB
@@ -194,9 +169,11 @@ TEST_F(Session, TitlesAndStructuredContentFollowTheAgreedVersion) {
 
 // Each request is judged by its own era (nothing latches one), a bare
 // "server/discover" is answered, and -32022 lists exactly what discover
-// lists. Each case is a request and its reply: an error, "legacy" (a 2025
-// result), "modern" (with the revision's members) or "discover" (a modern
-// result listing our versions). A version is judged before the method.
+// lists; a version is judged before the method. Each row is a request and
+// its reply: an error, a result, or "legacy" (a 2025 result), "failed" (a
+// tool's failed result), "modern" (with the revision's members), "discover"
+// (a modern result listing our versions). A notification gets no reply and
+// one log line.
 TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
     Json unsupported = error(-32022, "Unsupported protocol version");
     unsupported["data"] = {{"supported", {kModern}}, {"requested", "2025-11-25"}};
@@ -208,33 +185,48 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
         {call(9, "tools/call", {{"name", "vault_search"}}, kModern), "modern"},
         {call(10, "tools/call", {{"name", "x"}}, kModern), error(-32602, noTool["message"])}, {call(11, "tools/call", {{"name", "x"}}), noTool},
         {call(12, "ping", {}, kModern), error(-32601, "不支持的方法: ping")},
-        {call(13, "initialize", {}, kModern), error(-32601, "不支持的方法: initialize")}, {call(14, "ping"), "legacy"},
+        {call(13, "initialize", {}, kModern), error(-32601, "不支持的方法: initialize")}, {call(14, "ping"), Json::object()},
         {call(15, "tools/list", {}, 20260728), error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/protocolVersion`(字符串)")},
         {call(16, "tools/list", {{"_meta", {{"io.modelcontextprotocol/protocolVersion", kModern}}}}),
             error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/clientCapabilities`(对象)")},
         {call(17, "tools/list", {{"cursor", "x"}}), badCursor}, {call(18, "tools/list", {{"cursor", "x"}}, kModern), badCursor},
         {call(19, "tools/list", {{"cursor", ""}}), "legacy"}, {call(20, "resources/templates/list", {}, kModern), "modern"},
-        {call(21, "notifications/initialized"), error(-32601, "不支持的方法: notifications/initialized")}};
+        {call(21, "notifications/initialized"), error(-32601, "不支持的方法: notifications/initialized")},
+        {call(22, "resources/list"), {{"resources", Json::array()}}}, {call(23, "prompts/list"), {{"prompts", Json::array()}}},
+        // Missing arguments are the tool's failed result, not a protocol error.
+        {call(24, "tools/call", {{"name", "minutes_read"}, {"arguments", nullptr}}), "failed"},
+        {call(25, "tools/call", {{"name", 5}}), error(-32602, "tools/call 缺少 name")},
+        {Json{{"jsonrpc", "2.0"}, {"method", "notifications/initialized"}}, nullptr}};
     std::vector<Json> messages;
     for (const auto& c : cases) messages.push_back(c.first);
+    CaptureStderr();
     auto r = replies(messages);
-    ASSERT_EQ(r.size(), std::size(cases));
+    EXPECT_EQ(GetCapturedStderr(),
+        "[quillstack-mcp] started (quillstack 0.1.0)\n"
+        "[quillstack-mcp] notification: notifications/initialized\n[quillstack-mcp] stdin 关闭,退出\n");
+    ASSERT_EQ(r.size(), std::size(cases) - 1);
     const Json serverMeta{{"io.modelcontextprotocol/serverInfo", {{"name", "quillstack"}, {"version", "0.1.0"}}}};
     for (size_t i = 0; i < r.size(); ++i) {
         const auto& [request, expected] = cases[i];
+        // "jsonrpc", "id", one outcome
+        EXPECT_TRUE(r[i].size() == 3 && r[i]["id"] == request["id"]) << r[i];
         const Json& result = r[i]["result"];
-        EXPECT_EQ(r[i]["id"], request["id"]);
         if (expected.is_object()) {
-            EXPECT_EQ(r[i]["error"], expected) << request;
-        } else if (expected == "legacy") {
+            EXPECT_EQ(r[i][expected.contains("code") ? "error" : "result"], expected) << request;
+        } else if (expected == "legacy" || expected == "failed") {
             EXPECT_TRUE(result.is_object() && !result.contains("resultType") && !result.contains("_meta")) << request;
+            EXPECT_EQ(result.value("isError", false), expected == "failed") << request;
         } else {
             EXPECT_TRUE(result["resultType"] == "complete" && result["_meta"] == serverMeta) << request;
             EXPECT_EQ(result.contains("ttlMs") && result["cacheScope"] == "public", request["method"] != "tools/call") << request;
         }
         EXPECT_TRUE(expected != "discover" || result["supportedVersions"] == Json{kModern}) << result;
     }
-    EXPECT_EQ(r[2]["result"]["protocolVersion"], "2025-11-25");
+    const Json& init = r[2]["result"];
+    const std::string instructions = init["instructions"];
+    // four members; nine lines of instructions, no final line end
+    EXPECT_EQ(std::tuple(init["protocolVersion"], init.size(), std::count(instructions.begin(), instructions.end(), '\n')),
+        std::tuple("2025-11-25", 4u, 8));
     // supportedVersions, capabilities, instructions, resultType, ttlMs, cacheScope, _meta
     EXPECT_EQ(r[3]["result"].size(), 7u);
 }
@@ -251,8 +243,9 @@ TEST_F(Session, ResourcesPageAndReadInBothEras) {
     auto r = replies({call(1, "resources/list"), call(2, "resources/list", {{"cursor", "50"}}), call(3, "resources/list", {{"cursor", "57"}}),
         call(4, "resources/read", {{"uri", "quillstack://report/2026-01-11"}}), call(5, "resources/read", missing),
         call(6, "resources/read", missing, kModern), call(7, "resources/list", {}, kModern),
-        call(8, "resources/read", {{"uri", "ui://quillstack/day.html"}}, kModern)});
-    EXPECT_EQ(r[0]["result"]["resources"][0]["uri"], "quillstack://report/2026-03-01");
+        call(8, "resources/read", {{"uri", "ui://quillstack/day.html"}}, kModern), call(9, "resources/templates/list")});
+    const Json& newest = r[0]["result"]["resources"][0];
+    EXPECT_EQ(newest["uri"].get<std::string>() + " " + newest["mimeType"].get<std::string>(), "quillstack://report/2026-03-01 text/markdown");
     EXPECT_EQ(r[0]["result"]["nextCursor"], "50");
     EXPECT_EQ(r[1]["result"]["resources"].size(), 6u);  // the 56 newest of 60
     EXPECT_FALSE(r[1]["result"].contains("nextCursor"));
@@ -262,4 +255,7 @@ TEST_F(Session, ResourcesPageAndReadInBothEras) {
     EXPECT_EQ(r[5]["error"]["code"], -32602);
     EXPECT_EQ(r[6]["result"]["cacheScope"], "private");
     EXPECT_TRUE(r[7]["result"]["cacheScope"] == "public" && r[7]["result"]["contents"][0]["mimeType"] == "text/html;profile=mcp-app");
+    std::string templates;
+    for (const Json& t : r[8]["result"]["resourceTemplates"]) templates += t["uriTemplate"].get<std::string>() + " ";
+    EXPECT_EQ(templates, "quillstack://report/{date} quillstack://minutes/{id} quillstack://transcript/{id} ");
 }

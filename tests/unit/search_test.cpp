@@ -72,7 +72,7 @@ protected:
     // "id field@offset" of each hit, best first.
     Words found(const std::string& query) {
         Words out;
-        for (const Hit& h : find(index->db(), query).hits) out.push_back(h.id + " " + h.field + "@" + std::to_string(h.offset));
+        for (const Hit& h : find(index->db(), query).hits) out.push_back(h.id + " " + h.field + "@" + (h.offset ? std::to_string(*h.offset) : "-"));
         return out;
     }
 
@@ -92,10 +92,15 @@ TEST_F(FulltextIndexTest, FindsWordsAcrossFieldsWithTheirOffsets) {
         {"Berlin partner timeline", {"E1 title@0"}},
         {"\"the price is\"", {"E1 transcript@21"}},
         {"评审 预", {"E1 minutes@9"}},
+        {"算评审", {"E1 minutes@10"}},  // pairs inside a run
+        {"周开", {"E1 minutes@15"}},    // a run's last pair
+        {"开", {"E1 minutes@16"}},      // its last character, kept alone
         {"Berlin -partner", {"E2 title@0"}},
-        {"katrin", {"E1 title@0", "E2 title@0"}},   // the typo match below the exact one
-        {"Katrinn", {"E2 title@0", "E1 title@0"}},  // both one edit away
-        {"Mulelr berlin", {"E1 text@10"}},          // a swap of neighbours
+        {"katrin", {"E1 tags@-", "E2 tags@-"}},   // the typo match below the exact one
+        {"Katrinn", {"E2 tags@-", "E1 tags@-"}},  // both one edit away
+        {"Mulelr berlin", {"E1 text@10"}},        // a swap of neighbours
+        {"aKtrin", {"E1 tags@-"}},                // the first two letters swapped
+        {"Xugspitse", {"E2 transcript@21"}},      // two typos, one of them the first letter
         {"roadmap", {"U1 pending@19"}},
         {"加班", {"2025-03-03 report@8"}},
         {"Zugspitze", {"E2 transcript@21"}},

@@ -17,15 +17,13 @@ using qs::ToolArguments;
 
 namespace {
 
-// Arguments holding one member "k".
-struct With {
-    explicit With(const Json& value) : arguments{{"k", value}} {}
-    ToolArguments view() const { return ToolArguments(arguments); }
-    Json arguments;
-};
-
-constexpr qs::ToolParam kText{"k", "string", ""};
-qs::ToolParam withDefault(int64_t value) { return qs::ToolParam{"k", "integer", "", false, value}; }
+// What `read` makes of arguments holding `value` as the member "k", whose
+// default is `fallback`.
+template <class Read>
+auto with(const Json& value, Read read, int64_t fallback = 0) {
+    const Json arguments{{"k", value}};
+    return (ToolArguments(arguments).*read)(qs::ToolParam{"k", "string", "", false, fallback});
+}
 
 }  // namespace
 
@@ -46,8 +44,6 @@ TEST(ToolCatalog, NineToolsInOrderWithTheirRequiredArgumentsAndHints) {
             EXPECT_TRUE(p["type"].is_string() && !p["description"].get<std::string>().empty()) << name << "." << arg;
             EXPECT_EQ(p.contains("items"), p["type"] == "array") << name << "." << arg;
         }
-        const qs::ToolDefinition* found = qs::ToolCatalog::find(name);
-        EXPECT_TRUE(found && found->name == name) << name;
     }
     EXPECT_EQ(listed,
         "vault_search[]1010 fulltext_search[\"query\"]1010 recording_list[]1010 recording_transcript[\"id\"]1010 minutes_read[\"id\"]1010 "
@@ -71,21 +67,21 @@ TEST(ToolCatalog, WhateverAToolThrowsBecomesAFailedResult) {
 }
 
 TEST(ToolArguments, TextsIntegersFlagsAndListsAreReadLeniently) {
-    EXPECT_EQ(With(" ").view().requiredString(kText), " ");
-    for (const Json& bad : {Json(""), Json(5), Json(nullptr)}) EXPECT_THROW(With(bad).view().requiredString(kText), qs::ToolFailure);
-    EXPECT_EQ(With(" a ").view().optionalString(kText), " a ");
-    for (const Json& absent : {Json("  \t\n"), Json("\u3000\u00a0"), Json(nullptr)}) EXPECT_FALSE(With(absent).view().optionalString(kText));
+    EXPECT_EQ(with(" ", &ToolArguments::requiredString), " ");
+    for (const Json& bad : {Json(""), Json(5), Json(nullptr)}) EXPECT_THROW(with(bad, &ToolArguments::requiredString), qs::ToolFailure);
+    EXPECT_EQ(with(" a ", &ToolArguments::optionalString), " a ");
+    for (const Json& absent : {Json("  \t\n"), Json("\u3000\u00a0"), Json(nullptr)}) EXPECT_FALSE(with(absent, &ToolArguments::optionalString));
     // Reals and the largest unsigned saturate; a text out of range is no integer.
     const std::pair<Json, int64_t> integers[] = {{12, 12}, {"+12", 12}, {"-12", -12}, {12.9, 12}, {-7.9, -7}, {true, 1}, {false, 0}, {" 12", 99},
         {"12abc", 99}, {"12.0", 99}, {"", 99}, {"+-1", 99}, {nullptr, 99}, {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
         {"9223372036854775808", 99}, {1e300, INT64_MAX}, {-1e300, INT64_MIN}, {Json(18446744073709551615ULL), INT64_MAX}};
-    for (const auto& [value, expected] : integers) EXPECT_EQ(With(value).view().integer(withDefault(99)), expected) << value;
+    for (const auto& [value, expected] : integers) EXPECT_EQ(with(value, &ToolArguments::integer, 99), expected) << value;
     // value, default, read
     const std::tuple<Json, bool, bool> flags[] = {{false, true, false}, {0, true, false}, {Json(0u), true, false}, {Json(2u), false, true},
         {-1, false, true}, {0.5, false, false}, {0.5, true, true}, {"true", false, false}};
-    for (const auto& [value, fallback, expected] : flags) EXPECT_EQ(With(value).view().flag(withDefault(fallback)), expected) << value;
-    EXPECT_EQ(With(Json::array({"a", "", " b "})).view().stringArray(kText), (std::vector<std::string>{"a", "", " b "}));
-    EXPECT_TRUE(With(nullptr).view().stringArray(kText).empty());
+    for (const auto& [value, fallback, expected] : flags) EXPECT_EQ(with(value, &ToolArguments::flag, fallback), expected) << value;
+    EXPECT_EQ(with({"a", "", " b "}, &ToolArguments::stringArray), (std::vector<std::string>{"a", "", " b "}));
+    EXPECT_TRUE(with(nullptr, &ToolArguments::stringArray).empty());
 }
 
 // Whatever a tool hands over, the reply line can still be written.

@@ -26,7 +26,8 @@ Json envelope(const Json& words, const Json& updatedAt = "2025-03-01T08:30:00Z")
 
 // Every member in both date encodings, as an envelope and as a bare map. A
 // missing or null member takes its default: a date the moment of reading (one
-// moment per entry), updatedAt the entry's own addedAt.
+// moment per entry), updatedAt the entry's own addedAt. (How the texts read,
+// the same in both encodings, is the listing's test's.)
 TEST(VocabBook, ReadsBothShapesInBothDateEncodings) {
     Json iso{{"word", "serendipity"}, {"addedAt", "2024-12-31T23:59:59Z"}, {"updatedAt", "2025-03-01T16:30:00.5+08:00"},
         {"dueAt", "2025-03-01T08:30:00.250Z"}, {"stage", 3.0}, {"lapses", 2}, {"graduated", true}, {"phonetic", "p"}, {"translation", "t"},
@@ -45,10 +46,7 @@ TEST(VocabBook, ReadsBothShapesInBothDateEncodings) {
             const VocabEntry &e = book->at("k-serendipity"), &old = book->at("k-old"), &bare = book->at("k-bare");
             EXPECT_EQ(std::tie(e.word, e.addedAt, e.updatedAt, e.dueAt, e.stage, e.lapses, e.graduated),
                 std::tuple("serendipity", kNewYearEve, kMarch1 + 0.5, kMarch1 + 0.25, 3, 2, true));
-            EXPECT_EQ(std::tie(e.phonetic, e.translation, e.note, e.examTags, e.examples, e.source, e.deletedAt),
-                std::tuple("p", "t", "n", Texts{"GRE"}, Texts{"e"}, VocabReviewSource::imported, std::nullopt));
-            const auto& origin = e.provenance.value();
-            EXPECT_EQ(std::tie(origin.itemID, origin.date, origin.excerpt), std::tuple("A1B2", "d", "x"));
+            EXPECT_EQ(e.examples, Texts{"e"});
             EXPECT_EQ(std::tie(old.deletedAt, old.updatedAt), std::tuple(kMarch1, kNewYearEve));
             EXPECT_TRUE(!bare.source && !bare.examples);
             EXPECT_EQ(std::tie(bare.addedAt, bare.updatedAt, bare.dueAt, bare.stage), std::tuple(kMarch1, kMarch1, kMarch1, 0));
@@ -63,22 +61,21 @@ TEST(VocabBook, ReadsBothShapesInBothDateEncodings) {
 // reads the most words winning. A number of any size ("BIG", "INF" below) is
 // no fault where ignored and a value of the wrong kind where used.
 TEST(VocabBook, AnEntryThatDoesNotFitCostsOnlyItself) {
-    auto withEntry = [](Json entry) {
+    auto withEntry = [](Json entry, const char* before = "") {
         std::string file = envelope({{"good", {{"word", "good"}, {"dueAt", "2025-03-01T16:30:00+0800"}}}, {"bad", std::move(entry)}}).dump();
         for (const auto& [name, token] : {std::pair{"\"BIG\"", "123456789012345678901234567890"}, {"\"INF\"", "-1e400"}})
             for (size_t at; (at = file.find(name)) != std::string::npos;) file.replace(at, 5, token);
-        return file;
+        return file.insert(1, before);
     };
+    // The word "n" with one more member.
+    auto with = [&](const char* name, const Json& value) { return withEntry({{"word", "n"}, {name, value}}); };
     for (const std::string& file : {std::string("[]"), std::string("{\"words\": {"), std::string(R"({"a":{"stage":1}})"),
-             std::string(R"({"version":1,"updatedAt":"2025-03-01T08:30:00Z","words":{}})"), withEntry("n").insert(1, "\"x\":1e400x,")})
+             std::string(R"({"version":1,"updatedAt":"2025-03-01T08:30:00Z","words":{}})"), withEntry("n", "\"x\":1e400x,")})
         EXPECT_FALSE(VocabBook::decode(file, 0)) << file;
-    const std::string files[] = {withEntry({{"word", "n"}, {"dueAt", 762510600}}), withEntry({{"word", "n"}, {"dueAt", "2025-03-01 08:30:00"}}),
-        withEntry("just text"), withEntry({{"stage", 1}}), withEntry({{"word", "n"}, {"stage", 1.5}}),
-        withEntry({{"word", "n"}, {"lapses", 18446744073709551615ull}}), withEntry({{"word", "n"}, {"graduated", 1}}),
-        withEntry({{"word", "n"}, {"examTags", {"CET4", 6}}}), withEntry({{"word", "n"}, {"provenance", {{"date", 20250301}}}}),
-        withEntry({{"word", "n"}, {"source", "Lookup"}}), withEntry({{"word", "BIG"}}), withEntry({{"word", "n"}, {"stage", "INF"}}),
-        withEntry({{"word", "n"}, {"dueAt", "BIG"}}), withEntry({{"word", "n"}, {"provenance", "BIG"}}),
-        withEntry({{"word", "n"}, {"hash", "BIG"}, {"crc", {"INF"}}}).insert(1, "\"sum\":-1e400,")};
+    const std::string files[] = {with("dueAt", 762510600), with("dueAt", "2025-03-01 08:30:00"), withEntry("just text"), withEntry({{"stage", 1}}),
+        with("stage", 1.5), with("lapses", 18446744073709551615ull), with("graduated", 1), with("examTags", {"CET4", 6}),
+        with("provenance", {{"date", 20250301}}), with("source", "Lookup"), withEntry({{"word", "BIG"}}), with("stage", "INF"), with("dueAt", "BIG"),
+        with("provenance", "BIG"), withEntry({{"word", "n"}, {"hash", "BIG"}, {"crc", {"INF"}}}, "\"sum\":-1e400,")};
     for (const std::string& file : files) {
         VocabBookReader reader;
         auto words = reader.read(file, 0);

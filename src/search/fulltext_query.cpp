@@ -25,8 +25,8 @@ constexpr size_t kSnippetLength = 200;
 constexpr size_t kMaxCandidates = 8;
 // Stands, in an edited word, for the letter put in or changed to.
 constexpr char32_t kAnyLetter = 0;
-// Words two edits away are read by ranges of the vocabulary, by this many
-// first letters.
+// Typo candidates are read by ranges of the vocabulary, by this many first
+// letters: fewer than a candidate has.
 constexpr size_t kTypoPrefix = 3;
 
 std::u32string codePoints(std::string_view text) {
@@ -330,35 +330,39 @@ std::vector<std::string> typoCandidates(Connection& db, const std::string& word)
         }
         return near;
     };
+    // Words that begin as the query's first letters are read by one range of
+    // the vocabulary; the others one edit away are looked up whole, each
+    // look-up a tenth of a range's cost. Two edits: the words that begin as
+    // those letters do after one edit (or none), read by ranges, the other
+    // edit anywhere after them; two edits both among them would mean reading
+    // every range, and are not forgiven.
+    const std::u32string head = target.substr(0, kTypoPrefix);
+    std::set<std::u32string> prefixes{head};
     if (allowed == 1) {
-        // Each word one edit away looked up whole, wherever the edit falls:
-        // a look-up costs a tenth of reading a range of the vocabulary.
         Statement exact = db.prepare("SELECT doc FROM vocab WHERE term=?1");
         for (const std::u32string& text : oneEditWords(target)) {
+            if (std::u32string_view(text).starts_with(head)) continue;
             const std::string term = utf8(text);
             exact.bind(1, term);
             if (exact.step()) consider(term, exact.integer(0));
             exact.reset();
         }
     } else {
-        // Two edits, at most one of them within the first letters: the
-        // words that begin as those letters do after one edit (or none),
-        // read by ranges. Both there would mean reading every range. A
-        // prefix is itself too short a word to be read.
-        std::set<std::u32string> prefixes;
         for (std::u32string text : oneEditWords(target.substr(0, kTypoPrefix + 1))) {
             text.resize(kTypoPrefix);
             prefixes.insert(std::move(text));
         }
-        Statement range = db.prepare("SELECT term, doc FROM vocab WHERE term>?1 AND term<?2");
-        for (const std::u32string& prefix : prefixes) {
-            const std::string low = utf8(prefix);
-            std::string high = low;
-            high.back() = char(high.back() + 1);
-            range.bind(1, low).bind(2, high);
-            while (range.step()) consider(range.text(0), range.integer(1));
-            range.reset();
-        }
+    }
+    // A prefix is itself too short a word to be a candidate: passed over
+    // unread, as the commonest words are short and their lists long.
+    Statement range = db.prepare("SELECT term, doc FROM vocab WHERE term>?1 AND term<?2");
+    for (const std::u32string& prefix : prefixes) {
+        const std::string low = utf8(prefix);
+        std::string high = low;
+        high.back() = char(high.back() + 1);
+        range.bind(1, low).bind(2, high);
+        while (range.step()) consider(range.text(0), range.integer(1));
+        range.reset();
     }
     std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
         return a.distance != b.distance ? a.distance < b.distance : a.documents > b.documents;

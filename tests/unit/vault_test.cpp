@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>  // symlink
 
-#include "support/fd_capture.hpp"
 #include "support/simulated_cloud.hpp"
 #include "support/temp_vault.hpp"
 #include "vault/entry_files.hpp"
+#include "vault/path_component.hpp"
 #include "vault/vault_io.hpp"
 #include "vault/vault_locator.hpp"
 
@@ -15,6 +15,7 @@ namespace {
 
 using namespace std::literals;
 using test::TempDir;
+using testing::internal::CaptureStderr, testing::internal::GetCapturedStderr;
 using Paths = std::vector<std::string>;
 using Cloud = Platform::SimulatedCloud;
 constexpr PathSchema kEnglish = PathSchema::englishV2, kLegacy = PathSchema::legacyChineseV1;
@@ -60,6 +61,7 @@ TEST(EntryFiles, TheDayFolderThatHoldsTheFilesWins) {
     const std::tuple<const char*, const char*, const char*> cases[] = {{"X", "2025-03-02", "2025-03-02"}, {"X", "2025-02-01", "2025-03-05"},
         {"Y", "", "2025-02-28"}, {"Y", "2025-01-10", "2025-01-10"}, {"Z", "drafts", "drafts"}, {"Z", "..", ""}};
     for (const auto& [id, hint, day] : cases) EXPECT_EQ(VaultFiles::locate(vault, id, hint).day, day) << id << hint;
+    for (auto name : {""sv, "."sv, "a/b"sv, "a\\b"sv, "a\0b"sv}) EXPECT_FALSE(isSinglePathComponent(name)) << name;
     EXPECT_EQ(VaultFiles::locate(vault, "Y", "2025-01-10").path(EntryFile::minutes), dir.at(legacy));
 }
 
@@ -110,7 +112,7 @@ TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
         cloud->setPolicy(policy);
         cloud->refuseCoordination(coordination == 1);
         cloud->holdCoordination(coordination == 2);
-        test::FdCapture err(2);
+        CaptureStderr();
         std::string bytes;
         auto read = VaultIO::readInto(vault, dir.at("day/X.min.md"), bytes);
         const bool held = coordination == 2;
@@ -118,7 +120,7 @@ TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
         EXPECT_EQ(std::tuple(dir.read("day/X.min.md"), dir.listRecursive().size(), bytes),
             std::tuple(coordination == 1 ? "新" : "内容", 1u, held ? "" : "内容"));
         EXPECT_EQ(read ? std::nullopt : std::optional(read.error().kind), held ? std::optional(VaultError::Kind::notDownloaded) : std::nullopt);
-        EXPECT_EQ(std::pair(err.finish(), cloud->blockedCalls()), std::pair(log, 0)) << evicted;
+        EXPECT_EQ(std::pair(GetCapturedStderr(), cloud->blockedCalls()), std::pair(log, 0)) << evicted;
     }
 }
 
@@ -134,7 +136,7 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     fs->setEnvironment("HOME", home.path());
     home.write("pending/core/.Dashboard.json.icloud", "");
     fs->setEnvironment("QUILLSTACK_VAULT", home.at("b"));
-    test::FdCapture err(2);
+    CaptureStderr();
     EXPECT_EQ(VaultLocator::locate(fs, home.at("pending"), {50ms, 10ms}).error().description(),
         "找不到 quillstack Vault。已尝试:\n  · " + home.at("pending") + "\n  · " + home.at("b") + "\n  · " + drive("quillstack") +
             "\n\n用 --vault <路径> 或环境变量 QUILLSTACK_VAULT 指定。");
@@ -150,8 +152,8 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     home.write(kDrive + "quillstack/core/Dashboard.json", "");
     EXPECT_TRUE(VaultLocator::locate(fs, std::nullopt));
     const std::string found = kLog + "Vault: ", english = " (schema=english-v2)\n";
-    EXPECT_EQ(err.finish(), kAsked + "Dashboard.json\n" + kLate + "Dashboard.json\n" + found + home.at("a") + " (schema=legacy-zh-v1)\n" + found +
-                                home.at("b") + english + found + drive("Zeta") + english + found + drive("quillstack") + english);
+    EXPECT_EQ(GetCapturedStderr(), kAsked + "Dashboard.json\n" + kLate + "Dashboard.json\n" + found + home.at("a") + " (schema=legacy-zh-v1)\n" +
+                                       found + home.at("b") + english + found + drive("Zeta") + english + found + drive("quillstack") + english);
     // "~" is this user's home, "~name" that user's (as shells do); a relative
     // path ("xroot/v" too) starts at the working folder.
     const std::string cwd = fs->currentDirectory();

@@ -150,20 +150,21 @@ TEST_F(Session, TitlesAndStructuredContentFollowTheAgreedVersion) {
         {v(" 2025-03-26"), "2025-06-18", true}, {v(20250326), "2025-06-18", true}, {Json::array({1}), "2025-06-18", true},
         {call(0, "", {}, kModern)["params"], "", true}};
     for (const auto& [init, agreed, rich] : cases) {
+        SCOPED_TRACE(init.dump());
         const Json meta = init.contains("_meta") ? init : Json::object();
         auto with = [&](Json params) { return params.update(meta), params; };
         std::vector<Json> messages{call(2, "tools/list", meta), call(3, "tools/call", with({{"name", "vault_search"}})),
             call(4, "tools/call", with({{"name", "minutes_read"}}))};
         if (!init.is_null() && meta.empty()) messages.insert(messages.begin(), call(1, "initialize", init));
         auto r = replies(messages);
-        EXPECT_EQ(r.front()["result"].value("protocolVersion", ""), agreed) << init;
+        EXPECT_EQ(r.front()["result"].value("protocolVersion", ""), agreed);
         const Json& tools = r[r.size() - 3]["result"]["tools"];
-        EXPECT_EQ(tools[0].value("title", ""), rich ? "全库搜索" : "") << init;
-        for (const Json& tool : tools) EXPECT_EQ(tool.size(), rich ? 5u + tool.contains("_meta") : 4u) << init << tool["name"];
-        EXPECT_EQ(tools[3].value("/_meta/anthropic~1maxResultSizeChars"_json_pointer, 0), rich ? 150000 : 0) << init;
+        EXPECT_EQ(tools[0].value("title", ""), rich ? "全库搜索" : "");
+        for (const Json& tool : tools) EXPECT_EQ(tool.size(), rich ? 5u + tool.contains("_meta") : 4u) << tool["name"];
+        EXPECT_EQ(tools[3].value("/_meta/anthropic~1maxResultSizeChars"_json_pointer, 0), rich ? 150000 : 0);
         const Json& found = r[r.size() - 2]["result"];
         EXPECT_EQ(found.value("structuredContent", Json()), rich ? Json::parse(found["content"][0]["text"].get<std::string>()) : Json());
-        EXPECT_TRUE(r.back()["result"]["isError"] == true && !r.back()["result"].contains("structuredContent")) << init;
+        EXPECT_TRUE(r.back()["result"]["isError"] == true && !r.back()["result"].contains("structuredContent"));
     }
 }
 
@@ -208,17 +209,18 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
     const Json serverMeta{{"io.modelcontextprotocol/serverInfo", {{"name", "quillstack"}, {"version", "0.1.0"}}}};
     for (size_t i = 0; i < r.size(); ++i) {
         const auto& [request, expected] = cases[i];
+        SCOPED_TRACE(request.dump());
         // "jsonrpc", "id", one outcome
         EXPECT_TRUE(r[i].size() == 3 && r[i]["id"] == request["id"]) << r[i];
         const Json& result = r[i]["result"];
         if (expected.is_object()) {
-            EXPECT_EQ(r[i][expected.contains("code") ? "error" : "result"], expected) << request;
+            EXPECT_EQ(r[i][expected.contains("code") ? "error" : "result"], expected);
         } else if (expected == "legacy" || expected == "failed") {
-            EXPECT_TRUE(result.is_object() && !result.contains("resultType") && !result.contains("_meta")) << request;
-            EXPECT_EQ(result.value("isError", false), expected == "failed") << request;
+            EXPECT_TRUE(result.is_object() && !result.contains("resultType") && !result.contains("_meta"));
+            EXPECT_EQ(result.value("isError", false), expected == "failed");
         } else {
-            EXPECT_TRUE(result["resultType"] == "complete" && result["_meta"] == serverMeta) << request;
-            EXPECT_EQ(result.contains("ttlMs") && result["cacheScope"] == "public", request["method"] != "tools/call") << request;
+            EXPECT_TRUE(result["resultType"] == "complete" && result["_meta"] == serverMeta);
+            EXPECT_EQ(result.contains("ttlMs") && result["cacheScope"] == "public", request["method"] != "tools/call");
         }
         EXPECT_TRUE(expected != "discover" || result["supportedVersions"] == Json{kModern}) << result;
     }

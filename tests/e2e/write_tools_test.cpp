@@ -24,7 +24,7 @@ Bag archived(const TempVault& v, const std::string& dir) {
 }
 
 struct WriteTools : ToolSuite {
-    void SetUp() override { vault.dashboard(Json::array({entry("REC1", "2025-03-02"), entry("REC2", "2025-03-04")})); }
+    void SetUp() override { index({entry("REC1", "2025-03-02"), entry("REC2", "2025-03-04")}); }
     std::string insights(const std::string& rel) const { return vault.insightsDir() + "/" + rel; }
     std::string history(const std::string& id) const { return vault.coreDir() + "/meta/minutes-history/" + id + "/"; }
     Json minutes(const char* id, const std::string& markdown) { return call("minutes_write", {{"id", id}, {"markdown", markdown}}); }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The mechanical half of the house style, on the tree as it stands:
 #  1. every tracked C++ file is as clang-format lays it out (.clang-format);
-#  2. constants and enumerators follow the one naming style (.clang-tidy).
+#  2. clang-tidy finds nothing in src/: the naming style of constants and
+#     enumerators, the bug-prone and performance checks, [[nodiscard]] (.clang-tidy).
 # Usage: scripts/check-style.sh BUILD_DIR (a configured build with
 # compile_commands.json). Exits 1 on the first kind of finding.
 set -euo pipefail
@@ -33,7 +34,7 @@ json.dump([e for e in entries if "/src/" in e["file"] and "/build/" not in e["fi
 PY
 mapfile -t sources < <(git ls-files 'src/*.cpp')
 if ! out=$(printf '%s\n' "${sources[@]}" | xargs -P "${JOBS:-2}" -n 8 clang-tidy-14 --quiet -p "$tidy" 2>/dev/null); then
-  echo "check-style: names outside the one constant and enumerator style:"
+  echo "check-style: clang-tidy findings (the checks are listed in .clang-tidy):"
   echo "$out" | grep -E 'warning|error' | sort -u | head -n 60
   status=1
 fi

@@ -74,7 +74,7 @@ private:
     void newline(int depth) {
         if (indent_ < 0) return;
         out += '\n';
-        out.append(static_cast<size_t>(depth * indent_), ' ');
+        out.append(static_cast<size_t>(depth) * static_cast<size_t>(indent_), ' ');
     }
 
     template <typename Integer>

@@ -28,7 +28,7 @@ struct ChangeBatch {
     // kept from before, check everything once.
     bool overflow = false;
 
-    bool empty() const { return changes.empty() && !overflow; }
+    [[nodiscard]] bool empty() const { return changes.empty() && !overflow; }
     // Appends `other`, as if both had come in one drain.
     void merge(ChangeBatch other);
 };

@@ -15,18 +15,18 @@ public:
     Expected(T value) : state_(std::in_place_index<0>, std::move(value)) {}
     Expected(E error) : state_(std::in_place_index<1>, std::move(error)) {}
 
-    bool hasValue() const { return state_.index() == 0; }
+    [[nodiscard]] bool hasValue() const { return state_.index() == 0; }
     explicit operator bool() const { return hasValue(); }
 
     T& value() & { return std::get<0>(state_); }
-    const T& value() const& { return std::get<0>(state_); }
+    [[nodiscard]] const T& value() const& { return std::get<0>(state_); }
     // By value from a temporary, so `for (x : f().value())` owns what it walks.
     T value() && { return std::move(std::get<0>(state_)); }
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
     T& operator*() { return value(); }
 
-    const E& error() const { return std::get<1>(state_); }
+    [[nodiscard]] const E& error() const { return std::get<1>(state_); }
 
 private:
     std::variant<T, E> state_;
@@ -39,10 +39,10 @@ public:
     Expected() = default;
     Expected(E error) : state_(std::in_place_index<1>, std::move(error)) {}
 
-    bool hasValue() const { return state_.index() == 0; }
+    [[nodiscard]] bool hasValue() const { return state_.index() == 0; }
     explicit operator bool() const { return hasValue(); }
 
-    const E& error() const { return std::get<1>(state_); }
+    [[nodiscard]] const E& error() const { return std::get<1>(state_); }
 
 private:
     std::variant<std::monostate, E> state_;

@@ -61,8 +61,8 @@ public:
     ~StagedFile();
 
     // Empty once placed or removed.
-    const std::string& temporary() const { return temporary_; }
-    std::string_view data() const { return data_; }
+    [[nodiscard]] const std::string& temporary() const { return temporary_; }
+    [[nodiscard]] std::string_view data() const { return data_; }
     // The temporary now stands under its target's name.
     void placed();
     // Removes the temporary now: a copy of it stands under the target's name.

@@ -27,10 +27,10 @@ struct Error {
     static Error fromErrno(std::string operation, std::string path, int code);
 
     // The system's text for the failure: detail, else strerror.
-    std::string message() const;
+    [[nodiscard]] std::string message() const;
     // The whole failure for the log, the one way it is shown: operation,
     // path and reason ("open /v/core/Dashboard.json: Input/output error").
-    std::string describe() const;
+    [[nodiscard]] std::string describe() const;
 };
 
 }  // namespace qs::Platform

@@ -29,7 +29,7 @@ constexpr std::string_view kInstructions =
     "写入只落产物文件,由 quillstack Mac App 在约 30 秒内扫描并更新时间流。";
 
 // The vault changes under us: the companion app rescans about every 30 seconds.
-constexpr int64_t kVaultTtlMs = 30 * 1000;
+constexpr int64_t kVaultTtlMs = int64_t{30} * 1000;
 
 // A vault's contents are the user's own: a cache must not share them.
 void markVaultData(Json& result) {

@@ -14,7 +14,7 @@ constexpr std::string_view kCapabilitiesKey = "io.modelcontextprotocol/clientCap
 constexpr std::string_view kServerInfoKey = "io.modelcontextprotocol/serverInfo";
 
 // Our cacheable results hold nothing per user and do not change while the process lives.
-constexpr int64_t kCacheTtlMs = 60 * 60 * 1000;
+constexpr int64_t kCacheTtlMs = int64_t{60} * 60 * 1000;
 
 // Tool titles and structuredContent are part of the protocol from this version on.
 constexpr std::string_view kRichResultsSince = "2025-06-18";

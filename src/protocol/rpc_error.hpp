@@ -23,7 +23,7 @@ enum class RPCCode : int64_t {
 struct RPCError : std::exception {
     RPCError(RPCCode code, std::string message, Json data = nullptr)
         : code(code), message(std::move(message)), data(std::move(data)) {}
-    const char* what() const noexcept override { return message.c_str(); }
+    [[nodiscard]] const char* what() const noexcept override { return message.c_str(); }
 
     // The one wording of an unknown method, whichever era asks.
     static RPCError unknownMethod(const std::string& method) {

@@ -19,8 +19,8 @@ public:
     // The message's "id" member (null when it has none).
     static RequestId of(const Json& message, std::optional<std::string> text = std::nullopt);
 
-    const Json& value() const { return value_; }
-    const std::string& text() const { return text_; }
+    [[nodiscard]] const Json& value() const { return value_; }
+    [[nodiscard]] const std::string& text() const { return text_; }
 
 private:
     Json value_;

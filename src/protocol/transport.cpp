@@ -12,7 +12,7 @@
 namespace qs {
 namespace {
 
-constexpr size_t kMinimumRead = 64 * 1024;
+constexpr size_t kMinimumRead = size_t{64} * 1024;
 
 }  // namespace
 

@@ -272,7 +272,7 @@ struct FulltextIndex::Pass {
 
     // A stamp is trusted only once its last change lies a safe way back:
     // within one tick of a coarse clock a file can change and keep it.
-    bool racy(const Platform::FileStamp& s) const {
+    [[nodiscard]] bool racy(const Platform::FileStamp& s) const {
         return vault.fs().wallClockNs() - std::max(s.modifiedNs, s.changedNs) < Platform::FileStamp::kRacyWindowNs;
     }
 

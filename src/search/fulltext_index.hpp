@@ -58,7 +58,7 @@ public:
     static std::unique_ptr<FulltextIndex> open(const std::string& path, Platform::FileSystem& fs);
 
     Connection& db() { return *db_; }
-    const std::string& path() const { return path_; }
+    [[nodiscard]] const std::string& path() const { return path_; }
 
     // One pass over what `changes` names: the timeline's entries when its
     // file moved, the files and day folders that came, changed or went.

@@ -391,7 +391,8 @@ std::optional<SearchResult> search(Connection& db, const SearchRequest& request)
             needles.push_back({c});
         }
         anyTypo = anyTypo || !candidates.empty();
-        fuzzy += and_ + (candidates.empty() ? alternatives : "(" + alternatives + ")");
+        fuzzy += and_;
+        fuzzy += candidates.empty() ? alternatives : "(" + alternatives + ")";
     }
     if (!query.excluded.empty()) {
         std::string none;

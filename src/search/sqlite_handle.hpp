@@ -17,7 +17,7 @@ struct SqlError {
     int code = 0;
     std::string message;
     // The database file is damaged or no database at all.
-    bool corrupt() const;
+    [[nodiscard]] bool corrupt() const;
 };
 
 class Statement;
@@ -31,13 +31,13 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    sqlite3* handle() const { return db_; }
+    [[nodiscard]] sqlite3* handle() const { return db_; }
     // Runs statements without results; throws SqlError.
     void exec(std::string_view sql);
     Statement prepare(std::string_view sql);
     // How long a statement waits for another connection's write lock.
     void waitForLocks(int milliseconds);
-    int64_t lastRowId() const;
+    [[nodiscard]] int64_t lastRowId() const;
 
 private:
     explicit Connection(sqlite3* db) : db_(db) {}
@@ -62,10 +62,10 @@ public:
     void run();
     void reset();
 
-    std::string_view text(int column) const;
-    int64_t integer(int column) const;
-    double real(int column) const;
-    bool isNull(int column) const;
+    [[nodiscard]] std::string_view text(int column) const;
+    [[nodiscard]] int64_t integer(int column) const;
+    [[nodiscard]] double real(int column) const;
+    [[nodiscard]] bool isNull(int column) const;
 
 private:
     sqlite3* db_;

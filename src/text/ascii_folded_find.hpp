@@ -22,7 +22,7 @@ public:
     };
 
     // True when the text, A-Z lowered, contains the query.
-    bool foundIn(std::string_view text) const { return foundIn(text, nullptr, nullptr); }
+    [[nodiscard]] bool foundIn(std::string_view text) const { return foundIn(text, nullptr, nullptr); }
     // The same; when it returns false, `watchedSeen` tells whether the text
     // holds any byte in `watched`, learnt in the same pass.
     bool foundIn(std::string_view text, ByteRange watched, bool& watchedSeen) const {

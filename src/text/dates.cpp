@@ -180,7 +180,8 @@ std::optional<double> parseIsoDateTime(std::string_view s) {
         return std::nullopt;
     }
     if (pos != s.size()) return std::nullopt;
-    int64_t seconds = daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offset;
+    int64_t seconds =
+        daysFromCivil(year, month, day) * 86400 + int64_t{hour} * 3600 + int64_t{minute} * 60 + second - offset;
     return static_cast<double>(seconds) + fraction;
 }
 

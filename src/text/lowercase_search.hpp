@@ -18,10 +18,10 @@ public:
     explicit LowercaseNeedle(std::string_view lowerQuery);
 
     // True when the full lower-case form of `text` contains the query.
-    bool foundIn(std::string_view text) const;
+    [[nodiscard]] bool foundIn(std::string_view text) const;
 
 private:
-    bool mayGainAHitByLowerCasing(std::string_view text) const;
+    [[nodiscard]] bool mayGainAHitByLowerCasing(std::string_view text) const;
 
     std::string_view query_;
     AsciiFoldedFinder ascii_;  // the query in the ASCII-lowered text

@@ -102,7 +102,7 @@ public:
             for (UChar32 c = first; c <= last && c < 0x10000; ++c) mark(c);
         }
     }
-    bool contains(UChar32 c) const {
+    [[nodiscard]] bool contains(UChar32 c) const {
         if (c >= 0x10000) return u_hasBinaryProperty(c, UCHAR_CHANGES_WHEN_LOWERCASED);
         return (bits_[static_cast<size_t>(c) >> 6] >> (c & 63)) & 1;
     }

@@ -62,20 +62,20 @@ public:
     static std::optional<DashboardIndex> parse(std::string_view bytes, const SearchFilter& filter);
 
     // The first item with exactly this id.
-    const FeedItem* item(std::string_view id) const;
+    [[nodiscard]] const FeedItem* item(std::string_view id) const;
 
     // Filtered (type, day range, lower-cased query), ordered (day desc, id
     // desc, stable), the window's page of it. Empty texts count as absent.
-    ResultPage search(const SearchFilter& filter, ResultWindow window) const;
+    [[nodiscard]] ResultPage search(const SearchFilter& filter, ResultWindow window) const;
 
     // The same page, found by walking `order` (built from these items) from
     // the first day the filter allows: only the candidates its slices name
     // for the query are tested, and the walk stops once the page is full.
-    ResultPage search(const SearchFilter& filter, ResultWindow window, const ResultOrder& order) const;
+    [[nodiscard]] ResultPage search(const SearchFilter& filter, ResultWindow window, const ResultOrder& order) const;
 
     // The items that passed the filter given to load or parse, the page
     // `search` gives; empty when no filter was given.
-    ResultPage found(ResultWindow window) const;
+    [[nodiscard]] ResultPage found(ResultWindow window) const;
 
     DashboardIndex(DashboardIndex&&) noexcept;
     DashboardIndex& operator=(DashboardIndex&&) noexcept;

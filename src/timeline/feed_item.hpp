@@ -45,13 +45,13 @@ struct FeedItem {
 
     // The title, else the first 60 characters of the first non-empty line of
     // the content, else "(无标题)".
-    std::string_view displayTitle() const;
+    [[nodiscard]] std::string_view displayTitle() const;
     // The entry's time of day, "HH:mm" in the machine's local time zone;
     // nothing when its date has no time.
-    std::optional<std::string> localTime() const;
+    [[nodiscard]] std::optional<std::string> localTime() const;
     // id, type, date, time, title, snippet, source, tags, people, projects:
     // what a listing shows of an entry, each key only where the entry has it.
-    Json summaryJson(size_t snippetLimit) const;
+    [[nodiscard]] Json summaryJson(size_t snippetLimit) const;
     // The texts a search looks at, in the order the text matcher tries
     // them: the one list the matcher, its prefilter and the full-text index
     // share. `visit(kind, text)` returns true to stop; so does this then.
@@ -71,7 +71,7 @@ struct FeedItem {
 
     // Whether a title, the content, the id or a tag, person or project holds
     // the needle's query (lower-cased, not empty), prepared once per search.
-    bool matches(const Text::LowercaseNeedle& needle) const;
+    [[nodiscard]] bool matches(const Text::LowercaseNeedle& needle) const;
 };
 
 }  // namespace qs

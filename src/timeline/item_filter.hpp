@@ -19,14 +19,14 @@ public:
     ItemFilter& operator=(const ItemFilter&) = delete;
 
     // Tested in this order: type, from, to, text.
-    bool keeps(const FeedItem& item) const;
+    [[nodiscard]] bool keeps(const FeedItem& item) const;
 
     // The day bounds, when given.
-    const std::optional<std::string>& dateFrom() const { return dateFrom_; }
-    const std::optional<std::string>& dateTo() const { return dateTo_; }
+    [[nodiscard]] const std::optional<std::string>& dateFrom() const { return dateFrom_; }
+    [[nodiscard]] const std::optional<std::string>& dateTo() const { return dateTo_; }
 
     // The lower-cased query; empty when the search has none.
-    std::string_view lowerQuery() const { return lowerQuery_; }
+    [[nodiscard]] std::string_view lowerQuery() const { return lowerQuery_; }
 
 private:
     std::optional<std::string> type_;

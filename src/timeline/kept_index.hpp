@@ -46,7 +46,7 @@ public:
 
 private:
     // Whether the index held may answer this call.
-    bool reusable(const Vault& vault, const std::string& path) const;
+    [[nodiscard]] bool reusable(const Vault& vault, const std::string& path) const;
     // Reads afresh; what was read answers this call, and the next ones too
     // when its stamp allows.
     Expected<const DashboardIndex*, VaultError> read(

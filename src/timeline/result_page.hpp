@@ -15,8 +15,8 @@ namespace qs {
 struct ResultWindow {
     int64_t offset = 0;
     int64_t limit = 1;
-    size_t skipped() const { return offset > 0 ? static_cast<size_t>(offset) : 0; }
-    size_t wanted() const { return static_cast<size_t>(std::max<int64_t>(limit, 1)); }
+    [[nodiscard]] size_t skipped() const { return offset > 0 ? static_cast<size_t>(offset) : 0; }
+    [[nodiscard]] size_t wanted() const { return static_cast<size_t>(std::max<int64_t>(limit, 1)); }
 };
 
 struct ResultPage {

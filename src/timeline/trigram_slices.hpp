@@ -24,7 +24,7 @@ public:
     // One bit per rank r, set when items[order[r]] may hold `lowerQuery`: a
     // superset of those that do. Nothing when the query is too short to
     // narrow anything (under three bytes): every item is a candidate.
-    std::optional<std::vector<uint64_t>> candidates(std::string_view lowerQuery) const;
+    [[nodiscard]] std::optional<std::vector<uint64_t>> candidates(std::string_view lowerQuery) const;
 
 private:
     void add(size_t item, std::string_view lowerText);

@@ -31,7 +31,7 @@ public:
         chunk->push_back(text);
     }
 
-    std::span<const std::string_view> finish() const {
+    [[nodiscard]] std::span<const std::string_view> finish() const {
         const auto& chunk = chunks_[current_];
         return {chunk.data() + start_, chunk.size() - start_};
     }

@@ -20,6 +20,7 @@ constexpr std::string_view kDescription[] = {
     "单份通常 1–2 万字,需要分段读时用 offset。",
     "注意:转译稿没有说话人标注和时间戳,是一整段连续文本。",
     "要读 AI 生成的纪要/摘要用 minutes_read。",
+    // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one sentence, split by the formatter
     "有的宿主只把约 2.5 万字(有的只有 10 KB)的结果交给模型:结果被截断时,用 max_chars=8000 左右分段,按 next_offset "
     "接着读。",
 };

@@ -31,7 +31,7 @@ public:
     ToolContext(ToolContext&&) noexcept;
     ~ToolContext();
 
-    const Vault& vault() const { return vault_; }
+    [[nodiscard]] const Vault& vault() const { return vault_; }
     // Its parser buffers stay alive between calls: a book of thousands of
     // words would otherwise fault in fresh memory every time.
     VocabBookReader& vocabReader() { return *vocabReader_; }

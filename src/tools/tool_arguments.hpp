@@ -20,25 +20,25 @@ public:
 
     // A text of at least one character, of the parameter's form; else
     // throws ToolFailure.
-    std::string requiredString(const ToolParam& param) const;
+    [[nodiscard]] std::string requiredString(const ToolParam& param) const;
     // A text with something left after trimming, returned untrimmed; absent
     // when missing, null or blank. Another kind of value, or a text not of
     // the parameter's form or values, throws ToolFailure.
-    std::optional<std::string> optionalString(const ToolParam& param) const;
+    [[nodiscard]] std::optional<std::string> optionalString(const ToolParam& param) const;
     // Numbers truncated and held in the 64-bit range, booleans as 0/1,
     // decimal texts; the default otherwise.
-    int64_t integer(const ToolParam& param) const;
+    [[nodiscard]] int64_t integer(const ToolParam& param) const;
     // Booleans and whole numbers; the default otherwise.
-    bool flag(const ToolParam& param) const;
+    [[nodiscard]] bool flag(const ToolParam& param) const;
     // A filter's yes or no: a boolean (or 0 and 1); absent when missing or
     // null. Anything else throws ToolFailure.
-    std::optional<bool> optionalFlag(const ToolParam& param) const;
+    [[nodiscard]] std::optional<bool> optionalFlag(const ToolParam& param) const;
     // The texts of an array, in order; empty when missing or null. Anything
     // else, or an element that is no text, throws ToolFailure.
-    std::vector<std::string> stringArray(const ToolParam& param) const;
+    [[nodiscard]] std::vector<std::string> stringArray(const ToolParam& param) const;
 
 private:
-    const Json* member(const ToolParam& param) const;
+    [[nodiscard]] const Json* member(const ToolParam& param) const;
     const Json* arguments_;
 };
 

@@ -9,7 +9,7 @@ namespace qs {
 
 struct ToolFailure : std::exception {
     explicit ToolFailure(std::string description) : description(std::move(description)) {}
-    const char* what() const noexcept override { return description.c_str(); }
+    [[nodiscard]] const char* what() const noexcept override { return description.c_str(); }
 
     std::string description;
 };

@@ -99,7 +99,7 @@ struct Filters {
     std::optional<std::string> source;
     double now = 0;
 
-    bool keeps(const VocabBookReader::Word& word) const {
+    [[nodiscard]] bool keeps(const VocabBookReader::Word& word) const {
         if (word.deleted) return false;
         if (dueOnly && word.dueAt > now) return false;
         if (source && *source != sourceText(word.source)) return false;

@@ -6,6 +6,7 @@
 #include <functional>     // std::hash
 #include <unordered_map>  // std::unordered_multimap
 
+#include "platform/paths.hpp"
 #include "text/unicode.hpp"
 #include "vault/vault_io.hpp"
 
@@ -167,7 +168,7 @@ std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, V
                 for (size_t k = d; k < base.days.size() && batch.size() < std::max<size_t>(16, d); ++k) {
                     if (k > d && base.days[k].watched) continue;
                     batch.push_back(base.days[k].name);
-                    watched.push_back(watch_ && watch_->add(base.folder + "/" + batch.back()));
+                    watched.push_back(static_cast<char>(watch_ && watch_->add(base.folder + "/" + batch.back())));
                 }
                 stamps = vault.fs().folderStamps(base.folder, batch);
             }
@@ -181,12 +182,8 @@ std::vector<std::optional<std::string>> DayFolders::newest(const Vault& vault, V
                 if (found[i] || day.names[n] != keys[k]) continue;
                 // The test a plain scan makes: it says what a case-blind file
                 // system makes of the name, and turns away a dangling link.
-                const std::string folder = base.folder + "/" + day.name;
-                const std::string& file = files[k];
-                if (!vault.fs().exists(folder + "/" + file) &&
-                    !vault.fs().exists(cloudPlaceholderOf(folder + "/" + file))) {
-                    continue;
-                }
+                const std::string path = Platform::joinPath(Platform::joinPath(base.folder, day.name), files[k]);
+                if (!vault.fs().exists(path) && !vault.fs().exists(cloudPlaceholderOf(path))) continue;
                 found[i] = day.name;
                 --open;
             }

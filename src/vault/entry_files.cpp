@@ -6,6 +6,7 @@
 #include <utility>      // std::pair, std::move
 
 #include "platform/file_system.hpp"
+#include "platform/paths.hpp"
 #include "text/dates.hpp"
 #include "text/unicode.hpp"
 #include "vault/path_component.hpp"
@@ -48,8 +49,9 @@ bool hasFileUnder(const Vault& vault, VaultPath base, const std::string& day, co
             return true;
         }
         if (info->dataless && !VaultIO::ensureDownloaded(vault, folder)) return true;
+        const std::string stem = Platform::joinPath(folder, id);
         for (std::string_view suffix : suffixes) {
-            auto presence = VaultIO::presenceOf(vault, folder + "/" + id + std::string(suffix));
+            auto presence = VaultIO::presenceOf(vault, stem + std::string(suffix));
             if (!presence || *presence != VaultIO::Presence::absent) return true;
         }
     }
@@ -89,6 +91,7 @@ std::vector<VaultFiles> VaultFiles::locateAll(
     for (const auto& [base, suffixes] : bases) {
         if (unseen.empty()) break;
         std::vector<std::string> ids;
+        ids.reserve(unseen.size());
         for (size_t i : unseen) ids.push_back(located[i].id);
         auto days = folders.newest(vault, base, ids, suffixes);
         std::vector<size_t> still;

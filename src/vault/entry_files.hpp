@@ -54,16 +54,16 @@ struct VaultFiles {
     static std::vector<VaultFiles> locateAll(const Vault& vault, std::span<const Wanted> entries, DayFolders& folders);
 
     // base/<day>/<id><suffix> for reading (with the legacy fallback).
-    std::string path(EntryFile file) const;
+    [[nodiscard]] std::string path(EntryFile file) const;
     // Whether that file is present locally (no cloud download is started):
     // the same answer as testing the reading location, in fewer look-ups.
-    bool has(EntryFile file) const;
+    [[nodiscard]] bool has(EntryFile file) const;
     // Where a new version goes: the layout detected now, no fallback.
-    std::string forWriting(EntryFile file) const;
+    [[nodiscard]] std::string forWriting(EntryFile file) const;
     // meta/minutes-history/<id>/<UTC stamp><suffix>.
-    std::string archivePath(EntryFile file, std::chrono::system_clock::time_point at) const;
+    [[nodiscard]] std::string archivePath(EntryFile file, std::chrono::system_clock::time_point at) const;
     // meta/minutes-history/<id>, for reading (with the legacy fallback).
-    std::string archiveFolder() const;
+    [[nodiscard]] std::string archiveFolder() const;
 };
 
 }  // namespace qs

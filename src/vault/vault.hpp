@@ -33,22 +33,22 @@ struct Vault {
     // Every file service the vault's readers and writers use.
     std::shared_ptr<Platform::FileSystem> files = Platform::systemFileSystem();
 
-    Platform::FileSystem& fs() const { return *files; }
+    [[nodiscard]] Platform::FileSystem& fs() const { return *files; }
 
     // Whether `path` stays inside the vault once links are resolved: the file
     // itself when `followLast` (a read), else the folder it would be put in
     // (a write replaces the name itself and never follows it). Fails when a
     // folder on the way cannot be resolved for another reason than absence.
-    Expected<bool, Platform::Error> holds(const std::string& path, bool followLast) const;
+    [[nodiscard]] Expected<bool, Platform::Error> holds(const std::string& path, bool followLast) const;
 
     // Where to read `location` + "/" + `subpath` from: the layout's own file,
     // else its read fallback's (the English layout's is the legacy one) when
     // only that exists.
-    std::string path(VaultPath location, std::string_view subpath = {}) const;
+    [[nodiscard]] std::string path(VaultPath location, std::string_view subpath = {}) const;
     // Where to write it: the layout's own location, never a fallback.
-    std::string writingPath(VaultPath location, std::string_view subpath = {}) const;
+    [[nodiscard]] std::string writingPath(VaultPath location, std::string_view subpath = {}) const;
     // Where the layout's read fallback keeps it; nothing for a layout without one.
-    std::optional<std::string> fallbackPath(VaultPath location, std::string_view subpath = {}) const;
+    [[nodiscard]] std::optional<std::string> fallbackPath(VaultPath location, std::string_view subpath = {}) const;
 };
 
 }  // namespace qs

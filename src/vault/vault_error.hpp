@@ -40,7 +40,7 @@ struct VaultError {
     // reason for the write kinds (a refused lock says which way), the refusal
     // for a link leading out, the folders tried when no vault was found,
     // what could not be read (or is still downloading) for the others.
-    std::string description() const;
+    [[nodiscard]] std::string description() const;
 };
 
 }  // namespace qs

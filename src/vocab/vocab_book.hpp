@@ -73,10 +73,10 @@ public:
 
     // The whole entry of a word of the last read, its defaults taken at the
     // same moment as when it was read.
-    VocabEntry entry(const Word& word) const;
+    [[nodiscard]] VocabEntry entry(const Word& word) const;
 
     // How many words the last read left out because they could not be read.
-    size_t unreadableWords() const { return unreadable_; }
+    [[nodiscard]] size_t unreadableWords() const { return unreadable_; }
 
 private:
     simdjson::dom::parser parser_;

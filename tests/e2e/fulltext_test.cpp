@@ -1,6 +1,6 @@
 // fulltext_search through the binary: a hit's offset read back by the
-// transcript tool, the server's own writes found at once, two servers on
-// one cache.
+// transcript tool, the server's own writes and another's found at once, two
+// servers on one cache.
 #include <gtest/gtest.h>
 
 #include "e2e/tool_fixture.hpp"
@@ -37,6 +37,8 @@ TEST(FulltextSearch, OffsetsReadBackOwnWritesAndTwoServersOnOneCache) {
     const std::string diary = toolPayload(first.callTool("diary_write", {{"text", "Roadmap thoughts"}}))["id"];
     EXPECT_EQ(hitIds(first, "roadmap"), std::vector<std::string>{diary});
     EXPECT_EQ(hitIds(second, "alps trip"), std::vector<std::string>{"note"});
+    vault.write(vault.outputsDir() + "/2025-03-01/note.tr.txt", "Matterhorn ascent");  // told by the system's watch
+    EXPECT_EQ(hitIds(first, "matterhorn"), std::vector<std::string>{"note"});
     EXPECT_EQ(toolText(first.callTool("fulltext_search", {{"query", "-alps"}})), "❌ query 里没有要找的词(只有排除的词或标点)。至少给一个要找的词。");
     EXPECT_EQ(first.finish(), 0);
 }

@@ -136,18 +136,23 @@ TEST_P(OneVault, TranscriptWindowsAndRefusals) {
         EXPECT_EQ(call("recording_transcript", {{"id", "ghost"}})["source_file"], "tr.txt") << json;
     }
 
-    // Each refusal names what is wrong; which names are safe is the vault's own test's.
+    // Each refusal names what is wrong.
     for (const auto& [rel, bytes] : Snapshot{
              {day + "bad.tr.txt", "\xFF\xFE"}, {day + "blank.tr.txt", ""}, {reports + "2025-03-05.json", "[{}]"}, {reports + "2025-03-06.json", "{"}})
         vault.write(rel, bytes);
-    const std::string unsafe = "❌ id 不合法:「..」。id 是单个文件名(不能含 / 或 \\,不能是 . 或 ..),请用 vault_search 或 recording_list 拿到的 id。";
+    // Ids that would reach outside the entry folders.
+    auto unsafe = [](const std::string& id) {
+        return "❌ id 不合法:「" + id + "」。id 是单个文件名(不能含 / 或 \\,不能是 . 或 ..),请用 vault_search 或 recording_list 拿到的 id。";
+    };
+    for (const std::string& id : std::vector<std::string>{".", "a/b", "a\\b", std::string("a\0b", 3)})
+        EXPECT_EQ(call("recording_transcript", {{"id", id}}), unsafe(id));
     auto noTranscript = [](const std::string& id) {
         return "❌ 条目 " + id + " 没有转译稿。可能还没处理完,或者它不是录音 —— 用 recording_list 看哪些有转译稿。";
     };
     auto noReport = [](const std::string& date) { return "❌ " + date + " 没有日报。日报由 Mac App 生成,不是每天都有。"; };
     check({{"recording_transcript", {{"id", "rec"}, {"offset", 25000}}, "", "❌ offset 25000 超出全文长度 25000。"},
-        {"recording_transcript", {{"id", ".."}}, "", unsafe}, {"minutes_read", {{"id", ".."}}, "", unsafe},
-        {"minutes_write", {{"id", ".."}, {"markdown", "m"}}, "", unsafe}, {"recording_transcript", {{"id", "note"}}, "", noTranscript("note")},
+        {"recording_transcript", {{"id", ".."}}, "", unsafe("..")}, {"minutes_read", {{"id", ".."}}, "", unsafe("..")},
+        {"minutes_write", {{"id", ".."}, {"markdown", "m"}}, "", unsafe("..")}, {"recording_transcript", {{"id", "note"}}, "", noTranscript("note")},
         {"recording_transcript", {{"id", "bad"}}, "", noTranscript("bad")}, {"recording_transcript", {{"id", "blank"}}, "", noTranscript("blank")},
         {"minutes_read", {{"id", "ghost"}}, "", "❌ 找不到条目 ghost。先用 vault_search 确认 id。"},
         {"report_daily", {{"date", "2025-03-04"}}, "", noReport("2025-03-04")},

@@ -32,13 +32,15 @@ public:
     // download (materialisation on), which a stuck provider never ends.
     enum class Policy { fail, block };
     using Ms = std::chrono::milliseconds;
-    using Block = std::function<void(const std::string&)>;
+    using Path = std::string;
+    using Clock = std::chrono::steady_clock;
+    using Block = std::function<void(const Path&)>;
 
     explicit SimulatedCloud(std::shared_ptr<FileSystem> disk = systemFileSystem()) : disk_(std::move(disk)) {}
 
     // The file or folder at `path` (on disk) becomes dataless under its own
     // name; once asked for, its download lands `arrivesAfter` later, or never.
-    void evict(const std::string& path, std::optional<Ms> arrivesAfter) {
+    void evict(const Path& path, std::optional<Ms> arrivesAfter) {
         std::lock_guard lock(mutex_);
         evicted_[path] = {arrivesAfter, {}};
     }
@@ -55,14 +57,14 @@ public:
     }
     // Every call of `operation` ("rename", "link", "open", ...) fails with
     // errno `code` until told otherwise (0): a fault that does not go away.
-    void failAlways(const std::string& operation, int code) {
+    void failAlways(const Path& operation, int code) {
         std::lock_guard lock(mutex_);
         failing_[operation] = code;
     }
     // Both clocks move on by `duration`; sleeping moves them the same way.
     void advanceClock(std::chrono::nanoseconds duration) { advancedNs_ += duration.count(); }
     // The environment variable as the process would see it; nothing unsets it.
-    void setEnvironment(const std::string& name, std::optional<std::string> value) {
+    void setEnvironment(const Path& name, std::optional<std::string> value) {
         std::lock_guard lock(mutex_);
         environment_[name] = std::move(value);
     }
@@ -87,50 +89,54 @@ public:
     // Each call is counted and failed when told to; then, unless it only
     // names the entry (stat, or a write into the folder that holds it), an
     // evicted entry at or above `path` is reached, else one above it.
-    Expected<EntryInfo, Error> stat(const std::string& path) override {
+    Expected<EntryInfo, Error> stat(const Path& path) override {
         // Looking a name up inside an evicted folder needs the folder's listing.
         auto info = guarded("stat", path, [&] { return disk_->stat(path); });
         std::lock_guard lock(mutex_);
         if (info) info->dataless = evictedAt(path, true);
         return info;
     }
-    Expected<std::vector<DirEntry>, Error> list(const std::string& folder, bool skipHidden, bool fetchIsDirectory) override {
-        return guarded("list", folder, [&] {
-            {
-                std::lock_guard lock(mutex_);
-                listed_.push_back(folder);
-            }
-            return disk_->list(folder, skipHidden, fetchIsDirectory);
-        }, true);
+    Expected<std::vector<DirEntry>, Error> list(const Path& folder, bool skipHidden, bool fetchIsDirectory) override {
+        return guarded(
+            "list", folder,
+            [&] {
+                {
+                    std::lock_guard lock(mutex_);
+                    listed_.push_back(folder);
+                }
+                return disk_->list(folder, skipHidden, fetchIsDirectory);
+            },
+            true);
     }
-    Status readInto(const std::string& path, std::string& buffer, uint64_t limit) override {
-        return guarded("open", path, [&] { return disk_->readInto(path, buffer, limit); }, true);
+    Status readInto(const Path& path, std::string& buffer, uint64_t limit) override {
+        return guarded(
+            "open", path, [&] { return disk_->readInto(path, buffer, limit); }, true);
     }
-    Expected<std::string, Error> realPath(const std::string& path) override {
+    Expected<std::string, Error> realPath(const Path& path) override {
         return guarded("resolve", path, [&] { return disk_->realPath(path); });
     }
-    Status createDirectories(const std::string& folder) override {
+    Status createDirectories(const Path& folder) override {
         return guarded("create folder", folder, [&] { return disk_->createDirectories(folder); });
     }
-    Expected<StagedFile, Error> stage(const std::string& target, std::string_view data) override {
+    Expected<StagedFile, Error> stage(const Path& target, std::string_view data) override {
         return guarded("write", target, [&] { return disk_->stage(target, data); });
     }
-    Status replace(StagedFile& staged, const std::string& target) override {
+    Status replace(StagedFile& staged, const Path& target) override {
         return guarded("rename", target, [&] { return disk_->replace(staged, target); });
     }
-    Status renameNoReplace(const std::string& from, const std::string& to) override {
+    Status renameNoReplace(const Path& from, const Path& to) override {
         return guarded("rename", to, [&] { return disk_->renameNoReplace(from, to); });
     }
-    Status hardLink(const std::string& from, const std::string& to) override {
+    Status hardLink(const Path& from, const Path& to) override {
         return guarded("link", to, [&] { return disk_->hardLink(from, to); });
     }
-    Status createExclusive(const std::string& path, std::string_view data) override {
+    Status createExclusive(const Path& path, std::string_view data) override {
         return guarded("create", path, [&] { return disk_->createExclusive(path, data); });
     }
-    Status remove(const std::string& path) override {
+    Status remove(const Path& path) override {
         return guarded("remove", path, [&] { return disk_->remove(path); });
     }
-    Status requestDownload(const std::string& path) override {
+    Status requestDownload(const Path& path) override {
         if (auto refusal = enter("download", path)) return *refusal;  // refused, as a provider may
         // The entry and every evicted folder above it come down.
         std::lock_guard lock(mutex_);
@@ -138,19 +144,15 @@ public:
             if (covers(at, path, true)) schedule(entry);
         return {};
     }
-    Status coordinateReading(const std::string& path, Ms bound, const Block& block) override {
-        return coordinate("coordinate reading", path, bound, block);
-    }
-    Status coordinateWriting(const std::string& path, Ms bound, const Block& block) override {
-        return coordinate("coordinate writing", path, bound, block);
-    }
-    std::shared_ptr<ChangeWatch> watch(const std::string& root) override;
+    Status coordinateReading(const Path& path, Ms bound, const Block& block) override { return coordinate("coordinate reading", path, bound, block); }
+    Status coordinateWriting(const Path& path, Ms bound, const Block& block) override { return coordinate("coordinate writing", path, bound, block); }
+    std::shared_ptr<ChangeWatch> watch(const Path& root) override;
     int64_t wallClockNs() override { return disk_->wallClockNs() + advancedNs_; }
-    std::chrono::steady_clock::time_point steadyNow() override { return std::chrono::steady_clock::now() + std::chrono::nanoseconds(advancedNs_); }
+    Clock::time_point steadyNow() override { return Clock::now() + std::chrono::nanoseconds(advancedNs_); }
     void sleepFor(std::chrono::nanoseconds duration) override {
         if (duration.count() > 0) advanceClock(duration);
     }
-    std::optional<std::string> environment(const std::string& name) override {
+    std::optional<std::string> environment(const Path& name) override {
         {
             std::lock_guard lock(mutex_);
             if (auto set = environment_.find(name); set != environment_.end()) return set->second;
@@ -164,46 +166,46 @@ public:
     // The rest is the disk's own: a provider keeps an evicted entry's
     // metadata, locks are never evicted, and staged files are made (and
     // removed) by the disk below.
-    void removeStaleTemporaries(const std::string& folder, std::chrono::seconds age) override { disk_->removeStaleTemporaries(folder, age); }
-    std::optional<FileStamp> stampOf(const std::string& path, bool folder) override { return disk_->stampOf(path, folder); }
-    std::vector<std::optional<FileStamp>> folderStamps(const std::string& folder, const std::vector<std::string>& names) override {
+    void removeStaleTemporaries(const Path& folder, std::chrono::seconds age) override { disk_->removeStaleTemporaries(folder, age); }
+    std::optional<FileStamp> stampOf(const Path& path, bool folder) override { return disk_->stampOf(path, folder); }
+    std::vector<std::optional<FileStamp>> folderStamps(const Path& folder, const std::vector<std::string>& names) override {
         return disk_->folderStamps(folder, names);
     }
-    Expected<FolderLock, Error> lockFolder(const std::string& folder, Ms wait) override { return disk_->lockFolder(folder, wait); }
-    Expected<FolderLock, Error> lockFile(const std::string& file, Ms wait) override { return disk_->lockFile(file, wait); }
-    std::optional<std::string> homeDirectoryOf(const std::string& user) override { return disk_->homeDirectoryOf(user); }
+    Expected<FolderLock, Error> lockFolder(const Path& folder, Ms wait) override { return disk_->lockFolder(folder, wait); }
+    Expected<FolderLock, Error> lockFile(const Path& file, Ms wait) override { return disk_->lockFile(file, wait); }
+    std::optional<std::string> homeDirectoryOf(const Path& user) override { return disk_->homeDirectoryOf(user); }
     std::string currentDirectory() override { return disk_->currentDirectory(); }
 
 protected:
-    void discard(const std::string&) noexcept override {}
+    void discard(const Path&) noexcept override {}
 
 private:
     struct Evicted {
         std::optional<Ms> arrivesAfter;
-        std::optional<std::chrono::steady_clock::time_point> arrival;  // set by the first request
+        std::optional<Clock::time_point> arrival;  // set by the first request
     };
 
     template <class F>
-    auto guarded(const char* operation, const std::string& path, F forward, bool orSelf = false) -> decltype(forward()) {
+    auto guarded(const char* operation, const Path& path, F forward, bool orSelf = false) -> decltype(forward()) {
         if (auto failure = enter(operation, path)) return *failure;
         if (auto failure = touch(operation, path, orSelf)) return *failure;
         return forward();
     }
     // Counts the call; the injected failure when it is the one to fail, or
     // when its operation always fails.
-    std::optional<Error> enter(const char* operation, const std::string& path) {
+    std::optional<Error> enter(const char* operation, const Path& path) {
         std::lock_guard lock(mutex_);
         const int always = failing_[operation], call = ++calls_;
         if (always || call == failAt_) return Error::fromErrno(operation, path, always ? always : failCode_);
         return std::nullopt;
     }
     // Whether the entry at `at` is `path` itself (when `orSelf`) or a folder above it.
-    static bool covers(const std::string& at, const std::string& path, bool orSelf) {
+    static bool covers(const Path& at, const Path& path, bool orSelf) {
         return (orSelf && path == at) || (path.starts_with(at) && path.size() > at.size() && path[at.size()] == '/');
     }
     // The evicted entry above `path` (or at it, when `orSelf`) that has not
     // arrived yet; entries whose download has landed are dropped on the way.
-    Evicted* evictedAt(const std::string& path, bool orSelf) {
+    Evicted* evictedAt(const Path& path, bool orSelf) {
         for (auto it = evicted_.begin(); it != evicted_.end();) {
             if (it->second.arrival && *it->second.arrival <= steadyNow()) {
                 it = evicted_.erase(it);  // downloaded: an ordinary entry again
@@ -221,7 +223,7 @@ private:
     }
     // Reaching the content below an evicted entry: EDEADLK, or (blocking) a
     // wait for its download.
-    std::optional<Error> touch(const char* operation, const std::string& path, bool orSelf) {
+    std::optional<Error> touch(const char* operation, const Path& path, bool orSelf) {
         std::unique_lock lock(mutex_);
         Evicted* entry = evictedAt(path, orSelf);
         if (!entry) return std::nullopt;
@@ -236,7 +238,7 @@ private:
         return std::nullopt;
     }
     // Either coordination: the block runs unless the call fails or is refused.
-    Status coordinate(const char* operation, const std::string& path, Ms bound, const Block& block) {
+    Status coordinate(const char* operation, const Path& path, Ms bound, const Block& block) {
         if (auto failure = enter(operation, path)) return *failure;
         if (refuseCoordination_) return Error{Error::Kind::failed, operation, path, 0, "simulated refusal"};
         if (holdCoordination_) {

@@ -11,10 +11,10 @@
 #include <thread>      // std::thread
 
 #include "protocol/mcp_server.hpp"
-#include "support/fd_capture.hpp"
 #include "support/temp_vault.hpp"
 
 using qs::Json;
+using testing::internal::CaptureStderr, testing::internal::GetCapturedStderr;
 using Kind = qs::RPCTransport::Incoming::Kind;
 using Lines = std::vector<std::string>;
 
@@ -102,10 +102,10 @@ TEST(Transport, SplitsLinesArrivingInAnyPiecesAndWantsOneObjectEach) {
 }
 
 TEST(Reply, UnwritableResultBecomesInternalErrorWithTheSameId) {
-    qs::test::FdCapture log(2);
+    CaptureStderr();
     EXPECT_EQ(qs::replyLine(qs::RequestId(1e2, "1e2"), Json{{"x", INFINITY}}),
         R"({"error":{"code":-32603,"message":"response serialization failed"},"id":1e2,"jsonrpc":"2.0"})");
-    EXPECT_EQ(log.finish(), "[quillstack-mcp] ⚠️ 响应不是合法 JSON,已降级为 internal error\n");
+    EXPECT_EQ(GetCapturedStderr(), "[quillstack-mcp] ⚠️ 响应不是合法 JSON,已降级为 internal error\n");
 }
 
 // Bad lines are answered and skipped; invalid UTF-8 becomes U+FFFD; a 10 MB
@@ -150,20 +150,21 @@ TEST_F(Session, TitlesAndStructuredContentFollowTheAgreedVersion) {
         {v(" 2025-03-26"), "2025-06-18", true}, {v(20250326), "2025-06-18", true}, {Json::array({1}), "2025-06-18", true},
         {call(0, "", {}, kModern)["params"], "", true}};
     for (const auto& [init, agreed, rich] : cases) {
+        SCOPED_TRACE(init.dump());
         const Json meta = init.contains("_meta") ? init : Json::object();
         auto with = [&](Json params) { return params.update(meta), params; };
         std::vector<Json> messages{call(2, "tools/list", meta), call(3, "tools/call", with({{"name", "vault_search"}})),
             call(4, "tools/call", with({{"name", "minutes_read"}}))};
         if (!init.is_null() && meta.empty()) messages.insert(messages.begin(), call(1, "initialize", init));
         auto r = replies(messages);
-        EXPECT_EQ(r.front()["result"].value("protocolVersion", ""), agreed) << init;
+        EXPECT_EQ(r.front()["result"].value("protocolVersion", ""), agreed);
         const Json& tools = r[r.size() - 3]["result"]["tools"];
-        EXPECT_EQ(tools[0].value("title", ""), rich ? "全库搜索" : "") << init;
-        for (const Json& tool : tools) EXPECT_EQ(tool.size(), rich ? 5u + tool.contains("_meta") : 4u) << init << tool["name"];
-        EXPECT_EQ(tools[3].value("/_meta/anthropic~1maxResultSizeChars"_json_pointer, 0), rich ? 150000 : 0) << init;
+        EXPECT_EQ(tools[0].value("title", ""), rich ? "全库搜索" : "");
+        for (const Json& tool : tools) EXPECT_EQ(tool.size(), rich ? 5u + tool.contains("_meta") : 4u) << tool["name"];
+        EXPECT_EQ(tools[3].value("/_meta/anthropic~1maxResultSizeChars"_json_pointer, 0), rich ? 150000 : 0);
         const Json& found = r[r.size() - 2]["result"];
         EXPECT_EQ(found.value("structuredContent", Json()), rich ? Json::parse(found["content"][0]["text"].get<std::string>()) : Json());
-        EXPECT_TRUE(r.back()["result"]["isError"] == true && !r.back()["result"].contains("structuredContent")) << init;
+        EXPECT_TRUE(r.back()["result"]["isError"] == true && !r.back()["result"].contains("structuredContent"));
     }
 }
 
@@ -199,26 +200,27 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
         {Json{{"jsonrpc", "2.0"}, {"method", "notifications/initialized"}}, nullptr}};
     std::vector<Json> messages;
     for (const auto& c : cases) messages.push_back(c.first);
-    qs::test::FdCapture log(2);
+    CaptureStderr();
     auto r = replies(messages);
-    EXPECT_EQ(log.finish(),
+    EXPECT_EQ(GetCapturedStderr(),
         "[quillstack-mcp] started (quillstack 0.1.0)\n"
         "[quillstack-mcp] notification: notifications/initialized\n[quillstack-mcp] stdin 关闭,退出\n");
     ASSERT_EQ(r.size(), std::size(cases) - 1);
     const Json serverMeta{{"io.modelcontextprotocol/serverInfo", {{"name", "quillstack"}, {"version", "0.1.0"}}}};
     for (size_t i = 0; i < r.size(); ++i) {
         const auto& [request, expected] = cases[i];
+        SCOPED_TRACE(request.dump());
         // "jsonrpc", "id", one outcome
         EXPECT_TRUE(r[i].size() == 3 && r[i]["id"] == request["id"]) << r[i];
         const Json& result = r[i]["result"];
         if (expected.is_object()) {
-            EXPECT_EQ(r[i][expected.contains("code") ? "error" : "result"], expected) << request;
+            EXPECT_EQ(r[i][expected.contains("code") ? "error" : "result"], expected);
         } else if (expected == "legacy" || expected == "failed") {
-            EXPECT_TRUE(result.is_object() && !result.contains("resultType") && !result.contains("_meta")) << request;
-            EXPECT_EQ(result.value("isError", false), expected == "failed") << request;
+            EXPECT_TRUE(result.is_object() && !result.contains("resultType") && !result.contains("_meta"));
+            EXPECT_EQ(result.value("isError", false), expected == "failed");
         } else {
-            EXPECT_TRUE(result["resultType"] == "complete" && result["_meta"] == serverMeta) << request;
-            EXPECT_EQ(result.contains("ttlMs") && result["cacheScope"] == "public", request["method"] != "tools/call") << request;
+            EXPECT_TRUE(result["resultType"] == "complete" && result["_meta"] == serverMeta);
+            EXPECT_EQ(result.contains("ttlMs") && result["cacheScope"] == "public", request["method"] != "tools/call");
         }
         EXPECT_TRUE(expected != "discover" || result["supportedVersions"] == Json{kModern}) << result;
     }
@@ -243,8 +245,9 @@ TEST_F(Session, ResourcesPageAndReadInBothEras) {
     auto r = replies({call(1, "resources/list"), call(2, "resources/list", {{"cursor", "50"}}), call(3, "resources/list", {{"cursor", "57"}}),
         call(4, "resources/read", {{"uri", "quillstack://report/2026-01-%311"}}), call(5, "resources/read", missing),
         call(6, "resources/read", missing, kModern), call(7, "resources/list", {}, kModern),
-        call(8, "resources/read", {{"uri", "ui://quillstack/day.html"}}, kModern)});
-    EXPECT_EQ(r[0]["result"]["resources"][0]["uri"], "quillstack://report/2026-03-01");
+        call(8, "resources/read", {{"uri", "ui://quillstack/day.html"}}, kModern), call(9, "resources/templates/list")});
+    const Json& newest = r[0]["result"]["resources"][0];
+    EXPECT_EQ(newest["uri"].get<std::string>() + " " + newest["mimeType"].get<std::string>(), "quillstack://report/2026-03-01 text/markdown");
     EXPECT_EQ(r[0]["result"]["nextCursor"], "50");
     EXPECT_EQ(r[1]["result"]["resources"].size(), 6u);  // the 56 newest of 60
     EXPECT_FALSE(r[1]["result"].contains("nextCursor"));
@@ -254,4 +257,7 @@ TEST_F(Session, ResourcesPageAndReadInBothEras) {
     EXPECT_EQ(r[5]["error"]["code"], -32602);
     EXPECT_EQ(r[6]["result"]["cacheScope"], "private");
     EXPECT_TRUE(r[7]["result"]["cacheScope"] == "public" && r[7]["result"]["contents"][0]["mimeType"] == "text/html;profile=mcp-app");
+    std::string templates;
+    for (const Json& t : r[8]["result"]["resourceTemplates"]) templates += t["uriTemplate"].get<std::string>() + " ";
+    EXPECT_EQ(templates, "quillstack://report/{date} quillstack://minutes/{id} quillstack://transcript/{id} ");
 }

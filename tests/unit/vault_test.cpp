@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>  // symlink
 
-#include "support/fd_capture.hpp"
 #include "support/simulated_cloud.hpp"
 #include "support/temp_vault.hpp"
 #include "vault/entry_files.hpp"
@@ -15,6 +14,7 @@ namespace {
 
 using namespace std::literals;
 using test::TempDir;
+using testing::internal::CaptureStderr, testing::internal::GetCapturedStderr;
 using Paths = std::vector<std::string>;
 using Cloud = Platform::SimulatedCloud;
 constexpr PathSchema kEnglish = PathSchema::englishV2, kLegacy = PathSchema::legacyChineseV1;
@@ -110,7 +110,7 @@ TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
         cloud->setPolicy(policy);
         cloud->refuseCoordination(coordination == 1);
         cloud->holdCoordination(coordination == 2);
-        test::FdCapture err(2);
+        CaptureStderr();
         std::string bytes;
         auto read = VaultIO::readInto(vault, dir.at("day/X.min.md"), bytes);
         const bool held = coordination == 2;
@@ -118,7 +118,7 @@ TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
         EXPECT_EQ(std::tuple(dir.read("day/X.min.md"), dir.listRecursive().size(), bytes),
             std::tuple(coordination == 1 ? "新" : "内容", 1u, held ? "" : "内容"));
         EXPECT_EQ(read ? std::nullopt : std::optional(read.error().kind), held ? std::optional(VaultError::Kind::notDownloaded) : std::nullopt);
-        EXPECT_EQ(std::pair(err.finish(), cloud->blockedCalls()), std::pair(log, 0)) << evicted;
+        EXPECT_EQ(std::pair(GetCapturedStderr(), cloud->blockedCalls()), std::pair(log, 0)) << evicted;
     }
 }
 
@@ -127,6 +127,7 @@ TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
 // first holding an index, in either layout, wins. An index still in the cloud
 // is waited for, here in vain.
 TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
+    using VaultLocator::locate, VaultLocator::candidates;
     TempDir home;  // the home folder, holding iCloud Drive
     const std::string kDrive = "Library/Mobile Documents/com~apple~CloudDocs/";
     auto drive = [&](const std::string& name) { return home.at(kDrive + name); };
@@ -134,37 +135,37 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     fs->setEnvironment("HOME", home.path());
     home.write("pending/core/.Dashboard.json.icloud", "");
     fs->setEnvironment("QUILLSTACK_VAULT", home.at("b"));
-    test::FdCapture err(2);
-    EXPECT_EQ(VaultLocator::locate(fs, home.at("pending"), {50ms, 10ms}).error().description(),
-        "找不到 quillstack Vault。已尝试:\n  · " + home.at("pending") + "\n  · " + home.at("b") + "\n  · " + drive("quillstack") +
-            "\n\n用 --vault <路径> 或环境变量 QUILLSTACK_VAULT 指定。");
+    CaptureStderr();
+    EXPECT_EQ(locate(fs, home.at("pending"), {50ms, 10ms}).error().description(), "找不到 quillstack Vault。已尝试:\n  · " + home.at("pending") +
+                                                                                      "\n  · " + home.at("b") + "\n  · " + drive("quillstack") +
+                                                                                      "\n\n用 --vault <路径> 或环境变量 QUILLSTACK_VAULT 指定。");
     for (const std::string& rel : Paths{"a/00-记忆核心", "b/core", kDrive + "alpha/core", kDrive + "Zeta/core"})
         home.write(rel + "/Dashboard.json", "");
     for (const char* name : {".hidden-folder", "f", "e\u0301"}) home.mkdir(kDrive + name);
-    EXPECT_TRUE(VaultLocator::locate(fs, home.at("a")) && VaultLocator::locate(fs, home.at("none")));
+    EXPECT_TRUE(locate(fs, home.at("a")) && locate(fs, home.at("none")));
     fs->setEnvironment("QUILLSTACK_VAULT", "");
-    EXPECT_EQ(VaultLocator::candidates(*fs, "~/v"),
+    EXPECT_EQ(candidates(*fs, "~/v"),
         // a decomposed é sorts after f
         (Paths{home.at("v"), drive("quillstack"), drive("Zeta"), drive("alpha"), drive("f"), drive("e\u0301")}));
-    EXPECT_TRUE(VaultLocator::locate(fs, std::nullopt));
+    EXPECT_TRUE(locate(fs, std::nullopt));
     home.write(kDrive + "quillstack/core/Dashboard.json", "");
-    EXPECT_TRUE(VaultLocator::locate(fs, std::nullopt));
+    EXPECT_TRUE(locate(fs, std::nullopt));
     const std::string found = kLog + "Vault: ", english = " (schema=english-v2)\n";
-    EXPECT_EQ(err.finish(), kAsked + "Dashboard.json\n" + kLate + "Dashboard.json\n" + found + home.at("a") + " (schema=legacy-zh-v1)\n" + found +
-                                home.at("b") + english + found + drive("Zeta") + english + found + drive("quillstack") + english);
+    EXPECT_EQ(GetCapturedStderr(), kAsked + "Dashboard.json\n" + kLate + "Dashboard.json\n" + found + home.at("a") + " (schema=legacy-zh-v1)\n" +
+                                       found + home.at("b") + english + found + drive("Zeta") + english + found + drive("quillstack") + english);
     // "~" is this user's home, "~name" that user's (as shells do); a relative
     // path ("xroot/v" too) starts at the working folder.
     const std::string cwd = fs->currentDirectory();
     const std::pair<std::string, std::string> firsts[] = {{"~", home.path()}, {"~/", home.path()}, {"~root/v", *fs->homeDirectoryOf("root") + "/v"},
         {"~no-such-user-qs/v", cwd + "/~no-such-user-qs/v"}, {"xroot/v", cwd + "/xroot/v"}, {"", cwd}};
-    for (const auto& [given, first] : firsts) EXPECT_EQ(VaultLocator::candidates(*fs, given).front(), first) << given;
+    for (const auto& [given, first] : firsts) EXPECT_EQ(candidates(*fs, given).front(), first) << given;
     // A second spelling of a folder is dropped.
     fs->setEnvironment("QUILLSTACK_VAULT", home.path() + "/x/.././v/");
-    EXPECT_EQ(VaultLocator::candidates(*fs, home.at("v"))[1], drive("quillstack"));
+    EXPECT_EQ(candidates(*fs, home.at("v"))[1], drive("quillstack"));
     // A vault folder evicted whole comes down before its layout is told.
     auto cloud = std::make_shared<Cloud>(fs);
     cloud->evict(home.at("a"), 20ms);
-    EXPECT_EQ(VaultLocator::locate(cloud, home.at("a"), {300ms, 5ms}).value().schema, kLegacy);
+    EXPECT_EQ(locate(cloud, home.at("a"), {300ms, 5ms}).value().schema, kLegacy);
 }
 
 }  // namespace

@@ -47,9 +47,7 @@ TEST(Faults, LeavesWhenRepliesCannotBeDelivered) {
 // A vault over the simulated provider holding one voice entry "X" of
 // 2 March 2025, its tools called in this process, its download wait short.
 struct SimulatedVault : TempVault {
-    explicit SimulatedVault(Layout layout = Layout::english) : TempVault(layout) {
-        dashboard(Json::array({Json{{"id", "X"}, {"type", "voice"}, {"date", "2025-03-02T08:00:00Z"}}}));
-    }
+    explicit SimulatedVault(Layout layout = Layout::english) : TempVault(layout) { dashboard(Json::array({entry("X", "2025-03-02")})); }
     Json call(const ToolDefinition& tool, const Json& args) {
         if (!context) context.emplace(Vault{path(), VaultInitializer::detectSchema(*cloud, path()).value(), {}, {300ms, 5ms}, cloud});
         return ToolCatalog::invoke(tool, args, *context);

@@ -38,45 +38,54 @@ TEST_P(ReadFiles, EachToolFindsItsFiles) {
             {"outputs/2025-03-07/moved.tr.txt", "t"}, {"insights/2025-02-20/m1.min.md", "# 纪要\n"}, {"insights/2025-02-20/m1.sum.txt", "总结\n"},
             {"insights/2025-03-02/broken.min.md", "\xC3\x28"}, {"insights/2025-03-10/.evicted.sum.txt.icloud", ""},
             {"insights/2025-03-09/evicted.min.md", "old"}, {"outputs/2025-03-09/evicted.tr.txt", "old"}})
-        vault.write(files(rel), bytes);
+        v.write(files(rel), bytes);
     Json flags = Json::array(), list = call("recording_list");
     for (const auto& r : list["recordings"]) flags.push_back({r["id"], r["date"], r["has_transcript"], r["has_minutes"]});
     // A placeholder counts where it stands: the older copies are not the entry's.
     EXPECT_EQ(flags, R"([["evicted","2025-03-08",false,false],["moved","2025-03-05",true,true],["none","2025-03-04",false,false],
                          ["txt-only","2025-03-03",true,false],["both","2025-03-01",true,true]])"_json);
-    const std::string book = vault.coreDir() + "/vocabulary.json", minutes = files("insights/2025-02-20/m1.");
+    const std::string book = v.coreDir() + "/vocabulary.json", minutes = files("insights/2025-02-20/m1.");
+    Json m1 = R"({"id":"m1","date":"2025-02-20","minutes_markdown":"# 纪要\n","card_summary":"总结\n","type":"note","title":"Review","tags":["设计"],
+        "people":["Ann"],"projects":["A"],"importance":4,"extracted_tasks":["send"],"processing_state":"done","content":"content of m1","time":"08:15",
+        "versions":[]})"_json;
+    m1.update({{"minutes_path", v.at(minutes + "min.md")}, {"summary_path", v.at(minutes + "sum.txt")}});
     check({{"recording_transcript", {{"id", "both"}}, "",
                R"({"id":"both","date":"2025-03-01","source_file":"transcript.json","total_chars":11,"offset":0,"returned_chars":11,
                    "text":"第一句。Second."})"_json},
         // Minutes with the index's metadata; no minutes, or minutes that are not text (below), bring the warning.
-        {"minutes_read", {{"id", "m1"}}, "",
-            {{"id", "m1"}, {"date", "2025-02-20"}, {"minutes_markdown", "# 纪要\n"}, {"card_summary", "总结\n"},
-                {"minutes_path", vault.at(minutes + "min.md")}, {"type", "note"}, {"title", "Review"},
-                {"summary_path", vault.at(minutes + "sum.txt")}, {"tags", {"设计"}}, {"people", {"Ann"}}, {"projects", {"A"}}, {"importance", 4},
-                {"extracted_tasks", {"send"}}, {"processing_state", "done"}, {"content", "content of m1"}, {"time", "08:15"},
-                {"versions", Json::array()}}},
+        {"minutes_read", {{"id", "m1"}}, "", m1},
         // The book missing, then read where it lies.
         {"vocab_list", {}, "",
             {{"available", false}, {"words", Json::array()},
-                {"note", "词库文件还没同步到 Vault(" + vault.at(book) + ")。在 iOS 端打开一次 设置 → 词典 → 我的词库 会触发写盘。"}}}});
+                {"note", "词库文件还没同步到 Vault(" + v.at(book) + ")。在 iOS 端打开一次 设置 → 词典 → 我的词库 会触发写盘。"}}}});
     for (const char* id : {"none", "broken"})
         EXPECT_EQ(at(call("minutes_read", {{"id", id}}), "/warning"), "还没有纪要正文(.min.md)。可能这条还没被 AI 处理完。");
-    vault.write(mixed ? "00-记忆核心/vocabulary.json" : book, R"({"a":{"word":"found"}})");
+    v.write(mixed ? "00-记忆核心/vocabulary.json" : book, R"({"a":{"word":"found"}})");
     EXPECT_EQ(at(call("vocab_list"), "/words/0/word"), "found");
 
     // A report's known members pass through as the file wrote them, numbers
     // of any size too; nulls and everything else stay behind.
-    vault.write(files("insights/daily_reports/2025-03-01.json"),
+    v.write(files("insights/daily_reports/2025-03-01.json"),
         R"({"headline":null,"date":"1999-12-31","x":1,"stats":[0.25,null],"generatedBy":false,"mode":[99999999999999999999,-1e400,1.50]})");
-    EXPECT_EQ(toolText(server().callTool("report_daily", {{"date", "2025-03-01"}})),
-        "{\n  \"date\": \"2025-03-01\",\n  \"generatedBy\": false,\n  \"mode\": [\n    99999999999999999999,\n    -1e400,\n    1.50\n  ],\n"
-        "  \"stats\": [\n    0.25,\n    null\n  ]\n}");
+    EXPECT_EQ(toolText(server().callTool("report_daily", {{"date", "2025-03-01"}})), R"({
+  "date": "2025-03-01",
+  "generatedBy": false,
+  "mode": [
+    99999999999999999999,
+    -1e400,
+    1.50
+  ],
+  "stats": [
+    0.25,
+    null
+  ]
+})");
 
     // Every tool that reads the index names it when it is unusable.
-    vault.dashboardRaw("{\"feedItems\":[{\"id\":\"a\"}");
+    v.dashboardRaw("{\"feedItems\":[{\"id\":\"a\"}");
     for (const char* tool : {"vault_search", "recording_list", "recording_transcript", "minutes_read"})
         EXPECT_EQ(call(tool, {{"id", "both"}}),
-            "❌ 读不到 Dashboard.json(" + vault.at(vault.coreDir() + "/Dashboard.json") + ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?");
+            "❌ 读不到 Dashboard.json(" + v.at(v.coreDir() + "/Dashboard.json") + ")。Vault 路径对吗?文件是不是还在从 iCloud 下载?");
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, ReadFiles, ::testing::Values("English", "Legacy", "EnglishWithLegacyFiles"), paramName);
@@ -115,9 +124,9 @@ TEST_P(OneVault, SearchAndListFilterAndPage) {
 // 25,000 characters: a flag (two code points), a CJK character, an ASCII
 // letter and a thumbs-up with skin tone (two code points), 6,250 times over.
 TEST_P(OneVault, TranscriptWindowsAndRefusals) {
-    const std::string unit = "🇨🇳字a👍🏽", day = vault.outputsDir() + "/2025-02-27/", reports = vault.insightsDir() + "/daily_reports/";
+    const std::string unit = "🇨🇳字a👍🏽", day = outs("2025-02-27/"), reports = ins("daily_reports/");
     index({entry("rec", "2025-02-27"), entry("note", "2025-02-27", "text"), entry("..", "2025-03-02")});
-    vault.write(day + "rec.transcript.json", Json{{"plainText", times(unit, 6250)}}.dump());
+    v.write(day + "rec.transcript.json", Json{{"plainText", times(unit, 6250)}}.dump());
     // offset and max_chars asked; the window's offset, length, text, and the next offset (0: none)
     const std::tuple<int64_t, int64_t, int, int, std::string, int> pages[] = {{0, 10000, 0, 10000, times(unit, 2500), 10000},
         {20000, 10000, 20000, 5000, times(unit, 1250), 0}, {1, 0, 1, 1, "字", 2}, {-7, 1, 0, 1, "🇨🇳", 1},
@@ -130,40 +139,31 @@ TEST_P(OneVault, TranscriptWindowsAndRefusals) {
         EXPECT_EQ(got, window) << offset;
     }
     // A transcript JSON without a usable text yields to the text file.
-    vault.write(day + "ghost.tr.txt", "spoken");
+    v.write(day + "ghost.tr.txt", "spoken");
     for (const char* json : {R"({"plainText":""})", R"({"plainText":42})", R"({"plainText":"cut)"}) {
-        vault.write(day + "ghost.transcript.json", json);
+        v.write(day + "ghost.transcript.json", json);
         EXPECT_EQ(call("recording_transcript", {{"id", "ghost"}})["source_file"], "tr.txt") << json;
     }
 
     // Each refusal names what is wrong.
-    for (const auto& [rel, bytes] : Snapshot{
-             {day + "bad.tr.txt", "\xFF\xFE"}, {day + "blank.tr.txt", ""}, {reports + "2025-03-05.json", "[{}]"}, {reports + "2025-03-06.json", "{"}})
-        vault.write(rel, bytes);
+    put({{day + "bad.tr.txt", "\xFF\xFE"}, {day + "blank.tr.txt", ""}, {reports + "2025-03-05.json", "[{}]"}, {reports + "2025-03-06.json", "{"}});
     // Ids that would reach outside the entry folders.
-    auto unsafe = [](const std::string& id) {
-        return "❌ id 不合法:「" + id + "」。id 是单个文件名(不能含 / 或 \\,不能是 . 或 ..),请用 vault_search 或 recording_list 拿到的 id。";
-    };
-    for (const std::string& id : std::vector<std::string>{".", "a/b", "a\\b", std::string("a\0b", 3)})
-        EXPECT_EQ(call("recording_transcript", {{"id", id}}), unsafe(id));
-    auto noTranscript = [](const std::string& id) {
-        return "❌ 条目 " + id + " 没有转译稿。可能还没处理完,或者它不是录音 —— 用 recording_list 看哪些有转译稿。";
-    };
-    auto noReport = [](const std::string& date) { return "❌ " + date + " 没有日报。日报由 Mac App 生成,不是每天都有。"; };
+    for (const std::string& id : std::vector<std::string>{".", "..", "a/b", "a\\b", std::string("a\0b", 3)})
+        for (const char* tool : {"recording_transcript", "minutes_read", "minutes_write"})
+            EXPECT_EQ(call(tool, {{"id", id}, {"markdown", "m"}}),
+                "❌ id 不合法:「" + id + "」。id 是单个文件名(不能含 / 或 \\,不能是 . 或 ..),请用 vault_search 或 recording_list 拿到的 id。");
+    for (const std::string id : {"note", "bad", "blank"})
+        EXPECT_EQ(call("recording_transcript", {{"id", id}}),
+            "❌ 条目 " + id + " 没有转译稿。可能还没处理完,或者它不是录音 —— 用 recording_list 看哪些有转译稿。");
+    for (const std::string d : {"2025-03-04", "2025-03-05", "2025-03-06"})
+        EXPECT_EQ(call("report_daily", {{"date", d}}), "❌ " + d + " 没有日报。日报由 Mac App 生成,不是每天都有。");
     check({{"recording_transcript", {{"id", "rec"}, {"offset", 25000}}, "", "❌ offset 25000 超出全文长度 25000。"},
-        {"recording_transcript", {{"id", ".."}}, "", unsafe("..")}, {"minutes_read", {{"id", ".."}}, "", unsafe("..")},
-        {"minutes_write", {{"id", ".."}, {"markdown", "m"}}, "", unsafe("..")}, {"recording_transcript", {{"id", "note"}}, "", noTranscript("note")},
-        {"recording_transcript", {{"id", "bad"}}, "", noTranscript("bad")}, {"recording_transcript", {{"id", "blank"}}, "", noTranscript("blank")},
-        {"minutes_read", {{"id", "ghost"}}, "", "❌ 找不到条目 ghost。先用 vault_search 确认 id。"},
-        {"report_daily", {{"date", "2025-03-04"}}, "", noReport("2025-03-04")},
-        {"report_daily", {{"date", "2025-03-05"}}, "", noReport("2025-03-05")},
-        {"report_daily", {{"date", "2025-03-06"}}, "", noReport("2025-03-06")}});
+        {"minutes_read", {{"id", "ghost"}}, "", "❌ 找不到条目 ghost。先用 vault_search 确认 id。"}});
     // A file beyond the read limit (sparse, so nothing is written) is too large, never missing.
-    for (const auto& [tool, rel] :
-        {std::pair("recording_transcript", day + "huge.tr.txt"), {"minutes_read", vault.insightsDir() + "/2025-02-27/huge.min.md"}}) {
-        vault.write(rel, "");
-        ASSERT_EQ(::truncate(vault.at(rel).c_str(), off_t{257} << 20), 0);
-        EXPECT_EQ(call(tool, {{"id", "huge"}}), "❌ 读不到 " + vault.at(rel) + ": 超过 256 MiB 的读取上限");
+    for (const auto& [tool, rel] : {std::pair("recording_transcript", day + "huge.tr.txt"), {"minutes_read", ins("2025-02-27/huge.min.md")}}) {
+        v.write(rel, "");
+        ASSERT_EQ(::truncate(v.at(rel).c_str(), off_t{257} << 20), 0);
+        EXPECT_EQ(call(tool, {{"id", "huge"}}), "❌ 读不到 " + v.at(rel) + ": 超过 256 MiB 的读取上限");
     }
 }
 
@@ -171,7 +171,7 @@ TEST_P(OneVault, TranscriptWindowsAndRefusals) {
 // naming the argument, the value and one that would do.
 TEST_P(OneVault, MisleadingArgumentsRefused) {
     index({entry("a", "2025-03-01")});
-    vault.write(vault.coreDir() + "/vocabulary.json", "{}");
+    v.write(v.coreDir() + "/vocabulary.json", "{}");
     const std::tuple<const char*, Json, const char*> refusals[] = {{"recording_list", {{"date_to", "2026-12"}}, "date_to"},
         {"diary_write", {{"text", "t"}, {"date", "2026-13-45"}}, "date"}, {"vault_search", {{"type", "Voice"}}, "type"},
         {"vocab_list", {{"order", "wrong"}}, "order"}, {"vault_search", {{"query", 42}}, "query"}, {"diary_write", {{"text", " \n"}}, "text"},
@@ -190,13 +190,10 @@ TEST_P(OneVault, MisleadingArgumentsRefused) {
 // What an answer needs is in the results it already has, one row per field.
 TEST_P(OneVault, ResultFields) {
     // past any snippet
-    const std::string whole = times("长", 200), history = vault.coreDir() + "/meta/minutes-history/with/";
+    const std::string whole = times("长", 200), history = v.coreDir() + "/meta/minutes-history/with/";
     index({entry("with", "2025-03-01", "voice", {{"content", whole}}), entry("without", "2025-03-02"), entry("clip1", "2025-02-01", "clip")});
-    vault.write(vault.insightsDir() + "/2025-03-01/with.min.md", "new");
-    vault.write(vault.outputsDir() + "/2025-03-01/with.tr.txt", "字字字");
-    vault.write(history + "2025-03-02T081500Z.min.md", "older");
-    vault.write(history + "2025-03-04T000000Z.min.md", "old");
-    for (const char* bad : {"T00x000Z", "T000x00Z"}) vault.write(history + "2025-03-05" + bad + ".min.md", "not a stamp");
+    put({{ins("2025-03-01/with.min.md"), "new"}, {outs("2025-03-01/with.tr.txt"), "字字字"}, {history + "2025-03-02T081500Z.min.md", "older"},
+        {history + "2025-03-04T000000Z.min.md", "old"}, {history + "2025-03-05T00x000Z.min.md", "?"}, {history + "2025-03-05T000x00Z.min.md", "?"}});
     call("recording_transcript", {{"id", "with"}});  // counts the transcript once
     check({{"vault_search", {{"type", "clipboard"}}, "/items/0/id", "clip1"}, {"recording_list", {}, "/recordings/1/transcript_chars", 3},
         {"recording_list", {{"has_minutes", false}}, "/returned", 1},
@@ -208,9 +205,9 @@ TEST_P(OneVault, ResultFields) {
 
 TEST_P(OneVault, VocabFiltersSortsAndDescribes) {
     // Five live words in a known due order, and one deleted word that matches "run".
-    const std::string book = vault.coreDir() + "/vocabulary.json";
+    const std::string book = v.coreDir() + "/vocabulary.json";
     index({});
-    vault.write(book, R"({"k1":{"word":"Running","dueAt":"2020-01-01T16:30:00.750+08:00","source":"lookup","translation":"跑步",
+    v.write(book, R"({"k1":{"word":"Running","dueAt":"2020-01-01T16:30:00.750+08:00","source":"lookup","translation":"跑步",
         "updatedAt":"2025-03-01T10:00:00Z","stage":4,"lapses":2,"graduated":true,"phonetic":"/ˈrʌn/","examTags":["GRE"],"note":"a / b",
         "provenance":{"itemID":"A1","date":"2025-03-02","excerpt":"ran"}},
       "k2":{"word":"sprint","dueAt":"2020-01-02T00:00:00Z","source":"imported","translation":"to RUN fast","updatedAt":"2025-03-09T10:00:00Z",
@@ -236,19 +233,19 @@ TEST_P(OneVault, VocabFiltersSortsAndDescribes) {
     // past the default limit
     Json many = Json::object();
     for (int i = 0; i < 101; ++i) many["k" + std::to_string(i)] = {{"word", "w"}};
-    vault.writeJson(book, many);
+    v.writeJson(book, many);
     EXPECT_EQ(call("vocab_list")["returned"], 100);
     // A word that cannot be read is left out, and the listing says so.
-    vault.write(book, R"({"a":{"word":"kept"},"b":{"word":"n","stage":1.5}})");
+    v.write(book, R"({"a":{"word":"kept"},"b":{"word":"n","stage":1.5}})");
     const Json partial = call("vocab_list");
     EXPECT_EQ(Json::array({column(partial["words"], "word"), partial["total"], partial["note"]}),
         Json::array({Names{"kept"}, 1, "词库里有 1 个词解不开,已跳过,其余照常列出。"}));
 
     // An unreadable book lists nothing but says so, and the reader warns on stderr.
-    vault.write(book, "{\"words\": ");
+    v.write(book, "{\"words\": ");
     EXPECT_EQ(call("vocab_list"),
         (Json{{"available", true}, {"total", 0}, {"returned", 0}, {"words", Json::array()},
-            {"note", "词库文件解不开(" + vault.at(book) + "),暂按空词库处理。在 iOS 端打开一次 设置 → 词典 → 我的词库 会重新写盘。"}}));
+            {"note", "词库文件解不开(" + v.at(book) + "),暂按空词库处理。在 iOS 端打开一次 设置 → 词典 → 我的词库 会重新写盘。"}}));
     // The reader's own line, without the log's prefix; skipped words are
     // logged once, by the call that skipped them.
     server().finish();

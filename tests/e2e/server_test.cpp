@@ -20,11 +20,16 @@ std::tuple<int, std::string, std::string> run(const std::vector<std::string>& ar
 // last --vault counts, and --help or --version is answered before anything
 // after it is looked at.
 TEST(Cli, AnswersWithoutVault) {
-    const std::string usage =
-        "用法: quillstack-mcp [--vault <路径>]\n\n  --vault <路径>   指定 Vault 根目录。也可用环境变量 QUILLSTACK_VAULT。\n                  "
-        "都不给则自动在 iCloud Drive 里找。\n"
-        "  --version       打印版本\n  --help          本帮助\n\n这是一个 MCP server,正常情况下由 MCP host(Claude Desktop / Cursor / …)\n通过 stdio "
-        "拉起,不需要手工运行。\n";
+    const std::string usage = R"(用法: quillstack-mcp [--vault <路径>]
+
+  --vault <路径>   指定 Vault 根目录。也可用环境变量 QUILLSTACK_VAULT。
+                  都不给则自动在 iCloud Drive 里找。
+  --version       打印版本
+  --help          本帮助
+
+这是一个 MCP server,正常情况下由 MCP host(Claude Desktop / Cursor / …)
+通过 stdio 拉起,不需要手工运行。
+)";
     auto unknown = [](const char* arg) { return "[quillstack-mcp] 未知参数: " + std::string(arg) + "(用 --help 看用法)\n"; };
     TempDir home;
     const std::tuple<std::vector<std::string>, int, std::string, std::string> runs[] = {{{"--version"}, 0, "quillstack 0.1.0\n", ""},

@@ -25,41 +25,42 @@ Bag archived(const TempVault& v, const std::string& dir) {
 
 struct WriteTools : ToolSuite {
     void SetUp() override { index({entry("REC1", "2025-03-02"), entry("REC2", "2025-03-04")}); }
-    std::string insights(const std::string& rel) const { return vault.insightsDir() + "/" + rel; }
-    std::string history(const std::string& id) const { return vault.coreDir() + "/meta/minutes-history/" + id + "/"; }
-    Json minutes(const char* id, const std::string& markdown) { return call("minutes_write", {{"id", id}, {"markdown", markdown}}); }
+    std::string history(const std::string& id) const { return v.coreDir() + "/meta/minutes-history/" + id + "/"; }
+    Json minutes(const char* id, const std::string& markdown, const std::string& summary = "") {
+        Json args{{"id", id}, {"markdown", markdown}};
+        if (!summary.empty()) args["summary"] = summary;
+        return call("minutes_write", args);
+    }
 };
 
 TEST_P(WriteTools, MinutesReplacedUnderOneArchiveStamp) {
-    const std::string min = insights("2025-03-02/REC1.min.md"), sum = insights("2025-03-02/REC1.sum.txt"), h = history("REC1");
-    auto expected = snapshot(vault);
+    const std::string min = ins("2025-03-02/REC1.min.md"), sum = ins("2025-03-02/REC1.sum.txt"), h = history("REC1");
+    auto expected = snapshot(v);
     EXPECT_EQ(minutes("REC1", "old minutes")["warning"], kNoSummary);
-    vault.write(sum, "old summary");
+    v.write(sum, "old summary");
     // Exact bytes: CRLF and no final line end in the minutes, a final line break in the summary.
     const std::string markdown = "# 新纪要\r\n\r\n内容 😀 no newline", summary = "一句话摘要\n";
     std::time_t t0 = std::time(nullptr);
-    Json result = call("minutes_write", {{"id", "REC1"}, {"markdown", markdown}, {"summary", summary}});
+    Json result = minutes("REC1", markdown, summary);
     // One plain stamp of the moment of the call (UTC) for both copies.
-    const std::string stamp = result["archived"][0].get<std::string>().substr(vault.at(h).size(), 18);
+    const std::string stamp = result["archived"][0].get<std::string>().substr(v.at(h).size(), 18);
     EXPECT_TRUE(stamp >= utcStamp(t0) && stamp <= utcStamp(std::time(nullptr))) << stamp;
-    EXPECT_EQ(result, (Json{{"ok", true}, {"id", "REC1"}, {"date", "2025-03-02"}, {"wrote", {vault.at(min), vault.at(sum)}},
-                          {"archived", {vault.at(h + stamp + ".min.md"), vault.at(h + stamp + ".sum.txt")}},
+    EXPECT_EQ(result, (Json{{"ok", true}, {"id", "REC1"}, {"date", "2025-03-02"}, {"wrote", {v.at(min), v.at(sum)}},
+                          {"archived", {v.at(h + stamp + ".min.md"), v.at(h + stamp + ".sum.txt")}},
                           {"next", "Mac App 下一轮扫描(约 30 秒)后时间流会更新。Dashboard.json 未被修改。"}}));
     expected.insert({{min, markdown}, {sum, summary}, {h + stamp + ".min.md", "old minutes"}, {h + stamp + ".sum.txt", "old summary"}});
-    EXPECT_EQ(snapshot(vault), expected);
+    EXPECT_EQ(snapshot(v), expected);
 }
 
 // An entry's files found on another day than its index day, or found on a
 // day without it being in the index; an empty file is still old minutes.
 TEST_P(WriteTools, MinutesFollowTheEntrysFiles) {
-    vault.write(insights("2025-03-01/REC2.sum.txt"), "s");
-    vault.write(insights("2025-02-20/ORPHAN.sum.txt"), "orphan summary");
-    vault.write(insights("2025-02-21/GHOST.min.md"), "");
+    put({{ins("2025-03-01/REC2.sum.txt"), "s"}, {ins("2025-02-20/ORPHAN.sum.txt"), "orphan summary"}, {ins("2025-02-21/GHOST.min.md"), ""}});
     EXPECT_EQ(minutes("REC2", "m2")["date"], "2025-03-01");
-    EXPECT_EQ(call("minutes_write", {{"id", "ORPHAN"}, {"markdown", "mo"}, {"summary", "so"}})["date"], "2025-02-20");
-    EXPECT_EQ(archived(vault, history("ORPHAN")), Bag{"orphan summary"});
+    EXPECT_EQ(minutes("ORPHAN", "mo", "so")["date"], "2025-02-20");
+    EXPECT_EQ(archived(v, history("ORPHAN")), Bag{"orphan summary"});
     EXPECT_EQ(minutes("GHOST", "filled")["warning"], kNoSummary);
-    EXPECT_EQ(archived(vault, history("GHOST")), Bag{""});
+    EXPECT_EQ(archived(v, history("GHOST")), Bag{""});
 }
 
 // Archive names carry the second only; a later copy in the same second gets a
@@ -67,16 +68,15 @@ TEST_P(WriteTools, MinutesFollowTheEntrysFiles) {
 // first. Bytes that are not UTF-8 are still the user's text, archived raw.
 TEST_P(WriteTools, EveryReplacedVersionArchived) {
     const std::string oddMinutes = "GBK \xc4\xe3\xba\xc3 \xff\xfe", oddSummary = "\xc3(", h = history("REC1");
-    vault.write(insights("2025-03-02/REC1.min.md"), oddMinutes);
-    vault.write(insights("2025-03-02/REC1.sum.txt"), oddSummary);
+    put({{ins("2025-03-02/REC1.min.md"), oddMinutes}, {ins("2025-03-02/REC1.sum.txt"), oddSummary}});
     // Occupy the plain minutes names of the coming minute, as earlier calls would have.
-    for (std::time_t t = std::time(nullptr) - 1, end = t + 61; t < end; ++t) vault.write(h + utcStamp(t) + ".min.md", "earlier");
-    Json first = call("minutes_write", {{"id", "REC1"}, {"markdown", "v1"}, {"summary", "s1"}});
-    const std::string name = first["archived"][0].get<std::string>().substr(vault.at(h).size(), 18) + "-2";
-    EXPECT_EQ(first["archived"], (Json{vault.at(h + name + ".min.md"), vault.at(h + name + ".sum.txt")}));
+    for (std::time_t t = std::time(nullptr) - 1, end = t + 61; t < end; ++t) v.write(h + utcStamp(t) + ".min.md", "earlier");
+    Json first = minutes("REC1", "v1", "s1");
+    const std::string name = first["archived"][0].get<std::string>().substr(v.at(h).size(), 18) + "-2";
+    EXPECT_EQ(first["archived"], (Json{v.at(h + name + ".min.md"), v.at(h + name + ".sum.txt")}));
     EXPECT_EQ(minutes("REC1", "v2")["warning"], "只改了纪要正文,时间流卡片上显示的摘要还是旧的。要一起更新就传 summary。");
-    for (const char* v : {"v3", "v4", "v5"}) minutes("REC1", v);
-    Bag copies = archived(vault, h);
+    for (const char* m : {"v3", "v4", "v5"}) minutes("REC1", m);
+    Bag copies = archived(v, h);
     EXPECT_EQ(copies.erase("earlier"), 61u);
     EXPECT_EQ(copies, (Bag{oddMinutes, oddSummary, "v1", "v2", "v3", "v4"}));
 }
@@ -86,55 +86,58 @@ TEST_P(WriteTools, EveryReplacedVersionArchived) {
 // in iCloud) would otherwise be replaced without its archive copy; a plain file
 // where a folder must go makes the failures happen for root too.
 TEST_P(WriteTools, RefusalsWriteNothing) {
-    vault.write(vault.outputsDir() + "/2025-02-28/TRONLY.tr.txt", "only a transcript");
-    vault.write(insights("2025-03-02/REC1.min.md"), "old");
-    vault.mkdir(insights("2025-03-02/REC1.sum.txt"));
-    vault.write(vault.coreDir() + "/meta/minutes-history", "a file, not a folder");
-    vault.write(vault.inputsDir(), "a file, not a folder");
+    put({{outs("2025-02-28/TRONLY.tr.txt"), "t"}, {ins("2025-03-02/REC1.min.md"), "old"}, {v.coreDir() + "/meta/minutes-history", "file"},
+        {v.inputsDir(), "file"}});
+    v.mkdir(ins("2025-03-02/REC1.sum.txt"));
     const std::string blocked = "建目录失败: Not a directory";
     const std::tuple<const char*, Json, std::string> cases[] = {{"minutes_write", {{"id", "REC1"}}, "缺少必填参数 `markdown`(非空字符串)"},
         {"minutes_write", {{"id", "TRONLY"}, {"markdown", "m"}}, "找不到条目 TRONLY —— Dashboard 里没有,磁盘上也没有它的产物文件。"},
         {"minutes_write", {{"id", "NOWHERE"}, {"markdown", "m"}}, "定位不到条目 NOWHERE 的日期目录。先用 vault_search 确认 id 是对的。"},
         {"minutes_write", {{"id", "REC1"}, {"markdown", "new"}, {"summary", "s"}},
-            "读不到现有文件 " + vault.at(insights("2025-03-02/REC1.sum.txt")) +
-                ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。"},
+            "读不到现有文件 " + v.at(ins("2025-03-02/REC1.sum.txt")) + ",为了不丢掉旧版本,这次什么都没写。文件可能还在从 iCloud 下载,稍后再试。"},
         {"minutes_write", {{"id", "REC1"}, {"markdown", "new"}}, blocked},
         {"diary_write", {{"text", "t"}, {"date", "2025-3-1"}}, "date 要写成 yyyy-MM-dd,收到的是「2025-3-1」。例如 2025-03-01。"},
         {"diary_write", {{"text", "t"}, {"date", "2025-03-01"}}, blocked}};
-    auto before = snapshot(vault);
+    auto before = snapshot(v);
     for (const auto& [tool, args, text] : cases) EXPECT_EQ(call(tool, args), "❌ " + text);
-    EXPECT_EQ(snapshot(vault), before);
+    EXPECT_EQ(snapshot(v), before);
 }
 
 TEST_P(WriteTools, DiaryWritesTextAndMetadata) {
     const std::string text = "今天 去了海边。\r\n  second line with trailing break\n";
-    auto expected = snapshot(vault);
+    auto expected = snapshot(v);
     Json result = call("diary_write", {{"text", text}, {"date", "2025-03-01"}, {"tags", {"旅行", "", "beach"}}});
-    const std::string id = result.value("id", ""), file = vault.inputsDir() + "/2025-03-01/" + id;
+    const std::string id = result.value("id", ""), file = v.inputsDir() + "/2025-03-01/" + id;
     ASSERT_TRUE(std::regex_match(id, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}"))) << id;
-    EXPECT_EQ(result, (Json{{"ok", true}, {"id", id}, {"date", "2025-03-01"}, {"chars", 43},
-                          {"wrote", {vault.at(file + ".memo.txt"), vault.at(file + ".meta.json")}},
-                          {"next", "Mac App 会自动生成摘要、抽标签和待办,约 30 秒后出现在时间流。全文原样保留在详情页。Dashboard.json 未被修改。"}}));
+    EXPECT_EQ(result,
+        (Json{{"ok", true}, {"id", id}, {"date", "2025-03-01"}, {"chars", 43}, {"wrote", {v.at(file + ".memo.txt"), v.at(file + ".meta.json")}},
+            {"next", "Mac App 会自动生成摘要、抽标签和待办,约 30 秒后出现在时间流。全文原样保留在详情页。Dashboard.json 未被修改。"}}));
     // Pretty-printed with sorted keys, no byte-order mark.
-    expected.insert({{file + ".memo.txt", text},
-        {file + ".meta.json", "{\n  \"createdBy\": \"mcp\",\n  \"tags\": [\n    \"旅行\",\n    \"\",\n    \"beach\"\n  ]\n}"}});
-    EXPECT_EQ(snapshot(vault), expected);
+    expected.insert({{file + ".memo.txt", text}, {file + ".meta.json", R"({
+  "createdBy": "mcp",
+  "tags": [
+    "旅行",
+    "",
+    "beach"
+  ]
+})"}});
+    EXPECT_EQ(snapshot(v), expected);
 }
 
 // Without a usable date the entry goes under today's local day, here fourteen
 // hours east of UTC (a POSIX rule, no zone database needed), so for much of
 // every day not the UTC day. Each call is a new entry, even for the same text.
 TEST_P(WriteTools, DiaryDefaultsToTodayAndNoTags) {
-    ServerSession zoned({{"--vault", vault.path()}, {{"HOME", vault.at(".no-home")}, {"LANG", "C.UTF-8"}, {"TZ", "QST-14"}}});
+    ServerSession zoned({{"--vault", v.path()}, {{"HOME", v.at(".no-home")}, {"LANG", "C.UTF-8"}, {"TZ", "QST-14"}}});
     auto localDay = [] { return utcStamp(std::time(nullptr) + 14 * 3600).substr(0, 10); };
     for (const Json& unusable : {Json(), Json("   ")}) {
         const std::string dayBefore = localDay();
-        Json result = toolPayload(zoned.callTool("diary_write", {{"text", "same"}, {"date", unusable}, {"tags", nullptr}}));
+        Json result = zoned.call("diary_write", {{"text", "same"}, {"date", unusable}, {"tags", nullptr}});
         const std::string day = result.value("date", ""), id = result.value("id", "");
         EXPECT_TRUE(day == dayBefore || day == localDay()) << day << " vs " << dayBefore;
-        EXPECT_EQ(vault.read(vault.inputsDir() + "/" + day + "/" + id + ".meta.json"), "{\n  \"createdBy\": \"mcp\"\n}") << unusable;
+        EXPECT_EQ(v.read(v.inputsDir() + "/" + day + "/" + id + ".meta.json"), "{\n  \"createdBy\": \"mcp\"\n}") << unusable;
     }
-    EXPECT_EQ(vault.listRecursive(vault.inputsDir()).size(), 4u);
+    EXPECT_EQ(v.listRecursive(v.inputsDir()).size(), 4u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, WriteTools, ::testing::Values("English", "Legacy"), paramName);
@@ -142,24 +145,24 @@ INSTANTIATE_TEST_SUITE_P(Layouts, WriteTools, ::testing::Values("English", "Lega
 // Two servers rewriting one entry as fast as they can: every replaced version
 // reaches the history whole, and nothing else (temporary or lock files) is left.
 TEST(WriteToolsConcurrency, TwoServersLoseNoVersion) {
-    TempVault vault(Layout::english);
-    vault.dashboard(Json::array({entry("HOT", "2025-03-02")}));
+    TempVault v(Layout::english);
+    v.dashboard(Json::array({entry("HOT", "2025-03-02")}));
     // per server
     constexpr int kCalls = 40;
     // Bulky minutes, so a torn or interleaved write would show.
     auto text = [](int p, int i) { return std::to_string(p) + "-" + std::to_string(i) + std::string(8192, 'x'); };
     auto writer = [&](int p) {
-        ServerSession session(vault.path());
-        for (int i = 0; i < kCalls; ++i) toolPayload(session.callTool("minutes_write", {{"id", "HOT"}, {"markdown", text(p, i)}}));
+        ServerSession session(v.path());
+        for (int i = 0; i < kCalls; ++i) session.call("minutes_write", {{"id", "HOT"}, {"markdown", text(p, i)}});
     };
     std::thread a(writer, 0), b(writer, 1);
     a.join();
     b.join();
-    Bag written, kept = archived(vault, "core/meta/minutes-history/HOT/");
+    Bag written, kept = archived(v, "core/meta/minutes-history/HOT/");
     for (int i = 0; i < 2 * kCalls; ++i) written.insert(text(i % 2, i / 2));
-    kept.insert(*vault.read("memories/timeline/insights/2025-03-02/HOT.min.md"));
+    kept.insert(*v.read("memories/timeline/insights/2025-03-02/HOT.min.md"));
     EXPECT_EQ(kept, written);
-    EXPECT_EQ(vault.listRecursive().size(), 1u + 2 * kCalls);
+    EXPECT_EQ(v.listRecursive().size(), 1u + 2 * kCalls);
 }
 
 }  // namespace

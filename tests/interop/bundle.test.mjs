@@ -23,7 +23,7 @@ if (![bundle, mcpb].every(fs.existsSync)) {
 }
 
 test('the unpacked bundle serves its manifest tools on the vault folder a host passes', async (t) => {
-  const root = fs.mkdtempSync(path.join(os.tmpdir(), 'qs-bundle-test-')), dir = `${root}/unpacked`, HOME = `${root}/home`;
+  const root = fs.mkdtempSync(`${os.tmpdir()}/qs-bundle-test-`), dir = `${root}/unpacked`, HOME = `${root}/home`;
   t.after(() => fs.rmSync(root, { recursive: true, force: true }));
   execFileSync(process.execPath, [mcpb, 'unpack', bundle, dir], { stdio: 'ignore' });
   const manifest = JSON.parse(fs.readFileSync(`${dir}/manifest.json`, 'utf8'));

@@ -12,7 +12,6 @@ import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
-import path from 'node:path';
 
 const { QS_BINARY: binary, QS_SOURCE_DIR: sourceDir } = process.env;
 assert.ok(binary && sourceDir, 'QS_BINARY and QS_SOURCE_DIR must be set');
@@ -30,10 +29,11 @@ for (const [label, load, negotiation, skip] of clients) {
     // A private copy of the demo vault, so the writes never touch the one in
     // the repository, and an empty home so no iCloud Drive folder is found.
     let client, root, vault;
+    const call = (name, args) => client.callTool({ name, arguments: args });
     before(async () => {
-      root = fs.mkdtempSync(path.join(os.tmpdir(), 'qs-interop-'));
-      vault = path.join(root, 'vault');
-      fs.cpSync(path.join(sourceDir, 'examples', 'demo-vault'), vault, { recursive: true });
+      root = fs.mkdtempSync(`${os.tmpdir()}/qs-interop-`);
+      vault = `${root}/vault`;
+      fs.cpSync(`${sourceDir}/examples/demo-vault`, vault, { recursive: true });
       // What a host passes, plus the settings a sanitizer build needs.
       const env = { HOME: root, LANG: 'C.UTF-8', PATH: process.env.PATH ?? '/usr/bin:/bin' };
       for (const keep of ['ASAN_OPTIONS', 'UBSAN_OPTIONS', 'LSAN_OPTIONS']) if (process.env[keep]) env[keep] = process.env[keep];
@@ -49,28 +49,28 @@ for (const [label, load, negotiation, skip] of clients) {
     test('the handshake or discovery describes the server', () => {
       if (load === v2) assert.equal(client.getNegotiatedProtocolVersion(), '2026-07-28');
       assert.deepEqual(client.getServerVersion(), { name: 'quillstack', version: '0.1.0' });
-      const { tools, resources } = client.getServerCapabilities();
-      assert.deepEqual({ tools, resources }, { tools: { listChanged: false }, resources: { listChanged: false } });
+      const { tools, resources } = client.getServerCapabilities(), fixed = { listChanged: false };
+      assert.deepEqual({ tools, resources }, { tools: fixed, resources: fixed });
       assert.match(client.getInstructions(), /^quillstack 是用户的个人记录库/);
     });
 
     test('lists the tools, reads, writes, and reports failures', async () => {
       // every mode speaks 2025-06-18 or later
       assert.ok((await client.listTools()).tools.every((t) => t.title));
-      const read = await client.callTool({ name: 'minutes_read', arguments: { id: entry } });
-      const minutes = JSON.parse(read.content[0].text);
+      const read = await call('minutes_read', { id: entry }), minutes = JSON.parse(read.content[0].text);
       assert.deepEqual([minutes.date, read.structuredContent], ['2025-03-05', minutes]);
-      const wrote = await client.callTool({ name: 'diary_write', arguments: { text: '今天的日记', date: '2025-03-10' } });
+      const wrote = await call('diary_write', { text: '今天的日记', date: '2025-03-10' });
       assert.ok(wrote.structuredContent.wrote[0].startsWith(vault));
-      const missing = await client.callTool({ name: 'minutes_read', arguments: { id: 'NO-SUCH-ENTRY' } });
+      const missing = await call('minutes_read', { id: 'NO-SUCH-ENTRY' });
       assert.ok(missing.isError && !('structuredContent' in missing));
-      await assert.rejects(client.callTool({ name: 'no_such_tool', arguments: {} }));
+      await assert.rejects(call('no_such_tool', {}));
     });
 
     test('lists, templates and reads the vault as resources', async () => {
-      assert.ok((await client.listResources()).resources.some((r) => r.uri === `quillstack://minutes/${entry}`));
+      const uri = `quillstack://minutes/${entry}`;
+      assert.ok((await client.listResources()).resources.some((r) => r.uri === uri));
       await client.listResourceTemplates();
-      const { contents: [minutes] } = await client.readResource({ uri: `quillstack://minutes/${entry}` });
+      const { contents: [minutes] } = await client.readResource({ uri });
       assert.equal(minutes.text, fs.readFileSync(`${vault}/memories/timeline/insights/2025-03-05/${entry}.min.md`, 'utf8'));
       await assert.rejects(client.readResource({ uri: 'quillstack://report/1999-01-01' }));
     });

@@ -40,6 +40,11 @@ Json ServerSession::callTool(const std::string& name, const Json& arguments) {
     return reply.value("result", Json::object());
 }
 
+Json ServerSession::call(const std::string& tool, const Json& arguments) {
+    const Json result = callTool(tool, arguments);
+    return result.value("isError", false) ? Json(toolText(result)) : toolPayload(result);
+}
+
 Json toolPayload(const Json& toolResult) {
     EXPECT_EQ(toolResult.value("isError", true), false) << toolResult;
     return Json::parse(toolText(toolResult), nullptr, false);

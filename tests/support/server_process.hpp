@@ -27,6 +27,8 @@ public:
     Json request(const std::string& method, const Json& params = Json::object());
     // tools/call and the tool result object ("content", "isError").
     Json callTool(const std::string& name, const Json& arguments = Json::object());
+    // The payload of a tool call, or the text of a failed one.
+    Json call(const std::string& tool, const Json& arguments = Json::object());
 
 private:
     int nextId_ = 1;

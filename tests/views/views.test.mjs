@@ -12,8 +12,8 @@ if (!fs.existsSync(browser) || !fs.existsSync(modules) || Number(process.version
 const load = (file) => import(`${modules}/${file}`);
 const { chromium } = await load('playwright-core/index.mjs');
 const { build } = await load('esbuild/lib/main.js');
-const { Client } = await load('@modelcontextprotocol/sdk/dist/esm/client/index.js');
-const { StdioClientTransport } = await load('@modelcontextprotocol/sdk/dist/esm/client/stdio.js');
+const sdk = (file) => load(`@modelcontextprotocol/sdk/dist/esm/client/${file}.js`);
+const [{ Client }, { StdioClientTransport }] = [await sdk('index'), await sdk('stdio')];
 
 let client, page, tools;
 before(async () => {
@@ -28,12 +28,13 @@ before(async () => {
 });
 after(async () => { await page?.context().browser().close(); await client?.close(); });
 
-// The tool's view and its result from the server, rendered by the host.
+// The tool's view and its result from the server, rendered by the host; the
+// locator of the view's frame.
 async function show(name, input, theme = 'light', locale = 'zh-CN') {
   const { contents: [view] } = await client.readResource({ uri: tools.find((t) => t.name === name)._meta.ui.resourceUri });
   const result = await client.callTool({ name, arguments: input });
   await page.evaluate((args) => window.show(args), { html: view.text, input, result, theme, locale });
-  return page.frameLocator('iframe');
+  return (selector, options) => page.frameLocator('iframe').locator(selector, options);
 }
 // The whole view once the host has sized its frame; the window is made that
 // tall first, as a resize while capturing paints nothing.
@@ -46,32 +47,32 @@ async function shot(name) {
 }
 
 test('the day: the report, its entries from morning to night, one opened to its minutes', async () => {
-  const view = await show('report_daily', { date: '2025-03-05' });
-  await view.locator('.entry').first().waitFor();
-  assert.deepEqual((await view.locator('.entry .title').allTextContents()).sort(), ['3月5日健康摘要', '和王磊的 1:1']);
-  const times = await view.locator('.entry time').allTextContents();
+  const $ = await show('report_daily', { date: '2025-03-05' });
+  await $('.entry').first().waitFor();
+  assert.deepEqual((await $('.entry .title').allTextContents()).sort(), ['3月5日健康摘要', '和王磊的 1:1']);
+  const times = await $('.entry time').allTextContents();
   assert.deepEqual(times, [...times].sort());
-  await view.locator('.entry button', { hasText: '纪要' }).first().click();
-  await view.locator('.opened h3').first().waitFor();
+  await $('.entry button', { hasText: '纪要' }).first().click();
+  await $('.opened h3').first().waitFor();
   await shot('day');
 });
 
 test('the meeting: a transcript page turned from the view, found words marked, in the dark', async () => {
-  const view = await show('recording_transcript', { id: 'CA35DAB8-DCA0-418A-A388-369CBF54A473', max_chars: 200 }, 'dark');
-  const first = await view.locator('.page', { hasText: '第 1 / 3 页' }).waitFor().then(() => view.locator('.transcript').textContent());
-  await view.locator('button', { hasText: '下一页' }).click();
-  await view.locator('.page', { hasText: '第 2 / 3 页' }).waitFor();
-  assert.notEqual(await view.locator('.transcript').textContent(), first);
-  await view.locator('#find').fill('定价');
-  assert.ok(await view.locator('.minutes mark').count() > 0);
+  const $ = await show('recording_transcript', { id: 'CA35DAB8-DCA0-418A-A388-369CBF54A473', max_chars: 200 }, 'dark');
+  const first = await $('.page', { hasText: '第 1 / 3 页' }).waitFor().then(() => $('.transcript').textContent());
+  await $('button', { hasText: '下一页' }).click();
+  await $('.page', { hasText: '第 2 / 3 页' }).waitFor();
+  assert.notEqual(await $('.transcript').textContent(), first);
+  await $('#find').fill('定价');
+  assert.ok(await $('.minutes mark').count() > 0);
   await shot('meeting');
 });
 
 test('the vocabulary: in English, due words first, a card flipped', async () => {
-  const view = await show('vocab_list', { limit: 16 }, 'light', 'en-US');
-  await view.locator('.flash').first().click();
-  assert.equal(await view.locator('.flash').first().getAttribute('aria-pressed'), 'true');
-  assert.match(await view.locator('.sub').textContent(), /16 shown/);
+  const $ = await show('vocab_list', { limit: 16 }, 'light', 'en-US');
+  await $('.flash').first().click();
+  assert.equal(await $('.flash').first().getAttribute('aria-pressed'), 'true');
+  assert.match(await $('.sub').textContent(), /16 shown/);
   await page.waitForTimeout(600);  // the flip's animation, for the picture only
   await shot('vocabulary');
 });

@@ -25,23 +25,25 @@ public:
     ChangeBatch drain() override {
         std::lock_guard lock(mutex_);
         ChangeBatch batch;
+        using enum ChangeKind;
         auto tell = [&](ChangeKind kind, const std::string& path) { batch.changes.push_back({kind, path, {}}); };
         for (auto at = folders_.begin(); at != folders_.end();) {
             auto now = look(at->first);
             if (!now) {
-                tell(ChangeKind::deleted, at->first);
+                tell(deleted, at->first);
                 at = folders_.erase(at);
                 continue;
             }
+            const std::string in = at->first + "/";
             for (const auto& [name, version] : *now) {
                 auto old = at->second.find(name);
                 if (old == at->second.end())
-                    tell(ChangeKind::created, at->first + "/" + name);
+                    tell(created, in + name);
                 else if (old->second != version)
-                    tell(ChangeKind::changed, at->first + "/" + name);
+                    tell(changed, in + name);
             }
             for (const auto& [name, version] : at->second)
-                if (!now->contains(name)) tell(ChangeKind::deleted, at->first + "/" + name);
+                if (!now->contains(name)) tell(deleted, in + name);
             at->second = std::move(*now);
             ++at;
         }

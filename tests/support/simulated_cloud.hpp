@@ -35,13 +35,16 @@ public:
     using Path = std::string;
     using Clock = std::chrono::steady_clock;
     using Block = std::function<void(const Path&)>;
+    using Ns = std::chrono::nanoseconds;
+    template <class T>
+    using Ex = Expected<T, Error>;
 
     explicit SimulatedCloud(std::shared_ptr<FileSystem> disk = systemFileSystem()) : disk_(std::move(disk)) {}
 
     // The file or folder at `path` (on disk) becomes dataless under its own
     // name; once asked for, its download lands `arrivesAfter` later, or never.
     void evict(const Path& path, std::optional<Ms> arrivesAfter) {
-        std::lock_guard lock(mutex_);
+        auto held = hold();
         evicted_[path] = {arrivesAfter, {}};
     }
     void setPolicy(Policy policy) { policy_ = policy; }
@@ -52,20 +55,20 @@ public:
     // The `k`-th call from now on (1: the next one) fails with errno `code`
     // (ENOSPC: the disk fills there).
     void failCall(int k, int code) {
-        std::lock_guard lock(mutex_);
+        auto held = hold();
         failAt_ = k > 0 ? calls_ + k : 0, failCode_ = code;
     }
     // Every call of `operation` ("rename", "link", "open", ...) fails with
     // errno `code` until told otherwise (0): a fault that does not go away.
     void failAlways(const Path& operation, int code) {
-        std::lock_guard lock(mutex_);
+        auto held = hold();
         failing_[operation] = code;
     }
     // Both clocks move on by `duration`; sleeping moves them the same way.
-    void advanceClock(std::chrono::nanoseconds duration) { advancedNs_ += duration.count(); }
+    void advanceClock(Ns duration) { advancedNs_ += duration.count(); }
     // The environment variable as the process would see it; nothing unsets it.
     void setEnvironment(const Path& name, std::optional<std::string> value) {
-        std::lock_guard lock(mutex_);
+        auto held = hold();
         environment_[name] = std::move(value);
     }
     // Change notifications, told for every change on the disk in the folders
@@ -79,7 +82,7 @@ public:
     int calls() const { return calls_; }
     // Every folder listed so far, in order: what a kept listing saves.
     std::vector<std::string> listed() const {
-        std::lock_guard lock(mutex_);
+        auto held = hold();
         return listed_;
     }
     // Calls that would have waited on an evicted entry: none may happen
@@ -88,76 +91,77 @@ public:
 
     // Each call is counted and failed when told to; then, unless it only
     // names the entry (stat, or a write into the folder that holds it), an
-    // evicted entry at or above `path` is reached, else one above it.
-    Expected<EntryInfo, Error> stat(const Path& path) override {
+    // evicted entry at or above `p` is reached, else one above it.
+    Ex<EntryInfo> stat(const Path& p) override {
         // Looking a name up inside an evicted folder needs the folder's listing.
-        auto info = guarded("stat", path, [&] { return disk_->stat(path); });
-        std::lock_guard lock(mutex_);
-        if (info) info->dataless = evictedAt(path, true);
+        auto info = guarded("stat", p, [&] { return disk_->stat(p); });
+        auto held = hold();
+        if (info) info->dataless = evictedAt(p, true);
         return info;
     }
-    Expected<std::vector<DirEntry>, Error> list(const Path& folder, bool skipHidden, bool fetchIsDirectory) override {
+    Ex<std::vector<DirEntry>> list(const Path& f, bool hidden, bool kinds) override {
         return guarded(
-            "list", folder,
+            "list", f,
             [&] {
                 {
-                    std::lock_guard lock(mutex_);
-                    listed_.push_back(folder);
+                    auto held = hold();
+                    listed_.push_back(f);
                 }
-                return disk_->list(folder, skipHidden, fetchIsDirectory);
+                return disk_->list(f, hidden, kinds);
             },
             true);
     }
-    Status readInto(const Path& path, std::string& buffer, uint64_t limit) override {
+    Status readInto(const Path& p, std::string& out, uint64_t max) override {
         return guarded(
-            "open", path, [&] { return disk_->readInto(path, buffer, limit); }, true);
+            "open", p, [&] { return disk_->readInto(p, out, max); }, true);
     }
-    Expected<std::string, Error> realPath(const Path& path) override {
-        return guarded("resolve", path, [&] { return disk_->realPath(path); });
+    Ex<std::string> realPath(const Path& p) override {
+        return guarded("resolve", p, [&] { return disk_->realPath(p); });
     }
-    Status createDirectories(const Path& folder) override {
-        return guarded("create folder", folder, [&] { return disk_->createDirectories(folder); });
+    Status createDirectories(const Path& f) override {
+        return guarded("create folder", f, [&] { return disk_->createDirectories(f); });
     }
-    Expected<StagedFile, Error> stage(const Path& target, std::string_view data) override {
-        return guarded("write", target, [&] { return disk_->stage(target, data); });
+    Ex<StagedFile> stage(const Path& t, std::string_view d) override {
+        return guarded("write", t, [&] { return disk_->stage(t, d); });
     }
-    Status replace(StagedFile& staged, const Path& target) override {
-        return guarded("rename", target, [&] { return disk_->replace(staged, target); });
+    Status replace(StagedFile& s, const Path& t) override {
+        return guarded("rename", t, [&] { return disk_->replace(s, t); });
     }
-    Status renameNoReplace(const Path& from, const Path& to) override {
-        return guarded("rename", to, [&] { return disk_->renameNoReplace(from, to); });
+    Status renameNoReplace(const Path& a, const Path& b) override {
+        return guarded("rename", b, [&] { return disk_->renameNoReplace(a, b); });
     }
-    Status hardLink(const Path& from, const Path& to) override {
-        return guarded("link", to, [&] { return disk_->hardLink(from, to); });
+    Status hardLink(const Path& a, const Path& b) override {
+        return guarded("link", b, [&] { return disk_->hardLink(a, b); });
     }
-    Status createExclusive(const Path& path, std::string_view data) override {
-        return guarded("create", path, [&] { return disk_->createExclusive(path, data); });
+    Status createExclusive(const Path& p, std::string_view d) override {
+        return guarded("create", p, [&] { return disk_->createExclusive(p, d); });
     }
-    Status remove(const Path& path) override {
-        return guarded("remove", path, [&] { return disk_->remove(path); });
+    Status remove(const Path& p) override {
+        return guarded("remove", p, [&] { return disk_->remove(p); });
     }
-    Status requestDownload(const Path& path) override {
-        if (auto refusal = enter("download", path)) return *refusal;  // refused, as a provider may
+    Status requestDownload(const Path& p) override {
+        // refused, as a provider may
+        if (auto e = enter("download", p)) return *e;
         // The entry and every evicted folder above it come down.
-        std::lock_guard lock(mutex_);
+        auto held = hold();
         for (auto& [at, entry] : evicted_)
-            if (covers(at, path, true)) schedule(entry);
+            if (covers(at, p, true)) schedule(entry);
         return {};
     }
-    Status coordinateReading(const Path& path, Ms bound, const Block& block) override { return coordinate("coordinate reading", path, bound, block); }
-    Status coordinateWriting(const Path& path, Ms bound, const Block& block) override { return coordinate("coordinate writing", path, bound, block); }
-    std::shared_ptr<ChangeWatch> watch(const Path& root) override;
+    Status coordinateReading(const Path& p, Ms bound, const Block& run) override { return coordinate("coordinate reading", p, bound, run); }
+    Status coordinateWriting(const Path& p, Ms bound, const Block& run) override { return coordinate("coordinate writing", p, bound, run); }
+    std::shared_ptr<ChangeWatch> watch(const Path& r) override;
     int64_t wallClockNs() override { return disk_->wallClockNs() + advancedNs_; }
-    Clock::time_point steadyNow() override { return Clock::now() + std::chrono::nanoseconds(advancedNs_); }
-    void sleepFor(std::chrono::nanoseconds duration) override {
-        if (duration.count() > 0) advanceClock(duration);
+    Clock::time_point steadyNow() override { return Clock::now() + Ns(advancedNs_); }
+    void sleepFor(Ns d) override {
+        if (d.count() > 0) advanceClock(d);
     }
-    std::optional<std::string> environment(const Path& name) override {
+    std::optional<std::string> environment(const Path& n) override {
         {
-            std::lock_guard lock(mutex_);
-            if (auto set = environment_.find(name); set != environment_.end()) return set->second;
+            auto held = hold();
+            if (auto set = environment_.find(n); set != environment_.end()) return set->second;
         }
-        return disk_->environment(name);
+        return disk_->environment(n);
     }
     std::string homeDirectory() override {
         auto home = environment("HOME");
@@ -166,50 +170,53 @@ public:
     // The rest is the disk's own: a provider keeps an evicted entry's
     // metadata, locks are never evicted, and staged files are made (and
     // removed) by the disk below.
-    void removeStaleTemporaries(const Path& folder, std::chrono::seconds age) override { disk_->removeStaleTemporaries(folder, age); }
-    std::optional<FileStamp> stampOf(const Path& path, bool folder) override { return disk_->stampOf(path, folder); }
-    std::vector<std::optional<FileStamp>> folderStamps(const Path& folder, const std::vector<std::string>& names) override {
-        return disk_->folderStamps(folder, names);
+    void removeStaleTemporaries(const Path& f, std::chrono::seconds age) override { disk_->removeStaleTemporaries(f, age); }
+    std::optional<FileStamp> stampOf(const Path& p, bool f) override { return disk_->stampOf(p, f); }
+    std::vector<std::optional<FileStamp>> folderStamps(const Path& f, const std::vector<std::string>& ns) override {
+        return disk_->folderStamps(f, ns);
     }
-    Expected<FolderLock, Error> lockFolder(const Path& folder, Ms wait) override { return disk_->lockFolder(folder, wait); }
-    Expected<FolderLock, Error> lockFile(const Path& file, Ms wait) override { return disk_->lockFile(file, wait); }
-    std::optional<std::string> homeDirectoryOf(const Path& user) override { return disk_->homeDirectoryOf(user); }
+    Ex<FolderLock> lockFolder(const Path& f, Ms w) override { return disk_->lockFolder(f, w); }
+    Ex<FolderLock> lockFile(const Path& f, Ms w) override { return disk_->lockFile(f, w); }
+    std::optional<std::string> homeDirectoryOf(const Path& u) override { return disk_->homeDirectoryOf(u); }
     std::string currentDirectory() override { return disk_->currentDirectory(); }
 
 protected:
     void discard(const Path&) noexcept override {}
 
 private:
+    [[nodiscard]] std::lock_guard<std::mutex> hold() const { return std::lock_guard(mutex_); }
     struct Evicted {
         std::optional<Ms> arrivesAfter;
-        std::optional<Clock::time_point> arrival;  // set by the first request
+        // set by the first request
+        std::optional<Clock::time_point> arrival;
     };
 
     template <class F>
-    auto guarded(const char* operation, const Path& path, F forward, bool orSelf = false) -> decltype(forward()) {
-        if (auto failure = enter(operation, path)) return *failure;
-        if (auto failure = touch(operation, path, orSelf)) return *failure;
-        return forward();
+    auto guarded(const char* op, const Path& p, F fwd, bool orSelf = false) -> decltype(fwd()) {
+        if (auto e = enter(op, p)) return *e;
+        if (auto e = touch(op, p, orSelf)) return *e;
+        return fwd();
     }
     // Counts the call; the injected failure when it is the one to fail, or
     // when its operation always fails.
-    std::optional<Error> enter(const char* operation, const Path& path) {
-        std::lock_guard lock(mutex_);
-        const int always = failing_[operation], call = ++calls_;
-        if (always || call == failAt_) return Error::fromErrno(operation, path, always ? always : failCode_);
+    std::optional<Error> enter(const char* op, const Path& p) {
+        auto held = hold();
+        const int always = failing_[op], call = ++calls_;
+        if (always || call == failAt_) return Error::fromErrno(op, p, always ? always : failCode_);
         return std::nullopt;
     }
-    // Whether the entry at `at` is `path` itself (when `orSelf`) or a folder above it.
-    static bool covers(const Path& at, const Path& path, bool orSelf) {
-        return (orSelf && path == at) || (path.starts_with(at) && path.size() > at.size() && path[at.size()] == '/');
+    // Whether the entry at `at` is `p` itself (when `orSelf`) or a folder above it.
+    static bool covers(const Path& at, const Path& p, bool orSelf) {
+        return (orSelf && p == at) || (p.starts_with(at) && p.size() > at.size() && p[at.size()] == '/');
     }
-    // The evicted entry above `path` (or at it, when `orSelf`) that has not
+    // The evicted entry above `p` (or at it, when `orSelf`) that has not
     // arrived yet; entries whose download has landed are dropped on the way.
-    Evicted* evictedAt(const Path& path, bool orSelf) {
+    Evicted* evictedAt(const Path& p, bool orSelf) {
         for (auto it = evicted_.begin(); it != evicted_.end();) {
             if (it->second.arrival && *it->second.arrival <= steadyNow()) {
-                it = evicted_.erase(it);  // downloaded: an ordinary entry again
-            } else if (covers(it->first, path, orSelf)) {
+                // downloaded: an ordinary entry again
+                it = evicted_.erase(it);
+            } else if (covers(it->first, p, orSelf)) {
                 return &it->second;
             } else {
                 ++it;
@@ -218,38 +225,38 @@ private:
         return nullptr;
     }
     // The download asked for: it lands `arrivesAfter` from now, if ever.
-    void schedule(Evicted& entry) {
-        if (!entry.arrival && entry.arrivesAfter) entry.arrival = steadyNow() + *entry.arrivesAfter;
+    void schedule(Evicted& e) {
+        if (!e.arrival && e.arrivesAfter) e.arrival = steadyNow() + *e.arrivesAfter;
     }
     // Reaching the content below an evicted entry: EDEADLK, or (blocking) a
     // wait for its download.
-    std::optional<Error> touch(const char* operation, const Path& path, bool orSelf) {
+    std::optional<Error> touch(const char* op, const Path& p, bool orSelf) {
         std::unique_lock lock(mutex_);
-        Evicted* entry = evictedAt(path, orSelf);
-        if (!entry) return std::nullopt;
+        Evicted* e = evictedAt(p, orSelf);
+        if (!e) return std::nullopt;
         // Materialisation on: the access itself asks for the download and
         // waits. One that never delivers would hold the thread for good; the
         // count is what tells, so the call ends here instead.
-        if (policy_ == Policy::block) ++blocked_, schedule(*entry);
-        if (policy_ == Policy::fail || !entry->arrival) return Error::fromErrno(operation, path, EDEADLK);
-        const auto arrival = *entry->arrival;
+        if (policy_ == Policy::block) ++blocked_, schedule(*e);
+        if (policy_ == Policy::fail || !e->arrival) return Error::fromErrno(op, p, EDEADLK);
+        const auto arrival = *e->arrival;
         lock.unlock();
         sleepFor(arrival - steadyNow());
         return std::nullopt;
     }
     // Either coordination: the block runs unless the call fails or is refused.
-    Status coordinate(const char* operation, const Path& path, Ms bound, const Block& block) {
-        if (auto failure = enter(operation, path)) return *failure;
-        if (refuseCoordination_) return Error{Error::Kind::failed, operation, path, 0, "simulated refusal"};
+    Status coordinate(const char* op, const Path& p, Ms bound, const Block& run) {
+        if (auto e = enter(op, p)) return *e;
+        if (refuseCoordination_) return Error{Error::Kind::failed, op, p, 0, "simulated refusal"};
         if (holdCoordination_) {
             // The coordinator waits until cancelled, as Foundation's does; the
             // system's own timer cancels it at the bound.
             std::promise<void> cancelled;
             CancelTimer timer(bound, [&] { cancelled.set_value(); });
             cancelled.get_future().wait();
-            return Error{Error::Kind::notDownloaded, operation, path, ETIMEDOUT, "file coordination timed out"};
+            return Error{Error::Kind::notDownloaded, op, p, ETIMEDOUT, "file coordination timed out"};
         }
-        block(path);
+        run(p);
         return {};
     }
 
@@ -260,7 +267,8 @@ private:
     std::atomic<bool> refuseCoordination_ = false, holdCoordination_ = false, notificationsMissing_ = false;
     std::atomic<int> calls_ = 0, blocked_ = 0;
     int failAt_ = 0, failCode_ = 0;
-    std::map<std::string, int> failing_;  // by operation
+    // by operation
+    std::map<std::string, int> failing_;
     std::atomic<int64_t> advancedNs_ = 0;
     std::map<std::string, std::optional<std::string>> environment_;
     std::vector<std::string> listed_;

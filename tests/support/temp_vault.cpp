@@ -16,8 +16,8 @@ namespace {
 
 // Sorted names below a folder: its entries, or every regular file as a relative path.
 template <class Walk>
-std::vector<std::string> walk(const std::string& base, bool filesOnly) {
-    std::vector<std::string> names;
+std::vector<string> walk(const string& base, bool filesOnly) {
+    std::vector<string> names;
     std::error_code ec;
     for (auto it = Walk(base, ec); !ec && it != Walk(); it.increment(ec))
         if (!filesOnly || it->is_regular_file(ec)) names.push_back(fs::relative(it->path(), base).string());
@@ -29,7 +29,7 @@ std::vector<std::string> walk(const std::string& base, bool filesOnly) {
 
 TempDir::TempDir() {
     const char* tmp = std::getenv("TMPDIR");
-    path_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/qs-test-XXXXXX";
+    path_ = string(tmp && *tmp ? tmp : "/tmp") + "/qs-test-XXXXXX";
     if (!::mkdtemp(path_.data())) throw std::runtime_error("mkdtemp failed");
 }
 
@@ -38,21 +38,21 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
-void TempDir::write(const std::string& rel, const std::string& content) const {
+void TempDir::write(const string& rel, const string& content) const {
     mkdir(fs::path(rel).parent_path());
     if (!(std::ofstream(at(rel), std::ios::binary) << content)) throw std::runtime_error("cannot write fixture " + at(rel));
 }
 
-void TempDir::mkdir(const std::string& rel) const { fs::create_directories(at(rel)); }
+void TempDir::mkdir(const string& rel) const { fs::create_directories(at(rel)); }
 
-std::optional<std::string> TempDir::read(const std::string& rel) const {
+std::optional<string> TempDir::read(const string& rel) const {
     std::ifstream in(at(rel), std::ios::binary);
     if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<std::string> TempDir::list(const std::string& rel) const { return walk<fs::directory_iterator>(at(rel), false); }
+std::vector<string> TempDir::list(const string& rel) const { return walk<fs::directory_iterator>(at(rel), false); }
 
-std::vector<std::string> TempDir::listRecursive(const std::string& rel) const { return walk<fs::recursive_directory_iterator>(at(rel), true); }
+std::vector<string> TempDir::listRecursive(const string& rel) const { return walk<fs::recursive_directory_iterator>(at(rel), true); }
 
 }  // namespace qs::test

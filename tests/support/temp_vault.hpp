@@ -9,6 +9,8 @@
 
 namespace qs::test {
 
+using std::string;
+
 // A fresh folder under $TMPDIR, removed when the object goes.
 class TempDir {
 public:
@@ -17,21 +19,21 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::string& path() const { return path_; }
-    std::string at(const std::string& rel) const { return rel.empty() ? path_ : path_ + "/" + rel; }
+    const string& path() const { return path_; }
+    string at(const string& rel) const { return rel.empty() ? path_ : path_ + "/" + rel; }
 
     // Writes a file (creating folders) relative to the folder.
-    void write(const std::string& rel, const std::string& content) const;
-    void writeJson(const std::string& rel, const Json& value) const { write(rel, value.dump(2)); }
-    void mkdir(const std::string& rel) const;
-    std::optional<std::string> read(const std::string& rel) const;
+    void write(const string& rel, const string& content) const;
+    void writeJson(const string& rel, const Json& value) const { write(rel, value.dump(2)); }
+    void mkdir(const string& rel) const;
+    std::optional<string> read(const string& rel) const;
     // Names inside a folder, sorted; empty when it is missing.
-    std::vector<std::string> list(const std::string& rel) const;
+    std::vector<string> list(const string& rel) const;
     // Every regular file below a folder, as sorted relative paths.
-    std::vector<std::string> listRecursive(const std::string& rel = "") const;
+    std::vector<string> listRecursive(const string& rel = "") const;
 
 private:
-    std::string path_;
+    string path_;
 };
 
 enum class Layout { english, legacy };
@@ -46,17 +48,17 @@ public:
     }
 
     // Relative folders of this layout.
-    std::string coreDir() const { return legacy_ ? "00-记忆核心" : "core"; }
-    std::string timelineDir() const { return legacy_ ? "01-情景记忆/00-时间流" : "memories/timeline"; }
-    std::string insightsDir() const { return timelineDir() + "/insights"; }
-    std::string outputsDir() const { return timelineDir() + "/outputs"; }
-    std::string inputsDir() const { return timelineDir() + "/inputs"; }
+    string coreDir() const { return legacy_ ? "00-记忆核心" : "core"; }
+    string timelineDir() const { return legacy_ ? "01-情景记忆/00-时间流" : "memories/timeline"; }
+    string insightsDir() const { return timelineDir() + "/insights"; }
+    string outputsDir() const { return timelineDir() + "/outputs"; }
+    string inputsDir() const { return timelineDir() + "/inputs"; }
 
     // Writes Dashboard.json with {"feedItems": items, "updatedAt": ...}.
     void dashboard(const Json& items) const {
         writeJson(coreDir() + "/Dashboard.json", {{"feedItems", items}, {"updatedAt", "2025-03-05T10:00:00Z"}});
     }
-    void dashboardRaw(const std::string& bytes) const { write(coreDir() + "/Dashboard.json", bytes); }
+    void dashboardRaw(const string& bytes) const { write(coreDir() + "/Dashboard.json", bytes); }
 
 private:
     bool legacy_;

@@ -13,10 +13,12 @@
 #include "protocol/mcp_server.hpp"
 #include "support/temp_vault.hpp"
 
+using std::string, std::pair, std::tuple, std::vector;
+
 using qs::Json;
 using testing::internal::CaptureStderr, testing::internal::GetCapturedStderr;
 using Kind = qs::RPCTransport::Incoming::Kind;
-using Lines = std::vector<std::string>;
+using Lines = vector<string>;
 
 namespace {
 
@@ -24,12 +26,11 @@ namespace {
 // reading end non-blocking, as a parent may hand it over.
 Lines linesOf(const Lines& pieces) {
     int fds[2];
-    if (::pipe(fds) != 0 || ::fcntl(fds[0], F_SETFL, O_NONBLOCK) != 0) throw std::runtime_error("pipe");
-    std::thread writer([fd = fds[1], &pieces] {
-        for (const auto& piece : pieces) {
-            if (::write(fd, piece.data(), piece.size()) != static_cast<ssize_t>(piece.size())) break;
-        }
-        ::close(fd);
+    if (::pipe(fds) || ::fcntl(fds[0], F_SETFL, O_NONBLOCK)) throw std::runtime_error("pipe");
+    std::thread writer([&] {
+        for (const auto& p : pieces)
+            if (::write(fds[1], p.data(), p.size()) != ssize_t(p.size())) break;
+        ::close(fds[1]);
     });
     qs::LineReader reader(fds[0]);
     Lines lines;
@@ -43,9 +44,9 @@ Lines linesOf(const Lines& pieces) {
 
 // A whole session in a string: the lines the server reads, the lines it writes.
 struct Script final : qs::Transport {
-    explicit Script(const std::string& input) : in(input) {}
-    std::optional<std::string> readLine() override {
-        std::string line;
+    explicit Script(const string& input) : in(input) {}
+    std::optional<string> readLine() override {
+        string line;
         return std::getline(in, line) ? std::optional(line) : std::nullopt;
     }
     bool waitForInput(std::chrono::milliseconds) override { return true; }
@@ -57,15 +58,15 @@ struct Script final : qs::Transport {
 // A vault with an empty timeline, so vault_search succeeds and minutes_read fails.
 struct Session : ::testing::Test {
     Session() { vault.dashboard(Json::array()); }
-    Lines serve(const std::string& input) {
+    Lines serve(const string& input) {
         Script script(input);
         qs::MCPServer(qs::Vault{vault.path()}, script).run();
         return script.out;
     }
-    std::vector<Json> replies(const std::vector<Json>& messages) {
-        std::string input;
+    vector<Json> replies(const vector<Json>& messages) {
+        string input;
         for (const auto& message : messages) input += message.dump() + "\n";
-        std::vector<Json> parsed;
+        vector<Json> parsed;
         for (const auto& line : serve(input)) parsed.push_back(Json::parse(line));
         return parsed;
     }
@@ -73,12 +74,12 @@ struct Session : ::testing::Test {
 };
 
 // A request; with `version`, of the stateless era that names it.
-Json call(const Json& id, const std::string& method, Json params = Json::object(), const Json& version = nullptr) {
-    if (!version.is_null())
-        params["_meta"] = {{"io.modelcontextprotocol/protocolVersion", version}, {"io.modelcontextprotocol/clientCapabilities", Json::object()}};
+const string kIo = "io.modelcontextprotocol/";
+Json call(const Json& id, const string& method, Json params = Json::object(), const Json& version = nullptr) {
+    if (!version.is_null()) params["_meta"] = {{kIo + "protocolVersion", version}, {kIo + "clientCapabilities", Json::object()}};
     return Json{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}};
 }
-Json error(int code, const std::string& message) { return Json{{"code", code}, {"message", message}}; }
+Json error(int code, const string& message) { return Json{{"code", code}, {"message", message}}; }
 const char* const kModern = "2026-07-28";
 
 }  // namespace
@@ -89,16 +90,15 @@ TEST(Transport, SplitsLinesArrivingInAnyPiecesAndWantsOneObjectEach) {
     EXPECT_EQ(linesOf({"a\nb\r\n\r\nc\rd\n\nlast"}), (Lines{"a", "b", "", "c\rd", "", "last"}));
     EXPECT_EQ(linesOf({"{\"a\"", ":1}", "\r", "\n{", "}\n", "tail"}), (Lines{"{\"a\":1}", "{}", "tail"}));
     EXPECT_EQ(linesOf({}), Lines{});
-    EXPECT_EQ(linesOf({std::string(200'000, 'x'), "\ny"}), (Lines{std::string(200'000, 'x'), "y"}));
+    EXPECT_EQ(linesOf({string(200'000, 'x'), "\ny"}), (Lines{string(200'000, 'x'), "y"}));
     // a read error ends input as the end does
     const int folder = ::open(".", O_RDONLY | O_DIRECTORY);
     EXPECT_FALSE(qs::LineReader(folder).next());
     ::close(folder);
     // What is JSON at all is the parser's own test's; a line holds one object, trimmed of Unicode white space.
     // (An empty line, or one that is no object, is the session's test's.)
-    for (const auto& [line, kind] : {std::pair{"\u3000", Kind::invalid}, {"null", Kind::invalid}, {"{} {}", Kind::invalid},
-             {" \t{}\u3000 ", Kind::message}, {"{}\r", Kind::message}})
-        EXPECT_EQ(qs::RPCTransport::parseLine(line).kind, kind) << line;
+    for (const auto& [line, kind] : {pair{"\u3000", false}, {"null", false}, {"{} {}", false}, {" \t{}\u3000 ", true}, {"{}\r", true}})
+        EXPECT_EQ(qs::RPCTransport::parseLine(line).kind, kind ? Kind::message : Kind::invalid) << line;
 }
 
 TEST(Reply, UnwritableResultBecomesInternalErrorWithTheSameId) {
@@ -113,23 +113,22 @@ TEST(Reply, UnwritableResultBecomesInternalErrorWithTheSameId) {
 // round them, and "/" is escaped on the wire. Each row: a line and its reply
 // (none for a request without an id).
 TEST_F(Session, MalformedInputIsAnsweredAndIdsKeepTheirText) {
-    const std::string parseError = R"({"error":{"code":-32700,"message":"消息不是合法 JSON"},"id":null,"jsonrpc":"2.0"})",
-                      noMethod = R"({"error":{"code":-32600,"message":"缺少 method"},"id":)", ok = R"(,"jsonrpc":"2.0","result":{}})";
-    std::vector<std::pair<std::string, std::string>> rows = {{"", parseError}, {"\t ", parseError}, {"not json", parseError}, {"[]", parseError},
+    const string parseError = R"({"error":{"code":-32700,"message":"消息不是合法 JSON"},"id":null,"jsonrpc":"2.0"})",
+                 noMethod = R"({"error":{"code":-32600,"message":"缺少 method"},"id":)", rpc = R"(,"jsonrpc":"2.0")", ok = rpc + R"(,"result":{}})";
+    vector<pair<string, string>> rows = {{"", parseError}, {"\t ", parseError}, {"not json", parseError}, {"[]", parseError},
         // would exhaust the stack
-        {"{\"id\":" + std::string(200000, '[') + std::string(200000, ']') + ",\"method\":\"ping\"}", parseError},
-        {R"({"id":4,"method":7})", noMethod + "4,\"jsonrpc\":\"2.0\"}"}, {R"({"id":5})", noMethod + "5,\"jsonrpc\":\"2.0\"}"},
-        {R"({"id":null,"method":"ping"})", ""},
+        {"{\"id\":" + string(200000, '[') + string(200000, ']') + ",\"method\":\"ping\"}", parseError},
+        {R"({"id":4,"method":7})", noMethod + "4" + rpc + "}"}, {R"({"id":5})", noMethod + "5" + rpc + "}"}, {R"({"id":null,"method":"ping"})", ""},
         {"{\"id\":1,\"method\":\"a\xff\xfe"
          "b\"}",
-            "{\"error\":{\"code\":-32601,\"message\":\"不支持的方法: a\uFFFD\uFFFDb\"},\"id\":1,\"jsonrpc\":\"2.0\"}"},
-        {call(6, "ping", {{"pad", std::string(10 << 20, 'x')}}).dump(), R"({"id":6)" + ok},
+            "{\"error\":{\"code\":-32601,\"message\":\"不支持的方法: a\uFFFD\uFFFDb\"},\"id\":1" + rpc + "}"},
+        {call(6, "ping", {{"pad", string(10 << 20, 'x')}}).dump(), R"({"id":6)" + ok},
         // A lone surrogate, or a number beyond a double elsewhere on the line, costs the id nothing.
         {R"({"id":"s","method":"ping","params":{"q":"\ud800"}})", R"({"id":"s")" + ok},
         {R"({"params":{"n":1e400},"id":2.50,"method":"ping"})", R"({"id":2.50)" + ok}};
-    for (std::string id : {"\"a\\/b\"", "{\"a\":1}", "false", "18446744073709551616", "-9223372036854775809", "1e2", "1.0", "-1e400"})
+    for (string id : {"\"a\\/b\"", "{\"a\":1}", "false", "18446744073709551616", "-9223372036854775809", "1e2", "1.0", "-1e400"})
         rows.push_back({"{\"id\":" + id + ",\"method\":\"ping\"}", "{\"id\":" + id + ok});
-    std::string input;
+    string input;
     Lines expected;
     for (const auto& [line, reply] : rows) {
         input += line + "\n";
@@ -143,17 +142,19 @@ TEST_F(Session, MalformedInputIsAnsweredAndIdsKeepTheirText) {
 // an older session, or one that never sent "initialize", sees neither. A
 // failed result stays text only.
 TEST_F(Session, TitlesAndStructuredContentFollowTheAgreedVersion) {
-    // initialize params (null: none, meta: modern), agreed, rich
+    // initialize params (null: none, meta: modern), agreed
     auto v = [](const Json& version) { return Json{{"protocolVersion", version}}; };
-    const std::tuple<Json, std::string, bool> cases[] = {{nullptr, "", false}, {v("2024-11-05"), "2024-11-05", false},
-        {v("2025-03-26"), "2025-03-26", false}, {v("2025-06-18"), "2025-06-18", true}, {v("2025-11-25"), "2025-11-25", true},
-        {v(" 2025-03-26"), "2025-06-18", true}, {v(20250326), "2025-06-18", true}, {Json::array({1}), "2025-06-18", true},
-        {call(0, "", {}, kModern)["params"], "", true}};
-    for (const auto& [init, agreed, rich] : cases) {
+    const string newer = "2025-06-18";
+    const pair<Json, string> cases[] = {{nullptr, ""}, {v("2024-11-05"), "2024-11-05"}, {v("2025-03-26"), "2025-03-26"}, {v(newer), newer},
+        {v("2025-11-25"), "2025-11-25"}, {v(" 2025-03-26"), newer}, {v(20250326), newer}, {Json::array({1}), newer},
+        {call(0, "", {}, kModern)["params"], ""}};
+    for (const auto& [init, agreed] : cases) {
         SCOPED_TRACE(init.dump());
         const Json meta = init.contains("_meta") ? init : Json::object();
+        // sessions that agreed on 2025-06-18 or later, and the modern era
+        const bool rich = !meta.empty() || agreed >= newer;
         auto with = [&](Json params) { return params.update(meta), params; };
-        std::vector<Json> messages{call(2, "tools/list", meta), call(3, "tools/call", with({{"name", "vault_search"}})),
+        vector<Json> messages{call(2, "tools/list", meta), call(3, "tools/call", with({{"name", "vault_search"}})),
             call(4, "tools/call", with({{"name", "minutes_read"}}))};
         if (!init.is_null() && meta.empty()) messages.insert(messages.begin(), call(1, "initialize", init));
         auto r = replies(messages);
@@ -163,7 +164,7 @@ TEST_F(Session, TitlesAndStructuredContentFollowTheAgreedVersion) {
         for (const Json& tool : tools) EXPECT_EQ(tool.size(), rich ? 5u + tool.contains("_meta") : 4u) << tool["name"];
         EXPECT_EQ(tools[3].value("/_meta/anthropic~1maxResultSizeChars"_json_pointer, 0), rich ? 150000 : 0);
         const Json& found = r[r.size() - 2]["result"];
-        EXPECT_EQ(found.value("structuredContent", Json()), rich ? Json::parse(found["content"][0]["text"].get<std::string>()) : Json());
+        EXPECT_EQ(found.value("structuredContent", Json()), rich ? Json::parse(found["content"][0]["text"].get<string>()) : Json());
         EXPECT_TRUE(r.back()["result"]["isError"] == true && !r.back()["result"].contains("structuredContent"));
     }
 }
@@ -179,7 +180,7 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
     Json unsupported = error(-32022, "Unsupported protocol version");
     unsupported["data"] = {{"supported", {kModern}}, {"requested", "2025-11-25"}};
     const Json badCursor = error(-32602, "无效的 cursor(tools/list 不分页)"), noTool = error(-32601, "没有名为 x 的工具");
-    const std::pair<Json, Json> cases[] = {{call(1, "tools/list"), "legacy"}, {call(2, "tools/list", {}, kModern), "modern"},
+    const pair<Json, Json> cases[] = {{call(1, "tools/list"), "legacy"}, {call(2, "tools/list", {}, kModern), "modern"},
         {call(3, "initialize", {{"protocolVersion", "2025-11-25"}}), "legacy"},
         {Json{{"jsonrpc", "2.0"}, {"id", 4}, {"method", "server/discover"}}, "discover"}, {call(5, "tools/list"), "legacy"},
         {call(6, "server/discover", {}, kModern), "discover"}, {call(8, "ping", {}, "2025-11-25"), unsupported},
@@ -198,7 +199,7 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
         {call(24, "tools/call", {{"name", "minutes_read"}, {"arguments", nullptr}}), "failed"},
         {call(25, "tools/call", {{"name", 5}}), error(-32602, "tools/call 缺少 name")},
         {Json{{"jsonrpc", "2.0"}, {"method", "notifications/initialized"}}, nullptr}};
-    std::vector<Json> messages;
+    vector<Json> messages;
     for (const auto& c : cases) messages.push_back(c.first);
     CaptureStderr();
     auto r = replies(messages);
@@ -225,10 +226,9 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
         EXPECT_TRUE(expected != "discover" || result["supportedVersions"] == Json{kModern}) << result;
     }
     const Json& init = r[2]["result"];
-    const std::string instructions = init["instructions"];
+    const string instructions = init["instructions"];
     // four members; nine lines of instructions, no final line end
-    EXPECT_EQ(std::tuple(init["protocolVersion"], init.size(), std::count(instructions.begin(), instructions.end(), '\n')),
-        std::tuple("2025-11-25", 4u, 8));
+    EXPECT_EQ(tuple(init["protocolVersion"], init.size(), std::count(instructions.begin(), instructions.end(), '\n')), tuple("2025-11-25", 4u, 8));
     // supportedVersions, capabilities, instructions, resultType, ttlMs, cacheScope, _meta
     EXPECT_EQ(r[3]["result"].size(), 7u);
 }
@@ -237,7 +237,8 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
 // and short-lived to a 2026-07-28 cache; an unknown resource is -32002, in
 // that era -32602; an evicted report is listed by its placeholder's name.
 TEST_F(Session, ResourcesPageAndReadInBothEras) {
-    std::filesystem::remove(vault.at(vault.coreDir() + "/Dashboard.json"));  // no recordings, still the reports
+    // no recordings, still the reports
+    std::filesystem::remove(vault.at(vault.coreDir() + "/Dashboard.json"));
     for (int day = 1; day <= 59; ++day)
         vault.writeJson(vault.insightsDir() + "/daily_reports/2026-01-" + std::to_string(day + 10) + ".json", {{"headline", "h"}});
     vault.write(vault.insightsDir() + "/daily_reports/.2026-03-01.json.icloud", "");
@@ -247,9 +248,10 @@ TEST_F(Session, ResourcesPageAndReadInBothEras) {
         call(6, "resources/read", missing, kModern), call(7, "resources/list", {}, kModern),
         call(8, "resources/read", {{"uri", "ui://quillstack/day.html"}}, kModern), call(9, "resources/templates/list")});
     const Json& newest = r[0]["result"]["resources"][0];
-    EXPECT_EQ(newest["uri"].get<std::string>() + " " + newest["mimeType"].get<std::string>(), "quillstack://report/2026-03-01 text/markdown");
+    EXPECT_EQ(newest["uri"].get<string>() + " " + newest["mimeType"].get<string>(), "quillstack://report/2026-03-01 text/markdown");
     EXPECT_EQ(r[0]["result"]["nextCursor"], "50");
-    EXPECT_EQ(r[1]["result"]["resources"].size(), 6u);  // the 56 newest of 60
+    // the 56 newest of 60
+    EXPECT_EQ(r[1]["result"]["resources"].size(), 6u);
     EXPECT_FALSE(r[1]["result"].contains("nextCursor"));
     EXPECT_EQ(r[2]["error"], error(-32602, "无效的 cursor: 57"));
     EXPECT_EQ(r[3]["result"]["contents"][0]["text"], "# 2026-01-11 日报:h\n");
@@ -257,7 +259,7 @@ TEST_F(Session, ResourcesPageAndReadInBothEras) {
     EXPECT_EQ(r[5]["error"]["code"], -32602);
     EXPECT_EQ(r[6]["result"]["cacheScope"], "private");
     EXPECT_TRUE(r[7]["result"]["cacheScope"] == "public" && r[7]["result"]["contents"][0]["mimeType"] == "text/html;profile=mcp-app");
-    std::string templates;
-    for (const Json& t : r[8]["result"]["resourceTemplates"]) templates += t["uriTemplate"].get<std::string>() + " ";
+    string templates;
+    for (const Json& t : r[8]["result"]["resourceTemplates"]) templates += t["uriTemplate"].get<string>() + " ";
     EXPECT_EQ(templates, "quillstack://report/{date} quillstack://minutes/{id} quillstack://transcript/{id} ");
 }

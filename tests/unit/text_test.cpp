@@ -15,19 +15,21 @@
 #include "text/lowercase_search.hpp"
 #include "text/unicode.hpp"
 
+using std::string, std::pair, std::vector;
+
 using namespace qs::Text;
 
-static std::string utf8(const icu::UnicodeString& s) {
-    std::string out;
+static string utf8(const icu::UnicodeString& s) {
+    string out;
     return s.toUTF8String(out);
 }
-static std::string repeat(std::string_view unit, int n) { return n > 0 ? std::string(unit) + repeat(unit, n - 1) : ""; }
+static string repeat(std::string_view unit, int n) { return n > 0 ? string(unit) + repeat(unit, n - 1) : ""; }
 
 // Final sigma and the other context-dependent mappings need the whole text,
 // which ICU lower-cases in one call: the fast paths must give that byte for byte.
 TEST(ToLowerFull, MatchesIcuOnTheWholeText) {
     // no locale tailors these
-    auto icu = [](const std::string& s) { return utf8(icu::UnicodeString::fromUTF8(s).toLower()); };
+    auto icu = [](const string& s) { return utf8(icu::UnicodeString::fromUTF8(s).toLower()); };
     for (const char* text : {"ΑΣ'Β", "ὈΔΥΣΣΕΎΣ", "A\u0301Σ", "x\u0345Σ\u0345y", "İstanbul"}) EXPECT_EQ(toLowerFull(text), icu(text));
     for (UChar32 first = 0x20; first <= 0x10FFFF; first += 500) {
         // every code point, in runs lower-cased as one text
@@ -41,19 +43,18 @@ TEST(ToLowerFull, MatchesIcuOnTheWholeText) {
 }
 
 TEST(Unicode, Utf8RepairNfcTrimAndDayShape) {
-    const std::string r = "\xEF\xBF\xBD", nul("nul\0ok", 6);
-    const std::pair<std::string, std::string> cases[] = {{"中文 ✓ 👍", "中文 ✓ 👍"}, {"a\x80\x62", "a" + r + "b"},
+    const string r = "\xEF\xBF\xBD", nul("nul\0ok", 6);
+    const pair<string, string> cases[] = {{"中文 ✓ 👍", "中文 ✓ 👍"}, {"a\x80\x62", "a" + r + "b"},
         // an overlong "/"
         {"\xC0\xAF", r + r}, {"\xED\xA0\x80", r + r + r}, {"\xF0\x9F\x98", r}, {"\xF4\x90\x80\x80", r + r + r + r}, {nul, nul}};
-    for (const auto& [bytes, repaired] : cases)
-        EXPECT_EQ((std::pair{isValidUtf8(bytes), decodeLossy(bytes)}), (std::pair{bytes == repaired, repaired}));
+    for (const auto& [bytes, repaired] : cases) EXPECT_EQ((pair{isValidUtf8(bytes), decodeLossy(bytes)}), (pair{bytes == repaired, repaired}));
     // the Ångström sign is a singleton
     EXPECT_EQ(nfc("e\u0301") + nfc("\u212B") + nfc("한") + nfc("ab"), "\u00E9\u00C5한ab");
     EXPECT_EQ(graphemeCount("\r\nab\r\n"), 4u);
     // Trimming takes Unicode white space only; the day shape is ASCII digits in the exact pattern.
     // zero-width space, for one, is not white space
     for (UChar32 c = 0; c <= 0x3000; ++c) {
-        const std::string around = utf8(c) + "x y" + utf8(c);
+        const string around = utf8(c) + "x y" + utf8(c);
         EXPECT_EQ(trimWhitespace(around), u_isUWhiteSpace(c) ? "x y" : around) << c;
     }
     for (const char* day : {"2025-03-02", "0000-99-99"}) EXPECT_TRUE(isDayShape(day));
@@ -69,9 +70,9 @@ TEST(Dates, StampsAndIsoUtcParseBack) {
     // 2025-03-01T20:00:00Z
     EXPECT_EQ(localDay(Clock::time_point(std::chrono::seconds(1740859200))), "2025-03-02");
     // Out of range (not a number, past about three million years) is clamped.
-    for (const auto& [seconds, text] : {std::pair{0.0, "1970-01-01T00:00:00Z"}, {1740903300.9, "2025-03-02T08:15:00Z"},
-             {-0.5, "1969-12-31T23:59:59Z"}, {951782400.0, "2000-02-29T00:00:00Z"}, {253402300799.0, "9999-12-31T23:59:59Z"},
-             {-62167219200.0, "0000-01-01T00:00:00Z"}, {NAN, "1970-01-01T00:00:00Z"}, {-1e300, "-3166904-02-24T14:13:20Z"}}) {
+    for (const auto& [seconds, text] : {pair{0.0, "1970-01-01T00:00:00Z"}, {1740903300.9, "2025-03-02T08:15:00Z"}, {-0.5, "1969-12-31T23:59:59Z"},
+             {951782400.0, "2000-02-29T00:00:00Z"}, {253402300799.0, "9999-12-31T23:59:59Z"}, {-62167219200.0, "0000-01-01T00:00:00Z"},
+             {NAN, "1970-01-01T00:00:00Z"}, {-1e300, "-3166904-02-24T14:13:20Z"}}) {
         EXPECT_EQ(isoUtc(seconds), text) << seconds;
         if (std::abs(seconds) < 1e14) {
             EXPECT_EQ(parseIsoDateTime(text), std::floor(seconds)) << text;
@@ -80,20 +81,20 @@ TEST(Dates, StampsAndIsoUtcParseBack) {
 }
 
 TEST(Dates, ParsesInternetDateTimesOnly) {
-    for (const auto& [text, seconds] : {std::pair{"1970-01-01T08:00:00+08:00", 0.0}, {"1969-12-31T18:15:00-05:45", 0.0},
-             {"1970-01-01T23:59:00+23:59", 0.0}, {"1970-01-01T00:00:00.250Z", 0.25}, {"1970-01-01T00:00:00.999999999Z", 0.999999999},
-             {"2024-02-29T00:00:00Z", 1709164800.0}, {"1970-01-01T00:00:00.12345678901234567Z", 0.123456789012345}, {"1970-01-01T08:00:00+0800", 0.0},
-             {"1969-12-31T18:15:00-0545", 0.0}, {"1970-01-01T08:00:00+08", 0.0}})
-        EXPECT_EQ(parseIsoDateTime(text), seconds) << text;
-    for (const char* text : {"2025-03-02T08:15:00", "2025-03-02T08:15:00Z ", "2025-02-29T00:00:00Z", "2100-02-29T00:00:00Z",
-             "2025-03-02T08:15:00+080", "2025-03-02T08:15:00+08:0", "2025-03-02T08:15:00+08:000", "2025-03-02T08:15:00+8"})
-        EXPECT_FALSE(parseIsoDateTime(text)) << text;
+    // A row that starts with the time is on 1970-01-01.
+    for (const auto& [text, seconds] : {pair{"08:00:00+08:00", 0.0}, {"1969-12-31T18:15:00-05:45", 0.0}, {"23:59:00+23:59", 0.0},
+             {"00:00:00.250Z", 0.25}, {"00:00:00.999999999Z", 0.999999999}, {"2024-02-29T00:00:00Z", 1709164800.0},
+             {"00:00:00.12345678901234567Z", 0.123456789012345}, {"08:00:00+0800", 0.0}, {"1969-12-31T18:15:00-0545", 0.0}, {"08:00:00+08", 0.0}})
+        EXPECT_EQ(parseIsoDateTime(text[2] == ':' ? "1970-01-01T" + string(text) : text), seconds) << text;
+    // A row that starts with its offset follows 2025-03-02T08:15:00.
+    for (const string text : {"", "Z ", "2025-02-29T00:00:00Z", "2100-02-29T00:00:00Z", "+080", "+08:0", "+08:000", "+8"})
+        EXPECT_FALSE(parseIsoDateTime(text.size() < 9 ? "2025-03-02T08:15:00" + text : text)) << text;
     // Out of range: month, day, hour, minute, second, offset hours and minutes.
-    const std::string base = "2025-03-02T16:15:00+08:00";
-    for (const auto& [at, digits] : {std::pair{5, "00"}, {5, "13"}, {8, "00"}, {11, "24"}, {14, "60"}, {17, "60"}, {20, "24"}, {23, "60"}})
+    const string base = "2025-03-02T16:15:00+08:00";
+    for (const auto& [at, digits] : {pair{5, "00"}, {5, "13"}, {8, "00"}, {11, "24"}, {14, "60"}, {17, "60"}, {20, "24"}, {23, "60"}})
         EXPECT_FALSE(parseIsoDateTime(base.substr(0, at) + digits + base.substr(at + 2))) << at << digits;
     // Any one character replaced by one below '0' or above '9' breaks the shape.
-    for (const std::string& text : {base, std::string("2025-03-02T08:15:00.5Z")})
+    for (const string& text : {base, string("2025-03-02T08:15:00.5Z")})
         for (size_t i = 0; i < text.size() * 2; ++i)
             EXPECT_FALSE(parseIsoDateTime(text.substr(0, i / 2) + "/x"[i % 2] + text.substr(i / 2 + 1))) << text << i;
 }
@@ -103,26 +104,26 @@ TEST(Dates, ParsesInternetDateTimesOnly) {
 // pass whether the text holds a watched byte. Forms that share a letter with
 // the query out of place ("İ" is "i" + U+0307) neither hide hits nor make them.
 TEST(LowercaseNeedle, AgreesWithLowerCasingTheWholeText) {
-    std::vector<std::string> haystacks = {"Team MEETING notes", "今天的会议记录，很长", "CAFÉ AU LAIT", "İstanbul", "\u212Aelvin", "ΣΟΦΟΣ ΚΑΙ", "ΑΣ",
-        "AΣ B", "Straße", "ǅungla", "ＡＢＣ全角", "", "ZEPHYRINE İ", "ZEPHYRİNE", "\u212AİX"};
-    const std::vector<std::string> pieces = {"a", "A", "b", "B", "z", "Z", " ", "ab", "AB", "zA", "é", "İ", "会", "\n", "@", "`", "[", "{",
-        "Meeting ", "İSTANBUL ", "会议记录 ", "ΣΟΦΟΣ ", "\u212Aelvin ", "Straße ", "x"};
+    vector<string> haystacks = {"Team MEETING notes", "今天的会议记录，很长", "CAFÉ AU LAIT", "İstanbul", "\u212Aelvin", "ΣΟΦΟΣ ΚΑΙ", "ΑΣ", "AΣ B",
+        "Straße", "ǅungla", "ＡＢＣ全角", "", "ZEPHYRINE İ", "ZEPHYRİNE", "\u212AİX"};
+    const vector<string> pieces = {"a", "A", "b", "B", "z", "Z", " ", "ab", "AB", "zA", "é", "İ", "会", "\n", "@", "`", "[", "{", "Meeting ",
+        "İSTANBUL ", "会议记录 ", "ΣΟΦΟΣ ", "\u212Aelvin ", "Straße ", "x"};
     std::mt19937 random(7);
-    const std::vector<std::string> queries = {"a", "ab", "aba", "zab", "b a", "abzab", "é", "会a", "@", "[ab", "ab{", std::string(40, 'a'), "会",
-        "会会", "é会", "会ab", "éb会", std::string(repeat("会", 14)), "meeting", "会议", "café", "i̇stanbul", "istanbul", "kelvin", "σοφος", "σοφοσ",
-        "σοφος και", "ss", "ς", "aς b", "ǆungla", "ａｂｃ", "abc", " ", "x", "zephyrine", "zephyri", "\u0307ne", "ki"};
-    const std::vector<LowercaseNeedle> needles(queries.begin(), queries.end());
+    const vector<string> queries = {"a", "ab", "aba", "zab", "b a", "abzab", "é", "会a", "@", "[ab", "ab{", string(40, 'a'), "会", "会会", "é会",
+        "会ab", "éb会", string(repeat("会", 14)), "meeting", "会议", "café", "i̇stanbul", "istanbul", "kelvin", "σοφος", "σοφοσ", "σοφος και", "ss",
+        "ς", "aς b", "ǆungla", "ａｂｃ", "abc", " ", "x", "zephyrine", "zephyri", "\u0307ne", "ki"};
+    const vector<LowercaseNeedle> needles(queries.begin(), queries.end());
     const AsciiFoldedFinder::ByteRange ranges[] = {{0x80, 0xFF}, {0xC3, 0xC4}, {'@', '@'}, {'\n', ' '}};
     // the listed texts, then random ones
     for (size_t t = 0; t < haystacks.size() + 4000; ++t) {
-        std::string text = t < haystacks.size() ? haystacks[t] : "";
+        string text = t < haystacks.size() ? haystacks[t] : "";
         for (size_t length = t < haystacks.size() ? 0 : random() % 150; text.size() < length;) text += pieces[random() % pieces.size()];
-        const std::string lowered = toLowerFull(text);
+        const string lowered = toLowerFull(text);
         const AsciiFoldedFinder::ByteRange range = ranges[t % 4];
         const bool inRange = std::any_of(text.begin(), text.end(), [&](unsigned char c) { return c >= range.low && c <= range.high; });
         for (size_t q = 0; q < queries.size(); ++q) {
             bool seen = !inRange;
-            ASSERT_EQ(needles[q].foundIn(text), lowered.find(queries[q]) != std::string::npos) << text << " / " << queries[q];
+            ASSERT_EQ(needles[q].foundIn(text), lowered.find(queries[q]) != string::npos) << text << " / " << queries[q];
             ASSERT_TRUE(AsciiFoldedFinder(queries[q]).foundIn(text, range, seen) || seen == inRange) << text << " / " << queries[q];
         }
     }
@@ -133,11 +134,11 @@ TEST(LowercaseNeedle, AgreesWithLowerCasingTheWholeText) {
 TEST(LowercaseNeedle, FindsTheLowerCaseOfEveryCodePoint) {
     auto starts = [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; };
     for (UChar32 c = 0x80; c <= 0x10FFFF; ++c) {
-        std::string text;
+        string text;
         if (c < 0xD800 || c > 0xDFFF) icu::UnicodeString(c).toUTF8String(text);
         if (text.empty() || toLowerFull(text) == text) continue;
-        for (const std::string& context : {"x" + text + "y", "A" + text + " ", text}) {
-            const std::string low = toLowerFull(context);
+        for (const string& context : {"x" + text + "y", "A" + text + " ", text}) {
+            const string low = toLowerFull(context);
             for (size_t a = 0; a < low.size(); ++a) {
                 for (size_t b = a + 1; b <= low.size(); ++b) {
                     if (!starts(low[a]) || (b < low.size() && !starts(low[b]))) continue;

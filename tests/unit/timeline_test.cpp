@@ -13,11 +13,13 @@
 #include "timeline/dashboard_index.hpp"
 #include "timeline/result_order.hpp"
 
+using std::string;
+
 namespace qs {
 namespace {
 
-using Ids = std::vector<std::string>;
-using Maybe = std::optional<std::string>;
+using Ids = std::vector<string>;
+using Maybe = std::optional<string>;
 
 Ids ids(const ResultPage& page) {
     Ids out;
@@ -25,13 +27,13 @@ Ids ids(const ResultPage& page) {
     if (page.more) out.emplace_back("+");
     return out;
 }
-std::string repeat(std::string_view unit, int n) { return n > 0 ? std::string(unit) + repeat(unit, n - 1) : ""; }
+string repeat(std::string_view unit, int n) { return n > 0 ? string(unit) + repeat(unit, n - 1) : ""; }
 
 // Items are views into their index, which must outlive them.
 DashboardIndex parsed(const Json& items) { return std::move(DashboardIndex::parse(Json{{"feedItems", items}}.dump()).value()); }
 
-std::string encode(const std::string& utf8, const char* encoding) {
-    std::string out(utf8.size() * 4 + 8, '\0');
+string encode(const string& utf8, const char* encoding) {
+    string out(utf8.size() * 4 + 8, '\0');
     UErrorCode status = U_ZERO_ERROR;
     out.resize(ucnv_convert(encoding, "UTF-8", out.data(), int32_t(out.size()), utf8.data(), int32_t(utf8.size()), &status));
     return out;
@@ -39,7 +41,7 @@ std::string encode(const std::string& utf8, const char* encoding) {
 
 // Escapes, non-ASCII text, elements that are no items, nested unknown keys,
 // and repeated keys, which count with their last value, escaped or not.
-const std::string sample = R"({"updatedAt":"x","feedItems":[{"id":"old"}],"version":2,
+const string sample = R"({"updatedAt":"x","feedItems":[{"id":"old"}],"version":2,
  "feed\u0049tems":[
   {"id":"x","i\u0064":"A1","type":"voice","type":3,"date":"2025-03-02T08:15:00+08:00","title":"Weekly \"sync\"",
    "content":"line one\nline two \u00e9 \ud83d\ude00 \/ end","tags":["work","周会"],"importance":4.5,
@@ -48,10 +50,11 @@ const std::string sample = R"({"updatedAt":"x","feedItems":[{"id":"old"}],"versi
  "settings":{"theme":"dark","list":[[],{}]},"updatedAt":"2025-03-05T10:00:00Z"})";
 
 TEST(DashboardIndex, ReadsUtf8To32WithOrWithoutByteOrderMark) {
-    ::setenv("TZ", "CST-8", 1);  // the time of day is the machine's local one
+    // the time of day is the machine's local one
+    ::setenv("TZ", "CST-8", 1);
     ::tzset();
     for (const char* encoding : {"UTF-8", "UTF-16LE", "UTF-16BE", "UTF-32LE", "UTF-32BE"}) {
-        for (const std::string& mark : {std::string(), encode("\xEF\xBB\xBF", encoding)}) {
+        for (const string& mark : {string(), encode("\xEF\xBB\xBF", encoding)}) {
             auto index = DashboardIndex::parse(mark + encode(sample, encoding));
             ASSERT_TRUE(index && index->items.size() == 2) << encoding << " mark " << mark.size();
             EXPECT_EQ(index->updatedAt, "2025-03-05T10:00:00Z");
@@ -61,12 +64,13 @@ TEST(DashboardIndex, ReadsUtf8To32WithOrWithoutByteOrderMark) {
         }
     }
     // A lone surrogate escape or a byte that is no UTF-8 costs only its own character.
-    auto lossy =
-        DashboardIndex::parse("{\"feedItems\":[{\"id\":\"a\",\"title\":\"x\\ud800y\",\"tags\":[\"\xFF\"],\"z\":\"\\udc00\"},{\"id\":\"b\"}]}");
+    auto lossy = DashboardIndex::parse(R"({"feedItems":[{"id":"a","title":"x\ud800y","tags":[")"
+                                       "\xFF"
+                                       R"("],"z":"\udc00"},{"id":"b"}]})");
     ASSERT_TRUE(lossy && lossy->items.size() == 2);
     EXPECT_EQ(lossy->items[0].summaryJson(9), (Json{{"id", "a"}, {"type", "text"}, {"date", ""}, {"title", "x\uFFFDy"}, {"tags", {"\uFFFD"}}}));
     // An unpaired surrogate (here {"a":"\udc00"} in UTF-16LE) is no text at all.
-    EXPECT_FALSE(DashboardIndex::parse(std::string("{\0\"\0a\0\"\0:\0\"\0\x00\xDC\"\0}\0", 18)));
+    EXPECT_FALSE(DashboardIndex::parse(string("{\0\"\0a\0\"\0:\0\"\0\x00\xDC\"\0}\0", 18)));
 }
 
 // A broken file fails the whole load wherever the fault is; nlohmann's strict
@@ -74,33 +78,34 @@ TEST(DashboardIndex, ReadsUtf8To32WithOrWithoutByteOrderMark) {
 // stops at a NUL byte, which is refused here). The
 // listed cases are those random edits rarely make.
 TEST(DashboardIndex, AcceptsOnlyAStrictJsonObject) {
-    std::vector<std::string> documents = {"[]", "null", R"({"feedItems":{"id":"a"}})", R"({"feedItems":"a","updatedAt":5})", R"({"a":1,})",
-        R"({'a':1})", R"({"a":NaN})", R"({"o":"\q"})", R"({"o":"\ud800"})", R"({"o":"\udc00x"})", R"({"o":"\u12"})", "{\"o\":\"a\tb\"}",
-        "{\"o\":\"\xC3\x28\"}", "{\"o\xFF\":1}", R"({"x":-0.0e+5,"y":[1E-2,0,-1]})", std::string("{\"a\":1}\0", 8),
-        R"({"feedItems":[{"id":"a"} {"id":"b"}]})", R"({"feedItems":[],"x":"\/\b\f\n\r\t\u00e9\"\\"})", R"({"o":[1e400x]})",
-        R"({"feedItems":[{"id":"a","importance":-1e400.5}]})", R"({"ok":1,"fine":)" + std::string(511, '[') + std::string(511, ']') + "}",
+    std::vector<string> documents = {"[]", "null", R"({"feedItems":{"id":"a"}})", R"({"feedItems":"a","updatedAt":5})", R"({"a":1,})", R"({'a':1})",
+        R"({"a":NaN})", R"({"o":"\q"})", R"({"o":"\ud800"})", R"({"o":"\udc00x"})", R"({"o":"\u12"})", "{\"o\":\"a\tb\"}", "{\"o\":\"\xC3\x28\"}",
+        "{\"o\xFF\":1}", R"({"x":-0.0e+5,"y":[1E-2,0,-1]})", string("{\"a\":1}\0", 8), R"({"feedItems":[{"id":"a"} {"id":"b"}]})",
+        R"({"feedItems":[],"x":"\/\b\f\n\r\t\u00e9\"\\"})", R"({"o":[1e400x]})", R"({"feedItems":[{"id":"a","importance":-1e400.5}]})",
+        R"({"ok":1,"fine":)" + string(511, '[') + string(511, ']') + "}",
         // deeper than half the limit in objects too
-        "{\"o\":" + repeat("{\"a\":", 400) + "1" + std::string(401, '}')};
+        "{\"o\":" + repeat("{\"a\":", 400) + "1" + string(401, '}')};
     for (size_t cut = 0; cut < sample.size(); ++cut) documents.push_back(sample.substr(0, cut));
     std::mt19937 random(20250302);
-    const std::string alphabet = "{}[]\",:\\ 0-e.tfnu\x01\xC3\xA9\xFF";
+    const string alphabet = "{}[]\",:\\ 0-e.tfnu\x01\xC3\xA9\xFF";
     for (int round = 0; round < 3000; ++round) {
-        std::string doc = sample;
+        string doc = sample;
         for (int edits = 1 + round % 3; edits > 0; --edits) {
             // insert, replace or erase a byte
             size_t at = random() % doc.size(), op = random() % 3;
-            doc.replace(at, op == 0 ? 0 : 1, op == 2 ? std::string() : std::string(1, alphabet[random() % alphabet.size()]));
+            doc.replace(at, op == 0 ? 0 : 1, op == 2 ? string() : string(1, alphabet[random() % alphabet.size()]));
         }
         documents.push_back(doc);
     }
-    for (const std::string& doc : documents) {
-        std::string repaired = qs::Text::decodeLossy(doc);  // as the reader does, string by string
+    for (const string& doc : documents) {
+        // as the reader does, string by string
+        string repaired = qs::Text::decodeLossy(doc);
         qs::replaceLoneSurrogateEscapes(repaired.data(), repaired.size());
-        bool valid = Json::accept(repaired) && Json::parse(repaired).is_object() && doc.find('\0') == std::string::npos;
+        bool valid = Json::accept(repaired) && Json::parse(repaired).is_object() && doc.find('\0') == string::npos;
         EXPECT_EQ(DashboardIndex::parse(doc).has_value(), valid) << doc;
     }
     // nlohmann has no depth limit; ours is 512 levels, the top-level object's included.
-    EXPECT_FALSE(DashboardIndex::parse(R"({"deep":)" + std::string(512, '[') + std::string(512, ']') + "}"));
+    EXPECT_FALSE(DashboardIndex::parse(R"({"deep":)" + string(512, '[') + string(512, ']') + "}"));
 }
 
 TEST(FeedItem, ImportanceIsAnyNumberTruncatedTowardZeroAndClamped) {
@@ -110,7 +115,7 @@ TEST(FeedItem, ImportanceIsAnyNumberTruncatedTowardZeroAndClamped) {
     // The same number in members the index ignores, at the top level and in the entry, costs nothing.
     for (const auto& [raw, expected] : cases) {
         auto index =
-            DashboardIndex::parse(std::string(R"({"sum":)") + raw + R"(,"feedItems":[{"id":"x","hash":[)" + raw + R"(],"importance":)" + raw + "}]}");
+            DashboardIndex::parse(string(R"({"sum":)") + raw + R"(,"feedItems":[{"id":"x","hash":[)" + raw + R"(],"importance":)" + raw + "}]}");
         EXPECT_EQ(index ? index->items.at(0).importance : -1, expected) << raw;
     }
 }
@@ -119,9 +124,9 @@ TEST(FeedItem, ImportanceIsAnyNumberTruncatedTowardZeroAndClamped) {
 // date's first ten characters. The title is the given one trimmed, else the
 // first non-empty content line cut to 60 characters.
 TEST(FeedItem, DayAndDisplayTitleFallBack) {
-    const std::string date = "2025-03-02T08:15:00+08:00";
-    const std::tuple<Json, std::string, std::string> cases[] = {// fields besides the id, day, title
-        {{{"date", date}, {"title", "\u3000Given\t\n"}}, "2025-03-02", "Given"},
+    const string date = "2025-03-02T08:15:00+08:00";
+    // fields besides the id, day, title
+    const std::tuple<Json, string, string> cases[] = {{{{"date", date}, {"title", "\u3000Given\t\n"}}, "2025-03-02", "Given"},
         {{{"outputRelPath", "outputs/2025-03-04/a.md"}, {"date", "2025-01-01"}, {"title", ""}}, "2025-03-04", "(无标题)"},
         {{{"outputRelPath", "/x.md"}, {"date", date}, {"title", "  \n"}, {"content", "from content"}}, "2025-03-02", "from content"},
         {{{"outputRelPath", "outputs/misc/a.md"}, {"date", date}, {"content", "\n\nfirst line\nsecond"}}, "2025-03-02", "first line"},
@@ -174,15 +179,15 @@ TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
         {{"id", "noday"}, {"content", "Café meet ing"}}, {{"id", "v0-meeting"}, {"type", "voice"}, {"date", "2025-02-28"}}};
     items.insert(items.end(), searched.begin(), searched.end());
     // A repeated "feedItems" counts with its last value, picks included.
-    const std::string document = R"({"feedItems":[{"id":"gone","content":"meeting"}],"feedItems":)" + items.dump() + "}";
+    const string document = R"({"feedItems":[{"id":"gone","content":"meeting"}],"feedItems":)" + items.dump() + "}";
     DashboardIndex index = parsed({{{"id", "old"}}});
     // the replaced index hands its memory back
     index = std::move(DashboardIndex::parse(document).value());
     const ResultOrder order(index.items);
-    const std::tuple<Maybe, Maybe, Maybe, Maybe, int64_t, Ids> cases[] = {// query, type, from, to, limit, found
-        {{}, "voice", "2025-03-01", "2025-03-01", 20, {"v3", "v2", "v1"}}, {{}, "text", {}, {}, 20, {"a", "c", "b", "noday"}},
-        {{}, {}, "2025-03-10", "2025-03-01", 20, {}}, {{}, {}, {}, {}, 0, {"f", "+"}}, {{}, {}, {}, {}, -5, {"f", "+"}},
-        {{}, {}, {}, "2025-03-05", 3, {"a", "c", "b", "+"}},
+    // query, type, from, to, limit, found
+    const std::tuple<Maybe, Maybe, Maybe, Maybe, int64_t, Ids> cases[] = {{{}, "voice", "2025-03-01", "2025-03-01", 20, {"v3", "v2", "v1"}},
+        {{}, "text", {}, {}, 20, {"a", "c", "b", "noday"}}, {{}, {}, "2025-03-10", "2025-03-01", 20, {}}, {{}, {}, {}, {}, 0, {"f", "+"}},
+        {{}, {}, {}, {}, -5, {"f", "+"}}, {{}, {}, {}, "2025-03-05", 3, {"a", "c", "b", "+"}},
         {"", "", "", "2025-03-05", 8, {"a", "c", "b", "v3", "v2", "v1", "v0-meeting", "noday", "+"}}, {{}, "Voice", {}, {}, 20, {}},
         {{}, {}, {}, "2025-02-28", 2, {"v0-meeting", "noday", "+"}}, {"meeting", {}, {}, {}, 20, {"a", "c", "b", "v3", "v1", "v0-meeting"}},
         {"CAFÉ", {}, {}, {}, 20, {"noday"}}, {"MEETING ", {}, {}, {}, 20, {"c", "b", "v3"}}, {"ng", {}, {}, {}, 1, {"a", "+"}},

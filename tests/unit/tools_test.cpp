@@ -12,8 +12,9 @@
 #include "tools/tool_result.hpp"
 #include "vault/vault_io.hpp"
 
-using qs::Json;
-using qs::ToolArguments;
+using std::string, std::pair;
+
+using namespace qs;
 
 namespace {
 
@@ -22,7 +23,7 @@ namespace {
 template <class Read>
 auto with(const Json& value, Read read, int64_t fallback = 0) {
     const Json arguments{{"k", value}};
-    return (ToolArguments(arguments).*read)(qs::ToolParam{"k", "string", "", false, fallback});
+    return (ToolArguments(arguments).*read)(ToolParam{"k", "string", "", false, fallback});
 }
 
 }  // namespace
@@ -30,18 +31,18 @@ auto with(const Json& value, Read read, int64_t fallback = 0) {
 // Each tool: its name, required arguments and hints (read-only,
 // destructive, idempotent, open-world as 1 and 0), in catalog order.
 TEST(ToolCatalog, NineToolsInOrderWithTheirRequiredArgumentsAndHints) {
-    const Json& all = qs::ToolCatalog::descriptors(false);
-    std::string listed;
+    const Json& all = ToolCatalog::descriptors(false);
+    string listed;
     for (const Json& t : all) {
-        const std::string name = t["name"], description = t["description"];
+        const string name = t["name"], description = t["description"];
         listed += name + t["inputSchema"]["required"].dump();
         for (const char* hint : {"readOnlyHint", "destructiveHint", "idempotentHint", "openWorldHint"}) listed += t["annotations"][hint] ? "1" : "0";
         listed += " ";
         // name, description, inputSchema, annotations
-        EXPECT_EQ(std::pair(t.size(), t["inputSchema"]["type"]), std::pair(size_t{4}, Json("object"))) << name;
-        EXPECT_TRUE(description.front() != '\n' && description.back() != '\n' && description.find('\n') != std::string::npos) << name;
+        EXPECT_EQ(pair(t.size(), t["inputSchema"]["type"]), pair(size_t{4}, Json("object"))) << name;
+        EXPECT_TRUE(description.front() != '\n' && description.back() != '\n' && description.find('\n') != string::npos) << name;
         for (const auto& [arg, p] : t["inputSchema"]["properties"].items()) {
-            EXPECT_TRUE(p["type"].is_string() && !p["description"].get<std::string>().empty()) << name << "." << arg;
+            EXPECT_TRUE(p["type"].is_string() && !p["description"].get<string>().empty()) << name << "." << arg;
             EXPECT_EQ(p.contains("items"), p["type"] == "array") << name << "." << arg;
         }
     }
@@ -49,30 +50,29 @@ TEST(ToolCatalog, NineToolsInOrderWithTheirRequiredArgumentsAndHints) {
         "vault_search[]1010 fulltext_search[\"query\"]1010 recording_list[]1010 recording_transcript[\"id\"]1010 minutes_read[\"id\"]1010 "
         "vocab_list[]1010 "
         "report_daily[\"date\"]1010 minutes_write[\"id\",\"markdown\"]0110 diary_write[\"text\"]0000 ");
-    for (const char* name : {"Vault_Search", "vault_search "}) EXPECT_EQ(qs::ToolCatalog::find(name), nullptr);
+    for (const char* name : {"Vault_Search", "vault_search "}) EXPECT_EQ(ToolCatalog::find(name), nullptr);
     EXPECT_EQ(all[5]["inputSchema"]["properties"]["source"]["enum"], (Json{"lookup", "imported"}));
     // Retyped texts tend to pick up full-width forms of , : ; ( ) +.
-    const std::string everything = all.dump();
-    for (const char* fullWidth : {"，", "：", "；", "（", "）", "＋", "\\u"}) EXPECT_EQ(everything.find(fullWidth), std::string::npos);
+    const string everything = all.dump();
+    for (const char* fullWidth : {"，", "：", "；", "（", "）", "＋", "\\u"}) EXPECT_EQ(everything.find(fullWidth), string::npos);
     // a default shown in its description
-    EXPECT_NE(everything.find("最多返回几条,默认 20。"), std::string::npos);
+    EXPECT_NE(everything.find("最多返回几条,默认 20。"), string::npos);
 }
 
 // A tool's own failures are the end-to-end tests'; any other exception is one too.
 TEST(ToolCatalog, WhateverAToolThrowsBecomesAFailedResult) {
-    qs::ToolContext context(qs::Vault{"/nowhere"});
-    const qs::ToolDefinition tool{
-        "t", "", {}, {}, qs::kReadOnlyHints, [](const ToolArguments&, qs::ToolContext&) -> Json { throw std::runtime_error("io"); }};
-    EXPECT_EQ(qs::ToolCatalog::invoke(tool, Json::object(), context), qs::ToolResult::failure("io"));
+    ToolContext context(Vault{"/nowhere"});
+    const ToolDefinition tool{"t", "", {}, {}, kReadOnlyHints, [](const ToolArguments&, ToolContext&) -> Json { throw std::runtime_error("io"); }};
+    EXPECT_EQ(ToolCatalog::invoke(tool, Json::object(), context), ToolResult::failure("io"));
 }
 
 TEST(ToolArguments, TextsIntegersFlagsAndListsAreReadLeniently) {
     EXPECT_EQ(with(" ", &ToolArguments::requiredString), " ");
-    for (const Json& bad : {Json(""), Json(5), Json(nullptr)}) EXPECT_THROW(with(bad, &ToolArguments::requiredString), qs::ToolFailure);
+    for (const Json& bad : {Json(""), Json(5), Json(nullptr)}) EXPECT_THROW(with(bad, &ToolArguments::requiredString), ToolFailure);
     EXPECT_EQ(with(" a ", &ToolArguments::optionalString), " a ");
     for (const Json& absent : {Json("  \t\n"), Json("\u3000\u00a0"), Json(nullptr)}) EXPECT_FALSE(with(absent, &ToolArguments::optionalString));
     // Reals and the largest unsigned saturate; a text out of range is no integer.
-    const std::pair<Json, int64_t> integers[] = {{12, 12}, {"+12", 12}, {"-12", -12}, {12.9, 12}, {-7.9, -7}, {true, 1}, {false, 0}, {" 12", 99},
+    const pair<Json, int64_t> integers[] = {{12, 12}, {"+12", 12}, {"-12", -12}, {12.9, 12}, {-7.9, -7}, {true, 1}, {false, 0}, {" 12", 99},
         {"12abc", 99}, {"12.0", 99}, {"", 99}, {"+-1", 99}, {nullptr, 99}, {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
         {"9223372036854775808", 99}, {1e300, INT64_MAX}, {-1e300, INT64_MIN}, {Json(18446744073709551615ULL), INT64_MAX}};
     for (const auto& [value, expected] : integers) EXPECT_EQ(with(value, &ToolArguments::integer, 99), expected) << value;
@@ -80,15 +80,16 @@ TEST(ToolArguments, TextsIntegersFlagsAndListsAreReadLeniently) {
     const std::tuple<Json, bool, bool> flags[] = {{false, true, false}, {0, true, false}, {Json(0u), true, false}, {Json(2u), false, true},
         {-1, false, true}, {0.5, false, false}, {0.5, true, true}, {"true", false, false}};
     for (const auto& [value, fallback, expected] : flags) EXPECT_EQ(with(value, &ToolArguments::flag, fallback), expected) << value;
-    EXPECT_EQ(with({"a", "", " b "}, &ToolArguments::stringArray), (std::vector<std::string>{"a", "", " b "}));
+    EXPECT_EQ(with({"a", "", " b "}, &ToolArguments::stringArray), (std::vector<string>{"a", "", " b "}));
     EXPECT_TRUE(with(nullptr, &ToolArguments::stringArray).empty());
 }
 
 // Whatever a tool hands over, the reply line can still be written.
 TEST(ToolResult, AlwaysWritable) {
-    EXPECT_TRUE(qs::JsonWriter::wire(qs::ToolResult::json(Json{{"x", INFINITY}, {"s", std::string("a\xff")}})));
-    Json wide = qs::ToolResult::json(Json{{"n", qs::rawNumber("123456789012345678901234567890")}, {"r", 1.50}});
-    qs::ToolResult::addStructuredContent(wide);  // number for number what the text holds
-    EXPECT_EQ(qs::JsonWriter::wire(wide["structuredContent"]), R"({"n":123456789012345678901234567890,"r":1.5})");
-    EXPECT_EQ(qs::ToolResult::failure("name \xff.md"), (Json{{"content", {{{"type", "text"}, {"text", "❌ name \uFFFD.md"}}}}, {"isError", true}}));
+    EXPECT_TRUE(JsonWriter::wire(ToolResult::json(Json{{"x", INFINITY}, {"s", string("a\xff")}})));
+    Json wide = ToolResult::json(Json{{"n", rawNumber("123456789012345678901234567890")}, {"r", 1.50}});
+    // number for number what the text holds
+    ToolResult::addStructuredContent(wide);
+    EXPECT_EQ(JsonWriter::wire(wide["structuredContent"]), R"({"n":123456789012345678901234567890,"r":1.5})");
+    EXPECT_EQ(ToolResult::failure("name \xff.md"), (Json{{"content", {{{"type", "text"}, {"text", "❌ name \uFFFD.md"}}}}, {"isError", true}}));
 }

@@ -10,6 +10,8 @@
 #include "text/dates.hpp"
 #include "vocab/vocab_book.hpp"
 
+using std::string, std::tuple;
+
 namespace qs {
 namespace {
 
@@ -18,7 +20,7 @@ constexpr double kMarch1 = 1740817800.0;
 // 2024-12-31T23:59:59Z
 constexpr double kNewYearEve = 1735689599.0;
 constexpr double kSince2001 = Text::kReferenceDateOffset;
-using Texts = std::vector<std::string>;
+using Texts = std::vector<string>;
 
 Json envelope(const Json& words, const Json& updatedAt = "2025-03-01T08:30:00Z") {
     return Json{{"version", 1}, {"writer", "ios"}, {"updatedAt", updatedAt}, {"words", words}};
@@ -45,11 +47,11 @@ TEST(VocabBook, ReadsBothShapesInBothDateEncodings) {
             ASSERT_TRUE(book && book->size() == 3) << file.dump();
             const VocabEntry &e = book->at("k-serendipity"), &old = book->at("k-old"), &bare = book->at("k-bare");
             EXPECT_EQ(std::tie(e.word, e.addedAt, e.updatedAt, e.dueAt, e.stage, e.lapses, e.graduated),
-                std::tuple("serendipity", kNewYearEve, kMarch1 + 0.5, kMarch1 + 0.25, 3, 2, true));
+                tuple("serendipity", kNewYearEve, kMarch1 + 0.5, kMarch1 + 0.25, 3, 2, true));
             EXPECT_EQ(e.examples, Texts{"e"});
-            EXPECT_EQ(std::tie(old.deletedAt, old.updatedAt), std::tuple(kMarch1, kNewYearEve));
+            EXPECT_EQ(std::tie(old.deletedAt, old.updatedAt), tuple(kMarch1, kNewYearEve));
             EXPECT_TRUE(!bare.source && !bare.examples);
-            EXPECT_EQ(std::tie(bare.addedAt, bare.updatedAt, bare.dueAt, bare.stage), std::tuple(kMarch1, kMarch1, kMarch1, 0));
+            EXPECT_EQ(std::tie(bare.addedAt, bare.updatedAt, bare.dueAt, bare.stage), tuple(kMarch1, kMarch1, kMarch1, 0));
         }
     }
     // an empty book is no fault
@@ -62,28 +64,28 @@ TEST(VocabBook, ReadsBothShapesInBothDateEncodings) {
 // no fault where ignored and a value of the wrong kind where used.
 TEST(VocabBook, AnEntryThatDoesNotFitCostsOnlyItself) {
     auto withEntry = [](Json entry, const char* before = "") {
-        std::string file = envelope({{"good", {{"word", "good"}, {"dueAt", "2025-03-01T16:30:00+0800"}}}, {"bad", std::move(entry)}}).dump();
+        string file = envelope({{"good", {{"word", "good"}, {"dueAt", "2025-03-01T16:30:00+0800"}}}, {"bad", std::move(entry)}}).dump();
         for (const auto& [name, token] : {std::pair{"\"BIG\"", "123456789012345678901234567890"}, {"\"INF\"", "-1e400"}})
-            for (size_t at; (at = file.find(name)) != std::string::npos;) file.replace(at, 5, token);
+            for (size_t at; (at = file.find(name)) != string::npos;) file.replace(at, 5, token);
         return file.insert(1, before);
     };
     // The word "n" with one more member.
     auto with = [&](const char* name, const Json& value) { return withEntry({{"word", "n"}, {name, value}}); };
-    for (const std::string& file : {std::string("[]"), std::string("{\"words\": {"), std::string(R"({"a":{"stage":1}})"),
-             std::string(R"({"version":1,"updatedAt":"2025-03-01T08:30:00Z","words":{}})"), withEntry("n", "\"x\":1e400x,")})
+    for (const string& file : Texts{"[]", "{\"words\": {", R"({"a":{"stage":1}})", R"({"version":1,"updatedAt":"2025-03-01T08:30:00Z","words":{}})",
+             withEntry("n", "\"x\":1e400x,")})
         EXPECT_FALSE(VocabBook::decode(file, 0)) << file;
-    const std::string files[] = {with("dueAt", 762510600), with("dueAt", "2025-03-01 08:30:00"), withEntry("just text"), withEntry({{"stage", 1}}),
+    const string files[] = {with("dueAt", 762510600), with("dueAt", "2025-03-01 08:30:00"), withEntry("just text"), withEntry({{"stage", 1}}),
         with("stage", 1.5), with("lapses", 18446744073709551615ull), with("graduated", 1), with("examTags", {"CET4", 6}),
         with("provenance", {{"date", 20250301}}), with("source", "Lookup"), withEntry({{"word", "BIG"}}), with("stage", "INF"), with("dueAt", "BIG"),
         with("provenance", "BIG"), withEntry({{"word", "n"}, {"hash", "BIG"}, {"crc", {"INF"}}}, "\"sum\":-1e400,"),
         envelope({{"good", {{"word", "good"}, {"dueAt", kMarch1 - kSince2001}}}, {"bad", 1}}, 0).dump()};
-    for (const std::string& file : files) {
+    for (const string& file : files) {
         VocabBookReader reader;
         auto words = reader.read(file, 0);
         ASSERT_TRUE(words) << file;
-        std::string seen;
-        for (const auto& w : *words) seen += std::string(w.key) + " ";
-        EXPECT_EQ(seen + std::to_string(reader.unreadableWords()), file.find("hash") != std::string::npos ? "bad good 0" : "good 1") << file;
+        string seen;
+        for (const auto& w : *words) seen += string(w.key) + " ";
+        EXPECT_EQ(seen + std::to_string(reader.unreadableWords()), file.find("hash") != string::npos ? "bad good 0" : "good 1") << file;
         EXPECT_EQ(reader.entry(words->back()).dueAt, kMarch1) << file;
     }
 }
@@ -98,12 +100,12 @@ TEST(VocabBookReader, WordsInKeyOrderBuiltWholeOnDemand) {
         "b":{"word":"bee","note":"n"}})",
                                kMarch1)
                            .value();
-    std::string seen;
-    for (const auto& w : words) seen += std::string(w.key) + ":" + std::string(w.word) + (w.deleted ? "- " : " ");
+    string seen;
+    for (const auto& w : words) seen += string(w.key) + ":" + string(w.word) + (w.deleted ? "- " : " ");
     EXPECT_EQ(seen, "a:ant- b:bee c:Cat ");
-    EXPECT_EQ(std::tie(words[2].translation, words[2].source, words[2].dueAt), std::tuple("猫", VocabReviewSource::imported, 1740873600.0));
+    EXPECT_EQ(std::tie(words[2].translation, words[2].source, words[2].dueAt), tuple("猫", VocabReviewSource::imported, 1740873600.0));
     const VocabEntry bee = reader.entry(words[1]);
-    EXPECT_EQ(std::tie(bee.word, bee.note, bee.addedAt), std::tuple("bee", "n", kMarch1));
+    EXPECT_EQ(std::tie(bee.word, bee.note, bee.addedAt), tuple("bee", "n", kMarch1));
     // A shorter file in falling order, read with the same buffers.
     EXPECT_EQ(reader.read(R"({"y":{"word":"y"},"x":{"word":"x"}})", 0).value().front().key, "x");
 }

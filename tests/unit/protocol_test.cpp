@@ -228,7 +228,7 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
     const Json& init = r[2]["result"];
     const string instructions = init["instructions"];
     // four members; nine lines of instructions, no final line end
-    EXPECT_EQ(tuple(init["protocolVersion"], init.size(), std::count(instructions.begin(), instructions.end(), '\n')), tuple("2025-11-25", 4u, 8));
+    EXPECT_EQ(tuple(init["protocolVersion"], init.size(), std::ranges::count(instructions, '\n')), tuple("2025-11-25", 4u, 8));
     // supportedVersions, capabilities, instructions, resultType, ttlMs, cacheScope, _meta
     EXPECT_EQ(r[3]["result"].size(), 7u);
 }

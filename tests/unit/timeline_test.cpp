@@ -207,7 +207,7 @@ TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
     EXPECT_TRUE(index.found({0, 10}).items.empty());
     // ties keep index order
     auto fillers = index.search({{}, "filler", {}, {}}, {0, 30}).items;
-    EXPECT_TRUE(fillers.size() == 30 && fillers[0] == &index.items[0] && std::is_sorted(fillers.begin(), fillers.end()));
+    EXPECT_TRUE(fillers.size() == 30 && fillers[0] == &index.items[0] && std::ranges::is_sorted(fillers));
     EXPECT_TRUE(index.item("f") == &index.items[0] && !index.item("f ") && !index.item("F"));
 }
 

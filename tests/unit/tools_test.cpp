@@ -35,14 +35,15 @@ TEST(ToolCatalog, NineToolsInOrderWithTheirRequiredArgumentsAndHints) {
     const Json& all = ToolCatalog::descriptors(false);
     string listed;
     for (const Json& t : all) {
-        const string name = t["name"], description = t["description"];
-        listed += name + t["inputSchema"]["required"].dump();
+        const string name = t["name"], text = t["description"];
+        const Json& in = t["inputSchema"];
+        listed += name + in["required"].dump();
         for (const char* hint : {"readOnlyHint", "destructiveHint", "idempotentHint", "openWorldHint"}) listed += t["annotations"][hint] ? "1" : "0";
         listed += " ";
         // name, description, inputSchema, annotations
-        EXPECT_EQ(pair(t.size(), t["inputSchema"]["type"]), pair(size_t{4}, Json("object"))) << name;
-        EXPECT_TRUE(description.front() != '\n' && description.back() != '\n' && description.find('\n') != string::npos) << name;
-        for (const auto& [arg, p] : t["inputSchema"]["properties"].items()) {
+        EXPECT_EQ(pair(t.size(), in["type"]), pair(size_t{4}, Json("object"))) << name;
+        EXPECT_TRUE(text.front() != '\n' && text.back() != '\n' && text.find('\n') != string::npos) << name;
+        for (const auto& [arg, p] : in["properties"].items()) {
             EXPECT_TRUE(p["type"].is_string() && !p["description"].get<string>().empty()) << name << "." << arg;
             EXPECT_EQ(p.contains("items"), p["type"] == "array") << name << "." << arg;
         }

@@ -33,6 +33,9 @@ public:
     enum class Policy { fail, block };
     using Ms = std::chrono::milliseconds;
     using Path = std::string;
+    using Text = std::string;
+    template <class T>
+    using Opt = std::optional<T>;
     using Clock = std::chrono::steady_clock;
     using Block = std::function<void(const Path&)>;
     using Ns = std::chrono::nanoseconds;
@@ -43,7 +46,7 @@ public:
 
     // The file or folder at `path` (on disk) becomes dataless under its own
     // name; once asked for, its download lands `arrivesAfter` later, or never.
-    void evict(const Path& path, std::optional<Ms> arrivesAfter) {
+    void evict(const Path& path, Opt<Ms> arrivesAfter) {
         auto held = hold();
         evicted_[path] = {arrivesAfter, {}};
     }
@@ -67,7 +70,7 @@ public:
     // Both clocks move on by `duration`; sleeping moves them the same way.
     void advanceClock(Ns duration) { advancedNs_ += duration.count(); }
     // The environment variable as the process would see it; nothing unsets it.
-    void setEnvironment(const Path& name, std::optional<std::string> value) {
+    void setEnvironment(const Path& name, Opt<Text> value) {
         auto held = hold();
         environment_[name] = std::move(value);
     }
@@ -81,7 +84,7 @@ public:
 
     int calls() const { return calls_; }
     // Every folder listed so far, in order: what a kept listing saves.
-    std::vector<std::string> listed() const {
+    std::vector<Text> listed() const {
         auto held = hold();
         return listed_;
     }
@@ -111,11 +114,11 @@ public:
             },
             true);
     }
-    Status readInto(const Path& p, std::string& out, uint64_t max) override {
+    Status readInto(const Path& p, Text& out, uint64_t max) override {
         return guarded(
             "open", p, [&] { return disk_->readInto(p, out, max); }, true);
     }
-    Ex<std::string> realPath(const Path& p) override {
+    Ex<Text> realPath(const Path& p) override {
         return guarded("resolve", p, [&] { return disk_->realPath(p); });
     }
     Status createDirectories(const Path& f) override {
@@ -156,14 +159,14 @@ public:
     void sleepFor(Ns d) override {
         if (d.count() > 0) advanceClock(d);
     }
-    std::optional<std::string> environment(const Path& n) override {
+    Opt<Text> environment(const Path& n) override {
         {
             auto held = hold();
             if (auto set = environment_.find(n); set != environment_.end()) return set->second;
         }
         return disk_->environment(n);
     }
-    std::string homeDirectory() override {
+    Text homeDirectory() override {
         auto home = environment("HOME");
         return home && !home->empty() ? *home : disk_->homeDirectory();
     }
@@ -171,14 +174,12 @@ public:
     // metadata, locks are never evicted, and staged files are made (and
     // removed) by the disk below.
     void removeStaleTemporaries(const Path& f, std::chrono::seconds age) override { disk_->removeStaleTemporaries(f, age); }
-    std::optional<FileStamp> stampOf(const Path& p, bool f) override { return disk_->stampOf(p, f); }
-    std::vector<std::optional<FileStamp>> folderStamps(const Path& f, const std::vector<std::string>& ns) override {
-        return disk_->folderStamps(f, ns);
-    }
+    Opt<FileStamp> stampOf(const Path& p, bool f) override { return disk_->stampOf(p, f); }
+    std::vector<Opt<FileStamp>> folderStamps(const Path& f, const std::vector<Text>& ns) override { return disk_->folderStamps(f, ns); }
     Ex<FolderLock> lockFolder(const Path& f, Ms w) override { return disk_->lockFolder(f, w); }
     Ex<FolderLock> lockFile(const Path& f, Ms w) override { return disk_->lockFile(f, w); }
-    std::optional<std::string> homeDirectoryOf(const Path& u) override { return disk_->homeDirectoryOf(u); }
-    std::string currentDirectory() override { return disk_->currentDirectory(); }
+    Opt<Text> homeDirectoryOf(const Path& u) override { return disk_->homeDirectoryOf(u); }
+    Text currentDirectory() override { return disk_->currentDirectory(); }
 
 protected:
     void discard(const Path&) noexcept override {}
@@ -186,9 +187,9 @@ protected:
 private:
     [[nodiscard]] std::lock_guard<std::mutex> hold() const { return std::lock_guard(mutex_); }
     struct Evicted {
-        std::optional<Ms> arrivesAfter;
+        Opt<Ms> arrivesAfter;
         // set by the first request
-        std::optional<Clock::time_point> arrival;
+        Opt<Clock::time_point> arrival;
     };
 
     template <class F>
@@ -199,7 +200,7 @@ private:
     }
     // Counts the call; the injected failure when it is the one to fail, or
     // when its operation always fails.
-    std::optional<Error> enter(const char* op, const Path& p) {
+    Opt<Error> enter(const char* op, const Path& p) {
         auto held = hold();
         const int always = failing_[op], call = ++calls_;
         if (always || call == failAt_) return Error::fromErrno(op, p, always ? always : failCode_);
@@ -230,7 +231,7 @@ private:
     }
     // Reaching the content below an evicted entry: EDEADLK, or (blocking) a
     // wait for its download.
-    std::optional<Error> touch(const char* op, const Path& p, bool orSelf) {
+    Opt<Error> touch(const char* op, const Path& p, bool orSelf) {
         std::unique_lock lock(mutex_);
         Evicted* e = evictedAt(p, orSelf);
         if (!e) return std::nullopt;
@@ -262,16 +263,16 @@ private:
 
     std::shared_ptr<FileSystem> disk_;
     mutable std::mutex mutex_;
-    std::map<std::string, Evicted> evicted_;
+    std::map<Text, Evicted> evicted_;
     std::atomic<Policy> policy_ = Policy::fail;
     std::atomic<bool> refuseCoordination_ = false, holdCoordination_ = false, notificationsMissing_ = false;
     std::atomic<int> calls_ = 0, blocked_ = 0;
     int failAt_ = 0, failCode_ = 0;
     // by operation
-    std::map<std::string, int> failing_;
+    std::map<Text, int> failing_;
     std::atomic<int64_t> advancedNs_ = 0;
-    std::map<std::string, std::optional<std::string>> environment_;
-    std::vector<std::string> listed_;
+    std::map<Text, Opt<Text>> environment_;
+    std::vector<Text> listed_;
     std::vector<std::weak_ptr<SimulatedWatch>> watches_;
 };
 

@@ -23,6 +23,7 @@ using std::string, std::pair, std::tuple, std::optional;
 using namespace qs::Platform;
 using qs::test::TempDir;
 using Kind = Error::Kind;
+using enum Kind;
 using Names = std::vector<string>;
 // The kind of a failure, or nothing for success.
 template <class T>
@@ -53,7 +54,7 @@ TEST_F(Disk, ExistenceAndListing) {
     for (bool kinds : {false, true})
         for (const auto& e : fs->list(d.path(), kinds, kinds).value()) names.insert(e.name + (e.isDirectory ? (*e.isDirectory ? "/" : "-") : ""));
     EXPECT_EQ(names, (std::multiset<string>{".d", "dangling", "dangling-", "link", "link-"}));
-    EXPECT_EQ(kindOf(fs->list(at("gone"), false, false)), Kind::absent);
+    EXPECT_EQ(kindOf(fs->list(at("gone"), false, false)), absent);
 }
 
 // What is no regular file of bounded size is never read: a pipe would block the open.
@@ -64,8 +65,8 @@ TEST_F(Disk, ReadsRegularFilesOfBoundedSize) {
     // exactly at the limit
     ASSERT_TRUE(fs->readInto(at("f"), buffer, 4));
     EXPECT_EQ(buffer, "tiny");
-    for (const auto& [path, kind] : {pair{at("gone"), Kind::absent}, {at("f/x"), Kind::absent}, {d.path(), Kind::failed},
-             {at("pipe"), Kind::notRegular}, {at("f"), Kind::tooLarge}})
+    for (const auto& [path, kind] :
+        {pair{at("gone"), absent}, {at("f/x"), absent}, {d.path(), failed}, {at("pipe"), notRegular}, {at("f"), tooLarge}})
         EXPECT_EQ(kindOf(fs->readInto(path, buffer, 3)), kind) << path;
 }
 
@@ -97,7 +98,7 @@ TEST_F(Disk, StagedWritesAndFolderChains) {
         }
         EXPECT_EQ(pair(*d.read(name), mode(name)), pair(string("one"), mode("plain"))) << name;
     }
-    EXPECT_EQ(kindOf(fs->stage(at("gone/x"), "x")), Kind::absent);
+    EXPECT_EQ(kindOf(fs->stage(at("gone/x"), "x")), absent);
     EXPECT_EQ(d.list(""), (Names{"e0", "e1", "e2", "note", "plain"}));
     for (const auto& [path, code] : {pair{at("a/b/c"), 0}, {at("note"), EEXIST}, {at("note/sub/deeper"), ENOTDIR}, {"", ENOENT}}) {
         auto made = fs->createDirectories(path);
@@ -137,14 +138,14 @@ TEST_F(Disk, OneFolderLockHolderUntilReleased) {
         moved.emplace(std::move(*first));
     }
     // Another open of the folder is another holder, even in this process.
-    EXPECT_EQ(kindOf(FolderLock::acquire(d.path(), {})), Kind::timedOut);
+    EXPECT_EQ(kindOf(FolderLock::acquire(d.path(), {})), timedOut);
     // letting go, as destruction does
     *moved = FolderLock::acquire(other.path(), {}).value();
     for (int again : {1, 2}) EXPECT_TRUE(FolderLock::acquire(d.path(), {})) << again;
-    EXPECT_EQ(kindOf(FolderLock::acquire(at("gone"), {})), Kind::absent);
+    EXPECT_EQ(kindOf(FolderLock::acquire(at("gone"), {})), absent);
     // The lock file of a folder that cannot be opened, never through a link planted at its name.
     ASSERT_EQ(link(".lock", ".link"), 0);
-    EXPECT_EQ(kindOf(FolderLock::acquireFile(at(".link"), {})), Kind::failed);
+    EXPECT_EQ(kindOf(FolderLock::acquireFile(at(".link"), {})), failed);
     EXPECT_TRUE(FolderLock::acquireFile(at(".lock"), {}));
 }
 

@@ -188,9 +188,9 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
         {call(10, "tools/call", {{"name", "x"}}, kModern), error(-32602, noTool["message"])}, {call(11, "tools/call", {{"name", "x"}}), noTool},
         {call(12, "ping", {}, kModern), error(-32601, "不支持的方法: ping")},
         {call(13, "initialize", {}, kModern), error(-32601, "不支持的方法: initialize")}, {call(14, "ping"), Json::object()},
-        {call(15, "tools/list", {}, 20260728), error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/protocolVersion`(字符串)")},
-        {call(16, "tools/list", {{"_meta", {{"io.modelcontextprotocol/protocolVersion", kModern}}}}),
-            error(-32602, "缺少 _meta 字段 `io.modelcontextprotocol/clientCapabilities`(对象)")},
+        {call(15, "tools/list", {}, 20260728), error(-32602, "缺少 _meta 字段 `" + kIo + "protocolVersion`(字符串)")},
+        {call(16, "tools/list", {{"_meta", {{kIo + "protocolVersion", kModern}}}}),
+            error(-32602, "缺少 _meta 字段 `" + kIo + "clientCapabilities`(对象)")},
         {call(17, "tools/list", {{"cursor", "x"}}), badCursor}, {call(18, "tools/list", {{"cursor", "x"}}, kModern), badCursor},
         {call(19, "tools/list", {{"cursor", ""}}), "legacy"}, {call(20, "resources/templates/list", {}, kModern), "modern"},
         {call(21, "notifications/initialized"), error(-32601, "不支持的方法: notifications/initialized")},
@@ -207,7 +207,7 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
         "[quillstack-mcp] started (quillstack 0.1.0)\n"
         "[quillstack-mcp] notification: notifications/initialized\n[quillstack-mcp] stdin 关闭,退出\n");
     ASSERT_EQ(r.size(), std::size(cases) - 1);
-    const Json serverMeta{{"io.modelcontextprotocol/serverInfo", {{"name", "quillstack"}, {"version", "0.1.0"}}}};
+    const Json serverMeta{{kIo + "serverInfo", {{"name", "quillstack"}, {"version", "0.1.0"}}}};
     for (size_t i = 0; i < r.size(); ++i) {
         const auto& [request, expected] = cases[i];
         SCOPED_TRACE(request.dump());
@@ -228,7 +228,7 @@ TEST_F(Session, EveryRequestIsJudgedByItsOwnEra) {
     const Json& init = r[2]["result"];
     const string instructions = init["instructions"];
     // four members; nine lines of instructions, no final line end
-    EXPECT_EQ(tuple(init["protocolVersion"], init.size(), std::count(instructions.begin(), instructions.end(), '\n')), tuple("2025-11-25", 4u, 8));
+    EXPECT_EQ(tuple(init["protocolVersion"], init.size(), std::ranges::count(instructions, '\n')), tuple("2025-11-25", 4u, 8));
     // supportedVersions, capabilities, instructions, resultType, ttlMs, cacheScope, _meta
     EXPECT_EQ(r[3]["result"].size(), 7u);
 }
@@ -247,19 +247,22 @@ TEST_F(Session, ResourcesPageAndReadInBothEras) {
         call(4, "resources/read", {{"uri", "quillstack://report/2026-01-%311"}}), call(5, "resources/read", missing),
         call(6, "resources/read", missing, kModern), call(7, "resources/list", {}, kModern),
         call(8, "resources/read", {{"uri", "ui://quillstack/day.html"}}, kModern), call(9, "resources/templates/list")});
-    const Json& newest = r[0]["result"]["resources"][0];
+    // results by themselves, errors whole
+    for (Json& reply : r)
+        if (reply.contains("result")) reply = Json(reply["result"]);
+    const Json& newest = r[0]["resources"][0];
     EXPECT_EQ(newest["uri"].get<string>() + " " + newest["mimeType"].get<string>(), "quillstack://report/2026-03-01 text/markdown");
-    EXPECT_EQ(r[0]["result"]["nextCursor"], "50");
+    EXPECT_EQ(r[0]["nextCursor"], "50");
     // the 56 newest of 60
-    EXPECT_EQ(r[1]["result"]["resources"].size(), 6u);
-    EXPECT_FALSE(r[1]["result"].contains("nextCursor"));
+    EXPECT_EQ(r[1]["resources"].size(), 6u);
+    EXPECT_FALSE(r[1].contains("nextCursor"));
     EXPECT_EQ(r[2]["error"], error(-32602, "无效的 cursor: 57"));
-    EXPECT_EQ(r[3]["result"]["contents"][0]["text"], "# 2026-01-11 日报:h\n");
+    EXPECT_EQ(r[3]["contents"][0]["text"], "# 2026-01-11 日报:h\n");
     EXPECT_EQ(r[4]["error"]["code"], -32002);
     EXPECT_EQ(r[5]["error"]["code"], -32602);
-    EXPECT_EQ(r[6]["result"]["cacheScope"], "private");
-    EXPECT_TRUE(r[7]["result"]["cacheScope"] == "public" && r[7]["result"]["contents"][0]["mimeType"] == "text/html;profile=mcp-app");
+    EXPECT_EQ(r[6]["cacheScope"], "private");
+    EXPECT_TRUE(r[7]["cacheScope"] == "public" && r[7]["contents"][0]["mimeType"] == "text/html;profile=mcp-app");
     string templates;
-    for (const Json& t : r[8]["result"]["resourceTemplates"]) templates += t["uriTemplate"].get<string>() + " ";
+    for (const Json& t : r[8]["resourceTemplates"]) templates += t["uriTemplate"].get<string>() + " ";
     EXPECT_EQ(templates, "quillstack://report/{date} quillstack://minutes/{id} quillstack://transcript/{id} ");
 }

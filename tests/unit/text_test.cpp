@@ -120,7 +120,7 @@ TEST(LowercaseNeedle, AgreesWithLowerCasingTheWholeText) {
         for (size_t length = t < haystacks.size() ? 0 : random() % 150; text.size() < length;) text += pieces[random() % pieces.size()];
         const string lowered = toLowerFull(text);
         const AsciiFoldedFinder::ByteRange range = ranges[t % 4];
-        const bool inRange = std::any_of(text.begin(), text.end(), [&](unsigned char c) { return c >= range.low && c <= range.high; });
+        const bool inRange = std::ranges::any_of(text, [&](unsigned char c) { return c >= range.low && c <= range.high; });
         for (size_t q = 0; q < queries.size(); ++q) {
             bool seen = !inRange;
             ASSERT_EQ(needles[q].foundIn(text), lowered.find(queries[q]) != string::npos) << text << " / " << queries[q];

@@ -29,8 +29,10 @@ Ids ids(const ResultPage& page) {
 }
 string repeat(std::string_view unit, int n) { return n > 0 ? string(unit) + repeat(unit, n - 1) : ""; }
 
+// The index read from `args`.
+auto load(const auto&... args) { return DashboardIndex::parse(args...); }
 // Items are views into their index, which must outlive them.
-DashboardIndex parsed(const Json& items) { return std::move(DashboardIndex::parse(Json{{"feedItems", items}}.dump()).value()); }
+DashboardIndex parsed(const Json& items) { return std::move(load(Json{{"feedItems", items}}.dump()).value()); }
 
 string encode(const string& utf8, const char* encoding) {
     string out(utf8.size() * 4 + 8, '\0');
@@ -55,7 +57,7 @@ TEST(DashboardIndex, ReadsUtf8To32WithOrWithoutByteOrderMark) {
     ::tzset();
     for (const char* encoding : {"UTF-8", "UTF-16LE", "UTF-16BE", "UTF-32LE", "UTF-32BE"}) {
         for (const string& mark : {string(), encode("\xEF\xBB\xBF", encoding)}) {
-            auto index = DashboardIndex::parse(mark + encode(sample, encoding));
+            auto index = load(mark + encode(sample, encoding));
             ASSERT_TRUE(index && index->items.size() == 2) << encoding << " mark " << mark.size();
             EXPECT_EQ(index->updatedAt, "2025-03-05T10:00:00Z");
             EXPECT_EQ(index->items[0].summaryJson(99),
@@ -64,13 +66,13 @@ TEST(DashboardIndex, ReadsUtf8To32WithOrWithoutByteOrderMark) {
         }
     }
     // A lone surrogate escape or a byte that is no UTF-8 costs only its own character.
-    auto lossy = DashboardIndex::parse(R"({"feedItems":[{"id":"a","title":"x\ud800y","tags":[")"
-                                       "\xFF"
-                                       R"("],"z":"\udc00"},{"id":"b"}]})");
+    auto lossy = load(R"({"feedItems":[{"id":"a","title":"x\ud800y","tags":[")"
+                      "\xFF"
+                      R"("],"z":"\udc00"},{"id":"b"}]})");
     ASSERT_TRUE(lossy && lossy->items.size() == 2);
     EXPECT_EQ(lossy->items[0].summaryJson(9), (Json{{"id", "a"}, {"type", "text"}, {"date", ""}, {"title", "x\uFFFDy"}, {"tags", {"\uFFFD"}}}));
     // An unpaired surrogate (here {"a":"\udc00"} in UTF-16LE) is no text at all.
-    EXPECT_FALSE(DashboardIndex::parse(string("{\0\"\0a\0\"\0:\0\"\0\x00\xDC\"\0}\0", 18)));
+    EXPECT_FALSE(load(string("{\0\"\0a\0\"\0:\0\"\0\x00\xDC\"\0}\0", 18)));
 }
 
 // A broken file fails the whole load wherever the fault is; nlohmann's strict
@@ -102,10 +104,10 @@ TEST(DashboardIndex, AcceptsOnlyAStrictJsonObject) {
         string repaired = qs::Text::decodeLossy(doc);
         qs::replaceLoneSurrogateEscapes(repaired.data(), repaired.size());
         bool valid = Json::accept(repaired) && Json::parse(repaired).is_object() && doc.find('\0') == string::npos;
-        EXPECT_EQ(DashboardIndex::parse(doc).has_value(), valid) << doc;
+        EXPECT_EQ(load(doc).has_value(), valid) << doc;
     }
     // nlohmann has no depth limit; ours is 512 levels, the top-level object's included.
-    EXPECT_FALSE(DashboardIndex::parse(R"({"deep":)" + string(512, '[') + string(512, ']') + "}"));
+    EXPECT_FALSE(load(R"({"deep":)" + string(512, '[') + string(512, ']') + "}"));
 }
 
 TEST(FeedItem, ImportanceIsAnyNumberTruncatedTowardZeroAndClamped) {
@@ -114,8 +116,7 @@ TEST(FeedItem, ImportanceIsAnyNumberTruncatedTowardZeroAndClamped) {
         {"9223372036854775808", INT64_MAX}, {"-123456789012345678901234567890", INT64_MIN}, {"1e-400", 0}};
     // The same number in members the index ignores, at the top level and in the entry, costs nothing.
     for (const auto& [raw, expected] : cases) {
-        auto index =
-            DashboardIndex::parse(string(R"({"sum":)") + raw + R"(,"feedItems":[{"id":"x","hash":[)" + raw + R"(],"importance":)" + raw + "}]}");
+        auto index = load(string(R"({"sum":)") + raw + R"(,"feedItems":[{"id":"x","hash":[)" + raw + R"(],"importance":)" + raw + "}]}");
         EXPECT_EQ(index ? index->items.at(0).importance : -1, expected) << raw;
     }
 }
@@ -138,7 +139,7 @@ TEST(FeedItem, DayAndDisplayTitleFallBack) {
         // a CR LF pair is one character, no line feed
         {{{"content", "a\r\nb\nc"}}, "", "a\r\nb"}};
     for (const auto& [fields, day, title] : cases) {
-        auto index = DashboardIndex::parse(R"({"feedItems":[{"id":"x",)" + fields.dump().substr(1) + "]}");
+        auto index = load(R"({"feedItems":[{"id":"x",)" + fields.dump().substr(1) + "]}");
         EXPECT_EQ(index.value().items.at(0).day, day) << fields.dump();
         EXPECT_EQ(index.value().items.at(0).displayTitle(), title) << fields.dump();
     }
@@ -182,7 +183,7 @@ TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
     const string document = R"({"feedItems":[{"id":"gone","content":"meeting"}],"feedItems":)" + items.dump() + "}";
     DashboardIndex index = parsed({{{"id", "old"}}});
     // the replaced index hands its memory back
-    index = std::move(DashboardIndex::parse(document).value());
+    index = std::move(load(document).value());
     const ResultOrder order(index.items);
     // query, type, from, to, limit, found
     const std::tuple<Maybe, Maybe, Maybe, Maybe, int64_t, Ids> cases[] = {{{}, "voice", "2025-03-01", "2025-03-01", 20, {"v3", "v2", "v1"}},
@@ -200,14 +201,14 @@ TEST(DashboardIndex, SearchFiltersMatchesOrdersAndCaps) {
         for (int64_t offset : {-1, 0, 1, 3, 70}) {
             const Ids plain = ids(index.search(filter, {offset, limit}));
             EXPECT_EQ(ids(index.search(filter, {offset, limit}, order)), plain) << offset;
-            EXPECT_EQ(ids(DashboardIndex::parse(document, filter)->found({offset, limit})), plain) << offset;
+            EXPECT_EQ(ids(load(document, filter)->found({offset, limit})), plain) << offset;
         }
     }
     // no filter given, nothing picked
     EXPECT_TRUE(index.found({0, 10}).items.empty());
     // ties keep index order
     auto fillers = index.search({{}, "filler", {}, {}}, {0, 30}).items;
-    EXPECT_TRUE(fillers.size() == 30 && fillers[0] == &index.items[0] && std::is_sorted(fillers.begin(), fillers.end()));
+    EXPECT_TRUE(fillers.size() == 30 && fillers[0] == &index.items[0] && std::ranges::is_sorted(fillers));
     EXPECT_TRUE(index.item("f") == &index.items[0] && !index.item("f ") && !index.item("F"));
 }
 

@@ -15,6 +15,7 @@
 using std::string, std::pair;
 
 using namespace qs;
+using Args = ToolArguments;
 
 namespace {
 
@@ -34,14 +35,15 @@ TEST(ToolCatalog, NineToolsInOrderWithTheirRequiredArgumentsAndHints) {
     const Json& all = ToolCatalog::descriptors(false);
     string listed;
     for (const Json& t : all) {
-        const string name = t["name"], description = t["description"];
-        listed += name + t["inputSchema"]["required"].dump();
+        const string name = t["name"], text = t["description"];
+        const Json& in = t["inputSchema"];
+        listed += name + in["required"].dump();
         for (const char* hint : {"readOnlyHint", "destructiveHint", "idempotentHint", "openWorldHint"}) listed += t["annotations"][hint] ? "1" : "0";
         listed += " ";
         // name, description, inputSchema, annotations
-        EXPECT_EQ(pair(t.size(), t["inputSchema"]["type"]), pair(size_t{4}, Json("object"))) << name;
-        EXPECT_TRUE(description.front() != '\n' && description.back() != '\n' && description.find('\n') != string::npos) << name;
-        for (const auto& [arg, p] : t["inputSchema"]["properties"].items()) {
+        EXPECT_EQ(pair(t.size(), in["type"]), pair(size_t{4}, Json("object"))) << name;
+        EXPECT_TRUE(text.front() != '\n' && text.back() != '\n' && text.find('\n') != string::npos) << name;
+        for (const auto& [arg, p] : in["properties"].items()) {
             EXPECT_TRUE(p["type"].is_string() && !p["description"].get<string>().empty()) << name << "." << arg;
             EXPECT_EQ(p.contains("items"), p["type"] == "array") << name << "." << arg;
         }
@@ -67,21 +69,21 @@ TEST(ToolCatalog, WhateverAToolThrowsBecomesAFailedResult) {
 }
 
 TEST(ToolArguments, TextsIntegersFlagsAndListsAreReadLeniently) {
-    EXPECT_EQ(with(" ", &ToolArguments::requiredString), " ");
-    for (const Json& bad : {Json(""), Json(5), Json(nullptr)}) EXPECT_THROW(with(bad, &ToolArguments::requiredString), ToolFailure);
-    EXPECT_EQ(with(" a ", &ToolArguments::optionalString), " a ");
-    for (const Json& absent : {Json("  \t\n"), Json("\u3000\u00a0"), Json(nullptr)}) EXPECT_FALSE(with(absent, &ToolArguments::optionalString));
+    EXPECT_EQ(with(" ", &Args::requiredString), " ");
+    for (const Json& bad : {Json(""), Json(5), Json(nullptr)}) EXPECT_THROW(with(bad, &Args::requiredString), ToolFailure);
+    EXPECT_EQ(with(" a ", &Args::optionalString), " a ");
+    for (const Json& absent : {Json("  \t\n"), Json("\u3000\u00a0"), Json(nullptr)}) EXPECT_FALSE(with(absent, &Args::optionalString));
     // Reals and the largest unsigned saturate; a text out of range is no integer.
     const pair<Json, int64_t> integers[] = {{12, 12}, {"+12", 12}, {"-12", -12}, {12.9, 12}, {-7.9, -7}, {true, 1}, {false, 0}, {" 12", 99},
         {"12abc", 99}, {"12.0", 99}, {"", 99}, {"+-1", 99}, {nullptr, 99}, {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
         {"9223372036854775808", 99}, {1e300, INT64_MAX}, {-1e300, INT64_MIN}, {Json(18446744073709551615ULL), INT64_MAX}};
-    for (const auto& [value, expected] : integers) EXPECT_EQ(with(value, &ToolArguments::integer, 99), expected) << value;
+    for (const auto& [value, expected] : integers) EXPECT_EQ(with(value, &Args::integer, 99), expected) << value;
     // value, default, read
     const std::tuple<Json, bool, bool> flags[] = {{false, true, false}, {0, true, false}, {Json(0u), true, false}, {Json(2u), false, true},
         {-1, false, true}, {0.5, false, false}, {0.5, true, true}, {"true", false, false}};
-    for (const auto& [value, fallback, expected] : flags) EXPECT_EQ(with(value, &ToolArguments::flag, fallback), expected) << value;
-    EXPECT_EQ(with({"a", "", " b "}, &ToolArguments::stringArray), (std::vector<string>{"a", "", " b "}));
-    EXPECT_TRUE(with(nullptr, &ToolArguments::stringArray).empty());
+    for (const auto& [value, fallback, expected] : flags) EXPECT_EQ(with(value, &Args::flag, fallback), expected) << value;
+    EXPECT_EQ(with({"a", "", " b "}, &Args::stringArray), (std::vector<string>{"a", "", " b "}));
+    EXPECT_TRUE(with(nullptr, &Args::stringArray).empty());
 }
 
 // Whatever a tool hands over, the reply line can still be written.

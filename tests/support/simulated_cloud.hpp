@@ -50,25 +50,25 @@ public:
         auto held = hold();
         evicted_[path] = {arrivesAfter, {}};
     }
-    void setPolicy(Policy policy) { policy_ = policy; }
-    void refuseCoordination(bool refuse) { refuseCoordination_ = refuse; }
+    void setPolicy(Policy p) { policy_ = p; }
+    void refuseCoordination(bool on) { refuseCoordination_ = on; }
     // Coordination waits, as for a companion app holding the file, until its
     // bound cancels it.
-    void holdCoordination(bool hold) { holdCoordination_ = hold; }
+    void holdCoordination(bool on) { holdCoordination_ = on; }
     // The `k`-th call from now on (1: the next one) fails with errno `code`
     // (ENOSPC: the disk fills there).
     void failCall(int k, int code) {
         auto held = hold();
         failAt_ = k > 0 ? calls_ + k : 0, failCode_ = code;
     }
-    // Every call of `operation` ("rename", "link", "open", ...) fails with
-    // errno `code` until told otherwise (0): a fault that does not go away.
-    void failAlways(const Path& operation, int code) {
+    // Every call of `op` ("rename", "link", "open", ...) fails with errno
+    // `code` until told otherwise (0): a fault that does not go away.
+    void failAlways(const Text& op, int code) {
         auto held = hold();
-        failing_[operation] = code;
+        failing_[op] = code;
     }
-    // Both clocks move on by `duration`; sleeping moves them the same way.
-    void advanceClock(Ns duration) { advancedNs_ += duration.count(); }
+    // Both clocks move on by `d`; sleeping moves them the same way.
+    void advanceClock(Ns d) { advancedNs_ += d.count(); }
     // The environment variable as the process would see it; nothing unsets it.
     void setEnvironment(const Path& name, Opt<Text> value) {
         auto held = hold();

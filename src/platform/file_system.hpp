@@ -95,8 +95,11 @@ struct FileStamp {
     // index). A writer changing it later must move one of the five fields.
     static bool settled(
         const std::optional<FileStamp>& before, const std::optional<FileStamp>& after, int64_t readAtNs) {
-        return before && after && *before == *after && before->modifiedNs < readAtNs - kRacyWindowNs &&
-               before->changedNs < readAtNs - kRacyWindowNs;
+        return before && after && *before == *after && before->settledAt(readAtNs);
+    }
+    // Whether this stamp's last change lies past the racy window at `nowNs`.
+    [[nodiscard]] bool settledAt(int64_t nowNs) const {
+        return modifiedNs < nowNs - kRacyWindowNs && changedNs < nowNs - kRacyWindowNs;
     }
 };
 

@@ -1,7 +1,6 @@
 // Opening the index's database and bringing it in step with the vault.
 #include "search/fulltext_index.hpp"
 
-#include <algorithm>      // std::max
 #include <array>          // std::array
 #include <cctype>         // std::isalnum
 #include <chrono>         // std::chrono::milliseconds
@@ -272,9 +271,7 @@ struct FulltextIndex::Pass {
 
     // A stamp is trusted only once its last change lies a safe way back:
     // within one tick of a coarse clock a file can change and keep it.
-    [[nodiscard]] bool racy(const Platform::FileStamp& s) const {
-        return vault.fs().wallClockNs() - std::max(s.modifiedNs, s.changedNs) < Platform::FileStamp::kRacyWindowNs;
-    }
+    [[nodiscard]] bool racy(const Platform::FileStamp& s) const { return !s.settledAt(vault.fs().wallClockNs()); }
 
     // Watches `folder` before it is read, so each later change is told. One
     // not made yet is watched through the nearest folder above it, which

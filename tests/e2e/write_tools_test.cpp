@@ -129,7 +129,7 @@ TEST_P(WriteTools, DiaryWritesTextAndMetadata) {
 // every day not the UTC day. Each call is a new entry, even for the same text.
 TEST_P(WriteTools, DiaryDefaultsToTodayAndNoTags) {
     ServerSession zoned({{"--vault", v.path()}, {{"HOME", v.at(".no-home")}, {"LANG", "C.UTF-8"}, {"TZ", "QST-14"}}});
-    auto localDay = [] { return utcStamp(std::time(nullptr) + 14 * 3600).substr(0, 10); };
+    auto localDay = [] { return utcStamp(std::time(nullptr) + 14 * 3600L).substr(0, 10); };
     for (const Json& unusable : {Json(), Json("   ")}) {
         const std::string dayBefore = localDay();
         Json result = zoned.call("diary_write", {{"text", "same"}, {"date", unusable}, {"tags", nullptr}});

@@ -17,7 +17,6 @@
 #include "e2e/tool_fixture.hpp"
 #include "support/simulated_cloud.hpp"
 #include "tools/tool_catalog.hpp"
-#include "vault/vault_changes.hpp"
 
 namespace qs::test {
 namespace {
@@ -47,12 +46,12 @@ TEST(Faults, LeavesWhenRepliesCannotBeDelivered) {
 // A vault over the simulated provider holding one voice entry "X" of
 // 2 March 2025, its tools called in this process, its download wait short.
 struct SimulatedVault : TempVault {
-    explicit SimulatedVault(Layout layout = Layout::english) : TempVault(layout) { dashboard(Json::array({entry("X", "2025-03-02")})); }
+    SimulatedVault() { dashboard(Json::array({entry("X", "2025-03-02")})); }
     Json call(const ToolDefinition& tool, const Json& args) {
-        if (!context) context.emplace(Vault{path(), VaultInitializer::detectSchema(*cloud, path()).value(), {}, {300ms, 5ms}, cloud});
+        if (!context) context.emplace(Vault{path(), PathSchema::englishV2, {}, {300ms, 5ms}, cloud});
         return ToolCatalog::invoke(tool, args, *context);
     }
-    std::string insights(const std::string& rel) const { return insightsDir() + "/" + rel; }
+    string insights(const string& rel) const { return insightsDir() + "/" + rel; }
 
     std::shared_ptr<Platform::SimulatedCloud> cloud = std::make_shared<Platform::SimulatedCloud>(Platform::systemFileSystem());
     std::optional<ToolContext> context;
@@ -71,10 +70,13 @@ Snapshot files(const TempDir& dir) {
 // file evicted under its own name, or the whole day folder evicted) that never
 // come down, whether touching them fails or would block: it is never read or
 // written through the older copy on another day or under the legacy folder
-// names, and nothing ever blocks. (The refusal's wording is the write tools' test's.)
+// names. One with nothing on its own day is looked for in the other day
+// folders, newest first: an evicted newer one is brought down and listed
+// before an older folder's copy can win. Nothing ever blocks. (The refusal's
+// wording is the write tools' test's.)
 TEST(Faults, EvictedEntryStaysOnItsDay) {
-    for (const char* evicted : {".X.min.md.icloud", "X.min.md", ""})
-        for (Policy policy : {Policy::fail, Policy::block}) {
+    for (Policy policy : {Policy::fail, Policy::block}) {
+        for (const char* evicted : {".X.min.md.icloud", "X.min.md", ""}) {
             SimulatedVault v;
             v.write(v.insights("2025-03-02/") + (*evicted == '.' ? evicted : "X.min.md"), "current");
             v.write(v.insights("2025-03-01/X.min.md"), "older copy");
@@ -90,13 +92,6 @@ TEST(Faults, EvictedEntryStaysOnItsDay) {
             EXPECT_EQ(files(v), before);
             EXPECT_EQ(v.cloud->blockedCalls(), 0) << evicted;
         }
-}
-
-// An entry with nothing on its own day is looked for in the other day
-// folders, newest first: an evicted newer one is brought down and listed
-// before an older folder's copy can win, and nothing blocks meanwhile.
-TEST(Faults, EvictedDayFolderListedOnArrival) {
-    for (Policy policy : {Policy::fail, Policy::block}) {
         SimulatedVault v;
         v.write(v.insights("2025-03-05/X.min.md"), "newest");
         v.write(v.insights("2025-03-04/X.min.md"), "older copy");
@@ -111,27 +106,24 @@ TEST(Faults, EvictedDayFolderListedOnArrival) {
 // call to call: a repeated call lists none again, a file added to a kept one
 // (behind forty newer ones, stamped a batch at a time) or removed is seen by
 // the next call, and a new day folder leaves the others' listings kept. The
-// same whether changes are told, lost (and the loss told) or never told; the
-// index's queue gets what was told, else a sweep.
+// same whether changes are told, lost (and the loss told) or never told.
 TEST(Faults, DayFoldersRelistedOnlyWhenChanged) {
     enum Notifications { told, dropped, missing };
     for (int mode : {told, dropped, missing}) {
         SimulatedVault v;
-        const std::string minutes = v.at(v.insights("2025-03-03/X.min.md"));
+        const string minutes = v.at(v.insights("2025-03-03/X.min.md"));
         v.write(v.outputsDir() + "/2025-03-01/X.tr.txt", "t");
         v.write(v.insights("2025-03-03/other.meta.json"), "{}");
         for (int d = 10; d < 50; ++d) v.write(v.insights("2025-04-" + std::to_string(d) + "/x.meta.json"), "{}");
         v.cloud->setNotificationsMissing(mode == missing);
         // past the racy window of every folder written above
         v.cloud->advanceClock(2100ms);
-        auto queue = std::make_shared<ChangeQueue>();
         // The transcript and minutes flags, and the folders listed by the call.
-        std::vector<std::string> listed;
+        std::vector<string> listed;
         auto flags = [&] {
             const size_t before = v.cloud->listed().size();
             if (mode == dropped) v.cloud->dropNotifications();
             Json recording = toolPayload(v.call(recordingListTool, Json::object()))["recordings"][0];
-            if (before == 0) v.context->changes().follow(queue);
             listed = v.cloud->listed();
             listed.erase(listed.begin(), listed.begin() + static_cast<long>(before));
             return Json::array({recording["has_transcript"], recording["has_minutes"]});
@@ -141,13 +133,9 @@ TEST(Faults, DayFoldersRelistedOnlyWhenChanged) {
         EXPECT_EQ((std::pair{flags(), listed.size()}), (std::pair{transcript, size_t{0}}));
         v.write(v.insights("2025-03-03/X.min.md"), "m");
         EXPECT_EQ((std::pair{flags(), listed}), (std::pair{minutesOnly, std::vector{v.at(v.insights("2025-03-03"))}}));
-        const Platform::ChangeBatch taken = queue->take();
-        EXPECT_EQ(taken.overflow, mode != told);
-        EXPECT_EQ(taken.changes,
-            (mode == told ? std::vector<Platform::Change>{{Platform::ChangeKind::created, minutes, ""}} : std::vector<Platform::Change>{}));
         v.write(v.insights("2025-05-01/y.meta.json"), "{}");
         EXPECT_EQ(flags(), minutesOnly);
-        for (const std::string& folder : listed) EXPECT_EQ(folder.find("2025-04-"), std::string::npos) << folder;
+        for (const string& folder : listed) EXPECT_EQ(folder.find("2025-04-"), string::npos) << folder;
         std::remove(minutes.c_str());
         EXPECT_EQ(flags(), transcript) << mode;
     }
@@ -158,17 +146,15 @@ TEST(Faults, DayFoldersRelistedOnlyWhenChanged) {
 // error) or as after a clean run (and the reply a success); no temporary stays.
 TEST(Faults, EachFailedWriteStepLeavesBeforeOrAfter) {
     struct Case {
-        Layout layout;
         const ToolDefinition* tool;
         bool old;  // old minutes and summary there
     };
     const Json minutes{{"id", "X"}, {"markdown", "new minutes"}, {"summary", "new summary"}};
     const Json diary{{"text", "日记"}, {"date", "2025-03-01"}, {"tags", {"a"}}};
-    for (const Case& c : {Case{Layout::english, &minutesWriteTool, false}, {Layout::english, &minutesWriteTool, true},
-             {Layout::legacy, &minutesWriteTool, false}, {Layout::legacy, &minutesWriteTool, true}, {Layout::english, &diaryWriteTool, false}}) {
+    for (const Case& c : {Case{&minutesWriteTool, false}, {&minutesWriteTool, true}, {&diaryWriteTool, false}}) {
         // Runs the call with the k-th file-system call failing (0: none).
         auto run = [&](int k, Snapshot& before, Snapshot& after) {
-            SimulatedVault v(c.layout);
+            SimulatedVault v;
             if (c.old) {
                 v.write(v.insights("2025-03-02/X.min.md"), "old minutes");
                 v.write(v.insights("2025-03-02/X.sum.txt"), "old summary");

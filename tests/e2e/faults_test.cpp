@@ -145,32 +145,29 @@ TEST(Faults, DayFoldersRelistedOnlyWhenChanged) {
 // the vault is then byte for byte as before the call (and the reply an
 // error) or as after a clean run (and the reply a success); no temporary stays.
 TEST(Faults, EachFailedWriteStepLeavesBeforeOrAfter) {
-    struct Case {
-        const ToolDefinition* tool;
-        bool old;  // old minutes and summary there
-    };
-    const Json minutes{{"id", "X"}, {"markdown", "new minutes"}, {"summary", "new summary"}};
-    const Json diary{{"text", "日记"}, {"date", "2025-03-01"}, {"tags", {"a"}}};
-    for (const Case& c : {Case{&minutesWriteTool, false}, {&minutesWriteTool, true}, {&diaryWriteTool, false}}) {
+    // New minutes, then new minutes over old ones and their summary, then a diary entry.
+    for (int c = 0; c < 3; ++c) {
         // Runs the call with the k-th file-system call failing (0: none).
         auto run = [&](int k, Snapshot& before, Snapshot& after) {
             SimulatedVault v;
-            if (c.old) {
+            if (c == 1) {
                 v.write(v.insights("2025-03-02/X.min.md"), "old minutes");
                 v.write(v.insights("2025-03-02/X.sum.txt"), "old summary");
             }
             before = files(v);
             v.cloud->failCall(k, k % 2 ? EIO : ENOSPC);
-            const bool failed = v.call(*c.tool, c.tool == &diaryWriteTool ? diary : minutes).value("isError", false);
+            const bool failed = (c < 2 ? v.call(minutesWriteTool, {{"id", "X"}, {"markdown", "m"}, {"summary", "s"}})
+                                       : v.call(diaryWriteTool, {{"text", "日记"}, {"date", "2025-03-01"}, {"tags", {"a"}}}))
+                                    .value("isError", false);
             after = files(v);
-            EXPECT_TRUE(k || !failed) << c.tool->name;
+            EXPECT_TRUE(k || !failed) << c;
             return k ? failed : v.cloud->calls();
         };
         Snapshot before, clean, after;
         const int calls = run(0, before, clean);
         for (int k = 1; k <= calls; ++k) {
             const bool failed = run(k, before, after);
-            EXPECT_EQ(after, failed ? before : clean) << c.tool->name << " old=" << c.old << " k=" << k;
+            EXPECT_EQ(after, failed ? before : clean) << c << " " << k;
         }
     }
 }

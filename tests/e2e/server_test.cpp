@@ -9,7 +9,7 @@ namespace {
 
 // Exit status, stdout and stderr of a run whose input ends at once.
 std::tuple<int, string, string> run(const std::vector<string>& args, const TempDir& home) {
-    ServerSession child({args, {{"HOME", home.path()}}});
+    ServerSession child(args, {{"HOME", home.path()}});
     child.closeInput();
     string out;
     child.drain(&out);

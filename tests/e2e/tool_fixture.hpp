@@ -63,7 +63,7 @@ inline string paramName(const ::testing::TestParamInfo<const char*>& info) { ret
 
 // One index entry whose day comes from its date.
 inline Json entry(const string& id, const string& day, const string& type = "voice", const Json& extra = Json::object()) {
-    Json e{{"id", id}, {"type", type}, {"date", day + "T08:15:00+08:00"}, {"content", "content of " + id}};
+    Json e{{"id", id}, {"type", type}, {"date", day + "T08:15:00+08:00"}, {"content", id}};
     e.update(extra);
     return e;
 }

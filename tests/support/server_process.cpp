@@ -10,19 +10,18 @@ namespace {
 
 // The child's options: the built binary, and the sanitizer settings and PATH
 // passed on, since the sanitizer build needs its options in the child too.
-harness::ChildOptions childOptions(const ProcessOptions& options) {
-    harness::ChildOptions child{QS_BINARY_PATH, options.args, options.env, ""};
+harness::ChildOptions childOptions(const std::vector<string>& args, std::map<string, string> env) {
     for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "PATH"}) {
-        if (const char* v = std::getenv(keep); v && !options.env.count(keep)) child.env->emplace(keep, v);
+        if (const char* v = std::getenv(keep)) env.emplace(keep, v);
     }
-    return child;
+    return {QS_BINARY_PATH, args, env, ""};
 }
 
 }  // namespace
 
-ServerSession::ServerSession(const ProcessOptions& options) : ChildProcess(childOptions(options)) {}
+ServerSession::ServerSession(const std::vector<string>& args, const std::map<string, string>& env) : ChildProcess(childOptions(args, env)) {}
 ServerSession::ServerSession(const string& vaultRoot, const string& zone)
-    : ServerSession({{"--vault", vaultRoot}, {{"HOME", vaultRoot + "/.no-home"}, {"LANG", "C.UTF-8"}, {"TZ", zone}}}) {}
+    : ServerSession({"--vault", vaultRoot}, {{"HOME", vaultRoot + "/.no-home"}, {"LANG", "C.UTF-8"}, {"TZ", zone}}) {}
 
 Json ServerSession::request(const string& method, const Json& params) {
     const int id = nextId_++;

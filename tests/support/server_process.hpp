@@ -12,16 +12,11 @@ namespace qs::test {
 
 using std::string;
 
-struct ProcessOptions {
-    std::vector<string> args;
-    // The child's whole environment: nothing from the test's own leaks.
-    std::map<string, string> env;
-};
-
 // A live server for request-by-request conversations.
 class ServerSession : public harness::ChildProcess {
 public:
-    explicit ServerSession(const ProcessOptions& options);
+    // `env` is the child's whole environment: nothing from the test's own leaks.
+    ServerSession(const std::vector<string>& args, const std::map<string, string>& env);
     // On a vault, with an empty home, in a fixed zone (eight hours east of UTC
     // by default, a POSIX rule, which gives known times of day).
     explicit ServerSession(const string& vaultRoot, const string& zone = "CST-8");

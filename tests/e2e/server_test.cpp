@@ -8,10 +8,10 @@ namespace qs::test {
 namespace {
 
 // Exit status, stdout and stderr of a run whose input ends at once.
-std::tuple<int, std::string, std::string> run(const std::vector<std::string>& args, const TempDir& home) {
-    ServerSession child({args, {{"HOME", home.path()}}});
+std::tuple<int, string, string> run(const std::vector<string>& args, const TempDir& home) {
+    ServerSession child(args, {{"HOME", home.path()}});
     child.closeInput();
-    std::string out;
+    string out;
     child.drain(&out);
     return {child.finish(), out, child.stderrText()};
 }
@@ -20,7 +20,7 @@ std::tuple<int, std::string, std::string> run(const std::vector<std::string>& ar
 // last --vault counts, and --help or --version is answered before anything
 // after it is looked at.
 TEST(Cli, AnswersWithoutVault) {
-    const std::string usage = R"(用法: quillstack-mcp [--vault <路径>]
+    const string usage = R"(用法: quillstack-mcp [--vault <路径>]
 
   --vault <路径>   指定 Vault 根目录。也可用环境变量 QUILLSTACK_VAULT。
                   都不给则自动在 iCloud Drive 里找。
@@ -30,10 +30,10 @@ TEST(Cli, AnswersWithoutVault) {
 这是一个 MCP server,正常情况下由 MCP host(Claude Desktop / Cursor / …)
 通过 stdio 拉起,不需要手工运行。
 )";
-    auto unknown = [](const char* arg) { return "[quillstack-mcp] 未知参数: " + std::string(arg) + "(用 --help 看用法)\n"; };
+    auto unknown = [](const char* arg) { return "[quillstack-mcp] 未知参数: " + string(arg) + "(用 --help 看用法)\n"; };
     TempDir home;
-    const std::tuple<std::vector<std::string>, int, std::string, std::string> runs[] = {{{"--version"}, 0, "quillstack 0.1.0\n", ""},
-        {{"-h"}, 0, usage, ""}, {{"--vault", "/nowhere", "--help", "--bogus"}, 0, usage, ""}, {{"--vault=/x"}, 2, "", unknown("--vault=/x")},
+    const std::tuple<std::vector<string>, int, string, string> runs[] = {{{"--version"}, 0, "quillstack 0.1.0\n", ""}, {{"-h"}, 0, usage, ""},
+        {{"--vault", "/nowhere", "--help", "--bogus"}, 0, usage, ""}, {{"--vault=/x"}, 2, "", unknown("--vault=/x")},
         {{"--vault", "/a", "--vault"}, 2, "", "[quillstack-mcp] --vault 后面要跟路径\n"}, {{"--bogus", "--help"}, 2, "", unknown("--bogus")}};
     for (const auto& [args, status, out, err] : runs) EXPECT_EQ(run(args, home), std::tie(status, out, err)) << args[0];
 }

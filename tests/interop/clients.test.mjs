@@ -4,7 +4,7 @@
 // 2026-07-28 era, pinned and in 'auto' mode, which probes with server/discover.
 // Each client validates every reply against its own schemas; the test sees the
 // handshake, the titled tool list, one read with its structured result, one
-// write, the errors and the resources. The error codes and the members of each
+// write, a failed call and the resources. The error codes and the members of each
 // reply are the protocol's own tests'.
 // Run by CTest (QS_BINARY, QS_SOURCE_DIR set) or by hand:
 //   QS_BINARY=../../build/debug/src/quillstack-mcp QS_SOURCE_DIR=../.. node --test clients.test.mjs
@@ -63,7 +63,6 @@ for (const [label, load, negotiation, skip] of clients) {
       assert.ok(wrote.structuredContent.wrote[0].startsWith(vault));
       const missing = await call('minutes_read', { id: 'NO-SUCH-ENTRY' });
       assert.ok(missing.isError && !('structuredContent' in missing));
-      await assert.rejects(call('no_such_tool', {}));
     });
 
     test('lists, templates and reads the vault as resources', async () => {
@@ -72,7 +71,6 @@ for (const [label, load, negotiation, skip] of clients) {
       await client.listResourceTemplates();
       const { contents: [minutes] } = await client.readResource({ uri });
       assert.equal(minutes.text, fs.readFileSync(`${vault}/memories/timeline/insights/2025-03-05/${entry}.min.md`, 'utf8'));
-      await assert.rejects(client.readResource({ uri: 'quillstack://report/1999-01-01' }));
     });
   });
 }

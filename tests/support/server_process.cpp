@@ -10,22 +10,20 @@ namespace {
 
 // The child's options: the built binary, and the sanitizer settings and PATH
 // passed on, since the sanitizer build needs its options in the child too.
-harness::ChildOptions childOptions(const ProcessOptions& options) {
-    harness::ChildOptions child{QS_BINARY_PATH, options.args, options.env, ""};
+harness::ChildOptions childOptions(const std::vector<string>& args, std::map<string, string> env) {
     for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "PATH"}) {
-        if (const char* v = std::getenv(keep); v && !options.env.count(keep)) child.env->emplace(keep, v);
+        if (const char* v = std::getenv(keep)) env.emplace(keep, v);
     }
-    return child;
+    return {QS_BINARY_PATH, args, env, ""};
 }
 
 }  // namespace
 
-ServerSession::ServerSession(const ProcessOptions& options) : ChildProcess(childOptions(options)) {}
-// A fixed zone (a POSIX rule, eight hours east of UTC) gives known times of day.
-ServerSession::ServerSession(const std::string& vaultRoot)
-    : ServerSession({{"--vault", vaultRoot}, {{"HOME", vaultRoot + "/.no-home"}, {"LANG", "C.UTF-8"}, {"TZ", "CST-8"}}}) {}
+ServerSession::ServerSession(const std::vector<string>& args, const std::map<string, string>& env) : ChildProcess(childOptions(args, env)) {}
+ServerSession::ServerSession(const string& vaultRoot, const string& zone)
+    : ServerSession({"--vault", vaultRoot}, {{"HOME", vaultRoot + "/.no-home"}, {"LANG", "C.UTF-8"}, {"TZ", zone}}) {}
 
-Json ServerSession::request(const std::string& method, const Json& params) {
+Json ServerSession::request(const string& method, const Json& params) {
     const int id = nextId_++;
     sendLine(Json{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}}.dump());
     auto line = readLine(20000);
@@ -34,13 +32,13 @@ Json ServerSession::request(const std::string& method, const Json& params) {
     return reply;
 }
 
-Json ServerSession::callTool(const std::string& name, const Json& arguments) {
+Json ServerSession::callTool(const string& name, const Json& arguments) {
     Json reply = request("tools/call", Json{{"name", name}, {"arguments", arguments}});
     EXPECT_TRUE(reply.contains("result")) << name << " answered " << reply;
     return reply.value("result", Json::object());
 }
 
-Json ServerSession::call(const std::string& tool, const Json& arguments) {
+Json ServerSession::call(const string& tool, const Json& arguments) {
     const Json result = callTool(tool, arguments);
     return result.value("isError", false) ? Json(toolText(result)) : toolPayload(result);
 }
@@ -50,10 +48,10 @@ Json toolPayload(const Json& toolResult) {
     return Json::parse(toolText(toolResult), nullptr, false);
 }
 
-std::string toolText(const Json& toolResult) {
+string toolText(const Json& toolResult) {
     const Json text = toolResult.value(Json::json_pointer("/content/0/text"), Json());
     EXPECT_TRUE(text.is_string()) << "not a tool result: " << toolResult;
-    return text.is_string() ? text.get<std::string>() : "";
+    return text.is_string() ? text.get<string>() : "";
 }
 
 }  // namespace qs::test

@@ -16,6 +16,7 @@
 #include <mutex>     // std::mutex
 #include <optional>  // std::optional
 #include <string>    // std::string
+#include <utility>   // std::move, std::pair
 #include <vector>    // std::vector
 
 #include "platform/cancel_timer.hpp"
@@ -23,7 +24,74 @@
 
 namespace qs::Platform {
 
-class SimulatedWatch;
+// Tells what changed by comparing, at each drain, every watched folder with
+// what it held at the last one: the simulation sees every change made on the
+// disk, the tests' own included, the moment it is drained.
+class SimulatedWatch final : public ChangeWatch {
+public:
+    explicit SimulatedWatch(std::shared_ptr<FileSystem> disk) : disk_(std::move(disk)) {}
+
+    bool add(const std::string& folder) override {
+        std::lock_guard lock(mutex_);
+        if (folders_.contains(folder)) return true;
+        auto names = look(folder);
+        if (names) folders_[folder] = std::move(*names);
+        return names.has_value();
+    }
+
+    ChangeBatch drain() override {
+        std::lock_guard lock(mutex_);
+        ChangeBatch batch;
+        using enum ChangeKind;
+        auto tell = [&](ChangeKind kind, const std::string& path) { batch.changes.push_back({kind, path, {}}); };
+        for (auto at = folders_.begin(); at != folders_.end();) {
+            auto now = look(at->first);
+            if (!now) {
+                tell(deleted, at->first);
+                at = folders_.erase(at);
+                continue;
+            }
+            const std::string in = at->first + "/";
+            for (const auto& [name, version] : *now) {
+                auto old = at->second.find(name);
+                if (old == at->second.end())
+                    tell(created, in + name);
+                else if (old->second != version)
+                    tell(changed, in + name);
+            }
+            for (const auto& [name, version] : at->second)
+                if (!now->contains(name)) tell(deleted, in + name);
+            at->second = std::move(*now);
+            ++at;
+        }
+        if (dropped.exchange(false)) batch = ChangeBatch{{}, true};
+        return batch;
+    }
+
+    // The next drain tells only that changes were lost.
+    std::atomic<bool> dropped = false;
+
+private:
+    // Each name in `folder` with what tells a file's versions apart: its stamp
+    // and, as a same-size rewrite can keep a coarse clock's stamp, its bytes.
+    // A folder has no versions here: what changes inside it is its own news.
+    using Versions = std::map<std::string, std::pair<std::optional<FileStamp>, std::string>>;
+    std::optional<Versions> look(const std::string& folder) {
+        auto entries = disk_->list(folder, false, false);
+        if (!entries) return std::nullopt;
+        Versions versions;
+        for (const DirEntry& entry : *entries) {
+            auto& [stamp, bytes] = versions[entry.name];
+            stamp = disk_->stampOf(folder + "/" + entry.name, false);
+            if (stamp && !disk_->readInto(folder + "/" + entry.name, bytes, 1 << 20)) bytes.clear();
+        }
+        return versions;
+    }
+
+    std::shared_ptr<FileSystem> disk_;
+    std::mutex mutex_;
+    std::map<std::string, Versions> folders_;
+};
 
 class SimulatedCloud final : public FileSystem {
 public:
@@ -80,7 +148,11 @@ public:
     void setNotificationsMissing(bool missing) { notificationsMissing_ = missing; }
     // The next drain tells nothing of what changed, only that changes were
     // lost, as a full event queue or a dropped stream does.
-    void dropNotifications();
+    void dropNotifications() {
+        auto held = hold();
+        for (const auto& watch : watches_)
+            if (auto live = watch.lock()) live->dropped = true;
+    }
 
     int calls() const { return calls_; }
     // Every folder listed so far, in order: what a kept listing saves.
@@ -153,7 +225,13 @@ public:
     }
     Status coordinateReading(const Path& p, Ms bound, const Block& run) override { return coordinate("coordinate reading", p, bound, run); }
     Status coordinateWriting(const Path& p, Ms bound, const Block& run) override { return coordinate("coordinate writing", p, bound, run); }
-    std::shared_ptr<ChangeWatch> watch(const Path& r) override;
+    std::shared_ptr<ChangeWatch> watch(const Path&) override {
+        if (notificationsMissing_) return nullptr;
+        auto watch = std::make_shared<SimulatedWatch>(disk_);
+        auto held = hold();
+        watches_.push_back(watch);
+        return watch;
+    }
     int64_t wallClockNs() override { return disk_->wallClockNs() + advancedNs_; }
     Clock::time_point steadyNow() override { return Clock::now() + Ns(advancedNs_); }
     void sleepFor(Ns d) override {

@@ -3,7 +3,7 @@
 
 #include <unistd.h>    // mkdtemp on macOS (glibc has it in <cstdlib>)
 #include <algorithm>   // std::sort
-#include <cstdlib>     // mkdtemp, getenv
+#include <cstdlib>     // mkdtemp
 #include <filesystem>  // std::filesystem
 #include <fstream>     // std::ofstream, std::ifstream
 #include <iterator>    // std::istreambuf_iterator
@@ -27,9 +27,8 @@ std::vector<string> walk(const string& base, bool filesOnly) {
 
 }  // namespace
 
-TempDir::TempDir() {
-    const char* tmp = std::getenv("TMPDIR");
-    path_ = string(tmp && *tmp ? tmp : "/tmp") + "/qs-test-XXXXXX";
+// Under $TMPDIR, else /tmp.
+TempDir::TempDir() : path_(fs::temp_directory_path() / "qs-test-XXXXXX") {
     if (!::mkdtemp(path_.data())) throw std::runtime_error("mkdtemp failed");
 }
 

@@ -42,12 +42,12 @@ TEST(JsonParse, StrictDocumentsOfBoundedNesting) {
 }
 
 // Every RFC 8259 number parses. As values, only those beyond a double keep
-// their text; asked for, every number keeps it, and both writers write it.
+// their text; asked for, every number keeps it, and the writers write it
+// (the pretty one in the daily report's end-to-end test).
 TEST(JsonParse, NumbersOfAnySize) {
     const string text = R"([1e400,-1E+400,99999999999999999999,-123456789012345678901234567890,1.50,-0,1E2,{"k":[0.5]}])";
     EXPECT_EQ(JsonWriter::wire(parseJsonDocument(text).value()), R"([1e400,-1E+400,1e+20,-1.2345678901234568e+29,1.5,0,100.0,{"k":[0.5]}])");
     const Json kept = parseJsonDocument(" " + text, JsonNumbers::ownText).value();
     EXPECT_EQ(JsonWriter::wire(kept), text);
-    EXPECT_EQ(JsonWriter::payload(kept[7]), "{\n  \"k\": [\n    0.5\n  ]\n}");
     EXPECT_EQ(JsonWriter::lenient(kept), R"([null,null,1e+20,-1.2345678901234568e+29,1.5,0,100.0,{"k":[0.5]}])");
 }

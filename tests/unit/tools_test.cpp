@@ -91,5 +91,6 @@ TEST(ToolResult, AlwaysWritable) {
     // number for number what the text holds
     ToolResult::addStructuredContent(wide);
     EXPECT_EQ(JsonWriter::wire(wide["structuredContent"]), R"({"n":123456789012345678901234567890,"r":1.5})");
-    EXPECT_EQ(ToolResult::failure("name \xff.md"), (Json{{"content", {{{"type", "text"}, {"text", "❌ name \uFFFD.md"}}}}, {"isError", true}}));
+    // (A failed result's members are the official clients' test's.)
+    EXPECT_EQ(ToolResult::failure("name \xff.md")["content"][0]["text"], "❌ name \uFFFD.md");
 }

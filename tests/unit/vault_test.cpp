@@ -94,14 +94,15 @@ TEST(VaultIO, WritesTheirFailuresAndLinksLeadingOut) {
 // and waited for within the vault's bound, whether touching it would fail
 // (EDEADLK) or block; refused coordination falls back to plain access;
 // coordination held past the bound is cancelled and reads and writes nothing.
-// Nothing ever blocks. (A download that never lands is the faults' test's.)
+// Nothing ever blocks. (A download that never lands, and an evicted file when
+// touching it would block, are the faults' test's.)
 TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
     using enum Cloud::Policy;
     const string x = "X.min.md\n", f = "day/X.min.md";
     // evicted, policy, arrives after, coordination (0 granted, 1 refused, 2 held), the log
-    const tuple<string, Cloud::Policy, int, int, string> cases[] = {{f, fail, 50, 0, kAsked + x}, {f, block, 50, 0, kAsked + x},
-        {"day", fail, 50, 0, kAsked + "day\n"}, {"day", block, 0, 0, kAsked + "day\n"},
-        {"", fail, 0, 1, kLog + "⚠️ 协调写失败,退回裸写: simulated refusal\n"}, {"", fail, 0, 2, kLate + x + kLate + x}};
+    const tuple<string, Cloud::Policy, int, int, string> cases[] = {{f, fail, 50, 0, kAsked + x}, {"day", fail, 50, 0, kAsked + "day\n"},
+        {"day", block, 0, 0, kAsked + "day\n"}, {"", fail, 0, 1, kLog + "⚠️ 协调写失败,退回裸写: simulated refusal\n"},
+        {"", fail, 0, 2, kLate + x + kLate + x}};
     for (const auto& [evicted, policy, arrives, coordination, log] : cases) {
         TempDir d;
         auto cloud = std::make_shared<Cloud>();

@@ -244,10 +244,7 @@ public:
         }
         return disk_->environment(n);
     }
-    Text homeDirectory() override {
-        auto home = environment("HOME");
-        return home && !home->empty() ? *home : disk_->homeDirectory();
-    }
+    Text homeDirectory() override { return environment("HOME").value_or(disk_->homeDirectory()); }
     // The rest is the disk's own: a provider keeps an evicted entry's
     // metadata, locks are never evicted, and staged files are made (and
     // removed) by the disk below.

@@ -27,7 +27,7 @@ static string repeat(std::string_view unit, int n) { return n > 0 ? string(unit)
 
 // Final sigma and the other context-dependent mappings need the whole text,
 // which ICU lower-cases in one call: the fast paths must give that byte for byte.
-TEST(ToLowerFull, MatchesIcuOnTheWholeText) {
+TEST(ToLowerFull, MatchesIcu) {
     // no locale tailors these
     auto icu = [](const string& s) { return utf8(icu::UnicodeString::fromUTF8(s).toLower()); };
     for (const char* text : {"ΑΣ'Β", "ὈΔΥΣΣΕΎΣ", "A\u0301Σ", "x\u0345Σ\u0345y", "İstanbul"}) EXPECT_EQ(toLowerFull(text), icu(text));
@@ -63,7 +63,7 @@ TEST(Unicode, Utf8RepairNfcTrimAndDayShape) {
 
 // Stamps are UTC whatever the zone, fractions floored; the local day follows
 // the zone. Internet date-times parse, and nothing else does.
-TEST(Dates, StampsIsoUtcAndInternetDateTimes) {
+TEST(Dates, StampsAndDateTimes) {
     // nothing else here reads the zone
     ::setenv("TZ", "CST-8", 1);
     ::tzset();
@@ -101,7 +101,7 @@ TEST(Dates, StampsIsoUtcAndInternetDateTimes) {
 // falls relative to the blocks of its ASCII pass, which tells in the same
 // pass whether the text holds a watched byte. Forms that share a letter with
 // the query out of place ("İ" is "i" + U+0307) neither hide hits nor make them.
-TEST(LowercaseNeedle, AgreesWithLowerCasingTheWholeText) {
+TEST(LowercaseNeedle, AgreesWithLowering) {
     vector<string> haystacks = {"Team MEETING notes", "今天的会议记录，很长", "CAFÉ AU LAIT", "İstanbul", "\u212Aelvin", "ΣΟΦΟΣ ΚΑΙ", "ΑΣ", "AΣ B",
         "Straße", "ǅungla", "ＡＢＣ全角", "", "ZEPHYRINE İ", "ZEPHYRİNE", "\u212AİX"};
     const vector<string> pieces = {"a", "A", "b", "B", "z", "Z", " ", "ab", "AB", "zA", "é", "İ", "会", "\n", "@", "`", "[", "{", "Meeting ",
@@ -129,7 +129,7 @@ TEST(LowercaseNeedle, AgreesWithLowerCasingTheWholeText) {
 
 // Every part of what a changing character becomes, the character alone,
 // between letters and at the edges, is found.
-TEST(LowercaseNeedle, FindsTheLowerCaseOfEveryCodePoint) {
+TEST(LowercaseNeedle, EveryCodePoint) {
     auto starts = [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; };
     for (UChar32 c = 0x80; c <= 0x10FFFF; ++c) {
         string text;

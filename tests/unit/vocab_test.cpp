@@ -31,7 +31,7 @@ Json envelope(const Json& words, const Json& updatedAt = "2025-03-01T08:30:00Z")
 // moment per entry), updatedAt the entry's own addedAt. (How the texts read,
 // the same in both encodings, and the members the listing shows in the ISO
 // encoding are the listing's test's.)
-TEST(VocabBook, ReadsBothShapesInBothDateEncodings) {
+TEST(VocabBook, ShapesAndDateEncodings) {
     Json iso{{"word", "serendipity"}, {"addedAt", "2024-12-31T23:59:59Z"}, {"updatedAt", "2025-03-01T16:30:00.5+08:00"},
         {"dueAt", "2025-03-01T08:30:00.250Z"}, {"stage", 3.0}, {"lapses", 2}, {"graduated", true}, {"examples", {"e"}},
         {"futureMember", {{"ignored", true}}}};
@@ -62,7 +62,7 @@ TEST(VocabBook, ReadsBothShapesInBothDateEncodings) {
 // Otherwise an entry that does not fit costs only itself, the reading that
 // reads the most words winning. A number of any size ("BIG", "INF" below) is
 // no fault where ignored and a value of the wrong kind where used.
-TEST(VocabBook, AnEntryThatDoesNotFitCostsOnlyItself) {
+TEST(VocabBook, MisfitCostsOnlyItself) {
     auto withEntry = [](Json entry, const char* before = "") {
         string file = envelope({{"good", {{"word", "good"}, {"dueAt", "2025-03-01T16:30:00+0800"}}}, {"bad", std::move(entry)}}).dump();
         for (const auto& [name, token] : {std::pair{"\"BIG\"", "123456789012345678901234567890"}, {"\"INF\"", "-1e400"}})
@@ -92,7 +92,7 @@ TEST(VocabBook, AnEntryThatDoesNotFitCostsOnlyItself) {
 
 // Words come in key order, the last of a repeated key winning, and a whole
 // entry built later keeps the moment its word was read at.
-TEST(VocabBookReader, WordsInKeyOrderBuiltWholeOnDemand) {
+TEST(VocabBookReader, KeyOrderWholeOnDemand) {
     VocabBookReader reader;
     const auto words = reader
                            .read(R"({"c":{"word":"Cat","dueAt":"2025-03-02T00:00:00Z","translation":"猫","source":"imported"},

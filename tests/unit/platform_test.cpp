@@ -23,7 +23,7 @@ using std::string, std::pair, std::tuple, std::optional;
 using namespace qs::Platform;
 using qs::test::TempDir;
 using Kind = Error::Kind;
-using enum Kind;
+using enum Error::Kind;
 using Names = std::vector<string>;
 // The kind of a failure, or nothing for success.
 template <class T>

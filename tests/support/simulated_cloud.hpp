@@ -244,10 +244,7 @@ public:
         }
         return disk_->environment(n);
     }
-    Text homeDirectory() override {
-        auto home = environment("HOME");
-        return home && !home->empty() ? *home : disk_->homeDirectory();
-    }
+    Text homeDirectory() override { return environment("HOME").value_or(disk_->homeDirectory()); }
     // The rest is the disk's own: a provider keeps an evicted entry's
     // metadata, locks are never evicted, and staged files are made (and
     // removed) by the disk below.
@@ -289,18 +286,10 @@ private:
         return (orSelf && p == at) || (p.starts_with(at) && p.size() > at.size() && p[at.size()] == '/');
     }
     // The evicted entry above `p` (or at it, when `orSelf`) that has not
-    // arrived yet; entries whose download has landed are dropped on the way.
+    // arrived yet: one whose download has landed is an ordinary entry again.
     Evicted* evictedAt(const Path& p, bool orSelf) {
-        for (auto it = evicted_.begin(); it != evicted_.end();) {
-            if (it->second.arrival && *it->second.arrival <= steadyNow()) {
-                // downloaded: an ordinary entry again
-                it = evicted_.erase(it);
-            } else if (covers(it->first, p, orSelf)) {
-                return &it->second;
-            } else {
-                ++it;
-            }
-        }
+        for (auto& [at, e] : evicted_)
+            if (covers(at, p, orSelf) && !(e.arrival && *e.arrival <= steadyNow())) return &e;
         return nullptr;
     }
     // The download asked for: it lands `arrivesAfter` from now, if ever.

@@ -139,7 +139,7 @@ public:
     // Both clocks move on by `d`; sleeping moves them the same way.
     void advanceClock(Ns d) { advancedNs_ += d.count(); }
     // The environment variable as the process would see it; nothing unsets it.
-    void setEnvironment(const Path& name, Opt<Text> value) {
+    void setEnvironment(const Path& name, Text value) {
         auto held = hold();
         environment_[name] = std::move(value);
     }
@@ -329,7 +329,7 @@ private:
     // by operation
     std::map<Text, int> failing_;
     std::atomic<int64_t> advancedNs_ = 0;
-    std::map<Text, Opt<Text>> environment_;
+    std::map<Text, Text> environment_;
     std::vector<Text> listed_;
     std::vector<std::weak_ptr<SimulatedWatch>> watches_;
 };

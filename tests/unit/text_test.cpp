@@ -49,7 +49,7 @@ TEST(Unicode, Utf8RepairNfcTrimAndDayShape) {
         {"\xC0\xAF", r + r}, {"\xED\xA0\x80", r + r + r}, {"\xF0\x9F\x98", r}, {"\xF4\x90\x80\x80", r + r + r + r}, {nul, nul}};
     for (const auto& [bytes, repaired] : cases) EXPECT_EQ((pair{isValidUtf8(bytes), decodeLossy(bytes)}), (pair{bytes == repaired, repaired}));
     // the Ångström sign is a singleton
-    EXPECT_EQ(nfc("e\u0301") + nfc("\u212B") + nfc("한") + nfc("ab"), "\u00E9\u00C5한ab");
+    EXPECT_EQ(nfc("e\u0301") + nfc("\u212B") + nfc("한"), "\u00E9\u00C5한");
     EXPECT_EQ(graphemeCount("\r\nab\r\n"), 4u);
     // Trimming takes Unicode white space only; the day shape is ASCII digits in the exact pattern.
     // zero-width space, for one, is not white space
@@ -61,15 +61,13 @@ TEST(Unicode, Utf8RepairNfcTrimAndDayShape) {
     for (const char* text : {"2025-03-021", "2025/03/02", "2025-03-0a", "2025-03- 2"}) EXPECT_FALSE(isDayShape(text)) << text;
 }
 
-// Stamps are UTC whatever the zone, fractions floored; the local day follows
-// the zone. Internet date-times parse, and nothing else does.
+// Stamps are UTC whatever the zone, fractions floored (the local day is the
+// diary tool's test's). Internet date-times parse, and nothing else does.
 TEST(Dates, StampsAndDateTimes) {
     // nothing else here reads the zone
     ::setenv("TZ", "CST-8", 1);
     ::tzset();
     EXPECT_EQ(archiveStamp(Clock::time_point(std::chrono::milliseconds(1740903300999))), "2025-03-02T081500Z");
-    // 2025-03-01T20:00:00Z
-    EXPECT_EQ(localDay(Clock::time_point(std::chrono::seconds(1740859200))), "2025-03-02");
     // Out of range (not a number, past about three million years) is clamped.
     for (const auto& [seconds, text] : {pair{0.0, "1970-01-01T00:00:00Z"}, {1740903300.9, "2025-03-02T08:15:00Z"}, {-0.5, "1969-12-31T23:59:59Z"},
              {951782400.0, "2000-02-29T00:00:00Z"}, {253402300799.0, "9999-12-31T23:59:59Z"}, {-62167219200.0, "0000-01-01T00:00:00Z"},

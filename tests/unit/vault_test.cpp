@@ -24,8 +24,8 @@ const string kLog = "[quillstack-mcp] ", kAsked = kLog + "iCloud 占位符,触�
 
 // (A layout's name is read in the marker and written in the locator's log.)
 TEST(Paths, Joined) {
-    const tuple<const char*, const char*, const char*> joins[] = {{"/v", "a/b", "/v/a/b"}, {"/v/", "a", "/v/a"}, {"/v", "//x", "/v/x"},
-        {"/v", "", "/v"}, {"/", "a", "/a"}, {"//", "a", "/a"}, {"/v//", "/a", "/v/a"}, {"", "a", "/a"}};
+    const tuple<const char*, const char*, const char*> joins[] = {
+        {"/v/", "a", "/v/a"}, {"/v", "//x", "/v/x"}, {"/v", "", "/v"}, {"/", "a", "/a"}, {"//", "a", "/a"}, {"/v//", "/a", "/v/a"}, {"", "a", "/a"}};
     for (const auto& [base, rel, joined] : joins) EXPECT_EQ(Platform::joinPath(base, rel), joined) << base << rel;
 }
 
@@ -157,7 +157,7 @@ TEST(VaultLocator, FirstCandidateWithAnIndex) {
     // "~" is this user's home, "~name" that user's (as shells do); a relative
     // path ("xroot/v" too) starts at the working folder.
     const string cwd = fs->currentDirectory();
-    const pair<string, string> firsts[] = {{"~", h.path()}, {"~/", h.path()}, {"~root/v", *fs->homeDirectoryOf("root") + "/v"},
+    const pair<string, string> firsts[] = {{"~", h.path()}, {"~root/v", *fs->homeDirectoryOf("root") + "/v"},
         {"~no-such-user-qs/v", cwd + "/~no-such-user-qs/v"}, {"xroot/v", cwd + "/xroot/v"}, {"", cwd}};
     for (const auto& [given, first] : firsts) EXPECT_EQ(candidates(*fs, given).front(), first) << given;
     // A second spelling of a folder is dropped.

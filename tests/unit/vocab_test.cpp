@@ -46,9 +46,8 @@ TEST(VocabBook, ShapesAndDateEncodings) {
             auto book = VocabBook::decode("\xEF\xBB\xBF" + file.dump(), kMarch1);
             ASSERT_TRUE(book && book->size() == 3) << file.dump();
             const VocabEntry &e = book->at("k-serendipity"), &old = book->at("k-old"), &bare = book->at("k-bare");
-            EXPECT_EQ(std::tie(e.word, e.addedAt, e.updatedAt, e.dueAt, e.stage, e.lapses, e.graduated),
-                tuple("serendipity", kNewYearEve, kMarch1 + 0.5, kMarch1 + 0.25, 3, 2, true));
-            EXPECT_EQ(e.examples, Texts{"e"});
+            EXPECT_EQ(std::tie(e.word, e.addedAt, e.updatedAt, e.dueAt, e.stage, e.lapses, e.graduated, e.examples),
+                tuple("serendipity", kNewYearEve, kMarch1 + 0.5, kMarch1 + 0.25, 3, 2, true, Texts{"e"}));
             EXPECT_EQ(std::tie(old.deletedAt, old.updatedAt), tuple(kMarch1, kNewYearEve));
             EXPECT_TRUE(!bare.source && !bare.examples);
             EXPECT_EQ(std::tie(bare.addedAt, bare.updatedAt, bare.dueAt, bare.stage), tuple(kMarch1, kMarch1, kMarch1, 0));

@@ -198,7 +198,7 @@ struct Entry {
     const TypeShape* shape = &kTypes[0];
     std::string state;  // processingState; empty: left out
     bool transcript = false, insights = false;
-    bool voice() const { return shape == &kTypes[2]; }
+    [[nodiscard]] bool voice() const { return shape == &kTypes[2]; }
 };
 
 class Generator {
@@ -390,10 +390,10 @@ Json generateDayFolderVault(const fs::path& out, std::size_t dayFolders, std::ui
             writeFile(outputs / filedUnder / (voice + ".tr.txt"), "x");
         }
         writeFile(insights / day / (note + ".meta.json"), "{}");
-        Json items[] = {
-            {{"id", voice}, {"type", "voice"}, {"date", iso(midday, "+08:00")}, {"title", rng.pick(kTitles)},
-                {"content", mixedText(rng, 120, 0.7)}, {"outputRelPath", "outputs/" + day + "/" + voice + ".tr.txt"},
-                {"processingState", filedUnder.empty() ? "pending" : "done"}},
+        Json items[] = {{{"id", voice}, {"type", "voice"}, {"date", iso(midday, "+08:00")},
+                            {"title", rng.pick(kTitles)}, {"content", mixedText(rng, 120, 0.7)},
+                            {"outputRelPath", (fs::path("outputs") / day / (voice + ".tr.txt")).string()},
+                            {"processingState", filedUnder.empty() ? "pending" : "done"}},
             {{"id", note}, {"type", "text"}, {"date", iso(midday - 3600, "+08:00")},
                 {"content", mixedText(rng, 200, 0.5)}}};
         index << wire(items[0]) << ",\n" << wire(items[1]) << (i + 1 < dayFolders ? ",\n" : "\n");

@@ -55,6 +55,7 @@ void readSome(int& fd, std::string* sink) {
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
     std::vector<char*> p;
+    p.reserve(strings.size() + 1);
     for (auto& s : strings) p.push_back(s.data());
     p.push_back(nullptr);
     return p;
@@ -90,7 +91,7 @@ ChildProcess::ChildProcess(const ChildOptions& options) {
     std::vector<std::string> args{options.binary}, env;
     args.insert(args.end(), options.args.begin(), options.args.end());
     if (options.env) {
-        for (const auto& [k, v] : *options.env) env.push_back(k + "=" + v);
+        for (const auto& [k, v] : *options.env) env.emplace_back(k).append(1, '=').append(v);
     }
     std::vector<char*> argv = pointers(args), envp = pointers(env);
     int rc = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), options.env ? envp.data() : environ);

@@ -34,7 +34,7 @@ public:
     // output or after `timeoutMs` (negative: no limit). Stderr is collected
     // meanwhile, so a chatty child never blocks on it.
     std::optional<std::string> readLine(int timeoutMs);
-    bool outputClosed() const { return out_ < 0; }
+    [[nodiscard]] bool outputClosed() const { return out_ < 0; }
     void closeInput();
     // Closes our end of stdout, as a client that stops reading.
     void closeOutput();
@@ -43,8 +43,8 @@ public:
     // Closes stdin, drains, waits for the child to end and reaps it.
     // Returns the exit status, or 128 + signal.
     int finish();
-    const std::string& stderrText() const { return err_; }
-    int pid() const { return pid_; }
+    [[nodiscard]] const std::string& stderrText() const { return err_; }
+    [[nodiscard]] int pid() const { return pid_; }
 
 private:
     int pid_ = -1;

@@ -200,6 +200,12 @@ std::unique_ptr<FulltextIndex> FulltextIndex::open(const std::string& path, Plat
                 connection->exec(kSchema);
                 connection->exec("PRAGMA user_version=" + std::to_string(kFormat));
             }
+            // Made where a database of this format was built without them:
+            // the newest day, which bounds every match's recency, and the
+            // evicted files each search counts.
+            connection->exec(
+                "CREATE INDEX IF NOT EXISTS docs_day ON docs(day, time, id); "
+                "CREATE INDEX IF NOT EXISTS files_evicted ON files(evicted)");
             connection->exec("COMMIT");
             Statement version = connection->prepare("PRAGMA user_version");
             version.step();
@@ -731,7 +737,7 @@ IndexCounts FulltextIndex::counts() {
     IndexCounts counts;
     Statement docs = db_->prepare("SELECT count(*) FROM docs");
     if (docs.step()) counts.documents = docs.integer(0);
-    Statement files = db_->prepare("SELECT count(*), coalesce(sum(evicted),0) FROM files");
+    Statement files = db_->prepare("SELECT (SELECT count(*) FROM files), (SELECT count(*) FROM files WHERE evicted>0)");
     if (files.step()) {
         counts.inCloud = files.integer(1);
         counts.files = files.integer(0) - counts.inCloud;

@@ -11,6 +11,7 @@
 #include <string>     // std::u32string
 
 #include "search/index_fields.hpp"
+#include "search/match_ranker.hpp"
 #include "search/word_tokenizer.hpp"
 #include "text/unicode.hpp"
 
@@ -195,53 +196,23 @@ void placeHit(Connection& db, int64_t rowid, const std::vector<Needle>& needles,
     hit.snippet = hit.title;
 }
 
-std::string rankedSql(bool excludeExact, bool newest) {
-    std::string sql =
-        "SELECT d.rowid,d.id,d.type,d.day,d.time,d.title FROM body JOIN docs d ON d.rowid=body.rowid "
-        "WHERE body MATCH ?1 AND (?2 IS NULL OR d.type=?2) AND (?3 IS NULL OR d.day>=?3) AND (?4 IS NULL OR d.day<=?4)";
-    if (excludeExact) sql += " AND body.rowid NOT IN (SELECT rowid FROM body WHERE body MATCH ?7)";
-    if (newest) {
-        sql += " ORDER BY d.day DESC, d.time DESC, d.id DESC";
-    } else {
-        // BM25 (more negative is better), a little more for recent days.
-        std::string weights;
-        for (double w : kFieldWeights) weights += "," + std::to_string(w);
-        sql += " ORDER BY bm25(body" + weights +
-               ") * (1.0 + 0.3 / (1.0 + coalesce(julianday(?8, 'unixepoch') - julianday(d.day), 3650.0) / 180.0))";
-    }
-    return sql + " LIMIT ?5 OFFSET ?6";
-}
-
-void bindFilters(Statement& s, const SearchRequest& r) {
-    r.type ? s.bind(2, *r.type) : s.bindNull(2);
-    r.dateFrom ? s.bind(3, *r.dateFrom) : s.bindNull(3);
-    r.dateTo ? s.bind(4, *r.dateTo) : s.bindNull(4);
-}
-
-int64_t countMatches(Connection& db, const std::string& expression, const SearchRequest& r) {
-    // Without a filter the documents' table is not joined: a common word's
-    // count then costs its term lists alone.
+// Every match passes through the ranker once: it counts them and keeps the
+// best. The documents' table is joined only where a filter or the sort by
+// date reads it; the ranker looks up a day only for a match it scores.
+void rank(Connection& db, const std::string& expression, const SearchRequest& r, MatchRanker& ranker) {
     const bool filtered = r.type || r.dateFrom || r.dateTo;
-    Statement count = db.prepare(filtered ? "SELECT count(*) FROM body JOIN docs d ON d.rowid=body.rowid WHERE body "
-                                            "MATCH ?1 AND (?2 IS NULL OR d.type=?2) AND (?3 IS NULL OR d.day>=?3) AND "
-                                            "(?4 IS NULL OR d.day<=?4)"
-                                          : "SELECT count(*) FROM body WHERE body MATCH ?1");
-    count.bind(1, expression);
-    if (filtered) bindFilters(count, r);
-    return count.step() ? count.integer(0) : 0;
-}
-
-void page(Connection& db, const std::string& expression, const std::string* exact, const SearchRequest& r,
-    int64_t offset, int64_t limit, std::vector<std::pair<int64_t, Hit>>& rows) {
-    Statement ranked = db.prepare(rankedSql(exact != nullptr, r.newest));
-    ranked.bind(1, expression).bind(5, limit).bind(6, offset);
-    if (exact) ranked.bind(7, *exact);
-    if (!r.newest) r.now ? ranked.bind(8, *r.now) : ranked.bindNull(8);
-    bindFilters(ranked, r);
-    while (ranked.step()) {
-        Hit hit{std::string(ranked.text(1)), std::string(ranked.text(2)), std::string(ranked.text(3)),
-            std::string(ranked.text(4)), std::string(ranked.text(5)), "", std::nullopt, ""};
-        rows.emplace_back(ranked.integer(0), std::move(hit));
+    Statement scan = db.prepare(filtered || r.newest
+                                    ? "SELECT 1 FROM body JOIN docs d ON d.rowid=body.rowid WHERE body MATCH ?1 AND "
+                                      "quill_rank(body,?5,(?2 IS NULL OR d.type=?2) AND (?3 IS NULL OR d.day>=?3) AND "
+                                      "(?4 IS NULL OR d.day<=?4),d.day,d.time,d.id)"
+                                    : "SELECT 1 FROM body WHERE body MATCH ?1 AND quill_rank(body,?5,1)");
+    scan.bind(1, expression).bind(5, &ranker, MatchRanker::kPointerType);
+    if (filtered || r.newest) {
+        r.type ? scan.bind(2, *r.type) : scan.bindNull(2);
+        r.dateFrom ? scan.bind(3, *r.dateFrom) : scan.bindNull(3);
+        r.dateTo ? scan.bind(4, *r.dateTo) : scan.bindNull(4);
+    }
+    while (scan.step()) {
     }
 }
 
@@ -376,52 +347,54 @@ std::optional<SearchResult> search(Connection& db, const SearchRequest& request)
     const ParsedQuery query = parseQuery(request.query);
     if (query.required.empty()) return std::nullopt;
 
+    // The expression names each term's phrase, then the words that stand in
+    // for it, then the excluded ones: the ranker is told which is which.
     std::vector<Needle> needles;
-    std::string exact, fuzzy;
-    bool anyTypo = false;
+    std::vector<PhraseRole> roles;
+    std::string expression;
+    int index = 0;
     for (const ParsedQuery::Term& term : query.required) {
-        const std::string and_ = exact.empty() ? "" : " AND ";
-        exact += and_ + ftsString(term.text);
         needles.push_back(term.words);
         std::vector<std::string> candidates;
         if (!term.phrase && term.words.size() == 1) candidates = typoCandidates(db, term.words[0]);
         std::string alternatives = ftsString(term.text);
+        roles.push_back({index, false});
         for (const std::string& c : candidates) {
             alternatives += " OR " + ftsString(c);
             needles.push_back({c});
+            roles.push_back({index, true});
         }
-        anyTypo = anyTypo || !candidates.empty();
-        fuzzy += and_;
-        fuzzy += candidates.empty() ? alternatives : "(" + alternatives + ")";
+        expression += expression.empty() ? "" : " AND ";
+        expression += candidates.empty() ? alternatives : "(" + alternatives + ")";
+        ++index;
     }
     if (!query.excluded.empty()) {
         std::string none;
-        for (const ParsedQuery::Term& term : query.excluded)
+        for (const ParsedQuery::Term& term : query.excluded) {
             none += (none.empty() ? "" : " OR ") + ftsString(term.text);
-        exact = "(" + exact + ") NOT (" + none + ")";
-        fuzzy = "(" + fuzzy + ") NOT (" + none + ")";
+            roles.push_back({-1, false});
+        }
+        expression = "(" + expression + ") NOT (" + none + ")";
     }
 
+    // The ranker keeps every match up to the page's end (no more than match).
+    const auto offset = size_t(std::clamp<int64_t>(request.offset, 0, INT32_MAX));
+    const auto limit = size_t(std::clamp<int64_t>(request.limit, 1, INT32_MAX));
+    MatchRanker ranker(db, std::move(roles), offset + limit, request.newest, request.now);
+    rank(db, expression, request, ranker);
     SearchResult result;
-    const int64_t offset = std::max<int64_t>(request.offset, 0), limit = std::max<int64_t>(request.limit, 1);
-    std::vector<std::pair<int64_t, Hit>> rows;
-    if (!anyTypo || request.newest) {
-        const std::string& expression = anyTypo ? fuzzy : exact;
-        result.total = countMatches(db, expression, request);
-        page(db, expression, nullptr, request, offset, limit, rows);
-    } else {
-        // Every exact match ranks above every match that needed a typo forgiven.
-        const int64_t exactCount = countMatches(db, exact, request);
-        result.total = countMatches(db, fuzzy, request);
-        if (offset < exactCount) page(db, exact, nullptr, request, offset, limit, rows);
-        const int64_t left = limit - int64_t(rows.size());
-        if (left > 0 && result.total > exactCount) {
-            page(db, fuzzy, &exact, request, std::max<int64_t>(offset - exactCount, 0), left, rows);
+    result.total = ranker.total();
+    const std::vector<RankedMatch> best = ranker.best();
+    Statement doc = db.prepare("SELECT id,type,day,time,title FROM docs WHERE rowid=?1");
+    for (size_t i = offset; i < best.size(); ++i) {
+        doc.bind(1, best[i].rowid);
+        if (doc.step()) {
+            Hit hit{std::string(doc.text(0)), std::string(doc.text(1)), std::string(doc.text(2)),
+                std::string(doc.text(3)), std::string(doc.text(4)), "", std::nullopt, ""};
+            placeHit(db, best[i].rowid, needles, hit);
+            result.hits.push_back(std::move(hit));
         }
-    }
-    for (auto& [rowid, hit] : rows) {
-        placeHit(db, rowid, needles, hit);
-        result.hits.push_back(std::move(hit));
+        doc.reset();
     }
     return result;
 }

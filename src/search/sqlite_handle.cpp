@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include "search/match_ranker.hpp"
 #include "search/word_tokenizer.hpp"
 
 namespace qs::Search {
@@ -26,7 +27,7 @@ std::unique_ptr<Connection> Connection::open(const std::string& path, SqlError& 
         error = {rc, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)};
         return nullptr;
     }
-    if (!registerTokenizer(db)) {
+    if (!registerTokenizer(db) || !registerRanker(db)) {
         error = {SQLITE_ERROR, "FTS5 is missing"};
         return nullptr;
     }
@@ -81,6 +82,10 @@ Statement& Statement::bindNull(int index) {
     sqlite3_bind_null(stmt_, index);
     return *this;
 }
+Statement& Statement::bind(int index, void* pointer, const char* type) {
+    sqlite3_bind_pointer(stmt_, index, pointer, type, nullptr);
+    return *this;
+}
 
 bool Statement::step() {
     int rc = sqlite3_step(stmt_);
@@ -108,5 +113,15 @@ std::string_view Statement::text(int column) const {
 int64_t Statement::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
 double Statement::real(int column) const { return sqlite3_column_double(stmt_, column); }
 bool Statement::isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+
+fts5_api* fts5Of(sqlite3* db) {
+    fts5_api* api = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &statement, nullptr) != SQLITE_OK) return nullptr;
+    sqlite3_bind_pointer(statement, 1, &api, "fts5_api_ptr", nullptr);
+    sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    return api;
+}
 
 }  // namespace qs::Search

@@ -9,6 +9,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct fts5_api;
 
 namespace qs::Search {
 
@@ -56,6 +57,9 @@ public:
     Statement& bind(int index, int64_t value);
     Statement& bind(int index, double value);
     Statement& bindNull(int index);
+    // A pointer only a function that knows `type` reads back; it must
+    // outlive the statement's next step.
+    Statement& bind(int index, void* pointer, const char* type);
     // A row was produced; false at the end. Throws SqlError.
     bool step();
     // step() until done, then reset for the next bindings.
@@ -71,5 +75,9 @@ private:
     sqlite3* db_;
     sqlite3_stmt* stmt_;
 };
+
+// The connection's FTS5, for registering a tokenizer or a function;
+// nothing when the library has none.
+fts5_api* fts5Of(sqlite3* db);
 
 }  // namespace qs::Search

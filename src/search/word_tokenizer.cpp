@@ -12,6 +12,8 @@
 
 #include <memory>  // std::unique_ptr
 
+#include "search/sqlite_handle.hpp"
+
 namespace qs::Search {
 namespace {
 
@@ -202,12 +204,7 @@ bool endsInLoneCjk(std::string_view text) {
 }
 
 bool registerTokenizer(sqlite3* db) {
-    fts5_api* api = nullptr;
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &statement, nullptr) != SQLITE_OK) return false;
-    sqlite3_bind_pointer(statement, 1, &api, "fts5_api_ptr", nullptr);
-    sqlite3_step(statement);
-    sqlite3_finalize(statement);
+    fts5_api* api = fts5Of(db);
     if (!api) return false;
     static fts5_tokenizer tokenizer{createTokenizer, deleteTokenizer, tokenizeForFts};
     return api->xCreateTokenizer(api, kTokenizerName.data(), nullptr, &tokenizer, nullptr) == SQLITE_OK;

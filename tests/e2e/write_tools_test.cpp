@@ -112,7 +112,7 @@ TEST_P(WriteTools, DiaryWritesTextAndMetadata) {
   ]
 })"}});
     EXPECT_EQ(snapshot(v), expected);
-    auto localDay = [] { return utcStamp(std::time(nullptr) + 14 * 3600).substr(0, 10); };
+    auto localDay = [] { return utcStamp(std::time(nullptr) + 14 * 3600L).substr(0, 10); };
     const string dayBefore = localDay();
     result = call("diary_write", {{"text", text}, {"date", "   "}});
     const string day = result.value("date", "");

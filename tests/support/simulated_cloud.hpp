@@ -97,7 +97,8 @@ class SimulatedCloud final : public FileSystem {
 public:
     // What touching an evicted entry's content does before it has arrived:
     // fail at once with EDEADLK (materialisation off), or wait for the
-    // download (materialisation on), which a stuck provider never ends.
+    // download (materialisation on), which a stuck provider never ends: a
+    // call that would wait is counted (`blockedCalls`) and failed instead.
     enum class Policy { fail, block };
     using Ms = std::chrono::milliseconds;
     using Path = std::string;
@@ -138,7 +139,7 @@ public:
     // Both clocks move on by `d`; sleeping moves them the same way.
     void advanceClock(Ns d) { advancedNs_ += d.count(); }
     // The environment variable as the process would see it; nothing unsets it.
-    void setEnvironment(const Path& name, Opt<Text> value) {
+    void setEnvironment(const Path& name, Text value) {
         auto held = hold();
         environment_[name] = std::move(value);
     }
@@ -155,7 +156,7 @@ public:
     }
 
     int calls() const { return calls_; }
-    // Every folder listed so far, in order: what a kept listing saves.
+    // Every folder asked to be listed so far, in order: what a kept listing saves.
     std::vector<Text> listed() const {
         auto held = hold();
         return listed_;
@@ -175,16 +176,12 @@ public:
         return info;
     }
     Ex<std::vector<DirEntry>> list(const Path& f, bool hidden, bool kinds) override {
+        {
+            auto held = hold();
+            listed_.push_back(f);
+        }
         return guarded(
-            "list", f,
-            [&] {
-                {
-                    auto held = hold();
-                    listed_.push_back(f);
-                }
-                return disk_->list(f, hidden, kinds);
-            },
-            true);
+            "list", f, [&] { return disk_->list(f, hidden, kinds); }, true);
     }
     Status readInto(const Path& p, Text& out, uint64_t max) override {
         return guarded(
@@ -244,10 +241,7 @@ public:
         }
         return disk_->environment(n);
     }
-    Text homeDirectory() override {
-        auto home = environment("HOME");
-        return home && !home->empty() ? *home : disk_->homeDirectory();
-    }
+    Text homeDirectory() override { return environment("HOME").value_or(disk_->homeDirectory()); }
     // The rest is the disk's own: a provider keeps an evicted entry's
     // metadata, locks are never evicted, and staged files are made (and
     // removed) by the disk below.
@@ -289,39 +283,25 @@ private:
         return (orSelf && p == at) || (p.starts_with(at) && p.size() > at.size() && p[at.size()] == '/');
     }
     // The evicted entry above `p` (or at it, when `orSelf`) that has not
-    // arrived yet; entries whose download has landed are dropped on the way.
+    // arrived yet: one whose download has landed is an ordinary entry again.
     Evicted* evictedAt(const Path& p, bool orSelf) {
-        for (auto it = evicted_.begin(); it != evicted_.end();) {
-            if (it->second.arrival && *it->second.arrival <= steadyNow()) {
-                // downloaded: an ordinary entry again
-                it = evicted_.erase(it);
-            } else if (covers(it->first, p, orSelf)) {
-                return &it->second;
-            } else {
-                ++it;
-            }
-        }
+        for (auto& [at, e] : evicted_)
+            if (covers(at, p, orSelf) && !(e.arrival && *e.arrival <= steadyNow())) return &e;
         return nullptr;
     }
     // The download asked for: it lands `arrivesAfter` from now, if ever.
     void schedule(Evicted& e) {
         if (!e.arrival && e.arrivesAfter) e.arrival = steadyNow() + *e.arrivesAfter;
     }
-    // Reaching the content below an evicted entry: EDEADLK, or (blocking) a
-    // wait for its download.
+    // Reaching the content below an evicted entry before it has arrived.
     Opt<Error> touch(const char* op, const Path& p, bool orSelf) {
-        std::unique_lock lock(mutex_);
-        Evicted* e = evictedAt(p, orSelf);
-        if (!e) return std::nullopt;
-        // Materialisation on: the access itself asks for the download and
-        // waits. One that never delivers would hold the thread for good; the
-        // count is what tells, so the call ends here instead.
-        if (policy_ == Policy::block) ++blocked_, schedule(*e);
-        if (policy_ == Policy::fail || !e->arrival) return Error::fromErrno(op, p, EDEADLK);
-        const auto arrival = *e->arrival;
-        lock.unlock();
-        sleepFor(arrival - steadyNow());
-        return std::nullopt;
+        auto held = hold();
+        if (!evictedAt(p, orSelf)) return std::nullopt;
+        // Materialisation on, the access would wait for the download, for
+        // good if it never lands: the count is what tells, so the call ends
+        // here instead, as it would with materialisation off.
+        if (policy_ == Policy::block) ++blocked_;
+        return Error::fromErrno(op, p, EDEADLK);
     }
     // Either coordination: the block runs unless the call fails or is refused.
     Status coordinate(const char* op, const Path& p, Ms bound, const Block& run) {
@@ -349,7 +329,7 @@ private:
     // by operation
     std::map<Text, int> failing_;
     std::atomic<int64_t> advancedNs_ = 0;
-    std::map<Text, Opt<Text>> environment_;
+    std::map<Text, Text> environment_;
     std::vector<Text> listed_;
     std::vector<std::weak_ptr<SimulatedWatch>> watches_;
 };

@@ -22,29 +22,23 @@ TEST(JsonWriter, WritesWhatTheLibraryWrites) {
     for (char c : value.dump(-1, ' ', false, Json::error_handler_t::strict)) wire += c == '/' ? "\\/" : string(1, c);
     EXPECT_EQ(JsonWriter::wire(value), wire);
     EXPECT_EQ(JsonWriter::payload(value), value.dump(2, ' ', false, Json::error_handler_t::strict));
-}
-
-TEST(JsonWriter, RefusesNonFiniteNumbersAndInvalidUtf8ButLenientWritesAnyway) {
+    // Refused: numbers that are not finite, texts that are not UTF-8; the lenient writer writes them anyway.
     for (const Json& bad : {Json{{"x", NAN}}, Json::array({1, INFINITY}), Json{{"\x80", 1}}, Json::array({"a\xC0\xAF"})})
         EXPECT_FALSE(JsonWriter::wire(bad) || JsonWriter::payload(bad)) << JsonWriter::lenient(bad);
     EXPECT_EQ(JsonWriter::lenient(Json{{"x", "\xFF/"}, {"y", NAN}}), "{\"x\":\"\xEF\xBF\xBD/\",\"y\":null}");
 }
 
 // Objects and arrays only, nested at most 512 deep (brackets inside texts and
-// closed siblings do not count).
-TEST(JsonParse, StrictDocumentsOfBoundedNesting) {
+// closed siblings do not count), holding numbers of any size.
+TEST(JsonParse, StrictBoundedAnyNumbers) {
     auto nested = [](size_t levels) { return string(levels, '[') + string(levels, ']'); };
     const std::pair<string, bool> cases[] = {{R"({"a":1})", true}, {nested(512), true}, {"[" + nested(300) + "," + nested(300) + "]", true},
         {"{\"s\":\"\\\"" + string(5000, '[') + "\"}", true}, {"42", false}, {"{", false}, {"{} x", false}, {"/*c*/{}", false}, {nested(513), false},
-        {"[ " + nested(512) + "]", false}, {R"({"a":-1e400})", true}, {"[1e400x]", false}, {"[-1e400.5]", false}, {"[01e400]", false},
-        {"[1e400", false}, {"[1e400] 1", false}};
+        {"[ " + nested(512) + "]", false}, {"[1e400x]", false}, {"[-1e400.5]", false}, {"[01e400]", false}, {"[1e400", false}, {"[1e400] 1", false}};
     for (const auto& [text, parses] : cases) EXPECT_EQ(parseJsonDocument(text).has_value(), parses) << text.substr(0, 20);
-}
-
-// Every RFC 8259 number parses. As values, only those beyond a double keep
-// their text; asked for, every number keeps it, and the writers write it
-// (the pretty one in the daily report's end-to-end test).
-TEST(JsonParse, NumbersOfAnySize) {
+    // Every RFC 8259 number parses. As values, only those beyond a double keep
+    // their text; asked for, every number keeps it, and the writers write it
+    // (the pretty one in the daily report's end-to-end test).
     const string text = R"([1e400,-1E+400,99999999999999999999,-123456789012345678901234567890,1.50,-0,1E2,{"k":[0.5]}])";
     EXPECT_EQ(JsonWriter::wire(parseJsonDocument(text).value()), R"([1e400,-1E+400,1e+20,-1.2345678901234568e+29,1.5,0,100.0,{"k":[0.5]}])");
     const Json kept = parseJsonDocument(" " + text, JsonNumbers::ownText).value();

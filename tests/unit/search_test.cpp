@@ -112,6 +112,17 @@ TEST_F(FulltextIndexTest, FindsWordsAcrossFieldsWithTheirOffsets) {
     for (const auto& [query, expected] : rows) EXPECT_EQ(found(query), expected) << query;
     EXPECT_EQ(find(index->db(), "roadmap").hits.at(0).title, "Thinking about");
     EXPECT_EQ(find(index->db(), "Berlin", "text").total, 1);
+    for (const char* day : {"2025-03-01", "2025-03-02", "2025-03-03"}) entries.push_back({day, "text", day, "", "Ortler", "Ortler", "", ""});
+    v.dashboardRaw("[]");
+    sync();
+    for (const std::string query : {"berlin", "katrin", "ortler", "Katrinn newest"}) {  // a page of one ranks as a page of all
+        SearchRequest r = ask(query.substr(0, query.find(' ')));
+        r.now = 1741000000;
+        r.newest = query.ends_with("newest");
+        const SearchResult all = search(index->db(), r).value();
+        for (r.limit = 1; r.offset < all.total; ++r.offset)
+            EXPECT_EQ(search(index->db(), r)->hits.at(0).id, all.hits.at(size_t(r.offset)).id) << query;
+    }
     EXPECT_EQ(find(index->db(), "4200").hits.at(0).snippet, "大家好。We talked a lot; the price is **4200** euros by the timeline.");
 }
 

@@ -27,7 +27,7 @@ static string repeat(std::string_view unit, int n) { return n > 0 ? string(unit)
 
 // Final sigma and the other context-dependent mappings need the whole text,
 // which ICU lower-cases in one call: the fast paths must give that byte for byte.
-TEST(ToLowerFull, MatchesIcuOnTheWholeText) {
+TEST(ToLowerFull, MatchesIcu) {
     // no locale tailors these
     auto icu = [](const string& s) { return utf8(icu::UnicodeString::fromUTF8(s).toLower()); };
     for (const char* text : {"ΑΣ'Β", "ὈΔΥΣΣΕΎΣ", "A\u0301Σ", "x\u0345Σ\u0345y", "İstanbul"}) EXPECT_EQ(toLowerFull(text), icu(text));
@@ -49,7 +49,7 @@ TEST(Unicode, Utf8RepairNfcTrimAndDayShape) {
         {"\xC0\xAF", r + r}, {"\xED\xA0\x80", r + r + r}, {"\xF0\x9F\x98", r}, {"\xF4\x90\x80\x80", r + r + r + r}, {nul, nul}};
     for (const auto& [bytes, repaired] : cases) EXPECT_EQ((pair{isValidUtf8(bytes), decodeLossy(bytes)}), (pair{bytes == repaired, repaired}));
     // the Ångström sign is a singleton
-    EXPECT_EQ(nfc("e\u0301") + nfc("\u212B") + nfc("한") + nfc("ab"), "\u00E9\u00C5한ab");
+    EXPECT_EQ(nfc("e\u0301") + nfc("\u212B") + nfc("한"), "\u00E9\u00C5한");
     EXPECT_EQ(graphemeCount("\r\nab\r\n"), 4u);
     // Trimming takes Unicode white space only; the day shape is ASCII digits in the exact pattern.
     // zero-width space, for one, is not white space
@@ -61,14 +61,13 @@ TEST(Unicode, Utf8RepairNfcTrimAndDayShape) {
     for (const char* text : {"2025-03-021", "2025/03/02", "2025-03-0a", "2025-03- 2"}) EXPECT_FALSE(isDayShape(text)) << text;
 }
 
-// Stamps are UTC whatever the zone, fractions floored; the local day follows the zone.
-TEST(Dates, StampsAndIsoUtcParseBack) {
+// Stamps are UTC whatever the zone, fractions floored (the local day is the
+// diary tool's test's). Internet date-times parse, and nothing else does.
+TEST(Dates, StampsAndDateTimes) {
     // nothing else here reads the zone
     ::setenv("TZ", "CST-8", 1);
     ::tzset();
     EXPECT_EQ(archiveStamp(Clock::time_point(std::chrono::milliseconds(1740903300999))), "2025-03-02T081500Z");
-    // 2025-03-01T20:00:00Z
-    EXPECT_EQ(localDay(Clock::time_point(std::chrono::seconds(1740859200))), "2025-03-02");
     // Out of range (not a number, past about three million years) is clamped.
     for (const auto& [seconds, text] : {pair{0.0, "1970-01-01T00:00:00Z"}, {1740903300.9, "2025-03-02T08:15:00Z"}, {-0.5, "1969-12-31T23:59:59Z"},
              {951782400.0, "2000-02-29T00:00:00Z"}, {253402300799.0, "9999-12-31T23:59:59Z"}, {-62167219200.0, "0000-01-01T00:00:00Z"},
@@ -78,13 +77,10 @@ TEST(Dates, StampsAndIsoUtcParseBack) {
             EXPECT_EQ(parseIsoDateTime(text), std::floor(seconds)) << text;
         }
     }
-}
-
-TEST(Dates, ParsesInternetDateTimesOnly) {
     // A row that starts with the time is on 1970-01-01.
     for (const auto& [text, seconds] : {pair{"08:00:00+08:00", 0.0}, {"1969-12-31T18:15:00-05:45", 0.0}, {"23:59:00+23:59", 0.0},
              {"00:00:00.250Z", 0.25}, {"00:00:00.999999999Z", 0.999999999}, {"2024-02-29T00:00:00Z", 1709164800.0},
-             {"00:00:00.12345678901234567Z", 0.123456789012345}, {"08:00:00+0800", 0.0}, {"1969-12-31T18:15:00-0545", 0.0}, {"08:00:00+08", 0.0}})
+             {"00:00:00.12345678901234567Z", 0.123456789012345}, {"08:00:00+0800", 0.0}, {"08:00:00+08", 0.0}})
         EXPECT_EQ(parseIsoDateTime(text[2] == ':' ? "1970-01-01T" + string(text) : text), seconds) << text;
     // A row that starts with its offset follows 2025-03-02T08:15:00.
     for (const string text : {"", "Z ", "2025-02-29T00:00:00Z", "2100-02-29T00:00:00Z", "+080", "+08:0", "+08:000", "+8"})
@@ -103,7 +99,7 @@ TEST(Dates, ParsesInternetDateTimesOnly) {
 // falls relative to the blocks of its ASCII pass, which tells in the same
 // pass whether the text holds a watched byte. Forms that share a letter with
 // the query out of place ("İ" is "i" + U+0307) neither hide hits nor make them.
-TEST(LowercaseNeedle, AgreesWithLowerCasingTheWholeText) {
+TEST(LowercaseNeedle, AgreesWithLowering) {
     vector<string> haystacks = {"Team MEETING notes", "今天的会议记录，很长", "CAFÉ AU LAIT", "İstanbul", "\u212Aelvin", "ΣΟΦΟΣ ΚΑΙ", "ΑΣ", "AΣ B",
         "Straße", "ǅungla", "ＡＢＣ全角", "", "ZEPHYRINE İ", "ZEPHYRİNE", "\u212AİX"};
     const vector<string> pieces = {"a", "A", "b", "B", "z", "Z", " ", "ab", "AB", "zA", "é", "İ", "会", "\n", "@", "`", "[", "{", "Meeting ",
@@ -131,7 +127,7 @@ TEST(LowercaseNeedle, AgreesWithLowerCasingTheWholeText) {
 
 // Every part of what a changing character becomes, the character alone,
 // between letters and at the edges, is found.
-TEST(LowercaseNeedle, FindsTheLowerCaseOfEveryCodePoint) {
+TEST(LowercaseNeedle, EveryCodePoint) {
     auto starts = [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; };
     for (UChar32 c = 0x80; c <= 0x10FFFF; ++c) {
         string text;

@@ -31,7 +31,7 @@ auto with(const Json& value, Read read, int64_t fallback = 0) {
 
 // Each tool: its name, required arguments and hints (read-only,
 // destructive, idempotent, open-world as 1 and 0), in catalog order.
-TEST(ToolCatalog, NineToolsInOrderWithTheirRequiredArgumentsAndHints) {
+TEST(ToolCatalog, NineTools) {
     const Json& all = ToolCatalog::descriptors(false);
     string listed;
     for (const Json& t : all) {
@@ -50,7 +50,6 @@ TEST(ToolCatalog, NineToolsInOrderWithTheirRequiredArgumentsAndHints) {
         "vault_search[]1010 fulltext_search[\"query\"]1010 recording_list[]1010 recording_transcript[\"id\"]1010 minutes_read[\"id\"]1010 "
         "vocab_list[]1010 "
         "report_daily[\"date\"]1010 minutes_write[\"id\",\"markdown\"]0110 diary_write[\"text\"]0000 ");
-    for (const char* name : {"Vault_Search", "vault_search "}) EXPECT_EQ(ToolCatalog::find(name), nullptr);
     EXPECT_EQ(all[5]["inputSchema"]["properties"]["source"]["enum"], (Json{"lookup", "imported"}));
     // Retyped texts tend to pick up full-width forms of , : ; ( ) +.
     const string everything = all.dump();
@@ -60,17 +59,20 @@ TEST(ToolCatalog, NineToolsInOrderWithTheirRequiredArgumentsAndHints) {
 }
 
 // A tool's own failures are the end-to-end tests'; any other exception is one too.
-TEST(ToolCatalog, WhateverAToolThrowsBecomesAFailedResult) {
+TEST(ToolCatalog, AnyThrowFails) {
     ToolContext context(Vault{"/nowhere"});
     const ToolDefinition tool{"t", "", {}, {}, kReadOnlyHints, [](const ToolArguments&, ToolContext&) -> Json { throw std::runtime_error("io"); }};
     EXPECT_EQ(ToolCatalog::invoke(tool, Json::object(), context), ToolResult::failure("io"));
 }
 
-TEST(ToolArguments, TextsIntegersFlagsAndListsAreReadLeniently) {
+// Texts, integers, flags and lists are read leniently.
+TEST(ToolArguments, Lenient) {
     EXPECT_EQ(with(" ", &Args::requiredString), " ");
     for (const Json& bad : {Json(""), Json(5), Json(nullptr)}) EXPECT_THROW(with(bad, &Args::requiredString), ToolFailure);
     EXPECT_EQ(with(" a ", &Args::optionalString), " a ");
-    for (const Json& absent : {Json("  \t\n"), Json("\u3000\u00a0"), Json(nullptr)}) EXPECT_FALSE(with(absent, &Args::optionalString));
+    // Blank is absent, Unicode white space too (ASCII blanks, null and texts
+    // kept verbatim in lists are the search and diary tools' tests').
+    EXPECT_FALSE(with("\u3000\u00a0", &Args::optionalString));
     // Reals and the largest unsigned saturate; a text out of range is no integer.
     const pair<Json, int64_t> integers[] = {{12, 12}, {"+12", 12}, {"-12", -12}, {12.9, 12}, {-7.9, -7}, {true, 1}, {false, 0}, {" 12", 99},
         {"12abc", 99}, {"12.0", 99}, {"", 99}, {"+-1", 99}, {nullptr, 99}, {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
@@ -80,7 +82,6 @@ TEST(ToolArguments, TextsIntegersFlagsAndListsAreReadLeniently) {
     const std::tuple<Json, bool, bool> flags[] = {{false, true, false}, {0, true, false}, {Json(0u), true, false}, {Json(2u), false, true},
         {-1, false, true}, {0.5, false, false}, {0.5, true, true}, {"true", false, false}};
     for (const auto& [value, fallback, expected] : flags) EXPECT_EQ(with(value, &Args::flag, fallback), expected) << value;
-    EXPECT_EQ(with({"a", "", " b "}, &Args::stringArray), (std::vector<string>{"a", "", " b "}));
     EXPECT_TRUE(with(nullptr, &Args::stringArray).empty());
 }
 
@@ -91,5 +92,6 @@ TEST(ToolResult, AlwaysWritable) {
     // number for number what the text holds
     ToolResult::addStructuredContent(wide);
     EXPECT_EQ(JsonWriter::wire(wide["structuredContent"]), R"({"n":123456789012345678901234567890,"r":1.5})");
-    EXPECT_EQ(ToolResult::failure("name \xff.md"), (Json{{"content", {{{"type", "text"}, {"text", "❌ name \uFFFD.md"}}}}, {"isError", true}}));
+    // (A failed result's members are the official clients' test's.)
+    EXPECT_EQ(ToolResult::failure("name \xff.md")["content"][0]["text"], "❌ name \uFFFD.md");
 }

@@ -24,13 +24,13 @@ const string kLog = "[quillstack-mcp] ", kAsked = kLog + "iCloud 占位符,触�
 
 // (A layout's name is read in the marker and written in the locator's log.)
 TEST(Paths, Joined) {
-    const tuple<const char*, const char*, const char*> joins[] = {{"/v", "a/b", "/v/a/b"}, {"/v/", "a", "/v/a"}, {"/v", "//x", "/v/x"},
-        {"/v", "", "/v"}, {"/", "a", "/a"}, {"//", "a", "/a"}, {"/v//", "/a", "/v/a"}, {"", "a", "/a"}};
+    const tuple<const char*, const char*, const char*> joins[] = {
+        {"/v/", "a", "/v/a"}, {"/v", "//x", "/v/x"}, {"/v", "", "/v"}, {"/", "a", "/a"}, {"//", "a", "/a"}, {"/v//", "/a", "/v/a"}, {"", "a", "/a"}};
     for (const auto& [base, rel, joined] : joins) EXPECT_EQ(Platform::joinPath(base, rel), joined) << base << rel;
 }
 
 // A marker counts only when it is whole and well typed; else the folders decide.
-TEST(DetectSchema, MarkerFirstThenFolderProbes) {
+TEST(DetectSchema, MarkerThenFolders) {
     const string marker = R"({"pathSchema":"legacy-zh-v1","schemaVersion":)", whole = R"(,"createdAt":"x","app":"y"})";
     const tuple<string, const char*, PathSchema> cases[] = {{marker + "2" + whole, "core", kLegacy},
         {marker + "2.0,\"more\":1" + whole, "core", kLegacy}, {marker + R"(2,"createdAt":"x"})", "core", kEnglish},
@@ -49,7 +49,7 @@ TEST(DetectSchema, MarkerFirstThenFolderProbes) {
 // when it is one harmless path component. Reading falls back to a legacy file
 // only when the layout's own file (or its placeholder) is missing. (Where the
 // index and the history lie is the read tools' test's.)
-TEST(EntryFiles, TheDayFolderThatHoldsTheFilesWins) {
+TEST(EntryFiles, DayFolderHoldingTheFiles) {
     test::TempVault d;
     const Vault vault{d.path()};
     // Several days, so that the order the folder lists them in rarely gives the newest first.
@@ -67,7 +67,7 @@ TEST(EntryFiles, TheDayFolderThatHoldsTheFilesWins) {
 
 // Writes replace the whole file, making its folders; a failure names its
 // step; a link inside the vault that leads out of it carries no read and no write out.
-TEST(VaultIO, WritesTheirFailuresAndLinksLeadingOut) {
+TEST(VaultIO, WritesAndLinksOut) {
     TempDir outside, d;
     outside.write("secret.txt", "outside");
     const Vault vault{d.path()};
@@ -94,14 +94,15 @@ TEST(VaultIO, WritesTheirFailuresAndLinksLeadingOut) {
 // and waited for within the vault's bound, whether touching it would fail
 // (EDEADLK) or block; refused coordination falls back to plain access;
 // coordination held past the bound is cancelled and reads and writes nothing.
-// Nothing ever blocks. (A download that never lands is the faults' test's.)
-TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
+// Nothing ever blocks. (A download that never lands, and an evicted file when
+// touching it would block, are the faults' test's.)
+TEST(VaultIO, EvictedComeDownInTheBound) {
     using enum Cloud::Policy;
     const string x = "X.min.md\n", f = "day/X.min.md";
     // evicted, policy, arrives after, coordination (0 granted, 1 refused, 2 held), the log
-    const tuple<string, Cloud::Policy, int, int, string> cases[] = {{f, fail, 50, 0, kAsked + x}, {f, block, 50, 0, kAsked + x},
-        {"day", fail, 50, 0, kAsked + "day\n"}, {"day", block, 0, 0, kAsked + "day\n"},
-        {"", fail, 0, 1, kLog + "⚠️ 协调写失败,退回裸写: simulated refusal\n"}, {"", fail, 0, 2, kLate + x + kLate + x}};
+    const tuple<string, Cloud::Policy, int, int, string> cases[] = {{f, fail, 50, 0, kAsked + x}, {"day", fail, 50, 0, kAsked + "day\n"},
+        {"day", block, 0, 0, kAsked + "day\n"}, {"", fail, 0, 1, kLog + "⚠️ 协调写失败,退回裸写: simulated refusal\n"},
+        {"", fail, 0, 2, kLate + x + kLate + x}};
     for (const auto& [evicted, policy, arrives, coordination, log] : cases) {
         TempDir d;
         auto cloud = std::make_shared<Cloud>();
@@ -126,7 +127,7 @@ TEST(VaultIO, EvictedFilesAndFoldersComeDownWithinTheBound) {
 // then its other visible folders in NFC name order, each folder once: the
 // first holding an index, in either layout, wins. An index still in the cloud
 // is waited for, here in vain.
-TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
+TEST(VaultLocator, FirstCandidateWithAnIndex) {
     using VaultLocator::locate, VaultLocator::candidates;
     // the home folder, holding iCloud Drive
     TempDir h;
@@ -156,7 +157,7 @@ TEST(VaultLocator, CandidatesInOrderTheFirstHoldingAnIndexWins) {
     // "~" is this user's home, "~name" that user's (as shells do); a relative
     // path ("xroot/v" too) starts at the working folder.
     const string cwd = fs->currentDirectory();
-    const pair<string, string> firsts[] = {{"~", h.path()}, {"~/", h.path()}, {"~root/v", *fs->homeDirectoryOf("root") + "/v"},
+    const pair<string, string> firsts[] = {{"~", h.path()}, {"~root/v", *fs->homeDirectoryOf("root") + "/v"},
         {"~no-such-user-qs/v", cwd + "/~no-such-user-qs/v"}, {"xroot/v", cwd + "/xroot/v"}, {"", cwd}};
     for (const auto& [given, first] : firsts) EXPECT_EQ(candidates(*fs, given).front(), first) << given;
     // A second spelling of a folder is dropped.

@@ -121,30 +121,28 @@ TEST_P(WriteTools, DiaryWritesTextAndMetadata) {
     EXPECT_EQ(v.listRecursive(v.inputsDir()).size(), 4u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, WriteTools, ::testing::Values("English", "Legacy"), paramName);
-
 // Two servers rewriting one entry as fast as they can: every replaced version
 // reaches the history whole, and nothing else (temporary or lock files) is left.
-TEST(WriteToolsConcurrency, TwoServersLoseNoVersion) {
-    TempVault v;
-    v.dashboard(Json::array({entry("HOT", "2025-03-02")}));
+TEST_P(WriteTools, TwoServersLoseNoVersion) {
     // per server
     constexpr int kCalls = 40;
     // Bulky minutes, so a torn or interleaved write would show.
     auto text = [](int p, int i) { return std::to_string(p) + "-" + std::to_string(i) + string(8192, 'x'); };
     auto writer = [&](int p) {
         ServerSession session(v.path());
-        for (int i = 0; i < kCalls; ++i) session.call("minutes_write", {{"id", "HOT"}, {"markdown", text(p, i)}});
+        for (int i = 0; i < kCalls; ++i) session.call("minutes_write", {{"id", "REC1"}, {"markdown", text(p, i)}});
     };
     std::thread a(writer, 0), b(writer, 1);
     a.join();
     b.join();
-    Bag written, kept = archived(v, "core/meta/minutes-history/HOT/");
+    Bag written, kept = archived(v, history("REC1"));
     for (int i = 0; i < 2 * kCalls; ++i) written.insert(text(i % 2, i / 2));
-    kept.insert(*v.read("memories/timeline/insights/2025-03-02/HOT.min.md"));
+    kept.insert(*v.read(ins("2025-03-02/REC1.min.md")));
     EXPECT_EQ(kept, written);
     EXPECT_EQ(v.listRecursive().size(), 1u + 2 * kCalls);
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, WriteTools, ::testing::Values("English", "Legacy"), paramName);
 
 }  // namespace
 }  // namespace qs::test

@@ -46,15 +46,12 @@ for (const [label, load, negotiation, skip] of clients) {
       if (root) fs.rmSync(root, { recursive: true, force: true });
     });
 
-    test('the handshake or discovery describes the server', () => {
+    test('describes itself, lists the tools, reads, writes, and reports failures', async () => {
       if (load === v2) assert.equal(client.getNegotiatedProtocolVersion(), '2026-07-28');
       assert.deepEqual(client.getServerVersion(), { name: 'quillstack', version: '0.1.0' });
       const { tools, resources } = client.getServerCapabilities(), fixed = { listChanged: false };
       assert.deepEqual({ tools, resources }, { tools: fixed, resources: fixed });
       assert.match(client.getInstructions(), /^quillstack 是用户的个人记录库/);
-    });
-
-    test('lists the tools, reads, writes, and reports failures', async () => {
       // every mode speaks 2025-06-18 or later
       assert.ok((await client.listTools()).tools.every((t) => t.title));
       const read = await call('minutes_read', { id: entry }), minutes = JSON.parse(read.content[0].text);

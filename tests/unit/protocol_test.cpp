@@ -95,6 +95,16 @@ TEST(Transport, LinesInAnyPiecesOneObjectEach) {
     const int folder = ::open(".", O_RDONLY | O_DIRECTORY);
     EXPECT_FALSE(LineReader(folder).next());
     ::close(folder);
+    // A line already read in is input at once; with none, only the
+    // descriptor can tell (no wait allowed here).
+    int fds[2];
+    ASSERT_TRUE(!::pipe(fds) && ::write(fds[1], "a\nb\n", 4) == 4);
+    LineReader reader(fds[0]);
+    reader.next();
+    EXPECT_TRUE(reader.waitForInput({}));
+    reader.next();
+    EXPECT_FALSE(reader.waitForInput({}));
+    ::close(fds[0]), ::close(fds[1]);
     // What is JSON at all is the parser's own test's; a line holds one object, trimmed of Unicode white space.
     // (An empty line, or one that is no object, is the session's test's.)
     for (const auto& [line, kind] : {pair{"\u3000", false}, {"null", false}, {"{} {}", false}, {" \t{}\u3000\r", true}})

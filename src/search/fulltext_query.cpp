@@ -197,17 +197,17 @@ void placeHit(Connection& db, int64_t rowid, const std::vector<Needle>& needles,
 }
 
 // Every match passes through the ranker once: it counts them and keeps the
-// best. The documents' table is joined only where a filter or the sort by
-// date reads it; the ranker looks up a day only for a match it scores.
+// best. The documents' table is joined only for a filter; the ranker looks
+// up a day only where it needs one.
 void rank(Connection& db, const std::string& expression, const SearchRequest& r, MatchRanker& ranker) {
     const bool filtered = r.type || r.dateFrom || r.dateTo;
-    Statement scan = db.prepare(filtered || r.newest
-                                    ? "SELECT 1 FROM body JOIN docs d ON d.rowid=body.rowid WHERE body MATCH ?1 AND "
-                                      "quill_rank(body,?5,(?2 IS NULL OR d.type=?2) AND (?3 IS NULL OR d.day>=?3) AND "
-                                      "(?4 IS NULL OR d.day<=?4),d.day,d.time,d.id)"
-                                    : "SELECT 1 FROM body WHERE body MATCH ?1 AND quill_rank(body,?5,1)");
+    Statement scan =
+        db.prepare(filtered ? "SELECT 1 FROM body JOIN docs d ON d.rowid=body.rowid WHERE body MATCH ?1 AND "
+                              "quill_rank(body,?5,(?2 IS NULL OR d.type=?2) AND (?3 IS NULL OR d.day>=?3) AND "
+                              "(?4 IS NULL OR d.day<=?4),d.day,d.time,d.id)"
+                            : "SELECT 1 FROM body WHERE body MATCH ?1 AND quill_rank(body,?5,1)");
     scan.bind(1, expression).bind(5, &ranker, MatchRanker::kPointerType);
-    if (filtered || r.newest) {
+    if (filtered) {
         r.type ? scan.bind(2, *r.type) : scan.bindNull(2);
         r.dateFrom ? scan.bind(3, *r.dateFrom) : scan.bindNull(3);
         r.dateTo ? scan.bind(4, *r.dateTo) : scan.bindNull(4);
@@ -346,6 +346,19 @@ std::vector<std::string> typoCandidates(Connection& db, const std::string& word)
 std::optional<SearchResult> search(Connection& db, const SearchRequest& request) {
     const ParsedQuery query = parseQuery(request.query);
     if (query.required.empty()) return std::nullopt;
+    // One snapshot for the whole search, so its count, its page and each
+    // hit's texts agree while a build commits, and the look-ups after the
+    // scan do not each take the database's locks again.
+    db.exec("BEGIN");
+    struct Ended {
+        Connection& db;
+        ~Ended() {
+            try {
+                db.exec("COMMIT");
+            } catch (const SqlError&) {
+            }
+        }
+    } ended{db};
 
     // The expression names each term's phrase, then the words that stand in
     // for it, then the excluded ones: the ranker is told which is which.

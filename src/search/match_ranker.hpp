@@ -38,30 +38,33 @@ public:
     // document. By date: day, time and id, newest first.
     MatchRanker(Connection& db, std::vector<PhraseRole> phrases, size_t keep, bool newest, std::optional<int64_t> now);
 
-    // The SQL call each match passes through, its filters' verdict and, by
-    // date, its day, time and id after the ranker bound to it:
-    // quill_rank(body, ?ranker, passes[, day, time, id]).
+    // The SQL call each match passes through, its filters' verdict after
+    // the ranker bound to it, and its day, time and id where the documents'
+    // table is joined anyway: quill_rank(body, ?ranker, passes[, day, time, id]).
     static constexpr const char* kFunction = "quill_rank";
     static constexpr const char* kPointerType = "quill_ranker";
 
     [[nodiscard]] int64_t total() const { return total_; }
     // The kept matches, best first.
-    [[nodiscard]] std::vector<RankedMatch> best() const;
+    [[nodiscard]] std::vector<RankedMatch> best();
 
     void offer(const Fts5ExtensionApi* api, Fts5Context* fts, int argc, sqlite3_value** argv);
 
 private:
     [[nodiscard]] bool better(const RankedMatch& a, const RankedMatch& b) const;
     void keepIfBetter(RankedMatch match);
+    void dateMatched();
     double idf(const Fts5ExtensionApi* api, Fts5Context* fts, size_t phrase);
     double recency(int64_t rowid);
 
+    Connection& db_;
     std::vector<PhraseRole> phrases_;
     size_t keep_;
     bool newest_;
     int terms_ = 0;
     int64_t total_ = 0;
     std::vector<RankedMatch> heap_;  // the worst kept first
+    std::vector<int64_t> undated_;   // by date, matches whose day is not at hand yet
     Statement age_;
     std::optional<int64_t> now_;
     double mostRecent_ = 1.3;  // the recency of the newest day, which none exceeds

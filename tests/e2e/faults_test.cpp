@@ -24,14 +24,17 @@ namespace {
 using namespace std::chrono_literals;
 using Policy = Platform::SimulatedCloud::Policy;
 
-// Input stays open: only the failed reply can make the server stop, and it
-// must leave (status 0, not 128 + SIGPIPE) rather than spin. Waited for
-// (30 s at most) without reaping it, so `finish` still can.
+// Two requests in one write are both answered at once, the second not left
+// waiting for more input. Input stays open: only the failed reply can make the
+// server stop, and it must leave (status 0, not 128 + SIGPIPE) rather than
+// spin. Waited for (30 s at most) without reaping it, so `finish` still can.
 TEST(Faults, LeavesWhenRepliesCannotBeDelivered) {
     TempVault vault;
     vault.dashboard(Json::array());
     ServerSession session(vault.path());
-    ASSERT_EQ(session.request("ping")["result"], Json::object());
+    session.sendLine(R"({"jsonrpc":"2.0","id":1,"method":"ping"}
+{"jsonrpc":"2.0","id":1,"method":"ping"})");
+    ASSERT_TRUE(session.readLine(20000) && session.readLine(20000));
     session.closeOutput();
     session.sendLine(R"({"jsonrpc":"2.0","id":2,"method":"tools/list"})");
     siginfo_t info{};

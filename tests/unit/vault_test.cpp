@@ -71,8 +71,6 @@ TEST(VaultIO, WritesAndLinksOut) {
     TempDir outside, d;
     outside.write("secret.txt", "outside");
     const Vault vault{d.path()};
-    // A placeholder is waited for five seconds (the simulated provider's test shows the wait).
-    EXPECT_EQ(vault.downloadWait.timeout.count(), 5.0);
     for (const char* content : {"第一版", "v2"}) ASSERT_TRUE(VaultIO::write(vault, content, d.at("day/X.min.md")));
     d.mkdir("day/Y.min.md");
     ASSERT_EQ(::symlink(outside.path().c_str(), d.at("d").c_str()), 0);
@@ -91,25 +89,23 @@ TEST(VaultIO, WritesAndLinksOut) {
 }
 
 // Through the simulated provider: an evicted file or day folder is asked for
-// and waited for within the vault's bound, whether touching it would fail
-// (EDEADLK) or block; refused coordination falls back to plain access;
-// coordination held past the bound is cancelled and reads and writes nothing.
-// Nothing ever blocks. (A download that never lands, and an evicted file when
-// touching it would block, are the faults' test's.)
+// and waited for within the vault's bound, never touched before it has come
+// down (touching would block); refused coordination falls back to plain
+// access; coordination held past the bound is cancelled and reads and writes
+// nothing. (A download that never lands, and touching that fails at once,
+// are the faults' test's.)
 TEST(VaultIO, EvictedComeDownInTheBound) {
-    using enum Cloud::Policy;
     const string x = "X.min.md\n", f = "day/X.min.md";
-    // evicted, policy, arrives after, coordination (0 granted, 1 refused, 2 held), the log
-    const tuple<string, Cloud::Policy, int, int, string> cases[] = {{f, fail, 50, 0, kAsked + x}, {"day", fail, 50, 0, kAsked + "day\n"},
-        {"day", block, 0, 0, kAsked + "day\n"}, {"", fail, 0, 1, kLog + "⚠️ 协调写失败,退回裸写: simulated refusal\n"},
-        {"", fail, 0, 2, kLate + x + kLate + x}};
-    for (const auto& [evicted, policy, arrives, coordination, log] : cases) {
+    // evicted, arrives after, coordination (0 granted, 1 refused, 2 held), the log
+    const tuple<string, int, int, string> cases[] = {{f, 50, 0, kAsked + x}, {"day", 50, 0, kAsked + "day\n"},
+        {"", 0, 1, kLog + "⚠️ 协调写失败,退回裸写: simulated refusal\n"}, {"", 0, 2, kLate + x + kLate + x}};
+    for (const auto& [evicted, arrives, coordination, log] : cases) {
         TempDir d;
         auto cloud = std::make_shared<Cloud>();
         const Vault vault{d.path(), kEnglish, {}, {300ms, 5ms}, cloud};
         d.write(f, "内容");
-        if (!evicted.empty()) cloud->evict(d.at(evicted), std::chrono::milliseconds(arrives));
-        cloud->setPolicy(policy);
+        if (!evicted.empty()) cloud->evict(d.at(evicted), 1ms * arrives);
+        cloud->setPolicy(Cloud::Policy::block);
         cloud->refuseCoordination(coordination == 1);
         cloud->holdCoordination(coordination == 2);
         CaptureStderr();
@@ -164,9 +160,8 @@ TEST(VaultLocator, FirstCandidateWithAnIndex) {
     fs->setEnvironment("QUILLSTACK_VAULT", h.path() + "/x/.././v/");
     EXPECT_EQ(candidates(*fs, h.at("v"))[1], drive("quillstack"));
     // A vault folder evicted whole comes down before its layout is told.
-    auto cloud = std::make_shared<Cloud>(fs);
-    cloud->evict(h.at("a"), 20ms);
-    EXPECT_EQ(locate(cloud, h.at("a"), {300ms, 5ms}).value().schema, kLegacy);
+    fs->evict(h.at("a"), 20ms);
+    EXPECT_EQ(locate(fs, h.at("a"), {300ms, 5ms}).value().schema, kLegacy);
 }
 
 }  // namespace

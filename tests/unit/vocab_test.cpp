@@ -49,8 +49,8 @@ TEST(VocabBook, ShapesAndDateEncodings) {
             EXPECT_EQ(std::tie(e.word, e.addedAt, e.updatedAt, e.dueAt, e.stage, e.lapses, e.graduated, e.examples),
                 tuple("serendipity", kNewYearEve, kMarch1 + 0.5, kMarch1 + 0.25, 3, 2, true, Texts{"e"}));
             EXPECT_EQ(std::tie(old.deletedAt, old.updatedAt), tuple(kMarch1, kNewYearEve));
-            EXPECT_TRUE(!bare.source && !bare.examples);
-            EXPECT_EQ(std::tie(bare.addedAt, bare.updatedAt, bare.dueAt, bare.stage), tuple(kMarch1, kMarch1, kMarch1, 0));
+            EXPECT_EQ(std::tie(bare.addedAt, bare.updatedAt, bare.dueAt, bare.stage, bare.source, bare.examples),
+                tuple(kMarch1, kMarch1, kMarch1, 0, std::nullopt, std::nullopt));
         }
     }
     // an empty book is no fault

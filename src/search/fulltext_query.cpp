@@ -189,6 +189,13 @@ void placeHit(Connection& db, int64_t rowid, const std::vector<Needle>& needles,
         hit.field = std::string(kFieldNames[indexOf(field)]);
         // The tags, people and projects are a list no tool reads by offset.
         if (field != Field::tags) hit.offset = int64_t(Text::graphemeCount(text.substr(0, match->start)));
+        // The entry's id heads that list so an id finds its entry; the hit
+        // names the id already, so its snippet shows it only as the match.
+        const size_t idLine = hit.id.size() + 1;
+        if (field == Field::tags && match->start >= idLine && text.starts_with(hit.id + '\n')) {
+            text.remove_prefix(idLine);
+            match->start -= idLine;
+        }
         hit.snippet = snippetAround(text, match->start, needles);
         return;
     }

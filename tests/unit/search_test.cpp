@@ -84,7 +84,7 @@ protected:
     test::TempDir cacheFolder;
     std::shared_ptr<Platform::SimulatedCloud> disk = std::make_shared<Platform::SimulatedCloud>();
     std::vector<EntryTexts> entries{
-        {"E1", "voice", "2025-03-02", "08:15", "Partner sync", "Partner sync", "Katrin Müller\n", "We met in Berlin"},
+        {"E1", "voice", "2025-03-02", "08:15", "Partner sync", "Partner sync", "E1\nKatrin Müller\n", "We met in Berlin"},
         {"E2", "text", "2025-02-01", "", "Berlin trip", "Berlin trip", "Katrina\n", "Flights to Berlin"},
     };
     std::unique_ptr<FulltextIndex> index;
@@ -128,6 +128,7 @@ TEST_F(FulltextIndexTest, FindsWordsAcrossFieldsWithTheirOffsets) {
             EXPECT_EQ(search(index->db(), r)->hits.at(0).id, all.hits.at(size_t(r.offset)).id) << query;
     }
     EXPECT_EQ(find(index->db(), "4200").hits.at(0).snippet, "大家好。We talked a lot; the price is **4200** euros by the timeline.");
+    EXPECT_EQ(find(index->db(), "muller").hits.at(0).snippet, "Katrin **Müller** ");
 }
 
 TEST_F(FulltextIndexTest, FollowsOwnWritesTheTimelineAndEvictedFiles) {

@@ -353,9 +353,12 @@ std::optional<SearchResult> search(Connection& db, const SearchRequest& request)
     struct Ended {
         Connection& db;
         ~Ended() {
-            try {
-                db.exec("COMMIT");
-            } catch (const SqlError&) {
+            for (const char* end : {"COMMIT", "ROLLBACK"}) {
+                try {
+                    db.exec(end);
+                    return;
+                } catch (const SqlError&) {
+                }
             }
         }
     } ended{db};

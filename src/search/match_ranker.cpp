@@ -8,7 +8,7 @@
 
 #include <sqlite3.h>
 
-#include <algorithm>  // std::push_heap, std::pop_heap, std::count_if
+#include <algorithm>  // std::push_heap, std::pop_heap, std::count_if, std::binary_search
 #include <array>      // std::array
 #include <cmath>      // std::log
 #include <cstdint>    // INT64_MAX
@@ -114,6 +114,8 @@ void MatchRanker::keepIfBetter(RankedMatch match) {
 // most every document, about 10 ms at 100,000), kept in that order.
 void MatchRanker::dateMatched() {
     const size_t wanted = std::min(keep_, undated_.size());
+    // By rowid, as FTS5 gives its matches unless asked otherwise.
+    if (!std::is_sorted(undated_.begin(), undated_.end())) std::sort(undated_.begin(), undated_.end());
     Statement walk = db_.prepare("SELECT rowid,day,time,id FROM docs ORDER BY day DESC,time DESC,id DESC,rowid DESC");
     while (heap_.size() < wanted && walk.step()) {
         if (!std::binary_search(undated_.begin(), undated_.end(), walk.integer(0))) continue;

@@ -140,7 +140,7 @@ TEST(FeedItem, DayAndTitleFallBack) {
         // a CR LF pair is one character, no line feed
         {{{"content", "a\r\nb\nc"}}, "", "a\r\nb"}};
     for (const auto& [fields, day, title] : cases) {
-        const FeedItem& item = load(R"({"feedItems":[{"id":"x",)" + fields.dump().substr(1) + "]}").value().items.at(0);
+        const FeedItem item = load(R"({"feedItems":[{"id":"x",)" + fields.dump().substr(1) + "]}").value().items.at(0);
         EXPECT_EQ((pair<string, string>(item.day, item.displayTitle())), pair(day, title)) << fields.dump();
     }
 }

@@ -103,12 +103,13 @@ struct Match {
     size_t start = 0, end = 0;
 };
 
-// The first place in `text` where a needle stands whole.
-std::optional<Match> firstMatch(std::string_view text, const std::vector<Needle>& needles) {
+// Each place in `text` where a needle stands whole, in order, until `found`
+// returns false.
+template <class Found>
+void forEachMatch(std::string_view text, const std::vector<Needle>& needles, Found&& found) {
     std::vector<std::pair<std::string, Match>> recent;
     size_t longest = 1;
     for (const Needle& n : needles) longest = std::max(longest, n.size());
-    std::optional<Match> found;
     tokenize(text, [&](std::string_view word, size_t start, size_t end) {
         recent.emplace_back(std::string(word), Match{start, end});
         if (recent.size() > longest) recent.erase(recent.begin());
@@ -117,14 +118,19 @@ std::optional<Match> firstMatch(std::string_view text, const std::vector<Needle>
             const size_t first = recent.size() - needle.size();
             bool whole = true;
             for (size_t k = 0; whole && k < needle.size(); ++k) whole = recent[first + k].first == needle[k];
-            if (whole) {
-                found = Match{recent[first].second.start, end};
-                return false;
-            }
+            if (whole) return found(Match{recent[first].second.start, end});
         }
         return true;
     });
-    return found;
+}
+
+std::optional<Match> firstMatch(std::string_view text, const std::vector<Needle>& needles) {
+    std::optional<Match> first;
+    forEachMatch(text, needles, [&](Match m) {
+        first = m;
+        return false;
+    });
+    return first;
 }
 
 // Steps back from `at` to the start of a UTF-8 sequence.
@@ -143,15 +149,14 @@ std::string snippetAround(std::string_view text, size_t start, const std::vector
     std::string_view after = Text::graphemePrefix(text.substr(start, to - start), kSnippetLength - kSnippetBefore);
     std::string_view window = text.substr(from, start - from + after.size());
 
-    std::vector<std::string_view> marked;
-    for (const Needle& n : needles) marked.insert(marked.end(), n.begin(), n.end());
+    // Only whole needles are marked: a phrase's words or a CJK word's
+    // characters elsewhere in the window are not the match.
     std::vector<Match> spans;
-    tokenize(window, [&](std::string_view word, size_t s, size_t e) {
-        if (std::find(marked.begin(), marked.end(), word) == marked.end()) return true;
-        if (!spans.empty() && spans.back().end == s) {
-            spans.back().end = e;
+    forEachMatch(window, needles, [&](Match m) {
+        if (!spans.empty() && spans.back().end >= m.start) {
+            spans.back().end = std::max(spans.back().end, m.end);
         } else {
-            spans.push_back({s, e});
+            spans.push_back(m);
         }
         return true;
     });

@@ -4,11 +4,8 @@
 # table rows count for what they hold). C++ (the macOS Objective-C++ files
 # too), JavaScript, Python and shell on both sides; lockfiles, fuzz/ and bench/
 # count on neither. The owner's limit is 35% for each.
-# --chars-warn: report the characters above the limit without failing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-chars_fail=1
-[ "${1:-}" = --chars-warn ] && chars_fail=0
 # The lines left once blank lines and lines holding only a comment are dropped.
 code() {
   git ls-files -- "$@" | grep -E '\.(cpp|hpp|h|mm|mjs|js)$' | xargs -r cat | grep -v -E '^\s*(//.*)?$' || true
@@ -27,12 +24,8 @@ if [ $((100 * tests_lines)) -gt $((35 * src_lines)) ]; then
   status=1
 fi
 if [ $((100 * tests_chars)) -gt $((35 * src_chars)) ]; then
-  if [ $chars_fail = 1 ]; then
-    echo "test-ratio: the tests' characters are above 35% of the code's" >&2
-    status=1
-  else
-    echo "test-ratio: warning: the tests' characters are above 35% of the code's" >&2
-  fi
+  echo "test-ratio: the tests' characters are above 35% of the code's" >&2
+  status=1
 fi
 # Exits 1 above a limit, so CI holds the suite to it.
 exit $status

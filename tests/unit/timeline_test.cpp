@@ -140,7 +140,8 @@ TEST(FeedItem, DayAndTitleFallBack) {
         // a CR LF pair is one character, no line feed
         {{{"content", "a\r\nb\nc"}}, "", "a\r\nb"}};
     for (const auto& [fields, day, title] : cases) {
-        const FeedItem item = load(R"({"feedItems":[{"id":"x",)" + fields.dump().substr(1) + "]}").value().items.at(0);
+        const auto index = std::move(load(R"({"feedItems":[{"id":"x",)" + fields.dump().substr(1) + "]}").value());
+        const FeedItem& item = index.items.at(0);
         EXPECT_EQ((pair<string, string>(item.day, item.displayTitle())), pair(day, title)) << fields.dump();
     }
 }

@@ -1,4 +1,12 @@
 // quillstack-bench: per-call latency and memory of the real server over stdio, as Markdown tables.
+//
+// Generates missing vaults into --cache (default build/bench-vaults), times each tool call over stdio
+// against the server built beside this program: --changed calls right after its file was rewritten,
+// then warm-ups and --repeat calls; then its memory after --idle-seconds. Then recording_list on a vault
+// of --day-folders day folders (default 3650, ten years; 0 skips it); then the full-text index's build
+// and searches on the vault of --fulltext entries (default 100k; 0 skips it); --fulltext-build 0 times
+// the searches on the index an earlier run left in --cache, without building it again. --sizes 0 skips
+// the tool calls' tables. --seed picks the vaults, --timeout bounds a call, --binary names the server.
 #include <algorithm>   // std::sort, std::max
 #include <chrono>      // std::chrono::steady_clock
 #include <cmath>       // std::ceil
@@ -10,7 +18,6 @@
 #include <map>         // std::map
 #include <memory>      // std::unique_ptr
 #include <optional>    // std::optional
-#include <sstream>     // std::istringstream
 #include <stdexcept>   // std::invalid_argument
 #include <string>      // std::string
 #include <thread>      // std::this_thread::sleep_for
@@ -30,14 +37,7 @@ namespace {
 const char* kUsage =
     "usage: quillstack-bench [--sizes 1000,20k,100k] [--repeat N] [--warmup N] [--changed N] [--idle-seconds N]\n"
     "                        [--seed N] [--timeout SECONDS] [--binary PATH] [--cache DIR] [--day-folders N]\n"
-    "                        [--fulltext N] [--fulltext-build 0|1]\n"
-    "Generates missing vaults into --cache (default build/bench-vaults), times each tool call over stdio\n"
-    "against the server built beside this program: --changed calls right after its file was rewritten,\n"
-    "then warm-ups and --repeat calls; then its memory after --idle-seconds. Then recording_list on a vault\n"
-    "of --day-folders day folders (default 3650, ten years; 0 skips it); then the full-text index's build\n"
-    "and searches on the vault of --fulltext entries (default 100k; 0 skips it); --fulltext-build 0 times\n"
-    "the searches on the index an earlier run left in --cache, without building it again. --sizes 0 skips\n"
-    "the tool calls' tables. Prints Markdown tables.\n";
+    "                        [--fulltext N] [--fulltext-build 0|1]   (each option: bench/stdio_bench.cpp's head)\n";
 
 struct Options {
     std::vector<std::size_t> sizes{1000, 20000, 100000};
@@ -380,13 +380,13 @@ std::string measureFulltext(const Options& o) {
         for (double& ms : all) ms = call().ms;
         return summarize(all);
     };
-    auto cpuSeconds = [&] {  // the server's user and system time, whatever the machine's load
-        std::string line, skip;
-        std::getline(std::ifstream("/proc/" + std::to_string(server.child.pid()) + "/stat"), line);
-        std::istringstream rest(line.substr(line.rfind(')') + 2));  // from the third field on
+    auto cpuSeconds = [&] {  // the server's user and system time (stat's 14th and 15th), whatever the load
+        std::ifstream stat("/proc/" + std::to_string(server.child.pid()) + "/stat");
+        std::string skip;
         double user = 0, system = 0;
-        for (int field = 3; field < 14; ++field) rest >> skip;
-        rest >> user >> system;
+        std::getline(stat, skip, ')');  // its name, which holds no ')'
+        for (int field = 3; field < 14; ++field) stat >> skip;
+        stat >> user >> system;
         return (user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
     };
     const Json write = {{"id", minutesId}, {"markdown", "Bench minutes: pricing review with Katrin"}};
@@ -418,39 +418,33 @@ std::string measureFulltext(const Options& o) {
     auto line = [&](const std::string& what, const std::string& value) { out += "| " + what + " | " + value + " |\n"; };
     // The request thread's CPU time in ms (its first schedstat field, in ns),
     // fine enough for one call, unlike the clock ticks of /proc's stat.
-    auto requestCpuMs = [&] {
-        const std::string pid = std::to_string(server.child.pid());
+    auto requestCpuMs = [pid = std::to_string(server.child.pid())] {
         double ns = 0;
         std::ifstream("/proc/" + pid + "/task/" + pid + "/schedstat") >> ns;
         return ns / 1e6;
     };
-    auto searches = [&] {
-        for (const auto& [label, query] : queries) {
-            std::vector<double> cpu;
-            const Latency l = timed(o.repeat ? o.repeat : 15, [&, q = query] {
-                const double before = requestCpuMs();
-                Outcome out = tool("fulltext_search", {{"query", q}});
-                cpu.push_back(requestCpuMs() - before);
-                return out;
-            });
-            line(std::string("search, ") + label + " `" + query + "` (median / p95 ms; server CPU median ms)",
-                ms(l.median) + " / " + ms(l.p95) + "; " + ms(summarize(cpu).median));
-        }
-    };
-    if (!o.fulltextBuild) {
-        searches();
-        return out;
+    if (o.fulltextBuild) {
+        const std::string rate = fixed(buildS, "%.1f") + " / " + fixed(textMB / buildS, "%.1f");
+        line("vault text indexed (MB)", fixed(textMB, "%.1f"));
+        line("first build: wall s / MB/s; CPU s / MB/s",
+            rate + "; " + fixed(cpuS, "%.1f") + " / " + fixed(textMB / cpuS, "%.1f"));
+        line("database (MB) / × text", fixed(dbMB, "%.1f") + " / " + fixed(dbMB / textMB, "%.2f") + "×");
+        line("peak RSS while building (MiB)", fixed(static_cast<double>(peakKiB) / 1024, "%.0f"));
+        const double most = others.empty() ? 0 : *std::max_element(others.begin(), others.end());
+        line("other calls during the build (median / max ms)", ms(summarize(others).median) + " / " + ms(most));
     }
-    line("vault text indexed (MB)", fixed(textMB, "%.1f"));
-    line("first build: wall s / MB/s; CPU s / MB/s", fixed(buildS, "%.1f") + " / " + fixed(textMB / buildS, "%.1f") +
-                                                         "; " + fixed(cpuS, "%.1f") + " / " +
-                                                         fixed(textMB / cpuS, "%.1f"));
-    line("database (MB) / × text", fixed(dbMB, "%.1f") + " / " + fixed(dbMB / textMB, "%.2f") + "×");
-    line("peak RSS while building (MiB)", fixed(static_cast<double>(peakKiB) / 1024, "%.0f"));
-    const Latency other = summarize(others);
-    line("other calls during the build (median / max ms)",
-        ms(other.median) + " / " + ms(others.empty() ? 0 : *std::max_element(others.begin(), others.end())));
-    searches();
+    for (const auto& [label, query] : queries) {
+        std::vector<double> cpu;
+        const Latency l = timed(o.repeat ? o.repeat : 15, [&, q = query] {
+            const double before = requestCpuMs();
+            Outcome out = tool("fulltext_search", {{"query", q}});
+            cpu.push_back(requestCpuMs() - before);
+            return out;
+        });
+        line(std::string("search, ") + label + " `" + query + "` (median / p95 ms; server CPU median ms)",
+            ms(l.median) + " / " + ms(l.p95) + "; " + ms(summarize(cpu).median));
+    }
+    if (!o.fulltextBuild) return out;
     const Latency writeAfter = timed(5, [&] { return tool("minutes_write", write); });
     line("minutes_write without / with the index (median ms)", ms(writeBefore.median) + " / " + ms(writeAfter.median));
     return out;
@@ -498,20 +492,6 @@ Options parseOptions(int argc, char** argv) {
     return o;
 }
 
-void printTables(const Options& o, const std::vector<Call>& calls, const std::vector<Row>& rows) {
-    const std::string repeats = o.repeat ? std::to_string(o.repeat) : "15 (5 above 200,000 entries)";
-    const std::string changes = o.changed >= 0 ? std::to_string(o.changed) : "5 (2 above 200,000 entries)";
-    std::printf(
-        "%s\nCells: median / p95 ms of %s repeated calls after %d warm-up calls (ratio = median ÷ floor). "
-        "Floor: Dashboard.json read into a reused buffer and walked once with simdjson on-demand, its median "
-        "over samples taken before each tool all through the run. MiB throughout.\n\n",
-        table(calls, rows, false, o.idleSeconds).c_str(), repeats.c_str(), o.warmup);
-    std::printf(
-        "The first call right after its file was rewritten (same bytes, new inode and time), %s calls each, "
-        "and the server's resident memory after %d s without calls:\n\n%s",
-        changes.c_str(), o.idleSeconds, table(calls, rows, true, o.idleSeconds).c_str());
-}
-
 }  // namespace
 
 // An exception past the per-size catch ends the run with its message, as a benchmark should.
@@ -539,7 +519,19 @@ int main(int argc, char** argv) {
                 {entries, 0, {}, {}, {}, std::vector<Measured>(calls.size(), Measured{{}, {}, "error", {}})});
         }
     }
-    if (!o.sizes.empty()) printTables(o, calls, rows);
+    if (!rows.empty()) {
+        const std::string repeats = o.repeat ? std::to_string(o.repeat) : "15 (5 above 200,000 entries)";
+        const std::string changes = o.changed >= 0 ? std::to_string(o.changed) : "5 (2 above 200,000 entries)";
+        std::printf(
+            "%s\nCells: median / p95 ms of %s repeated calls after %d warm-up calls (ratio = median ÷ floor). "
+            "Floor: Dashboard.json read into a reused buffer and walked once with simdjson on-demand, its median "
+            "over samples taken before each tool all through the run. MiB throughout.\n\n",
+            table(calls, rows, false, o.idleSeconds).c_str(), repeats.c_str(), o.warmup);
+        std::printf(
+            "The first call right after its file was rewritten (same bytes, new inode and time), %s calls each, "
+            "and the server's resident memory after %d s without calls:\n\n%s",
+            changes.c_str(), o.idleSeconds, table(calls, rows, true, o.idleSeconds).c_str());
+    }
     auto section = [](std::size_t count, const std::string& heading, std::string (*measured)(const Options&),
                        const Options& o) {
         try {

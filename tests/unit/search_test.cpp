@@ -112,17 +112,23 @@ TEST_F(FulltextIndexTest, FindsWordsAcrossFieldsWithTheirOffsets) {
     for (const auto& [query, expected] : rows) EXPECT_EQ(found(query), expected) << query;
     EXPECT_EQ(find(index->db(), "roadmap").hits.at(0).title, "Thinking about");
     EXPECT_EQ(find(index->db(), "Berlin", "text").total, 1);
-    for (const char* day : {"2025-03-01", "2025-03-02", "2025-03-03"}) entries.push_back({day, "text", day, "", "Ortler", "Ortler", "", ""});
+    // Only the oldest has the word in its title.
+    for (std::string day : {"2025-03-01", "2025-03-02", "2025-03-03"}) {
+        const bool titled = day.ends_with('1');
+        entries.push_back({day, "text", day, "", "Ortler", titled ? "Ortler" : "", "", titled ? "" : "Ortler"});
+    }
     v.dashboardRaw("[]");
     sync();
-    // A page of one ranks as a page of all; recent days first, by relevance as by date.
-    for (const std::string query : {"berlin", "katrin", "ortler", "Katrinn newest", "ortler newest"}) {
-        SearchRequest r = ask(query.substr(0, query.find(' ')));
+    // A page of one ranks as a page of all; a title's match first, then recent days; by date, newest first.
+    for (const std::string query : {"berlin", "katrin", "ortler", "Katrinn newest", "ortler newest", "ortler newest text"}) {
+        SearchRequest r = ask(query.substr(0, query.find(' ')), query.ends_with("text") ? std::optional(query.substr(14)) : std::nullopt);
         r.now = 1741000000;
-        r.newest = query.ends_with("newest");
+        r.newest = query.find("newest") != std::string::npos;
         const SearchResult all = search(index->db(), r).value();
         if (query.starts_with("ortler")) {
-            EXPECT_EQ(all.hits.at(0).id + all.hits.at(2).id, "2025-03-032025-03-01") << query;
+            EXPECT_EQ(all.hits.at(0).id + all.hits.at(1).id + all.hits.at(2).id,
+                r.newest ? "2025-03-032025-03-022025-03-01" : "2025-03-012025-03-032025-03-02")
+                << query;
         }
         for (r.limit = 1; r.offset < all.total; ++r.offset)
             EXPECT_EQ(search(index->db(), r)->hits.at(0).id, all.hits.at(size_t(r.offset)).id) << query;

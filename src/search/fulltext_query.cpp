@@ -224,8 +224,7 @@ void rank(Connection& db, const std::string& expression, const SearchRequest& r,
         r.dateFrom ? scan.bind(3, *r.dateFrom) : scan.bindNull(3);
         r.dateTo ? scan.bind(4, *r.dateTo) : scan.bindNull(4);
     }
-    while (scan.step()) {
-    }
+    scan.run();
 }
 
 }  // namespace

@@ -36,6 +36,14 @@ std::string ageSql() {
            " THEN julianday(?2,'unixepoch') - julianday(day) END, " + std::to_string(kUndatedAge) + ") FROM docs ";
 }
 
+// What a match sorts by, by date: its day, time and id, each closed by a
+// unit separator so a shorter one sorts first.
+std::string newestKey(std::string_view day, std::string_view time, std::string_view id) {
+    std::string key;
+    for (std::string_view part : {day, time, id}) key.append(part).push_back('\x1f');
+    return key;
+}
+
 double boost(double age) { return 1.0 + kRecencyBoost / (1.0 + std::max(age, 0.0) / kRecencyDays); }
 
 void rankFunction(
@@ -121,7 +129,7 @@ void MatchRanker::dateMatched() {
         if (!std::binary_search(undated_.begin(), undated_.end(), walk.integer(0))) continue;
         RankedMatch match;
         match.rowid = walk.integer(0);
-        for (int i = 1; i < 4; ++i) match.newest.append(walk.text(i)).push_back('\x1f');
+        match.newest = newestKey(walk.text(1), walk.text(2), walk.text(3));
         heap_.push_back(std::move(match));
     }
     undated_.clear();
@@ -177,7 +185,7 @@ void MatchRanker::offer(const Fts5ExtensionApi* api, Fts5Context* fts, int argc,
             undated_.push_back(match.rowid);
             return;
         }
-        for (int i = 1; i < 4; ++i) match.newest.append(textOf(argv[i])).push_back('\x1f');
+        match.newest = newestKey(textOf(argv[1]), textOf(argv[2]), textOf(argv[3]));
         keepIfBetter(std::move(match));
         return;
     }
